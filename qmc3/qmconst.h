@@ -1,0 +1,29 @@
+#pragma once
+// The library's numbered texts: socket errors (10000-11004, written with their number in brackets)
+// and library messages (57000-57113). The library speaks English only.
+
+#include <QString>
+
+// The text of a library message id; "Error #" and the number when the id has no text.
+QString qmMessageText(int id);
+
+// Ids of the library messages used across units.
+enum TqmMessageId : int {
+    qmOperationTimedOut = 57000,
+    qmOperationCanceled = 57001,
+    qmServerRequired = 57002,
+    qmSenderRequired = 57100,
+    qmRecipientRequired = 57101,
+    qmMailMessageRequired = 57102,
+    qmUserNameRequired = 57103,
+    qmPasswordRequired = 57104,
+    qmIDsAreDifferent = 57105,
+    qmMimePreamble = 57106,
+    qmUnableToRetrieveHeaders = 57107,
+    qmMissingContentType = 57108,
+    qmCannotFindClosingBoundary = 57109,
+    qmCannotFindBoundary = 57110,
+    qmErrorDecodingAttachment = 57111,
+    qmAttachmentNameBlank = 57112,
+    qmErrorExecutingAttachment = 57113,
+};

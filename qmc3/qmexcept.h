@@ -1,0 +1,34 @@
+#pragma once
+// Failures of the mail-components library. Every error raised by qmc3 derives from EqmException,
+// which carries the one message text the programs show to the user.
+
+#include <QString>
+#include <exception>
+
+class EqmException : public std::exception {
+public:
+    explicit EqmException(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
+    const QString& Message() const noexcept { return m_message; }
+    const char* what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_message;
+    QByteArray m_utf8;
+};
+
+#define QMC3_DECLARE_EXCEPTION(Name)                          \
+    class Name : public EqmException {                        \
+    public:                                                   \
+        using EqmException::EqmException;                     \
+    };
+
+QMC3_DECLARE_EXCEPTION(ESocketError)
+QMC3_DECLARE_EXCEPTION(EServerError)
+QMC3_DECLARE_EXCEPTION(ETimedOutError)
+QMC3_DECLARE_EXCEPTION(ECanceledError)
+QMC3_DECLARE_EXCEPTION(EMessageError)
+QMC3_DECLARE_EXCEPTION(EMessageParserError)
+QMC3_DECLARE_EXCEPTION(ERASError)
+QMC3_DECLARE_EXCEPTION(EWinsockDLLError)
+
+#undef QMC3_DECLARE_EXCEPTION
