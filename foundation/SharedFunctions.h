@@ -1,0 +1,22 @@
+#pragma once
+// Start-up of a program with a user context, and small helpers every program shares.
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+// The start-up steps in their order: program paths, language, installation values and user list,
+// the active user's setting keys and data directory, then the data directories created.
+// Programs that let the user pick another user run the steps themselves.
+void InitProgramForActiveUser(const QString& executablePath);
+
+// The DOS file date of a local time: date in the high word, time in the low word (2-second steps).
+quint32 PackedFileDate(const QDateTime& localTime);
+
+using TClock = std::function<QDateTime()>;
+
+// `dir`/`prefix`<packed file date of now>.eml, computed again from the clock until no file of
+// that name exists.
+QString UniqueMessageFileName(const QString& dir, const QString& prefix,
+                              const TClock& now = &QDateTime::currentDateTime);
