@@ -17,8 +17,11 @@ void MakeBinData(QByteArrayView line, QByteArray& bytes);
 // Encodes `bytes` into one base64 line (replacing the content of `line`), padded with "=".
 void MakeTextData(QByteArrayView bytes, QByteArray& line);
 
-// Quoted-printable conversion between a byte stream and a list of lines of at most 76 characters.
-// Encode reads the stream and appends to the lines; Decode reads the lines and writes the stream.
+// Quoted-printable conversion between a byte stream and a list of lines of at most 76 characters
+// (RFC 2045, 6.7). Encode reads the stream from its current position and appends to the lines, one
+// paragraph (text between line ends; CR LF and LF CR count as one) after the other; Decode reads the
+// lines and writes the stream, ending every paragraph with CR LF. Paragraphs of any length.
+// The stream and the list belong to the caller and must outlive the object.
 // Setting Cancel (from an event handled while the pump runs) ends either loop early.
 class TQuotedPrintable {
 public:
@@ -29,12 +32,16 @@ public:
     void Encode();
     void Decode();
 
-    // Cuts one paragraph into lines of at most `width` characters, preferring the last blank
-    // (which begins the next line); every line but the last ends with a soft break "=".
+    // Cuts one paragraph into lines of at most `width` characters once encoded (a byte that
+    // ReplaceHiChars writes as "=XX" counts three), preferring the last blank (which begins the next
+    // line); every line but the last ends with a soft break "=". Paragraphs of any length.
     static QByteArrayList ReformatParagraph(QByteArrayView paragraph, int width = 65);
-    // Writes control bytes, "=" and bytes >= 128 of one output line as "=XX"; a final soft break stays.
-    static QByteArray ReplaceHiChars(QByteArrayView line);
-    // Replaces every "=XX" of one line by the byte it names.
+    // Encodes one output line: control bytes, DEL, "=" and bytes >= 128 as "=XX", a blank at the end
+    // as "=20", and the "F" of a line that starts with "From " as "=46". With `softBreak` the final "="
+    // of `line` is the soft break ReformatParagraph appended and stays as it is.
+    static QByteArray ReplaceHiChars(QByteArrayView line, bool softBreak);
+    // Replaces every "=XX" of one line by the byte it names ("=" and two hexadecimal digits, either
+    // case); an "=" without two hexadecimal digits after it stays as it is.
     static QByteArray ReplaceHex(QByteArrayView line);
 
     bool Cancel = false;
