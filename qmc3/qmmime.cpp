@@ -6,6 +6,7 @@
 
 #include <QIODevice>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -569,22 +570,13 @@ QByteArray EncodeHeader(const QByteArray& text)
         MakeTextData(text, encoded);
         return "=?ISO-2022-JP?B?" + encoded + "?=";
     }
-    qsizetype first8Bit = -1, last8Bit = -1;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (static_cast<unsigned char>(text.at(i)) >= 0x80) {
-            if (first8Bit < 0)
-                first8Bit = i;
-            last8Bit = i;
-        }
-    }
-    if (first8Bit < 0)
+    const auto is8Bit = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
+    if (std::none_of(text.cbegin(), text.cend(), is8Bit))
         return text;
     // Text in another charset is sent as what the user sees (undeclared text reads as Windows-1252).
     const QByteArray utf8 = IsValidUtf8(text) ? text : UndeclaredToUtf8(text);
-    if (utf8.size() != text.size()) {
-        first8Bit = 0;
-        last8Bit = utf8.size() - 1;
-    }
+    const qsizetype first8Bit = std::find_if(utf8.cbegin(), utf8.cend(), is8Bit) - utf8.cbegin();
+    const qsizetype last8Bit = utf8.crend() - std::find_if(utf8.crbegin(), utf8.crend(), is8Bit) - 1;
     // Only the words holding 8-bit bytes are encoded, so that an address or a plain word around them
     // stays readable; all of it when the plain part holds "=?", which a reader would try to decode.
     const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
