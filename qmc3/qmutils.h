@@ -1,1 +1,43 @@
 #pragma once
+// String and address helpers shared by the message model, the parser and the protocol clients.
+// Everything works on bytes; file system paths are QString.
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QByteArrayView>
+#include <QString>
+
+class TqmMailAddress;
+
+// Capacity of the short header-derived texts: subjects, display names, mailboxes, field bodies.
+inline constexpr qsizetype qmShortTextCapacity = 255;
+
+// `text` cut to at most `capacity` bytes; valid UTF-8 is cut before a character that would not fit
+// whole, so the result stays valid UTF-8.
+QByteArray CutToCapacity(QByteArrayView text, qsizetype capacity);
+
+// Splits one address entry ("Name <box@host>", "box@host (Name)", "box@host") into mailbox and
+// display name, quotes trimmed, each cut to qmShortTextCapacity. A "<" without ">" yields an
+// empty address and the whole entry as name.
+void SplitAddress(const QByteArray& text, QByteArray& address, QByteArray& name);
+void PickMailAddress(const QByteArray& text, TqmMailAddress& mailAddress);
+
+// MIME type of a file judged by its extension alone; "application/octet-stream" when unknown.
+QByteArray GetContentType(const QString& fileName);
+
+// The value of a parameter such as `boundary=` in a header text (name matched case-insensitively,
+// quoted values run to the closing quote); empty when absent.
+QByteArray GetParameter(const QByteArray& name, const QByteArray& text);
+// The bare value before the first blank or ";", e.g. the type of a Content-Type body.
+QByteArray GetFirstPart(const QByteArray& text);
+// The text after `n` blank-separated words (only its first word with `firstWordOnly`); empty when
+// the text has fewer words.
+QByteArray PickString(const QByteArray& text, int n, bool firstWordOnly);
+// PickString(text, n, true) as a number; -1 when it is none.
+qint64 PickNumber(const QByteArray& text, int n);
+// Blanks trimmed, then all leading and trailing double quotes removed.
+QByteArray TrimQuotes(const QByteArray& text);
+// Drops the trailing lines that are blank.
+void TrimStrings(QByteArrayList& lines);
+// `path` with a trailing "/" unless it is empty or already ends in one.
+QString AddBackSlash(const QString& path);

@@ -1,4 +1,258 @@
+#include "qmmsgcls.h"
+#include "qmutils.h"
+
 #include <QTest>
-class TestPlaceholder : public QObject { Q_OBJECT };
-QTEST_GUILESS_MAIN(TestPlaceholder)
+
+class TestQmUtils : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cutToCapacity_data();
+    void cutToCapacity();
+    void splitAddress_data();
+    void splitAddress();
+    void splitAddressCutsLongParts();
+    void contentTypeByExtension_data();
+    void contentTypeByExtension();
+    void getParameter_data();
+    void getParameter();
+    void getFirstPart_data();
+    void getFirstPart();
+    void pickString_data();
+    void pickString();
+    void pickNumber_data();
+    void pickNumber();
+    void trimQuotes_data();
+    void trimQuotes();
+    void trimStrings();
+    void addBackSlash_data();
+    void addBackSlash();
+};
+
+void TestQmUtils::cutToCapacity_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("capacity");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("fits") << QByteArray("abc") << 3 << QByteArray("abc");
+    QTest::newRow("ascii cut") << QByteArray("abcdef") << 4 << QByteArray("abcd");
+    QTest::newRow("zero capacity") << QByteArray("abc") << 0 << QByteArray();
+    // "ä" is two bytes: cutting after its first byte would leave broken UTF-8.
+    QTest::newRow("inside two-byte char") << QByteArray("ab\xc3\xa4") << 3 << QByteArray("ab");
+    QTest::newRow("after two-byte char") << QByteArray("a\xc3\xa4z") << 3 << QByteArray("a\xc3\xa4");
+    QTest::newRow("inside four-byte char") << QByteArray("x\xf0\x9f\x98\x80y") << 4 << QByteArray("x");
+    QTest::newRow("latin-1 cut by bytes") << QByteArray("ab\xe4\xe4\xe4") << 4 << QByteArray("ab\xe4\xe4");
+}
+
+void TestQmUtils::cutToCapacity()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, capacity);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(CutToCapacity(text, capacity), expected);
+}
+
+void TestQmUtils::splitAddress_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("address");
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("name and angle brackets") << QByteArray("Anna Berg <anna@example.org>")
+                                             << QByteArray("anna@example.org") << QByteArray("Anna Berg");
+    QTest::newRow("quoted name with comma") << QByteArray("\"Berg, Anna\" <anna@example.org>")
+                                            << QByteArray("anna@example.org") << QByteArray("Berg, Anna");
+    QTest::newRow("brackets only") << QByteArray("<anna@example.org>") << QByteArray("anna@example.org")
+                                   << QByteArray();
+    QTest::newRow("name after brackets") << QByteArray("<anna@example.org> Anna") << QByteArray("anna@example.org")
+                                         << QByteArray("Anna");
+    QTest::newRow("comment name") << QByteArray("anna@example.org (Anna Berg)") << QByteArray("anna@example.org")
+                                  << QByteArray("Anna Berg");
+    QTest::newRow("comment without closing bracket")
+        << QByteArray("anna@example.org (Anna Berg") << QByteArray("anna@example.org") << QByteArray("Anna Berg");
+    QTest::newRow("open bracket without close") << QByteArray("Anna <anna@example.org")
+                                                << QByteArray() << QByteArray("Anna <anna@example.org");
+    QTest::newRow("bare mailbox") << QByteArray("anna@example.org") << QByteArray("anna@example.org")
+                                  << QByteArray();
+    QTest::newRow("bare mailbox with blanks") << QByteArray("  anna@example.org ")
+                                              << QByteArray("anna@example.org") << QByteArray();
+    QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray();
+}
+
+void TestQmUtils::splitAddress()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, address);
+    QFETCH(QByteArray, name);
+    QByteArray gotAddress("stale");
+    QByteArray gotName("stale");
+    SplitAddress(text, gotAddress, gotName);
+    QCOMPARE(gotAddress, address);
+    QCOMPARE(gotName, name);
+
+    TqmMailAddress mailAddress;
+    PickMailAddress(text, mailAddress);
+    QCOMPARE(mailAddress.Address, address);
+    QCOMPARE(mailAddress.Name, name);
+}
+
+void TestQmUtils::splitAddressCutsLongParts()
+{
+    const QByteArray name = QByteArray(254, 'n') + "\xc3\xa9";
+    const QByteArray mailbox = QByteArray(300, 'a') + "@example.org";
+    QByteArray address;
+    QByteArray gotName;
+    SplitAddress(name + " <" + mailbox + '>', address, gotName);
+    QCOMPARE(address, mailbox.left(255));
+    QCOMPARE(gotName, QByteArray(254, 'n'));
+}
+
+void TestQmUtils::contentTypeByExtension_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("text") << QStringLiteral("notes.txt") << QByteArray("text/plain");
+    QTest::newRow("upper-case extension") << QStringLiteral("NOTES.TXT") << QByteArray("text/plain");
+    QTest::newRow("html body form") << QStringLiteral("_htmbody.htm") << QByteArray("text/html");
+    QTest::newRow("message") << QStringLiteral("original.eml") << QByteArray("message/rfc822");
+    QTest::newRow("with directory") << QStringLiteral("/some/dir/picture.png") << QByteArray("image/png");
+    QTest::newRow("unknown extension") << QStringLiteral("data.zzqqxx") << QByteArray("application/octet-stream");
+    QTest::newRow("no extension") << QStringLiteral("README") << QByteArray("application/octet-stream");
+    QTest::newRow("empty") << QString() << QByteArray("application/octet-stream");
+}
+
+void TestQmUtils::contentTypeByExtension()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(GetContentType(fileName), expected);
+}
+
+void TestQmUtils::getParameter_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("quoted") << QByteArray("boundary=") << QByteArray("multipart/mixed; boundary=\"a b;c\"")
+                            << QByteArray("a b;c");
+    QTest::newRow("plain with semicolon") << QByteArray("charset=")
+                                          << QByteArray("text/plain; charset=iso-8859-1; format=flowed")
+                                          << QByteArray("iso-8859-1");
+    QTest::newRow("case-insensitive name") << QByteArray("boundary=") << QByteArray("multipart/mixed; BOUNDARY=xyz")
+                                           << QByteArray("xyz");
+    QTest::newRow("last parameter") << QByteArray("name=") << QByteArray("image/png; name=a.png")
+                                    << QByteArray("a.png");
+    QTest::newRow("unclosed quote") << QByteArray("name=") << QByteArray("x; name=\"a.png") << QByteArray("a.png");
+    QTest::newRow("absent") << QByteArray("boundary=") << QByteArray("text/plain") << QByteArray();
+}
+
+void TestQmUtils::getParameter()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(GetParameter(name, text), expected);
+}
+
+void TestQmUtils::getFirstPart_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("with parameters") << QByteArray("text/plain; charset=us-ascii") << QByteArray("text/plain");
+    QTest::newRow("blank before semicolon") << QByteArray("text/html ;x=y") << QByteArray("text/html");
+    QTest::newRow("bare") << QByteArray("image/gif") << QByteArray("image/gif");
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+}
+
+void TestQmUtils::getFirstPart()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(GetFirstPart(text), expected);
+}
+
+void TestQmUtils::pickString_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<bool>("firstWordOnly");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("first word") << QByteArray("+OK 2 320") << 0 << true << QByteArray("+OK");
+    QTest::newRow("second word") << QByteArray("+OK 2 320") << 1 << true << QByteArray("2");
+    QTest::newRow("rest") << QByteArray("+OK 2 320") << 1 << false << QByteArray("2 320");
+    QTest::newRow("extra blanks") << QByteArray("+OK   2   320") << 2 << true << QByteArray("320");
+    QTest::newRow("too few words") << QByteArray("+OK 2") << 2 << true << QByteArray();
+}
+
+void TestQmUtils::pickString()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, n);
+    QFETCH(bool, firstWordOnly);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(PickString(text, n, firstWordOnly), expected);
+}
+
+void TestQmUtils::pickNumber_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<qint64>("expected");
+    QTest::newRow("count") << QByteArray("+OK 2 320") << 1 << qint64(2);
+    QTest::newRow("size beyond 32 bits") << QByteArray("+OK 1 5000000000") << 2 << qint64(5000000000);
+    QTest::newRow("not a number") << QByteArray("+OK two 320") << 1 << qint64(-1);
+    QTest::newRow("missing") << QByteArray("+OK") << 1 << qint64(-1);
+}
+
+void TestQmUtils::pickNumber()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, n);
+    QFETCH(qint64, expected);
+    QCOMPARE(PickNumber(text, n), expected);
+}
+
+void TestQmUtils::trimQuotes_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("quoted") << QByteArray(" \"Anna\" ") << QByteArray("Anna");
+    QTest::newRow("doubled quotes") << QByteArray("\"\"Anna\"\"") << QByteArray("Anna");
+    QTest::newRow("inner quote stays") << QByteArray("\"An\"na\"") << QByteArray("An\"na");
+    QTest::newRow("only quotes") << QByteArray("\"\"\"") << QByteArray();
+}
+
+void TestQmUtils::trimQuotes()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(TrimQuotes(text), expected);
+}
+
+void TestQmUtils::trimStrings()
+{
+    QByteArrayList lines{"first", "", "second", " ", "\t", ""};
+    TrimStrings(lines);
+    QCOMPARE(lines, (QByteArrayList{"first", "", "second"}));
+    QByteArrayList blank{" ", ""};
+    TrimStrings(blank);
+    QVERIFY(blank.isEmpty());
+}
+
+void TestQmUtils::addBackSlash_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("without") << QStringLiteral("/home/a") << QStringLiteral("/home/a/");
+    QTest::newRow("with") << QStringLiteral("/home/a/") << QStringLiteral("/home/a/");
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestQmUtils::addBackSlash()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    QCOMPARE(AddBackSlash(path), expected);
+}
+
+QTEST_GUILESS_MAIN(TestQmUtils)
 #include "tst_qmutils.moc"

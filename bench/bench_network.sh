@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Network benchmark: retrieves 5,000 messages from a private Dovecot with TqmRemotePOP and with
+# Python's poplib, and sends 2,000 messages in one session with TqmSMTP and with Python's smtplib to
+# Postfix's smtp-sink, all on 127.0.0.1. Installs postfix (for smtp-sink, unconfigured and not
+# started) when it is missing and no other mail transport agent would be replaced.
+#   bench/bench_network.sh [path of the bench_network executable]
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+bench="${1:-$root/build/bench/bench_network}"
+servers="$root/scripts/testservers"
+python=/usr/bin/python3
+pop3_count=5000
+smtp_count=2000
+
+if [ ! -x /usr/sbin/smtp-sink ]; then
+    if dpkg-query -W -f='${Provides}\n' 2>/dev/null | grep -q mail-transport-agent; then
+        echo "another mail transport agent is installed: not installing postfix for smtp-sink" >&2
+        exit 2
+    fi
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "postfix postfix/main_mailer_type select No configuration" | $sudo debconf-set-selections
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends postfix >/dev/null
+fi
+
+work="$(mktemp -d)"
+pop3_pid="" pop3_dir="" sink_pid=""
+cleanup() {
+    [ -n "$pop3_pid" ] && "$servers/stop-server" "$pop3_pid" "$pop3_dir"
+    [ -n "$sink_pid" ] && "$servers/stop-server" "$sink_pid"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Messages of 1 to 20 KB, some lines beginning with a dot.
+$python - "$work/mail" "$pop3_count" <<'PY'
+import os, sys
+directory, count = sys.argv[1], int(sys.argv[2])
+os.makedirs(directory)
+line = b"The quick brown fox jumps over the lazy dog, again and again and again.\r\n"
+for i in range(count):
+    body = b"".join((b"." if j % 10 == 0 else b"") + line for j in range((i % 20 + 1) * 14))
+    head = b"From: a@example.org\r\nTo: b@example.org\r\nSubject: message %d\r\nMessage-ID: <%d@bench>\r\n\r\n" % (i, i)
+    with open(os.path.join(directory, "%05d.eml" % i), "wb") as f:
+        f.write(head + body)
+PY
+
+read -r pop3_port pop3_pid pop3_dir < <("$servers/start-pop3" bench secret "$work/mail")
+# Dovecot indexes the mailbox in the first session: let a warm-up session pay for that.
+$python -c "import poplib, sys; p = poplib.POP3('127.0.0.1', $pop3_port); p.user('bench'); p.pass_('secret'); p.uidl(); p.list(); p.quit()"
+echo "== POP3: $pop3_count messages from Dovecot on 127.0.0.1:$pop3_port"
+"$bench" pop3 "127.0.0.1:$pop3_port" bench secret
+# The reference as asked (RETR only), and with the LIST our client sends before each RETR.
+$python - "$pop3_port" <<'PY'
+import poplib, sys, time
+for name, with_list in (("Python poplib RETR each", False), ("Python poplib LIST+RETR each", True)):
+    start = time.time()
+    pop = poplib.POP3("127.0.0.1", int(sys.argv[1]))
+    pop.user("bench"); pop.pass_("secret")
+    count = pop.stat()[0]
+    size = 0
+    for n in range(1, count + 1):
+        if with_list:
+            pop.list(n)
+        size += pop.retr(n)[2]
+    pop.quit()
+    elapsed = time.time() - start
+    print("%-34s %6d msgs %8.1f MB %7.2f s %9.0f msgs/s %7.1f MB/s" % (name, count, size / 1e6, elapsed, count / elapsed, size / 1e6 / elapsed))
+PY
+
+sink_port="$("$servers/free-port")"
+user_option=()
+[ "$(id -u)" -eq 0 ] && user_option=(-u nobody)
+/usr/sbin/smtp-sink "${user_option[@]}" "127.0.0.1:$sink_port" 100 &
+sink_pid=$!
+sleep 0.3
+message="$work/mail/00010.eml"
+echo "== SMTP: $smtp_count messages of $(stat -c %s "$message") bytes to smtp-sink on 127.0.0.1:$sink_port"
+"$bench" smtp "127.0.0.1:$sink_port" "$smtp_count" "$message"
+$python - "$sink_port" "$smtp_count" "$message" <<'PY'
+import smtplib, sys, time
+port, count, path = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
+data = open(path, "rb").read()
+start = time.time()
+smtp = smtplib.SMTP("127.0.0.1", port)
+smtp.helo()
+for _ in range(count):
+    smtp.sendmail("sender@example.org", ["rcpt@example.org"], data)
+smtp.quit()
+elapsed = time.time() - start
+print("%-34s %6d msgs %8.1f MB %7.2f s %9.0f msgs/s %7.1f MB/s" % ("Python smtplib sendmail", count, count * len(data) / 1e6, elapsed, count / elapsed, count * len(data) / 1e6 / elapsed))
+PY

@@ -1,0 +1,282 @@
+// Mail store benchmark: a folder of COUNT messages (default 100,000) is rebuilt, listed, appended to,
+// fed from a spool and reorganized, with two references measured in the same run on the same data:
+// `grep -c -i '^from '` over the message file (for the rebuild) and Python's mailbox.mbox listing the
+// subjects of an mbox holding the same messages (for the listing).
+//   bench_store WORKDIR [COUNT] [--files DIR]
+// The 10,000 message files for the append and spool runs come from DIR (for example the output of
+// make_corpus) or, without --files, from the small generator below. The folder itself uses the small
+// generator: make_corpus averages about 60 KB a message, and 100,000 of them would not fit a folder
+// whose offsets are signed 32-bit numbers.
+
+#include "DBMailboxFunctions.h"
+#include "MailboxHelpFunctions.h"
+#include "Reporter.h"
+#include "SpoolFunctions.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+
+#include <cstdio>
+#include <optional>
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+constexpr int FileRunCount = 10000;
+
+const char* const Words[] = {"the", "message", "meeting", "report", "server", "reply", "to", "and", "of",
+    "project", "budget", "tomorrow", "please", "attached", "review", "line", "for", "with"};
+const char* const Names[] = {"Anna Schmidt", "Bob Miller", "Dr. Carol King", "Li Wei", "\"Smith, Dave\""};
+
+// Messages of a few kilobytes as mailers write them: plain and quoted-printable text, alternatives,
+// mixed with small attachments, uuencoded files; some bodies have lines that begin with "From ".
+class SmallCorpus {
+public:
+    QByteArray Message(int index)
+    {
+        const int kind = Pick(100);
+        const QByteArray headers = Headers(index);
+        if (kind < 45)
+            return headers + "\r\n" + Text(5 + Pick(40));
+        if (kind < 65)
+            return headers + "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=\"utf-8\"\r\n"
+                             "Content-Transfer-Encoding: quoted-printable\r\n\r\n" + Text(5 + Pick(40));
+        if (kind < 80)
+            return headers + "MIME-Version: 1.0\r\nContent-Type: multipart/alternative; boundary=\"alt\"\r\n\r\n"
+                             "--alt\r\nContent-Type: text/plain\r\n\r\n" + Text(5 + Pick(20))
+                + "--alt\r\nContent-Type: text/html\r\n\r\n<html><body>" + Text(5 + Pick(20)) + "</body></html>\r\n--alt--\r\n";
+        if (kind < 95)
+            return headers + "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"mix\"\r\n\r\n"
+                             "--mix\r\nContent-Type: text/plain\r\n\r\n" + Text(3 + Pick(10))
+                + "--mix\r\nContent-Type: application/pdf; name=\"r.pdf\"\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+                + Base64(1024 + Pick(5000)) + "--mix--\r\n";
+        return headers + "\r\n" + Text(3) + "\r\nbegin 644 data.bin\r\nM" + QByteArray(60, 'A') + "\r\n`\r\nend\r\n";
+    }
+
+private:
+    int Pick(int count) { return int(m_random.bounded(count)); }
+
+    QByteArray Headers(int index)
+    {
+        return "From: " + QByteArray(Names[Pick(int(std::size(Names)))]) + " <sender" + QByteArray::number(Pick(500))
+            + "@example.org>\r\nTo: user@example.net\r\nSubject: " + Words[Pick(int(std::size(Words)))] + " number "
+            + QByteArray::number(index) + "\r\nDate: Mon, " + QByteArray::number(1 + Pick(28))
+            + " Dec 2026 13:25:03 +0100\r\nMessage-ID: <" + QByteArray::number(index) + "@example.org>\r\n";
+    }
+
+    QByteArray Text(int lines)
+    {
+        QByteArray text;
+        for (int line = 0; line < lines; ++line) {
+            if (Pick(200) == 0)
+                text += "From here on the body says something.\r\n";
+            for (int word = 0; word < 10; ++word)
+                text += QByteArray(Words[Pick(int(std::size(Words)))]) + ' ';
+            text += "\r\n";
+        }
+        return text;
+    }
+
+    QByteArray Base64(int size)
+    {
+        QByteArray data(size, '\0');
+        for (char& byte : data)
+            byte = char(Pick(256));
+        const QByteArray encoded = data.toBase64();
+        QByteArray lines;
+        for (qsizetype at = 0; at < encoded.size(); at += 76)
+            lines += encoded.mid(at, 76) + "\r\n";
+        return lines;
+    }
+
+    QRandomGenerator m_random{20261208};
+};
+
+double CpuSeconds()
+{
+    return double(std::clock()) / CLOCKS_PER_SEC;
+}
+
+// Wall-clock time of one phase, and the processor time this process spent in it. Writes of the
+// phase before are flushed first, so that no phase waits for the disk on behalf of another.
+class PhaseTimer {
+public:
+    PhaseTimer()
+    {
+        ::sync();
+        m_cpu = CpuSeconds();
+        m_wall.start();
+    }
+    double Wall() const { return m_wall.nsecsElapsed() / 1e9; }
+    double Cpu() const { return CpuSeconds() - m_cpu; }
+
+private:
+    QElapsedTimer m_wall;
+    double m_cpu = 0;
+};
+
+void Print(const char* what, double seconds, const QByteArray& rate, double cpuSeconds = -1)
+{
+    std::printf("%-44s %9.3f s   %s", what, seconds, rate.constData());
+    if (cpuSeconds >= 0)
+        std::printf("   (cpu %.3f s)", cpuSeconds);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+QByteArray PerSecond(double count, double seconds, const char* unit)
+{
+    return QByteArray::number(count / seconds, 'f', 0) + ' ' + unit + "/s";
+}
+
+bool WriteFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size() && file.flush();
+}
+
+// The same messages as an mbox for Python: envelope lines, body lines beginning with "From " quoted.
+QByteArray AsMbox(const QByteArray& message)
+{
+    QByteArray body = message;
+    body.replace("\r\n", "\n");
+    body.replace("\nFrom ", "\n>From ");
+    return "From sender@example.org Mon Dec  7 13:25:03 2026\n" + body + (body.endsWith('\n') ? "\n" : "\n\n");
+}
+
+double TimeProcess(const QString& program, const QStringList& arguments, QByteArray* output = nullptr)
+{
+    QProcess process;
+    const PhaseTimer timer;
+    process.start(program, arguments);
+    process.waitForFinished(-1);
+    const double seconds = timer.Wall();
+    if (output)
+        *output = process.readAllStandardOutput().trimmed();
+    return seconds;
+}
+
+QStringList FilesOf(const QString& dir, int count)
+{
+    QStringList paths;
+    const QDir source(dir);
+    for (const QString& name : source.entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name).mid(0, count))
+        paths.append(source.filePath(name));
+    return paths;
+}
+
+QStringList GenerateFiles(const QString& dir, int count)
+{
+    QDir().mkpath(dir);
+    SmallCorpus corpus;
+    QStringList paths;
+    for (int i = 0; i < count; ++i) {
+        paths.append(QDir(dir).filePath(QStringLiteral("%1.eml").arg(i, 5, 10, QLatin1Char('0'))));
+        WriteFile(paths.last(), corpus.Message(1000000 + i));
+    }
+    return paths;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    QString filesDir;
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--files")); at >= 0 && at + 1 < arguments.size()) {
+        filesDir = arguments.at(at + 1);
+        arguments.remove(at, 2);
+    }
+    if (arguments.isEmpty()) {
+        std::fputs("usage: bench_store WORKDIR [COUNT] [--files DIR]\n", stderr);
+        return 2;
+    }
+    const QDir work(arguments.first());
+    const int count = arguments.size() > 1 ? arguments.at(1).toInt() : 100000;
+    QDir().mkpath(work.path());
+    SetReportHandler([](const TUserMessage& message) { std::fprintf(stderr, "report %d\n", message.Id); });
+
+    SmallCorpus corpus;
+    QByteArray folderBytes;
+    QByteArray mbox;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray message = corpus.Message(i);
+        folderBytes += FolderSeparator.toByteArray() + message;
+        mbox += AsMbox(message);
+    }
+    const TFolderFiles folder{work.filePath(QStringLiteral("Bench.mbx")), work.filePath(QStringLiteral("Bench.idx"))};
+    const QString mboxPath = work.filePath(QStringLiteral("bench.mbox"));
+    if (!WriteFile(folder.MessageFile, folderBytes) || !WriteFile(mboxPath, mbox))
+        return 1;
+    const double megabytes = folderBytes.size() / 1e6;
+    std::printf("folder: %d messages, %.1f MB\n\n", count, megabytes);
+    folderBytes.clear();
+    mbox.clear();
+
+    QByteArray grepCount;
+    const double grepSeconds = TimeProcess(QStringLiteral("grep"), {QStringLiteral("-c"), QStringLiteral("-i"), QStringLiteral("^from "), folder.MessageFile}, &grepCount);
+    std::optional<PhaseTimer> timer(std::in_place);
+    RebuildIndex(folder);
+    const double rebuildSeconds = timer->Wall();
+    Print("rebuild index", rebuildSeconds, PerSecond(megabytes, rebuildSeconds, "MB") + ", " + QByteArray::number(CountMessages(folder.IndexFile, false)) + " records", timer->Cpu());
+    Print("  reference: grep -c -i '^from '", grepSeconds, PerSecond(megabytes, grepSeconds, "MB") + ", " + grepCount + " lines");
+
+    timer.emplace();
+    const qsizetype listed = EnumerateLiveMessages(folder).size();
+    const double listSeconds = timer->Wall();
+    Print("enumerate live records", listSeconds, PerSecond(listed, listSeconds, "records"));
+    const QString python = QStringLiteral(
+        "import mailbox, sys, time\n"
+        "t = time.perf_counter()\n"
+        "subjects = [m['subject'] for m in mailbox.mbox(sys.argv[1])]\n"
+        "print(len(subjects), time.perf_counter() - t)\n");
+    QByteArray pythonOutput;
+    TimeProcess(QStringLiteral("python3"), {QStringLiteral("-c"), python, mboxPath}, &pythonOutput);
+    const double pythonSeconds = pythonOutput.split(' ').value(1).toDouble();
+    Print("  reference: Python mailbox.mbox subjects", pythonSeconds,
+          PerSecond(pythonOutput.split(' ').value(0).toDouble(), pythonSeconds, "messages"));
+
+    const QStringList files = filesDir.isEmpty() ? GenerateFiles(work.filePath(QStringLiteral("files")), FileRunCount)
+                                                 : FilesOf(filesDir, FileRunCount);
+    timer.emplace();
+    for (const QString& file : files)
+        AppendMessageFile(folder, file);
+    const double appendSeconds = timer->Wall();
+    Print("append message files", appendSeconds, PerSecond(files.size(), appendSeconds, "files"), timer->Cpu());
+
+    const QString spool = work.filePath(QStringLiteral("Spool"));
+    QDir().mkpath(spool);
+    for (int i = 0; i < files.size(); ++i) {
+        QFile source(files[i]);
+        if (source.open(QIODevice::ReadOnly))
+            WriteFile(QDir(spool).filePath(QStringLiteral("pop_%1.eml").arg(i + 1)), source.readAll());
+    }
+    const TFolderFiles inbox{work.filePath(QStringLiteral("Inbox.mbx")), work.filePath(QStringLiteral("Inbox.idx"))};
+    CreateEmptyMessageFile(inbox.MessageFile);
+    CreateIndex(inbox.IndexFile);
+    timer.emplace();
+    const int imported = ImportSpool(spool, inbox);
+    const double importSeconds = timer->Wall();
+    Print("import spool", importSeconds, PerSecond(imported, importSeconds, "files"), timer->Cpu());
+
+    const qint32 physical = CountMessages(folder.IndexFile, false);
+    for (qint32 n = 2; n <= physical; n += 2)
+        MarkDeleted(folder.IndexFile, n);
+    timer.emplace();
+    ReorganizeFolder(folder, QStringLiteral("Bench"));
+    const double reorganizeSeconds = timer->Wall();
+    Print("reorganize after deleting half", reorganizeSeconds,
+          QByteArray::number(CountMessages(folder.IndexFile, false)) + " records kept, "
+              + PerSecond(QFileInfo(folder.MessageFile).size() / 1e6, reorganizeSeconds, "MB written"), timer->Cpu());
+
+    std::printf("\nlisting: %.0f times faster than Python (goal 20); rebuild: %.2f times the grep time (goal 3)\n",
+                pythonSeconds / listSeconds, rebuildSeconds / grepSeconds);
+    return 0;
+}

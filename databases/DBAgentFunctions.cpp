@@ -1,0 +1,191 @@
+#include "DBAgentFunctions.h"
+
+#include "AtomicFile.h"
+#include "DBAccountsFunctions.h"
+
+#include <QFile>
+#include <QHash>
+
+namespace {
+
+const QByteArray LineEnd("\r\n");
+
+QByteArray Section(const char* name)
+{
+    return '[' + QByteArray(name) + ']' + LineEnd;
+}
+
+QByteArray Entry(const char* key, const QByteArray& value)
+{
+    return QByteArray(key) + '=' + value + LineEnd;
+}
+
+QByteArray Entry(const char* key, qint32 value)
+{
+    return Entry(key, QByteArray::number(value));
+}
+
+QByteArray Entry(const char* key, bool value)
+{
+    return Entry(key, QByteArray(value ? "1" : "0"));
+}
+
+bool FitsOnOneLine(const QByteArray& value)
+{
+    return !value.contains('\r') && !value.contains('\n');
+}
+
+QByteArray JobFileContent(const TAgentJob& job)
+{
+    return Section("Main") + Entry("Action", job.Action) + Entry("AccountName", job.AccountName)
+        + Entry("Server", job.Server) + Entry("KeepMails", job.KeepMails)
+        + Entry("CheckMails", job.CheckMails) + Entry("DeleteDays", job.DeleteDays)
+        + Section("User") + Entry("Username", job.Username) + Entry("Password", job.Password)
+        + Section("Ras") + Entry("RasService", job.RasService)
+        + Entry("RasForceService", job.RasForceService) + Entry("RasHangUp", job.RasHangUp);
+}
+
+QByteArrayList FileLines(const QByteArray& content)
+{
+    QByteArrayList lines = content.split('\n');
+    for (QByteArray& line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    return lines;
+}
+
+// "Section/Key" (both lower-cased, as INI names compare without regard to case) → raw value.
+// The first occurrence of a key wins; lines outside a section, comments and lines without "="
+// are ignored.
+QHash<QByteArray, QByteArray> ParseIni(const QByteArray& content)
+{
+    QHash<QByteArray, QByteArray> values;
+    QByteArray section;
+    for (const QByteArray& line : FileLines(content)) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith('[') && trimmed.endsWith(']')) {
+            section = trimmed.sliced(1, trimmed.size() - 2).trimmed().toLower();
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (section.isEmpty() || trimmed.startsWith(';') || equals < 0)
+            continue;
+        const QByteArray key = section + '/' + line.first(equals).trimmed().toLower();
+        if (!values.contains(key))
+            values.insert(key, line.sliced(equals + 1));
+    }
+    return values;
+}
+
+qint32 IntegerValue(const QByteArray& text)
+{
+    bool ok = false;
+    const qint32 value = text.trimmed().toInt(&ok);
+    return ok ? value : 0;
+}
+
+bool BoolValue(const QByteArray& text)
+{
+    return IntegerValue(text) != 0;
+}
+
+} // namespace
+
+bool WriteJob(const TAgentJob& job, const QString& path)
+{
+    for (const QByteArray* text : {&job.Action, &job.AccountName, &job.Server, &job.Username,
+                                   &job.Password, &job.RasService}) {
+        if (!FitsOnOneLine(*text))
+            return false;
+    }
+    return WriteFileAtomically(path, JobFileContent(job), /*ownerOnly=*/true);
+}
+
+std::optional<TAgentJob> ReadJob(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray content = file.readAll();
+    if (content.startsWith("\xEF\xBB\xBF"))
+        content.remove(0, 3);
+    const QHash<QByteArray, QByteArray> values = ParseIni(content);
+    const auto value = [&values](const char* key) { return values.value(QByteArray(key).toLower()); };
+
+    TAgentJob job;
+    job.Action = value("Main/Action");
+    job.AccountName = value("Main/AccountName");
+    job.Server = value("Main/Server");
+    job.KeepMails = BoolValue(value("Main/KeepMails"));
+    job.CheckMails = BoolValue(value("Main/CheckMails"));
+    job.DeleteDays = IntegerValue(value("Main/DeleteDays"));
+    job.Username = value("User/Username");
+    job.Password = value("User/Password");
+    job.RasService = value("Ras/RasService");
+    job.RasForceService = BoolValue(value("Ras/RasForceService"));
+    job.RasHangUp = BoolValue(value("Ras/RasHangUp"));
+    return job;
+}
+
+bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode)
+{
+    const int n = FindAccountByName(accountName);
+    const std::optional<TAccount> account = n > 0 ? ReadAccount(n) : std::nullopt;
+    if (!account)
+        return false;
+    job.Action = ReceiveAction;
+    job.AccountName = account->Name;
+    job.Server = account->PopServer;
+    job.Username = account->PopUsername;
+    job.Password = account->PopPassword;
+    job.RasService = account->RASService;
+    job.RasForceService = account->RasForceService;
+    job.RasHangUp = account->RasHangUp;
+    switch (keepMode) {
+    case KeepModeForceKeep: job.KeepMails = true; break;
+    case KeepModeForceDelete: job.KeepMails = false; break;
+    default: job.KeepMails = account->PopKeepMails; break;
+    }
+    const bool deletesKeptMails = account->PopDeleteMails && account->PopDeleteDays > 0;
+    job.CheckMails = deletesKeptMails;
+    job.DeleteDays = deletesKeptMails ? account->PopDeleteDays : 0;
+    return true;
+}
+
+void FillSendJob(TAgentJob& job, const QByteArray& smtpServer)
+{
+    job.Action = SendAction;
+    job.Server = smtpServer;
+    const int n = FindAccountBySmtpServer(smtpServer);
+    const TAccount account = n > 0 ? ReadAccount(n).value_or(TAccount{}) : TAccount{};
+    job.RasService = account.RASService;
+    job.RasForceService = account.RasForceService;
+    job.RasHangUp = account.RasHangUp;
+    job.Username = account.SmtpAuth ? account.SmtpUsername : QByteArray();
+    job.Password = account.SmtpAuth ? account.SmtpPassword : QByteArray();
+}
+
+QByteArrayList ReadHeaderList(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArrayList lines;
+    for (const QByteArray& line : FileLines(file.readAll())) {
+        if (!line.trimmed().isEmpty())
+            lines.append(line);
+    }
+    return lines;
+}
+
+bool WriteHeaderList(const QByteArrayList& lines, const QString& path)
+{
+    QByteArray content;
+    for (const QByteArray& line : lines) {
+        if (!FitsOnOneLine(line))
+            return false;
+        content += line + LineEnd;
+    }
+    return WriteFileAtomically(path, content);
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The job handed from the main client to the transfer agent: one transfer per job, written to
+// "lmagent.ini" in the program directory before the agent starts and read (then deleted) by the
+// agent. Also the header list "headers.ini" whose lines the agent adds to every message it sends.
+//
+// Job file layout: sections [Main], [User], [Ras] in that order, one "Key=Value" line per key,
+// CR LF line ends. Values are written byte for byte, unquoted and unescaped: a reader takes
+// everything after the first "=" of a line, so "=", ";", quotes, blanks and non-ASCII bytes in a
+// password come back exactly. A value cannot hold a line break; WriteJob refuses such a job.
+
+#include "Konstanten.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QString>
+
+#include <optional>
+
+struct TAgentJob {
+    QByteArray Action;
+    QByteArray AccountName;
+    QByteArray Server;
+    QByteArray Username;
+    QByteArray Password;
+    bool KeepMails = false;
+    bool CheckMails = false;
+    qint32 DeleteDays = 0;
+    QByteArray RasService;
+    bool RasForceService = false;
+    bool RasHangUp = false;
+};
+
+// The agent recognises exactly these actions, in this letter case.
+inline const QByteArray ReceiveAction("POP3");
+inline const QByteArray SendAction("SMTP");
+
+// How a receive command treats the account's PopKeepMails.
+enum TKeepMode { KeepModeForceDelete = 0, KeepModeForceKeep = 1, KeepModeFromAccount = 2 };
+
+// Replaces the job file, readable by its owner only (it holds a plain password).
+bool WriteJob(const TAgentJob& job, const QString& path = Paths().Program.JobFile);
+// Nothing when the file does not exist; missing or unreadable keys take empty, false and 0.
+std::optional<TAgentJob> ReadJob(const QString& path = Paths().Program.JobFile);
+
+// Fills all values of a receive job from the account named `accountName` (exact match); false,
+// with `job` untouched, when there is no such account. `keepMode` is a TKeepMode value; any value
+// other than 0 and 1 takes the account's setting.
+bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode);
+// Sets the send values for `smtpServer`. Login and dial-up come from the first account with that
+// SMTP server and are emptied when there is none; the receive-only values stay as they were.
+void FillSendJob(TAgentJob& job, const QByteArray& smtpServer);
+
+// Lines of the header list file; blank lines are skipped, since one would end a message header.
+QByteArrayList ReadHeaderList(const QString& path = Paths().Program.HeadersFile);
+bool WriteHeaderList(const QByteArrayList& lines, const QString& path = Paths().Program.HeadersFile);

@@ -1,0 +1,34 @@
+#pragma once
+// Replacing a whole file so that a crash or a full disk leaves either the old or the new content,
+// never a mix and never an empty file. QSaveFile alone reports success when a buffered write failed,
+// so every step is checked here, and file and directory are synced to disk before success is reported.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QSaveFile>
+#include <QString>
+
+// One replacement of `path`: Open, Write as often as needed, Commit. Destroying the object without
+// a successful Commit leaves the old file untouched.
+class TAtomicFile {
+public:
+    // `ownerOnly`: the new file is readable and writable by its owner only (files holding passwords);
+    // otherwise it keeps the permissions of the file it replaces.
+    explicit TAtomicFile(const QString& path, bool ownerOnly = false);
+    TAtomicFile(const TAtomicFile&) = delete;
+    TAtomicFile& operator=(const TAtomicFile&) = delete;
+
+    bool Open();
+    bool Write(QByteArrayView data);
+    // True only when the new content is complete on disk under the final name.
+    bool Commit();
+
+private:
+    bool Fail();
+
+    QSaveFile m_file;
+    bool m_ownerOnly;
+    bool m_failed = false;
+};
+
+bool WriteFileAtomically(const QString& path, const QByteArray& content, bool ownerOnly = false);

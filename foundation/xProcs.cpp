@@ -1,0 +1,69 @@
+#include "xProcs.h"
+
+#include "AtomicFile.h"
+#include "Reporter.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace {
+
+constexpr int WaitSliceMs = 100;
+
+QString DirectoryOf(const QString& path)
+{
+    return QFileInfo(path).absolutePath();
+}
+
+bool IsExecutableFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+} // namespace
+
+bool StartProgram(const QString& path, const QStringList& arguments)
+{
+    if (!IsExecutableFile(path))
+        return false;
+    return QProcess::startDetached(path, arguments, DirectoryOf(path));
+}
+
+bool RunAndWait(const QString& path, const QStringList& arguments, bool& runningFlag,
+                const std::function<void()>& refreshCommands)
+{
+    QProcess process;
+    process.setProgram(path);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(DirectoryOf(path));
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    if (!IsExecutableFile(path) || (process.start(), !process.waitForStarted())) {
+        Report(ProgramNotFoundMessage, TMessageKind::Error, path);
+        return false;
+    }
+    runningFlag = true;
+    if (refreshCommands)
+        refreshCommands();
+    // Each slice first lets the window handle what arrived, so commands can be re-entered meanwhile.
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, WaitSliceMs);
+    } while (!process.waitForFinished(WaitSliceMs) && process.state() != QProcess::NotRunning);
+    runningFlag = false;
+    if (refreshCommands)
+        refreshCommands();
+    return true;
+}
+
+bool ReplaceInFile(const QString& source, const QString& target, const QString& placeholder, const QString& value)
+{
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QString text = QString::fromUtf8(file.readAll());
+    if (!placeholder.isEmpty())
+        text.replace(placeholder, value);
+    return WriteFileAtomically(target, text.toUtf8());
+}

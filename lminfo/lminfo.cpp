@@ -1,0 +1,16 @@
+#include "lminfo.h"
+
+#include "InfoFrm.h"
+
+#include <QApplication>
+
+void ShowInfoDialog()
+{
+    TInfoFrm info(QApplication::activeWindow());
+    info.exec();
+}
+
+const char* LminfoGetProgBuild()
+{
+    return LUMARO_PROGRAM_VERSION " (" LUMARO_SOURCE_REVISION ")";
+}

@@ -1,0 +1,337 @@
+#include "Main.h"
+
+#include "DBAccountsFunctions.h"
+#include "EnhListView.h"
+#include "FolderSet.h"
+#include "FontText.h"
+#include "FormPlacement.h"
+#include "FormTranslation.h"
+#include "Images.h"
+#include "Konstanten.h"
+#include "ListviewFunctions.h"
+#include "Progress.h"
+#include "Reporter.h"
+#include "ShellFunctions.h"
+#include "SingleInstance.h"
+#include "SpoolFunctions.h"
+#include "StartupFunctions.h"
+#include "UserPanel.h"
+#include "lminfo.h"
+#include "tk_langlib.h"
+#include "tk_reglib.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int MsgFixingFolder = 3;
+constexpr int MsgCheckingFolder = 10;
+constexpr int MsgProcessingSpool = 24;
+constexpr int MsgCloseServerManager = 36;
+constexpr int MsgCloseMailAccounts = 37;
+constexpr int MsgCloseMessageWindows = 38;
+constexpr int MsgCreateAccount = 45;
+constexpr int MsgNoDialupConnection = 66;
+constexpr int MsgLoggingActive = 77;
+constexpr int TransientStatusMs = 8000;
+constexpr int HeadlineFontPixels = 16;
+constexpr int ComboLines = 16;
+constexpr int DefaultWidth = 1000;
+constexpr int DefaultHeight = 640;
+
+const QString OwnConnectionValue = QStringLiteral("OwnConnection");
+
+bool AskWithMessageBox(QWidget* parent, const QString& text)
+{
+    return QMessageBox::question(parent, QApplication::applicationDisplayName(), text) == QMessageBox::Yes;
+}
+
+} // namespace
+
+TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(parent), m_arguments(arguments)
+{
+    setObjectName(QStringLiteral("MainFrm"));
+    Dialogs.AskYesNo = [this](const QString& text) { return AskWithMessageBox(this, text); };
+    Dialogs.Inform = [this](const QString& text) { QMessageBox::information(this, QApplication::applicationDisplayName(), text); };
+
+    for (int i = 0; i < SpecialFolderCount; ++i)
+        m_specialNames.append(SpecialFolderName(TSpecialFolder(i)));
+    m_programBuild = QString::fromLatin1(LminfoGetProgBuild());
+    CreateComponents();
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, &TMainFrm::ApplicationActivated);
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, [] { ShowHelpForActiveControl(); });
+    resize(DefaultWidth, DefaultHeight);
+    setWindowTitle(MainWindowTitle);
+    // A connection the agent dialled in an earlier run is not ours any more.
+    TRegistryKey root;
+    root.WriteBool(OwnConnectionValue, false);
+    root.Flush();
+    Actions.DialupSpd->setToolTip(MessageText(MsgNoDialupConnection));
+    Actions.DialupSpd->setStatusTip(MessageText(MsgNoDialupConnection));
+    StartActiveUser(m_arguments);
+    LoadUserSettings();
+    if (Settings.LogActive)
+        Report(MsgLoggingActive, TMessageKind::Information);
+    PrepareFolders();
+    TranslateFormIfEnglish(this);
+    RefreshCommandStates();
+}
+
+TMainFrm::~TMainFrm()
+{
+    // Hiding and destroying the children below still changes the focus; the members are gone by then.
+    disconnect(qApp, nullptr, this, nullptr);
+    Shutdown();
+}
+
+void TMainFrm::CreateComponents()
+{
+    CreateMainActions(this, Actions);
+    ProgressFrm = new TProgressFrm(this);
+
+    FolderTv = new QTreeWidget(this);
+    FolderTv->setObjectName(QStringLiteral("FolderTv"));
+    FolderTv->setHeaderHidden(true);
+    FolderTv->setSelectionMode(QAbstractItemView::SingleSelection);
+    FolderTv->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    FolderTv->setContextMenuPolicy(Qt::CustomContextMenu);
+    FolderTv->installEventFilter(this);
+
+    ComboPan = new QWidget(this);
+    FolderCmb = new QComboBox(ComboPan);
+    FolderCmb->setObjectName(QStringLiteral("FolderCmb"));
+    FolderCmb->setMaxVisibleItems(ComboLines);
+    FolderCmb->setIconSize(QSize(16, 16));
+    auto* comboLayout = new QVBoxLayout(ComboPan);
+    comboLayout->setContentsMargins(2, 2, 2, 2);
+    comboLayout->addWidget(FolderCmb);
+
+    HeadlinePan = new QLabel(this);
+    HeadlinePan->setObjectName(QStringLiteral("HeadlinePan"));
+    HeadlinePan->setAutoFillBackground(true);
+    QPalette headline = HeadlinePan->palette();
+    headline.setColor(QPalette::Window, QColor(128, 128, 128));
+    headline.setColor(QPalette::WindowText, Qt::white);
+    HeadlinePan->setPalette(headline);
+    QFont headlineFont = HeadlinePan->font();
+    headlineFont.setBold(true);
+    headlineFont.setPixelSize(HeadlineFontPixels);
+    HeadlinePan->setFont(headlineFont);
+
+    MessageModel = new TMessageListModel(this);
+    MessageModel->SetImages(MessageRowImages());
+    MessageModel->SetDateFormat(Paths().DisplayDateFormat);
+    MessageLv = new TEnhListView(this);
+    MessageLv->setObjectName(QStringLiteral("MessageLv"));
+    MessageLv->setModel(MessageModel);
+    MessageLv->setContextMenuPolicy(Qt::CustomContextMenu);
+    MessageLv->installEventFilter(this);
+
+    auto* right = new QWidget(this);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(0);
+    rightLayout->addWidget(ComboPan);
+    rightLayout->addWidget(HeadlinePan);
+    rightLayout->addWidget(MessageLv, 1);
+    MainSplitter = new QSplitter(Qt::Horizontal, this);
+    MainSplitter->setObjectName(QStringLiteral("MainSplitter"));
+    MainSplitter->addWidget(FolderTv);
+    MainSplitter->addWidget(right);
+    MainSplitter->setStretchFactor(1, 1);
+    setCentralWidget(MainSplitter);
+
+    CreateStatusBar();
+    ConnectCommands();
+}
+
+void TMainFrm::CreateStatusBar()
+{
+    StatusPanel0 = new QLabel(this);
+    StatusPanel1 = new QLabel(this);
+    StatusPanel2 = new TUserPanel(this);
+    StatusPanel3 = new QLabel(this);
+    for (QWidget* panel : std::initializer_list<QWidget*>{StatusPanel0, StatusPanel1, StatusPanel2, StatusPanel3})
+        statusBar()->addWidget(panel);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->installEventFilter(this);
+    m_statusTimer.setSingleShot(true);
+    m_statusTimer.setInterval(TransientStatusMs);
+    connect(&m_statusTimer, &QTimer::timeout, StatusPanel1, &QLabel::clear);
+    connect(StatusPanel2, &TUserPanel::Clicked, this, [this] {
+        if (m_states.Users)
+            Actions.UsersItm->trigger();
+    });
+}
+
+void TMainFrm::LoadUserSettings()
+{
+    Settings = LoadMainSettings(UserContext().Keys);
+    MessageLv->SetColumnsKey(UserContext().Keys.Columns);
+    StatusPanel2->SetUserName(UserContext().Installation.CurrentUser);
+    for (qsizetype i = 0; i < Actions.ToolbarItems.size() && i < Settings.ToolbarVisible.size(); ++i)
+        Actions.ToolbarItems[i]->setVisible(Settings.ToolbarVisible[i]);
+    ApplyLayoutSettings();
+}
+
+void TMainFrm::ApplyLayoutSettings()
+{
+    FolderTv->setVisible(Settings.ShowTreeview);
+    ComboPan->setVisible(Settings.ShowCombobox);
+    HeadlinePan->setVisible(!Settings.ShowCombobox);
+    FolderTv->collapseAll();
+}
+
+void TMainFrm::PrepareFolders()
+{
+    m_folders = ListFolders();
+    CreateMissingSpecialFolders(m_folders);
+    CreateMissingDatabases();
+}
+
+void TMainFrm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    // The checks may open the progress window, which needs the main window on screen first.
+    QTimer::singleShot(0, this, [this] {
+        FirstShow();
+        FirstActivation();
+    });
+}
+
+void TMainFrm::FirstShow()
+{
+    CheckFolders();
+    PrepareAccountsDatabase();
+    ImportWaitingSpool();
+    MainSplitter->setSizes({Settings.TreeviewWidth, std::max(width() - Settings.TreeviewWidth, 1)});
+    BuildFolderTree();
+    TFontSpec mailFont;
+    TextToFont(Settings.MailFont, mailFont);
+    MessageLv->setFont(mailFont.Font);
+    RestoreFormPlacement(*this, UserContext().Keys.Forms);
+    StatusPanel0->clear();
+}
+
+void TMainFrm::CheckFolders()
+{
+    for (const QString& folder : std::as_const(m_folders)) {
+        const QString displayName = FolderDisplayName(folder);
+        StatusPanel0->setText(FillIn(MessageText(MsgCheckingFolder), displayName));
+        const TFolderFiles files = FolderPaths(folder);
+        if (!FolderNeedsRepair(files))
+            continue;
+        ProgressFrm->Execute(FillIn(MessageText(MsgFixingFolder), displayName), pmRepair,
+                             [files] { RepairFolder(files); });
+    }
+}
+
+void TMainFrm::ImportWaitingSpool()
+{
+    const QString spool = Paths().Data.SpoolDir;
+    if (!SpoolHasMail(spool))
+        return;
+    ProgressFrm->Execute(MessageText(MsgProcessingSpool), pmImportSpool,
+                         [spool] { ImportSpool(spool, SpecialFolderPaths(TSpecialFolder::Inbox)); });
+}
+
+void TMainFrm::FirstActivation()
+{
+    if (Settings.DebugMode)
+        Dialogs.Inform(QStringLiteral("DebugMode is active."));
+    if (CountAccounts() == 0 && Dialogs.AskYesNo(MessageText(MsgCreateAccount)))
+        MailAccountsItmClick();
+    if (!m_arguments.isEmpty() && !m_arguments.first().startsWith(QLatin1String("-U"), Qt::CaseInsensitive))
+        HandleArgument(m_arguments.first());
+}
+
+bool TMainFrm::RefuseClosing()
+{
+    const int refusal = Running.ServerManager ? MsgCloseServerManager
+        : Running.MailAccounts                ? MsgCloseMailAccounts
+        : Running.MessageWindow               ? MsgCloseMessageWindows
+                                              : 0;
+    if (refusal != 0)
+        Report(refusal, TMessageKind::Warning);
+    return refusal != 0;
+}
+
+void TMainFrm::closeEvent(QCloseEvent* event)
+{
+    if (RefuseClosing()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    Shutdown();
+}
+
+void TMainFrm::Shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    MessageLv->SaveColumnWidths();
+    MessageModel->Clear();
+    if (Settings.LogActive)
+        QFile::remove(Paths().Program.LogFile);
+    if (FolderTv->isVisible() && !MainSplitter->sizes().isEmpty())
+        Settings.TreeviewWidth = MainSplitter->sizes().first();
+    SaveMainSettings(UserContext().Keys, Settings);
+    TRegistryKey().WriteString(QString::fromLatin1(RegValue::ProgDir), Paths().Program.ProgDir);
+    if (m_shown)
+        SaveFormPlacement(*this, UserContext().Keys.Forms);
+    if (Settings.EmptyTrash)
+        EmptyTrash();
+}
+
+// Mail the server manager fetched while it still runs is shown as soon as the user comes back.
+void TMainFrm::ApplicationActivated(Qt::ApplicationState state)
+{
+    const QString spool = Paths().Data.SpoolDir;
+    if (state != Qt::ApplicationActive || !Running.ServerManager || !SpoolHasMail(spool))
+        return;
+    ImportSpool(spool, SpecialFolderPaths(TSpecialFolder::Inbox));
+    ActivateFolder(m_specialNames.value(0));
+}
+
+void TMainFrm::SetTransientStatus(const QString& text)
+{
+    StatusPanel1->setText(text);
+    m_statusTimer.start();
+}
+
+void TMainFrm::LayoutStatusPanels()
+{
+    const std::array<int, 4> widths = StatusPanelWidths(statusBar()->width());
+    StatusPanel0->setFixedWidth(widths[0]);
+    StatusPanel1->setFixedWidth(widths[1]);
+    StatusPanel2->setFixedWidth(widths[2]);
+    StatusPanel3->setFixedWidth(widths[3]);
+}
+
+bool TMainFrm::event(QEvent* event)
+{
+    // Hints go to status panel 0 instead of the status bar's own message line.
+    if (event->type() == QEvent::StatusTip) {
+        StatusPanel0->setText(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}

@@ -1,0 +1,212 @@
+// TMainFrm: the folder tree, the folder combo box, activating a folder and the command states.
+
+#include "Main.h"
+
+#include "EnhListView.h"
+#include "FolderSet.h"
+#include "Images.h"
+#include "ListviewFunctions.h"
+#include "Reporter.h"
+#include "StartupFunctions.h"
+#include "TreeviewFunctions.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int MsgFolderDamaged = 21;
+constexpr int InitialColumnWidth = 150;
+constexpr int FolderNameRole = Qt::UserRole;
+constexpr int ComboItemHeight = 20;
+
+enum SpecialIndex { Inbox = 0, Outbox = 1, Templates = 2, Sent = 3 };
+
+QTreeWidgetItem* NodeItem(const TFolderTreeNode& node, const QList<QIcon>& images)
+{
+    auto* item = new QTreeWidgetItem(QStringList{node.Text});
+    item->setData(0, FolderNameRole, node.FolderName);
+    item->setIcon(0, images.value(node.Image));
+    for (const TFolderTreeNode& child : node.Children)
+        item->addChild(NodeItem(child, images));
+    return item;
+}
+
+} // namespace
+
+void TMainFrm::BuildFolderTree()
+{
+    const QList<QIcon> images = FolderTreeImages();
+    const QSignalBlocker blocker(FolderTv);
+    FolderTv->clear();
+    for (const TFolderTreeNode& node : ::BuildFolderTree(m_folders))
+        FolderTv->addTopLevelItem(NodeItem(node, images));
+    FillFolderCombo();
+    ApplyLayoutSettings();
+    connect(FolderTv, &QTreeWidget::itemSelectionChanged, this, &TMainFrm::FolderTvSelectionChanged,
+            Qt::UniqueConnection);
+    if (FolderTv->topLevelItemCount() > 0) {
+        const QString selected = m_currentFolder.isEmpty() ? m_folders.value(Inbox) : m_currentFolder;
+        m_currentFolder.clear();
+        if (!ActivateFolder(selected))
+            RefreshCommandStates();
+    }
+}
+
+void TMainFrm::FillFolderCombo()
+{
+    const QList<QIcon> images = FolderTreeImages();
+    const QSignalBlocker blocker(FolderCmb);
+    FolderCmb->clear();
+    for (const auto& [text, folderName] : ComboEntries(::BuildFolderTree(m_folders))) {
+        FolderCmb->addItem(images.value(ComboImageOf(text, m_specialNames)), text, folderName);
+        FolderCmb->setItemData(FolderCmb->count() - 1, QSize(0, ComboItemHeight), Qt::SizeHintRole);
+    }
+    connect(FolderCmb, &QComboBox::activated, this, &TMainFrm::FolderCmbActivated, Qt::UniqueConnection);
+}
+
+QTreeWidgetItem* TMainFrm::NodeOf(const QString& folderName) const
+{
+    for (QTreeWidgetItemIterator it(FolderTv); *it; ++it) {
+        if ((*it)->data(0, FolderNameRole).toString() == folderName)
+            return *it;
+    }
+    return nullptr;
+}
+
+void TMainFrm::SelectFolderNode(const QString& folderName)
+{
+    if (QTreeWidgetItem* node = NodeOf(folderName)) {
+        const QSignalBlocker blocker(FolderTv);
+        FolderTv->setCurrentItem(node);
+        FolderTv->scrollToItem(node);
+    }
+    const QSignalBlocker blocker(FolderCmb);
+    FolderCmb->setCurrentIndex(FolderCmb->findData(folderName));
+}
+
+void TMainFrm::FolderTvSelectionChanged()
+{
+    const QList<QTreeWidgetItem*> selected = FolderTv->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const QString folderName = selected.first()->data(0, FolderNameRole).toString();
+    if (folderName != m_currentFolder)
+        ActivateFolder(folderName);
+    RefreshCommandStates();
+}
+
+void TMainFrm::FolderCmbActivated(int index)
+{
+    const QString folderName = FolderCmb->itemData(index).toString();
+    if (!folderName.isEmpty() && folderName != m_currentFolder)
+        ActivateFolder(folderName);
+}
+
+bool TMainFrm::ActivateFolder(const QString& folderName)
+{
+    const QString name = folderName.isEmpty() ? m_currentFolder : folderName;
+    if (name.isEmpty() || m_activating)
+        return false;
+    m_activating = true;
+    const TFolderFiles files = FolderPaths(name);
+    MessageLv->SaveColumnWidths();
+    RebuildColumns(name);
+    const bool loaded = FolderFilesPresent(files) && MessageModel->Load(files);
+    m_activating = false;
+    if (!loaded) {
+        Report(MsgFolderDamaged, TMessageKind::Warning, FolderDisplayName(name));
+        // The previous folder stays the current one and is shown again.
+        const QString previous = std::exchange(m_currentFolder, QString());
+        if (!previous.isEmpty() && previous != name)
+            ActivateFolder(previous);
+        else
+            MessageModel->Clear();
+        SelectFolderNode(m_currentFolder);
+        RefreshCommandStates();
+        return false;
+    }
+    m_currentFolder = name;
+    MessageLv->ApplySort();
+    if (MessageModel->rowCount() > 0)
+        MessageLv->SelectRow(0);
+    SelectFolderNode(name);
+    HeadlinePan->setText(QLatin1Char(' ') + FolderDisplayName(name));
+    RefreshCommandStates();
+    return true;
+}
+
+void TMainFrm::RebuildColumns(const QString& folderName)
+{
+    const int special = int(m_specialNames.indexOf(folderName));
+    const bool exchange = special == Outbox || special == Templates || special == Sent;
+    MessageModel->SetColumns(ColumnsOf(Settings.ColumnCaptions, exchange));
+    for (int column = 0; column < MessageModel->columnCount(); ++column)
+        MessageLv->setColumnWidth(column, InitialColumnWidth);
+    MessageLv->RestoreColumnWidths();
+}
+
+void TMainFrm::UpdateOutboxCaption(int outboxCount)
+{
+    const QString caption = OutboxCaption(m_specialNames.value(Outbox), outboxCount);
+    if (QTreeWidgetItem* node = NodeOf(m_specialNames.value(Outbox)))
+        node->setText(0, caption);
+    const int comboIndex = FolderCmb->findData(m_specialNames.value(Outbox));
+    if (comboIndex >= 0)
+        FolderCmb->setItemText(comboIndex, caption);
+}
+
+bool TMainFrm::SelectedFolderRemovable() const
+{
+    const QList<QTreeWidgetItem*> selected = FolderTv->selectedItems();
+    if (selected.isEmpty())
+        return false;
+    const QTreeWidgetItem* node = selected.first();
+    const bool special = !node->parent() && FolderTv->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(node)) < SpecialFolderCount;
+    return !special && node->childCount() == 0;
+}
+
+void TMainFrm::RefreshCommandStates()
+{
+    TCommandInputs in;
+    in.SelectedRows = MessageLv->SelectedCount();
+    in.TreeFocused = FolderTv->hasFocus();
+    in.FolderRemovable = SelectedFolderRemovable();
+    in.LogActive = Settings.LogActive;
+    in.OutboxMessages = DisplayedMessageCount(SpecialFolderPaths(TSpecialFolder::Outbox));
+    in.InboxMessages = DisplayedMessageCount(SpecialFolderPaths(TSpecialFolder::Inbox));
+    in.Running = Running;
+    in.Transmit = {Settings.ActionIgnoreSmtp, Settings.ActionIgnorePop, !Settings.ActionSmtpServer.isEmpty(),
+                   !Settings.ActionPopServers.isEmpty()};
+    m_states = ComputeCommandStates(in);
+
+    const TMainActions& a = Actions;
+    a.OpenMessageItm->setEnabled(m_states.Open);
+    a.PropertiesItm->setEnabled(m_states.Properties);
+    for (QAction* action : {a.DeleteItm, a.CopyToItm, a.MoveToItm, a.SelectAllItm})
+        action->setEnabled(m_states.SelectionCommands);
+    a.MarkAsMnu->setEnabled(m_states.SelectionCommands);
+    a.FolderRenameItm->setEnabled(m_states.RenameFolder);
+    a.FolderDeleteItm->setEnabled(m_states.DeleteFolder);
+    a.ShowLogfileItm->setEnabled(m_states.ShowLogfile);
+    a.SendItm->setEnabled(m_states.Send);
+    a.ReceiveItm->setEnabled(m_states.Receive);
+    a.TransmitItm->setEnabled(m_states.Transmit);
+    a.ServerManagerItm->setEnabled(m_states.ServerManager);
+    a.MailAccountsItm->setEnabled(m_states.MailAccounts);
+    a.UsersItm->setEnabled(m_states.Users);
+    a.FilterExecuteItm->setEnabled(m_states.ExecuteFilter);
+    UpdateOutboxCaption(in.OutboxMessages);
+    StatusPanel3->setText(QStringLiteral("%1/%2").arg(MessageModel->rowCount()).arg(in.SelectedRows));
+}
+
+void TMainFrm::ExpandOrCollapseAll(bool expand)
+{
+    if (expand)
+        FolderTv->expandAll();
+    else
+        FolderTv->collapseAll();
+}

@@ -1,0 +1,534 @@
+#include "nksocket.h"
+
+#include "nkRasCmp.h"
+#include "nkwire.h"
+#include "nkwsock.h"
+#include "qmconst.h"
+
+#include <QFile>
+#include <QHostInfo>
+#include <QSslSocket>
+
+#include <limits>
+
+#include <netdb.h>
+
+namespace {
+
+constexpr int ErrInvalidArgument = 10022;
+constexpr int ErrMessageTooLong = 10040;
+constexpr int ErrConnectionReset = 10054;
+constexpr int ErrHostNotFound = 11001;
+constexpr int ErrNoRecovery = 11003;
+constexpr int ErrServiceNameRequired = 57005;
+constexpr int ErrNotConnected = 57008;
+
+// Bytes asked of a stream per send, and how much may wait in the socket's send buffer before a
+// send waits for the peer: large writes avoid a delayed-acknowledgement pause per message.
+constexpr qint64 SendChunkSize = 64 * 1024;
+constexpr qint64 SendHighWater = 256 * 1024;
+// What QtNetwork may read ahead of us: a server that floods the connection cannot make it grow.
+constexpr qint64 ReadBufferSize = 256 * 1024;
+constexpr qsizetype CompactThreshold = 64 * 1024;
+
+struct TServerParts {
+    QByteArray host;
+    QByteArray port;
+};
+
+// "host", "host:port", "[v6 address]:port".
+TServerParts SplitServer(const QByteArray& server)
+{
+    if (server.startsWith('[')) {
+        const qsizetype close = server.indexOf(']');
+        if (close > 0) {
+            const QByteArray rest = server.mid(close + 1);
+            return {server.mid(1, close - 1), rest.startsWith(':') ? rest.mid(1) : QByteArray()};
+        }
+    }
+    const qsizetype colon = server.indexOf(':');
+    if (colon < 0 || server.indexOf(':', colon + 1) >= 0) // none, or a bare IPv6 address
+        return {server, {}};
+    return {server.left(colon), server.mid(colon + 1)};
+}
+
+// IPv4 first: servers listening on 127.0.0.1 are the common case for "localhost".
+QHostAddress PreferredAddress(const QList<QHostAddress>& addresses)
+{
+    for (const QHostAddress& address : addresses)
+        if (address.protocol() == QAbstractSocket::IPv4Protocol)
+            return address;
+    return addresses.isEmpty() ? QHostAddress() : addresses.first();
+}
+
+} // namespace
+
+namespace detail {
+
+int SocketErrorCode(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError: return 10061;
+    case QAbstractSocket::RemoteHostClosedError: return 10054;
+    case QAbstractSocket::HostNotFoundError: return 11001;
+    case QAbstractSocket::NetworkError: return 10051;
+    case QAbstractSocket::SocketTimeoutError: return 10060;
+    case QAbstractSocket::SocketAccessError: return 10013;
+    case QAbstractSocket::AddressInUseError: return 10048;
+    case QAbstractSocket::SocketResourceError: return 10055;
+    case QAbstractSocket::DatagramTooLargeError: return 10040;
+    case QAbstractSocket::UnsupportedSocketOperationError: return 10045;
+    default: return int(error);
+    }
+}
+
+} // namespace detail
+
+TnkSocket::TnkSocket(QObject* parent) : QObject(parent)
+{
+    m_timeCounter.OnTimedOut = [this] { Wake(); };
+}
+
+TnkSocket::~TnkSocket()
+{
+    delete m_socket.data();
+    WriteLogFile();
+}
+
+bool TnkSocket::GetWinsockLoaded() const { return Winsock().GetLoaded(); }
+
+void TnkSocket::SetWinsockLoaded(bool loaded)
+{
+    if (loaded)
+        Winsock().LoadWinsock();
+    else
+        Winsock().FreeWinsock();
+}
+
+bool TnkSocket::GetWinsockAvailable() const { return Winsock().GetAvailable(); }
+
+void TnkSocket::ReInit()
+{
+    m_canceled = false;
+    m_timeCounter.ClearTimedOut();
+    m_hostResolved = false;
+    m_closedByPeer = false;
+    m_errorSeen = false;
+    m_lastError = 0;
+    if (m_lookupId >= 0) {
+        QHostInfo::abortHostLookup(m_lookupId);
+        m_lookupId = -1;
+    }
+}
+
+int TnkSocket::GetServerReplyCode(QByteArrayView line) const { return detail::SmtpReplyCode(line); }
+
+void TnkSocket::Verify()
+{
+    if (Server.trimmed().isEmpty())
+        throw ESocketError(qmMessageText(qmServerRequired));
+}
+
+void TnkSocket::Open()
+{
+    if (m_ras)
+        m_ras->Dial();
+    Fire(OnOpen, *this);
+    Verify();
+    Winsock().LoadWinsock();
+    const TServerParts parts = SplitServer(Server.trimmed());
+    m_localHost = QHostInfo::localHostName().toUtf8();
+    if (m_localHost.isEmpty())
+        m_localHost = parts.host;
+    ResolveRemoteHost(parts.host);
+    GetService(parts.port);
+    CreateSocket();
+}
+
+void TnkSocket::ResolveRemoteHost(const QByteArray& host)
+{
+    if (m_remoteAddress.setAddress(QString::fromLatin1(host)))
+        return;
+    m_hostResolved = false;
+    QList<QHostAddress> found;
+    QHostInfo::HostInfoError lookupError = QHostInfo::NoError;
+    m_lookupId = QHostInfo::lookupHost(QString::fromUtf8(host), this, [&, this](const QHostInfo& info) {
+        if (info.lookupId() != m_lookupId)
+            return;
+        m_lookupId = -1;
+        m_hostResolved = true;
+        lookupError = info.error();
+        found = info.addresses();
+        Wake();
+    });
+    WaitFor([this] { return m_hostResolved; }, false);
+    if (lookupError != QHostInfo::NoError || found.isEmpty())
+        Error(lookupError == QHostInfo::HostNotFound || found.isEmpty() ? ErrHostNotFound : ErrNoRecovery);
+    m_remoteAddress = PreferredAddress(found);
+}
+
+void TnkSocket::GetService(const QByteArray& portText)
+{
+    const uint port = portText.toUInt();
+    if (port > 0 && port <= 0xFFFF) {
+        m_port = quint16(port);
+        return;
+    }
+    if (ServiceName.isEmpty())
+        Error(ErrServiceNameRequired);
+    if (m_canceled)
+        CanceledError();
+    // The services database is a local file: looking it up does not wait on the network.
+    const servent* service = getservbyname(ServiceName.constData(), Protocol == ptUDP ? "udp" : "tcp");
+    m_port = service ? ntohs(quint16(service->s_port)) : DefaultPort;
+}
+
+void TnkSocket::CreateSocket()
+{
+    ReleaseSocket();
+    m_socket = new QSslSocket;
+    m_socket->setReadBufferSize(ReadBufferSize);
+    connect(m_socket, &QSslSocket::connected, this, [this] {
+        m_connected = true;
+        Wake();
+    });
+    connect(m_socket, &QSslSocket::readyRead, this, [this] {
+        m_timeCounter.TimerOn();
+        Wake();
+    });
+    connect(m_socket, &QSslSocket::bytesWritten, this, [this] {
+        m_timeCounter.TimerOn();
+        Wake();
+    });
+    connect(m_socket, &QSslSocket::disconnected, this, [this] {
+        m_closedByPeer = true;
+        Wake();
+    });
+    connect(m_socket, &QSslSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) { OnSocketError(error); });
+}
+
+void TnkSocket::OnSocketError(QAbstractSocket::SocketError error)
+{
+    // The peer closing is not an error yet: what it sent before may still be read.
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        m_closedByPeer = true;
+    else {
+        m_errorSeen = true;
+        m_lastError = detail::SocketErrorCode(error);
+    }
+    Wake();
+}
+
+void TnkSocket::ReleaseSocket()
+{
+    if (!m_socket)
+        return;
+    QSslSocket* socket = m_socket;
+    m_socket = nullptr;
+    socket->disconnect(this);
+    socket->abort();
+    // Close may run inside one of the socket's own signals.
+    socket->deleteLater();
+    m_connected = false;
+    m_input.clear();
+    m_inputPos = 0;
+}
+
+void TnkSocket::Connect()
+{
+    if (m_canceled)
+        CanceledError();
+    if (!m_socket)
+        CreateSocket();
+    m_connected = false;
+    m_socket->connectToHost(m_remoteAddress, m_port);
+    // A refused or unreachable connection ends the wait at once with its error.
+    WaitFor([this] { return m_connected; }, true);
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    Fire(OnConnected, *this);
+}
+
+void TnkSocket::Close()
+{
+    if (m_socket) {
+        Fire(OnClosing, *this);
+        ReleaseSocket();
+        Fire(OnClosed, *this);
+    }
+    if (m_ras)
+        m_ras->Cancel();
+}
+
+void TnkSocket::Cancel()
+{
+    m_canceled = true;
+    Fire(OnCancel, *this);
+    if (m_lookupId >= 0) {
+        QHostInfo::abortHostLookup(m_lookupId);
+        m_lookupId = -1;
+    }
+    Close();
+    Wake();
+}
+
+void TnkSocket::WaitFor(const std::function<bool()>& done, bool errorEnds)
+{
+    m_wait.Run([&] { return done() || m_canceled || (errorEnds && m_errorSeen); });
+    if (m_canceled)
+        CanceledError();
+    if (m_timeCounter.TimedOut())
+        TimeOutError();
+    if (errorEnds && m_errorSeen && !done())
+        Error(m_lastError);
+}
+
+void TnkSocket::WaitForInput()
+{
+    WaitFor([this] { return m_closedByPeer || !m_socket || m_socket->bytesAvailable() > 0; });
+    if (!m_socket)
+        Error(ErrNotConnected);
+}
+
+void TnkSocket::Error(int code)
+{
+    m_timeCounter.TimerOff();
+    QString message = qmMessageText(code);
+    if (OnError)
+        OnError(*this, message);
+    if (code == ErrConnectionReset)
+        Close();
+    throw ESocketError(message);
+}
+
+void TnkSocket::TimeOutError()
+{
+    m_timeCounter.TimerOff();
+    QString message = qmMessageText(qmOperationTimedOut);
+    if (OnError)
+        OnError(*this, message);
+    if (m_lookupId >= 0) {
+        QHostInfo::abortHostLookup(m_lookupId);
+        m_lookupId = -1;
+    }
+    Close();
+    throw ETimedOutError(qmMessageText(qmOperationTimedOut));
+}
+
+void TnkSocket::CanceledError()
+{
+    m_timeCounter.TimerOff();
+    QString message = qmMessageText(qmOperationCanceled);
+    if (OnError)
+        OnError(*this, message);
+    throw ECanceledError(qmMessageText(qmOperationCanceled));
+}
+
+void TnkSocket::RequireConnected()
+{
+    if (!m_socket || !m_connected)
+        Error(ErrNotConnected);
+}
+
+void TnkSocket::Log(QByteArrayView line)
+{
+    if (!LogFileName.isEmpty())
+        m_log.append(line.toByteArray());
+}
+
+void TnkSocket::FireProgress(qint64 position, qint64 total)
+{
+    if (!OnProgress)
+        return;
+    const int percent = total < 1 ? -1 : int(qMin<qint64>(100, (position * 100 + total / 2) / total));
+    OnProgress(*this, percent, position);
+}
+
+void TnkSocket::Pull()
+{
+    if (m_socket && m_socket->bytesAvailable() > 0)
+        m_input.append(m_socket->readAll());
+}
+
+void TnkSocket::DropConsumedInput()
+{
+    if (m_inputPos == m_input.size()) {
+        m_input.clear();
+        m_inputPos = 0;
+    } else if (m_inputPos > CompactThreshold) {
+        m_input.remove(0, m_inputPos);
+        m_inputPos = 0;
+    }
+}
+
+bool TnkSocket::TakeLinePart(QByteArray& line)
+{
+    const qsizetype lineFeed = m_input.indexOf('\n', m_inputPos);
+    const qsizetype end = lineFeed < 0 ? m_input.size() : lineFeed + 1;
+    const qsizetype room = detail::MaxLineLength - line.size();
+    if (room > 0)
+        line.append(QByteArrayView(m_input).sliced(m_inputPos, qMin(room, end - m_inputPos)));
+    m_inputPos = end;
+    DropConsumedInput();
+    return lineFeed >= 0;
+}
+
+int TnkSocket::RecvLine(QByteArray& line)
+{
+    RequireConnected();
+    line.clear();
+    qint64 scanned = 0;
+    for (;;) {
+        Pull();
+        scanned += m_input.size() - m_inputPos;
+        if (TakeLinePart(line))
+            break;
+        if (m_closedByPeer)
+            Error(ErrConnectionReset);
+        if (scanned > detail::MaxLineScan) {
+            Close();
+            Error(ErrMessageTooLong);
+        }
+        WaitForInput();
+    }
+    line = detail::StripLineEnd(line).toByteArray();
+    LastReply = line;
+    Log(line);
+    if (OnLineReceived)
+        OnLineReceived(*this, line);
+    return GetServerReplyCode(line);
+}
+
+int TnkSocket::RecvLines()
+{
+    // A reply that never ends would otherwise keep the client reading for ever.
+    constexpr int MaxReplyLines = 1000;
+    QByteArray line;
+    const int code = RecvLine(line);
+    if (!detail::IsContinuationLine(line))
+        return code;
+    for (int count = 1; !detail::EndsMultiLineReply(line, code); ++count) {
+        if (count > MaxReplyLines) {
+            Close();
+            throw EServerError(QString::fromUtf8(line));
+        }
+        RecvLine(line);
+    }
+    return code;
+}
+
+void TnkSocket::Write(const QByteArray& data)
+{
+    if (m_socket->write(data) != data.size())
+        Error(detail::SocketErrorCode(m_socket->error()));
+    while (m_socket && m_socket->bytesToWrite() > SendHighWater) {
+        WaitFor([this] { return m_closedByPeer || !m_socket || m_socket->bytesToWrite() <= SendHighWater; });
+        if (m_closedByPeer || !m_socket)
+            Error(ErrConnectionReset);
+    }
+}
+
+void TnkSocket::SendLine(const QByteArray& line)
+{
+    RequireConnected();
+    if (line.contains('\r') || line.contains('\n'))
+        Error(ErrInvalidArgument);
+    // Request and reply alternate: whatever the server sent unasked before this command (more
+    // lines after a "." for instance) would be taken for the reply to it.
+    Pull();
+    m_input.clear();
+    m_inputPos = 0;
+    Write(line + "\r\n");
+    Log(line);
+    if (OnLineSent)
+        OnLineSent(*this, line);
+}
+
+void TnkSocket::RecvLineStream(QIODevice& stream, qint64 expectedSize)
+{
+    RequireConnected();
+    constexpr qint64 BytesPerLine = 76;
+    if (Units == utLines && expectedSize != -1)
+        expectedSize = expectedSize > std::numeric_limits<qint64>::max() / BytesPerLine ? -1 : expectedSize * BytesPerLine;
+    detail::TDotDecoder decoder;
+    QByteArray decoded;
+    qint64 transferred = 0;
+    for (;;) {
+        Pull();
+        m_inputPos += decoder.Feed(QByteArrayView(m_input).sliced(m_inputPos), decoded);
+        DropConsumedInput();
+        if (!decoded.isEmpty()) {
+            if (stream.write(decoded) != decoded.size())
+                throw EMessageError(stream.errorString());
+            transferred += decoded.size();
+            decoded.clear();
+            FireProgress(transferred, expectedSize);
+        }
+        if (decoder.Finished())
+            return;
+        if (m_closedByPeer)
+            Error(ErrConnectionReset);
+        WaitForInput();
+    }
+}
+
+void TnkSocket::RecvStream(QIODevice& stream, qint64 size)
+{
+    RequireConnected();
+    qint64 received = 0;
+    for (;;) {
+        Pull();
+        const qint64 available = m_input.size() - m_inputPos;
+        const qint64 take = size < 0 ? available : qMin(available, size - received);
+        if (take > 0) {
+            if (stream.write(m_input.constData() + m_inputPos, take) != take)
+                throw EMessageError(stream.errorString());
+            m_inputPos += take;
+            DropConsumedInput();
+            received += take;
+            FireProgress(received, size);
+        }
+        if (size >= 0 && received >= size)
+            return;
+        if (m_closedByPeer) {
+            Fire(OnClosed, *this);
+            return;
+        }
+        WaitForInput();
+    }
+}
+
+void TnkSocket::SendStream(QIODevice& stream, TSendMode mode)
+{
+    RequireConnected();
+    if (!stream.seek(0))
+        throw EMessageError(stream.errorString());
+    const qint64 total = stream.size();
+    detail::TDotEncoder encoder;
+    QByteArray data;
+    do {
+        const QByteArray chunk = stream.read(SendChunkSize);
+        if (mode == TSendMode::DotStuffed) {
+            encoder.Encode(chunk, data);
+            if (stream.atEnd())
+                data += encoder.Terminator();
+        } else
+            data = chunk;
+        Write(data);
+        data.clear();
+        FireProgress(stream.pos(), total);
+    } while (!stream.atEnd());
+    Log(detail::SuppressedBodyLogText);
+    if (OnProgress)
+        OnProgress(*this, 0, 0);
+}
+
+void TnkSocket::WriteLogFile() const
+{
+    if (LogFileName.isEmpty())
+        return;
+    QFile file(LogFileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return;
+    for (const QByteArray& line : m_log)
+        file.write(line + '\n');
+}

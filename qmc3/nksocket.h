@@ -1,0 +1,162 @@
+#pragma once
+// TnkSocket: the TCP client under the mail protocol clients. Name resolution, connect, line and
+// stream transfer, progress, cancel and time-out, all on the calling (GUI) thread: every wait runs
+// an event loop until its event, a cancel request, an error or the time-out ends it, so the user
+// interface stays alive and a cancel button can call Cancel.
+//
+// Use: set Server (and DefaultPort/ServiceName), Open, Connect, exchange lines, Close. Failures are
+// exceptions (ESocketError with a numbered text, ETimedOutError, ECanceledError) after OnError saw
+// the text. The socket underneath is a QSslSocket, so that protocol clients can switch on TLS later.
+
+#include "nkRasCmp.h"
+#include "nktypes.h"
+
+#include <QByteArrayList>
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+#include <QAbstractSocket>
+#include <QSslSocket>
+
+class QIODevice;
+
+namespace detail {
+// The numbered text id of a QtNetwork socket error ("[10061] Connection refused" is 10061).
+int SocketErrorCode(QAbstractSocket::SocketError error);
+} // namespace detail
+
+class TnkSocket : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TnkSocket(QObject* parent = nullptr);
+    // Writes the transfer log when LogFileName is set.
+    ~TnkSocket() override;
+
+    bool GetWinsockLoaded() const;
+    void SetWinsockLoaded(bool loaded);
+    bool GetWinsockAvailable() const;
+
+    TnkRas* GetRAS() const { return m_ras; }
+    // The dial-up component dialled by Open and cancelled by Close; the link clears itself when
+    // that component is destroyed.
+    void SetRAS(TnkRas* ras) { m_ras = ras; }
+
+    int GetTimeOut() const { return m_timeCounter.Limit(); }
+    // Seconds of silence after which a wait fails with "Operation timed out".
+    void SetTimeOut(int seconds) { m_timeCounter.SetLimit(seconds); }
+
+    // True from Open until Close.
+    bool OnLine() const { return m_socket != nullptr; }
+
+    // Clears the cancel, time-out, error and notification flags; protocol clients call it at the
+    // start of each operation.
+    virtual void ReInit();
+    // SMTP style: the first three characters as a number, -1 when they are not one.
+    virtual int GetServerReplyCode(QByteArrayView line) const;
+    // Dials RAS when set, then resolves Server and finds the port; does not connect.
+    virtual void Open();
+    virtual void Close();
+    // Ends any wait in progress with ECanceledError and closes the connection.
+    virtual void Cancel();
+    // Throws ESocketError 57002 when Server is empty.
+    virtual void Verify();
+    void Connect();
+
+    // Reads one line (LF ends it, trailing CR and LF are removed; at most 1024 bytes are kept, the
+    // rest of a longer line is discarded) and returns its reply code. A peer that closes before
+    // the line ends raises 10054; a line without end (64 KB and no LF) closes and raises 10040.
+    int RecvLine(QByteArray& line);
+    // Reads a reply that may span lines ("250-..." up to "250 ..."); returns the code of the first
+    // line. LastReply holds the last line.
+    int RecvLines();
+    // Sends `line` and CR LF. A line holding CR or LF raises 10022: it would smuggle in a command.
+    void SendLine(const QByteArray& line);
+    // Reads a dot-terminated body into `stream`, one leading "." of each line removed and without
+    // the terminating line. `expectedSize` (bytes, or lines with utLines; -1 unknown) only scales
+    // the progress.
+    void RecvLineStream(QIODevice& stream, qint64 expectedSize);
+    // Reads `size` bytes (any number until the peer closes when negative) into `stream`.
+    void RecvStream(QIODevice& stream, qint64 size);
+    enum class TSendMode { Raw, DotStuffed };
+    // Sends `stream` from its start. DotStuffed applies dot transparency and ends the data with
+    // "." CR LF, in the same write as the last bytes. The log shows "Suppressing the message body".
+    void SendStream(QIODevice& stream, TSendMode mode = TSendMode::Raw);
+
+    // The name the local host goes by, known after Open.
+    const QByteArray& LocalHost() const { return m_localHost; }
+    quint16 Port() const { return m_port; }
+    // The resolved server address as text, known after Open.
+    QString RemoteAddress() const { return m_remoteAddress.toString(); }
+
+    // Host name or address, optionally ":" and a port number.
+    QByteArray Server;
+    quint16 DefaultPort = 0;
+    // Looked up when Server names no port; unknown services use DefaultPort.
+    QByteArray ServiceName;
+    TqmProtocol Protocol = ptTCP;
+    TUnits Units = utOctets;
+    // Empty: no transfer log.
+    QString LogFileName;
+    // The last reply line read.
+    QByteArray LastReply;
+
+    TNotifyEvent OnOpen;
+    TNotifyEvent OnConnected;
+    TNotifyEvent OnClosing;
+    TNotifyEvent OnClosed;
+    TNotifyEvent OnCancel;
+    TqmErrorEvent OnError;
+    TqmProgressEvent OnProgress;
+    TqmLineTransmitEvent OnLineSent;
+    TqmLineTransmitEvent OnLineReceived;
+
+protected:
+    // Raises the numbered text `code` as ESocketError after OnError; 10054 closes first.
+    [[noreturn]] void Error(int code);
+    [[noreturn]] void TimeOutError();
+    [[noreturn]] void CanceledError();
+    void RequireConnected();
+    void Log(QByteArrayView line);
+    void FireProgress(qint64 position, qint64 total);
+    QSslSocket* Socket() const { return m_socket; }
+
+private:
+    // The one wait: runs the event loop until `done`, cancel, time-out or (with `errorEnds`) a
+    // socket error, then raises in that order. The time-out counts silence: data moving either
+    // way restarts it.
+    void WaitFor(const std::function<bool()>& done, bool errorEnds = true);
+    void WaitForInput();
+    void Wake() { m_wait.Wake(); }
+    void ResolveRemoteHost(const QByteArray& host);
+    void GetService(const QByteArray& portText);
+    void CreateSocket();
+    void ReleaseSocket();
+    // Moves what the socket received into the line buffer.
+    void Pull();
+    // Appends the buffered part of the current line to `line`; true when its LF was reached.
+    bool TakeLinePart(QByteArray& line);
+    void DropConsumedInput();
+    void Write(const QByteArray& data);
+    void OnSocketError(QAbstractSocket::SocketError error);
+    void WriteLogFile() const;
+
+    QPointer<TnkRas> m_ras;
+    QPointer<QSslSocket> m_socket;
+    TTimeCounter m_timeCounter;
+    TEventWait m_wait{m_timeCounter};
+    QByteArray m_localHost;
+    QHostAddress m_remoteAddress;
+    quint16 m_port = 0;
+    int m_lookupId = -1;
+    QByteArray m_input;
+    qsizetype m_inputPos = 0;
+    QByteArrayList m_log;
+
+    bool m_canceled = false;
+    bool m_hostResolved = false;
+    bool m_connected = false;
+    bool m_closedByPeer = false;
+    bool m_errorSeen = false;
+    int m_lastError = 0;
+};

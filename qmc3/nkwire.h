@@ -1,0 +1,71 @@
+#pragma once
+// Wire format of the line protocols: reply classification, multi-line ends, the numbers in POP3
+// replies, and dot transparency of message bodies. Pure functions and small state machines, so
+// that every rule can be tested without a socket.
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+namespace detail {
+
+// A received line keeps at most this many bytes (its CR included); the rest of it is discarded.
+inline constexpr qsizetype MaxLineLength = 1024;
+// A reply line still without its LF after this many bytes is not a reply: the server is broken.
+inline constexpr qsizetype MaxLineScan = 64 * 1024;
+
+// What the transfer log shows instead of a message body.
+inline constexpr char SuppressedBodyLogText[] = "Suppressing the message body";
+
+// `line` without all trailing CR and LF characters.
+QByteArrayView StripLineEnd(QByteArrayView line);
+
+// SMTP: the first three characters as a number, -1 when they are not one.
+int SmtpReplyCode(QByteArrayView line);
+// SMTP (RFC 5321, 4.2.1): "250-first" announces more lines; "250 last" (or a bare "250") ends them.
+bool IsContinuationLine(QByteArrayView line);
+bool EndsMultiLineReply(QByteArrayView line, int code);
+
+// POP3: "+..." is 1, "-..." is -1, anything else (an empty line too) 0.
+int Pop3ReplyCode(QByteArrayView line);
+
+// "+OK 2 320": the count is the first number after the status word, the size the first number
+// after the count, 0 when there is none. Words around them are skipped, so "+OK 2 messages (320
+// octets)" reads the same. False when no count can be found; counts and sizes that are negative or
+// do not fit are not numbers.
+bool ParseStatReply(QByteArrayView line, qint64& count, qint64& size);
+// "+OK 1 1205" (LIST n): the word after the message number; 0 when it is not a size.
+qint64 ParseListSize(QByteArrayView line);
+// "+OK 1 whqtswO00WBw418f9t5JxYwZ" (UIDL n): the third word; empty when there is none.
+QByteArray ParseUidl(QByteArrayView line);
+
+// Reverses dot transparency of a multi-line POP3 response (RFC 1939, 3) that arrives in chunks of
+// any size: one leading "." of a line is removed, and the line "." ends the response (a bare LF ends
+// lines as well as CR LF: broken, but accepted for interoperability). Everything before the
+// terminating line is handed on byte for byte.
+class TDotDecoder {
+public:
+    // Appends the decoded bytes of `input` to `output` and returns how many bytes of `input` were
+    // used. Bytes not used are either after the end of the response or the start of a line that
+    // cannot be judged yet; feed them again with more data.
+    qsizetype Feed(QByteArrayView input, QByteArray& output);
+    bool Finished() const { return m_finished; }
+
+private:
+    bool m_atLineStart = true;
+    bool m_finished = false;
+};
+
+// Applies dot transparency to message text sent after DATA (RFC 5321, 4.5.2): every line that
+// begins with "." gets one more.
+class TDotEncoder {
+public:
+    void Encode(QByteArrayView input, QByteArray& output);
+    // The end of the data: CR LF when the text did not end a line, then "." CR LF.
+    QByteArray Terminator() const;
+
+private:
+    bool m_atLineStart = true;
+    bool m_empty = true;
+};
+
+} // namespace detail

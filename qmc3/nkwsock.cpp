@@ -1,0 +1,7 @@
+#include "nkwsock.h"
+
+TnkWinsock& Winsock()
+{
+    static TnkWinsock instance;
+    return instance;
+}

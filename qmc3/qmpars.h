@@ -1,0 +1,164 @@
+#pragma once
+// The message parser (TqmCustomDecoder, TqmMessageDecoder) and the message encoder
+// (TqmCustomEncoder, TqmMessageEncoder): Internet message text to TqmMessage and back.
+
+#include "qmCls.h"
+#include "qmmsg.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+
+#include <memory>
+
+class QBuffer;
+class QIODevice;
+
+// Process-wide: only when true does the encoder write a BCC field. Nothing in the suite sets it, so
+// blind copies never appear in written messages.
+extern bool ForceBCC;
+
+namespace detail {
+// How the content of a part is written on the wire.
+enum class TransferKind { Plain, QuotedPrintable, Base64, UUEncoded };
+// Text split into lines at LF or CR LF, as a text list reads it: a line end at the very end starts no
+// further line.
+QByteArrayList SplitTextLines(QByteArrayView text);
+} // namespace detail
+
+// Eight random decimal digits, used as a multipart boundary.
+QByteArray MakeUniqueID();
+
+// Reads one message from a device into a target message. A decoder serves one message: create it,
+// call Process once, destroy it. The device (read from its current position) and the target belong
+// to the caller; a sequential device is copied into memory first, so that the input can be read
+// again for the "original.eml" fallback.
+class TqmCustomDecoder {
+public:
+    TqmCustomDecoder(QIODevice& input, TqmCustomMessage& target);
+    TqmCustomDecoder(const TqmCustomDecoder&) = delete;
+    TqmCustomDecoder& operator=(const TqmCustomDecoder&) = delete;
+    virtual ~TqmCustomDecoder();
+
+    // Fills the target. Malformed MIME ends in the fallback (an explanation in Body and the whole
+    // input as attachment "original.eml"); only errors of the device or of memory reach the caller.
+    void Process();
+    // Bytes asked of the device per read (tests use tiny sizes to cross every chunk boundary).
+    void SetBufSize(qsizetype size) { m_lines.SetBufSize(size); }
+
+protected:
+    virtual void ProcessHeaders();
+
+    TqmHeaders Headers;
+    TqmCustomMessage& m_target;
+
+private:
+    using TransferKind = detail::TransferKind;
+    // What ended a part; NoBoundary: a line that is no delimiter of the current boundary.
+    enum class PartEnd { NoBoundary, Delimiter, CloseDelimiter, EndOfInput };
+
+    void FillHeaders(TqmHeaders& headers);
+    void DecodeMime();
+    void DecodePlain();
+    void DecodeSingleText();
+    void DecodeSingleFile(const TqmHeaders& headers);
+    void DecodeMultipart(const QByteArray& contentType);
+    // False when the message ends with the body part.
+    bool ReadFirstPart();
+    void ReadAttachments();
+    void ReadUUFiles(QByteArrayView beginLine);
+    // False when the input ended inside the file.
+    bool ReadUUFile(QByteArrayView beginLine);
+    void AddFallback(const QString& error);
+
+    void EnterAlternativeBody(const QByteArray& contentType);
+    // After the inner closing boundary: back to the outer boundary, and past its next delimiter.
+    // False when the outer multipart ends there too.
+    bool LeaveAlternativeBody();
+    // Lines up to the next delimiter of the current boundary; throws 57110 at the end of input.
+    PartEnd SkipToBoundary();
+    PartEnd MatchBoundary(QByteArrayView line) const;
+    bool NextLine(QByteArrayView& line) { return m_lines.GetNextLine(line); }
+
+    // Content of a part up to the current boundary (`toBoundary`) or the end of input, decoded into
+    // `data`.
+    PartEnd ReadContent(TransferKind kind, bool toBoundary, QByteArray& data);
+    PartEnd ReadTextLines(bool toBoundary, QByteArrayList& lines);
+    void ApplyTextCharset(const QByteArray& contentType, bool quotedPrintable);
+    TqmAttItem MakeAttachment(const TqmHeaders& partHeaders, bool alternative) const;
+
+    std::unique_ptr<QBuffer> m_copy;
+    TLineStream m_lines;
+    TqmHeaders m_partHeaders;
+    QByteArray m_boundary;
+    QByteArray m_outerBoundary;
+    bool m_partHeadersRead = false; // m_partHeaders belong to a part not yet read
+    bool m_insideAlternative = false;
+    bool m_alternativeMessage = false;
+};
+
+// The decoder TqmMessage::LoadFromStream runs: a TqmMessage target receives the recipient lists too.
+class TqmMessageDecoder : public TqmCustomDecoder {
+public:
+    TqmMessageDecoder(QIODevice& input, TqmMessage& target) : TqmCustomDecoder(input, target) {}
+};
+
+// Writes one message as Internet message text into a device, from its current position. The message
+// is only read: saving twice writes the same text (apart from the random boundaries). Device write
+// failures throw EMessageError.
+class TqmCustomEncoder {
+public:
+    TqmCustomEncoder(const TqmCustomMessage& source, QIODevice& target);
+    TqmCustomEncoder(const TqmCustomEncoder&) = delete;
+    TqmCustomEncoder& operator=(const TqmCustomEncoder&) = delete;
+    virtual ~TqmCustomEncoder() = default;
+
+    void Process();
+
+protected:
+    virtual void PrepareGlobalHeaders() = 0;
+
+    // Writes the line and CR LF.
+    void StringToStream(QByteArrayView line);
+    void Flush();
+    // "Name: " padded to ten characters, as the address fields are written.
+    static QByteArray PaddedFieldName(QByteArray name);
+    // A display name as written in From, To and CC.
+    QByteArray DisplayName(const QByteArray& name) const;
+
+    const TqmCustomMessage& m_source;
+
+private:
+    void WritePlainText();
+    void WriteTextPart(const QByteArray& contentType);
+    void WriteFormattedText(const QByteArray& contentType);
+    void WriteFile();
+    void WriteMultipart(bool alternativeMode, const QByteArray& contentType);
+    void WriteAttachmentPart(const TqmAttItem& item, bool inlineBody);
+    void WriteAttachmentContent(const TqmAttItem& item);
+    void WriteUUEncoded();
+    void WriteBodyLines();
+    void WriteBodyQuotedPrintable();
+    bool BodyNeedsQuotedPrintable() const;
+    QByteArray CharsetName() const;
+
+    QIODevice& m_target;
+    QByteArray m_pending;
+    bool m_longLines = false;
+    bool m_bodyHas8Bit = false;
+    bool m_bodyHasControls = false; // NUL or a lone CR
+};
+
+class TqmMessageEncoder : public TqmCustomEncoder {
+public:
+    TqmMessageEncoder(const TqmMessage& source, QIODevice& target) : TqmCustomEncoder(source, target), m_message(source) {}
+
+protected:
+    void PrepareGlobalHeaders() override;
+
+private:
+    void ListHeadersToStream(const QByteArray& name, const TqmAddressList& list);
+    // The message's own header lines, less the fields the encoder writes itself.
+    void WriteOwnHeaders(const TqmHeaders& headers);
+
+    const TqmMessage& m_message;
+};

@@ -1,0 +1,441 @@
+#include "qmpars.h"
+
+#include "qmcharset.h"
+#include "qmconst.h"
+#include "qmexcept.h"
+#include "qmmime.h"
+#include "qmpump.h"
+#include "qmutils.h"
+#include "qmuucode.h"
+
+#include <QBuffer>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <array>
+
+bool ForceBCC = false;
+
+namespace {
+
+constexpr qsizetype FlushSize = 64 * 1024;
+constexpr qsizetype LongLine = 256;
+constexpr qsizetype Base64Block = 57;
+constexpr qsizetype UUBlock = 45;
+
+// Transfer-encoding names of attachments, indexed by TEncoding; "7 bit" is written with a blank.
+constexpr std::array<const char*, 3> EncNames = {"7 bit", "Base64", "Quoted-Printable"};
+
+// Fields the encoder writes itself; stored copies of them are left out.
+constexpr std::array<const char*, 12> RewrittenFields = {
+    "From", "To", "CC", "BCC", "Return-Receipt-To", "X-Priority", "Subject", "Mime-Version",
+    "Content-Type", "X-Encoding", "Content-Transfer-Encoding", "Content-Disposition"};
+
+// The field name as the header lookups match it: the line begins with "Name:", in any case.
+bool IsRewrittenField(QByteArrayView line)
+{
+    return std::any_of(RewrittenFields.cbegin(), RewrittenFields.cend(), [line](const char* field) {
+        const QByteArrayView name(field);
+        return line.size() > name.size() && line.at(name.size()) == ':'
+            && line.first(name.size()).compare(name, Qt::CaseInsensitive) == 0;
+    });
+}
+
+QByteArray FileNamePart(const QByteArray& fileName)
+{
+    const qsizetype separator = std::max(fileName.lastIndexOf('/'), fileName.lastIndexOf('\\'));
+    return fileName.mid(separator + 1);
+}
+
+bool IsAlternativeName(const TqmAttItem& item)
+{
+    return FileNamePart(item.GetFileName()).toLower().startsWith("_alt.");
+}
+
+// A header value is one line: a line end in a subject or a name would start a new field.
+QByteArray OneLine(QByteArray text)
+{
+    for (char& c : text) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    return text;
+}
+
+// A file name as a quoted parameter value; non-ASCII names as encoded words, as mailers do.
+QByteArray QuotedFileName(const TqmAttItem& item)
+{
+    QByteArray name = EncodeHeader(OneLine(FileNamePart(item.GetFileName())));
+    name.replace('"', '\'');
+    return '"' + name + '"';
+}
+
+QByteArray TypeOrDefault(const QByteArray& contentType)
+{
+    return contentType.isEmpty() ? QByteArrayLiteral("application/octet-stream") : contentType;
+}
+
+bool EndsWithLineEnd(const QByteArray& data)
+{
+    return data.endsWith('\n') || data.endsWith('\r');
+}
+
+QByteArrayList EncodeQuotedPrintable(const QByteArray& data)
+{
+    QByteArray copy = data;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    QByteArrayList lines;
+    TQuotedPrintable(buffer, lines).Encode();
+    return lines;
+}
+
+} // namespace
+
+QByteArray MakeUniqueID()
+{
+    QByteArray id(8, '0');
+    for (char& digit : id)
+        digit = char('0' + QRandomGenerator::global()->bounded(9));
+    return id;
+}
+
+TqmCustomEncoder::TqmCustomEncoder(const TqmCustomMessage& source, QIODevice& target) : m_source(source), m_target(target)
+{
+    for (const QByteArray& line : source.Body) {
+        m_longLines = m_longLines || line.size() >= LongLine;
+        for (const char c : line) {
+            const auto b = static_cast<unsigned char>(c);
+            m_bodyHas8Bit = m_bodyHas8Bit || b >= 0x80;
+            m_bodyHasControls = m_bodyHasControls || b == 0 || b == '\r';
+        }
+    }
+}
+
+void TqmCustomEncoder::StringToStream(QByteArrayView line)
+{
+    m_pending += line;
+    m_pending += "\r\n";
+    if (m_pending.size() >= FlushSize)
+        Flush();
+}
+
+void TqmCustomEncoder::Flush()
+{
+    if (m_pending.isEmpty())
+        return;
+    if (m_target.write(m_pending) != m_pending.size())
+        throw EMessageError(QStringLiteral("Cannot write the message: %1").arg(m_target.errorString()));
+    m_pending.resize(0);
+}
+
+QByteArray TqmCustomEncoder::PaddedFieldName(QByteArray name)
+{
+    if (!name.endsWith(':'))
+        name += ':';
+    return name.leftJustified(10, ' ');
+}
+
+QByteArray TqmCustomEncoder::DisplayName(const QByteArray& name) const
+{
+    const QByteArray line = OneLine(name);
+    const QByteArray encoded = EncodeHeader(line);
+    if (encoded != line)
+        return encoded;
+    // RFC 5322, 3.2.3: a name with specials must be quoted, or a comma splits the entry in two.
+    const bool special = line.contains('.') || line.contains(',') || line.contains(';') || line.contains(':')
+        || line.contains('@') || line.contains('<') || line.contains('>');
+    if (special && !line.contains('"'))
+        return '"' + line + '"';
+    return line;
+}
+
+// Plain 7-bit text declares its charset as the message says; any other byte (8-bit text in a message
+// still marked US-ASCII, NUL, a lone CR) goes out quoted-printable, since transports would damage it.
+bool TqmCustomEncoder::BodyNeedsQuotedPrintable() const
+{
+    return m_source.CharSet == csISO8859 || m_source.CharSet == csUTF8 || m_longLines || m_bodyHas8Bit
+        || m_bodyHasControls;
+}
+
+QByteArray TqmCustomEncoder::CharsetName() const
+{
+    switch (m_source.CharSet) {
+    case csISO8859:
+        return QByteArrayLiteral("iso-8859-1");
+    case csISO2022jp:
+        return QByteArrayLiteral("iso-2022-jp");
+    case csUTF8:
+        return QByteArrayLiteral("utf-8");
+    case csUSASCII:
+        break;
+    }
+    if (!m_bodyHas8Bit)
+        return QByteArrayLiteral("us-ascii");
+    const bool utf8 = std::all_of(m_source.Body.cbegin(), m_source.Body.cend(),
+                                  [](const QByteArray& line) { return IsValidUtf8(line); });
+    return utf8 ? QByteArrayLiteral("utf-8") : QByteArrayLiteral("iso-8859-1");
+}
+
+void TqmCustomEncoder::Process()
+{
+    PrepareGlobalHeaders();
+    if (m_source.Encoding == meUU) {
+        WriteUUEncoded();
+        Flush();
+        return;
+    }
+    const QByteArray type = m_source.GetContentType();
+    const bool hasAttachments = m_source.Attachments.Count() > 0;
+    if (type == "multipart/mixed")
+        WriteMultipart(false, type);
+    else if (type == "multipart/alternative")
+        WriteMultipart(true, type);
+    else if (hasAttachments)
+        WriteFile();
+    else if (type == "text/plain")
+        WritePlainText();
+    else if (type == "text/html" || type == "text/rtf")
+        WriteFormattedText(type);
+    else if (type.startsWith("multipart/"))
+        WriteMultipart(false, type);
+    else
+        WriteTextPart(type);
+    Flush();
+}
+
+void TqmCustomEncoder::WriteBodyLines()
+{
+    for (const QByteArray& line : m_source.Body)
+        StringToStream(line);
+}
+
+void TqmCustomEncoder::WriteBodyQuotedPrintable()
+{
+    QByteArray text;
+    for (const QByteArray& line : m_source.Body) {
+        text += line;
+        text += "\r\n";
+    }
+    for (const QByteArray& line : EncodeQuotedPrintable(text))
+        StringToStream(line);
+}
+
+void TqmCustomEncoder::WritePlainText()
+{
+    WriteTextPart(QByteArrayLiteral("text/plain"));
+}
+
+// The body as one text part: the header pair, an empty line and the text.
+void TqmCustomEncoder::WriteTextPart(const QByteArray& contentType)
+{
+    StringToStream("Content-Type: " + contentType + "; charset=\"" + CharsetName() + '"');
+    const bool quotedPrintable = BodyNeedsQuotedPrintable();
+    StringToStream(quotedPrintable ? "Content-Transfer-Encoding: quoted-printable" : "Content-Transfer-Encoding: 7bit");
+    StringToStream("");
+    if (quotedPrintable)
+        WriteBodyQuotedPrintable();
+    else
+        WriteBodyLines();
+}
+
+void TqmCustomEncoder::WriteFormattedText(const QByteArray& contentType)
+{
+    QByteArray field = "Content-Type: " + contentType;
+    if (m_source.CharSet != csUSASCII || m_bodyHas8Bit)
+        field += "; charset=\"" + CharsetName() + '"';
+    StringToStream(field);
+    StringToStream("Content-Transfer-Encoding: quoted-printable");
+    StringToStream("");
+    WriteBodyQuotedPrintable();
+}
+
+void TqmCustomEncoder::WriteFile()
+{
+    const TqmAttItem& item = m_source.Attachments.Items(0);
+    const QByteArray name = FileNamePart(item.GetFileName()).toLower();
+    const bool bodyForm = m_source.Attachments.Count() == 1 && (name == "_htmbody.htm" || name == "_rtfbody.rtf");
+    if (bodyForm)
+        StringToStream(name == "_htmbody.htm" ? "Content-Type: text/html" : "Content-Type: text/rtf");
+    else
+        StringToStream("Content-Type: " + TypeOrDefault(item.ContentType)
+                       + "; name=" + QuotedFileName(item));
+    StringToStream(QByteArray("Content-Transfer-Encoding: ") + EncNames.at(item.Encoding));
+    if (!bodyForm)
+        StringToStream("Content-Disposition: attachment; filename=" + QuotedFileName(item));
+    StringToStream("");
+    WriteAttachmentContent(item);
+}
+
+void TqmCustomEncoder::WriteMultipart(bool alternativeMode, const QByteArray& contentType)
+{
+    QByteArray boundary = MakeUniqueID();
+    StringToStream("Content-Type: " + contentType + "; boundary=\"" + boundary + '"');
+    StringToStream("");
+    StringToStream(qmMessageText(qmMimePreamble).toUtf8());
+    StringToStream("");
+    StringToStream("--" + boundary);
+    const TqmAttList& attachments = m_source.Attachments;
+    QByteArray outerBoundary;
+    bool nested = !alternativeMode && attachments.Count() > 0 && IsAlternativeName(attachments.Items(0));
+    if (nested) {
+        outerBoundary = boundary;
+        boundary = MakeUniqueID();
+        StringToStream("Content-Type:  multipart/alternative; boundary=\"" + boundary + '"');
+        StringToStream("Content-Transfer-Encoding: 7bit");
+        StringToStream("");
+        StringToStream("--" + boundary);
+    }
+    bool delimiterWritten = true;
+    if (!m_source.Body.isEmpty()) {
+        WritePlainText();
+        StringToStream("");
+        delimiterWritten = false;
+    }
+    const bool bodyFormFirst = m_source.Body.isEmpty() && attachments.Count() > 0
+        && QByteArrayList{"_htmbody.htm", "_rtfbody.rtf"}.contains(FileNamePart(attachments.Items(0).GetFileName()).toLower());
+    for (qsizetype i = 0; i < attachments.Count(); ++i) {
+        const TqmAttItem& item = attachments.Items(i);
+        if (nested && !IsAlternativeName(item)) {
+            if (!delimiterWritten)
+                StringToStream("--" + boundary + "--");
+            StringToStream("");
+            boundary = outerBoundary;
+            nested = false;
+            delimiterWritten = false;
+        }
+        if (!delimiterWritten)
+            StringToStream("--" + boundary);
+        delimiterWritten = false;
+        const bool inlineBody = alternativeMode || nested || (i == 0 && bodyFormFirst);
+        WriteAttachmentPart(item, inlineBody);
+        ProcessMessages();
+    }
+    if (nested) {
+        StringToStream("--" + boundary + "--");
+        StringToStream("");
+        boundary = outerBoundary;
+    }
+    StringToStream("--" + boundary + "--");
+}
+
+void TqmCustomEncoder::WriteAttachmentPart(const TqmAttItem& item, bool inlineBody)
+{
+    QByteArray type = "Content-Type: " + TypeOrDefault(item.ContentType);
+    if (!inlineBody)
+        type += "; name=" + QuotedFileName(item);
+    StringToStream(type);
+    StringToStream(QByteArray("Content-Transfer-Encoding: ") + EncNames.at(item.Encoding));
+    if (!inlineBody)
+        StringToStream("Content-Disposition: attachment; filename=" + QuotedFileName(item));
+    StringToStream("");
+    WriteAttachmentContent(item);
+    // The line end before the next delimiter belongs to the delimiter (RFC 2046, 5.1.1): text that
+    // does not end with a line end is followed directly by it, so that it reads back unchanged.
+    if (item.Encoding != etNone || item.Data.isEmpty() || EndsWithLineEnd(item.Data))
+        StringToStream("");
+}
+
+void TqmCustomEncoder::WriteAttachmentContent(const TqmAttItem& item)
+{
+    const QByteArray& data = item.Data;
+    switch (item.Encoding) {
+    case etBase64: {
+        QByteArray line;
+        for (qsizetype at = 0; at < data.size(); at += Base64Block) {
+            MakeTextData(QByteArrayView(data).sliced(at, std::min(Base64Block, data.size() - at)), line);
+            StringToStream(line);
+        }
+        break;
+    }
+    case etQP: {
+        QByteArrayList lines = EncodeQuotedPrintable(data);
+        // A soft break after the last line keeps text without a final line end as it is.
+        if (!lines.isEmpty() && !EndsWithLineEnd(data))
+            lines.last() += '=';
+        for (const QByteArray& line : std::as_const(lines))
+            StringToStream(line);
+        break;
+    }
+    case etNone:
+        for (const QByteArray& line : detail::SplitTextLines(data))
+            StringToStream(line);
+        break;
+    }
+}
+
+void TqmCustomEncoder::WriteUUEncoded()
+{
+    StringToStream("");
+    WriteBodyLines();
+    QByteArray line;
+    for (qsizetype i = 0; i < m_source.Attachments.Count(); ++i) {
+        const TqmAttItem& item = m_source.Attachments.Items(i);
+        QByteArray name = OneLine(FileNamePart(item.GetFileName()));
+        if (name.contains(' '))
+            name = '"' + name + '"';
+        StringToStream("");
+        StringToStream("begin 600 " + name);
+        const QByteArray& data = item.Data;
+        qsizetype at = 0;
+        for (;;) {
+            const qsizetype size = std::min(UUBlock, data.size() - at);
+            UUMakeTextData(QByteArrayView(data).sliced(at, size), line);
+            StringToStream(line);
+            at += size;
+            if (size < UUBlock)
+                break;
+        }
+        StringToStream("`");
+        StringToStream("end");
+    }
+}
+
+void TqmMessageEncoder::ListHeadersToStream(const QByteArray& name, const TqmAddressList& list)
+{
+    const QByteArray indent(10, ' ');
+    for (qsizetype i = 0; i < list.Count(); ++i) {
+        const TqmMailAddress& entry = list.Items(i);
+        QByteArray line = (i == 0 ? PaddedFieldName(name) : indent) + DisplayName(entry.Name) + " <"
+            + OneLine(entry.Address) + '>';
+        if (i + 1 < list.Count())
+            line += ',';
+        StringToStream(line);
+    }
+}
+
+// Every copy of a rewritten field goes, with its continuation lines, in one pass over the lines: a
+// header block of many such fields must not cost a search per field.
+void TqmMessageEncoder::WriteOwnHeaders(const TqmHeaders& headers)
+{
+    bool skipping = false;
+    for (const QByteArray& line : headers) {
+        const bool continuation = line.startsWith(' ') || line.startsWith('\t');
+        if (!continuation)
+            skipping = IsRewrittenField(line);
+        // An empty line would end the header block early.
+        if (!skipping && !line.trimmed().isEmpty())
+            StringToStream(line);
+    }
+}
+
+void TqmMessageEncoder::PrepareGlobalHeaders()
+{
+    const TqmMessage& message = m_message;
+    StringToStream(PaddedFieldName("From") + DisplayName(message.Sender.Name) + " <" + OneLine(message.Sender.Address) + '>');
+    ListHeadersToStream("To", message.Recipients);
+    ListHeadersToStream("CC", message.CC);
+    if (ForceBCC)
+        ListHeadersToStream("BCC", message.BCC);
+    if (message.ReturnReceipt)
+        StringToStream("Return-Receipt-To: <" + OneLine(message.Sender.Address) + '>');
+    if (message.Priority == ptLow)
+        StringToStream("X-Priority: 5");
+    else if (message.Priority == ptHigh)
+        StringToStream("X-Priority: 1");
+    WriteOwnHeaders(message.Headers);
+    if (!message.Subject.isEmpty())
+        StringToStream("Subject: " + EncodeHeader(OneLine(message.Subject)));
+    if (message.Encoding != meUU)
+        StringToStream("Mime-Version: 1.0");
+}

@@ -1,0 +1,243 @@
+#include "qmpop3.h"
+
+#include "nkwire.h"
+#include "qmconst.h"
+#include "qmutils.h"
+
+#include <QBuffer>
+#include <QSaveFile>
+
+namespace {
+
+// Keeps the first bytes written to it and swallows the rest, so that a TOP response that never
+// ends cannot fill the memory: only the header block is wanted.
+class TBoundedSink final : public QIODevice {
+public:
+    explicit TBoundedSink(qint64 limit) : m_limit(limit) { open(QIODevice::WriteOnly); }
+    const QByteArray& Data() const { return m_data; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        m_data.append(data, qMin(size, qMax<qint64>(0, m_limit - m_data.size())));
+        return size;
+    }
+
+private:
+    QByteArray m_data;
+    qint64 m_limit;
+};
+
+constexpr qint64 MaxHeaderBlock = 256 * 1024;
+
+} // namespace
+
+TqmCustomPOP::TqmCustomPOP(QObject* parent) : TqmMailBase(parent)
+{
+    DefaultPort = 110;
+    ServiceName = "pop3";
+}
+
+int TqmCustomPOP::GetServerReplyCode(QByteArrayView line) const { return detail::Pop3ReplyCode(line); }
+
+void TqmCustomPOP::Verify()
+{
+    if (UserName.isEmpty())
+        throw EServerError(qmMessageText(qmUserNameRequired));
+    if (Password.isEmpty())
+        throw EServerError(qmMessageText(qmPasswordRequired));
+    TqmMailBase::Verify();
+}
+
+void TqmCustomPOP::Open()
+{
+    Verify();
+    ReInit();
+    TqmMailBase::Open();
+}
+
+void TqmCustomPOP::Command(const QByteArray& command)
+{
+    SendLine(command);
+    QByteArray reply;
+    Require(RecvLine(reply) == 1);
+}
+
+void TqmCustomPOP::LogIn()
+{
+    try {
+        ReInit();
+        Connect();
+        QByteArray greeting;
+        Require(RecvLine(greeting) == 1);
+        Command("USER " + UserName);
+        Command("PASS " + Password);
+        GetStatistics();
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void TqmCustomPOP::LogOut()
+{
+    if (OnLine())
+        Command("QUIT");
+}
+
+void TqmCustomPOP::GetStatistics()
+{
+    Command("STAT");
+    qint64 count = 0;
+    qint64 size = 0;
+    Require(detail::ParseStatReply(LastReply, count, size));
+    MessageCount = count;
+    TotalSize = size;
+}
+
+qint64 TqmCustomPOP::ListSize(int index)
+{
+    Command("LIST " + Number(index));
+    return detail::ParseListSize(LastReply);
+}
+
+void TqmCustomPOP::RetrieveMessage(int index)
+{
+    const qint64 size = ListSize(index);
+    if (OnRetrieving)
+        OnRetrieving(*this, index);
+    Command("RETR " + Number(index));
+    QBuffer message;
+    message.open(QIODevice::ReadWrite);
+    RecvLineStream(message, size);
+    message.seek(0);
+    OutputMsgStream(index, message);
+    if (OnRetrieved)
+        OnRetrieved(*this, index);
+}
+
+void TqmCustomPOP::DeleteMessage(int index)
+{
+    if (OnDeleting)
+        OnDeleting(*this, index);
+    SendLine("DELE " + Number(index));
+    QByteArray reply;
+    RecvLine(reply);
+}
+
+void TqmPOP::RetrieveAllMessages(bool keepMessages)
+{
+    OpenConnection();
+    for (int index = 0; index < MessageCount; ++index) {
+        RetrieveMessage(index);
+        if (!keepMessages)
+            DeleteMessage(index);
+    }
+    CloseConnection();
+}
+
+void TqmPOP::OutputMsgStream(int, QBuffer& stream) { MessageList.Add().LoadFromStream(stream); }
+
+void TqmRemotePOP::SetMessageDirectory(const QString& directory) { m_messageDirectory = AddBackSlash(directory); }
+
+void TqmRemotePOP::Reset(int index)
+{
+    TqmRemoteInfoItem& item = RemoteInfo.Items(index);
+    item.MarkedToRetrieve = false;
+    item.MarkedToDelete = false;
+}
+
+void TqmRemotePOP::UpdateRemoteInfo() { Update(true, false); }
+void TqmRemotePOP::UpdateUIDL() { Update(false, true); }
+void TqmRemotePOP::UpdateRemoteInfoAndUIDL() { Update(true, true); }
+
+void TqmRemotePOP::Update(bool withInfo, bool withUidl)
+{
+    OpenConnection();
+    Fire(OnUpdatingInfo, *this);
+    RemoteInfo.Clear();
+    bool uidlSupported = true;
+    for (int index = 0; index < MessageCount; ++index) {
+        auto item = std::make_unique<TqmRemoteInfoItem>();
+        FillInfoItem(index, *item, withInfo, withUidl, uidlSupported);
+        RemoteInfo.Add(std::move(item));
+        if (OnNextInfoUpdated)
+            OnNextInfoUpdated(*this, index);
+    }
+    if (!KeepConnection)
+        CloseConnection();
+    Fire(OnInfoUpdated, *this);
+}
+
+void TqmRemotePOP::FillInfoItem(int index, TqmRemoteInfoItem& item, bool withInfo, bool withUidl, bool& uidlSupported)
+{
+    if (withUidl && uidlSupported) {
+        item.UIDL.clear();
+        SendLine("UIDL " + Number(index));
+        QByteArray reply;
+        if (RecvLine(reply) == 1)
+            item.UIDL = detail::ParseUidl(reply);
+        else
+            uidlSupported = false;
+    }
+    if (!withInfo)
+        return;
+    item.Size = ListSize(index);
+    Command("TOP " + Number(index) + " 1");
+    TBoundedSink headers(MaxHeaderBlock);
+    RecvLineStream(headers, -1);
+    item.Headers = TqmHeaders::FromText(headers.Data());
+    item.Headers.CleanUp();
+}
+
+bool TqmRemotePOP::IDsAreSame(const TqmRemoteInfoItem& first, const TqmRemoteInfoItem& second)
+{
+    const qsizetype common = qMin(first.Headers.size(), second.Headers.size());
+    for (qsizetype i = 0; i < common; ++i)
+        if (first.Headers.at(i) != second.Headers.at(i))
+            return false;
+    if (common > 0)
+        return true;
+    const QByteArray firstId = first.Headers.GetFieldBody("Message-ID");
+    const QByteArray secondId = second.Headers.GetFieldBody("Message-ID");
+    return firstId.isEmpty() || secondId.isEmpty() || firstId == secondId;
+}
+
+bool TqmRemotePOP::CheckIdentity(int index)
+{
+    TqmRemoteInfoItem current;
+    bool uidlSupported = true;
+    FillInfoItem(index, current, true, true, uidlSupported);
+    if (!IDsAreSame(current, RemoteInfo.Items(index)))
+        Error(qmIDsAreDifferent);
+    return true;
+}
+
+void TqmRemotePOP::Transfer()
+{
+    if (RemoteInfo.Count() == 0)
+        return;
+    OpenConnection();
+    Fire(OnTransferringData, *this);
+    for (int index = 0; index < RemoteInfo.Count(); ++index) {
+        const TqmRemoteInfoItem& item = RemoteInfo.Items(index);
+        if (item.MarkedToRetrieve && CheckIdentity(index))
+            RetrieveMessage(index);
+        if (item.MarkedToDelete && CheckIdentity(index))
+            DeleteMessage(index);
+    }
+    Fire(OnDataTransfered, *this);
+    CloseConnection();
+}
+
+void TqmRemotePOP::OutputMsgStream(int index, QBuffer& stream)
+{
+    if (OnUserMessageSave) {
+        OnUserMessageSave(*this, index, stream);
+        return;
+    }
+    QSaveFile file(m_messageDirectory + QStringLiteral("msg_%1.eml").arg(index));
+    if (!file.open(QIODevice::WriteOnly) || file.write(stream.data()) != stream.size() || !file.commit())
+        throw EMessageError(QStringLiteral("%1: %2").arg(file.fileName(), file.errorString()));
+}

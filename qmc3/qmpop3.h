@@ -1,0 +1,120 @@
+#pragma once
+// The POP3 clients (RFC 1939, USER/PASS log-in): TqmCustomPOP logs in, reads the statistics and
+// retrieves or deletes single messages; TqmPOP retrieves everything into message objects;
+// TqmRemotePOP first builds a picture of the mailbox (size, header lines and unique id of every
+// message, without bodies), lets the caller mark messages, and then transfers exactly the marked
+// ones, checking before each action that the message at that position is still the one seen.
+// Message indexes are zero-based; the server's message numbers are index + 1.
+
+#include "qmmb.h"
+#include "qmmsg.h"
+#include "qmpop3cl.h"
+
+class QBuffer;
+
+class TqmCustomPOP : public TqmMailBase {
+    Q_OBJECT
+
+public:
+    explicit TqmCustomPOP(QObject* parent = nullptr);
+
+    // "+..." is 1, "-..." is -1, anything else 0.
+    int GetServerReplyCode(QByteArrayView line) const override;
+    // Throws EServerError 57103/57104 for an empty user name or password, then checks Server.
+    void Verify() override;
+    void Open() override;
+    // Greeting, USER, PASS and STAT. A refusal raises EServerError with the server's line; any
+    // error closes the connection first.
+    void LogIn() override;
+    // QUIT, which commits the deletions.
+    void LogOut() override;
+    void GetStatistics();
+    // Retrieves the message into OutputMsgStream: dot transparency undone, without the final ".".
+    void RetrieveMessage(int index);
+    // The reply to DELE is not examined.
+    void DeleteMessage(int index);
+
+    QByteArray UserName;
+    QByteArray Password;
+    // Known after LogIn; -1 before.
+    qint64 MessageCount = -1;
+    qint64 TotalSize = -1;
+
+    TqmNumNotifyEvent OnRetrieving;
+    TqmNumNotifyEvent OnRetrieved;
+    TqmNumNotifyEvent OnDeleting;
+
+protected:
+    // What happens to a retrieved message; `stream` is positioned at its start.
+    virtual void OutputMsgStream(int index, QBuffer& stream) = 0;
+    // Sends `command` and requires +OK.
+    void Command(const QByteArray& command);
+    // LIST n: the size of the message, 0 when the server does not say.
+    qint64 ListSize(int index);
+    static QByteArray Number(int index) { return QByteArray::number(index + 1); }
+};
+
+// Retrieves whole mailboxes into MessageList, one TqmListMessage per message.
+class TqmPOP : public TqmCustomPOP {
+    Q_OBJECT
+
+public:
+    using TqmCustomPOP::TqmCustomPOP;
+
+    // Retrieves every message, deleting each after it was retrieved unless `keepMessages`.
+    void RetrieveAllMessages(bool keepMessages);
+
+    TqmMessageList MessageList;
+
+protected:
+    void OutputMsgStream(int index, QBuffer& stream) override;
+};
+
+class TqmRemotePOP : public TqmCustomPOP {
+    Q_OBJECT
+
+public:
+    using TqmCustomPOP::TqmCustomPOP;
+
+    const QString& GetMessageDirectory() const { return m_messageDirectory; }
+    // A trailing "/" is added unless the value is empty or has one.
+    void SetMessageDirectory(const QString& directory);
+
+    // Rebuild RemoteInfo from the server: sizes and header lines, unique ids, or both. The
+    // connection stays open afterwards only with KeepConnection.
+    void UpdateRemoteInfo();
+    void UpdateUIDL();
+    void UpdateRemoteInfoAndUIDL();
+    void MarkToRetrieve(int index) { RemoteInfo.Items(index).MarkedToRetrieve = true; }
+    void MarkToDelete(int index) { RemoteInfo.Items(index).MarkedToDelete = true; }
+    void Reset(int index);
+    // Retrieves, then deletes, the marked messages in ascending order; deletions take effect with
+    // the QUIT at the end. A message that is no longer the one in RemoteInfo stops the transfer
+    // with "IDs are different".
+    void Transfer();
+    // Throws ESocketError 57105 (after OnError) when the message at `index` changed since the update.
+    bool CheckIdentity(int index);
+    // Header lines equal up to the shorter list; the unique id is not compared.
+    static bool IDsAreSame(const TqmRemoteInfoItem& first, const TqmRemoteInfoItem& second);
+
+    TqmRemoteInfo RemoteInfo;
+    bool KeepConnection = false;
+
+    TNotifyEvent OnUpdatingInfo;
+    TNotifyEvent OnInfoUpdated;
+    TNotifyEvent OnTransferringData;
+    TNotifyEvent OnDataTransfered;
+    TqmNumNotifyEvent OnNextInfoUpdated;
+    // Takes over the retrieved messages; without it they go to MessageDirectory as msg_N.eml.
+    TqmUserMsgSaveEvent OnUserMessageSave;
+
+protected:
+    void OutputMsgStream(int index, QBuffer& stream) override;
+
+private:
+    void Update(bool withInfo, bool withUidl);
+    // `uidlSupported` is cleared by the first refused UIDL, which stops further UIDL commands.
+    void FillInfoItem(int index, TqmRemoteInfoItem& item, bool withInfo, bool withUidl, bool& uidlSupported);
+
+    QString m_messageDirectory;
+};

@@ -1,0 +1,165 @@
+#pragma once
+// Folder files: a folder N is the message file N.mbx, every message behind the 7-byte separator
+// line "From " CR LF, and the index file N.idx of 192-byte little-endian records, record 0 being the
+// header with the format mark "LM104" and the count of records marked deleted. Deleting only marks
+// records; reorganizing removes the marked messages. Every function opens its files, works and
+// closes them again; failures come back as false, 0 or nothing and never as exceptions. Only the
+// functions that say so report messages to the user.
+
+#include "qmdates.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class TqmMessage;
+
+inline constexpr qsizetype IndexRecordSize = 192;
+inline constexpr QByteArrayView FolderSeparator = "From \r\n";
+inline constexpr QByteArrayView IndexFormatMark = "LM104";
+// Offsets and lengths in the index are signed 32-bit numbers.
+inline constexpr qint64 MaxMessageFileSize = 0x7fffffff;
+
+enum TMessageFlag : qint32 { mfRead = 1, mfAttachments = 2, mfHeld = 4 };
+
+// One index record. In the header only DeletedCount and the mark (in Subject) mean anything.
+struct TIndexRecord {
+    qint32 Offset = 0;
+    qint32 Length = 0;
+    qint32 Flags = 0;
+    bool Deleted = false;
+    qint32 DeletedCount = 0;
+    TDateTime Date = 0;
+    QByteArray From;
+    QByteArray To;
+    QByteArray Subject;
+};
+
+// What the message list keeps per row of a folder.
+struct TListEntry {
+    qint32 Record = 0;
+    qint32 Offset = 0;
+    qint32 Length = 0;
+    qint32 Flags = 0;
+};
+
+struct TFolderMessage {
+    qint32 Record = 0;
+    TIndexRecord Index;
+};
+
+struct TFolderFiles {
+    QString MessageFile;
+    QString IndexFile;
+};
+
+struct TMessageSpan {
+    qint32 Offset = 0;
+    qint32 Length = 0;
+};
+
+// The files of folder file name N in the folder directory of the active user.
+TFolderFiles FolderPaths(const QString& folderFileName);
+// The files of a folder given by the path of its message file ("x/N.mbx" and "x/N.idx").
+TFolderFiles FolderFilesOf(const QString& messageFilePath);
+
+// Creates the file or truncates an existing one.
+bool CreateEmptyMessageFile(const QString& path);
+// Replaces the index by one holding the header only.
+bool CreateIndex(const QString& path);
+// Record 0 is readable and carries the format mark.
+bool IndexIsCurrent(const QString& indexPath);
+
+std::optional<TIndexRecord> ReadIndexRecord(const QString& indexPath, qint64 n);
+bool WriteIndexRecord(const QString& indexPath, qint64 n, const TIndexRecord& record);
+// The number of the appended record, 0 on failure. Only appends to an index whose size is a whole
+// number of records, so that a torn record is never taken for a message.
+qint32 AppendIndexRecord(const QString& indexPath, const TIndexRecord& record);
+// Records after the header (physical), or those less the header's deleted count (live); 0 when the
+// index cannot be read.
+qint32 CountMessages(const QString& indexPath, bool live);
+// Marks record n deleted and counts it in the header; a record already marked is left alone.
+bool MarkDeleted(const QString& indexPath, qint64 n);
+
+// Appends the separator and the bytes of `messageFile` to the folder and indexes the message.
+// The record number, 0 on failure. Refused (nothing written) when the message file would grow
+// past MaxMessageFileSize.
+qint32 AppendMessageFile(const TFolderFiles& folder, const QString& messageFile);
+// Appends bytes that already begin with a separator line to an existing message file and flushes
+// them to the system (callers that delete the source sync the file first). Refused like
+// AppendMessageFile; a failed write is cut off again.
+std::optional<TMessageSpan> AppendRawBytes(const QString& messageFilePath, QByteArrayView bytes);
+// Nothing when the span lies outside the file.
+std::optional<QByteArray> ReadRawMessage(const QString& messageFilePath, qint64 offset, qint64 length);
+// Parses the message (separator included) into `message`; on failure `message` is left cleared.
+bool LoadMessage(const QString& messageFilePath, qint64 offset, qint64 length, TqmMessage& message);
+// Writes the message without its 7-byte separator to a new file `target`. Reports 11 when the
+// message cannot be read, 12 when the target cannot be written.
+bool ExportMessage(const QString& messageFilePath, const QString& target, qint64 offset, qint64 length);
+
+struct TCopyOptions {
+    bool Move = false;
+    // Sets the read flag on the copies (filing sent messages).
+    bool MarkRead = false;
+};
+
+// Copies or moves the listed messages in list order into `target`. The first failure ends the run
+// with message 12; the messages before it stay copied or moved. Moved entries are removed from
+// `entries`, and an emptied source is shrunk.
+bool CopyMessages(const TFolderFiles& source, const TFolderFiles& target, QList<TListEntry>& entries,
+                  TCopyOptions options = {});
+// Empties both files of a folder without live messages. False, changing nothing, when it has live
+// messages or its index cannot be read or is damaged.
+bool ShrinkWhenEmpty(const TFolderFiles& folder);
+
+// The live messages in record order. Records that cannot be trusted (see TIndexHealth) are left
+// out, and `damaged` tells whether the index needs a repair.
+QList<TFolderMessage> EnumerateLiveMessages(const TFolderFiles& folder, bool* damaged = nullptr);
+// EnumerateLiveMessages with the records marked deleted.
+QList<TFolderMessage> EnumerateAllMessages(const TFolderFiles& folder, bool* damaged = nullptr);
+QList<TListEntry> ListEntries(const QList<TFolderMessage>& messages);
+
+// Re-creates the index from the message file. Cuts at the separator line ("From " alone on its line,
+// any letter case) and at a "From " line followed by a header field; a "From " line directly behind
+// a separator is the envelope line of that message. Reports 1 when the index cannot be written and 2
+// when the message file is missing.
+bool RebuildIndex(const TFolderFiles& folder);
+
+// Compacts the folder: the live messages go into new files that replace the old pair. A crash leaves
+// the old or the new folder (see FinishInterruptedReorganize). Reports 50 with `displayName` on failure.
+bool ReorganizeFolder(const TFolderFiles& folder, const QString& displayName);
+// Completes or discards what an interrupted ReorganizeFolder left of `folder`.
+void FinishInterruptedReorganize(const TFolderFiles& folder);
+
+enum class TIndexHealth {
+    Sound,
+    // Missing, no readable header, or another format mark: the index must be rebuilt.
+    Outdated,
+    // Torn records, records outside the message file or with impossible string lengths.
+    Damaged,
+    // Only the header's deleted count disagrees with the records.
+    WrongDeletedCount,
+    // The message file has bytes behind the last indexed message (an interrupted append).
+    UnindexedTail,
+};
+
+TIndexHealth CheckIndexHealth(const TFolderFiles& folder);
+// Brings a folder back to Sound: rebuilds an outdated or damaged index, but only cuts a torn last
+// record, corrects a wrong deleted count and indexes an unindexed tail, so that read and deletion
+// marks survive everything but the rebuild. True when the folder is sound afterwards.
+bool RepairFolder(const TFolderFiles& folder);
+
+namespace detail {
+
+QByteArray EncodeIndexRecord(const TIndexRecord& record);
+TIndexRecord DecodeIndexRecord(QByteArrayView bytes);
+QByteArray IndexHeader(qint32 deletedCount = 0);
+
+// A date in a year past 3000 moved 2000 years back, day and time kept.
+TDateTime RepairedDate(TDateTime date);
+
+} // namespace detail

@@ -1,0 +1,47 @@
+#pragma once
+// Messages crossing between the programs as single ".eml" files: received mail in the spool
+// directory ("pop_", "lmserver_"), the outgoing queue ("smtp_") and the work files of the message
+// window ("new_", "edit_") in its SMTP subdirectory. The main client imports the spool into the
+// Inbox, builds the queue from the Outbox before a send run and files the sent messages after it.
+
+#include "DBMailboxFunctions.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+// "<spool>/pop_<n><t>.eml": n counts from 1 on the server, t is the unique time stamp.
+QString SpoolFileName(const QString& spoolDir, int serverNumber);
+// "<queue>/smtp_<record>.eml".
+QString QueueFileName(const QString& queueDir, qint32 outboxRecord);
+// "<queue>/new_<t>.eml".
+QString NewMessageFileName(const QString& queueDir);
+// "<queue>/edit_<record><t>.eml".
+QString EditFileName(const QString& queueDir, qint32 record);
+
+bool SpoolHasMail(const QString& spoolDir);
+
+// Appends every "*.eml" file of the spool, in directory order, to `inbox` and returns how many.
+// A spool file is deleted only once its message and record are on disk; a file that cannot be
+// appended stays (and is reported with 12 at every import) until an import succeeds.
+int ImportSpool(const QString& spoolDir, const TFolderFiles& inbox);
+// The emptying step before a receive: deletes the plain files of the spool except waiting message
+// files, which would otherwise be lost unread. False when a deletion failed.
+bool ClearSpoolForReceive(const QString& spoolDir);
+
+// Empties the queue and exports every listed Outbox message as its "smtp_" file. False when an
+// export failed; the send run must then not start.
+bool BuildQueue(const TFolderFiles& outbox, const QList<TListEntry>& listed, const QString& queueDir);
+// After a send run: a message whose queue file is gone was sent and moves to `sent` with the read
+// mark (and out of `listed`); one whose file remains stays and its file is deleted.
+bool FileSentMessages(const TFolderFiles& outbox, const TFolderFiles& sent, QList<TListEntry>& listed,
+                      const QString& queueDir);
+// Files a "new_" or "edit_" work file after the message window ended: when it was changed after
+// `handedOver` (its modification time then), it is appended to `folder` and the message it was made
+// from (`replacedRecord`; 0 for a new message) is marked deleted. A failed append reports 12 and
+// keeps the work file, which holds the user's text; otherwise the file is deleted unless `keepFile`
+// (debug mode). The new record number, 0 when nothing was filed.
+qint32 FileWorkFile(const TFolderFiles& folder, const QString& workFile, const QDateTime& handedOver,
+                    qint32 replacedRecord, bool keepFile);
+// Exports a message for the message window; the path of the "edit_" file, or empty on failure.
+QString ExportForEditing(const TFolderFiles& folder, const TListEntry& entry, const QString& queueDir);

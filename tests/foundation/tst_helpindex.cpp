@@ -1,0 +1,116 @@
+// The context help index, unpacking the help, and replacing a placeholder in a file.
+
+#include "HelpIndex.h"
+#include "Konstanten.h"
+#include "ReportCapture.h"
+#include "xProcs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+bool Write(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
+
+QByteArray Read(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestHelpIndex : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_programDir;
+
+private slots:
+    void init()
+    {
+        InitProgramPaths(m_programDir.filePath(QStringLiteral("lumaro")));
+        QDir(Paths().Program.HelpDir).removeRecursively();
+        QDir().mkpath(Paths().Program.HelpDir);
+        ForgetHelpIndex();
+    }
+
+    void pageName_data()
+    {
+        QTest::addColumn<QByteArray>("index");
+        QTest::addColumn<int>("context");
+        QTest::addColumn<QString>("page");
+        QTest::newRow("match") << QByteArray("12 mail_send\n") << 12 << "mail_send";
+        QTest::newRow("prefix of a longer number") << QByteArray("12 mail_send\n") << 1 << "";
+        QTest::newRow("longer number does not match") << QByteArray("120 other\n12 mail_send\n") << 12 << "mail_send";
+        QTest::newRow("first line wins") << QByteArray("5 one\n5 two\n") << 5 << "one";
+        QTest::newRow("CR LF") << QByteArray("7 page\r\n") << 7 << "page";
+        QTest::newRow("no blank") << QByteArray("7page\n") << 7 << "";
+        QTest::newRow("empty index") << QByteArray() << 7 << "";
+    }
+
+    void pageName()
+    {
+        QFETCH(QByteArray, index);
+        QFETCH(int, context);
+        QTEST(HelpPageName(index, context), "page");
+    }
+
+    void pageForContext()
+    {
+        QVERIFY(Write(Paths().Program.HelpIndexFile, "12 mail_send\n"));
+        ReportCapture reports;
+        QCOMPARE(HelpPageForContext(12, {}), Paths().Program.HelpDir + QStringLiteral("/mail_send.htm"));
+        QCOMPARE(HelpPageForContext(1, {}), QString());
+    }
+
+    void missingIndexReports501()
+    {
+        ReportCapture reports;
+        QCOMPARE(HelpPageForContext(12, {}), QString());
+        const QList<TUserMessage> shown = reports.Take();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().Id, 501);
+    }
+
+    void extractorRunsOnceAndLinksTheHelp()
+    {
+        const TProgramPaths& p = Paths().Program;
+        QVERIFY(Write(p.HelpExtractor, "archive"));
+        QVERIFY(Write(p.HelpDir + QStringLiteral("/template.htm"), "<a href=\"%LINK%index.htm\">%LINK%</a>"));
+        int runs = 0;
+        auto extractor = [&](const QString& program) {
+            ++runs;
+            [&] { QCOMPARE(program, p.HelpExtractor); }();
+            return Write(p.HelpIndexFile, "902 template\n903 start\n4 topic\n");
+        };
+        ReportCapture reports;
+        QCOMPARE(HelpPageForContext(4, extractor), p.HelpDir + QStringLiteral("/topic.htm"));
+        QCOMPARE(runs, 1);
+        QVERIFY(!QFile::exists(p.HelpExtractor));
+        const QByteArray link = (p.HelpDir + QLatin1Char('/')).toUtf8();
+        QCOMPARE(Read(p.HelpDir + QStringLiteral("/start.htm")), "<a href=\"" + link + "index.htm\">" + link + "</a>");
+        HelpPageForContext(4, extractor);
+        QCOMPARE(runs, 1);
+    }
+
+    void replaceInFile()
+    {
+        const QString source = m_programDir.filePath(QStringLiteral("source.txt"));
+        const QString target = m_programDir.filePath(QStringLiteral("target.txt"));
+        QVERIFY(Write(source, "a %X% b %X%"));
+        QVERIFY(ReplaceInFile(source, target, QStringLiteral("%X%"), QStringLiteral("Grüße")));
+        QCOMPARE(QString::fromUtf8(Read(target)), QStringLiteral("a Grüße b Grüße"));
+        QVERIFY(!ReplaceInFile(m_programDir.filePath(QStringLiteral("missing.txt")), target, QStringLiteral("%X%"), {}));
+        QCOMPARE(QString::fromUtf8(Read(target)), QStringLiteral("a Grüße b Grüße"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHelpIndex)
+#include "tst_helpindex.moc"

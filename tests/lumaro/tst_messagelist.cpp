@@ -1,0 +1,298 @@
+// The message list: the model over a folder's index, the column list, and the sortable list view.
+
+#include "EnhListView.h"
+#include "FolderFixture.h"
+#include "Konstanten.h"
+#include "ListviewFunctions.h"
+#include "ScopedRegistry.h"
+#include "tk_langlib.h"
+#include "tk_reglib.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace LumaroTest;
+
+namespace {
+
+const QString ColumnsKey = QStringLiteral("Users/default/Columns/lumaro");
+const QString DateFormat = QStringLiteral("dd.MM.yyyy hh:mm");
+
+QDateTime At(int day, int hour)
+{
+    return QDateTime(QDate(2026, 12, day), QTime(hour, 0));
+}
+
+QStringList ColumnTexts(const QAbstractItemModel& model, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row)
+        texts.append(model.index(row, column).data().toString());
+    return texts;
+}
+
+} // namespace
+
+class TestMessageList : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    TFolderFiles m_folder;
+
+    TMessageListModel* NewModel(QObject* parent)
+    {
+        auto* model = new TMessageListModel(parent);
+        model->SetColumns(ColumnsOf(DefaultColumnCaptions(), false));
+        model->SetDateFormat(DateFormat);
+        QList<QIcon> images;
+        for (int i = 0; i < 8; ++i) {
+            QPixmap pixmap(4, 4);
+            pixmap.fill(QColor(i * 30, 0, 0));
+            images.append(QIcon(pixmap));
+        }
+        model->SetImages(images);
+        return model;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        SetLanguage(0);
+        m_folder = FolderFilesOf(m_dir.filePath(QStringLiteral("Inbox.mbx")));
+        QVERIFY(CreateFolder(m_folder));
+        QVERIFY(AddMessage(m_folder, {"Carla", "me", "Zebra", At(3, 9), mfRead}));
+        QVERIFY(AddMessage(m_folder, {"anton", "me", "apfel", At(1, 9), 0}));
+        QVERIFY(AddMessage(m_folder, {"Gone", "me", "deleted", At(2, 9), 0, true}));
+        QVERIFY(AddMessage(m_folder, {"Bert", "you", "Mitte", At(2, 9), mfRead | mfAttachments | mfHeld}));
+    }
+
+    void loadsLiveRecordsInRecordOrder()
+    {
+        TMessageListModel* model = NewModel(this);
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(model->Load(m_folder));
+        QCOMPARE(ColumnTexts(*model, 0), (QStringList{"Carla", "anton", "Bert"}));
+        QCOMPARE(ColumnTexts(*model, 1), (QStringList{"Zebra", "apfel", "Mitte"}));
+        QCOMPARE(model->index(1, 2).data().toString(), At(1, 9).toString(DateFormat));
+        QCOMPARE(model->index(2, 3).data().toString(), QStringLiteral("you"));
+        QCOMPARE(model->Entry(2).Record, 4);
+        QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Betreff"));
+        delete model;
+    }
+
+    void unreadRowsAreBoldAndImagesFollowFlags()
+    {
+        TMessageListModel* model = NewModel(this);
+        QVERIFY(model->Load(m_folder));
+        QVERIFY(!model->index(0, 0).data(Qt::FontRole).isValid());
+        QVERIFY(model->index(1, 1).data(Qt::FontRole).value<QFont>().bold());
+        QCOMPARE(ImageIndexOfFlags(model->Entry(0).Flags), 2);
+        QCOMPARE(ImageIndexOfFlags(model->Entry(1).Flags), 0);
+        QCOMPARE(ImageIndexOfFlags(model->Entry(2).Flags), 7);
+        QVERIFY(model->index(0, 0).data(Qt::DecorationRole).isValid());
+        QVERIFY(!model->index(0, 1).data(Qt::DecorationRole).isValid());
+        delete model;
+    }
+
+    void sortsAndKeepsOrderWhenRowsChange()
+    {
+        TMessageListModel* model = NewModel(this);
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(model->Load(m_folder));
+        model->sort(1, Qt::AscendingOrder);
+        QCOMPARE(ColumnTexts(*model, 1), (QStringList{"apfel", "Mitte", "Zebra"}));
+        model->sort(1, Qt::DescendingOrder);
+        QCOMPARE(ColumnTexts(*model, 1), (QStringList{"Zebra", "Mitte", "apfel"}));
+        model->sort(2, Qt::AscendingOrder);
+        QCOMPARE(ColumnTexts(*model, 0), (QStringList{"anton", "Bert", "Carla"}));
+        model->SetFlags(0, mfRead);
+        QCOMPARE(ColumnTexts(*model, 0), (QStringList{"anton", "Bert", "Carla"}));
+        QVERIFY(!model->index(0, 0).data(Qt::FontRole).isValid());
+        delete model;
+    }
+
+    void selectionFollowsItsRowWhenSorted()
+    {
+        TEnhListView view;
+        TMessageListModel* model = NewModel(&view);
+        QVERIFY(model->Load(m_folder));
+        view.setModel(model);
+        view.SelectRow(0);
+        QCOMPARE(view.SelectedCount(), 1);
+        model->sort(1, Qt::AscendingOrder);
+        QCOMPARE(view.SelectedRows(), QList<int>{2});
+        QCOMPARE(view.FocusedRow(), 2);
+    }
+
+    void brokenIndexesAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("index");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("short header") << QByteArray(100, 'x');
+        QTest::newRow("no format mark") << QByteArray(2 * IndexRecordSize, '\0');
+    }
+
+    void brokenIndexesAreRefused()
+    {
+        QFETCH(QByteArray, index);
+        const TFolderFiles broken = FolderFilesOf(m_dir.filePath(QStringLiteral("Broken.mbx")));
+        QVERIFY(WriteBytes(broken.MessageFile, "From \r\nx\r\n"));
+        QVERIFY(WriteBytes(broken.IndexFile, index));
+        TMessageListModel model;
+        model.SetColumns(ColumnsOf(DefaultColumnCaptions(), false));
+        QVERIFY(!model.Load(broken));
+        QCOMPARE(model.rowCount(), 0);
+    }
+
+    void recordsOutsideTheMessageFileAreLeftOut()
+    {
+        const TFolderFiles folder = FolderFilesOf(m_dir.filePath(QStringLiteral("Cut.mbx")));
+        QVERIFY(CreateFolder(folder));
+        QVERIFY(AddMessage(folder, {"a", "b", "first", At(1, 1), 0}));
+        QVERIFY(AddMessage(folder, {"a", "b", "second", At(1, 1), 0}));
+        QFile messages(folder.MessageFile);
+        QVERIFY(messages.open(QIODevice::ReadWrite));
+        QVERIFY(messages.resize(messages.size() - 5));
+        messages.close();
+        TMessageListModel* model = NewModel(this);
+        QVERIFY(model->Load(folder));
+        QCOMPARE(ColumnTexts(*model, 1), QStringList{"first"});
+        delete model;
+    }
+
+    void memoryPerRowStaysSmall()
+    {
+        TMessageListModel* model = NewModel(this);
+        QVERIFY(model->Load(m_folder));
+        const qsizetype indexBytes = QFileInfo(m_folder.IndexFile).size();
+        QVERIFY(model->MemoryUsed() - indexBytes <= model->rowCount() * 32);
+        delete model;
+    }
+
+    void columnsExchangeFromAndTo_data()
+    {
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<bool>("exchange");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QList<int>>("kinds");
+        const QList<int> standard{int(TColumnKind::From), int(TColumnKind::Subject), int(TColumnKind::Date),
+                                  int(TColumnKind::To)};
+        QTest::newRow("default") << DefaultColumnCaptions() << false
+                                 << QStringList{"Von", "Betreff", "Datum", "An"} << standard;
+        QTest::newRow("outbox") << DefaultColumnCaptions() << true << QStringList{"An", "Betreff", "Datum", "Von"}
+                                << QList<int>{int(TColumnKind::To), int(TColumnKind::Subject),
+                                              int(TColumnKind::Date), int(TColumnKind::From)};
+        QTest::newRow("From twice") << QStringList{"Von", "Von"} << false << QStringList{"Von", "Von"}
+                                    << QList<int>{int(TColumnKind::From), int(TColumnKind::From)};
+        QTest::newRow("unknown caption shows the recipient") << QStringList{"Error"} << false << QStringList{"Error"}
+                                                             << QList<int>{int(TColumnKind::To)};
+    }
+
+    void columnsExchangeFromAndTo()
+    {
+        QFETCH(QStringList, captions);
+        QFETCH(bool, exchange);
+        QStringList shown;
+        QList<int> kinds;
+        for (const TColumn& column : ColumnsOf(captions, exchange)) {
+            shown.append(column.Caption);
+            kinds.append(int(column.Kind));
+        }
+        QTEST(shown, "shown");
+        QTEST(kinds, "kinds");
+    }
+
+    void columnListsPerLanguage()
+    {
+        ScopedRegistry registry;
+        QCOMPARE(LoadColumnCaptions(ColumnsKey), DefaultColumnCaptions());
+        SaveColumnCaptions(ColumnsKey, {QStringLiteral("Betreff"), QStringLiteral("Von")});
+        QCOMPARE(LoadColumnCaptions(ColumnsKey), (QStringList{"Betreff", "Von"}));
+        SetLanguage(2);
+        QCOMPARE(LoadColumnCaptions(ColumnsKey), (QStringList{"From", "Subject", "Date", "To"}));
+        SetLanguage(0);
+        TRegistryKey(ColumnsKey).WriteInteger(QStringLiteral("Count"), 3);
+        QCOMPARE(LoadColumnCaptions(ColumnsKey), (QStringList{"Betreff", "Von", "Error"}));
+        TRegistryKey(ColumnsKey).WriteInteger(QStringLiteral("Count"), 0);
+        QCOMPARE(LoadColumnCaptions(ColumnsKey), DefaultColumnCaptions());
+    }
+
+    void headerClicksSortAndReverse()
+    {
+        TEnhListView view;
+        TMessageListModel* model = NewModel(&view);
+        QVERIFY(model->Load(m_folder));
+        view.setModel(model);
+        view.resize(600, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        auto click = [&](int column) {
+            QHeaderView* header = view.header();
+            const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                            header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+        };
+        click(1);
+        QCOMPARE(ColumnTexts(*model, 1), (QStringList{"apfel", "Mitte", "Zebra"}));
+        QVERIFY(view.header()->isSortIndicatorShown());
+        QCOMPARE(view.header()->sortIndicatorSection(), 1);
+        QCOMPARE(view.header()->sortIndicatorOrder(), Qt::AscendingOrder);
+        click(1);
+        QCOMPARE(ColumnTexts(*model, 1), (QStringList{"Zebra", "Mitte", "apfel"}));
+        QCOMPARE(view.header()->sortIndicatorOrder(), Qt::DescendingOrder);
+        click(0);
+        QCOMPARE(ColumnTexts(*model, 0), (QStringList{"anton", "Bert", "Carla"}));
+        QCOMPARE(view.SortOrder(), Qt::AscendingOrder);
+    }
+
+    void columnWidthsAreKeptInTheRegistry()
+    {
+        ScopedRegistry registry;
+        {
+            TEnhListView view;
+            view.setModel(NewModel(&view));
+            view.SetColumnsKey(ColumnsKey);
+            view.setColumnWidth(1, 222);
+            view.SaveColumnWidths();
+        }
+        TEnhListView restored;
+        restored.setModel(NewModel(&restored));
+        restored.SetColumnsKey(ColumnsKey);
+        restored.setColumnWidth(1, 150);
+        restored.RestoreColumnWidths();
+        QCOMPARE(restored.columnWidth(1), 222);
+        QCOMPARE(restored.SortColumn(), -1);
+    }
+
+    void sortStateIsKeptAndAppliedToNewRows()
+    {
+        ScopedRegistry registry;
+        {
+            TEnhListView view;
+            view.setModel(NewModel(&view));
+            view.SetColumnsKey(ColumnsKey);
+            view.RestoreColumnWidths();
+            view.header()->sectionClicked(1);
+            view.header()->sectionClicked(1);
+            QCOMPARE(view.SortOrder(), Qt::DescendingOrder);
+            view.SaveColumnWidths();
+        }
+        TEnhListView restored;
+        TMessageListModel* model = NewModel(&restored);
+        restored.setModel(model);
+        restored.SetColumnsKey(ColumnsKey);
+        restored.RestoreColumnWidths();
+        QVERIFY(model->Load(m_folder));
+        QCOMPARE(ColumnTexts(*model, 1), (QStringList{"Zebra", "apfel", "Mitte"}));
+        restored.ApplySort();
+        QCOMPARE(ColumnTexts(*model, 1), (QStringList{"Zebra", "Mitte", "apfel"}));
+        QCOMPARE(restored.header()->sortIndicatorSection(), 1);
+        QCOMPARE(restored.header()->sortIndicatorOrder(), Qt::DescendingOrder);
+    }
+};
+
+QTEST_MAIN(TestMessageList)
+#include "tst_messagelist.moc"

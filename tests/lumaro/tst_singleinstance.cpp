@@ -1,0 +1,180 @@
+// One main window per user: window messages over the local socket, and the hand-over of a second
+// start of the real program to the running one.
+
+#include "RegistryFunctions.h"
+#include "SingleInstance.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A title of its own per test run, so that a user's real running main window is never addressed.
+QString TestTitle(const char* which)
+{
+    return QStringLiteral("Lumaro Mail test %1 %2").arg(QCoreApplication::applicationPid()).arg(QLatin1String(which));
+}
+
+QList<int> Received(const QSignalSpy& spy)
+{
+    QList<int> messages;
+    for (const QList<QVariant>& call : spy)
+        messages.append(call.first().toInt());
+    return messages;
+}
+
+// Runs a second real `lumaro`; its exit code, or -1 when it did not end in time.
+int RunSecondInstance(const QStringList& arguments)
+{
+    QProcess second;
+    second.start(QStringLiteral(LUMARO_PROGRAM), arguments);
+    if (!second.waitForStarted())
+        return -1;
+    // The first instance is this test process: its events must run while the second one talks to it.
+    QDeadlineTimer deadline(20000);
+    while (second.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        second.waitForFinished(20);
+    }
+    if (second.state() != QProcess::NotRunning) {
+        second.kill();
+        second.waitForFinished();
+        return -1;
+    }
+    return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
+}
+
+bool CopyProgramTree(const QString& target)
+{
+    const QDir source(QStringLiteral(LUMARO_PROGRAM_DIR));
+    for (const QString& name : {QStringLiteral("lumaro"), QStringLiteral("libqmc3.so"), QStringLiteral("liblminfo.so")}) {
+        if (!QFile::copy(source.filePath(name), QDir(target).filePath(name)))
+            return false;
+    }
+    return QFile::setPermissions(QDir(target).filePath(QStringLiteral("lumaro")),
+                                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+bool WaitForListener(const QString& title, QProcess& process)
+{
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired() && process.state() == QProcess::Running) {
+        QLocalSocket probe;
+        probe.connectToServer(InstanceServerName(title));
+        if (probe.waitForConnected(100))
+            return true;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+} // namespace
+
+class TestSingleInstance : public QObject {
+    Q_OBJECT
+
+private slots:
+    void noListenerMeansNoWindow()
+    {
+        QVERIFY(!PostWindowMessage(TestTitle("nobody"), wmRestore));
+        QVERIFY(!HandOverToRunningInstance(TestTitle("nobody"), {QStringLiteral("mailto:a@b.c")}));
+    }
+
+    void windowMessagesArriveInOrder()
+    {
+        TInstanceServer server;
+        QVERIFY(server.Listen(TestTitle("order")));
+        QSignalSpy spy(&server, &TInstanceServer::MessageReceived);
+        QVERIFY(PostWindowMessage(TestTitle("order"), wmHandOver));
+        QVERIFY(PostWindowMessage(TestTitle("order"), wmRestore));
+        QTRY_COMPARE(Received(spy), (QList<int>{wmHandOver, wmRestore}));
+    }
+
+    void foreignNumbersAndGarbageAreIgnored()
+    {
+        TInstanceServer server;
+        QVERIFY(server.Listen(TestTitle("garbage")));
+        QSignalSpy spy(&server, &TInstanceServer::MessageReceived);
+        for (const QByteArray& junk : {QByteArray("3024\n"), QByteArray("hello\n"), QByteArray(5000, 'x'),
+                                       QByteArray("\n\n\n"), QByteArray("3029\n")}) {
+            QLocalSocket socket;
+            socket.connectToServer(InstanceServerName(TestTitle("garbage")));
+            QVERIFY(socket.waitForConnected(1000));
+            socket.write(junk);
+            socket.waitForBytesWritten(1000);
+            socket.disconnectFromServer();
+        }
+        QVERIFY(PostWindowMessage(TestTitle("garbage"), wmFilterFromHandOver));
+        QTRY_COMPARE(Received(spy), QList<int>{wmFilterFromHandOver});
+    }
+
+    void staleSocketIsTakenOver()
+    {
+        const QString title = TestTitle("stale");
+        {
+            TInstanceServer first;
+            QVERIFY(first.Listen(title));
+        }
+        TInstanceServer second;
+        QVERIFY(second.Listen(title));
+        QSignalSpy spy(&second, &TInstanceServer::MessageReceived);
+        QVERIFY(PostWindowMessage(title, wmRestore));
+        QTRY_COMPARE(Received(spy), QList<int>{wmRestore});
+    }
+
+    // This process plays the running main window; the real program is started a second time.
+    void secondStartHandsOverItsArgument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QList<int>>("messages");
+        QTest::addColumn<QString>("handedOver");
+        QTest::newRow("mailto") << QStringList{"mailto:<anna@example.org>?subject=Hi", "ignored"}
+                                << QList<int>{wmHandOver, wmRestore} << "mailto:<anna@example.org>?subject=Hi";
+        QTest::newRow("no argument") << QStringList{} << QList<int>{wmRestore} << "untouched";
+        QTest::newRow("empty argument") << QStringList{""} << QList<int>{wmHandOver, wmRestore} << "";
+        QTest::newRow("hostile argument") << QStringList{QString(3000, QLatin1Char('\n')) + "3025\n'\"$(rm -rf /)"}
+                                          << QList<int>{wmHandOver, wmRestore}
+                                          << QString(3000, QLatin1Char('\n')) + "3025\n'\"$(rm -rf /)";
+    }
+
+    void secondStartHandsOverItsArgument()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QList<int>, messages);
+        WriteHandOver(QStringLiteral("untouched"));
+        TInstanceServer running;
+        if (!running.Listen(MainWindowTitle))
+            QSKIP("a main window of this user is running");
+        QSignalSpy spy(&running, &TInstanceServer::MessageReceived);
+        QCOMPARE(RunSecondInstance(arguments), 0);
+        QTRY_COMPARE(Received(spy), messages);
+        QTEST(ReadHandOver(), "handedOver");
+    }
+
+    void twoRealProcesses()
+    {
+        if (HandOverToRunningInstance(MainWindowTitle, {}))
+            QSKIP("a main window of this user is running");
+        QTemporaryDir programDir;
+        QVERIFY(CopyProgramTree(programDir.path()));
+        QProcess first;
+        first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        first.start(QDir(programDir.path()).filePath(QStringLiteral("lumaro")), {});
+        QVERIFY(first.waitForStarted());
+        QVERIFY(WaitForListener(MainWindowTitle, first));
+        QCOMPARE(RunSecondInstance({QStringLiteral("someone@example.org")}), 0);
+        QCOMPARE(ReadHandOver(), QStringLiteral("someone@example.org"));
+        QCOMPARE(first.state(), QProcess::Running);
+        QVERIFY(QDir(programDir.filePath(QStringLiteral("default/Mail"))).exists());
+        first.terminate();
+        QVERIFY(first.waitForFinished(10000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "tst_singleinstance.moc"

@@ -1,0 +1,352 @@
+#include "FakeServer.h"
+#include "SocketErrorWatch.h"
+#include "qmpop3.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArrayList LogInScript(const QByteArray& statReply = "+OK 2 320")
+{
+    return {"S: +OK POP3 ready", "C: USER alice", "S: +OK", "C: PASS secret", "S: +OK logged in", "C: STAT", "S: " + statReply};
+}
+
+QByteArrayList InfoScript(int number, const QByteArray& uid, const QByteArray& messageId)
+{
+    const QByteArray n = QByteArray::number(number);
+    return {"C: UIDL " + n, "S: +OK " + n + " " + uid, "C: LIST " + n,  "S: +OK " + n + " 120",
+            "C: TOP " + n + " 1", "S: +OK", "S: Message-ID: " + messageId, "S: Subject: n" + n,
+            "S: ", "S: first body line", "S: ."};
+}
+
+void Configure(TqmCustomPOP& pop, const FakeServer& server)
+{
+    pop.Server = server.Address();
+    pop.UserName = "alice";
+    pop.Password = "secret";
+}
+
+} // namespace
+
+class TestPop3 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void logInReadsStatistics_data();
+    void logInReadsStatistics();
+    void refusedLogIn_data();
+    void refusedLogIn();
+    void userNameAndPasswordAreRequired();
+    void retrieveUndoesDotTransparency();
+    void retrieveWithoutHandlerWritesMessageFile();
+    void deleteIgnoresRefusal();
+    void updateWithoutUidlSupport();
+    void emptyMailboxTransfersNothing();
+    void transferRetrievesAndDeletesMarked();
+    void transferStopsWhenIDsAreDifferent();
+    void idsAreSame_data();
+    void idsAreSame();
+    void serverClosingMidBodyClosesTheConnection();
+    void retrieveAllIntoMessageList();
+};
+
+void TestPop3::logInReadsStatistics_data()
+{
+    QTest::addColumn<QByteArray>("statReply");
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<qint64>("size");
+    QTest::newRow("plain") << QByteArray("+OK 2 320") << qint64(2) << qint64(320);
+    QTest::newRow("words after the count") << QByteArray("+OK 2 messages (320 octets)") << qint64(2) << qint64(320);
+    QTest::newRow("count only") << QByteArray("+OK 5") << qint64(5) << qint64(0);
+}
+
+void TestPop3::logInReadsStatistics()
+{
+    QFETCH(QByteArray, statReply);
+    FakeServer server(LogInScript(statReply) + QByteArrayList{"C: QUIT", "S: +OK bye", "CLOSE"});
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    pop.OpenConnection();
+    QTEST(pop.MessageCount, "count");
+    QTEST(pop.TotalSize, "size");
+    pop.CloseConnection();
+    QVERIFY(!pop.OnLine());
+    QVERIFY(server.Done());
+    QCOMPARE(server.Errors(), QStringList());
+}
+
+void TestPop3::refusedLogIn_data()
+{
+    QTest::addColumn<QByteArrayList>("script");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("greeting") << QByteArrayList{"S: -ERR go away", "SILENT"} << QStringLiteral("-ERR go away");
+    QTest::newRow("USER") << QByteArrayList{"S: +OK", "C: USER alice", "S: -ERR unknown user", "SILENT"}
+                          << QStringLiteral("-ERR unknown user");
+    QTest::newRow("PASS") << QByteArrayList{"S: +OK", "C: USER alice", "S: +OK", "C: PASS secret", "S: -ERR [AUTH] wrong password", "SILENT"}
+                          << QStringLiteral("-ERR [AUTH] wrong password");
+    QTest::newRow("STAT") << LogInScript("-ERR mailbox locked") + QByteArrayList{"SILENT"} << QStringLiteral("-ERR mailbox locked");
+    QTest::newRow("STAT without count") << LogInScript("+OK mailbox is fine") + QByteArrayList{"SILENT"}
+                                        << QStringLiteral("+OK mailbox is fine");
+    QTest::newRow("negative count") << LogInScript("+OK -3 100") + QByteArrayList{"SILENT"} << QStringLiteral("+OK -3 100");
+    QTest::newRow("neither + nor -") << QByteArrayList{"S: * OK IMAP4 ready", "SILENT"} << QStringLiteral("* OK IMAP4 ready");
+}
+
+void TestPop3::refusedLogIn()
+{
+    QFETCH(QByteArrayList, script);
+    FakeServer server(script);
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    try {
+        pop.OpenConnection();
+        QFAIL("log-in accepted");
+    } catch (const EServerError& error) {
+        QTEST(error.Message(), "message");
+    }
+    QVERIFY(!pop.OnLine());
+    QTRY_VERIFY(server.ClientDisconnected());
+    QCOMPARE(server.Errors(), QStringList());
+}
+
+void TestPop3::userNameAndPasswordAreRequired()
+{
+    TqmRemotePOP pop;
+    pop.Server = "127.0.0.1:1";
+    try {
+        pop.Open();
+        QFAIL("opened without user name");
+    } catch (const EServerError& error) {
+        QCOMPARE(error.Message(), QStringLiteral("UserName property is required"));
+    }
+    pop.UserName = "alice";
+    try {
+        pop.Open();
+        QFAIL("opened without password");
+    } catch (const EServerError& error) {
+        QCOMPARE(error.Message(), QStringLiteral("Password property is required"));
+    }
+}
+
+void TestPop3::retrieveUndoesDotTransparency()
+{
+    FakeServer server(LogInScript() + QByteArrayList{"C: LIST 1", "S: +OK 1 60", "C: RETR 1", "S: +OK 60 octets",
+                                                     "S: Subject: dots", "S: ", "S: ..leading dot", "S: ..", "S: a.b",
+                                                     "S: .", "C: QUIT", "S: +OK", "CLOSE"});
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    QByteArray delivered;
+    int deliveredIndex = -1;
+    QList<int> events;
+    pop.OnUserMessageSave = [&](QObject&, int index, QBuffer& contents) {
+        deliveredIndex = index;
+        delivered = contents.readAll();
+    };
+    pop.OnRetrieving = [&](QObject&, int index) { events.append(index); };
+    pop.OnRetrieved = [&](QObject&, int index) { events.append(100 + index); };
+    pop.OpenConnection();
+    pop.RetrieveMessage(0);
+    pop.CloseConnection();
+    QCOMPARE(deliveredIndex, 0);
+    QCOMPARE(delivered, QByteArray("Subject: dots\r\n\r\n.leading dot\r\n.\r\na.b\r\n"));
+    QCOMPARE(events, (QList<int>{0, 100}));
+    QCOMPARE(server.Errors(), QStringList());
+}
+
+void TestPop3::retrieveWithoutHandlerWritesMessageFile()
+{
+    QTemporaryDir dir;
+    FakeServer server(LogInScript() + QByteArrayList{"C: LIST 2", "S: +OK 2 20", "C: RETR 2", "S: +OK", "S: Subject: two", "S: ",
+                                                     "S: body", "S: .", "SILENT"});
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    pop.SetMessageDirectory(dir.path());
+    QCOMPARE(pop.GetMessageDirectory(), dir.path() + QLatin1Char('/'));
+    pop.OpenConnection();
+    pop.RetrieveMessage(1);
+    QFile file(dir.filePath(QStringLiteral("msg_1.eml")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("Subject: two\r\n\r\nbody\r\n"));
+}
+
+void TestPop3::deleteIgnoresRefusal()
+{
+    FakeServer server(LogInScript() + QByteArrayList{"C: DELE 1", "S: -ERR already deleted", "C: DELE 2", "S: +OK", "SILENT"});
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    QList<int> deleting;
+    pop.OnDeleting = [&](QObject&, int index) { deleting.append(index); };
+    pop.OpenConnection();
+    pop.DeleteMessage(0);
+    QCOMPARE(pop.LastReply, QByteArray("-ERR already deleted"));
+    pop.DeleteMessage(1);
+    QCOMPARE(deleting, (QList<int>{0, 1}));
+    QTRY_VERIFY(server.Done());
+    QCOMPARE(server.Errors(), QStringList());
+}
+
+void TestPop3::updateWithoutUidlSupport()
+{
+    // The second message has no UIDL command: one refusal switches UIDL off for the update.
+    FakeServer server(LogInScript() + QByteArrayList{"C: UIDL 1", "S: -ERR unknown command",   "C: LIST 1", "S: +OK 1 100",
+                                                     "C: TOP 1 1",  "S: +OK",                 "S: Subject: one", "S: ",
+                                                     "S: body",     "S: .",                   "C: LIST 2",      "S: +OK 2 200",
+                                                     "C: TOP 2 1",  "S: +OK",                 "S: Subject: two", "S: From: b@c",
+                                                     "S: .",        "C: QUIT",                "S: +OK",          "CLOSE"});
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    QList<int> added;
+    pop.OnNextInfoUpdated = [&](QObject&, int index) { added.append(index); };
+    pop.UpdateRemoteInfoAndUIDL();
+    QCOMPARE(pop.RemoteInfo.Count(), 2);
+    QCOMPARE(added, (QList<int>{0, 1}));
+    QCOMPARE(pop.RemoteInfo.Items(0).UIDL, QByteArray());
+    QCOMPARE(pop.RemoteInfo.Items(0).Size, qint64(100));
+    QCOMPARE(pop.RemoteInfo.Items(0).Headers, TqmHeaders({"Subject: one"}));
+    QCOMPARE(pop.RemoteInfo.Items(1).Headers, TqmHeaders({"Subject: two", "From: b@c"}));
+    QVERIFY(!pop.OnLine());
+    QCOMPARE(server.Errors(), QStringList());
+}
+
+void TestPop3::emptyMailboxTransfersNothing()
+{
+    FakeServer server(LogInScript("+OK 0 0") + QByteArrayList{"C: QUIT", "S: +OK", "CLOSE"});
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    pop.UpdateRemoteInfo();
+    QCOMPARE(pop.RemoteInfo.Count(), 0);
+    bool transferring = false;
+    pop.OnTransferringData = [&](QObject&) { transferring = true; };
+    pop.Transfer();
+    QVERIFY(!transferring);
+    QVERIFY(!pop.OnLine());
+    QCOMPARE(server.Errors(), QStringList());
+}
+
+void TestPop3::transferRetrievesAndDeletesMarked()
+{
+    QByteArrayList script = LogInScript();
+    script += InfoScript(1, "uid-1", "<1@x>");
+    script += InfoScript(2, "uid-2", "<2@x>");
+    // Transfer: message 1 retrieved only, message 2 deleted only; each checked first.
+    script += InfoScript(1, "uid-1", "<1@x>");
+    script += {"C: LIST 1", "S: +OK 1 120", "C: RETR 1", "S: +OK", "S: Message-ID: <1@x>", "S: ", "S: text", "S: ."};
+    script += InfoScript(2, "uid-2", "<2@x>");
+    script += {"C: DELE 2", "S: +OK deleted", "C: QUIT", "S: +OK", "CLOSE"};
+    FakeServer server(script);
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    pop.KeepConnection = true;
+    pop.UpdateRemoteInfoAndUIDL();
+    QCOMPARE(pop.RemoteInfo.Items(1).UIDL, QByteArray("uid-2"));
+    QCOMPARE(pop.RemoteInfo.Items(1).Headers.size(), 2);
+    pop.MarkToRetrieve(0);
+    pop.MarkToDelete(1);
+    pop.MarkToRetrieve(1);
+    pop.Reset(1);
+    pop.MarkToDelete(1);
+    QByteArrayList saved;
+    pop.OnUserMessageSave = [&](QObject&, int, QBuffer& contents) { saved.append(contents.readAll()); };
+    pop.Transfer();
+    QCOMPARE(saved, QByteArrayList{"Message-ID: <1@x>\r\n\r\ntext\r\n"});
+    QVERIFY(!pop.OnLine());
+    QCOMPARE(server.Errors(), QStringList());
+    QVERIFY(server.Done());
+}
+
+void TestPop3::transferStopsWhenIDsAreDifferent()
+{
+    QByteArrayList script = LogInScript("+OK 1 120");
+    script += InfoScript(1, "uid-1", "<1@x>");
+    // Another client deleted message 1 in between: position 1 now holds a different message.
+    script += InfoScript(1, "uid-9", "<9@x>");
+    script += "SILENT";
+    FakeServer server(script);
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    pop.KeepConnection = true;
+    pop.UpdateRemoteInfoAndUIDL();
+    pop.MarkToRetrieve(0);
+    try {
+        pop.Transfer();
+        QFAIL("transfer went on");
+    } catch (const ESocketError& error) {
+        QCOMPARE(error.Message(), QStringLiteral("IDs are different"));
+    }
+    QCOMPARE(errors.Take(), QStringList{QStringLiteral("IDs are different")});
+    QVERIFY(pop.OnLine());
+    QCOMPARE(server.Errors(), QStringList());
+}
+
+void TestPop3::idsAreSame_data()
+{
+    QTest::addColumn<QByteArrayList>("first");
+    QTest::addColumn<QByteArrayList>("second");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("equal") << QByteArrayList{"A: 1", "B: 2"} << QByteArrayList{"A: 1", "B: 2"} << true;
+    QTest::newRow("prefix") << QByteArrayList{"A: 1"} << QByteArrayList{"A: 1", "B: 2"} << true;
+    QTest::newRow("different line") << QByteArrayList{"A: 1", "B: 2"} << QByteArrayList{"A: 1", "B: 3"} << false;
+    QTest::newRow("one empty") << QByteArrayList{} << QByteArrayList{"Message-ID: <1@x>"} << true;
+    QTest::newRow("both empty") << QByteArrayList{} << QByteArrayList{} << true;
+}
+
+void TestPop3::idsAreSame()
+{
+    QFETCH(QByteArrayList, first);
+    QFETCH(QByteArrayList, second);
+    TqmRemoteInfoItem a;
+    TqmRemoteInfoItem b;
+    a.Headers = TqmHeaders(first);
+    b.Headers = TqmHeaders(second);
+    a.UIDL = "not compared";
+    QTEST(TqmRemotePOP::IDsAreSame(a, b), "same");
+    QTEST(TqmRemotePOP::IDsAreSame(b, a), "same");
+}
+
+void TestPop3::serverClosingMidBodyClosesTheConnection()
+{
+    FakeServer server(LogInScript() + QByteArrayList{"C: LIST 1", "S: +OK 1 5000", "C: RETR 1", "S: +OK", "S: Subject: cut", "CLOSE"});
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    bool delivered = false;
+    pop.OnUserMessageSave = [&](QObject&, int, QBuffer&) { delivered = true; };
+    pop.OpenConnection();
+    QVERIFY_THROWS_EXCEPTION(ESocketError, pop.RetrieveMessage(0));
+    QVERIFY(!delivered);
+    QVERIFY(!pop.OnLine());
+    QCOMPARE(errors.Take(), QStringList{QStringLiteral("[10054] Connection reset by peer")});
+}
+
+void TestPop3::retrieveAllIntoMessageList()
+{
+    FakeServer server(LogInScript() + QByteArrayList{"C: LIST 1", "S: +OK 1 40", "C: RETR 1", "S: +OK", "S: Subject: first",
+                                                     "S: ", "S: ..one", "S: .", "C: DELE 1", "S: +OK", "C: LIST 2",
+                                                     "S: +OK 2 40", "C: RETR 2", "S: +OK", "S: Subject: second", "S: ",
+                                                     "S: two", "S: .", "C: DELE 2", "S: +OK", "C: QUIT", "S: +OK", "CLOSE"});
+    TqmPOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    pop.RetrieveAllMessages(false);
+    QCOMPARE(pop.MessageList.Count(), 2);
+    QCOMPARE(pop.MessageList.Items(0).Subject, QByteArray("first"));
+    QCOMPARE(pop.MessageList.Items(0).Body, QByteArrayList{".one"});
+    QCOMPARE(pop.MessageList.Items(1).Subject, QByteArray("second"));
+    QVERIFY(!pop.OnLine());
+    QCOMPARE(server.Errors(), QStringList());
+    QVERIFY(server.Done());
+}
+
+QTEST_GUILESS_MAIN(TestPop3)
+#include "tst_pop3.moc"

@@ -1,0 +1,274 @@
+#include "MessageSummary.h"
+#include "TestData.h"
+
+#include "qmCls.h"
+#include "qmconst.h"
+#include "qmpars.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+// Hands out one byte per read and cannot seek, like a slow socket.
+class OneByteDevice : public QIODevice {
+public:
+    explicit OneByteDevice(QByteArray data) : m_data(std::move(data)) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        if (m_at >= m_data.size() || maxSize <= 0)
+            return m_at >= m_data.size() ? -1 : 0;
+        *data = m_data.at(m_at++);
+        return 1;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_data;
+    qsizetype m_at = 0;
+};
+
+QStringList MessageCases()
+{
+    QStringList cases;
+    for (const QString& name : TestDataCases(QStringLiteral("messages"), QStringLiteral(".summary")))
+        cases << name.chopped(4);
+    return cases;
+}
+
+void Load(const QByteArray& text, TqmMessage& message)
+{
+    QByteArray copy = text;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    message.Clear();
+    message.LoadFromStream(buffer);
+}
+
+QByteArray Crlf(QByteArray text)
+{
+    return text.replace("\n", "\r\n");
+}
+
+QByteArray MultipartWith(const QByteArray& partHeaders, const QByteArray& content)
+{
+    return Crlf("From: a@example.com\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"B\"\n\n--B\n"
+                "Content-Type: text/plain\n\nbody\n--B\n" + partHeaders + "\n\n") + content + "\r\n--B--\r\n";
+}
+
+} // namespace
+
+class TestMessageParser : public QObject {
+    Q_OBJECT
+
+private slots:
+    void lineStream_data();
+    void lineStream();
+    void goldenMessages_data();
+    void goldenMessages();
+    void anyChunkBoundary_data();
+    void anyChunkBoundary();
+    void unencodedLinesKeepLengthAndLineEnd_data();
+    void unencodedLinesKeepLengthAndLineEnd();
+    void encodedLinesOfAnyLength_data();
+    void encodedLinesOfAnyLength();
+    void fallbackKeepsTheWholeInput();
+    void uuDecodingErrorDiscardsTheFile();
+    void trailingDotLine_data();
+    void trailingDotLine();
+    void readsFromTheCurrentPosition();
+};
+
+void TestMessageParser::lineStream_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArrayList>("lines");
+    QTest::newRow("empty") << QByteArray() << QByteArrayList{};
+    QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << QByteArrayList{"a", "b"};
+    QTest::newRow("lf") << QByteArray("a\nb\n") << QByteArrayList{"a", "b"};
+    QTest::newRow("no final line end") << QByteArray("a\r\nb") << QByteArrayList{"a", "b"};
+    QTest::newRow("empty lines") << QByteArray("\r\n\n\r\n") << QByteArrayList{"", "", ""};
+    QTest::newRow("lone cr stays") << QByteArray("a\rb\r\nc\r") << QByteArrayList{"a\rb", "c\r"};
+    QTest::newRow("cr cr lf") << QByteArray("a\r\r\n") << QByteArrayList{"a\r"};
+    QTest::newRow("nul bytes") << QByteArray("a\0b\r\n\0", 6) << QByteArrayList{QByteArray("a\0b", 3), QByteArray("\0", 1)};
+    QTest::newRow("end marker bytes are a line") << QByteArray("\xFF\xFF\xFF\xFF\r\nx") << QByteArrayList{"\xFF\xFF\xFF\xFF", "x"};
+    const QByteArray longLine(100000, 'x');
+    QTest::newRow("line longer than the buffer") << longLine + "\r\n" + longLine << QByteArrayList{longLine, longLine};
+}
+
+void TestMessageParser::lineStream()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArrayList, lines);
+    for (const qsizetype bufSize : {1, 2, 3, 16384}) {
+        QBuffer buffer(&input);
+        buffer.open(QIODevice::ReadOnly);
+        TLineStream stream(buffer);
+        stream.SetBufSize(bufSize);
+        QByteArrayList read;
+        QByteArrayView line;
+        while (stream.GetNextLine(line))
+            read.append(line.toByteArray());
+        QCOMPARE(read, lines);
+        QVERIFY(stream.EndOfInput());
+        QCOMPARE(stream.ReadAll(), input);
+    }
+}
+
+void TestMessageParser::goldenMessages_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const QString& name : MessageCases())
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+void TestMessageParser::goldenMessages()
+{
+    QFETCH(QString, name);
+    TqmMessage message;
+    message.LoadFromFile(TestDataPath(QStringLiteral("messages/%1.eml").arg(name)));
+    const QByteArray actual = MessageSummary(message);
+    QFile expectedFile(TestDataPath(QStringLiteral("messages/%1.summary").arg(name)));
+    const QByteArray expected = expectedFile.open(QIODevice::ReadOnly) ? expectedFile.readAll() : QByteArray();
+    if (actual != expected) {
+        QFile out(QDir::temp().filePath(name + QStringLiteral(".summary")));
+        if (out.open(QIODevice::WriteOnly))
+            out.write(actual);
+        qWarning("actual summary written to %s", qPrintable(out.fileName()));
+    }
+    QCOMPARE(actual, expected);
+}
+
+void TestMessageParser::anyChunkBoundary_data()
+{
+    goldenMessages_data();
+}
+
+void TestMessageParser::anyChunkBoundary()
+{
+    QFETCH(QString, name);
+    const QByteArray text = ReadTestData(QStringLiteral("messages/%1.eml").arg(name));
+    const QByteArray expected = ParseToSummary(text);
+    for (const qsizetype bufSize : {1, 2, 7, 64})
+        QCOMPARE(ParseToSummary(text, bufSize), expected);
+    OneByteDevice device(text);
+    TqmMessage message;
+    ParseMessage(device, message, 3);
+    QCOMPARE(MessageSummary(message), expected);
+}
+
+void TestMessageParser::unencodedLinesKeepLengthAndLineEnd_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    for (const int length : {253, 254, 255, 256, 998, 70000}) {
+        const QByteArray line(length, 'x');
+        QTest::addRow("%d", length) << line + "\r\n" + line + "\r\nend";
+    }
+    QTest::newRow("ends with line end") << QByteArray("one\r\ntwo\r\n");
+    QTest::newRow("blank lines at the end") << QByteArray("one\r\n\r\n\r\n");
+}
+
+void TestMessageParser::unencodedLinesKeepLengthAndLineEnd()
+{
+    QFETCH(QByteArray, content);
+    TqmMessage message;
+    Load(MultipartWith("Content-Type: text/plain; name=\"a.txt\"\nContent-Transfer-Encoding: 7bit", content), message);
+    QCOMPARE(message.Attachments.Count(), 1);
+    QCOMPARE(message.Attachments.Items(0).Data, content);
+    QCOMPARE(message.Body, QByteArrayList{"body"});
+}
+
+void TestMessageParser::encodedLinesOfAnyLength_data()
+{
+    QTest::addColumn<QByteArray>("transferEncoding");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("decoded");
+    QByteArray bytes;
+    for (int i = 0; i < 30000; ++i)
+        bytes += char(i * 7);
+    QTest::newRow("base64 in one line") << QByteArray("base64") << bytes.toBase64() << bytes;
+    QTest::newRow("base64 with blanks at line ends") << QByteArray("base64") << QByteArray("AAEC \r\nAwQF\t") << QByteArray("\0\1\2\3\4\5", 6);
+    const QByteArray text(5000, 'q');
+    QTest::newRow("quoted-printable in one line") << QByteArray("quoted-printable") << text + "=3D" << text + "=";
+    QTest::newRow("quoted-printable soft break") << QByteArray("quoted-printable") << QByteArray("ab=\r\ncd\r\n") << QByteArray("abcd\r\n");
+}
+
+void TestMessageParser::encodedLinesOfAnyLength()
+{
+    QFETCH(QByteArray, transferEncoding);
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, decoded);
+    TqmMessage message;
+    Load(MultipartWith("Content-Type: application/octet-stream\nContent-Transfer-Encoding: " + transferEncoding, content),
+         message);
+    QCOMPARE(message.Attachments.Count(), 1);
+    QCOMPARE(message.Attachments.Items(0).Data, decoded);
+}
+
+void TestMessageParser::fallbackKeepsTheWholeInput()
+{
+    const QByteArray text = ReadTestData(QStringLiteral("messages/broken-invalid-base64.eml"));
+    TqmMessage message;
+    Load(text, message);
+    QCOMPARE(message.Attachments.Count(), 2);
+    const TqmAttItem& original = message.Attachments.Items(1);
+    QCOMPARE(original.GetFileName(), QByteArray("original.eml"));
+    QCOMPARE(original.ContentType, QByteArray("message/rfc822"));
+    QCOMPARE(original.Encoding, etNone);
+    QCOMPARE(original.Data, text);
+}
+
+void TestMessageParser::uuDecodingErrorDiscardsTheFile()
+{
+    TqmMessage message;
+    Load(Crlf("From: a@example.com\n\nText.\nbegin 644 bad.bin\n%:&5L;&\\*\n%:&5L{&\\*\n`\nend\n"), message);
+    QCOMPARE(message.Encoding, meUU);
+    QCOMPARE(message.Attachments.Count(), 1);
+    QCOMPARE(message.Attachments.Items(0).GetFileName(), QByteArray("original.eml"));
+    QCOMPARE(message.Body.value(0), QByteArray("Text."));
+    QCOMPARE(message.Body.value(2), qmMessageText(qmErrorDecodingAttachment).toUtf8());
+}
+
+void TestMessageParser::trailingDotLine_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArrayList>("lines");
+    QTest::newRow("dot line removed") << QByteArray("a\n.\n") << QByteArrayList{"a"};
+    QTest::newRow("only the last one") << QByteArray("a\n.\n.\n") << QByteArrayList{"a", "."};
+    QTest::newRow("dot dot stays") << QByteArray("a\n..\n") << QByteArrayList{"a", ".."};
+    QTest::newRow("dot in the middle stays") << QByteArray(".\na\n") << QByteArrayList{".", "a"};
+    QTest::newRow("dot with text stays") << QByteArray("a\n.b\n") << QByteArrayList{"a", ".b"};
+}
+
+void TestMessageParser::trailingDotLine()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArrayList, lines);
+    TqmMessage message;
+    Load(Crlf("From: a@example.com\n\n" + body), message);
+    QCOMPARE(message.Body, lines);
+    Load(Crlf("From: a@example.com\nMIME-Version: 1.0\nContent-Type: text/plain\n\n" + body), message);
+    QCOMPARE(message.Body, lines);
+}
+
+void TestMessageParser::readsFromTheCurrentPosition()
+{
+    QByteArray text = "prefix that is no part of the message"
+        + ReadTestData(QStringLiteral("messages/broken-missing-boundary.eml"));
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::ReadOnly);
+    buffer.seek(37);
+    TqmMessage message;
+    ParseMessage(buffer, message);
+    QCOMPARE(message.Subject, QByteArray("Broken"));
+    QCOMPARE(message.Attachments.Count(), 1);
+    QCOMPARE(message.Attachments.Items(0).Data, text.mid(37));
+}
+
+QTEST_GUILESS_MAIN(TestMessageParser)
+#include "tst_qmpars.moc"

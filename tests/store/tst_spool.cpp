@@ -1,0 +1,217 @@
+// Spool and queue: importing the spool into the Inbox (and keeping what failed), the emptying step
+// before a receive, building the queue, filing sent messages, and the work file names.
+
+#include "MailboxHelpFunctions.h"
+#include "ReportCapture.h"
+#include "SpoolFunctions.h"
+#include "StoreTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace StoreTest;
+
+class TestSpool : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    TFolderFiles m_inbox;
+    TFolderFiles m_outbox;
+    TFolderFiles m_sent;
+
+    static QString SpoolPath(const QString& name) { return QDir(Paths().Data.SpoolDir).filePath(name); }
+    static QString QueuePath(const QString& name) { return QDir(Paths().Data.SmtpDir).filePath(name); }
+
+    static QStringList Files(const QString& dir)
+    {
+        return QDir(dir).entryList(QDir::Files, QDir::Name);
+    }
+
+    QList<TListEntry> FillOutbox(const QList<QByteArray>& subjects)
+    {
+        for (const QByteArray& subject : subjects)
+            AppendMessage(m_outbox, Message(subject), m_dir.path());
+        return ListEntries(EnumerateLiveMessages(m_outbox));
+    }
+
+    static QByteArray Subjects(const TFolderFiles& folder)
+    {
+        QByteArray subjects;
+        for (const TFolderMessage& message : EnumerateLiveMessages(folder))
+            subjects += message.Index.Subject + ((message.Index.Flags & mfRead) ? "(read) " : " ");
+        return subjects.trimmed();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        UseDataDirectory(m_dir.path());
+        m_inbox = FolderPaths(QStringLiteral("Inbox"));
+        m_outbox = FolderPaths(QStringLiteral("Outbox"));
+        m_sent = FolderPaths(QStringLiteral("Sent"));
+    }
+
+    void init()
+    {
+        for (const TFolderFiles& folder : {m_inbox, m_outbox, m_sent})
+            QVERIFY(CreateFolderFiles(folder));
+        EmptyDirectory(Paths().Data.SpoolDir);
+        EmptyDirectory(Paths().Data.SmtpDir);
+    }
+
+    void workFileNames()
+    {
+        const QRegularExpression stamp(QStringLiteral("^[0-9]+\\.eml$"));
+        const QString pop = QFileInfo(SpoolFileName(Paths().Data.SpoolDir, 3)).fileName();
+        QVERIFY2(pop.startsWith(QStringLiteral("pop_3")) && stamp.match(pop.mid(5)).hasMatch(), qPrintable(pop));
+        const QString edit = QFileInfo(EditFileName(Paths().Data.SmtpDir, 12)).fileName();
+        QVERIFY2(edit.startsWith(QStringLiteral("edit_12")) && stamp.match(edit.mid(7)).hasMatch(), qPrintable(edit));
+        const QString created = QFileInfo(NewMessageFileName(Paths().Data.SmtpDir)).fileName();
+        QVERIFY2(created.startsWith(QStringLiteral("new_")) && stamp.match(created.mid(4)).hasMatch(), qPrintable(created));
+        QCOMPARE(QueueFileName(Paths().Data.SmtpDir, 7), QueuePath(QStringLiteral("smtp_7.eml")));
+    }
+
+    void importAppendsAndDeletesOnlyMessageFiles()
+    {
+        QVERIFY(!SpoolHasMail(Paths().Data.SpoolDir));
+        QVERIFY(WriteContent(SpoolPath(QStringLiteral("pop_1.eml")), Message("one")));
+        QVERIFY(WriteContent(SpoolPath(QStringLiteral("lmserver_2.eml")), Message("two")));
+        QVERIFY(WriteContent(SpoolPath(QStringLiteral("contact.txt")), "x"));
+        QVERIFY(SpoolHasMail(Paths().Data.SpoolDir));
+        QCOMPARE(ImportSpool(Paths().Data.SpoolDir, m_inbox), 2);
+        QCOMPARE(Files(Paths().Data.SpoolDir), QStringList{QStringLiteral("contact.txt")});
+        QByteArray subjects = Subjects(m_inbox);
+        QVERIFY2(subjects == "one two" || subjects == "two one", subjects.constData());
+        QCOMPARE(ImportSpool(Paths().Data.SpoolDir, m_inbox), 0);
+    }
+
+    void failedImportKeepsTheFileAndReportsEachTime()
+    {
+        QVERIFY(WriteContent(SpoolPath(QStringLiteral("pop_1.eml")), Message("one")));
+        QVERIFY(QFile::remove(m_inbox.MessageFile));
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            ReportCapture reports;
+            QCOMPARE(ImportSpool(Paths().Data.SpoolDir, m_inbox), 0);
+            const TUserMessage report = reports.Take().value(0);
+            QCOMPARE(report.Id, 12);
+            QVERIFY(report.Text.contains(SpoolPath(QStringLiteral("pop_1.eml"))));
+        }
+        // The emptying step before the next receive keeps it, so the next import gets it.
+        QVERIFY(ClearSpoolForReceive(Paths().Data.SpoolDir));
+        QVERIFY(CreateEmptyMessageFile(m_inbox.MessageFile));
+        QCOMPARE(ImportSpool(Paths().Data.SpoolDir, m_inbox), 1);
+        QCOMPARE(Subjects(m_inbox), QByteArray("one"));
+    }
+
+    void clearSpoolKeepsWaitingMessagesAndDirectories()
+    {
+        QVERIFY(WriteContent(SpoolPath(QStringLiteral("pop_1.eml")), Message("one")));
+        QVERIFY(WriteContent(SpoolPath(QStringLiteral("contact.txt")), "x"));
+        QVERIFY(WriteContent(SpoolPath(QStringLiteral("partial.tmp")), "x"));
+        QVERIFY(ClearSpoolForReceive(Paths().Data.SpoolDir));
+        QCOMPARE(Files(Paths().Data.SpoolDir), QStringList{QStringLiteral("pop_1.eml")});
+        QVERIFY(QFileInfo(Paths().Data.SmtpDir).isDir());
+    }
+
+    void buildQueueExportsWithoutSeparator()
+    {
+        const QList<TListEntry> listed = FillOutbox({"a", "b"});
+        QVERIFY(WriteContent(QueuePath(QStringLiteral("edit_9123.eml")), "left over"));
+        QVERIFY(BuildQueue(m_outbox, listed, Paths().Data.SmtpDir));
+        QCOMPARE(Files(Paths().Data.SmtpDir), QStringList({QStringLiteral("smtp_1.eml"), QStringLiteral("smtp_2.eml")}));
+        QCOMPARE(Content(QueuePath(QStringLiteral("smtp_2.eml"))), Message("b"));
+    }
+
+    void buildQueueFailsOnAnUnreadableMessage()
+    {
+        QList<TListEntry> listed = FillOutbox({"a"});
+        listed.append(TListEntry{2, 5000, 10, 0});
+        ReportCapture reports;
+        QVERIFY(!BuildQueue(m_outbox, listed, Paths().Data.SmtpDir));
+        QCOMPARE(reports.Take().value(0).Id, 11);
+    }
+
+    // The agent deleted the queue files of the messages it sent; the others remain.
+    void fileSentMessages_data()
+    {
+        QTest::addColumn<QByteArray>("sentSubjects");
+        QTest::addColumn<QByteArray>("outboxAfter");
+        QTest::addColumn<QByteArray>("sentAfter");
+        QTest::newRow("stopped after the first") << QByteArray("a") << QByteArray("b c") << QByteArray("a(read)");
+        QTest::newRow("held one stays") << QByteArray("ac") << QByteArray("b") << QByteArray("a(read) c(read)");
+        QTest::newRow("nothing sent") << QByteArray() << QByteArray("a b c") << QByteArray();
+        QTest::newRow("all sent") << QByteArray("abc") << QByteArray() << QByteArray("a(read) b(read) c(read)");
+    }
+
+    void fileSentMessages()
+    {
+        QFETCH(QByteArray, sentSubjects);
+        QFETCH(QByteArray, outboxAfter);
+        QFETCH(QByteArray, sentAfter);
+        QList<TListEntry> listed = FillOutbox({"a", "b", "c"});
+        QVERIFY(BuildQueue(m_outbox, listed, Paths().Data.SmtpDir));
+        for (const char subject : sentSubjects)
+            QVERIFY(QFile::remove(QueuePath(QStringLiteral("smtp_%1.eml").arg(subject - 'a' + 1))));
+
+        QVERIFY(FileSentMessages(m_outbox, m_sent, listed, Paths().Data.SmtpDir));
+        QCOMPARE(Subjects(m_outbox), outboxAfter);
+        QCOMPARE(Subjects(m_sent), sentAfter);
+        QCOMPARE(listed.size(), 3 - sentSubjects.size());
+        QCOMPARE(Files(Paths().Data.SmtpDir), QStringList());
+        if (outboxAfter.isEmpty())
+            QCOMPARE(QFileInfo(m_outbox.MessageFile).size(), 0);
+    }
+
+    void fileWorkFile_data()
+    {
+        QTest::addColumn<bool>("changed");
+        QTest::addColumn<bool>("appendFails");
+        QTest::addColumn<QByteArray>("outboxAfter");
+        QTest::addColumn<bool>("fileKept");
+        QTest::newRow("edited") << true << false << QByteArray("b edited") << false;
+        QTest::newRow("closed unchanged") << false << false << QByteArray("a b") << false;
+        QTest::newRow("append fails") << true << true << QByteArray() << true;
+    }
+
+    void fileWorkFile()
+    {
+        QFETCH(bool, changed);
+        QFETCH(bool, appendFails);
+        QFETCH(QByteArray, outboxAfter);
+        QFETCH(bool, fileKept);
+        const QList<TListEntry> listed = FillOutbox({"a", "b"});
+        const QString path = ExportForEditing(m_outbox, listed[0], Paths().Data.SmtpDir);
+        const QDateTime handedOver = QFileInfo(path).lastModified();
+        if (changed) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QVERIFY(file.write(Message("edited")) > 0 && file.flush());
+            QVERIFY(file.setFileTime(handedOver.addSecs(2), QFileDevice::FileModificationTime));
+        }
+        if (appendFails)
+            QVERIFY(QFile::remove(m_outbox.MessageFile));
+        ReportCapture reports;
+        const qint32 record = FileWorkFile(m_outbox, path, handedOver, listed[0].Record, false);
+        QCOMPARE(record, (changed && !appendFails) ? 3 : 0);
+        QCOMPARE(reports.Take().size(), appendFails ? 1 : 0);
+        if (!appendFails)
+            QCOMPARE(Subjects(m_outbox), outboxAfter);
+        QCOMPARE(QFile::exists(path), fileKept);
+    }
+
+    void exportForEditing()
+    {
+        const QList<TListEntry> listed = FillOutbox({"a", "b"});
+        const QString path = ExportForEditing(m_outbox, listed[1], Paths().Data.SmtpDir);
+        QVERIFY(QFileInfo(path).fileName().startsWith(QStringLiteral("edit_2")));
+        QCOMPARE(Content(path), Message("b"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSpool)
+#include "tst_spool.moc"
