@@ -1,5 +1,6 @@
 #include "qmmsg.h"
 
+#include "AtomicFile.h"
 #include "qmconst.h"
 #include "qmexcept.h"
 #include "qmutils.h"
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -233,16 +233,12 @@ void TqmCustomMessage::LoadFromFile(const QString& fileName)
 
 void TqmCustomMessage::SaveToFile(const QString& fileName)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EMessageError(QStringLiteral("Cannot create file \"%1\": %2").arg(fileName, file.errorString()));
-    SaveToStream(file);
-    // QSaveFile::commit alone may report success after a failed buffered write.
-    if (!file.flush() || file.error() != QFileDevice::NoError || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw EMessageError(QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, reason));
-    }
+    TAtomicFile file(fileName);
+    if (!file.Open())
+        throw EMessageError(QStringLiteral("Cannot create file \"%1\": %2").arg(fileName, file.ErrorString()));
+    SaveToStream(file.Device());
+    if (!file.Commit())
+        throw EMessageError(QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, file.ErrorString()));
 }
 
 void TqmCustomMessage::LoadHeaders(QIODevice& stream)

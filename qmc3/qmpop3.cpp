@@ -1,11 +1,11 @@
 #include "qmpop3.h"
 
+#include "AtomicFile.h"
 #include "nkwire.h"
 #include "qmconst.h"
 #include "qmutils.h"
 
 #include <QBuffer>
-#include <QSaveFile>
 
 namespace {
 
@@ -237,7 +237,7 @@ void TqmRemotePOP::OutputMsgStream(int index, QBuffer& stream)
         OnUserMessageSave(*this, index, stream);
         return;
     }
-    QSaveFile file(m_messageDirectory + QStringLiteral("msg_%1.eml").arg(index));
-    if (!file.open(QIODevice::WriteOnly) || file.write(stream.data()) != stream.size() || !file.commit())
-        throw EMessageError(QStringLiteral("%1: %2").arg(file.fileName(), file.errorString()));
+    const QString fileName = m_messageDirectory + QStringLiteral("msg_%1.eml").arg(index);
+    if (!WriteFileAtomically(fileName, stream.data()))
+        throw EMessageError(QStringLiteral("Cannot write file \"%1\"").arg(fileName));
 }

@@ -45,17 +45,6 @@ bool SyncFile(int fileDescriptor)
     return ::fdatasync(fileDescriptor) == 0;
 }
 
-bool SyncDirectoryOf(const QString& path)
-{
-    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
-
 bool ReplaceFile(const QString& from, const QString& to)
 {
     return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;

@@ -29,8 +29,6 @@ bool EmptyDirectory(const QString& path, const std::function<bool(const QString&
 
 // Forces what was written through `fileDescriptor` onto the disk.
 bool SyncFile(int fileDescriptor);
-// Makes renames and new names in the directory of `path` durable.
-bool SyncDirectoryOf(const QString& path);
 // Renames `from` to `to`, replacing `to` in one step.
 bool ReplaceFile(const QString& from, const QString& to);
 

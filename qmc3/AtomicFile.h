@@ -20,6 +20,9 @@ public:
 
     bool Open();
     bool Write(QByteArrayView data);
+    // The open new file, for writers that stream into a device; Commit still checks every write.
+    QIODevice& Device() { return m_file; }
+    QString ErrorString() const { return m_file.errorString(); }
     // True only when the new content is complete on disk under the final name.
     bool Commit();
 
@@ -30,5 +33,8 @@ private:
     bool m_ownerOnly;
     bool m_failed = false;
 };
+
+// Makes renames and new names in the directory of `path` durable.
+bool SyncDirectoryOf(const QString& path);
 
 bool WriteFileAtomically(const QString& path, const QByteArray& content, bool ownerOnly = false);

@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
 // The rename is only durable once the directory entry itself has reached the disk.
 bool SyncDirectoryOf(const QString& path)
 {
@@ -19,8 +17,6 @@ bool SyncDirectoryOf(const QString& path)
     ::close(fd);
     return synced;
 }
-
-} // namespace
 
 TAtomicFile::TAtomicFile(const QString& path, bool ownerOnly)
     : m_file(path), m_ownerOnly(ownerOnly)
