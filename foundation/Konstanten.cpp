@@ -1,6 +1,7 @@
 #include "Konstanten.h"
 
 #include "Reporter.h"
+#include "qmmsg.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -158,6 +159,8 @@ void InitProgramPaths(const QString& executablePath)
     TSuitePaths& paths = detail::MutablePaths();
     paths.Program = detail::ComputeProgramPaths(detail::ProgramDirectoryOf(executablePath));
     paths.System = ComputeSystemDirs();
+    // Attachments opened from messages land in the private directory, not in the shared /tmp.
+    SetAttachmentTempDir(paths.System.TempDir);
     const QLocale locale = QLocale::system();
     paths.DisplayDateFormat = detail::DisplayDateFormat(locale.dateFormat(QLocale::ShortFormat),
                                                         locale.timeFormat(QLocale::ShortFormat));

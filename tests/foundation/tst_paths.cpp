@@ -3,6 +3,7 @@
 
 #include "Konstanten.h"
 #include "ReportCapture.h"
+#include "qmmsg.h"
 
 #include <QDir>
 #include <QFile>
@@ -154,6 +155,7 @@ private slots:
         QCOMPARE(s.SourceFile, s.TempDir + QLatin1String("/lmsource.txt"));
         QVERIFY(s.WorkDir.startsWith(s.TempDir + QLatin1Char('/')));
         QVERIFY(s.SendToDir.endsWith(QLatin1String("/lumaro/sendto")));
+        QCOMPARE(AttachmentTempDir(), s.TempDir);
     }
 
     void applyDataDirectory_data()
