@@ -38,9 +38,16 @@ bool IsUndecodedField(const QByteArray& nameWithColon)
 
 // True when `line` starts the field `upperName` (given without colon): the name, optional blanks,
 // then the colon. "TO" therefore matches "To:" but not "Topic:".
+// Header names compare without regard to case; no copy of the line is made, since header lookups
+// run over every line of every message a folder index is rebuilt from.
+bool StartsWithNoCase(const QByteArray& line, QByteArrayView prefix)
+{
+    return line.size() >= prefix.size() && qstrnicmp(line.constData(), prefix.data(), prefix.size()) == 0;
+}
+
 bool StartsField(const QByteArray& line, const QByteArray& upperName)
 {
-    if (!line.toUpper().startsWith(upperName))
+    if (!StartsWithNoCase(line, upperName))
         return false;
     return line.mid(upperName.size()).trimmed().startsWith(':');
 }
@@ -202,9 +209,9 @@ TqmHeaders TqmHeaders::FromText(const QByteArray& text)
 
 qsizetype TqmHeaders::FindField(const QByteArray& name) const
 {
-    const QByteArray upperName = WithColon(name).toUpper();
+    const QByteArray fieldName = WithColon(name);
     for (qsizetype index = 0; index < size(); ++index) {
-        if (at(index).toUpper().startsWith(upperName))
+        if (StartsWithNoCase(at(index), fieldName))
             return index;
     }
     return -1;
@@ -262,7 +269,7 @@ void TqmHeaders::RemoveXHeaders()
 {
     qsizetype index = 0;
     while (index < size()) {
-        if (at(index).toUpper().startsWith("X-"))
+        if (StartsWithNoCase(at(index), "X-"))
             remove(index, FieldEnd(index) - index);
         else
             ++index;
