@@ -41,7 +41,8 @@ QByteArrayView Trimmed(QByteArrayView s)
 
 bool IsUUCodeStart(QByteArrayView line)
 {
-    if (line.size() < 9 || !line.first(5).toByteArray().toUpper().startsWith("BEGIN"))
+    // Called for every body line of a message: compare without building a copy.
+    if (line.size() < 9 || qstrnicmp(line.data(), "BEGIN", 5) != 0)
         return false;
     // The mode: the first three characters after the word must read as a whole number.
     const QByteArrayView rest = Trimmed(line.sliced(5));
