@@ -1,0 +1,194 @@
+// Receive benchmark of the transfer agent: 2,000 messages from a private Dovecot into the spool,
+// timed from the start of lmagent to its exit, and in the same run fetchmail delivering the same
+// mailbox from a fresh Dovecot into a maildir. Run through bench_agent.sh, which installs fetchmail.
+//   bench_agent LMAGENT LIBQMC3 TESTSERVERS_DIR [count]
+
+#include "DBAgentFunctions.h"
+#include "RegistryFunctions.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+struct Pop3Server {
+    QString Port;
+    QString Pid;
+    QString Dir;
+};
+
+QString g_servers;
+
+QByteArray Message(int n, QRandomGenerator& random)
+{
+    QByteArray text = "From: Sender " + QByteArray::number(n % 37) + " <sender" + QByteArray::number(n % 37)
+        + "@example.org>\r\nTo: alice@example.org\r\nSubject: benchmark message " + QByteArray::number(n)
+        + "\r\nDate: Mon, 9 Mar 2026 10:00:00 +0100\r\nMessage-ID: <bench" + QByteArray::number(n)
+        + "@example.org>\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\n";
+    const int lines = 20 + int(random.bounded(200));
+    for (int i = 0; i < lines; ++i)
+        text += "Line " + QByteArray::number(i) + " of a message body that looks like ordinary prose, more or less.\r\n";
+    return text;
+}
+
+bool WriteCorpus(const QString& dir, int count)
+{
+    QRandomGenerator random(7);
+    for (int n = 0; n < count; ++n) {
+        QFile file(QStringLiteral("%1/%2.eml").arg(dir).arg(n, 5, 10, QLatin1Char('0')));
+        if (!file.open(QIODevice::WriteOnly) || file.write(Message(n, random)) < 0)
+            return false;
+    }
+    return true;
+}
+
+std::optional<Pop3Server> StartPop3(const QString& corpus)
+{
+    QProcess script;
+    script.start(g_servers + QStringLiteral("/start-pop3"), {QStringLiteral("alice"), QStringLiteral("secret"), corpus});
+    if (!script.waitForFinished(120000) || script.exitCode() != 0) {
+        std::fprintf(stderr, "start-pop3 failed: %s\n", script.readAllStandardError().constData());
+        return std::nullopt;
+    }
+    const QStringList parts = QString::fromLocal8Bit(script.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
+    if (parts.size() != 3)
+        return std::nullopt;
+    return Pop3Server{parts.at(0), parts.at(1), parts.at(2)};
+}
+
+void StopPop3(const Pop3Server& server)
+{
+    QProcess::execute(g_servers + QStringLiteral("/stop-server"), {server.Pid, server.Dir});
+}
+
+int CountFiles(const QString& dir, const QStringList& filters = {})
+{
+    return int(QDir(dir).entryList(filters, QDir::Files).size());
+}
+
+// Seconds from the start of lmagent to its exit, or -1.
+double RunAgent(const QString& program, const QString& library, const Pop3Server& server, int count)
+{
+    QTemporaryDir install;
+    const QDir root(install.path());
+    root.mkpath(QStringLiteral("modules"));
+    root.mkpath(QStringLiteral("data"));
+    const QString agent = root.filePath(QStringLiteral("modules/lmagent"));
+    if (!QFile::copy(program, agent) || !QFile::link(library, root.filePath(QStringLiteral("libqmc3.so"))))
+        return -1;
+    const QString registry = root.filePath(QStringLiteral("registry.ini"));
+    qputenv("LUMARO_REGISTRY", QFile::encodeName(registry));
+    WriteUser(DefaultUserName, root.filePath(QStringLiteral("data")), {});
+    TAgentJob job;
+    job.Action = "POP3";
+    job.Server = "127.0.0.1:" + server.Port.toLatin1();
+    job.Username = "alice";
+    job.Password = "secret";
+    if (!WriteJob(job, root.filePath(QStringLiteral("lmagent.ini"))))
+        return -1;
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LUMARO_REGISTRY"), registry);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("LUMARO_TEST_AUTOCLOSE"), QStringLiteral("1"));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(agent, {});
+    process.waitForFinished(-1);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    const int spooled = CountFiles(root.filePath(QStringLiteral("data/Spool")), {QStringLiteral("*.eml")});
+    if (process.exitCode() != 0 || spooled != count) {
+        std::fprintf(stderr, "lmagent: exit %d, %d files\n%s\n", process.exitCode(), spooled,
+                     process.readAllStandardError().constData());
+        return -1;
+    }
+    return seconds;
+}
+
+// Seconds of one fetchmail run delivering everything into a maildir, or -1.
+double RunFetchmail(const Pop3Server& server, int count)
+{
+    QTemporaryDir work;
+    const QDir root(work.path());
+    for (const char* sub : {"Maildir/new", "Maildir/cur", "Maildir/tmp"})
+        root.mkpath(QString::fromLatin1(sub));
+    const QString maildir = root.filePath(QStringLiteral("Maildir"));
+    // A maildir delivery by the book: written under tmp/, then moved into new/.
+    const QString mda = QStringLiteral("/bin/sh -c 'f=%1/tmp/$$.$(date +%N) && cat > $f && mv $f %1/new/'").arg(maildir);
+    const QString rc = root.filePath(QStringLiteral("fetchmailrc"));
+    QFile file(rc);
+    if (!file.open(QIODevice::WriteOnly))
+        return -1;
+    file.write(QStringLiteral("set no syslog\npoll 127.0.0.1 port %1 proto pop3 auth password user \"alice\" password \"secret\" "
+                              "is root here mda \"%2\" fetchall no keep sslproto ''\n").arg(server.Port, mda).toUtf8());
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FETCHMAILHOME"), work.path());
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QStringLiteral("fetchmail"), {QStringLiteral("-f"), rc, QStringLiteral("--silent")});
+    process.waitForFinished(-1);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    const int delivered = CountFiles(maildir + QLatin1String("/new"));
+    if (delivered != count) {
+        std::fprintf(stderr, "fetchmail: exit %d, %d files\n%s\n", process.exitCode(), delivered,
+                     process.readAllStandardError().constData());
+        return -1;
+    }
+    return seconds;
+}
+
+void PrintRate(const char* name, double seconds, int count)
+{
+    if (seconds < 0)
+        std::printf("%-10s failed\n", name);
+    else
+        std::printf("%-10s %6d messages in %7.2f s = %8.1f messages/s\n", name, count, seconds, count / seconds);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: bench_agent LMAGENT LIBQMC3 TESTSERVERS_DIR [count]\n");
+        return 2;
+    }
+    const QString program = QString::fromLocal8Bit(argv[1]);
+    const QString library = QString::fromLocal8Bit(argv[2]);
+    g_servers = QString::fromLocal8Bit(argv[3]);
+    const int count = argc > 4 ? std::atoi(argv[4]) : 2000;
+
+    QTemporaryDir corpus;
+    if (!WriteCorpus(corpus.path(), count))
+        return 1;
+    std::optional<Pop3Server> server = StartPop3(corpus.path());
+    if (!server)
+        return 1;
+    const double agentSeconds = RunAgent(program, library, *server, count);
+    StopPop3(*server);
+
+    server = StartPop3(corpus.path());
+    if (!server)
+        return 1;
+    const double fetchmailSeconds = RunFetchmail(*server, count);
+    StopPop3(*server);
+
+    PrintRate("lmagent", agentSeconds, count);
+    PrintRate("fetchmail", fetchmailSeconds, count);
+    return agentSeconds < 0 || fetchmailSeconds < 0 ? 1 : 0;
+}

@@ -1,0 +1,136 @@
+#include "CheckFile.h"
+
+#include "AtomicFile.h"
+
+#include <QFile>
+#include <QLocale>
+
+namespace {
+
+const QByteArray FormatMark("100");
+const QByteArray LineEnd("\r\n");
+constexpr char Separator = '|';
+
+QString FourDigitYearFormat(QString format)
+{
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return format;
+}
+
+// Two-digit years come back from QLocale in the 1900s; take the century that puts the day
+// nearest to today.
+QDate NearestCentury(QDate day, const QDate& today)
+{
+    while (day.isValid() && day.daysTo(today) > 50 * 365)
+        day = day.addYears(100);
+    return day;
+}
+
+bool IsFormatMark(const QByteArray& line)
+{
+    return !line.contains(Separator);
+}
+
+} // namespace
+
+QByteArray TCheckLine::Text() const
+{
+    QByteArray text = MessageId + Separator + Date;
+    if (!DeleteOn.isEmpty() || !PendingFile.isEmpty())
+        text += Separator + DeleteOn;
+    if (!PendingFile.isEmpty())
+        text += Separator + PendingFile;
+    return text;
+}
+
+QString EscapeFileNamePart(const QString& text)
+{
+    QString escaped = text;
+    const QString special = QStringLiteral("?:\\/*");
+    for (int i = 0; i < special.size(); ++i)
+        escaped.replace(special.at(i), QStringLiteral("$%1$").arg(i + 1));
+    return escaped;
+}
+
+QString CheckFileName(const QString& folderDir, const QByteArray& host, const QByteArray& user)
+{
+    return folderDir + QLatin1Char('/') + EscapeFileNamePart(QString::fromUtf8(host)) + QLatin1String(" - ")
+        + EscapeFileNamePart(QString::fromUtf8(user)) + QLatin1String(".chk");
+}
+
+TCheckList ParseCheckFile(const QByteArray& content)
+{
+    QByteArrayList lines = content.split('\n');
+    if (!lines.isEmpty() && IsFormatMark(lines.first().trimmed()))
+        lines.removeFirst();
+    TCheckList result;
+    for (QByteArray line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const QByteArrayList fields = line.split(Separator);
+        if (fields.size() < 2)
+            continue;
+        result.append({fields.at(0), fields.at(1), fields.value(2), fields.value(3)});
+    }
+    return result;
+}
+
+TCheckList ReadCheckFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return ParseCheckFile(file.readAll());
+}
+
+TCheckList SettlePendingLines(TCheckList lines, const QString& spoolDir)
+{
+    for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+        TCheckLine& line = lines[i];
+        if (line.PendingFile.isEmpty())
+            continue;
+        const QString unfinished = spoolDir + QLatin1Char('/') + QFile::decodeName(line.PendingFile);
+        const bool neverFinished = !line.PendingFile.contains('/') && QFile::exists(unfinished);
+        line.PendingFile.clear();
+        if (neverFinished) {
+            QFile::remove(unfinished);
+            lines.removeAt(i);
+        }
+    }
+    return lines;
+}
+
+QByteArray CheckFileContent(const TCheckList& lines)
+{
+    QByteArray content = FormatMark + LineEnd;
+    for (const TCheckLine& line : lines)
+        content += line.Text() + LineEnd;
+    return content;
+}
+
+bool WriteCheckFile(const QString& path, const TCheckList& lines)
+{
+    return WriteFileAtomically(path, CheckFileContent(lines));
+}
+
+QByteArray FormatDeletionDay(const QDate& day)
+{
+    const QLocale locale = QLocale::system();
+    return locale.toString(day, FourDigitYearFormat(locale.dateFormat(QLocale::ShortFormat))).toUtf8();
+}
+
+std::optional<QDate> ParseDeletionDay(const QByteArray& text, const QDate& today)
+{
+    const QLocale locale = QLocale::system();
+    const QString value = QString::fromUtf8(text).trimmed();
+    const QString shortFormat = locale.dateFormat(QLocale::ShortFormat);
+    QDate day = locale.toDate(value, FourDigitYearFormat(shortFormat));
+    if (!day.isValid())
+        day = locale.toDate(value, shortFormat);
+    if (!day.isValid())
+        day = QDate::fromString(value, Qt::ISODate);
+    if (!day.isValid())
+        return std::nullopt;
+    return NearestCentury(day, today);
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The agent's window: two status lines, a progress bar and the Cancel button. It takes the job
+// file when it is first shown, runs the job on its first activation and then closes itself,
+// unless the run set the error flag: then it stays open with the button reading "Close".
+
+#include "AgentEvents.h"
+#include "AgentJob.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+class TAgentFrm : public QWidget {
+    Q_OBJECT
+public:
+    // `autoClose`: close at the end even with the error flag set.
+    TAgentFrm(std::shared_ptr<TnkRasBackend> rasBackend, bool autoClose, QWidget* parent = nullptr);
+    ~TAgentFrm() override;
+
+    bool ErrorFlag() const { return m_run && m_run->ErrorFlag(); }
+    bool JobDone() const { return m_jobDone; }
+
+    // How questions are answered; a message box unless replaced.
+    std::function<bool(const QString& text)> AskQuestion;
+
+    QLabel* StatusLbl;
+    QLabel* DialStatusLbl;
+    QProgressBar* ProgressBar;
+    QPushButton* CancelBtn;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ConnectEvents();
+    void TakeJobFile();
+    void StartJob();
+    void RunJob();
+    void CancelBtnClick();
+    void Finish();
+
+    std::shared_ptr<TnkRasBackend> m_rasBackend;
+    bool m_autoClose;
+    TAgentSettings m_settings;
+    TAgentEvents m_events;
+    std::optional<TAgentJob> m_job;
+    std::unique_ptr<TAgentRun> m_run;
+    bool m_jobTaken = false;
+    bool m_jobStarted = false;
+    bool m_jobDone = false;
+};

@@ -1,0 +1,54 @@
+#include "Password.h"
+
+#include "FormTranslation.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int FormTag = 40;
+constexpr int OKTag = 41;
+constexpr int CancelTag = 42;
+
+} // namespace
+
+TPasswordFrm::TPasswordFrm(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("PasswordFrm"));
+    setWindowTitle(QStringLiteral("Kennwort"));
+    SetTag(this, FormTag);
+    PromptLbl = new QLabel(this);
+    PromptLbl->setTextFormat(Qt::PlainText);
+    PasswordEdt = new QLineEdit(this);
+    PasswordEdt->setObjectName(QStringLiteral("PasswordEdt"));
+    PasswordEdt->setEchoMode(QLineEdit::Password);
+    auto* buttons = new QDialogButtonBox(this);
+    OKBtn = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    CancelBtn = buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    OKBtn->setDefault(true);
+    SetTag(OKBtn, OKTag);
+    SetTag(CancelBtn, CancelTag);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(PromptLbl);
+    layout->addWidget(PasswordEdt);
+    layout->addWidget(buttons);
+    TranslateFormIfEnglish(this);
+}
+
+std::optional<QByteArray> TPasswordFrm::Ask(QWidget* parent, const QString& caption, const QString& text)
+{
+    TPasswordFrm form(parent);
+    form.setWindowTitle(caption);
+    form.PromptLbl->setText(text);
+    if (form.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return form.PasswordEdt->text().toUtf8();
+}

@@ -1,0 +1,186 @@
+#include "Send.h"
+
+#include "DialupFunctions.h"
+#include "Reporter.h"
+#include "tk_langlib.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+const QString NoConnection = QStringLiteral("No active connection");
+constexpr int SubjectShown = 30;
+
+QString ShortSubject(const QByteArray& subject)
+{
+    const QString text = QString::fromUtf8(subject);
+    return text.size() > SubjectShown ? text.left(SubjectShown) + QStringLiteral("...") : text;
+}
+
+} // namespace
+
+void RemoveAllFields(TqmHeaders& headers, const QByteArray& name)
+{
+    for (qsizetype before = -1; before != headers.size();) {
+        before = headers.size();
+        headers.Remove(name);
+    }
+}
+
+void ApplyBlindCopies(TqmMessage& message)
+{
+    QByteArrayList addresses;
+    message.Headers.GetMultiLineFieldBody("X-LMBCC", addresses);
+    message.BCC.Clear();
+    for (const QByteArray& address : std::as_const(addresses))
+        if (!address.isEmpty())
+            message.BCC.AddAddress(address, {});
+    RemoveAllFields(message.Headers, "X-LMBCC");
+}
+
+QStringList QueueFiles(const QString& queueDir)
+{
+    const QDir dir(queueDir);
+    QStringList files;
+    for (const QString& name : dir.entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name))
+        files.append(dir.filePath(name));
+    return files;
+}
+
+TSendRun::TSendRun(const TAgentJob& job, const TSendPaths& paths, const TAgentEvents& events)
+    : m_job(job), m_paths(paths), m_events(events)
+{
+}
+
+QString TSendRun::Text(int id, const QString& value)
+{
+    return FillIn(MessageText(id), value);
+}
+
+bool TSendRun::Execute(TDialUp& dialUp, int timeoutSeconds, bool debugMode)
+{
+    m_events.Title(Text(AgentText::Sending));
+    Configure(timeoutSeconds, debugMode);
+    try {
+        if (!EnsureConnection(dialUp, QString::fromUtf8(m_job.RasService), m_job.RasHangUp, m_events))
+            throw ESocketError(NoConnection);
+        Connect();
+        m_headerLines = ReadHeaderList(m_paths.HeadersFile);
+        for (const QString& path : QueueFiles(m_paths.QueueDir))
+            if (!SendFile(path))
+                break;
+        m_smtp.CloseConnection();
+        return !m_failed;
+    } catch (const ECanceledError&) {
+        m_events.Status(Text(AgentText::Cancelled));
+    } catch (const EqmException& error) {
+        m_events.Status(QString::fromUtf8(m_job.Server) + QStringLiteral(" ERROR: ") + error.Message());
+    }
+    if (m_smtp.OnLine())
+        m_smtp.Close();
+    return false;
+}
+
+void TSendRun::Configure(int timeoutSeconds, bool debugMode)
+{
+    m_smtp.Server = m_job.Server;
+    if (!m_job.Username.isEmpty()) {
+        if (debugMode)
+            ReportText(AgentText::SmtpWithAuth, TMessageKind::Information, QStringLiteral("SMTP with AUTH."));
+        m_smtp.UserName = m_job.Username;
+        m_smtp.Password = m_job.Password;
+    }
+    m_smtp.LogFileName = m_paths.LogFile;
+    m_smtp.SetTimeOut(timeoutSeconds);
+    m_smtp.MailMessage = &m_message;
+    ConnectEvents();
+}
+
+void TSendRun::ConnectEvents()
+{
+    m_smtp.OnOpen = [this](QObject&) {
+        m_events.Status(Text(AgentText::Connecting) + QStringLiteral(": ") + QString::fromUtf8(m_job.Server));
+        m_events.Progress(0);
+    };
+    m_smtp.OnPrepare = [this](QObject&) { m_events.Progress(0); };
+    m_smtp.OnSending = [this](QObject&) { m_events.Status(Text(AgentText::SendingMessage, ShortSubject(m_message.Subject))); };
+    m_smtp.OnMailSent = [this](QObject&) { m_events.Progress(100); };
+    m_smtp.OnProgress = [this](QObject&, int percent, qint64) {
+        if (percent >= 0)
+            m_events.Progress(percent);
+    };
+    m_smtp.OnClosing = [this](QObject&) { m_events.Status(Text(AgentText::ClosingConnection)); };
+    m_smtp.OnClosed = [this](QObject&) {
+        m_events.Status(Text(AgentText::ConnectionClosed));
+        m_events.Progress(0);
+    };
+    m_smtp.OnCancel = [this](QObject&) { m_events.Status(Text(AgentText::Cancelled)); };
+    // The other recipients still get the message; the user learns who did not.
+    m_smtp.OnAddressRejected = [](QObject&, const QByteArray& address, const QByteArray& reply, bool& proceed) {
+        ReportText(AgentText::AddressRejected, TMessageKind::Warning,
+                   FillIn(MessageText(AgentText::AddressRejected), QString::fromUtf8(address)) + QString::fromUtf8(reply));
+        proceed = true;
+    };
+}
+
+void TSendRun::Connect()
+{
+    m_smtp.OpenConnection();
+    if (!m_smtp.UserName.isEmpty())
+        m_smtp.Authenticate();
+}
+
+void TSendRun::PrepareMessage(const QString& path)
+{
+    m_message.Clear();
+    m_message.LoadFromFile(path);
+    ApplyBlindCopies(m_message);
+    for (const QByteArray& line : std::as_const(m_headerLines))
+        m_message.Headers.append(line);
+}
+
+bool TSendRun::SendFile(const QString& path)
+{
+    try {
+        PrepareMessage(path);
+        if (!m_message.Headers.GetFieldBody("X-LMHOLD").trimmed().isEmpty())
+            return true;
+        RemoveAllFields(m_message.Headers, "X-LMREDIRECT");
+        m_smtp.Send_Message();
+    } catch (const ECanceledError&) {
+        throw;
+    } catch (const EqmException& error) {
+        return AskAfterFailure(error.Message());
+    }
+    if (!QFile::remove(path))
+        ReportText(AgentText::CouldNotDelete, TMessageKind::Warning, QStringLiteral("Error, could not delete file ") + path);
+    return true;
+}
+
+bool TSendRun::AskAfterFailure(const QString& text)
+{
+    m_events.Status(QStringLiteral("Error: ") + text);
+    m_failed = true;
+    if (!m_events.Question(Text(AgentText::SendFailedQuestion, QString::fromUtf8(m_message.Subject))))
+        return false;
+    RecoverSession();
+    return true;
+}
+
+// A refused command leaves the server in the middle of a transaction, and a time-out closes
+// the connection: either way the next message needs a clean session.
+void TSendRun::RecoverSession()
+{
+    if (m_smtp.OnLine()) {
+        try {
+            m_smtp.Reset();
+            return;
+        } catch (const ECanceledError&) {
+            throw;
+        } catch (const EqmException&) {
+            m_smtp.Close();
+        }
+    }
+    Connect();
+}

@@ -1,0 +1,57 @@
+#pragma once
+// One send run: every message file of the outgoing queue through one SMTP server. A file is
+// deleted once the server accepted its message; that is the only sign to the main client that
+// the message went out. Held messages ("X-LMHOLD") stay; blind copies ("X-LMBCC") become envelope
+// recipients only; "X-LMREDIRECT" is removed; the lines of the header list are added.
+
+#include "AgentEvents.h"
+#include "DBAgentFunctions.h"
+#include "qmmsg.h"
+#include "qmsmtp.h"
+
+class TDialUp;
+
+struct TSendPaths {
+    QString QueueDir;
+    QString HeadersFile;
+    // Empty: no transfer log.
+    QString LogFile;
+};
+
+// Replaces the blind copies of `message` with the "X-LMBCC" addresses and removes those fields.
+void ApplyBlindCopies(TqmMessage& message);
+// Removes every field called `name`.
+void RemoveAllFields(TqmHeaders& headers, const QByteArray& name);
+// The queue's "*.eml" files in name order.
+QStringList QueueFiles(const QString& queueDir);
+
+class TSendRun {
+public:
+    TSendRun(const TAgentJob& job, const TSendPaths& paths, const TAgentEvents& events);
+    TSendRun(const TSendRun&) = delete;
+    TSendRun& operator=(const TSendRun&) = delete;
+
+    // False when anything failed (the error flag).
+    bool Execute(TDialUp& dialUp, int timeoutSeconds, bool debugMode);
+    bool Connected() const { return m_smtp.OnLine(); }
+    void Cancel() { m_smtp.Cancel(); }
+
+private:
+    void Configure(int timeoutSeconds, bool debugMode);
+    void ConnectEvents();
+    void Connect();
+    // False when the loop is to stop.
+    bool SendFile(const QString& path);
+    void PrepareMessage(const QString& path);
+    bool AskAfterFailure(const QString& text);
+    void RecoverSession();
+    static QString Text(int id, const QString& value = {});
+
+    TAgentJob m_job;
+    TSendPaths m_paths;
+    const TAgentEvents& m_events;
+    TqmSMTP m_smtp;
+    TqmMessage m_message;
+    QByteArrayList m_headerLines;
+    bool m_failed = false;
+};

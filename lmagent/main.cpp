@@ -1,0 +1,46 @@
+// The transfer agent: carries out the one job the main client left in the job file, then ends.
+
+#include "Main.h"
+#include "ReportBoxes.h"
+#include "SharedFunctions.h"
+#include "qmpump.h"
+
+#include <QApplication>
+#include <QLabel>
+
+#include <cstdio>
+
+namespace {
+
+// Unattended test runs: no box waits for a click; the texts go to stderr, questions get Yes.
+void PrintReport(const TUserMessage& message)
+{
+    std::fprintf(stderr, "report %d: %s\n", message.Id, qPrintable(message.Text));
+}
+
+bool AnswerYes(const QString& text)
+{
+    std::fprintf(stderr, "question: %s\n", qPrintable(text));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lumaro Mail"));
+    const bool unattended = qEnvironmentVariable("LUMARO_TEST_AUTOCLOSE") == QLatin1String("1");
+    SetReportHandler(unattended ? PrintReport : ShowReportInMessageBox);
+    SetMessagePump([] { QCoreApplication::processEvents(); });
+    InitProgramForActiveUser(QApplication::applicationFilePath());
+
+    TAgentFrm agentFrm(DefaultRasBackend(), unattended);
+    if (unattended)
+        agentFrm.AskQuestion = AnswerYes;
+    agentFrm.show();
+    const int result = QApplication::exec();
+    if (unattended)
+        std::fprintf(stderr, "status: %s\n", qPrintable(agentFrm.StatusLbl->text()));
+    return agentFrm.ErrorFlag() ? 1 : result;
+}

@@ -1,0 +1,209 @@
+// The agent's window offscreen against scripted POP3 servers: closing by itself, staying open
+// with the error flag, the password window, and Cancel during a transfer.
+
+#include "FakeServer.h"
+#include "Konstanten.h"
+#include "Main.h"
+#include "Password.h"
+#include "RegistryFunctions.h"
+#include "ReportCapture.h"
+#include "ScopedRegistry.h"
+#include "SharedFunctions.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QByteArrayList LogIn(const QByteArray& password, const QByteArray& reply)
+{
+    return {"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS " + password, "S: " + reply};
+}
+
+QByteArrayList HeaderOfOne()
+{
+    return {"S: +OK", "S: Message-ID: <a@example.org>", "S: Date: Mon, 9 Mar 2026 10:00:00 +0100", "S: ", "S: body", "S: ."};
+}
+
+} // namespace
+
+class TestAgentWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void closesAfterSuccess();
+    void staysOpenWithErrorFlag();
+    void passwordCancelEndsQuietly();
+    void typedPasswordLogsIn();
+    void cancelDuringTransferCommitsNothing();
+    void withoutJobEndsAtOnce();
+
+private:
+    void WriteJob(const QByteArray& server, const QByteArray& password) const;
+    QStringList SpoolFiles() const;
+    void Start(TAgentFrm& form) const;
+
+    std::unique_ptr<ScopedRegistry> m_registry;
+    std::unique_ptr<QTemporaryDir> m_programDir;
+};
+
+void TestAgentWindow::init()
+{
+    m_registry = std::make_unique<ScopedRegistry>();
+    m_programDir = std::make_unique<QTemporaryDir>();
+    const QString dataDir = m_programDir->filePath(QStringLiteral("data"));
+    QVERIFY(QDir().mkpath(dataDir));
+    WriteUser(DefaultUserName, dataDir, {});
+    InitProgramForActiveUser(m_programDir->filePath(QStringLiteral("modules/lmagent")));
+    QCOMPARE(Paths().Data.DataDir, dataDir);
+}
+
+void TestAgentWindow::cleanup()
+{
+    m_programDir.reset();
+    m_registry.reset();
+}
+
+void TestAgentWindow::WriteJob(const QByteArray& server, const QByteArray& password) const
+{
+    TAgentJob job;
+    job.Action = "POP3";
+    job.Server = server;
+    job.Username = "alice";
+    job.Password = password;
+    QVERIFY(::WriteJob(job));
+}
+
+QStringList TestAgentWindow::SpoolFiles() const
+{
+    return QDir(Paths().Data.SpoolDir).entryList(QDir::Files);
+}
+
+void TestAgentWindow::Start(TAgentFrm& form) const
+{
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+}
+
+void TestAgentWindow::closesAfterSuccess()
+{
+    FakeServer server(LogIn("secret", "+OK") + QByteArrayList{"C: STAT", "S: +OK 0 0", "C: QUIT", "S: +OK bye"});
+    WriteJob(server.Address(), "secret");
+    TAgentFrm form(NotInstalledRasBackend(), false);
+    Start(form);
+    QTRY_VERIFY(form.JobDone());
+    QVERIFY(!form.ErrorFlag());
+    QTRY_VERIFY(!form.isVisible());
+    QVERIFY(server.Errors().isEmpty());
+    QVERIFY(!QFile::exists(Paths().Program.JobFile));
+}
+
+void TestAgentWindow::staysOpenWithErrorFlag()
+{
+    FakeServer server(LogIn("wrong", "-ERR [AUTH] Authentication failed."));
+    WriteJob(server.Address(), "wrong");
+    TAgentFrm form(NotInstalledRasBackend(), false);
+    Start(form);
+    QTRY_VERIFY(form.JobDone());
+    QVERIFY(form.ErrorFlag());
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.CancelBtn->text(), QStringLiteral("Schließen"));
+    QCOMPARE(form.StatusLbl->text(), QString::fromUtf8(server.Address()) + QStringLiteral(" Error: -ERR [AUTH] Authentication failed."));
+    QVERIFY(!QFile::exists(Paths().Program.JobFile));
+    QTest::mouseClick(form.CancelBtn, Qt::LeftButton);
+    QVERIFY(!form.isVisible());
+}
+
+void TestAgentWindow::passwordCancelEndsQuietly()
+{
+    WriteJob("127.0.0.1:1", "");
+    TAgentFrm form(NotInstalledRasBackend(), false);
+    QString caption;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        if (auto* dialog = qobject_cast<TPasswordFrm*>(QApplication::activeModalWidget())) {
+            caption = dialog->windowTitle();
+            dialog->reject();
+        }
+    });
+    answer.start(20);
+    Start(form);
+    QTRY_VERIFY(form.JobDone());
+    QCOMPARE(caption, QStringLiteral("alice (127.0.0.1:1)"));
+    QVERIFY(!form.ErrorFlag());
+    QTRY_VERIFY(!form.isVisible());
+    QVERIFY(SpoolFiles().isEmpty());
+}
+
+void TestAgentWindow::typedPasswordLogsIn()
+{
+    FakeServer server(LogIn("typed secret", "+OK") + QByteArrayList{"C: STAT", "S: +OK 0 0", "C: QUIT", "S: +OK bye"});
+    WriteJob(server.Address(), "");
+    TAgentFrm form(NotInstalledRasBackend(), false);
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        if (auto* dialog = qobject_cast<TPasswordFrm*>(QApplication::activeModalWidget())) {
+            dialog->PasswordEdt->setText(QStringLiteral("typed secret"));
+            QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
+        }
+    });
+    answer.start(20);
+    Start(form);
+    QTRY_VERIFY(form.JobDone());
+    QVERIFY2(!form.ErrorFlag(), qPrintable(form.StatusLbl->text()));
+    QVERIFY(server.Errors().isEmpty());
+    QTRY_VERIFY(!form.isVisible());
+}
+
+void TestAgentWindow::cancelDuringTransferCommitsNothing()
+{
+    QByteArrayList script = LogIn("secret", "+OK") + QByteArrayList{"C: STAT", "S: +OK 1 120", "C: UIDL 1", "S: +OK 1 u1",
+                                                                     "C: LIST 1", "S: +OK 1 120", "C: TOP 1 1"};
+    script += HeaderOfOne();
+    script += QByteArrayList{"C: UIDL 1", "S: +OK 1 u1", "C: LIST 1", "S: +OK 1 120", "C: TOP 1 1"};
+    script += HeaderOfOne();
+    script += QByteArrayList{"C: LIST 1", "S: +OK 1 120", "C: RETR 1", "S: +OK", "S: Message-ID: <a@example.org>", "SILENT"};
+    FakeServer server(script);
+    WriteJob(server.Address(), "secret");
+    TAgentFrm form(NotInstalledRasBackend(), false);
+    // The job runs inside the event loop, so the click has to come from there too.
+    QTimer cancelWhenStalled;
+    connect(&cancelWhenStalled, &QTimer::timeout, this, [&] {
+        if (server.Done()) {
+            cancelWhenStalled.stop();
+            QTest::mouseClick(form.CancelBtn, Qt::LeftButton);
+        }
+    });
+    cancelWhenStalled.start(20);
+    Start(form);
+    QTRY_VERIFY(form.JobDone());
+    QVERIFY(form.isVisible());
+    QVERIFY(form.ErrorFlag());
+    QCOMPARE(form.StatusLbl->text(), QStringLiteral("Operation abgebrochen"));
+    QCOMPARE(form.CancelBtn->text(), QStringLiteral("Schließen"));
+    QTRY_VERIFY(server.ClientDisconnected());
+    QVERIFY(!server.Received().contains("DELE"));
+    QVERIFY(!server.Received().contains("QUIT"));
+    QVERIFY(server.Errors().isEmpty());
+    QVERIFY(SpoolFiles().isEmpty());
+}
+
+void TestAgentWindow::withoutJobEndsAtOnce()
+{
+    TAgentFrm form(NotInstalledRasBackend(), false);
+    form.show();
+    QTRY_VERIFY(!form.isVisible());
+    QVERIFY(!form.JobDone());
+}
+
+QTEST_MAIN(TestAgentWindow)
+#include "tst_agentwindow.moc"

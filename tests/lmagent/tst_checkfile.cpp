@@ -1,0 +1,187 @@
+#include "CheckFile.h"
+#include "ReceiveRules.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QDate Today(2026, 3, 10);
+
+TRemoteMessage Message(const char* id, const char* date, const char* uidl = "")
+{
+    return {id, date, uidl};
+}
+
+QByteArray Day(int daysFromToday)
+{
+    return FormatDeletionDay(Today.addDays(daysFromToday));
+}
+
+QByteArray Plans(const QList<TMessagePlan>& plans)
+{
+    QByteArray text;
+    for (const TMessagePlan& plan : plans) {
+        text += plan.Retrieve ? 'R' : '-';
+        text += plan.Delete ? 'D' : '-';
+        text += ' ';
+    }
+    return text.trimmed();
+}
+
+} // namespace
+
+class TestCheckFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void escapesFileNames();
+    void parsesLines_data();
+    void parsesLines();
+    void roundTrip();
+    void settlesPendingLines();
+    void deletionDays_data();
+    void deletionDays();
+    void plans_data();
+    void plans();
+    void newLinesCarryTheDeletionDay();
+    void keysOfAmbiguousMessages();
+};
+
+void TestCheckFile::escapesFileNames()
+{
+    QCOMPARE(CheckFileName(QStringLiteral("/m"), "pop.example.org:110", "a?b/c\\d*e"),
+             QStringLiteral("/m/pop.example.org$2$110 - a$1$b$4$c$3$d$5$e.chk"));
+}
+
+void TestCheckFile::parsesLines_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("lines");
+    QTest::newRow("mark and two kinds") << QByteArray("100\r\n<a>|Mon|\r\n<b>|Tue|1/2/2026\r\n") << QByteArray("<a>|Mon;<b>|Tue|1/2/2026");
+    QTest::newRow("missing file") << QByteArray() << QByteArray();
+    QTest::newRow("mark only") << QByteArray("100\r\n") << QByteArray();
+    QTest::newRow("no mark, entry first") << QByteArray("<a>|Mon\r\n<b>|Tue\r\n") << QByteArray("<a>|Mon;<b>|Tue");
+    QTest::newRow("other mark") << QByteArray("200\r\n<a>|Mon\r\n") << QByteArray("<a>|Mon");
+    QTest::newRow("one field dropped") << QByteArray("100\r\nlonely\r\n<a>|Mon\r\n") << QByteArray("<a>|Mon");
+    QTest::newRow("five fields") << QByteArray("100\r\n<a>|Mon|5/5/2026|x.part|junk\r\n") << QByteArray("<a>|Mon|5/5/2026|x.part");
+    QTest::newRow("bare LF") << QByteArray("100\n<a>|Mon\n") << QByteArray("<a>|Mon");
+    QTest::newRow("empty key") << QByteArray("100\r\n|\r\n") << QByteArray("|");
+}
+
+void TestCheckFile::parsesLines()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, lines);
+    QByteArrayList texts;
+    for (const TCheckLine& line : ParseCheckFile(content))
+        texts.append(line.Text());
+    QCOMPARE(texts.join(';'), lines);
+}
+
+void TestCheckFile::roundTrip()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a - b.chk"));
+    const TCheckList lines{{"<a@x>", "Mon, 1 Jan 2024 10:00:00 +0100", {}}, {"<b@x>", "", Day(3)}};
+    QVERIFY(WriteCheckFile(path, lines));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().startsWith("100\r\n<a@x>|Mon, 1 Jan 2024 10:00:00 +0100\r\n<b@x>||"));
+    const TCheckList read = ReadCheckFile(path);
+    QCOMPARE(read.size(), 2);
+    QCOMPARE(read.at(1).DeleteOn, Day(3));
+    QVERIFY(ReadCheckFile(dir.filePath(QStringLiteral("missing.chk"))).isEmpty());
+}
+
+void TestCheckFile::settlesPendingLines()
+{
+    QTemporaryDir spool;
+    QFile unfinished(spool.filePath(QStringLiteral("pop_2.eml.part")));
+    QVERIFY(unfinished.open(QIODevice::WriteOnly));
+    unfinished.close();
+    const TCheckList lines = ParseCheckFile("100\r\n<1>|d||pop_1.eml.part\r\n<2>|d||pop_2.eml.part\r\n<3>|d|" + Day(1) + "\r\n");
+    const TCheckList settled = SettlePendingLines(lines, spool.path());
+    QCOMPARE(settled.size(), 2);
+    QCOMPARE(settled.at(0).Text(), QByteArray("<1>|d"));
+    QCOMPARE(settled.at(1).Text(), QByteArray("<3>|d|" + Day(1)));
+    QVERIFY(!unfinished.exists());
+}
+
+void TestCheckFile::deletionDays_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QDate>("expected");
+    QTest::newRow("written by us") << Day(5) << Today.addDays(5);
+    QTest::newRow("iso") << QByteArray("2026-04-01") << QDate(2026, 4, 1);
+    QTest::newRow("garbage") << QByteArray("tomorrow") << QDate();
+    QTest::newRow("empty") << QByteArray("") << QDate();
+    QTest::newRow("impossible day") << QByteArray("2026-02-31") << QDate();
+}
+
+void TestCheckFile::deletionDays()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QDate, expected);
+    QCOMPARE(ParseDeletionDay(text, Today).value_or(QDate()), expected);
+}
+
+void TestCheckFile::plans_data()
+{
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<int>("deleteDays");
+    QTest::addColumn<QByteArray>("oldFile");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray three = "<1>|d1\r\n<2>|d2\r\n<3>|d3\r\n";
+    QTest::newRow("delete all, nothing known") << false << 0 << QByteArray() << QByteArray("RD RD RD");
+    QTest::newRow("delete, known only deleted") << false << 0 << QByteArray("<2>|d2\r\n") << QByteArray("RD -D RD");
+    QTest::newRow("keep, all new") << true << 0 << QByteArray() << QByteArray("R- R- R-");
+    QTest::newRow("keep, all known") << true << 0 << three << QByteArray("-- -- --");
+    QTest::newRow("keep, day passed")
+        << true << 7 << QByteArray("<1>|d1|" + Day(-1) + "\r\n<2>|d2|" + Day(0) + "\r\n<3>|d3|" + Day(1) + "\r\n")
+        << QByteArray("-D -D --");
+    QTest::newRow("keep, unreadable day kept") << true << 7 << QByteArray("<1>|d1|soon\r\n") << QByteArray("-- R- R-");
+    QTest::newRow("keep, date differs") << true << 0 << QByteArray("<1>|other\r\n") << QByteArray("R- R- R-");
+}
+
+void TestCheckFile::plans()
+{
+    QFETCH(bool, keep);
+    QFETCH(int, deleteDays);
+    QFETCH(QByteArray, oldFile);
+    QFETCH(QByteArray, expected);
+    const QList<TRemoteMessage> messages{Message("<1>", "d1"), Message("<2>", "d2"), Message("<3>", "d3")};
+    QCOMPARE(Plans(PlanMessages(messages, ParseCheckFile("100\r\n" + oldFile), {keep, deleteDays, Today})), expected);
+}
+
+void TestCheckFile::newLinesCarryTheDeletionDay()
+{
+    const QList<TRemoteMessage> messages{Message("<1>", "d1")};
+    QCOMPARE(PlanMessages(messages, {}, {true, 0, Today}).at(0).Line.Text(), QByteArray("<1>|d1"));
+    QCOMPARE(PlanMessages(messages, {}, {true, -3, Today}).at(0).Line.Text(), QByteArray("<1>|d1"));
+    QCOMPARE(PlanMessages(messages, {}, {true, 14, Today}).at(0).Line.DeleteOn, Day(14));
+    QCOMPARE(PlanMessages(messages, {}, {true, 2147483647, Today}).at(0).Line.DeleteOn, QByteArray());
+    const TMessagePlan deleted = PlanMessages(messages, {}, {false, 0, Today}).at(0);
+    QCOMPARE(deleted.Use, TLineUse::AfterSaveUntilQuit);
+    QCOMPARE(deleted.Line.DeleteOn, Day(0));
+}
+
+void TestCheckFile::keysOfAmbiguousMessages()
+{
+    const QList<TRemoteMessage> messages{Message("<1>", "d1", "u1"), Message("", "", "u2"), Message("<1>", "d1", "u|3"),
+                                         Message("", "", ""), Message("<a|b>", "d", "u5")};
+    QByteArrayList keys;
+    for (const TCheckLine& key : MessageKeys(messages))
+        keys.append(key.Text());
+    QCOMPARE(keys, (QByteArrayList{"<1>|d1", "UIDL u2|", "UIDL u%7C3|d1", "|", "<a b>|d"}));
+
+    // Two copies of one message are both retrieved once, and neither again.
+    const QList<TRemoteMessage> copies{Message("<1>", "d1", "u1"), Message("<1>", "d1", "u2")};
+    const QList<TMessagePlan> first = PlanMessages(copies, {}, {true, 0, Today});
+    QCOMPARE(Plans(first), QByteArray("R- R-"));
+    const TCheckList saved{first.at(0).Line, first.at(1).Line};
+    QCOMPARE(Plans(PlanMessages(copies, saved, {true, 0, Today})), QByteArray("-- --"));
+}
+
+QTEST_GUILESS_MAIN(TestCheckFile)
+#include "tst_checkfile.moc"

@@ -1,0 +1,195 @@
+// The built agent sending its queue through the aiosmtpd test server: what the server received
+// (envelope and text) and what stays in the queue.
+
+#include "AgentFixture.h"
+#include "TestServers.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray QueueMessage(const QByteArray& subject, const QByteArray& extraHeaders = {}, const QByteArray& to = "to@example.org")
+{
+    return "From: Sender <sender@example.org>\r\nTo: <" + to + ">\r\nSubject: " + subject + "\r\n"
+        + "Date: Mon, 9 Mar 2026 10:00:00 +0100\r\nMessage-ID: <" + subject + "@example.org>\r\n" + extraHeaders
+        + "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=\"us-ascii\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\n"
+        + "Text of " + subject + "\r\n.\r\n.dot line\r\n";
+}
+
+struct Delivery {
+    QByteArrayList Envelope;
+    QByteArray Text;
+};
+
+} // namespace
+
+class TestSendEndToEnd : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void sendsNormalKeepsHeld();
+    void blindCopiesAndRedirect();
+    void rejectedRecipient();
+    void authentication_data();
+    void authentication();
+    void notAMessage();
+
+private:
+    TAgentJob Job() const;
+    void Queue(const QString& name, const QByteArray& content) const;
+    QStringList QueueNames() const;
+    QList<Delivery> Deliveries() const;
+
+    QTemporaryDir m_received;
+    TestServer m_server;
+    std::unique_ptr<AgentInstallation> m_agent;
+    int m_seen = 0;
+};
+
+void TestSendEndToEnd::initTestCase()
+{
+    const QString error = m_server.StartSmtp(m_received.path(), QStringLiteral("alice"), QStringLiteral("secret"),
+                                             {QStringLiteral("rejected@example.org")});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+}
+
+void TestSendEndToEnd::init()
+{
+    m_agent = std::make_unique<AgentInstallation>();
+    QVERIFY(m_agent->IsReady());
+    QVERIFY(QDir().mkpath(m_agent->QueueDir()));
+    QVERIFY(WriteHeaderList({"X-Mailer: Lumaro Mail test -"}, m_agent->HeadersFile()));
+    m_seen = int(QDir(m_received.path()).entryList({QStringLiteral("*.envelope")}, QDir::Files).size());
+}
+
+void TestSendEndToEnd::cleanup()
+{
+    m_agent.reset();
+}
+
+TAgentJob TestSendEndToEnd::Job() const
+{
+    TAgentJob job;
+    job.Action = "SMTP";
+    job.Server = m_server.Address();
+    return job;
+}
+
+void TestSendEndToEnd::Queue(const QString& name, const QByteArray& content) const
+{
+    QFile file(m_agent->QueueDir() + QLatin1Char('/') + name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QStringList TestSendEndToEnd::QueueNames() const
+{
+    return QDir(m_agent->QueueDir()).entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
+}
+
+// What the server accepted during this test, in order.
+QList<Delivery> TestSendEndToEnd::Deliveries() const
+{
+    QList<Delivery> deliveries;
+    for (int n = m_seen + 1;; ++n) {
+        QFile envelope(m_received.filePath(QStringLiteral("%1.envelope").arg(n)));
+        QFile text(m_received.filePath(QStringLiteral("%1.eml").arg(n)));
+        if (!envelope.open(QIODevice::ReadOnly) || !text.open(QIODevice::ReadOnly))
+            return deliveries;
+        deliveries.append({envelope.readAll().trimmed().split('\n'), text.readAll()});
+    }
+}
+
+void TestSendEndToEnd::sendsNormalKeepsHeld()
+{
+    Queue(QStringLiteral("smtp_1.eml"), QueueMessage("held", "X-LMHOLD: 1\r\n"));
+    Queue(QStringLiteral("smtp_2.eml"), QueueMessage("normal"));
+    Queue(QStringLiteral("smtp_3.eml"), QueueMessage("empty hold", "X-LMHOLD: \r\n"));
+    QVERIFY(m_agent->WriteJob(Job()));
+    const AgentResult result = m_agent->Run();
+    QVERIFY2(result.ExitCode == 0, result.Errors.constData());
+    QCOMPARE(QueueNames(), QStringList{QStringLiteral("smtp_1.eml")});
+    const QList<Delivery> deliveries = Deliveries();
+    QCOMPARE(deliveries.size(), 2);
+    QCOMPARE(deliveries.at(0).Envelope, (QByteArrayList{"sender@example.org", "to@example.org"}));
+    const QByteArray& text = deliveries.at(0).Text;
+    QVERIFY2(text.contains("Subject: normal\r\n"), text.constData());
+    QVERIFY(text.contains("\r\nX-Mailer: Lumaro Mail test -\r\n"));
+    QVERIFY(text.contains("\r\n.\r\n.dot line\r\n"));
+    QVERIFY(deliveries.at(1).Text.contains("Subject: empty hold\r\n"));
+}
+
+void TestSendEndToEnd::blindCopiesAndRedirect()
+{
+    Queue(QStringLiteral("smtp_1.eml"),
+          QueueMessage("bcc", "X-LMBCC: hidden1@example.org\r\nX-LMREDIRECT: yes\r\nX-LMBCC: hidden2@example.org\r\n"));
+    QVERIFY(m_agent->WriteJob(Job()));
+    const AgentResult result = m_agent->Run();
+    QVERIFY2(result.ExitCode == 0, result.Errors.constData());
+    QVERIFY(QueueNames().isEmpty());
+    const QList<Delivery> deliveries = Deliveries();
+    QCOMPARE(deliveries.size(), 1);
+    QCOMPARE(deliveries.at(0).Envelope,
+             (QByteArrayList{"sender@example.org", "to@example.org", "hidden1@example.org", "hidden2@example.org"}));
+    const QByteArray text = deliveries.at(0).Text.toLower();
+    QVERIFY2(!text.contains("x-lmbcc") && !text.contains("x-lmredirect") && !text.contains("hidden") && !text.contains("bcc:"),
+             text.constData());
+}
+
+void TestSendEndToEnd::rejectedRecipient()
+{
+    Queue(QStringLiteral("smtp_1.eml"), QueueMessage("reject", "Cc: <rejected@example.org>\r\n"));
+    QVERIFY(m_agent->WriteJob(Job()));
+    const AgentResult result = m_agent->Run();
+    QVERIFY2(result.ExitCode == 0, result.Errors.constData());
+    QVERIFY2(result.Errors.contains("report 11: Die Nachricht an 'rejected@example.org' wurde vom SMTP-Server abgewiesen, Grund:\n550"),
+             result.Errors.constData());
+    QVERIFY(QueueNames().isEmpty());
+    const QList<Delivery> deliveries = Deliveries();
+    QCOMPARE(deliveries.size(), 1);
+    QCOMPARE(deliveries.at(0).Envelope, (QByteArrayList{"sender@example.org", "to@example.org"}));
+}
+
+void TestSendEndToEnd::authentication_data()
+{
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("right password") << QByteArray("secret") << true;
+    QTest::newRow("wrong password") << QByteArray("wrong") << false;
+}
+
+void TestSendEndToEnd::authentication()
+{
+    QFETCH(QByteArray, password);
+    QFETCH(bool, sent);
+    Queue(QStringLiteral("smtp_1.eml"), QueueMessage("auth"));
+    TAgentJob job = Job();
+    job.Username = "alice";
+    job.Password = password;
+    QVERIFY(m_agent->WriteJob(job));
+    const AgentResult result = m_agent->Run();
+    QVERIFY2(result.ExitCode == (sent ? 0 : 1), result.Errors.constData());
+    QCOMPARE(QueueNames().isEmpty(), sent);
+    QCOMPARE(Deliveries().size(), sent ? 1 : 0);
+}
+
+void TestSendEndToEnd::notAMessage()
+{
+    Queue(QStringLiteral("smtp_1.eml"), QByteArray("\x00\x01 not a message at all \xff", 26));
+    Queue(QStringLiteral("smtp_2.eml"), QueueMessage("after garbage"));
+    QVERIFY(m_agent->WriteJob(Job()));
+    const AgentResult result = m_agent->Run();
+    QCOMPARE(result.ExitCode, 1);
+    QVERIFY2(result.Errors.contains("question: Beim Versenden der Nachricht"), result.Errors.constData());
+    QCOMPARE(QueueNames(), QStringList{QStringLiteral("smtp_1.eml")});
+    const QList<Delivery> deliveries = Deliveries();
+    QCOMPARE(deliveries.size(), 1);
+    QVERIFY(deliveries.at(0).Text.contains("Subject: after garbage"));
+}
+
+QTEST_GUILESS_MAIN(TestSendEndToEnd)
+#include "tst_send_e2e.moc"
