@@ -19,13 +19,18 @@ void InitProgramForActiveUser(const QString& executablePath)
 {
     InitProgramPaths(executablePath);
     ReadLanguage();
-    if (!Paths().System.RefusedTempDir.isEmpty())
-        Report(UnsafeTempDirMessage, TMessageKind::Warning, Paths().System.RefusedTempDir);
+    ReportRefusedTempDirectory();
     ReadInstallationValues();
     BuildUserList();
     ReadCurrentUserSettingsPaths();
     ApplyDataDirectory(UserContext().UserDataDir);
     CreateDataDirectories();
+}
+
+void ReportRefusedTempDirectory()
+{
+    if (!Paths().System.RefusedTempDir.isEmpty())
+        Report(UnsafeTempDirMessage, TMessageKind::Warning, Paths().System.RefusedTempDir);
 }
 
 quint32 PackedFileDate(const QDateTime& localTime)

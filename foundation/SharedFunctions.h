@@ -11,6 +11,10 @@
 // Programs that let the user pick another user run the steps themselves.
 void InitProgramForActiveUser(const QString& executablePath);
 
+// Tells the user that the shared temporary directory was refused as unsafe, if it was; programs
+// call it once the language is known.
+void ReportRefusedTempDirectory();
+
 // The DOS file date of a local time: date in the high word, time in the low word (2-second steps).
 quint32 PackedFileDate(const QDateTime& localTime);
 

@@ -3,35 +3,12 @@
 #include "Main.h"
 #include "Konstanten.h"
 #include "RegistryFunctions.h"
-#include "Reporter.h"
+#include "ReportBoxes.h"
+#include "SharedFunctions.h"
 #include "SingleInstance.h"
 #include "qmpump.h"
 
 #include <QApplication>
-#include <QMessageBox>
-
-namespace {
-
-constexpr int UnsafeTempDirMessage = 514;
-
-void ShowReport(const TUserMessage& message)
-{
-    QWidget* parent = QApplication::activeWindow();
-    const QString title = QApplication::applicationDisplayName();
-    switch (message.Kind) {
-    case TMessageKind::Information:
-        QMessageBox::information(parent, title, message.Text);
-        break;
-    case TMessageKind::Warning:
-        QMessageBox::warning(parent, title, message.Text);
-        break;
-    case TMessageKind::Error:
-        QMessageBox::critical(parent, title, message.Text);
-        break;
-    }
-}
-
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -42,12 +19,11 @@ int main(int argc, char* argv[])
     if (HandOverToRunningInstance(MainWindowTitle, arguments))
         return 0;
 
-    SetReportHandler(ShowReport);
+    SetReportHandler(ShowReportInMessageBox);
     SetMessagePump([] { QCoreApplication::processEvents(); });
     InitProgramPaths(QApplication::applicationFilePath());
     ReadLanguage();
-    if (!Paths().System.RefusedTempDir.isEmpty())
-        Report(UnsafeTempDirMessage, TMessageKind::Warning, Paths().System.RefusedTempDir);
+    ReportRefusedTempDirectory();
 
     TMainFrm mainFrm(arguments);
     mainFrm.ListenForWindowMessages();
