@@ -4,31 +4,17 @@
 #include "DBAccountsFunctions.h"
 #include "Konstanten.h"
 #include "ReportCapture.h"
+#include "RecordBytes.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace RecordBytes;
+
 namespace {
 
 constexpr int RecordSize = 848;
-
-// Expected bytes are built here field by field, independently of the codec under test.
-void Put(QByteArray& record, int offset, const QByteArray& bytes)
-{
-    record.replace(offset, bytes.size(), bytes);
-}
-
-void PutString(QByteArray& record, int offset, const QByteArray& text)
-{
-    Put(record, offset, char(text.size()) + text);
-}
-
-void PutInt(QByteArray& record, int offset, quint32 value)
-{
-    const char bytes[] = {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
-    Put(record, offset, QByteArray(bytes, 4));
-}
 
 TAccount NamedAccount(const QByteArray& name, const QByteArray& smtpServer = {}, bool standard = false)
 {

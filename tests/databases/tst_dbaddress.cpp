@@ -4,6 +4,7 @@
 #include "DBAddressFunctions.h"
 #include "Konstanten.h"
 #include "ReportCapture.h"
+#include "RecordBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,26 +13,11 @@
 
 #include <limits>
 
+using namespace RecordBytes;
+
 namespace {
 
 constexpr int RecordSize = 1652;
-
-// Expected bytes are built here field by field, independently of the codec under test.
-void Put(QByteArray& record, int offset, const QByteArray& bytes)
-{
-    record.replace(offset, bytes.size(), bytes);
-}
-
-void PutString(QByteArray& record, int offset, const QByteArray& text)
-{
-    Put(record, offset, char(text.size()) + text);
-}
-
-void PutInt(QByteArray& record, int offset, quint32 value)
-{
-    const char bytes[] = {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
-    Put(record, offset, QByteArray(bytes, 4));
-}
 
 QByteArray FreshRecordBytes()
 {

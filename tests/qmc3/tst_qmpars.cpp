@@ -4,6 +4,7 @@
 #include "qmCls.h"
 #include "qmconst.h"
 #include "qmpars.h"
+#include "OneByteDevice.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -11,27 +12,6 @@
 #include <QTest>
 
 namespace {
-
-// Hands out one byte per read and cannot seek, like a slow socket.
-class OneByteDevice : public QIODevice {
-public:
-    explicit OneByteDevice(QByteArray data) : m_data(std::move(data)) { open(QIODevice::ReadOnly); }
-    bool isSequential() const override { return true; }
-
-protected:
-    qint64 readData(char* data, qint64 maxSize) override
-    {
-        if (m_at >= m_data.size() || maxSize <= 0)
-            return m_at >= m_data.size() ? -1 : 0;
-        *data = m_data.at(m_at++);
-        return 1;
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    QByteArray m_data;
-    qsizetype m_at = 0;
-};
 
 QStringList MessageCases()
 {

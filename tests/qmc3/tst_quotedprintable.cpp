@@ -3,6 +3,7 @@
 #include "TestData.h"
 #include "qmmime.h"
 #include "qmpump.h"
+#include "OneByteDevice.h"
 
 #include <QBuffer>
 #include <QRandomGenerator>
@@ -59,27 +60,6 @@ QByteArray Normalized(const QByteArray& bytes)
         close();
     return out;
 }
-
-// A sequential device that hands out one byte per read: Encode must survive any chunk boundary.
-class OneByteDevice : public QIODevice {
-public:
-    explicit OneByteDevice(QByteArray data) : m_data(std::move(data)) { open(QIODevice::ReadOnly); }
-    bool isSequential() const override { return true; }
-
-protected:
-    qint64 readData(char* data, qint64 maxSize) override
-    {
-        if (m_pos >= m_data.size() || maxSize <= 0)
-            return m_pos >= m_data.size() ? -1 : 0;
-        *data = m_data.at(m_pos++);
-        return 1;
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    QByteArray m_data;
-    qsizetype m_pos = 0;
-};
 
 QByteArray RandomText(QRandomGenerator& random, qsizetype size)
 {

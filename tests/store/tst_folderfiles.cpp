@@ -7,6 +7,7 @@
 #include "StoreTestSupport.h"
 #include "TestData.h"
 #include "qmmsg.h"
+#include "RecordBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,35 +19,9 @@
 
 using namespace StoreTest;
 
+using namespace RecordBytes;
+
 namespace {
-
-// Expected bytes are built here field by field, independently of the codec under test.
-void Put(QByteArray& record, int offset, const QByteArray& bytes)
-{
-    record.replace(offset, bytes.size(), bytes);
-}
-
-void PutString(QByteArray& record, int offset, const QByteArray& text)
-{
-    Put(record, offset, char(text.size()) + text);
-}
-
-void PutInt(QByteArray& record, int offset, qint32 value)
-{
-    const quint32 v = quint32(value);
-    const char bytes[] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-    Put(record, offset, QByteArray(bytes, 4));
-}
-
-void PutDouble(QByteArray& record, int offset, double value)
-{
-    quint64 bits = 0;
-    std::memcpy(&bits, &value, 8);
-    QByteArray bytes;
-    for (int i = 0; i < 8; ++i)
-        bytes += char(bits >> (8 * i));
-    Put(record, offset, bytes);
-}
 
 QByteArray HeaderBytes(qint32 deleted = 0)
 {
