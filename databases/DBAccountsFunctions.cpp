@@ -62,20 +62,11 @@ void WritePassword(QByteArray& record, TStringField field, const QByteArray& pla
     WriteString(record, field, ScramblePassword(CutToCapacity(plain, field.Capacity)));
 }
 
-// All records of a file that carries the format mark; nothing for any other file.
-std::optional<QList<QByteArray>> ReadMarkedRecords()
-{
-    auto records = AccountsFile().ReadAll();
-    if (!records || records->isEmpty() || !HasFormatMark(records->first(), Field::Name, FormatMark))
-        return std::nullopt;
-    return records;
-}
-
 // The number of the first present account that `matches`, 0 when none does.
 template <typename Predicate>
 int FindAccount(Predicate matches)
 {
-    const auto records = ReadMarkedRecords();
+    const auto records = AccountsFile().ReadAllMarked(Field::Name, FormatMark);
     if (!records)
         return 0;
     for (qsizetype n = 1; n < records->size(); ++n) {
@@ -89,7 +80,7 @@ int FindAccount(Predicate matches)
 QList<TAccount> PresentAccounts()
 {
     QList<TAccount> accounts;
-    if (const auto records = ReadMarkedRecords()) {
+    if (const auto records = AccountsFile().ReadAllMarked(Field::Name, FormatMark)) {
         for (qsizetype n = 1; n < records->size(); ++n) {
             TAccount account = detail::DecodeAccount(records->at(n));
             if (!account.Deleted)

@@ -49,15 +49,6 @@ QByteArray FreshAddressRecord()
     return record;
 }
 
-// All records of a book that carries the format mark; nothing for any other file.
-std::optional<QList<QByteArray>> ReadMarkedRecords()
-{
-    auto records = AddressFile().ReadAll();
-    if (!records || records->isEmpty() || !HasFormatMark(records->first(), Field::Key, FormatMark))
-        return std::nullopt;
-    return records;
-}
-
 QByteArrayList SplitLines(const QByteArray& text)
 {
     QByteArrayList lines;
@@ -238,7 +229,7 @@ bool DeleteAddress(int k)
 
 int FindAddressByKey(const QByteArray& key)
 {
-    const auto records = ReadMarkedRecords();
+    const auto records = AddressFile().ReadAllMarked(Field::Key, FormatMark);
     if (!records)
         return 0;
     for (qsizetype k = 1; k < records->size(); ++k) {

@@ -105,6 +105,14 @@ std::optional<QList<QByteArray>> TRecordFile::ReadAll() const
     return records;
 }
 
+std::optional<QList<QByteArray>> TRecordFile::ReadAllMarked(TStringField markField, QByteArrayView mark) const
+{
+    auto records = ReadAll();
+    if (!records || records->isEmpty() || !RecordCodec::HasFormatMark(records->first(), markField, mark))
+        return std::nullopt;
+    return records;
+}
+
 bool TRecordFile::Write(qint64 n, QByteArrayView record) const
 {
     if (n < 0 || record.size() != m_recordSize)

@@ -52,6 +52,8 @@ public:
     std::optional<QByteArray> Read(qint64 n) const;
     // All whole records, record 0 first.
     std::optional<QList<QByteArray>> ReadAll() const;
+    // All whole records when record 0 carries `mark` in `markField`; nothing for any other file.
+    std::optional<QList<QByteArray>> ReadAllMarked(TStringField markField, QByteArrayView mark) const;
     // Writes record n into the existing file without truncating it. n may be the record count
     // (an append) but not beyond: a gap would leave records of zero bytes that read as live ones.
     bool Write(qint64 n, QByteArrayView record) const;
