@@ -83,7 +83,7 @@ TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(
     Actions.DialupSpd->setStatusTip(MessageText(MsgNoDialupConnection));
     StartActiveUser(m_arguments);
     LoadUserSettings();
-    if (Settings.LogActive)
+    if (Settings.General.LogActive)
         Report(MsgLoggingActive, TMessageKind::Information);
     PrepareFolders();
     TranslateFormIfEnglish(this);
@@ -189,9 +189,9 @@ void TMainFrm::LoadUserSettings()
 
 void TMainFrm::ApplyLayoutSettings()
 {
-    FolderTv->setVisible(Settings.ShowTreeview);
-    ComboPan->setVisible(Settings.ShowCombobox);
-    HeadlinePan->setVisible(!Settings.ShowCombobox);
+    FolderTv->setVisible(Settings.Display.ShowTreeview);
+    ComboPan->setVisible(Settings.Display.ShowCombobox);
+    HeadlinePan->setVisible(!Settings.Display.ShowCombobox);
     FolderTv->collapseAll();
 }
 
@@ -220,10 +220,10 @@ void TMainFrm::FirstShow()
     CheckFolders();
     PrepareAccountsDatabase();
     ImportWaitingSpool();
-    MainSplitter->setSizes({Settings.TreeviewWidth, std::max(width() - Settings.TreeviewWidth, 1)});
+    MainSplitter->setSizes({Settings.Display.TreeviewWidth, std::max(width() - Settings.Display.TreeviewWidth, 1)});
     BuildFolderTree();
     TFontSpec mailFont;
-    TextToFont(Settings.MailFont, mailFont);
+    TextToFont(Settings.Display.MailFont, mailFont);
     MessageLv->setFont(mailFont.Font);
     RestoreFormPlacement(*this, UserContext().Keys.Forms);
     StatusPanel0->clear();
@@ -253,7 +253,7 @@ void TMainFrm::ImportWaitingSpool()
 
 void TMainFrm::FirstActivation()
 {
-    if (Settings.DebugMode)
+    if (Settings.General.DebugMode)
         Dialogs.Inform(QStringLiteral("DebugMode is active."));
     if (CountAccounts() == 0 && Dialogs.AskYesNo(MessageText(MsgCreateAccount)))
         MailAccountsItmClick();
@@ -289,15 +289,15 @@ void TMainFrm::Shutdown()
     m_shutDown = true;
     MessageLv->SaveColumnWidths();
     MessageModel->Clear();
-    if (Settings.LogActive)
+    if (Settings.General.LogActive)
         QFile::remove(Paths().Program.LogFile);
     if (FolderTv->isVisible() && !MainSplitter->sizes().isEmpty())
-        Settings.TreeviewWidth = MainSplitter->sizes().first();
+        Settings.Display.TreeviewWidth = MainSplitter->sizes().first();
     SaveMainSettings(UserContext().Keys, Settings);
     TRegistryKey().WriteString(QString::fromLatin1(RegValue::ProgDir), Paths().Program.ProgDir);
     if (m_shown)
         SaveFormPlacement(*this, UserContext().Keys.Forms);
-    if (Settings.EmptyTrash)
+    if (Settings.General.EmptyTrash)
         EmptyTrash();
 }
 

@@ -120,12 +120,12 @@ void TMainFrm::BringToFront()
 
 void TMainFrm::HandleArgument(const QString& argument)
 {
-    if (Settings.DebugMode)
+    if (Settings.General.DebugMode)
         Dialogs.Inform(QStringLiteral("Commandline:|") + argument + QLatin1Char('|'));
     const TArgumentAction action = ParseArgument(argument);
     switch (action.Kind) {
     case TArgumentKind::Mailto:
-        if (Settings.DebugMode) {
+        if (Settings.General.DebugMode) {
             Dialogs.Inform(QStringLiteral("Recipients:|") + action.Recipients + QLatin1Char('|'));
             Dialogs.Inform(QStringLiteral("Subject:|") + action.Subject + QLatin1Char('|'));
         }
@@ -163,7 +163,7 @@ void TMainFrm::PropertiesItmClick()
 
 void TMainFrm::ServerManagerItmClick()
 {
-    const QStringList arguments = Settings.AutoConnectServer ? QStringList{ServerConnectArgument} : QStringList{};
+    const QStringList arguments = Settings.General.AutoConnectServer ? QStringList{ServerConnectArgument} : QStringList{};
     RunWaited(Paths().Program.LmserverExe, arguments, Running.ServerManager);
     const QString spool = Paths().Data.SpoolDir;
     if (SpoolHasMail(spool))

@@ -175,7 +175,7 @@ void TMainFrm::RefreshCommandStates()
     in.SelectedRows = MessageLv->SelectedCount();
     in.TreeFocused = FolderTv->hasFocus();
     in.FolderRemovable = SelectedFolderRemovable();
-    in.LogActive = Settings.LogActive;
+    in.LogActive = Settings.General.LogActive;
     in.OutboxMessages = DisplayedMessageCount(SpecialFolderPaths(TSpecialFolder::Outbox));
     in.InboxMessages = DisplayedMessageCount(SpecialFolderPaths(TSpecialFolder::Inbox));
     in.Running = Running;

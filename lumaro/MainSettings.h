@@ -1,33 +1,21 @@
 #pragma once
-// The per-user settings the main window itself reads and writes: the General and Display values it
-// acts on, the warnings it asks, the column list, the tool bar flags and the transmit choices.
-// Values marked read-only in the settings are loaded but never written back.
+// The per-user settings the main window reads and writes: the shared option groups, the column
+// list, the tool bar flags and the transmit choices.
 
 #include "RegistryFunctions.h"
+#include "UserSettings.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 inline constexpr int ToolbarItemCount = 18;
-inline constexpr int DefaultTreeviewWidth = 145;
 
 struct TMainSettings {
-    // General
-    bool LogActive = false;
-    bool DebugMode = false;
-    bool AutoConnectServer = true;
-    bool ExpandWhenDragging = false;
-    bool EmptyTrash = false;
-    // Display
-    bool ShowTreeview = true;
-    bool ShowCombobox = false;
-    QString MailFont;
-    int TreeviewWidth = DefaultTreeviewWidth;
-    int ListviewHeight = 0;
-    // Warnings (true: the question is asked)
-    bool WarnDeleteMails = true;
-    bool WarnEmptyTheTrash = true;
+    TGeneralSettings General;
+    TDisplaySettings Display;
+    TMailformatSettings Mailformat;
+    TWarningSettings Warnings;
     // Columns and tool bar
     QStringList ColumnCaptions;
     QList<bool> ToolbarVisible;

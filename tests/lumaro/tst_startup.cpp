@@ -109,29 +109,29 @@ private slots:
     {
         const TUserSettingKeys keys = UserSettingKeys(DefaultUserName);
         TMainSettings s = LoadMainSettings(keys);
-        QVERIFY(s.ShowTreeview);
-        QVERIFY(!s.ShowCombobox);
-        QCOMPARE(s.TreeviewWidth, DefaultTreeviewWidth);
-        QCOMPARE(s.MailFont, QStringLiteral("\"MS Sans Serif\", 8, [], [clWindowText]"));
+        QVERIFY(s.Display.ShowTreeview);
+        QVERIFY(!s.Display.ShowCombobox);
+        QCOMPARE(s.Display.TreeviewWidth, DefaultTreeviewWidth);
+        QCOMPARE(s.Display.MailFont, QStringLiteral("\"MS Sans Serif\", 8, [], [clWindowText]"));
         QCOMPARE(s.ToolbarVisible, QList<bool>(ToolbarItemCount, true));
         QCOMPARE(s.ColumnCaptions, (QStringList{"Von", "Betreff", "Datum", "An"}));
-        QVERIFY(s.AutoConnectServer && s.WarnDeleteMails && s.WarnEmptyTheTrash);
+        QVERIFY(s.General.AutoConnectServer && s.Warnings.DeleteMails && s.Warnings.EmptyTheTrash);
 
-        s.ShowCombobox = true;
-        s.TreeviewWidth = 222;
+        s.Display.ShowCombobox = true;
+        s.Display.TreeviewWidth = 222;
         s.ToolbarVisible[3] = false;
         s.ActionPopServers = {QStringLiteral("privat"), QStringLiteral("Arbeit")};
         s.ColumnCaptions = {QStringLiteral("Betreff")};
-        s.DebugMode = true;
+        s.General.DebugMode = true;
         SaveMainSettings(keys, s);
         const TMainSettings read = LoadMainSettings(keys);
-        QVERIFY(read.ShowCombobox);
-        QCOMPARE(read.TreeviewWidth, 222);
+        QVERIFY(read.Display.ShowCombobox);
+        QCOMPARE(read.Display.TreeviewWidth, 222);
         QVERIFY(!read.ToolbarVisible[3]);
         QCOMPARE(read.ActionPopServers, s.ActionPopServers);
         QCOMPARE(TRegistryKey(keys.Remember).ReadString(QStringLiteral("ActionPopServer1")), QStringLiteral("privat"));
         QCOMPARE(read.ColumnCaptions, QStringList{"Betreff"});
-        QVERIFY(!read.DebugMode);
+        QVERIFY(!read.General.DebugMode);
     }
 
     void treeAndComboCannotBothBeHidden()
@@ -140,9 +140,9 @@ private slots:
         TRegistryKey display(keys.Display);
         display.WriteBool(QStringLiteral("ShowTreeview"), false);
         display.WriteBool(QStringLiteral("ShowCombobox"), false);
-        QVERIFY(LoadMainSettings(keys).ShowTreeview);
+        QVERIFY(LoadMainSettings(keys).Display.ShowTreeview);
         display.WriteBool(QStringLiteral("ShowCombobox"), true);
-        QVERIFY(!LoadMainSettings(keys).ShowTreeview);
+        QVERIFY(!LoadMainSettings(keys).Display.ShowTreeview);
     }
 };
 
