@@ -21,18 +21,7 @@ trap cleanup EXIT
 
 "$servers/make-ca" "$work/certs"
 export LUMARO_TEST_CA_FILE="$work/certs/ca.pem"
-# Messages of 1 to 20 KB, some lines beginning with a dot.
-$python - "$work/mail" "$count" <<'PY'
-import os, sys
-directory, count = sys.argv[1], int(sys.argv[2])
-os.makedirs(directory)
-line = b"The quick brown fox jumps over the lazy dog, again and again and again.\r\n"
-for i in range(count):
-    body = b"".join((b"." if j % 10 == 0 else b"") + line for j in range((i % 20 + 1) * 14))
-    head = b"From: a@example.org\r\nTo: b@example.org\r\nSubject: message %d\r\nMessage-ID: <%d@bench>\r\n\r\n" % (i, i)
-    with open(os.path.join(directory, "%05d.eml" % i), "wb") as f:
-        f.write(head + body)
-PY
+$python "$root/bench/pop3_corpus.py" "$work/mail" "$count"
 
 read -r port pop3_pid pop3_dir tls_port < <("$servers/start-pop3" bench secret "$work/mail" "$work/certs")
 cat > "$work/poplib_run.py" <<'PY'

@@ -82,6 +82,7 @@ TOutcome PlaySmtp(const QByteArrayList& script, TqmSecurity security, bool authe
         smtp.UserName = User;
         smtp.Password = Password;
         smtp.MailMessage = &mail;
+        smtp.OnAddressRejected = [](QObject&, const QByteArray&, const QByteArray&, bool& proceed) { proceed = true; };
         outcome = Play(smtp, script, security, [&] {
             smtp.OpenConnection();
             if (authenticate)
@@ -129,6 +130,8 @@ private slots:
     void pop3Dialogues_data();
     void pop3Dialogues();
     void tlsHandshakeNamesTheHost();
+    void defaultPortFollowsTheMode_data();
+    void defaultPortFollowsTheMode();
 };
 
 void TestMailSecurity::smtpDialogues_data()
@@ -250,21 +253,7 @@ void TestMailSecurity::smtpMessageChecks()
     text += "\r\n";
     QBuffer message(&text);
     message.open(QIODevice::ReadOnly);
-    TOutcome outcome;
-    {
-        TqmSMTP smtp;
-        TqmMessage mail;
-        mail.Sender.Address = "alice@example.org";
-        mail.Recipients.AddAddress("bob@example.org", {});
-        mail.Recipients.AddAddress("carol@example.org", {});
-        smtp.MailMessage = &mail;
-        smtp.OnAddressRejected = [](QObject&, const QByteArray&, const QByteArray&, bool& proceed) { proceed = true; };
-        outcome = Play(smtp, script, TqmSecurity::secNone, [&] {
-            smtp.OpenConnection();
-            smtp.SendMessageData(message);
-            smtp.CloseConnection();
-        });
-    }
+    const TOutcome outcome = PlaySmtp(script, TqmSecurity::secNone, false, &message);
     QCOMPARE(outcome.ScriptErrors, QStringList());
     QVERIFY2(error.isEmpty() ? outcome.Error.isEmpty() : outcome.Error.contains(error), qPrintable(outcome.Error));
     QVERIFY(outcome.ScriptFinished);
@@ -348,6 +337,39 @@ void TestMailSecurity::tlsHandshakeNamesTheHost()
     QCOMPARE(outcome.Error, QStringLiteral("-ERR go away"));
     QCOMPARE(seen.PeerName, QStringLiteral("127.0.0.1"));
     QCOMPARE(seen.PinnedCertificate, QByteArray("AB:CD"));
+}
+
+void TestMailSecurity::defaultPortFollowsTheMode_data()
+{
+    QTest::addColumn<bool>("pop3");
+    QTest::addColumn<TqmSecurity>("security");
+    QTest::addColumn<QByteArray>("server");
+    QTest::addColumn<int>("port");
+    QTest::newRow("pop3 plain") << true << TqmSecurity::secAuto << QByteArray("127.0.0.1") << 110;
+    QTest::newRow("pop3 stls") << true << TqmSecurity::secStartTls << QByteArray("127.0.0.1") << 110;
+    QTest::newRow("pop3s") << true << TqmSecurity::secTls << QByteArray("127.0.0.1") << 995;
+    QTest::newRow("pop3s, port given") << true << TqmSecurity::secTls << QByteArray("127.0.0.1:2995") << 2995;
+    QTest::newRow("smtp plain") << false << TqmSecurity::secNone << QByteArray("127.0.0.1") << 25;
+    QTest::newRow("smtp starttls") << false << TqmSecurity::secStartTls << QByteArray("127.0.0.1") << 25;
+    QTest::newRow("smtps") << false << TqmSecurity::secTls << QByteArray("127.0.0.1") << 465;
+}
+
+void TestMailSecurity::defaultPortFollowsTheMode()
+{
+    QFETCH(bool, pop3);
+    QFETCH(TqmSecurity, security);
+    QFETCH(QByteArray, server);
+    QFETCH(int, port);
+    TqmRemotePOP pop;
+    TqmSMTP smtp;
+    pop.UserName = User;
+    pop.Password = Password;
+    TnkSocket& client = pop3 ? static_cast<TnkSocket&>(pop) : smtp;
+    client.Server = server;
+    client.Security = security;
+    client.Open();
+    QCOMPARE(int(client.Port()), port);
+    client.Close();
 }
 
 QTEST_GUILESS_MAIN(TestMailSecurity)

@@ -1,5 +1,3 @@
-#include "nktransport.h"
-#include "nktypes.h"
 #include "qmsasl.h"
 
 #include <QTest>
@@ -7,7 +5,6 @@
 using detail::TSaslMechanism;
 
 Q_DECLARE_METATYPE(TSaslMechanism)
-Q_DECLARE_METATYPE(TqmSecurity)
 
 class TestSasl : public QObject {
     Q_OBJECT
@@ -19,10 +16,6 @@ private slots:
     void mechanismChoice();
     void challengeDecoding_data();
     void challengeDecoding();
-    void ehloKeywords();
-    void securityWords_data();
-    void securityWords();
-    void fingerprintsCompareWithoutColonsOrCase();
 };
 
 void TestSasl::cramMd5FollowsRfc2195Example()
@@ -86,42 +79,6 @@ void TestSasl::challengeDecoding()
     QCOMPARE(detail::DecodeChallenge(line, decoded), valid);
     if (valid)
         QCOMPARE(decoded, challenge);
-}
-
-void TestSasl::ehloKeywords()
-{
-    const auto keywords = detail::ParseEhloKeywords(
-        {"250-smtp.example greets you", "250-size 10240000", "250-AUTH LOGIN  PLAIN", "250-STARTTLS", "250 8BITMIME"});
-    QCOMPARE(keywords.size(), 4);
-    QCOMPARE(keywords.value("SIZE"), QByteArray("10240000"));
-    QCOMPARE(keywords.value("AUTH"), QByteArray("LOGIN  PLAIN"));
-    QVERIFY(keywords.contains("STARTTLS"));
-    QVERIFY(!keywords.contains("SMTP.EXAMPLE"));
-}
-
-void TestSasl::securityWords_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<TqmSecurity>("security");
-    QTest::newRow("none") << QByteArray("none") << TqmSecurity::secNone;
-    QTest::newRow("starttls upper") << QByteArray("STARTTLS") << TqmSecurity::secStartTls;
-    QTest::newRow("tls") << QByteArray(" tls ") << TqmSecurity::secTls;
-    QTest::newRow("missing") << QByteArray() << TqmSecurity::secAuto;
-    QTest::newRow("unknown") << QByteArray("ssl") << TqmSecurity::secAuto;
-}
-
-void TestSasl::securityWords()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(TqmSecurity, security);
-    QCOMPARE(SecurityFromText(text), security);
-    QCOMPARE(SecurityFromText(SecurityText(security)), security);
-}
-
-void TestSasl::fingerprintsCompareWithoutColonsOrCase()
-{
-    QCOMPARE(detail::NormalizedFingerprint("AB:cd 0f"), QByteArray("abcd0f"));
-    QVERIFY(!detail::PinnedCertificateMatches(QSslCertificate(), "abcd"));
 }
 
 QTEST_GUILESS_MAIN(TestSasl)
