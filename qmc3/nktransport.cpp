@@ -6,6 +6,8 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
+#include <cctype>
+
 namespace {
 
 // What QtNetwork may read ahead of us: a server that floods the connection cannot make it grow.
