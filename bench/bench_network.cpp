@@ -1,7 +1,8 @@
 // Throughput of the POP3 and SMTP clients against local servers, printed as one line per run:
-//   bench_network pop3 HOST:PORT USER PASSWORD
+//   bench_network pop3 HOST:PORT USER PASSWORD [SECURITY]   (none, auto, starttls, tls; default none)
 //   bench_network smtp HOST:PORT COUNT MESSAGE_FILE
-// bench_network.sh starts the servers and runs the Python references in the same run.
+// bench_network.sh and bench_pop3_tls.sh start the servers and run the Python references in the
+// same run.
 
 #include "qmmsg.h"
 #include "qmpop3.h"
@@ -24,17 +25,23 @@ void Report(const char* name, qint64 messages, qint64 bytes, qint64 elapsedMs)
     std::fflush(stdout);
 }
 
-void Configure(TqmRemotePOP& pop, char** argv)
+void Configure(TqmRemotePOP& pop, int argc, char** argv)
 {
     pop.Server = argv[2];
     pop.UserName = argv[3];
     pop.Password = argv[4];
+    pop.Security = argc > 5 ? SecurityFromText(argv[5]) : TqmSecurity::secNone;
 }
 
-void BenchRetrieve(char** argv)
+QByteArray RunName(const TqmRemotePOP& pop, const char* what)
+{
+    return "TqmRemotePOP " + SecurityText(pop.Security) + ' ' + what;
+}
+
+void BenchRetrieve(int argc, char** argv)
 {
     TqmRemotePOP pop;
-    Configure(pop, argv);
+    Configure(pop, argc, argv);
     qint64 bytes = 0;
     pop.OnUserMessageSave = [&](QObject&, int, QBuffer& contents) { bytes += contents.size(); };
     QElapsedTimer clock;
@@ -43,13 +50,13 @@ void BenchRetrieve(char** argv)
     for (int i = 0; i < pop.MessageCount; ++i)
         pop.RetrieveMessage(i);
     pop.CloseConnection();
-    Report("TqmRemotePOP LIST+RETR each", pop.MessageCount, bytes, clock.elapsed());
+    Report(RunName(pop, "LIST+RETR each").constData(), pop.MessageCount, bytes, clock.elapsed());
 }
 
-void BenchTransfer(char** argv)
+void BenchTransfer(int argc, char** argv)
 {
     TqmRemotePOP pop;
-    Configure(pop, argv);
+    Configure(pop, argc, argv);
     pop.KeepConnection = true;
     qint64 bytes = 0;
     pop.OnUserMessageSave = [&](QObject&, int, QBuffer& contents) { bytes += contents.size(); };
@@ -59,7 +66,7 @@ void BenchTransfer(char** argv)
     for (int i = 0; i < pop.RemoteInfo.Count(); ++i)
         pop.MarkToRetrieve(i);
     pop.Transfer();
-    Report("TqmRemotePOP update+Transfer", pop.RemoteInfo.Count(), bytes, clock.elapsed());
+    Report(RunName(pop, "update+Transfer").constData(), pop.RemoteInfo.Count(), bytes, clock.elapsed());
 }
 
 void Compose(TqmMessage& message, const QByteArray& text)
@@ -115,13 +122,14 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     try {
-        if (mode == "pop3" && argc == 5) {
-            BenchRetrieve(argv);
-            BenchTransfer(argv);
+        if (mode == "pop3" && (argc == 5 || argc == 6)) {
+            BenchRetrieve(argc, argv);
+            if (argc == 5)
+                BenchTransfer(argc, argv);
         } else if (mode == "smtp" && argc == 5) {
             BenchSmtp(argv);
         } else {
-            std::fprintf(stderr, "usage: bench_network pop3 HOST:PORT USER PASSWORD | smtp HOST:PORT COUNT MESSAGE_FILE\n");
+            std::fprintf(stderr, "usage: bench_network pop3 HOST:PORT USER PASSWORD [SECURITY] | smtp HOST:PORT COUNT MESSAGE_FILE\n");
             return 2;
         }
     } catch (const EqmException& error) {

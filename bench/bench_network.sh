@@ -32,18 +32,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Messages of 1 to 20 KB, some lines beginning with a dot.
-$python - "$work/mail" "$pop3_count" <<'PY'
-import os, sys
-directory, count = sys.argv[1], int(sys.argv[2])
-os.makedirs(directory)
-line = b"The quick brown fox jumps over the lazy dog, again and again and again.\r\n"
-for i in range(count):
-    body = b"".join((b"." if j % 10 == 0 else b"") + line for j in range((i % 20 + 1) * 14))
-    head = b"From: a@example.org\r\nTo: b@example.org\r\nSubject: message %d\r\nMessage-ID: <%d@bench>\r\n\r\n" % (i, i)
-    with open(os.path.join(directory, "%05d.eml" % i), "wb") as f:
-        f.write(head + body)
-PY
+$python "$root/bench/pop3_corpus.py" "$work/mail" "$pop3_count"
 
 read -r pop3_port pop3_pid pop3_dir < <("$servers/start-pop3" bench secret "$work/mail")
 # Dovecot indexes the mailbox in the first session: let a warm-up session pay for that.

@@ -1,6 +1,7 @@
 #include "DBAgentFunctions.h"
 
 #include "AtomicFile.h"
+#include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 
 #include <QFile>
@@ -40,6 +41,7 @@ QByteArray JobFileContent(const TAgentJob& job)
     return Section("Main") + Entry("Action", job.Action) + Entry("AccountName", job.AccountName)
         + Entry("Server", job.Server) + Entry("KeepMails", job.KeepMails)
         + Entry("CheckMails", job.CheckMails) + Entry("DeleteDays", job.DeleteDays)
+        + Entry("Security", SecurityText(job.Security)) + Entry("PinnedCertificate", job.PinnedCertificate)
         + Section("User") + Entry("Username", job.Username) + Entry("Password", job.Password)
         + Section("Ras") + Entry("RasService", job.RasService)
         + Entry("RasForceService", job.RasForceService) + Entry("RasHangUp", job.RasHangUp);
@@ -95,7 +97,7 @@ bool BoolValue(const QByteArray& text)
 bool WriteJob(const TAgentJob& job, const QString& path)
 {
     for (const QByteArray* text : {&job.Action, &job.AccountName, &job.Server, &job.Username,
-                                   &job.Password, &job.RasService}) {
+                                   &job.Password, &job.RasService, &job.PinnedCertificate}) {
         if (!FitsOnOneLine(*text))
             return false;
     }
@@ -120,6 +122,8 @@ std::optional<TAgentJob> ReadJob(const QString& path)
     job.KeepMails = BoolValue(value("Main/KeepMails"));
     job.CheckMails = BoolValue(value("Main/CheckMails"));
     job.DeleteDays = IntegerValue(value("Main/DeleteDays"));
+    job.Security = SecurityFromText(value("Main/Security"));
+    job.PinnedCertificate = value("Main/PinnedCertificate").trimmed();
     job.Username = value("User/Username");
     job.Password = value("User/Password");
     job.RasService = value("Ras/RasService");
@@ -150,6 +154,9 @@ bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode)
     const bool deletesKeptMails = account->PopDeleteMails && account->PopDeleteDays > 0;
     job.CheckMails = deletesKeptMails;
     job.DeleteDays = deletesKeptMails ? account->PopDeleteDays : 0;
+    const TAccountSecurity security = ReadAccountSecurity(account->Name);
+    job.Security = security.PopSecurity;
+    job.PinnedCertificate = security.PinnedCertificate;
     return true;
 }
 
@@ -164,6 +171,9 @@ void FillSendJob(TAgentJob& job, const QByteArray& smtpServer)
     job.RasHangUp = account.RasHangUp;
     job.Username = account.SmtpAuth ? account.SmtpUsername : QByteArray();
     job.Password = account.SmtpAuth ? account.SmtpPassword : QByteArray();
+    const TAccountSecurity security = n > 0 ? ReadAccountSecurity(account.Name) : TAccountSecurity{};
+    job.Security = security.SmtpSecurity;
+    job.PinnedCertificate = security.PinnedCertificate;
 }
 
 QByteArrayList ReadHeaderList(const QString& path)

@@ -4,11 +4,15 @@
 // agent. Also the header list "headers.ini" whose lines the agent adds to every message it sends.
 //
 // Job file layout: sections [Main], [User], [Ras] in that order, one "Key=Value" line per key,
+// [Main] ending with the transport security of the job's server (Security: "none", "auto",
+// "starttls", "tls"; PinnedCertificate: a fingerprint or empty), which a job without them reads as
+// "auto" and no pin;
 // CR LF line ends. Values are written byte for byte, unquoted and unescaped: a reader takes
 // everything after the first "=" of a line, so "=", ";", quotes, blanks and non-ASCII bytes in a
 // password come back exactly. A value cannot hold a line break; WriteJob refuses such a job.
 
 #include "Konstanten.h"
+#include "nktypes.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -28,6 +32,8 @@ struct TAgentJob {
     QByteArray RasService;
     bool RasForceService = false;
     bool RasHangUp = false;
+    TqmSecurity Security = TqmSecurity::secAuto;
+    QByteArray PinnedCertificate;
 };
 
 // The agent recognises exactly these actions, in this letter case.
@@ -42,12 +48,14 @@ bool WriteJob(const TAgentJob& job, const QString& path = Paths().Program.JobFil
 // Nothing when the file does not exist; missing or unreadable keys take empty, false and 0.
 std::optional<TAgentJob> ReadJob(const QString& path = Paths().Program.JobFile);
 
-// Fills all values of a receive job from the account named `accountName` (exact match); false,
+// Fills all values of a receive job from the account named `accountName` (exact match), the POP3
+// security and pin from its registry group; false,
 // with `job` untouched, when there is no such account. `keepMode` is a TKeepMode value; any value
 // other than 0 and 1 takes the account's setting.
 bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode);
-// Sets the send values for `smtpServer`. Login and dial-up come from the first account with that
-// SMTP server and are emptied when there is none; the receive-only values stay as they were.
+// Sets the send values for `smtpServer`. Login, dial-up, SMTP security and pin come from the first
+// account with that SMTP server and are emptied (auto, no pin) when there is none; the receive-only
+// values stay as they were.
 void FillSendJob(TAgentJob& job, const QByteArray& smtpServer);
 
 // Lines of the header list file; blank lines are skipped, since one would end a message header.

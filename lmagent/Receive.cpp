@@ -91,12 +91,17 @@ bool TReceiveRun::Execute(TDialUp& dialUp, int timeoutSeconds, const QDate& toda
 
 void TReceiveRun::Fail(const QString& text)
 {
+    // Closing shows "Connection closed", which must not hide the reason.
+    if (m_pop.OnLine())
+        m_pop.Close();
     m_events.Status(QString::fromUtf8(m_job.Server) + QStringLiteral(" Error: ") + text);
 }
 
 void TReceiveRun::Configure(int timeoutSeconds)
 {
     m_pop.Server = m_job.Server;
+    m_pop.Security = m_job.Security;
+    m_pop.PinnedCertificate = m_job.PinnedCertificate;
     m_pop.UserName = m_job.Username;
     m_pop.Password = m_job.Password;
     m_pop.KeepConnection = true;

@@ -71,20 +71,26 @@ bool TSendRun::Execute(TDialUp& dialUp, int timeoutSeconds, bool debugMode)
             if (!SendFile(path))
                 break;
         m_smtp.CloseConnection();
+        // Closing says "Connection closed"; the user must still see why a message stayed.
+        if (m_failed)
+            m_events.Status(m_lastFailure);
         return !m_failed;
     } catch (const ECanceledError&) {
-        m_events.Status(Text(AgentText::Cancelled));
+        m_lastFailure = Text(AgentText::Cancelled);
     } catch (const EqmException& error) {
-        m_events.Status(QString::fromUtf8(m_job.Server) + QStringLiteral(" ERROR: ") + error.Message());
+        m_lastFailure = QString::fromUtf8(m_job.Server) + QStringLiteral(" ERROR: ") + error.Message();
     }
     if (m_smtp.OnLine())
         m_smtp.Close();
+    m_events.Status(m_lastFailure);
     return false;
 }
 
 void TSendRun::Configure(int timeoutSeconds, bool debugMode)
 {
     m_smtp.Server = m_job.Server;
+    m_smtp.Security = m_job.Security;
+    m_smtp.PinnedCertificate = m_job.PinnedCertificate;
     if (!m_job.Username.isEmpty()) {
         if (debugMode)
             ReportText(AgentText::SmtpWithAuth, TMessageKind::Information, QStringLiteral("SMTP with AUTH."));
@@ -116,11 +122,13 @@ void TSendRun::ConnectEvents()
         m_events.Progress(0);
     };
     m_smtp.OnCancel = [this](QObject&) { m_events.Status(Text(AgentText::Cancelled)); };
-    // The other recipients still get the message; the user learns who did not.
+    // After a permanent refusal the other recipients still get the message; the user learns who
+    // did not. A temporary one (4xx) stops the message before DATA: its file stays, and the next
+    // send delivers it to everyone once.
     m_smtp.OnAddressRejected = [](QObject&, const QByteArray& address, const QByteArray& reply, bool& proceed) {
         ReportText(AgentText::AddressRejected, TMessageKind::Warning,
                    FillIn(MessageText(AgentText::AddressRejected), QString::fromUtf8(address)) + QString::fromUtf8(reply));
-        proceed = true;
+        proceed = !reply.startsWith('4');
     };
 }
 
@@ -160,9 +168,10 @@ bool TSendRun::SendFile(const QString& path)
 
 bool TSendRun::AskAfterFailure(const QString& text)
 {
-    m_events.Status(QStringLiteral("Error: ") + text);
+    m_lastFailure = QStringLiteral("Error: ") + text;
+    m_events.Status(m_lastFailure);
     m_failed = true;
-    if (!m_events.Question(Text(AgentText::SendFailedQuestion, QString::fromUtf8(m_message.Subject))))
+    if (!m_events.Question(Text(AgentText::SendFailedQuestion, QString::fromUtf8(m_message.Subject)) + QStringLiteral("\n\n") + text))
         return false;
     RecoverSession();
     return true;

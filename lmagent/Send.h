@@ -54,4 +54,6 @@ private:
     TqmMessage m_message;
     QByteArrayList m_headerLines;
     bool m_failed = false;
+    // The status line that says why the run or the last message failed.
+    QString m_lastFailure;
 };

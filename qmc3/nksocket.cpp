@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QHostInfo>
-#include <QSslSocket>
 
 #include <limits>
 
@@ -27,8 +26,6 @@ constexpr int ErrNotConnected = 57008;
 // send waits for the peer: large writes avoid a delayed-acknowledgement pause per message.
 constexpr qint64 SendChunkSize = 64 * 1024;
 constexpr qint64 SendHighWater = 256 * 1024;
-// What QtNetwork may read ahead of us: a server that floods the connection cannot make it grow.
-constexpr qint64 ReadBufferSize = 256 * 1024;
 constexpr qsizetype CompactThreshold = 64 * 1024;
 
 struct TServerParts {
@@ -91,7 +88,7 @@ TnkSocket::TnkSocket(QObject* parent) : QObject(parent)
 
 TnkSocket::~TnkSocket()
 {
-    delete m_socket.data();
+    delete m_transport.data();
     WriteLogFile();
 }
 
@@ -145,6 +142,10 @@ void TnkSocket::Open()
     CreateSocket();
 }
 
+QByteArray TnkSocket::HostName() const { return SplitServer(Server.trimmed()).host; }
+
+QHostAddress TnkSocket::LocalAddress() const { return m_transport ? m_transport->LocalAddress() : QHostAddress(); }
+
 void TnkSocket::ResolveRemoteHost(const QByteArray& host)
 {
     if (m_remoteAddress.setAddress(QString::fromLatin1(host)))
@@ -174,62 +175,71 @@ void TnkSocket::GetService(const QByteArray& portText)
         m_port = quint16(port);
         return;
     }
-    if (ServiceName.isEmpty())
+    const bool tls = Security == TqmSecurity::secTls;
+    const QByteArray& serviceName = tls ? TlsServiceName : ServiceName;
+    if (serviceName.isEmpty())
         Error(ErrServiceNameRequired);
     if (m_canceled)
         CanceledError();
     // The services database is a local file: looking it up does not wait on the network.
-    const servent* service = getservbyname(ServiceName.constData(), Protocol == ptUDP ? "udp" : "tcp");
-    m_port = service ? ntohs(quint16(service->s_port)) : DefaultPort;
+    const servent* service = getservbyname(serviceName.constData(), Protocol == ptUDP ? "udp" : "tcp");
+    m_port = service ? ntohs(quint16(service->s_port)) : tls ? DefaultTlsPort : DefaultPort;
 }
 
 void TnkSocket::CreateSocket()
 {
     ReleaseSocket();
-    m_socket = new QSslSocket;
-    m_socket->setReadBufferSize(ReadBufferSize);
-    connect(m_socket, &QSslSocket::connected, this, [this] {
+    m_transport = TransportFactory ? TransportFactory().release() : new TnkSslTransport;
+    connect(m_transport, &TnkTransport::Connected, this, [this] {
         m_connected = true;
         Wake();
     });
-    connect(m_socket, &QSslSocket::readyRead, this, [this] {
-        m_timeCounter.TimerOn();
+    connect(m_transport, &TnkTransport::Encrypted, this, [this] {
+        m_encrypted = true;
+        m_tlsDone = true;
         Wake();
     });
-    connect(m_socket, &QSslSocket::bytesWritten, this, [this] {
-        m_timeCounter.TimerOn();
+    connect(m_transport, &TnkTransport::TlsFailed, this, [this](const TnkTlsFailure& failure) {
+        m_tlsFailure = failure;
+        m_tlsDone = true;
         Wake();
     });
-    connect(m_socket, &QSslSocket::disconnected, this, [this] {
+    for (auto signal : {&TnkTransport::ReadyRead, &TnkTransport::BytesWritten})
+        connect(m_transport, signal, this, [this] {
+            m_timeCounter.TimerOn();
+            Wake();
+        });
+    connect(m_transport, &TnkTransport::Disconnected, this, [this] {
         m_closedByPeer = true;
         Wake();
     });
-    connect(m_socket, &QSslSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) { OnSocketError(error); });
+    connect(m_transport, &TnkTransport::ErrorOccurred, this, &TnkSocket::OnSocketError);
 }
 
-void TnkSocket::OnSocketError(QAbstractSocket::SocketError error)
+void TnkSocket::OnSocketError(int code)
 {
     // The peer closing is not an error yet: what it sent before may still be read.
-    if (error == QAbstractSocket::RemoteHostClosedError)
+    if (code == ErrConnectionReset)
         m_closedByPeer = true;
     else {
         m_errorSeen = true;
-        m_lastError = detail::SocketErrorCode(error);
+        m_lastError = code;
     }
     Wake();
 }
 
 void TnkSocket::ReleaseSocket()
 {
-    if (!m_socket)
+    if (!m_transport)
         return;
-    QSslSocket* socket = m_socket;
-    m_socket = nullptr;
-    socket->disconnect(this);
-    socket->abort();
-    // Close may run inside one of the socket's own signals.
-    socket->deleteLater();
+    TnkTransport* transport = m_transport;
+    m_transport = nullptr;
+    transport->disconnect(this);
+    transport->Abort();
+    // Close may run inside one of the transport's own signals.
+    transport->deleteLater();
     m_connected = false;
+    m_encrypted = false;
     m_input.clear();
     m_inputPos = 0;
 }
@@ -238,19 +248,46 @@ void TnkSocket::Connect()
 {
     if (m_canceled)
         CanceledError();
-    if (!m_socket)
+    if (!m_transport)
         CreateSocket();
     m_connected = false;
-    m_socket->connectToHost(m_remoteAddress, m_port);
+    m_transport->ConnectToHost(m_remoteAddress, m_port, BindAddress);
     // A refused or unreachable connection ends the wait at once with its error.
     WaitFor([this] { return m_connected; }, true);
-    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (Security == TqmSecurity::secTls)
+        StartTls();
     Fire(OnConnected, *this);
+}
+
+void TnkSocket::StartTls()
+{
+    RequireConnected();
+    Pull();
+    if (m_inputPos < m_input.size()) {
+        Close();
+        Fail(qmMessageText(qmTlsInjection));
+    }
+    m_tlsDone = false;
+    m_tlsFailure = {};
+    m_transport->StartTls({QString::fromUtf8(HostName()), PinnedCertificate});
+    WaitFor([this] { return m_tlsDone || m_closedByPeer; });
+    if (!m_encrypted)
+        TlsFailed(m_tlsFailure);
+}
+
+void TnkSocket::TlsFailed(const TnkTlsFailure& failure)
+{
+    Close();
+    const QString host = QString::fromUtf8(HostName());
+    if (!failure.Fingerprint.isEmpty())
+        Fail(qmMessageText(qmCertificateRejected).arg(host, failure.Reason, QString::fromLatin1(failure.Fingerprint)));
+    const QString reason = failure.Reason.isEmpty() ? qmMessageText(ErrConnectionReset) : failure.Reason;
+    Fail(qmMessageText(qmTlsFailed).arg(host, reason));
 }
 
 void TnkSocket::Close()
 {
-    if (m_socket) {
+    if (m_transport) {
         Fire(OnClosing, *this);
         ReleaseSocket();
         Fire(OnClosed, *this);
@@ -284,19 +321,29 @@ void TnkSocket::WaitFor(const std::function<bool()>& done, bool errorEnds)
 
 void TnkSocket::WaitForInput()
 {
-    WaitFor([this] { return m_closedByPeer || !m_socket || m_socket->bytesAvailable() > 0; });
-    if (!m_socket)
+    WaitFor([this] { return m_closedByPeer || !m_transport || m_transport->BytesAvailable() > 0; });
+    if (!m_transport)
         Error(ErrNotConnected);
 }
 
 void TnkSocket::Error(int code)
 {
+    if (code == ErrConnectionReset) {
+        m_timeCounter.TimerOff();
+        QString message = qmMessageText(code);
+        if (OnError)
+            OnError(*this, message);
+        Close();
+        throw ESocketError(message);
+    }
+    Fail(qmMessageText(code));
+}
+
+void TnkSocket::Fail(QString message)
+{
     m_timeCounter.TimerOff();
-    QString message = qmMessageText(code);
     if (OnError)
         OnError(*this, message);
-    if (code == ErrConnectionReset)
-        Close();
     throw ESocketError(message);
 }
 
@@ -325,7 +372,7 @@ void TnkSocket::CanceledError()
 
 void TnkSocket::RequireConnected()
 {
-    if (!m_socket || !m_connected)
+    if (!m_transport || !m_connected)
         Error(ErrNotConnected);
 }
 
@@ -345,8 +392,8 @@ void TnkSocket::FireProgress(qint64 position, qint64 total)
 
 void TnkSocket::Pull()
 {
-    if (m_socket && m_socket->bytesAvailable() > 0)
-        m_input.append(m_socket->readAll());
+    if (m_transport && m_transport->BytesAvailable() > 0)
+        m_input.append(m_transport->ReadAll());
 }
 
 void TnkSocket::DropConsumedInput()
@@ -404,6 +451,7 @@ int TnkSocket::RecvLines()
     constexpr int MaxReplyLines = 1000;
     QByteArray line;
     const int code = RecvLine(line);
+    ReplyLines = {line};
     if (!detail::IsContinuationLine(line))
         return code;
     for (int count = 1; !detail::EndsMultiLineReply(line, code); ++count) {
@@ -412,35 +460,43 @@ int TnkSocket::RecvLines()
             throw EServerError(QString::fromUtf8(line));
         }
         RecvLine(line);
+        ReplyLines.append(line);
     }
     return code;
 }
 
 void TnkSocket::Write(const QByteArray& data)
 {
-    if (m_socket->write(data) != data.size())
-        Error(detail::SocketErrorCode(m_socket->error()));
-    while (m_socket && m_socket->bytesToWrite() > SendHighWater) {
-        WaitFor([this] { return m_closedByPeer || !m_socket || m_socket->bytesToWrite() <= SendHighWater; });
-        if (m_closedByPeer || !m_socket)
+    if (!m_transport->Write(data))
+        Error(ErrConnectionReset);
+    while (m_transport && m_transport->BytesToWrite() > SendHighWater) {
+        WaitFor([this] { return m_closedByPeer || !m_transport || m_transport->BytesToWrite() <= SendHighWater; });
+        if (m_closedByPeer || !m_transport)
             Error(ErrConnectionReset);
     }
 }
 
-void TnkSocket::SendLine(const QByteArray& line)
+void TnkSocket::SendLine(const QByteArray& line) { SendSecretLine(line, line); }
+
+void TnkSocket::SendSecretLine(const QByteArray& line, const QByteArray& shown)
 {
     RequireConnected();
     if (line.contains('\r') || line.contains('\n'))
         Error(ErrInvalidArgument);
     // Request and reply alternate: whatever the server sent unasked before this command (more
     // lines after a "." for instance) would be taken for the reply to it.
+    DiscardInput();
+    Write(line + "\r\n");
+    Log(shown);
+    if (OnLineSent)
+        OnLineSent(*this, shown);
+}
+
+void TnkSocket::DiscardInput()
+{
     Pull();
     m_input.clear();
     m_inputPos = 0;
-    Write(line + "\r\n");
-    Log(line);
-    if (OnLineSent)
-        OnLineSent(*this, line);
 }
 
 void TnkSocket::RecvLineStream(QIODevice& stream, qint64 expectedSize)
@@ -509,8 +565,10 @@ void TnkSocket::SendStream(QIODevice& stream, TSendMode mode)
         const QByteArray chunk = stream.read(SendChunkSize);
         if (mode == TSendMode::DotStuffed) {
             encoder.Encode(chunk, data);
-            if (stream.atEnd())
+            if (stream.atEnd()) {
                 data += encoder.Terminator();
+                DiscardInput();
+            }
         } else
             data = chunk;
         Write(data);

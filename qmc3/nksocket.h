@@ -6,9 +6,14 @@
 //
 // Use: set Server (and DefaultPort/ServiceName), Open, Connect, exchange lines, Close. Failures are
 // exceptions (ESocketError with a numbered text, ETimedOutError, ECanceledError) after OnError saw
-// the text. The socket underneath is a QSslSocket, so that protocol clients can switch on TLS later.
+// the text. The bytes travel through a TnkTransport (QSslSocket unless TransportFactory says
+// otherwise); Security secTls speaks TLS from the first byte, and StartTls upgrades a plain
+// connection for the protocol clients' STARTTLS/STLS. Certificates are verified against the system
+// CA store and the host name; a failure names the certificate's SHA-256 fingerprint, which the user
+// may pin (PinnedCertificate) to trust that one certificate.
 
 #include "nkRasCmp.h"
+#include "nktransport.h"
 #include "nktypes.h"
 
 #include <QByteArrayList>
@@ -16,7 +21,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QAbstractSocket>
-#include <QSslSocket>
+
+#include <functional>
+#include <memory>
 
 class QIODevice;
 
@@ -47,7 +54,9 @@ public:
     void SetTimeOut(int seconds) { m_timeCounter.SetLimit(seconds); }
 
     // True from Open until Close.
-    bool OnLine() const { return m_socket != nullptr; }
+    bool OnLine() const { return m_transport != nullptr; }
+    // True once the TLS handshake of this connection succeeded.
+    bool Encrypted() const { return m_encrypted; }
 
     // Clears the cancel, time-out, error and notification flags; protocol clients call it at the
     // start of each operation.
@@ -61,7 +70,12 @@ public:
     virtual void Cancel();
     // Throws ESocketError 57002 when Server is empty.
     virtual void Verify();
+    // Connects; with secTls the TLS handshake follows at once.
     void Connect();
+    // Upgrades the open connection to TLS (after the server agreed to STARTTLS or STLS). Bytes the
+    // server sent before the handshake are a forgery attempt: the connection is closed. A failed
+    // handshake or an untrusted certificate closes it too; then ESocketError 57121/57122.
+    void StartTls();
 
     // Reads one line (LF ends it, trailing CR and LF are removed; at most 1024 bytes are kept, the
     // rest of a longer line is discarded) and returns its reply code. A peer that closes before
@@ -72,6 +86,8 @@ public:
     int RecvLines();
     // Sends `line` and CR LF. A line holding CR or LF raises 10022: it would smuggle in a command.
     void SendLine(const QByteArray& line);
+    // As SendLine, but the log and OnLineSent see `shown` (a password masked) instead of `line`.
+    void SendSecretLine(const QByteArray& line, const QByteArray& shown);
     // Reads a dot-terminated body into `stream`, one leading "." of each line removed and without
     // the terminating line. `expectedSize` (bytes, or lines with utLines; -1 unknown) only scales
     // the progress.
@@ -80,11 +96,17 @@ public:
     void RecvStream(QIODevice& stream, qint64 size);
     enum class TSendMode { Raw, DotStuffed };
     // Sends `stream` from its start. DotStuffed applies dot transparency and ends the data with
-    // "." CR LF, in the same write as the last bytes. The log shows "Suppressing the message body".
+    // "." CR LF, in the same write as the last bytes; whatever the server sent before that write is
+    // dropped, so that no early line passes for the reply to it. The log shows "Suppressing the
+    // message body".
     void SendStream(QIODevice& stream, TSendMode mode = TSendMode::Raw);
 
     // The name the local host goes by, known after Open.
     const QByteArray& LocalHost() const { return m_localHost; }
+    // The local address of the connection, known after Connect.
+    QHostAddress LocalAddress() const;
+    // The host part of Server: the name the certificate must carry.
+    QByteArray HostName() const;
     quint16 Port() const { return m_port; }
     // The resolved server address as text, known after Open.
     QString RemoteAddress() const { return m_remoteAddress.toString(); }
@@ -94,12 +116,24 @@ public:
     quint16 DefaultPort = 0;
     // Looked up when Server names no port; unknown services use DefaultPort.
     QByteArray ServiceName;
+    // Service and port used instead when Security is secTls.
+    quint16 DefaultTlsPort = 0;
+    QByteArray TlsServiceName;
+    TqmSecurity Security = TqmSecurity::secNone;
+    // SHA-256 fingerprint of a certificate trusted although it cannot be verified; empty = none.
+    QByteArray PinnedCertificate;
+    // The local address to connect from; null lets the system choose.
+    QHostAddress BindAddress;
+    // Makes the transport of each connection; empty: a QSslSocket.
+    std::function<std::unique_ptr<TnkTransport>()> TransportFactory;
     TqmProtocol Protocol = ptTCP;
     TUnits Units = utOctets;
     // Empty: no transfer log.
     QString LogFileName;
     // The last reply line read.
     QByteArray LastReply;
+    // Every line of the last reply RecvLines read.
+    QByteArrayList ReplyLines;
 
     TNotifyEvent OnOpen;
     TNotifyEvent OnConnected;
@@ -117,9 +151,10 @@ protected:
     [[noreturn]] void TimeOutError();
     [[noreturn]] void CanceledError();
     void RequireConnected();
+    // Raises `message` as ESocketError after OnError, like Error does for a numbered text.
+    [[noreturn]] void Fail(QString message);
     void Log(QByteArrayView line);
     void FireProgress(qint64 position, qint64 total);
-    QSslSocket* Socket() const { return m_socket; }
 
 private:
     // The one wait: runs the event loop until `done`, cancel, time-out or (with `errorEnds`) a
@@ -132,17 +167,20 @@ private:
     void GetService(const QByteArray& portText);
     void CreateSocket();
     void ReleaseSocket();
+    void TlsFailed(const TnkTlsFailure& failure);
+    // Everything received and not yet read is dropped.
+    void DiscardInput();
     // Moves what the socket received into the line buffer.
     void Pull();
     // Appends the buffered part of the current line to `line`; true when its LF was reached.
     bool TakeLinePart(QByteArray& line);
     void DropConsumedInput();
     void Write(const QByteArray& data);
-    void OnSocketError(QAbstractSocket::SocketError error);
+    void OnSocketError(int code);
     void WriteLogFile() const;
 
     QPointer<TnkRas> m_ras;
-    QPointer<QSslSocket> m_socket;
+    QPointer<TnkTransport> m_transport;
     TTimeCounter m_timeCounter;
     TEventWait m_wait{m_timeCounter};
     QByteArray m_localHost;
@@ -156,6 +194,9 @@ private:
     bool m_canceled = false;
     bool m_hostResolved = false;
     bool m_connected = false;
+    bool m_encrypted = false;
+    bool m_tlsDone = false;
+    TnkTlsFailure m_tlsFailure;
     bool m_closedByPeer = false;
     bool m_errorSeen = false;
     int m_lastError = 0;

@@ -2,6 +2,39 @@
 
 #include <QEventLoop>
 
+namespace {
+
+struct TSecurityName {
+    TqmSecurity Security;
+    const char* Text;
+};
+
+constexpr TSecurityName SecurityNames[] = {
+    {TqmSecurity::secNone, "none"},
+    {TqmSecurity::secAuto, "auto"},
+    {TqmSecurity::secStartTls, "starttls"},
+    {TqmSecurity::secTls, "tls"},
+};
+
+} // namespace
+
+TqmSecurity SecurityFromText(QByteArrayView text)
+{
+    const QByteArray word = text.trimmed().toByteArray().toLower();
+    for (const TSecurityName& name : SecurityNames)
+        if (word == name.Text)
+            return name.Security;
+    return TqmSecurity::secAuto;
+}
+
+QByteArray SecurityText(TqmSecurity security)
+{
+    for (const TSecurityName& name : SecurityNames)
+        if (security == name.Security)
+            return name.Text;
+    return "auto";
+}
+
 TTimeCounter::TTimeCounter()
 {
     m_timer.setInterval(1000);

@@ -18,6 +18,14 @@ class QEventLoop;
 enum TUnits : int { utOctets = 0, utLines = 1 };
 enum TqmProtocol : int { ptTCP = 0, ptUDP = 1 };
 
+// Transport security of a connection. secTls speaks TLS from the first byte (POP3S, SMTPS);
+// secStartTls upgrades a plain connection and fails when the server does not offer it; secAuto
+// upgrades when offered; secNone never encrypts.
+enum class TqmSecurity { secNone, secAuto, secStartTls, secTls };
+// The stored words "none", "auto", "starttls", "tls"; anything else (an empty text too) is auto.
+TqmSecurity SecurityFromText(QByteArrayView text);
+QByteArray SecurityText(TqmSecurity security);
+
 // Every event passes the component that fired it as `sender`.
 using TNotifyEvent = std::function<void(QObject& sender)>;
 // The handler may rewrite `message`; the exception raised afterwards carries the rewritten text.

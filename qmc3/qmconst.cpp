@@ -83,6 +83,13 @@ const QHash<int, const char*>& Texts()
         {57111, "Error decoding the attachment"},
         {57112, "Unable to execute attachment #%d\nbecause file name is blank"},
         {57113, "Error executing ShellExec.  Error code %d"},
+        {57120, "The server does not offer %1, so the connection cannot be encrypted; nothing was sent in clear"},
+        {57121, "The secure connection to %1 failed: %2"},
+        {57122, "The certificate of %1 is not trusted: %2\nSHA-256 fingerprint: %3"},
+        {57123, "The server offers no log-in method this program knows (PLAIN, LOGIN, CRAM-MD5)"},
+        {57124, "The message (%1 bytes) is larger than the server accepts (%2 bytes)"},
+        {57125, "The server's log-in challenge is not valid base64"},
+        {57126, "The server sent data before the secure connection was made"},
     };
     return texts;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The library's numbered texts: socket errors (10000-11004, written with their number in brackets)
-// and library messages (57000-57113). The library speaks English only.
+// and library messages (57000-57126). The library speaks English only.
 
 #include <QString>
 
@@ -26,4 +26,11 @@ enum TqmMessageId : int {
     qmErrorDecodingAttachment = 57111,
     qmAttachmentNameBlank = 57112,
     qmErrorExecutingAttachment = 57113,
+    qmTlsNotOffered = 57120,
+    qmTlsFailed = 57121,
+    qmCertificateRejected = 57122,
+    qmNoAuthMechanism = 57123,
+    qmMessageTooLarge = 57124,
+    qmBadChallenge = 57125,
+    qmTlsInjection = 57126,
 };

@@ -30,6 +30,8 @@ private:
 };
 
 constexpr qint64 MaxHeaderBlock = 256 * 1024;
+// A CAPA list longer than this is not a list of capabilities.
+constexpr int MaxCapabilities = 1000;
 
 } // namespace
 
@@ -37,6 +39,8 @@ TqmCustomPOP::TqmCustomPOP(QObject* parent) : TqmMailBase(parent)
 {
     DefaultPort = 110;
     ServiceName = "pop3";
+    DefaultTlsPort = 995;
+    TlsServiceName = "pop3s";
 }
 
 int TqmCustomPOP::GetServerReplyCode(QByteArrayView line) const { return detail::Pop3ReplyCode(line); }
@@ -64,6 +68,38 @@ void TqmCustomPOP::Command(const QByteArray& command)
     Require(RecvLine(reply) == 1);
 }
 
+QByteArrayList TqmCustomPOP::Capabilities()
+{
+    SendLine("CAPA");
+    QByteArray line;
+    if (RecvLine(line) != 1)
+        return {};
+    QByteArrayList capabilities;
+    for (RecvLine(line); line != "."; RecvLine(line)) {
+        if (capabilities.size() >= MaxCapabilities) {
+            Close();
+            throw EServerError(QString::fromUtf8(line));
+        }
+        capabilities.append(line.split(' ').constFirst().toUpper());
+    }
+    return capabilities;
+}
+
+void TqmCustomPOP::NegotiateTls()
+{
+    if (Security != TqmSecurity::secAuto && Security != TqmSecurity::secStartTls)
+        return;
+    if (!Capabilities().contains("STLS")) {
+        if (Security == TqmSecurity::secStartTls)
+            Fail(qmMessageText(qmTlsNotOffered).arg(QStringLiteral("STLS")));
+        return;
+    }
+    Command("STLS");
+    StartTls();
+    // What the server said in clear may have been forged (RFC 2595, 4).
+    Capabilities();
+}
+
 void TqmCustomPOP::LogIn()
 {
     try {
@@ -71,8 +107,11 @@ void TqmCustomPOP::LogIn()
         Connect();
         QByteArray greeting;
         Require(RecvLine(greeting) == 1);
+        NegotiateTls();
         Command("USER " + UserName);
-        Command("PASS " + Password);
+        SendSecretLine("PASS " + Password, "PASS ****");
+        QByteArray reply;
+        Require(RecvLine(reply) == 1);
         GetStatistics();
     } catch (...) {
         Close();

@@ -1,5 +1,6 @@
 #pragma once
-// The POP3 clients (RFC 1939, USER/PASS log-in): TqmCustomPOP logs in, reads the statistics and
+// The POP3 clients (RFC 1939, USER/PASS log-in; TLS from the first byte or through STLS, RFC
+// 2595, as Security asks): TqmCustomPOP logs in, reads the statistics and
 // retrieves or deletes single messages; TqmPOP retrieves everything into message objects;
 // TqmRemotePOP first builds a picture of the mailbox (size, header lines and unique id of every
 // message, without bodies), lets the caller mark messages, and then transfers exactly the marked
@@ -23,8 +24,10 @@ public:
     // Throws EServerError 57103/57104 for an empty user name or password, then checks Server.
     void Verify() override;
     void Open() override;
-    // Greeting, USER, PASS and STAT. A refusal raises EServerError with the server's line; any
-    // error closes the connection first.
+    // Greeting, STLS (secStartTls, or secAuto when CAPA lists it), USER, PASS and STAT. A refusal
+    // raises EServerError with the server's line; secStartTls against a server without STLS raises
+    // ESocketError 57120 before the user name is sent; any error closes the connection first.
+    // The log shows "PASS ****".
     void LogIn() override;
     // QUIT, which commits the deletions.
     void LogOut() override;
@@ -49,6 +52,9 @@ protected:
     virtual void OutputMsgStream(int index, QBuffer& stream) = 0;
     // Sends `command` and requires +OK.
     void Command(const QByteArray& command);
+    // CAPA (RFC 2449): the capability names, upper case; empty when the server refuses CAPA.
+    QByteArrayList Capabilities();
+    void NegotiateTls();
     // LIST n: the size of the message, 0 when the server does not say.
     qint64 ListSize(int index);
     static QByteArray Number(int index) { return QByteArray::number(index + 1); }

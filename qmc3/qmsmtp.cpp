@@ -3,8 +3,10 @@
 #include "qmconst.h"
 #include "qmmsg.h"
 #include "qmpump.h"
+#include "qmsasl.h"
 
 #include <QDir>
+#include <QHostInfo>
 
 namespace {
 
@@ -66,6 +68,8 @@ TqmSMTP::TqmSMTP(QObject* parent) : TqmMailBase(parent)
 {
     DefaultPort = 25;
     ServiceName = "smtp";
+    DefaultTlsPort = 465;
+    TlsServiceName = "submissions";
 }
 
 void TqmSMTP::Open()
@@ -87,8 +91,55 @@ void TqmSMTP::LogIn()
     Connect();
     const int greeting = RecvLines();
     Require(greeting / 100 == 2);
-    if (Command("HELO " + LocalHost()) != 2)
+    m_extended = Greet();
+    if (!WantsStartTls())
+        return;
+    try {
+        RequireClass(Command("STARTTLS"), 2);
+        StartTls();
+    } catch (const EServerError&) {
+        Close();
+        throw;
+    }
+    // What the server said in clear may have been forged: ask again over TLS.
+    m_extended = Greet();
+}
+
+bool TqmSMTP::Greet()
+{
+    Extensions.clear();
+    const QByteArray name = HeloName();
+    if (Command("EHLO " + name) == 2) {
+        Extensions = detail::ParseEhloKeywords(ReplyLines);
+        return true;
+    }
+    if (Command("HELO " + name) != 2)
         RequireClass(Command("HELO"), 2);
+    return false;
+}
+
+bool TqmSMTP::WantsStartTls()
+{
+    const bool offered = Extensions.contains("STARTTLS");
+    if (Security == TqmSecurity::secStartTls && !offered) {
+        Close();
+        Fail(qmMessageText(qmTlsNotOffered).arg(QStringLiteral("STARTTLS")));
+    }
+    return offered && !Encrypted() && (Security == TqmSecurity::secStartTls || Security == TqmSecurity::secAuto);
+}
+
+QByteArray TqmSMTP::HeloName() const
+{
+    const QString host = QHostInfo::localHostName();
+    const QString domain = QHostInfo::localDomainName();
+    if (host.contains(QLatin1Char('.')))
+        return host.toUtf8();
+    if (!host.isEmpty() && !domain.isEmpty())
+        return (host + QLatin1Char('.') + domain).toUtf8();
+    const QHostAddress address = LocalAddress();
+    if (address.protocol() == QAbstractSocket::IPv6Protocol)
+        return "[IPv6:" + address.toString().toLatin1() + ']';
+    return '[' + address.toString().toLatin1() + ']';
 }
 
 void TqmSMTP::LogOut()
@@ -99,10 +150,46 @@ void TqmSMTP::LogOut()
 
 void TqmSMTP::Authenticate()
 {
-    RequireClass(Command("AUTH LOGIN"), 3);
-    if (Command(UserName.toBase64()) != 3)
+    if (!m_extended) {
+        AuthenticateLogin(false);
         return;
-    RequireClass(Command(Password.toBase64()), 2);
+    }
+    const QByteArrayList offered = Extensions.value("AUTH").split(' ');
+    switch (detail::ChooseSaslMechanism(offered, Encrypted())) {
+    case detail::TSaslMechanism::Plain:
+        SendSecretLine("AUTH PLAIN " + detail::SaslPlainMessage(UserName, Password).toBase64(), "AUTH PLAIN ****");
+        RequireClass(RecvLines() / 100, 2);
+        return;
+    case detail::TSaslMechanism::Login: AuthenticateLogin(true); return;
+    case detail::TSaslMechanism::CramMd5: AuthenticateCramMd5(); return;
+    case detail::TSaslMechanism::None: break;
+    }
+    throw EServerError(qmMessageText(qmNoAuthMechanism));
+}
+
+void TqmSMTP::AuthenticateLogin(bool requireUserAccepted)
+{
+    RequireClass(Command("AUTH LOGIN"), 3);
+    SendSecretLine(UserName.toBase64(), "****");
+    const int userReply = RecvLines() / 100;
+    if (userReply != 3) {
+        Require(!requireUserAccepted);
+        return;
+    }
+    SendSecretLine(Password.toBase64(), "****");
+    RequireClass(RecvLines() / 100, 2);
+}
+
+void TqmSMTP::AuthenticateCramMd5()
+{
+    RequireClass(Command("AUTH CRAM-MD5"), 3);
+    QByteArray challenge;
+    if (!detail::DecodeChallenge(LastReply, challenge)) {
+        Close();
+        throw EServerError(qmMessageText(qmBadChallenge));
+    }
+    SendSecretLine(detail::CramMd5Response(UserName, Password, challenge).toBase64(), "****");
+    RequireClass(RecvLines() / 100, 2);
 }
 
 void TqmSMTP::Reset()
@@ -134,9 +221,17 @@ void TqmSMTP::Send_Message()
     SendMessageData(text);
 }
 
+void TqmSMTP::VerifySize(QIODevice& messageText) const
+{
+    const qint64 limit = Extensions.value("SIZE").toLongLong();
+    if (limit > 0 && messageText.size() > limit)
+        throw EMessageError(qmMessageText(qmMessageTooLarge).arg(messageText.size()).arg(limit));
+}
+
 void TqmSMTP::SendMessageData(QIODevice& messageText)
 {
     VerifyMessage();
+    VerifySize(messageText);
     SendEnvelope();
     RequireClass(Command("DATA"), 3);
     SendStream(messageText, TSendMode::DotStuffed);
@@ -161,16 +256,20 @@ void TqmSMTP::SendEnvelope()
     const QByteArray& sender = MailMessage->Sender.Address;
     if (!sender.isEmpty())
         RequireClass(Command("MAIL FROM:<" + sender + ">"), 2);
+    bool anyAccepted = false;
     for (const QByteArray& address : EnvelopeRecipients())
-        SendRecipient(address);
+        anyAccepted = SendRecipient(address) || anyAccepted;
+    // DATA without a recipient would only meet the server's refusal, or worse, an early "354".
+    Require(anyAccepted);
 }
 
-void TqmSMTP::SendRecipient(const QByteArray& address)
+bool TqmSMTP::SendRecipient(const QByteArray& address)
 {
     if (Command("RCPT TO:<" + address + ">") == 2)
-        return;
+        return true;
     bool proceed = false;
     if (OnAddressRejected)
         OnAddressRejected(*this, address, LastReply, proceed);
     Require(proceed);
+    return false;
 }

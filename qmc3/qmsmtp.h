@@ -1,7 +1,8 @@
 #pragma once
-// TqmSMTP sends composed messages to an SMTP server (RFC 5321): greeting, HELO, optional AUTH
-// LOGIN (RFC 4954), and per message MAIL FROM, one RCPT TO per recipient, DATA and the message
-// text with dot transparency. The envelope recipients are the message's To, CC and BCC, or the
+// TqmSMTP sends composed messages to an SMTP server (RFC 5321): greeting, EHLO (HELO for servers
+// that refuse it), STARTTLS (RFC 3207) as Security asks, optional AUTH (RFC 4954) with the best
+// mechanism the server offers, and per message MAIL FROM, one RCPT TO per recipient, DATA and the
+// message text with dot transparency. The envelope recipients are the message's To, CC and BCC, or the
 // caller's RecipientList, which delivers blind copies without writing them into the message.
 //
 // Use: OpenConnection, Authenticate when the account asks for it, then per message set MailMessage
@@ -11,6 +12,7 @@
 #include "qmmb.h"
 
 #include <QByteArrayList>
+#include <QHash>
 #include <QTemporaryFile>
 
 class TqmMessage;
@@ -39,16 +41,25 @@ public:
     explicit TqmSMTP(QObject* parent = nullptr);
 
     void Open() override;
-    // Greeting, then "HELO" with the local host name; a refusal of that gets a bare "HELO".
+    // Greeting, then "EHLO" with the machine's name; a server that refuses it gets "HELO" and, when
+    // that is refused too, a bare "HELO". With secStartTls (or secAuto and the server offering it)
+    // STARTTLS follows and EHLO is said again over TLS; secStartTls against a server that does not
+    // offer it closes the connection with ESocketError 57120 before anything else is sent.
     void LogIn() override;
     void LogOut() override;
-    // AUTH LOGIN with UserName and Password. A server that does not take the user name ends it
-    // without an error: the next MAIL FROM meets its refusal.
+    // Logs in with UserName and Password through the mechanism the EHLO reply offers (over TLS
+    // PLAIN, LOGIN, CRAM-MD5 in that order, without TLS CRAM-MD5 first). A server that offers none
+    // raises EServerError 57123; a CRAM-MD5 challenge that is not base64 closes the connection with
+    // 57125. A server that only spoke HELO gets AUTH LOGIN, and one that does not take the user
+    // name there ends it without an error: the next MAIL FROM meets its refusal. The log shows
+    // "****" for every line that carries the credentials.
     void Authenticate();
     // Encodes MailMessage and sends it. Throws EMessageError 57102 without a message, 57100/57101
     // when it has no sender or no recipient, before anything is sent.
     void Send_Message();
-    // Sends an already encoded message with the envelope of MailMessage (or RecipientList).
+    // Sends an already encoded message with the envelope of MailMessage (or RecipientList). A
+    // message larger than the server's SIZE fails with EMessageError 57124 before MAIL FROM; when
+    // every recipient was refused no DATA is sent and EServerError carries the last refusal.
     void SendMessageData(QIODevice& messageText);
     // OpenConnection, Send_Message, CloseConnection.
     void Send();
@@ -60,6 +71,9 @@ public:
     QByteArray Password;
     // Bare addresses; when not empty they replace the message's recipients in the envelope.
     QByteArrayList RecipientList;
+    // The keywords of the last EHLO reply, upper case, each with its parameters ("SIZE" ->
+    // "10240000"); empty after HELO.
+    QHash<QByteArray, QByteArray> Extensions;
 
     TNotifyEvent OnPrepare;
     TNotifyEvent OnSending;
@@ -70,8 +84,19 @@ private:
     // Sends `line` and reads the whole reply; returns its class (2 for 2xx, ...), -1 for none.
     int Command(const QByteArray& line);
     void RequireClass(int replyClass, int wanted) const { Require(replyClass == wanted); }
+    // EHLO, or the HELO fallbacks; false when the server only speaks HELO.
+    bool Greet();
+    bool WantsStartTls();
+    // The machine's fully qualified name, or an address literal when it has none.
+    QByteArray HeloName() const;
+    void AuthenticateLogin(bool requireUserAccepted);
+    void AuthenticateCramMd5();
     void VerifyMessage() const;
+    void VerifySize(QIODevice& messageText) const;
     void SendEnvelope();
-    void SendRecipient(const QByteArray& address);
+    // False when the server refused the address and the handler let it through.
+    bool SendRecipient(const QByteArray& address);
+
+    bool m_extended = false;
     QByteArrayList EnvelopeRecipients() const;
 };

@@ -1,10 +1,14 @@
 #!/usr/bin/python3
-"""A real SMTP server for the integration tests (aiosmtpd): listens on 127.0.0.1 and a free port,
-prints "PORT PID" once it accepts connections, and stores every message it accepts as
-N.eml (the data exactly as received, dot transparency undone) and N.envelope (sender and
-recipients, one per line) in the output directory. AUTH LOGIN accepts one user, after HELO too
-(as many servers do; aiosmtpd alone would want EHLO first); the recipients given with --reject are
-refused with 550. SIGTERM stops it.
+"""A real SMTP server for the integration tests (aiosmtpd in its stock behaviour: AUTH PLAIN and
+LOGIN only after EHLO): listens on 127.0.0.1 and a free port, prints "PORT PID" once it accepts
+connections, and stores every message it accepts as N.eml (the data exactly as received, dot
+transparency undone) and N.envelope (sender and recipients, one per line) in the output directory.
+AUTH accepts one user; the recipients given with --reject are refused with 550, those given with
+--defer with 452. SIGTERM stops it.
+
+With --certs DIR (made by make-ca) the port offers STARTTLS and AUTH only over TLS, and two more
+listeners follow: one that requires STARTTLS before anything else, and one that speaks TLS from the
+first byte; it prints "PORT PID REQUIRED_PORT TLS_PORT".
 
     smtp-server.py OUTPUT_DIR --user alice --password secret --reject nobody@example.org
 """
@@ -12,25 +16,24 @@ import argparse
 import asyncio
 import os
 import signal
+import ssl
 import sys
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 
 class StoringHandler:
-    def __init__(self, directory, rejected):
+    def __init__(self, directory, rejected, deferred):
         self.directory = directory
         self.rejected = {address.lower() for address in rejected}
+        self.deferred = {address.lower() for address in deferred}
         self.count = 0
-
-    async def handle_HELO(self, server, session, envelope, hostname):
-        session.host_name = hostname
-        session.extended_smtp = True
-        return "250 %s" % server.hostname
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.lower() in self.rejected:
             return "550 5.1.1 <%s>: Recipient address rejected" % address
+        if address.lower() in self.deferred:
+            return "452 4.5.3 Too many recipients"
         envelope.rcpt_tos.append(address)
         return "250 OK"
 
@@ -52,6 +55,8 @@ def main():
     parser.add_argument("--user", default="")
     parser.add_argument("--password", default="")
     parser.add_argument("--reject", action="append", default=[])
+    parser.add_argument("--defer", action="append", default=[])
+    parser.add_argument("--certs", default="")
     args = parser.parse_args()
 
     def authenticate(server, session, envelope, mechanism, auth_data):
@@ -60,16 +65,28 @@ def main():
         # handled=False: the server itself answers 235 or 535.
         return AuthResult(success=bool(ok), handled=False)
 
-    handler = StoringHandler(args.directory, args.reject)
+    handler = StoringHandler(args.directory, args.reject, args.defer)
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
-    factory = lambda: SMTP(handler, hostname="smtp.test", authenticator=authenticate,
-                           auth_require_tls=False, auth_required=False, decode_data=False)
-    server = loop.run_until_complete(loop.create_server(factory, host="127.0.0.1", port=0))
+
+    def listen(ssl_context=None, **options):
+        factory = lambda: SMTP(handler, hostname="smtp.test", authenticator=authenticate, auth_required=False,
+                               decode_data=False, **options)
+        return loop.run_until_complete(loop.create_server(factory, host="127.0.0.1", port=0, ssl=ssl_context))
+
+    if args.certs:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(os.path.join(args.certs, "server.pem"), os.path.join(args.certs, "server.key"))
+        servers = [listen(tls_context=context), listen(tls_context=context, require_starttls=True),
+                   listen(ssl_context=context, auth_require_tls=False)]
+    else:
+        servers = [listen(auth_require_tls=False)]
     loop.add_signal_handler(signal.SIGTERM, loop.stop)
-    print(server.sockets[0].getsockname()[1], os.getpid(), flush=True)
+    ports = [str(server.sockets[0].getsockname()[1]) for server in servers]
+    print(" ".join(ports[:1] + [str(os.getpid())] + ports[1:]), flush=True)
     loop.run_forever()
-    server.close()
+    for server in servers:
+        server.close()
 
 
 if __name__ == "__main__":

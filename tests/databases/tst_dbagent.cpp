@@ -1,6 +1,7 @@
 // The agent job file: its exact layout, round trips of awkward values, tolerant reading of files
 // written by hand, filling receive and send jobs from accounts, and the header list.
 
+#include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 #include "DBAgentFunctions.h"
 #include "Konstanten.h"
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+Q_DECLARE_METATYPE(TqmSecurity)
 
 class TestDBAgent : public QObject {
     Q_OBJECT
@@ -84,10 +87,12 @@ private slots:
         job.RasService = "Modem";
         job.RasForceService = false;
         job.RasHangUp = true;
+        job.Security = TqmSecurity::secStartTls;
+        job.PinnedCertificate = "ab:cd";
         QVERIFY(WriteJob(job));
         QCOMPARE(Content(m_dir.filePath(QStringLiteral("lmagent.ini"))),
                  QByteArray("[Main]\r\nAction=POP3\r\nAccountName=Work\r\nServer=pop.example.org\r\n"
-                            "KeepMails=1\r\nCheckMails=0\r\nDeleteDays=14\r\n"
+                            "KeepMails=1\r\nCheckMails=0\r\nDeleteDays=14\r\nSecurity=starttls\r\nPinnedCertificate=ab:cd\r\n"
                             "[User]\r\nUsername=jane\r\nPassword=s3cret\r\n"
                             "[Ras]\r\nRasService=Modem\r\nRasForceService=0\r\nRasHangUp=1\r\n"));
         QCOMPARE(QFile::permissions(Paths().Program.JobFile) & (QFile::ReadGroup | QFile::ReadOther),
@@ -141,25 +146,30 @@ private slots:
         QTest::addColumn<QByteArray>("password");
         QTest::addColumn<bool>("keepMails");
         QTest::addColumn<int>("deleteDays");
-        QTest::newRow("empty file") << QByteArray() << QByteArray() << QByteArray() << false << 0;
+        QTest::addColumn<TqmSecurity>("security");
+        QTest::newRow("empty file") << QByteArray() << QByteArray() << QByteArray() << false << 0 << TqmSecurity::secAuto;
+        QTest::newRow("security given") << QByteArray("[Main]\nSecurity=TLS\n") << QByteArray() << QByteArray() << false
+                                        << 0 << TqmSecurity::secTls;
+        QTest::newRow("unknown security is auto") << QByteArray("[Main]\nSecurity=ssl3\n") << QByteArray() << QByteArray()
+                                                  << false << 0 << TqmSecurity::secAuto;
         QTest::newRow("unknown sections and keys")
             << QByteArray("[Extra]\nPassword=wrong\n[Main]\nAction=POP3\nColour=red\n[User]\nPassword=right\n")
-            << QByteArray("POP3") << QByteArray("right") << false << 0;
+            << QByteArray("POP3") << QByteArray("right") << false << 0 << TqmSecurity::secAuto;
         QTest::newRow("sections out of order, other letter case")
             << QByteArray("[user]\npassword=pw\n[MAIN]\nkeepmails=1\nDeleteDays= 7 \n")
-            << QByteArray() << QByteArray("pw") << true << 7;
+            << QByteArray() << QByteArray("pw") << true << 7 << TqmSecurity::secAuto;
         QTest::newRow("comments and garbage")
             << QByteArray("; comment\ngarbage line\nAction=outside\n[Main]\n;Action=commented\nAction=SMTP\n")
-            << QByteArray("SMTP") << QByteArray() << false << 0;
+            << QByteArray("SMTP") << QByteArray() << false << 0 << TqmSecurity::secAuto;
         QTest::newRow("first of two keys wins")
-            << QByteArray("[Main]\r\nAction=POP3\r\nAction=SMTP\r\n") << QByteArray("POP3") << QByteArray() << false << 0;
+            << QByteArray("[Main]\r\nAction=POP3\r\nAction=SMTP\r\n") << QByteArray("POP3") << QByteArray() << false << 0 << TqmSecurity::secAuto;
         QTest::newRow("not a number") << QByteArray("[Main]\nKeepMails=yes\nDeleteDays=ten\n")
-                                      << QByteArray() << QByteArray() << false << 0;
+                                      << QByteArray() << QByteArray() << false << 0 << TqmSecurity::secAuto;
         QTest::newRow("any non-zero number is true") << QByteArray("[Main]\nKeepMails=2\nDeleteDays=-3\n")
-                                                     << QByteArray() << QByteArray() << true << -3;
+                                                     << QByteArray() << QByteArray() << true << -3 << TqmSecurity::secAuto;
         QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbf[Main]\nAction=SMTP\n")
-                                         << QByteArray("SMTP") << QByteArray() << false << 0;
-        QTest::newRow("binary") << QByteArray("\0\xff[\x01=\n=\n[", 10) << QByteArray() << QByteArray() << false << 0;
+                                         << QByteArray("SMTP") << QByteArray() << false << 0 << TqmSecurity::secAuto;
+        QTest::newRow("binary") << QByteArray("\0\xff[\x01=\n=\n[", 10) << QByteArray() << QByteArray() << false << 0 << TqmSecurity::secAuto;
     }
     void handWrittenFilesAreReadTolerantly()
     {
@@ -168,9 +178,12 @@ private slots:
         QFETCH(QByteArray, password);
         QFETCH(bool, keepMails);
         QFETCH(int, deleteDays);
+        QFETCH(TqmSecurity, security);
         WriteText(Paths().Program.JobFile, content);
         const std::optional<TAgentJob> job = ReadJob();
         QVERIFY(job);
+        QCOMPARE(job->Security, security);
+        QCOMPARE(job->PinnedCertificate, QByteArray());
         QCOMPARE(job->Action, action);
         QCOMPARE(job->Password, password);
         QCOMPARE(job->KeepMails, keepMails);
@@ -214,9 +227,12 @@ private slots:
         account.PopDeleteMails = accountDeletes;
         account.PopDeleteDays = accountDays;
         QVERIFY(WriteAccount(0, account) > 0);
+        WriteAccountSecurity("home", {TqmSecurity::secTls, TqmSecurity::secNone, "12:34"});
 
         TAgentJob job = PreviousJob();
         QVERIFY(FillReceiveJob(job, "home", keepMode));
+        QCOMPARE(job.Security, TqmSecurity::secTls);
+        QCOMPARE(job.PinnedCertificate, QByteArray("12:34"));
         QCOMPARE(job.Action, QByteArray("POP3"));
         QCOMPARE(job.AccountName, QByteArray("home"));
         QCOMPARE(job.Server, QByteArray("pop.home"));
@@ -264,9 +280,15 @@ private slots:
         withAuth.SmtpAuth = true;
         QVERIFY(WriteAccount(0, withAuth) > 0);
         QVERIFY(WriteAccount(0, Account("plain", "smtp.plain")) > 0);
+        WriteAccountSecurity("auth", {TqmSecurity::secNone, TqmSecurity::secStartTls, "56:78"});
+        RemoveAccountSecurity("plain");
 
         TAgentJob job = PreviousJob();
+        job.PinnedCertificate = "previous pin";
         FillSendJob(job, server);
+        const bool secured = username == "auth-smtp";
+        QCOMPARE(job.Security, secured ? TqmSecurity::secStartTls : TqmSecurity::secAuto);
+        QCOMPARE(job.PinnedCertificate, secured ? QByteArray("56:78") : QByteArray());
         QCOMPARE(job.Action, QByteArray("SMTP"));
         QCOMPARE(job.Server, server);
         QCOMPARE(job.Username, username);

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -15,29 +16,51 @@ public:
     TestServer& operator=(const TestServer&) = delete;
     ~TestServer() { Stop(); }
 
-    // Dovecot POP3 with one user whose maildir holds the files of `mailSource` in name order.
-    // Returns an error text, empty on success.
-    QString StartPop3(const QString& user, const QString& password, const QString& mailSource)
+    // Makes a private CA and a server certificate for "localhost" in `directory` and trusts the
+    // CA through LUMARO_TEST_CA_FILE. Returns an error text, empty on success.
+    static QString MakeCertificates(const QString& directory)
     {
         QProcess script;
-        script.start(Script(QStringLiteral("start-pop3")), {user, password, mailSource});
+        script.start(Script(QStringLiteral("make-ca")), {directory});
+        if (!script.waitForFinished(60000) || script.exitCode() != 0)
+            return QString::fromLocal8Bit(script.readAllStandardError());
+        qputenv("LUMARO_TEST_CA_FILE", QFile::encodeName(directory + QStringLiteral("/ca.pem")));
+        return {};
+    }
+
+    // Dovecot POP3 with one user whose maildir holds the files of `mailSource` in name order;
+    // with `certificates` (see MakeCertificates) it requires TLS and listens for POP3S on TlsPort.
+    // Returns an error text, empty on success.
+    QString StartPop3(const QString& user, const QString& password, const QString& mailSource, const QString& certificates = {})
+    {
+        QProcess script;
+        QStringList arguments{user, password, mailSource};
+        if (!certificates.isEmpty())
+            arguments << certificates;
+        script.start(Script(QStringLiteral("start-pop3")), arguments);
         if (!script.waitForFinished(30000) || script.exitCode() != 0)
             return QString::fromLocal8Bit(script.readAllStandardError());
         const QStringList parts = QString::fromLocal8Bit(script.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
-        if (parts.size() != 3)
+        if (parts.size() != (certificates.isEmpty() ? 3 : 4))
             return QStringLiteral("unexpected output of start-pop3");
         m_port = parts.at(0).toUShort();
         m_pid = parts.at(1);
         m_directory = parts.at(2);
+        m_tlsPort = parts.value(3).toUShort();
         return {};
     }
 
     // The aiosmtpd server storing what it accepts in `outputDirectory`.
-    QString StartSmtp(const QString& outputDirectory, const QString& user, const QString& password, const QStringList& rejected)
+    // With `certificates` the port offers STARTTLS, RequiredPort requires it and TlsPort speaks
+    // TLS from the first byte.
+    QString StartSmtp(const QString& outputDirectory, const QString& user, const QString& password, const QStringList& rejected,
+                      const QString& certificates = {})
     {
         QStringList arguments{outputDirectory, QStringLiteral("--user"), user, QStringLiteral("--password"), password};
         for (const QString& address : rejected)
             arguments << QStringLiteral("--reject") << address;
+        if (!certificates.isEmpty())
+            arguments << QStringLiteral("--certs") << certificates;
         m_process.start(Script(QStringLiteral("smtp-server.py")), arguments);
         if (!m_process.waitForStarted(10000))
             return m_process.errorString();
@@ -47,6 +70,8 @@ public:
         const QStringList parts = QString::fromLocal8Bit(m_process.readLine()).simplified().split(QLatin1Char(' '));
         m_port = parts.value(0).toUShort();
         m_pid = parts.value(1);
+        m_requiredPort = parts.value(2).toUShort();
+        m_tlsPort = parts.value(3).toUShort();
         return m_port ? QString() : QStringLiteral("unexpected output of smtp-server.py");
     }
 
@@ -67,12 +92,19 @@ public:
     }
 
     QByteArray Address() const { return "127.0.0.1:" + QByteArray::number(m_port); }
+    // The name the test certificate is issued to.
+    QByteArray TlsAddress(quint16 port) const { return "localhost:" + QByteArray::number(port); }
+    quint16 Port() const { return m_port; }
+    quint16 TlsPort() const { return m_tlsPort; }
+    quint16 RequiredPort() const { return m_requiredPort; }
 
 private:
     static QString Script(const QString& name) { return QStringLiteral(LUMARO_TESTSERVERS_DIR "/") + name; }
 
     QProcess m_process;
     quint16 m_port = 0;
+    quint16 m_tlsPort = 0;
+    quint16 m_requiredPort = 0;
     QString m_pid;
     QString m_directory;
 };

@@ -1,5 +1,6 @@
 #include "SocketErrorWatch.h"
 #include "TestServers.h"
+#include "qmconst.h"
 #include "qmpop3.h"
 
 #include <QBuffer>
@@ -49,6 +50,7 @@ private slots:
     void updateReadsTheMailbox();
     void retrieveGivesTheStoredBytes();
     void wrongPasswordShowsServerReply();
+    void requiredStlsIsNeverDowngraded();
     void transferDeletesMarkedAndKeepsTheRest();
 
 private:
@@ -133,6 +135,17 @@ void TestPop3Dovecot::wrongPasswordShowsServerReply()
     } catch (const EServerError& error) {
         QVERIFY2(error.Message().startsWith(QLatin1String("-ERR")), qPrintable(error.Message()));
     }
+    QVERIFY(!pop.OnLine());
+}
+
+void TestPop3Dovecot::requiredStlsIsNeverDowngraded()
+{
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop);
+    pop.Security = TqmSecurity::secStartTls;
+    QVERIFY_THROWS_EXCEPTION(ESocketError, pop.OpenConnection());
+    QCOMPARE(errors.Take(), QStringList{qmMessageText(qmTlsNotOffered).arg(QStringLiteral("STLS"))});
     QVERIFY(!pop.OnLine());
 }
 

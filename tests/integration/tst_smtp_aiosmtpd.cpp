@@ -1,5 +1,6 @@
 #include "SocketErrorWatch.h"
 #include "TestServers.h"
+#include "qmconst.h"
 #include "qmmsg.h"
 #include "qmsmtp.h"
 
@@ -52,6 +53,7 @@ private slots:
     void storedMessageEqualsWhatWasSent();
     void rejectedRecipientWithoutProceedStopsTheMessage();
     void wrongPasswordIsRefused();
+    void requiredStartTlsIsNeverDowngraded();
 
 private:
     void Configure(TqmSMTP& smtp) const;
@@ -140,6 +142,17 @@ void TestSmtpAiosmtpd::rejectedRecipientWithoutProceedStopsTheMessage()
     smtp.Reset();
     smtp.CloseConnection();
     QCOMPARE(StoredCount(), before);
+}
+
+void TestSmtpAiosmtpd::requiredStartTlsIsNeverDowngraded()
+{
+    TqmSMTP smtp;
+    SocketErrorWatch errors(smtp);
+    Configure(smtp);
+    smtp.Security = TqmSecurity::secStartTls;
+    QVERIFY_THROWS_EXCEPTION(ESocketError, smtp.OpenConnection());
+    QCOMPARE(errors.Take(), QStringList{qmMessageText(qmTlsNotOffered).arg(QStringLiteral("STARTTLS"))});
+    QVERIFY(!smtp.OnLine());
 }
 
 void TestSmtpAiosmtpd::wrongPasswordIsRefused()

@@ -27,6 +27,8 @@ private slots:
     void refusedMessage_data();
     void refusedMessage();
     void blindCopiesReplaceTheList();
+    void failureStaysVisible_data();
+    void failureStaysVisible();
 };
 
 void TestSend::refusedMessage_data()
@@ -49,7 +51,7 @@ void TestSend::refusedMessage()
     QFETCH(bool, goOn);
     QFETCH(QByteArrayList, rest);
     QFETCH(QStringList, left);
-    FakeServer server(QByteArrayList{"S: 220 ready", "C: HELO *", "S: 250 hello", "C: MAIL FROM:<a@example.org>",
+    FakeServer server(QByteArrayList{"S: 220 ready", "C: EHLO *", "S: 250 hello", "C: MAIL FROM:<a@example.org>",
                                      "S: 451 try later"} + rest);
     QTemporaryDir queue;
     for (const char* name : {"1.eml", "2.eml"}) {
@@ -75,7 +77,7 @@ void TestSend::refusedMessage()
     TDialUp dialUp(NotInstalledRasBackend());
     QVERIFY(!run.Execute(dialUp, 10, false));
     QCOMPARE(questions, QStringList{QStringLiteral("Beim Versenden der Nachricht '1.eml' ist ein Fehler aufgetreten. "
-                                                   "Sollen weitere Mails versendet werden..?")});
+                                                   "Sollen weitere Mails versendet werden..?\n\n451 try later")});
     QCOMPARE(status, QStringLiteral("Error: 451 try later"));
     QCOMPARE(QDir(queue.path()).entryList(QDir::Files, QDir::Name), left);
     QVERIFY2(server.Errors().isEmpty(), qPrintable(server.Errors().join(QLatin1Char('\n'))));
@@ -97,6 +99,74 @@ void TestSend::blindCopiesReplaceTheList()
     without.BCC.AddAddress("old@example.org", {});
     ApplyBlindCopies(without);
     QCOMPARE(without.BCC.Count(), 0);
+}
+
+void TestSend::failureStaysVisible_data()
+{
+    const QByteArrayList hello{"S: 220 ready", "C: EHLO *", "S: 250 hello", "C: MAIL FROM:<a@example.org>", "S: 250 ok",
+                               "C: RCPT TO:<b@example.org>"};
+    QTest::addColumn<QByteArrayList>("script");
+    QTest::addColumn<QString>("finalStatus");
+    QTest::addColumn<QStringList>("reports");
+    QTest::addColumn<bool>("fileStays");
+    QTest::newRow("refused greeting") << QByteArrayList{"S: 554 no service for you"}
+                                      << QStringLiteral("%1 ERROR: 554 no service for you") << QStringList() << true;
+    QTest::newRow("refused EHLO and HELO")
+        << QByteArrayList{"S: 220 ready", "C: EHLO *", "S: 500 no", "C: HELO *", "S: 501 no", "C: HELO", "S: 502 never"}
+        << QStringLiteral("%1 ERROR: 502 never") << QStringList() << true;
+    QTest::newRow("message refused after the dot")
+        << hello + QByteArrayList{"S: 250 ok", "C: DATA", "S: 354 go", "C: <DATA>", "S: 500 Line too long", "C: QUIT", "S: 221 bye"}
+        << QStringLiteral("Error: 500 Line too long") << QStringList() << true;
+    QTest::newRow("temporary recipient refusal keeps the file, no DATA")
+        << hello + QByteArrayList{"S: 452 4.5.3 Too many recipients", "C: QUIT", "S: 221 bye"}
+        << QStringLiteral("Error: 452 4.5.3 Too many recipients")
+        << QStringList{QStringLiteral("Die Nachricht an 'b@example.org' wurde vom SMTP-Server abgewiesen, Grund:\n"
+                                      "452 4.5.3 Too many recipients")}
+        << true;
+    QTest::newRow("permanent refusal of the only recipient sends no DATA")
+        << hello + QByteArrayList{"S: 550 no such user", "C: QUIT", "S: 221 bye"} << QStringLiteral("Error: 550 no such user")
+        << QStringList{QStringLiteral("Die Nachricht an 'b@example.org' wurde vom SMTP-Server abgewiesen, Grund:\n"
+                                      "550 no such user")}
+        << true;
+}
+
+void TestSend::failureStaysVisible()
+{
+    QFETCH(QByteArrayList, script);
+    QFETCH(QString, finalStatus);
+    QFETCH(QStringList, reports);
+    QFETCH(bool, fileStays);
+    FakeServer server(script);
+    QTemporaryDir queue;
+    QFile file(queue.filePath(QStringLiteral("1.eml")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QueueMessage("one"));
+    file.close();
+    TAgentJob job;
+    job.Action = "SMTP";
+    job.Server = server.Address();
+    TAgentEvents events;
+    QString status;
+    QStringList questions;
+    events.OnStatus = [&](const QString& text) { status = text; };
+    events.OnQuestion = [&](const QString& text) {
+        questions.append(text);
+        return false;
+    };
+    ReportCapture capture;
+    TSendRun run(job, {queue.path(), queue.filePath(QStringLiteral("headers.ini")), {}}, events);
+    TDialUp dialUp(NotInstalledRasBackend());
+    QVERIFY(!run.Execute(dialUp, 10, false));
+    QCOMPARE(status, finalStatus.arg(QString::fromLatin1(server.Address())));
+    QStringList reported;
+    for (const TUserMessage& report : capture.Take())
+        reported.append(report.Text);
+    QCOMPARE(reported, reports);
+    if (status.startsWith(QLatin1String("Error: ")))
+        QVERIFY2(questions.value(0).endsWith(status.mid(7)), qPrintable(questions.value(0)));
+    QCOMPARE(QFile::exists(file.fileName()), fileStays);
+    QVERIFY(!server.Received().contains("DATA") || finalStatus.contains(QLatin1String("Line too long")));
+    QVERIFY2(server.Errors().isEmpty(), qPrintable(server.Errors().join(QLatin1Char('\n'))));
 }
 
 QTEST_GUILESS_MAIN(TestSend)

@@ -8,9 +8,10 @@
 
 namespace {
 
-// Multi-line greeting and HELO reply: each must be read whole before the next command.
-const QByteArrayList Greeting{"S: 220-smtp.example ESMTP", "S: 220 ready", "C: HELO *", "S: 250-hello", "S: 250-PIPELINING",
+// Multi-line greeting and EHLO reply: each must be read whole before the next command.
+const QByteArrayList Greeting{"S: 220-smtp.example ESMTP", "S: 220 ready", "C: EHLO *", "S: 250-hello", "S: 250-PIPELINING",
                               "S: 250 8BITMIME"};
+const QByteArrayList AuthGreeting{"S: 220 ready", "C: EHLO *", "S: 250-hello", "S: 250 AUTH LOGIN"};
 
 void Configure(TqmSMTP& smtp, const FakeServer& server) { smtp.Server = server.Address(); }
 
@@ -107,7 +108,8 @@ void TestSmtp::heloRefusedThenBareHelo()
 {
     QFETCH(QByteArray, bareHeloReply);
     QFETCH(bool, accepted);
-    FakeServer server({"S: 220 ready", "C: HELO *", "S: 550 bad host name", "C: HELO", "S: " + bareHeloReply, "SILENT"});
+    FakeServer server({"S: 220 ready", "C: EHLO *", "S: 502 unknown command", "C: HELO *", "S: 550 bad host name", "C: HELO",
+                       "S: " + bareHeloReply, "SILENT"});
     TqmSMTP smtp;
     SocketErrorWatch errors(smtp);
     Configure(smtp, server);
@@ -222,7 +224,7 @@ void TestSmtp::authenticate_data()
     QTest::newRow("AUTH LOGIN unknown") << QByteArrayList{"C: AUTH LOGIN", "S: 504 5.5.4 Unrecognized authentication type"}
                                         << QStringLiteral("504 5.5.4 Unrecognized authentication type");
     QTest::newRow("user name not taken") << QByteArrayList{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: YWxpY2U=", "S: 535 no"}
-                                         << QString();
+                                         << QStringLiteral("535 no");
     QTest::newRow("password refused") << QByteArrayList{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: YWxpY2U=", "S: 334 UGFzc3dvcmQ6",
                                                         "C: c2VjcmV0", "S: 535 5.7.8 Authentication credentials invalid"}
                                       << QStringLiteral("535 5.7.8 Authentication credentials invalid");
@@ -232,7 +234,7 @@ void TestSmtp::authenticate()
 {
     QFETCH(QByteArrayList, dialogue);
     QFETCH(QString, error);
-    FakeServer server(Greeting + dialogue + QByteArrayList{"SILENT"});
+    FakeServer server(AuthGreeting + dialogue + QByteArrayList{"SILENT"});
     TqmSMTP smtp;
     SocketErrorWatch errors(smtp);
     Configure(smtp, server);

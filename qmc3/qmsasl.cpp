@@ -1,0 +1,77 @@
+#include "qmsasl.h"
+
+#include <QMessageAuthenticationCode>
+
+namespace detail {
+
+namespace {
+
+struct TMechanismName {
+    TSaslMechanism Mechanism;
+    const char* Name;
+};
+
+constexpr TMechanismName MechanismNames[] = {
+    {TSaslMechanism::Plain, "PLAIN"},
+    {TSaslMechanism::Login, "LOGIN"},
+    {TSaslMechanism::CramMd5, "CRAM-MD5"},
+};
+
+} // namespace
+
+TSaslMechanism ChooseSaslMechanism(const QByteArrayList& offered, bool encrypted)
+{
+    QByteArrayList upper;
+    for (const QByteArray& word : offered)
+        upper.append(word.toUpper());
+    const QList<TSaslMechanism> order = encrypted
+        ? QList<TSaslMechanism>{TSaslMechanism::Plain, TSaslMechanism::Login, TSaslMechanism::CramMd5}
+        : QList<TSaslMechanism>{TSaslMechanism::CramMd5, TSaslMechanism::Plain, TSaslMechanism::Login};
+    for (const TSaslMechanism mechanism : order)
+        if (upper.contains(SaslMechanismName(mechanism)))
+            return mechanism;
+    return TSaslMechanism::None;
+}
+
+QByteArray SaslMechanismName(TSaslMechanism mechanism)
+{
+    for (const TMechanismName& name : MechanismNames)
+        if (name.Mechanism == mechanism)
+            return name.Name;
+    return {};
+}
+
+QByteArray SaslPlainMessage(const QByteArray& user, const QByteArray& password)
+{
+    return '\0' + user + '\0' + password;
+}
+
+QByteArray CramMd5Response(const QByteArray& user, const QByteArray& password, const QByteArray& challenge)
+{
+    return user + ' ' + QMessageAuthenticationCode::hash(challenge, password, QCryptographicHash::Md5).toHex();
+}
+
+bool DecodeChallenge(QByteArrayView replyLine, QByteArray& challenge)
+{
+    const QByteArray text = replyLine.size() > 4 ? replyLine.sliced(4).trimmed().toByteArray() : QByteArray();
+    const auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return false;
+    challenge = *decoded;
+    return true;
+}
+
+QHash<QByteArray, QByteArray> ParseEhloKeywords(const QByteArrayList& replyLines)
+{
+    QHash<QByteArray, QByteArray> keywords;
+    for (qsizetype i = 1; i < replyLines.size(); ++i) {
+        const QByteArray text = replyLines.at(i).mid(4).trimmed();
+        const qsizetype blank = text.indexOf(' ');
+        const QByteArray keyword = (blank < 0 ? text : text.left(blank)).toUpper();
+        if (!keyword.isEmpty())
+            keywords.insert(keyword, blank < 0 ? QByteArray() : text.mid(blank + 1).trimmed());
+    }
+    return keywords;
+}
+
+} // namespace detail

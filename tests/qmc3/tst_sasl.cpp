@@ -1,0 +1,85 @@
+#include "qmsasl.h"
+
+#include <QTest>
+
+using detail::TSaslMechanism;
+
+Q_DECLARE_METATYPE(TSaslMechanism)
+
+class TestSasl : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cramMd5FollowsRfc2195Example();
+    void plainFollowsRfc4616Example();
+    void mechanismChoice_data();
+    void mechanismChoice();
+    void challengeDecoding_data();
+    void challengeDecoding();
+};
+
+void TestSasl::cramMd5FollowsRfc2195Example()
+{
+    QByteArray challenge;
+    QVERIFY(detail::DecodeChallenge("334 PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UucmVzdG9uLm1jaS5uZXQ+", challenge));
+    QCOMPARE(challenge, QByteArray("<1896.697170952@postoffice.reston.mci.net>"));
+    const QByteArray response = detail::CramMd5Response("tim", "tanstaaftanstaaf", challenge);
+    QCOMPARE(response, QByteArray("tim b913a602c7eda7a495b4e6e7334d3890"));
+    QCOMPARE(response.toBase64(), QByteArray("dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw"));
+}
+
+void TestSasl::plainFollowsRfc4616Example()
+{
+    const QByteArray message = detail::SaslPlainMessage("tim", "tanstaaftanstaaf");
+    QCOMPARE(message, QByteArray("\0tim\0tanstaaftanstaaf", 21));
+    QCOMPARE(message.toBase64(), QByteArray("AHRpbQB0YW5zdGFhZnRhbnN0YWFm"));
+}
+
+void TestSasl::mechanismChoice_data()
+{
+    QTest::addColumn<QByteArray>("offered");
+    QTest::addColumn<bool>("encrypted");
+    QTest::addColumn<TSaslMechanism>("chosen");
+    QTest::newRow("tls prefers plain") << QByteArray("CRAM-MD5 LOGIN PLAIN") << true << TSaslMechanism::Plain;
+    QTest::newRow("tls login before cram") << QByteArray("CRAM-MD5 LOGIN") << true << TSaslMechanism::Login;
+    QTest::newRow("tls cram last") << QByteArray("CRAM-MD5 GSSAPI") << true << TSaslMechanism::CramMd5;
+    QTest::newRow("clear prefers cram") << QByteArray("PLAIN LOGIN CRAM-MD5") << false << TSaslMechanism::CramMd5;
+    QTest::newRow("clear plain before login") << QByteArray("LOGIN PLAIN") << false << TSaslMechanism::Plain;
+    QTest::newRow("letter case ignored") << QByteArray("login") << false << TSaslMechanism::Login;
+    QTest::newRow("none known") << QByteArray("GSSAPI XOAUTH2") << true << TSaslMechanism::None;
+    QTest::newRow("nothing offered") << QByteArray() << false << TSaslMechanism::None;
+}
+
+void TestSasl::mechanismChoice()
+{
+    QFETCH(QByteArray, offered);
+    QFETCH(bool, encrypted);
+    QFETCH(TSaslMechanism, chosen);
+    QCOMPARE(detail::ChooseSaslMechanism(offered.split(' '), encrypted), chosen);
+}
+
+void TestSasl::challengeDecoding_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QByteArray>("challenge");
+    QTest::newRow("base64") << QByteArray("334 PDEyMzQ+") << true << QByteArray("<1234>");
+    QTest::newRow("trailing blank") << QByteArray("334 PDEyMzQ+ ") << true << QByteArray("<1234>");
+    QTest::newRow("not base64") << QByteArray("334 Please send your password!") << false << QByteArray();
+    QTest::newRow("foreign character") << QByteArray("334 PDEy*MzQ+") << false << QByteArray();
+    QTest::newRow("empty") << QByteArray("334") << true << QByteArray();
+}
+
+void TestSasl::challengeDecoding()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, valid);
+    QFETCH(QByteArray, challenge);
+    QByteArray decoded;
+    QCOMPARE(detail::DecodeChallenge(line, decoded), valid);
+    if (valid)
+        QCOMPARE(decoded, challenge);
+}
+
+QTEST_GUILESS_MAIN(TestSasl)
+#include "tst_sasl.moc"
