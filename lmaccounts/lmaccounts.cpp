@@ -1,0 +1,30 @@
+// The accounts manager: brings a running instance to the front, or opens the list of accounts of
+// the active user, creating or recreating the accounts database first.
+
+#include "AccountsFunctions.h"
+#include "AccountsMain.h"
+#include "ReportBoxes.h"
+#include "SharedFunctions.h"
+#include "SingleInstance.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    InitProgramForActiveUser(QApplication::applicationFilePath());
+    QApplication::setApplicationName(AccountsWindowTitle());
+    QApplication::setApplicationDisplayName(AccountsWindowTitle());
+    if (PostWindowMessage(AccountsWindowTitle(), wmRestore))
+        return 0;
+
+    SetReportHandler(ShowReportInMessageBox);
+    ReportRefusedTempDirectory();
+    if (!PrepareAccountsDatabase(AccountsText::Outdated, AccountsText::WriteError))
+        return 1;
+
+    TAccountsMainFrm mainFrm(DefaultRasBackend());
+    mainFrm.ListenForWindowMessages();
+    mainFrm.show();
+    return QApplication::exec();
+}
