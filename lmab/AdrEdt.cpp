@@ -5,8 +5,8 @@
 #include "FormTranslation.h"
 #include "qmutils.h"
 
-#include <QComboBox>
 #include <QDialogButtonBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,21 +51,6 @@ void FillCategoryChoice(QComboBox* box, const QStringList& categories, const QBy
     box->setCurrentText(Text(stored));
 }
 
-void AddDialogButtons(QDialog* dialog, QPushButton*& okBtn, QPushButton*& cancelBtn, int okTag)
-{
-    auto* buttons = new QDialogButtonBox(dialog);
-    okBtn = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    cancelBtn = buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);
-    okBtn->setObjectName(QStringLiteral("OKBtn"));
-    cancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    okBtn->setDefault(true);
-    SetTag(okBtn, okTag);
-    SetTag(cancelBtn, okTag + 1);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    dialog->layout()->addWidget(buttons);
-}
-
 TAdrEdtFrm::TAdrEdtFrm(const QStringList& categories, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("AdrEdtFrm"));
@@ -91,7 +76,7 @@ TAdrEdtFrm::TAdrEdtFrm(const QStringList& categories, QWidget* parent) : QDialog
     AddRow(form, QStringLiteral("&Infos:"), InfoTag, InfoEdt);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    AddDialogButtons(this, OKBtn, CancelBtn, OKTag);
+    layout->addWidget(NewDialogButtons(this, OKBtn, CancelBtn, OKTag));
     connect(LastNameEdt, &QLineEdit::textChanged, this,
             [this](const QString& text) { OKBtn->setEnabled(ContactNameAcceptable(text)); });
     setMinimumWidth(420);

@@ -41,5 +41,3 @@ private:
 void FillSenderChoice(QComboBox* box, const QByteArray& stored);
 void FillSignatureChoice(QComboBox* box, const QByteArray& stored);
 void FillCategoryChoice(QComboBox* box, const QStringList& categories, const QByteArray& stored);
-// OK and Cancel, tagged, connected to accept and reject.
-void AddDialogButtons(QDialog* dialog, QPushButton*& okBtn, QPushButton*& cancelBtn, int okTag);

@@ -7,6 +7,7 @@
 #include "tk_langlib.h"
 #include "qmutils.h"
 
+#include <QDialogButtonBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -52,7 +53,7 @@ TGroupEdtFrm::TGroupEdtFrm(const QStringList& categories, QWidget* parent) : QDi
     CategoryCmb->addItems(categories);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl);
-    AddDialogButtons(this, OKBtn, CancelBtn, OKTag);
+    layout->addWidget(NewDialogButtons(this, OKBtn, CancelBtn, OKTag));
     connect(NameEdt, &QLineEdit::textChanged, this, [this](const QString& text) { OKBtn->setEnabled(!text.trimmed().isEmpty()); });
     resize(560, 400);
     TranslateFormIfEnglish(this);
@@ -94,8 +95,8 @@ QWidget* TGroupEdtFrm::MembersPage()
     ContactsLb = new QListWidget(page);
     ContactsLb->setObjectName(QStringLiteral("ContactsLb"));
     auto* fields = new QFormLayout;
-    AddRow(fields, QStringLiteral("Adresse:"), AddressTag, AddressEdt);
-    AddRow(fields, QStringLiteral("Anzeigename:"), DisplayNameTag, DisplayNameEdt);
+    AddRow(fields, QStringLiteral("A&dresse:"), AddressTag, AddressEdt);
+    AddRow(fields, QStringLiteral("Anzeige&name:"), DisplayNameTag, DisplayNameEdt);
     auto* contactsLbl = new QLabel(QStringLiteral("Kontakte:"), page);
     SetTag(contactsLbl, ContactsTag);
     auto* right = new QVBoxLayout;

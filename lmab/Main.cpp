@@ -4,6 +4,7 @@
 #include "AdrEdt.h"
 #include "AtomicFile.h"
 #include "EnhListView.h"
+#include "FormHelpers.h"
 #include "FormPlacement.h"
 #include "FormTranslation.h"
 #include "GroupEdt.h"
@@ -11,7 +12,6 @@
 #include "Reporter.h"
 #include "Settings.h"
 #include "ShellFunctions.h"
-#include "SingleInstance.h"
 #include "lminfo.h"
 #include "tk_langlib.h"
 #include "tk_reglib.h"
@@ -68,6 +68,7 @@ TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(
     Listview->setObjectName(QStringLiteral("Listview"));
     Listview->setModel(Model);
     SetTag(Listview, ColumnsTag);
+    Listview->header()->setStretchLastSection(true);
     setCentralWidget(Listview);
     CreateMenus();
     connect(Listview, &TEnhListView::SelectionChanged, this, &TMainFrm::UpdateCommands);
@@ -120,16 +121,7 @@ void TMainFrm::CreateMenus()
 
 void TMainFrm::ListenForWindowMessages()
 {
-    m_instanceServer = new TInstanceServer(this);
-    connect(m_instanceServer, &TInstanceServer::MessageReceived, this, [this](int message) {
-        if (message != wmRestore)
-            return;
-        if (isMinimized())
-            showNormal();
-        raise();
-        activateWindow();
-    });
-    m_instanceServer->Listen(windowTitle());
+    ListenForRestore(this);
 }
 
 bool TMainFrm::event(QEvent* event)

@@ -12,7 +12,6 @@
 class QAction;
 class TAddressListModel;
 class TEnhListView;
-class TInstanceServer;
 
 class TMainFrm : public QMainWindow {
     Q_OBJECT
@@ -65,6 +64,5 @@ private:
 
     QStringList m_arguments;
     QStringList m_categories;
-    TInstanceServer* m_instanceServer = nullptr;
     bool m_activated = false;
 };

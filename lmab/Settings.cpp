@@ -5,6 +5,7 @@
 #include "FormHelpers.h"
 #include "FormTranslation.h"
 
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -59,7 +60,7 @@ TSettingsFrm::TSettingsFrm(const QStringList& categories, QWidget* parent) : QDi
     grid->addLayout(buttons, 1, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    AddDialogButtons(this, OKBtn, CancelBtn, OKTag);
+    layout->addWidget(NewDialogButtons(this, OKBtn, CancelBtn, OKTag));
 
     connect(AddBtn, &QPushButton::clicked, this, &TSettingsFrm::AddBtnClick);
     connect(RemoveBtn, &QPushButton::clicked, this, &TSettingsFrm::RemoveBtnClick);

@@ -5,9 +5,9 @@
 #include "FormTranslation.h"
 #include "Reporter.h"
 
+#include <QDialogButtonBox>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -24,7 +24,7 @@ enum Tag {
     FormTag = 20, NameTag, GeneralTag, ConnectionTag, AdvancedTag, PopGroupTag, PopServerTag, PopUserTag,
     PopPasswordTag, SmtpGroupTag, SmtpServerTag, SmtpNameTag, SmtpAddressTag, ReplyToTag, LanTag, RasTag,
     ForceTag, HangUpTag, RasEditTag, MailboxGroupTag, KeepTag, DeleteTag, DaysTag, AuthGroupTag, AuthTag,
-    AuthPopTag, SmtpUserTag, SmtpPasswordTag, CompanyTag, OKTag, CancelTag
+    AuthPopTag, SmtpUserTag, SmtpPasswordTag, CompanyTag, OKTag
 };
 
 QGroupBox* NewGroup(const QString& title, int tag)
@@ -54,21 +54,10 @@ TAccountEdtFrm::TAccountEdtFrm(std::shared_ptr<TnkRasBackend> dialUpBackend, QWi
     for (int page = 0; page < 3; ++page)
         SetTag(PageControl->widget(page), GeneralTag + page);
 
-    auto* buttons = new QDialogButtonBox(this);
-    OKBtn = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    CancelBtn = buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    OKBtn->setDefault(true);
-    SetTag(OKBtn, OKTag);
-    SetTag(CancelBtn, CancelTag);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(nameRow);
     layout->addWidget(PageControl, 1);
-    layout->addWidget(buttons);
+    layout->addWidget(NewDialogButtons(this, OKBtn, CancelBtn, OKTag));
 
     connect(NameEdt, &QLineEdit::textChanged, this, &TAccountEdtFrm::UpdateStates);
     connect(PopUsernameEdt, &QLineEdit::textChanged, this, &TAccountEdtFrm::CopyPopLogin);
@@ -111,7 +100,7 @@ QWidget* TAccountEdtFrm::GeneralPage()
     QGroupBox* smtp = NewGroup(QStringLiteral("Postausgang (SMTP)"), SmtpGroupTag);
     auto* smtpForm = new QFormLayout(smtp);
     AddRow(smtpForm, QStringLiteral("&SMTP-Server:"), SmtpServerTag, SmtpServerEdt);
-    AddRow(smtpForm, QStringLiteral("Ihr &Name:"), SmtpNameTag, SmtpNameEdt);
+    AddRow(smtpForm, QStringLiteral("&Ihr Name:"), SmtpNameTag, SmtpNameEdt);
     AddRow(smtpForm, QStringLiteral("&E-Mail-Adresse:"), SmtpAddressTag, SmtpAddressEdt);
     AddRow(smtpForm, QStringLiteral("&Antwortadresse:"), ReplyToTag, SmtpReplyToAdrEdt);
     // The company is kept in the record but not offered, as before.

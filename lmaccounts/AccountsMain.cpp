@@ -2,11 +2,11 @@
 
 #include "AccountEdt.h"
 #include "AccountsFunctions.h"
+#include "FormHelpers.h"
 #include "FormPlacement.h"
 #include "FormTranslation.h"
 #include "RegistryFunctions.h"
 #include "Reporter.h"
-#include "SingleInstance.h"
 #include "Wizzard.h"
 #include "tk_langlib.h"
 
@@ -100,16 +100,7 @@ TAccountsMainFrm::TAccountsMainFrm(std::shared_ptr<TnkRasBackend> dialUpBackend,
 
 void TAccountsMainFrm::ListenForWindowMessages()
 {
-    m_instanceServer = new TInstanceServer(this);
-    connect(m_instanceServer, &TInstanceServer::MessageReceived, this, [this](int message) {
-        if (message != wmRestore)
-            return;
-        if (isMinimized())
-            showNormal();
-        raise();
-        activateWindow();
-    });
-    m_instanceServer->Listen(windowTitle());
+    ListenForRestore(this);
 }
 
 bool TAccountsMainFrm::event(QEvent* event)

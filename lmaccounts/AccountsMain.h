@@ -15,7 +15,6 @@ class QLabel;
 class QListWidget;
 class QMenu;
 class QPushButton;
-class TInstanceServer;
 
 class TAccountsMainFrm : public QWidget {
     Q_OBJECT
@@ -60,6 +59,5 @@ private:
     bool OpenDialog(TAccount& account, bool wizard);
 
     std::shared_ptr<TnkRasBackend> m_dialUpBackend;
-    TInstanceServer* m_instanceServer = nullptr;
     bool m_activated = false;
 };

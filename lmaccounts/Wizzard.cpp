@@ -92,7 +92,7 @@ TWizzardFrm::TWizzardFrm(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Pages, 1);
     layout->addLayout(buttons);
-    resize(520, 300);
+    setMinimumSize(500, 300);
 
     TranslateFormIfEnglish(this);
     m_nextCaption = NextBtn->text();

@@ -1,12 +1,16 @@
 #include "FormHelpers.h"
 
 #include "FormTranslation.h"
+#include "SingleInstance.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 QLineEdit* NewEdit(QWidget* parent, const char* name, int capacity)
 {
@@ -39,4 +43,33 @@ QComboBox* NewCombo(QWidget* parent, const char* name, bool editable)
     box->setObjectName(QLatin1String(name));
     box->setEditable(editable);
     return box;
+}
+
+QDialogButtonBox* NewDialogButtons(QDialog* dialog, QPushButton*& okBtn, QPushButton*& cancelBtn, int okTag)
+{
+    auto* buttons = new QDialogButtonBox(dialog);
+    okBtn = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    cancelBtn = buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);
+    okBtn->setObjectName(QStringLiteral("OKBtn"));
+    cancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    okBtn->setDefault(true);
+    SetTag(okBtn, okTag);
+    SetTag(cancelBtn, okTag + 1);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
+void ListenForRestore(QWidget* window)
+{
+    auto* server = new TInstanceServer(window);
+    QObject::connect(server, &TInstanceServer::MessageReceived, window, [window](int message) {
+        if (message != wmRestore)
+            return;
+        if (window->isMinimized())
+            window->showNormal();
+        window->raise();
+        window->activateWindow();
+    });
+    server->Listen(window->windowTitle());
 }

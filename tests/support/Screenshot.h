@@ -10,6 +10,5 @@ inline void SaveScreenshot(QWidget& window, const QString& name)
     const QString dir = qEnvironmentVariable("LUMARO_TEST_SCREENSHOTS");
     if (dir.isEmpty())
         return;
-    window.adjustSize();
     window.grab().save(QDir(dir).filePath(name + QLatin1String(".png")));
 }
