@@ -3,6 +3,7 @@
 
 #include "AddressFunctions.h"
 #include "Main.h"
+#include "RegistryFunctions.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
 #include "SingleInstance.h"
@@ -12,13 +13,15 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    InitProgramForActiveUser(QApplication::applicationFilePath());
-    QApplication::setApplicationName(AddressBookWindowTitle());
-    QApplication::setApplicationDisplayName(AddressBookWindowTitle());
+    // The title, and with it the running instance's name, is in the stored language.
+    ReadLanguage();
     // The arguments of a second start are not passed on; its window just comes to the front.
     if (PostWindowMessage(AddressBookWindowTitle(), wmRestore))
         return 0;
 
+    InitProgramForActiveUser(QApplication::applicationFilePath());
+    QApplication::setApplicationName(AddressBookWindowTitle());
+    QApplication::setApplicationDisplayName(AddressBookWindowTitle());
     SetReportHandler(ShowReportInMessageBox);
     ReportRefusedTempDirectory();
     if (!PrepareAddressBook())

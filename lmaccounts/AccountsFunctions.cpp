@@ -42,8 +42,11 @@ void CopySettingsGroup(const QByteArray& fromName, const QByteArray& toName)
 // Clears the default mark on every account except `keep`.
 bool ClearOtherDefaults(int keep)
 {
-    for (int n = FindDefaultAccount(); n != 0 && n != keep; n = FindDefaultAccount()) {
+    const int count = CountAccounts();
+    for (int n = 1; n <= count; ++n) {
         std::optional<TAccount> account = ReadAccount(n);
+        if (n == keep || !account || !account->Standard)
+            continue;
         account->Standard = false;
         if (WriteAccount(n, *account) == 0)
             return false;

@@ -128,10 +128,26 @@ QWidget* TWizzardFrm::NewPage(int index, const QString& title, int titleTag, con
 bool TWizzardFrm::Run(QWidget* parent, TAccount& account)
 {
     TWizzardFrm form(parent);
+    // Reopened after a name conflict: what was typed stays, and the account name page is shown.
+    if (!account.Name.isEmpty()) {
+        form.SetAccount(account);
+        form.ShowPage(WizardPageCount - 1);
+    }
     if (form.exec() != QDialog::Accepted)
         return false;
     account = form.Account();
     return true;
+}
+
+void TWizzardFrm::SetAccount(const TAccount& account)
+{
+    SmtpNameEdt->setText(QString::fromUtf8(account.SmtpName));
+    SmtpAddressEdt->setText(QString::fromUtf8(account.SmtpAddress));
+    PopServerEdt->setText(QString::fromUtf8(account.PopServer));
+    SmtpServerEdt->setText(QString::fromUtf8(account.SmtpServer));
+    PopUsernameEdt->setText(QString::fromUtf8(account.PopUsername));
+    PopPasswordEdt->setText(QString::fromUtf8(account.PopPassword));
+    NameEdt->setText(QString::fromUtf8(account.Name));
 }
 
 int TWizzardFrm::CurrentPage() const

@@ -19,6 +19,8 @@ public:
     // Runs the wizard modally; on Finish `account` becomes the new record with the seven fields.
     static bool Run(QWidget* parent, TAccount& account);
 
+    // The seven fields from `account`.
+    void SetAccount(const TAccount& account);
     void ShowPage(int page);
     int CurrentPage() const;
     void PrevBtnClick();

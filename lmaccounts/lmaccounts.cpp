@@ -3,6 +3,7 @@
 
 #include "AccountsFunctions.h"
 #include "AccountsMain.h"
+#include "RegistryFunctions.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
 #include "SingleInstance.h"
@@ -12,12 +13,14 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    InitProgramForActiveUser(QApplication::applicationFilePath());
-    QApplication::setApplicationName(AccountsWindowTitle());
-    QApplication::setApplicationDisplayName(AccountsWindowTitle());
+    // The title, and with it the running instance's name, is in the stored language.
+    ReadLanguage();
     if (PostWindowMessage(AccountsWindowTitle(), wmRestore))
         return 0;
 
+    InitProgramForActiveUser(QApplication::applicationFilePath());
+    QApplication::setApplicationName(AccountsWindowTitle());
+    QApplication::setApplicationDisplayName(AccountsWindowTitle());
     SetReportHandler(ShowReportInMessageBox);
     ReportRefusedTempDirectory();
     if (!PrepareAccountsDatabase(AccountsText::Outdated, AccountsText::WriteError))

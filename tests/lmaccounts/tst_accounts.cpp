@@ -252,6 +252,13 @@ private slots:
         QVERIFY(SetDefaultAccount(3));
         QCOMPARE(FindDefaultAccount(), 3);
         QVERIFY(!SetDefaultAccount(9));
+
+        // A file that ended up with two defaults is mended by choosing one.
+        TAccount second = *ReadAccount(2);
+        second.Standard = true;
+        QVERIFY(WriteAccount(2, second) != 0);
+        QVERIFY(SetDefaultAccount(2));
+        QCOMPARE(Captions(), (QStringList{QStringLiteral("A"), QStringLiteral("B [standard]"), QStringLiteral("C")}));
     }
 
     void userLabelDoublesAmpersands()

@@ -157,6 +157,24 @@ private slots:
         QCOMPARE(edited.SmtpPassword, QByteArray("changed"));
     }
 
+    void wizardReopensWithWhatWasTyped()
+    {
+        Install();
+        TWizzardFrm first;
+        FillWizard(first);
+        first.NameEdt->setText(QStringLiteral("Taken"));
+        const TAccount typed = first.Account();
+        TWizzardFrm again;
+        again.SetAccount(typed);
+        const TAccount reopened = again.Account();
+        QCOMPARE(reopened.Name, QByteArray("Taken"));
+        QCOMPARE(reopened.SmtpName, typed.SmtpName);
+        QCOMPARE(reopened.PopServer, typed.PopServer);
+        QCOMPARE(reopened.SmtpServer, typed.SmtpServer);
+        QCOMPARE(reopened.PopPassword, QByteArray("secret"));
+        QCOMPARE(detail::EncodeAccount(reopened), detail::EncodeAccount(typed));
+    }
+
     void dialUpEditorFailureIsSaid()
     {
         Install();
