@@ -1,5 +1,6 @@
 #include "DBAccountsFunctions.h"
 
+#include "DamagedFile.h"
 #include "Konstanten.h"
 #include "RecordFile.h"
 #include "Reporter.h"
@@ -284,12 +285,14 @@ bool CreateAccountsDatabase()
     return AccountsFile().Create({detail::AccountsHeader()}, /*ownerOnly=*/true);
 }
 
-bool PrepareAccountsDatabase()
+bool PrepareAccountsDatabase(int outdatedMessage, int failedMessage)
 {
+    bool ready = true;
     if (!QFile::exists(Paths().Data.AccountsFile))
-        return CreateAccountsDatabase();
-    if (CheckAccountsDatabase())
-        return true;
-    Report(31, TMessageKind::Warning);
-    return CreateAccountsDatabase();
+        ready = CreateAccountsDatabase();
+    else if (!CheckAccountsDatabase())
+        ready = RecreateDamagedDatabase(Paths().Data.AccountsFile, outdatedMessage, CreateAccountsDatabase);
+    if (!ready && failedMessage != 0)
+        Report(failedMessage, TMessageKind::Error);
+    return ready;
 }

@@ -60,9 +60,10 @@ TAccount ReadDefaultAccount();
 bool CheckAccountsDatabase();
 // Replaces the file by one holding the header only, readable by its owner only.
 bool CreateAccountsDatabase();
-// Start-up of the main client: a missing file is created silently; an outdated or damaged one is
-// reported (message 31) and created anew. False when the file could not be created.
-bool PrepareAccountsDatabase();
+// Start-up: a missing file is created silently; an outdated or damaged one is set aside, reported
+// (`outdatedMessage` of the program's table: 31 in the main client) and created anew. False when
+// no usable file could be made, after `failedMessage` when that is not 0.
+bool PrepareAccountsDatabase(int outdatedMessage = 31, int failedMessage = 0);
 
 // The keyed byte stream of the password fields; Unscramble(Scramble(x)) == x.
 QByteArray ScramblePassword(QByteArrayView plain, quint16 startValue = PasswordStartValue);

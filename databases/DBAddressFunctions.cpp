@@ -1,6 +1,7 @@
 #include "DBAddressFunctions.h"
 
 #include "AtomicFile.h"
+#include "DamagedFile.h"
 #include "Konstanten.h"
 #include "RecordFile.h"
 #include "Reporter.h"
@@ -144,7 +145,7 @@ QByteArray AddressBookHeader()
 
 bool CreateAddressBook()
 {
-    return AddressFile().Create({detail::AddressBookHeader()}, /*ownerOnly=*/false);
+    return AddressFile().Create({detail::AddressBookHeader()}, /*ownerOnly=*/true);
 }
 
 bool CheckAddressBook()
@@ -282,10 +283,8 @@ bool PrepareAddressBook()
             return true;
     } else if (CheckAddressBook()) {
         return true;
-    } else {
-        Report(1, TMessageKind::Warning);
-        if (CreateAddressBook())
-            return true;
+    } else if (RecreateDamagedDatabase(Paths().Data.AddressbookFile, 1, CreateAddressBook)) {
+        return true;
     }
     Report(2, TMessageKind::Error);
     return false;

@@ -61,8 +61,8 @@ QString GroupFileName(const QByteArray& key);
 QByteArrayList ReadGroupMembers(const QByteArray& key);
 bool WriteGroupMembers(const QByteArray& key, const QByteArrayList& members);
 
-// Start-up of the address book program: creates a missing book, recreates an outdated one
-// (message 1); false after message 2 when the book cannot be created.
+// Start-up of the address book program: creates a missing book, sets an outdated one aside and
+// recreates it (message 1); false after message 2 when no usable book could be made.
 bool PrepareAddressBook();
 
 namespace detail {

@@ -68,42 +68,6 @@ bool DialEntry(TDialUp& dialUp, const QString& entry, const QString& typedPasswo
 
 } // namespace
 
-TDialUp::TDialUp(std::shared_ptr<TnkRasBackend> backend) : m_backend(backend), m_ras(backend)
-{
-    m_ras.OnNotice = [](QObject&, const QString& text) { ReportText(0, TMessageKind::Information, text); };
-}
-
-bool TDialUp::GetEntryPassword(QString& password)
-{
-    password.clear();
-    return m_backend->Available() && m_backend->HasStoredPassword(EntryName);
-}
-
-void TDialUp::SetEntryPassword(const QString& password)
-{
-    m_typedPassword = password;
-}
-
-const QStringList& TDialUp::GetEntries()
-{
-    m_ras.GetEntries();
-    return m_ras.Entries;
-}
-
-int TDialUp::Dial()
-{
-    try {
-        m_ras.SetService(EntryName);
-        m_ras.Password = m_typedPassword;
-        m_ras.Dial();
-        return 0;
-    } catch (const EqmException&) {
-        if (OnConnectFailed)
-            OnConnectFailed();
-        return m_ras.LastError() != 0 ? m_ras.LastError() : -1;
-    }
-}
-
 void WriteOwnConnection(bool own)
 {
     TRegistryKey root;

@@ -6,7 +6,9 @@
 #include "ReportCapture.h"
 #include "RecordBytes.h"
 
+#include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -304,6 +306,12 @@ private slots:
         const QList<TUserMessage> taken = reports.Take();
         QCOMPARE(taken.size(), 1);
         QCOMPARE(taken.first().Id, 31);
+        // The damaged file is kept beside the new one, and the message says where.
+        const QString kept = Paths().Data.AccountsFile + QStringLiteral(".damaged-") + QDate::currentDate().toString(Qt::ISODate);
+        QVERIFY(taken.first().Text.contains(kept));
+        QFile keptFile(kept);
+        QVERIFY(keptFile.open(QIODevice::ReadOnly));
+        QCOMPARE(keptFile.readAll(), QByteArray(RecordSize, 'x'));
 
         QFile::remove(Paths().Data.AccountsFile);
         QVERIFY(PrepareAccountsDatabase());

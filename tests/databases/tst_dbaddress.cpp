@@ -7,7 +7,9 @@
 #include "RecordBytes.h"
 
 #include <QDir>
+#include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -326,6 +328,9 @@ private slots:
         const QList<TUserMessage> taken = reports.Take();
         QCOMPARE(taken.size(), 1);
         QCOMPARE(taken.first().Id, 1);
+        const QString kept = Paths().Data.AddressbookFile + QStringLiteral(".damaged-") + QDate::currentDate().toString(Qt::ISODate);
+        QVERIFY(taken.first().Text.contains(kept));
+        QCOMPARE(QFileInfo(kept).size(), qint64(RecordSize));
     }
 
     void prepareReportsABookThatCannotBeCreated()

@@ -1,8 +1,10 @@
 #include "SingleInstance.h"
 
 #include "RegistryFunctions.h"
+#include "tk_reglib.h"
 
 #include <QCryptographicHash>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -22,8 +24,11 @@ bool IsWindowMessage(int message)
 
 QString InstanceServerName(const QString& windowTitle)
 {
+    // The registry file names the installation (and a test's sandbox), so two of them never meet.
+    const QByteArray registry = QFileInfo(RegistryFilePath()).absoluteFilePath().toUtf8();
     const QByteArray title = QCryptographicHash::hash(windowTitle.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return QStringLiteral("lumaro-%1-%2").arg(::getuid()).arg(QString::fromLatin1(title));
+    const QByteArray place = QCryptographicHash::hash(registry, QCryptographicHash::Sha1).toHex().left(8);
+    return QStringLiteral("lumaro-%1-%2-%3").arg(::getuid()).arg(QString::fromLatin1(title), QString::fromLatin1(place));
 }
 
 bool PostWindowMessage(const QString& windowTitle, int message)

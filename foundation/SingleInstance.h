@@ -1,6 +1,7 @@
 #pragma once
-// One main window per user: the running instance listens on a local socket named from its window
-// title and the user id (accessible to that user only); "posting" a window message means connecting,
+// One window of each single-instance program per user and installation: the running instance listens
+// on a local socket named from its window title, the user id and the registry file (accessible to
+// that user only); "posting" a window message means connecting,
 // sending the number as one line, and disconnecting. No listener means no such window.
 
 #include <QObject>

@@ -1,0 +1,34 @@
+// The address book: brings a running instance to the front, or opens the book of the active user,
+// creating or recreating it first. "NEW" with last name, first name and address opens a new contact.
+
+#include "AddressFunctions.h"
+#include "Main.h"
+#include "RegistryFunctions.h"
+#include "ReportBoxes.h"
+#include "SharedFunctions.h"
+#include "SingleInstance.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    // The title, and with it the running instance's name, is in the stored language.
+    ReadLanguage();
+    // The arguments of a second start are not passed on; its window just comes to the front.
+    if (PostWindowMessage(AddressBookWindowTitle(), wmRestore))
+        return 0;
+
+    InitProgramForActiveUser(QApplication::applicationFilePath());
+    QApplication::setApplicationName(AddressBookWindowTitle());
+    QApplication::setApplicationDisplayName(AddressBookWindowTitle());
+    SetReportHandler(ShowReportInMessageBox);
+    ReportRefusedTempDirectory();
+    if (!PrepareAddressBook())
+        return 1;
+
+    TMainFrm mainFrm(QApplication::arguments().mid(1));
+    mainFrm.ListenForWindowMessages();
+    mainFrm.show();
+    return QApplication::exec();
+}

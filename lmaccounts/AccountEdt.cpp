@@ -1,0 +1,324 @@
+#include "AccountEdt.h"
+
+#include "AccountsFunctions.h"
+#include "FormHelpers.h"
+#include "FormTranslation.h"
+#include "Reporter.h"
+
+#include <QDialogButtonBox>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Tag {
+    FormTag = 20, NameTag, GeneralTag, ConnectionTag, AdvancedTag, PopGroupTag, PopServerTag, PopUserTag,
+    PopPasswordTag, SmtpGroupTag, SmtpServerTag, SmtpNameTag, SmtpAddressTag, ReplyToTag, LanTag, RasTag,
+    ForceTag, HangUpTag, RasEditTag, MailboxGroupTag, KeepTag, DeleteTag, DaysTag, AuthGroupTag, AuthTag,
+    AuthPopTag, SmtpUserTag, SmtpPasswordTag, CompanyTag, OKTag
+};
+
+QGroupBox* NewGroup(const QString& title, int tag)
+{
+    auto* group = new QGroupBox(title);
+    SetTag(group, tag);
+    return group;
+}
+
+} // namespace
+
+TAccountEdtFrm::TAccountEdtFrm(std::shared_ptr<TnkRasBackend> dialUpBackend, QWidget* parent)
+    : QDialog(parent), m_dialUp(std::move(dialUpBackend))
+{
+    setObjectName(QStringLiteral("AccountEdtFrm"));
+    setWindowTitle(QStringLiteral("Mailkonto bearbeiten"));
+    SetTag(this, FormTag);
+    NameEdt = NewEdit(this, "NameEdt", 50);
+    auto* nameRow = new QFormLayout;
+    AddRow(nameRow, QStringLiteral("&Name des Mailkontos:"), NameTag, NameEdt);
+
+    PageControl = new QTabWidget(this);
+    PageControl->setObjectName(QStringLiteral("PageControl"));
+    PageControl->addTab(GeneralPage(), QStringLiteral("Allgemein"));
+    PageControl->addTab(ConnectionPage(), QStringLiteral("Verbindung"));
+    PageControl->addTab(AdvancedPage(), QStringLiteral("Erweitert"));
+    for (int page = 0; page < 3; ++page)
+        SetTag(PageControl->widget(page), GeneralTag + page);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(nameRow);
+    layout->addWidget(PageControl, 1);
+    layout->addWidget(NewDialogButtons(this, OKBtn, CancelBtn, OKTag));
+
+    connect(NameEdt, &QLineEdit::textChanged, this, &TAccountEdtFrm::UpdateStates);
+    connect(PopUsernameEdt, &QLineEdit::textChanged, this, &TAccountEdtFrm::CopyPopLogin);
+    connect(PopPasswordEdt, &QLineEdit::textChanged, this, &TAccountEdtFrm::CopyPopLogin);
+    connect(PopKeepMailsChk, &QCheckBox::toggled, this, &TAccountEdtFrm::PopKeepMailsChkClick);
+    connect(SmtpAuthChk, &QCheckBox::toggled, this, &TAccountEdtFrm::UpdateStates);
+    connect(SmtpAuthPopChk, &QCheckBox::toggled, this, [this] {
+        CopyPopLogin();
+        UpdateStates();
+    });
+    connect(RASServiceCmb, &QComboBox::currentIndexChanged, this, [this](int index) {
+        (index > 0 ? RasRb : LanRb)->setChecked(true);
+        UpdateStates();
+    });
+    connect(LanRb, &QRadioButton::clicked, this, &TAccountEdtFrm::LanRbClick);
+    connect(RasRb, &QRadioButton::clicked, this, &TAccountEdtFrm::RasRbClick);
+    connect(RasEditBtn, &QPushButton::clicked, this, &TAccountEdtFrm::RasEditBtnClick);
+    TranslateFormIfEnglish(this);
+    SetAccount(TAccount{});
+}
+
+QWidget* TAccountEdtFrm::GeneralPage()
+{
+    auto* page = new QWidget;
+    PopServerEdt = NewEdit(page, "PopServerEdt", 50);
+    PopUsernameEdt = NewEdit(page, "PopUsernameEdt", 50);
+    PopPasswordEdt = NewEdit(page, "PopPasswordEdt", 50);
+    PopPasswordEdt->setEchoMode(QLineEdit::Password);
+    QGroupBox* pop = NewGroup(QStringLiteral("Posteingang (POP3)"), PopGroupTag);
+    auto* popForm = new QFormLayout(pop);
+    AddRow(popForm, QStringLiteral("&POP3-Server:"), PopServerTag, PopServerEdt);
+    AddRow(popForm, QStringLiteral("&Benutzername:"), PopUserTag, PopUsernameEdt);
+    AddRow(popForm, QStringLiteral("&Kennwort:"), PopPasswordTag, PopPasswordEdt);
+
+    SmtpServerEdt = NewEdit(page, "SmtpServerEdt", 50);
+    SmtpNameEdt = NewEdit(page, "SmtpNameEdt", 50);
+    SmtpAddressEdt = NewEdit(page, "SmtpAddressEdt", 80);
+    SmtpReplyToAdrEdt = NewEdit(page, "SmtpReplyToAdrEdt", 80);
+    SmtpCompanyEdt = NewEdit(page, "SmtpCompanyEdt", 50);
+    QGroupBox* smtp = NewGroup(QStringLiteral("Postausgang (SMTP)"), SmtpGroupTag);
+    auto* smtpForm = new QFormLayout(smtp);
+    AddRow(smtpForm, QStringLiteral("&SMTP-Server:"), SmtpServerTag, SmtpServerEdt);
+    AddRow(smtpForm, QStringLiteral("&Ihr Name:"), SmtpNameTag, SmtpNameEdt);
+    AddRow(smtpForm, QStringLiteral("&E-Mail-Adresse:"), SmtpAddressTag, SmtpAddressEdt);
+    AddRow(smtpForm, QStringLiteral("&Antwortadresse:"), ReplyToTag, SmtpReplyToAdrEdt);
+    // The company is kept in the record but not offered, as before.
+    SmtpCompanyEdt->hide();
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(pop);
+    layout->addWidget(smtp);
+    layout->addStretch();
+    return page;
+}
+
+QWidget* TAccountEdtFrm::ConnectionPage()
+{
+    auto* page = new QWidget;
+    LanRb = new QRadioButton(QStringLiteral("Keine DFÜ-Verbindung oder LAN"), page);
+    LanRb->setObjectName(QStringLiteral("LanRb"));
+    SetTag(LanRb, LanTag);
+    RasRb = new QRadioButton(QStringLiteral("DFÜ-Verbindung:"), page);
+    RasRb->setObjectName(QStringLiteral("RasRb"));
+    SetTag(RasRb, RasTag);
+    RASServiceCmb = new QComboBox(page);
+    RASServiceCmb->setObjectName(QStringLiteral("RASServiceCmb"));
+    RasEditBtn = new QPushButton(QStringLiteral("&Bearbeiten..."), page);
+    RasEditBtn->setObjectName(QStringLiteral("RasEditBtn"));
+    SetTag(RasEditBtn, RasEditTag);
+    RasForceServiceChk = NewCheckBox(page, "RasForceServiceChk",
+                                     QStringLiteral("&Immer diese Verbindung wählen, auch wenn eine andere aktiv ist"), ForceTag);
+    RasHangUpChk = NewCheckBox(page, "RasHangUpChk", QStringLiteral("Zum &Versenden immer diese Verbindung wählen"),
+                               HangUpTag);
+    // Kept in the record, not offered: sending follows the receiving rule.
+    RasHangUpChk->hide();
+
+    auto* entryRow = new QHBoxLayout;
+    entryRow->addSpacing(20);
+    entryRow->addWidget(RASServiceCmb, 1);
+    entryRow->addWidget(RasEditBtn);
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(LanRb);
+    layout->addWidget(RasRb);
+    layout->addLayout(entryRow);
+    layout->addWidget(RasForceServiceChk);
+    layout->addWidget(RasHangUpChk);
+    layout->addStretch();
+    return page;
+}
+
+QWidget* TAccountEdtFrm::AdvancedPage()
+{
+    auto* page = new QWidget;
+    QGroupBox* mailbox = NewGroup(QStringLiteral("POP3-Postfach"), MailboxGroupTag);
+    PopKeepMailsChk = NewCheckBox(mailbox, "PopKeepMailsChk", QStringLiteral("Nachrichten auf dem Server &belassen"), KeepTag);
+    PopDeleteMailsChk = NewCheckBox(mailbox, "PopDeleteMailsChk", QStringLiteral("Vom Server &löschen nach"), DeleteTag);
+    PopDeleteDaysEdt = NewEdit(mailbox, "PopDeleteDaysEdt", 3);
+    PopDeleteDaysEdt->setMaximumWidth(50);
+    auto* daysLbl = new QLabel(QStringLiteral("Tagen"), mailbox);
+    SetTag(daysLbl, DaysTag);
+    auto* daysRow = new QHBoxLayout;
+    daysRow->addWidget(PopDeleteMailsChk);
+    daysRow->addWidget(PopDeleteDaysEdt);
+    daysRow->addWidget(daysLbl);
+    daysRow->addStretch();
+    auto* mailboxLayout = new QVBoxLayout(mailbox);
+    mailboxLayout->addWidget(PopKeepMailsChk);
+    mailboxLayout->addLayout(daysRow);
+
+    QGroupBox* auth = NewGroup(QStringLiteral("SMTP-Authentifizierung"), AuthGroupTag);
+    SmtpAuthChk = NewCheckBox(auth, "SmtpAuthChk", QStringLiteral("Der SMTP-Server &erfordert eine Anmeldung"), AuthTag);
+    SmtpAuthPopChk = NewCheckBox(auth, "SmtpAuthPopChk", QStringLiteral("POP3-Anmeldung &verwenden"), AuthPopTag);
+    SmtpUsernameEdt = NewEdit(auth, "SmtpUsernameEdt", 80);
+    SmtpPasswordEdt = NewEdit(auth, "SmtpPasswordEdt", 80);
+    SmtpPasswordEdt->setEchoMode(QLineEdit::Password);
+    auto* login = new QFormLayout;
+    login->setContentsMargins(20, 0, 0, 0);
+    AddRow(login, QStringLiteral("Benutzer&name:"), SmtpUserTag, SmtpUsernameEdt);
+    AddRow(login, QStringLiteral("Kenn&wort:"), SmtpPasswordTag, SmtpPasswordEdt);
+    auto* authLayout = new QVBoxLayout(auth);
+    authLayout->addWidget(SmtpAuthChk);
+    authLayout->addWidget(SmtpAuthPopChk);
+    authLayout->addLayout(login);
+
+    SecurityLayout = new QVBoxLayout;
+    SecurityLayout->setObjectName(QStringLiteral("SecurityLayout"));
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(mailbox);
+    layout->addWidget(auth);
+    layout->addLayout(SecurityLayout);
+    layout->addStretch();
+    return page;
+}
+
+bool TAccountEdtFrm::Run(QWidget* parent, TAccount& account, std::shared_ptr<TnkRasBackend> dialUpBackend)
+{
+    TAccountEdtFrm form(std::move(dialUpBackend), parent);
+    form.SetAccount(account);
+    if (form.exec() != QDialog::Accepted)
+        return false;
+    account = form.Account();
+    return true;
+}
+
+void TAccountEdtFrm::SetAccount(const TAccount& account)
+{
+    m_account = account;
+    const TAccountFields f = FieldsOfAccount(account);
+    NameEdt->setText(f.Name);
+    PopServerEdt->setText(f.PopServer);
+    PopUsernameEdt->setText(f.PopUsername);
+    PopPasswordEdt->setText(f.PopPassword);
+    SmtpServerEdt->setText(f.SmtpServer);
+    SmtpNameEdt->setText(f.SmtpName);
+    SmtpAddressEdt->setText(f.SmtpAddress);
+    SmtpCompanyEdt->setText(f.SmtpCompany);
+    SmtpReplyToAdrEdt->setText(f.SmtpReplyToAdr);
+    PopKeepMailsChk->setChecked(f.PopKeepMails);
+    PopDeleteMailsChk->setChecked(f.PopKeepMails && f.PopDeleteMails);
+    PopDeleteDaysEdt->setText(f.PopDeleteDays);
+    RasForceServiceChk->setChecked(f.RasForceService);
+    RasHangUpChk->setChecked(f.RasHangUp);
+    SmtpAuthChk->setChecked(f.SmtpAuth);
+    SmtpUsernameEdt->setText(f.SmtpUsername);
+    SmtpPasswordEdt->setText(f.SmtpPassword);
+    SmtpAuthPopChk->setChecked(f.SmtpAuthPop);
+
+    const QSignalBlocker blocker(RASServiceCmb);
+    RASServiceCmb->clear();
+    RASServiceCmb->addItem(QString());
+    RASServiceCmb->addItems(m_dialUp.GetEntries());
+    const int entry = f.RASService.isEmpty() ? 0 : RASServiceCmb->findText(f.RASService);
+    if (entry < 0) {
+        // An entry the system no longer has stays chosen, so that saving does not drop it silently.
+        RASServiceCmb->addItem(f.RASService);
+        RASServiceCmb->setCurrentIndex(RASServiceCmb->count() - 1);
+    } else {
+        RASServiceCmb->setCurrentIndex(entry);
+    }
+    (RASServiceCmb->currentIndex() > 0 ? RasRb : LanRb)->setChecked(true);
+    PageControl->setCurrentIndex(0);
+    NameEdt->setFocus();
+    UpdateStates();
+}
+
+TAccount TAccountEdtFrm::Account() const
+{
+    TAccountFields f;
+    f.Name = NameEdt->text();
+    f.PopServer = PopServerEdt->text().trimmed();
+    f.PopUsername = PopUsernameEdt->text();
+    f.PopPassword = PopPasswordEdt->text();
+    f.PopKeepMails = PopKeepMailsChk->isChecked();
+    f.PopDeleteMails = PopDeleteMailsChk->isChecked();
+    f.PopDeleteDays = PopDeleteDaysEdt->text();
+    f.RASService = RASServiceCmb->currentIndex() > 0 ? RASServiceCmb->currentText() : QString();
+    f.RasForceService = RasForceServiceChk->isChecked();
+    f.RasHangUp = RasHangUpChk->isChecked();
+    f.SmtpServer = SmtpServerEdt->text().trimmed();
+    f.SmtpName = SmtpNameEdt->text();
+    f.SmtpAddress = SmtpAddressEdt->text().trimmed();
+    f.SmtpCompany = SmtpCompanyEdt->text();
+    f.SmtpAuth = SmtpAuthChk->isChecked();
+    f.SmtpUsername = SmtpUsernameEdt->text();
+    f.SmtpPassword = SmtpPasswordEdt->text();
+    f.SmtpReplyToAdr = SmtpReplyToAdrEdt->text().trimmed();
+    f.SmtpAuthPop = SmtpAuthPopChk->isChecked();
+    return AccountFromFields(m_account, f);
+}
+
+void TAccountEdtFrm::UpdateStates()
+{
+    TAccountEdtInput input;
+    input.Name = NameEdt->text();
+    input.DialUpChosen = RASServiceCmb->currentIndex() > 0;
+    input.DialUpEntryCount = RASServiceCmb->count() - 1;
+    input.PopKeepMails = PopKeepMailsChk->isChecked();
+    input.SmtpAuth = SmtpAuthChk->isChecked();
+    input.SmtpAuthPop = SmtpAuthPopChk->isChecked();
+    const TAccountEdtStates states = ComputeAccountEdtStates(input);
+    OKBtn->setEnabled(states.OK);
+    RasRb->setEnabled(states.RasRb);
+    RasForceServiceChk->setEnabled(states.RasForceService);
+    RasHangUpChk->setEnabled(states.RasHangUp);
+    RasEditBtn->setEnabled(states.RasEdit);
+    PopDeleteMailsChk->setEnabled(states.PopDeleteMails);
+    PopDeleteDaysEdt->setEnabled(states.PopDeleteDays);
+    SmtpAuthPopChk->setEnabled(states.SmtpAuthPop);
+    SmtpUsernameEdt->setEnabled(states.SmtpLogin);
+    SmtpPasswordEdt->setEnabled(states.SmtpLogin);
+}
+
+void TAccountEdtFrm::PopKeepMailsChkClick()
+{
+    if (!PopKeepMailsChk->isChecked())
+        PopDeleteMailsChk->setChecked(false);
+    UpdateStates();
+}
+
+void TAccountEdtFrm::CopyPopLogin()
+{
+    if (!SmtpAuthPopChk->isChecked())
+        return;
+    SmtpUsernameEdt->setText(PopUsernameEdt->text());
+    SmtpPasswordEdt->setText(PopPasswordEdt->text());
+}
+
+void TAccountEdtFrm::LanRbClick()
+{
+    RASServiceCmb->setCurrentIndex(0);
+}
+
+void TAccountEdtFrm::RasRbClick()
+{
+    if (RASServiceCmb->currentIndex() == 0 && RASServiceCmb->count() > 1)
+        RASServiceCmb->setCurrentIndex(1);
+}
+
+void TAccountEdtFrm::RasEditBtnClick()
+{
+    const QString entry = RASServiceCmb->currentText();
+    if (!m_dialUp.EditEntry(entry))
+        Report(AccountsText::EntryEditorMissing, TMessageKind::Warning, entry);
+}

@@ -1,0 +1,75 @@
+#pragma once
+// The account editor: the account name above the pages General (POP3 and SMTP servers and the
+// sender), Connection (dial-up entry) and Advanced (mailbox options, SMTP authentication, and room
+// for the connection security controls). The enabling rules come from ComputeAccountEdtStates.
+
+#include "AccountEdtRules.h"
+#include "DialUp.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QVBoxLayout;
+
+class TAccountEdtFrm : public QDialog {
+    Q_OBJECT
+public:
+    TAccountEdtFrm(std::shared_ptr<TnkRasBackend> dialUpBackend, QWidget* parent = nullptr);
+
+    // Edits `account` modally; on OK the fields are copied into it.
+    static bool Run(QWidget* parent, TAccount& account, std::shared_ptr<TnkRasBackend> dialUpBackend);
+
+    void SetAccount(const TAccount& account);
+    TAccount Account() const;
+
+    void LanRbClick();
+    void RasRbClick();
+    void RasEditBtnClick();
+
+    QLineEdit* NameEdt;
+    QTabWidget* PageControl;
+    QLineEdit* PopServerEdt;
+    QLineEdit* PopUsernameEdt;
+    QLineEdit* PopPasswordEdt;
+    QLineEdit* SmtpServerEdt;
+    QLineEdit* SmtpNameEdt;
+    QLineEdit* SmtpAddressEdt;
+    QLineEdit* SmtpCompanyEdt;
+    QLineEdit* SmtpReplyToAdrEdt;
+    QRadioButton* LanRb;
+    QRadioButton* RasRb;
+    QComboBox* RASServiceCmb;
+    QPushButton* RasEditBtn;
+    QCheckBox* RasForceServiceChk;
+    QCheckBox* RasHangUpChk;
+    QCheckBox* PopKeepMailsChk;
+    QCheckBox* PopDeleteMailsChk;
+    QLineEdit* PopDeleteDaysEdt;
+    QCheckBox* SmtpAuthChk;
+    QCheckBox* SmtpAuthPopChk;
+    QLineEdit* SmtpUsernameEdt;
+    QLineEdit* SmtpPasswordEdt;
+    // The Advanced page keeps this place free for the per-account connection security controls.
+    QVBoxLayout* SecurityLayout;
+    QPushButton* OKBtn;
+    QPushButton* CancelBtn;
+
+private:
+    QWidget* GeneralPage();
+    QWidget* ConnectionPage();
+    QWidget* AdvancedPage();
+    void UpdateStates();
+    void PopKeepMailsChkClick();
+    void CopyPopLogin();
+
+    TDialUp m_dialUp;
+    TAccount m_account;
+};

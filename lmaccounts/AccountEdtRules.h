@@ -1,0 +1,81 @@
+#pragma once
+// The account editor's and the wizard's rules as plain data: which controls are enabled for the
+// state of the others, and how the typed texts become an account record.
+
+#include "DBAccountsFunctions.h"
+
+#include <QString>
+
+struct TAccountEdtInput {
+    QString Name;
+    bool DialUpChosen = false;
+    int DialUpEntryCount = 0;
+    bool PopKeepMails = true;
+    bool SmtpAuth = false;
+    bool SmtpAuthPop = false;
+};
+
+struct TAccountEdtStates {
+    bool OK = false;
+    bool RasRb = false;
+    bool RasForceService = false;
+    bool RasHangUp = false;
+    bool RasEdit = false;
+    bool PopDeleteMails = false;
+    bool PopDeleteDays = false;
+    bool SmtpAuthPop = false;
+    // The SMTP user name and password fields.
+    bool SmtpLogin = false;
+};
+
+TAccountEdtStates ComputeAccountEdtStates(const TAccountEdtInput& input);
+
+// The texts of the editor's fields, as typed.
+struct TAccountFields {
+    QString Name;
+    QString PopServer;
+    QString PopUsername;
+    QString PopPassword;
+    bool PopKeepMails = true;
+    bool PopDeleteMails = true;
+    QString PopDeleteDays;
+    QString RASService;
+    bool RasForceService = false;
+    bool RasHangUp = false;
+    QString SmtpServer;
+    QString SmtpName;
+    QString SmtpAddress;
+    QString SmtpCompany;
+    bool SmtpAuth = false;
+    QString SmtpUsername;
+    QString SmtpPassword;
+    QString SmtpReplyToAdr;
+    bool SmtpAuthPop = false;
+};
+
+TAccountFields FieldsOfAccount(const TAccount& account);
+// Every field copied into `account`, strings cut to their capacity, the days as ParseDeleteDays.
+TAccount AccountFromFields(TAccount account, const TAccountFields& fields);
+// A whole number from 0 to 365; anything else is 0.
+qint32 ParseDeleteDays(const QString& text);
+
+// The seven texts the wizard asks for.
+struct TWizardFields {
+    QString SmtpName;
+    QString SmtpAddress;
+    QString PopServer;
+    QString SmtpServer;
+    QString PopUsername;
+    QString PopPassword;
+    QString Name;
+};
+
+inline constexpr int WizardPageCount = 6;
+// A new record with the wizard's seven fields; every other field keeps the new-record value.
+TAccount WizardAccount(const TWizardFields& fields);
+// The account name proposed on entering the last page: the address when the name is still empty.
+QString WizardProposedName(const QString& name, const QString& address);
+// Finish (on the last page) needs an account name of more than one character.
+bool WizardCanFinish(const QString& name);
+// The editor's OK needs a name of more than two characters.
+bool AccountNameAcceptable(const QString& name);

@@ -1,0 +1,183 @@
+#include "AccountsFunctions.h"
+
+#include "FolderSet.h"
+#include "RegistryFunctions.h"
+#include "tk_langlib.h"
+#include "tk_reglib.h"
+#include "qmutils.h"
+
+#include <QSettings>
+
+namespace {
+
+constexpr qsizetype NameCapacity = 50;
+
+QString AccountsGroup()
+{
+    return UserKey(UserContext().Installation.CurrentUser) + QStringLiteral("/Accounts");
+}
+
+QString SettingsGroupName(const QByteArray& name)
+{
+    return EscapeFolderName(QString::fromUtf8(name));
+}
+
+void CopySettingsGroup(const QByteArray& fromName, const QByteArray& toName)
+{
+    QSettings registry(RegistryFilePath(), QSettings::IniFormat);
+    registry.beginGroup(AccountSettingsKey(fromName));
+    QList<std::pair<QString, QVariant>> values;
+    for (const QString& key : registry.allKeys())
+        values.append({key, registry.value(key)});
+    registry.endGroup();
+    if (values.isEmpty())
+        return;
+    registry.beginGroup(AccountSettingsKey(toName));
+    for (const auto& [key, value] : values)
+        registry.setValue(key, value);
+    registry.endGroup();
+    registry.sync();
+}
+
+// Clears the default mark on every account except `keep`.
+bool ClearOtherDefaults(int keep)
+{
+    const int count = CountAccounts();
+    for (int n = 1; n <= count; ++n) {
+        std::optional<TAccount> account = ReadAccount(n);
+        if (n == keep || !account || !account->Standard)
+            continue;
+        account->Standard = false;
+        if (WriteAccount(n, *account) == 0)
+            return false;
+    }
+    return true;
+}
+
+int FirstPresentAccount()
+{
+    for (int n = 1; n <= CountAccounts(); ++n)
+        if (ReadAccount(n))
+            return n;
+    return 0;
+}
+
+} // namespace
+
+QString AccountsWindowTitle()
+{
+    return IsEnglish() ? AccountsTitleEnglish : AccountsTitleGerman;
+}
+
+QString AccountCaption(const TAccount& account)
+{
+    QString caption = QString::fromUtf8(account.Name);
+    if (account.Standard)
+        caption += QStringLiteral(" [") + MessageText(AccountsText::DefaultMarker) + QLatin1Char(']');
+    return caption;
+}
+
+QList<TAccountListEntry> ListAccounts()
+{
+    QList<TAccountListEntry> entries;
+    const int count = CountAccounts();
+    for (int n = 1; n <= count; ++n)
+        if (const std::optional<TAccount> account = ReadAccount(n))
+            entries.append({n, AccountCaption(*account)});
+    return entries;
+}
+
+QString UserLabelText(const QString& user)
+{
+    QString text = user;
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+bool AccountNameTaken(const QByteArray& name, int ownRecord)
+{
+    const int found = FindAccountByName(CutToCapacity(name, NameCapacity));
+    return found != 0 && found != ownRecord;
+}
+
+int AddAccount(TAccount account)
+{
+    account.Standard = FindDefaultAccount() == 0 && FirstPresentAccount() == 0;
+    account.Stored.clear();
+    return WriteAccount(0, account);
+}
+
+bool UpdateAccount(int record, const TAccount& account)
+{
+    const std::optional<TAccount> old = ReadAccount(record);
+    if (!old || WriteAccount(record, account) == 0)
+        return false;
+    const QByteArray newName = CutToCapacity(account.Name, NameCapacity);
+    if (old->Name != newName)
+        AccountRenamed(old->Name, newName);
+    return true;
+}
+
+int RemoveAccount(int record)
+{
+    const std::optional<TAccount> removed = ReadAccount(record);
+    if (!removed || !DeleteAccount(record))
+        return FirstPresentAccount();
+    AccountRemoved(removed->Name);
+    const int first = FirstPresentAccount();
+    if (removed->Standard && first != 0)
+        SetDefaultAccount(first);
+    return first;
+}
+
+QByteArray CopyName(const QByteArray& name, int record)
+{
+    const QByteArray number = QByteArray::number(record);
+    return CutToCapacity(name, NameCapacity - number.size()) + number;
+}
+
+int CopyAccount(int record)
+{
+    std::optional<TAccount> account = ReadAccount(record);
+    if (!account)
+        return 0;
+    const QByteArray fromName = account->Name;
+    account->Name = CopyName(fromName, record);
+    account->Standard = false;
+    account->Stored.clear();
+    const int copy = WriteAccount(0, *account);
+    if (copy != 0)
+        AccountCopied(fromName, account->Name);
+    return copy;
+}
+
+bool SetDefaultAccount(int record)
+{
+    std::optional<TAccount> account = ReadAccount(record);
+    if (!account || !ClearOtherDefaults(record))
+        return false;
+    account->Standard = true;
+    return WriteAccount(record, *account) != 0;
+}
+
+QString AccountSettingsKey(const QByteArray& name)
+{
+    return AccountsGroup() + QLatin1Char('/') + SettingsGroupName(name);
+}
+
+void AccountRenamed(const QByteArray& oldName, const QByteArray& newName)
+{
+    CopySettingsGroup(oldName, newName);
+    AccountRemoved(oldName);
+}
+
+void AccountCopied(const QByteArray& fromName, const QByteArray& toName)
+{
+    CopySettingsGroup(fromName, toName);
+}
+
+void AccountRemoved(const QByteArray& name)
+{
+    QSettings registry(RegistryFilePath(), QSettings::IniFormat);
+    registry.remove(AccountSettingsKey(name));
+    registry.sync();
+}

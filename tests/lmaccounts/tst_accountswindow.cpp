@@ -1,0 +1,254 @@
+// The accounts manager's windows offscreen: the wizard on the first start, the duplicate-name loop,
+// the editor's live rules and the dial-up entries, Remove, and pictures of every page.
+
+#include "AccountEdt.h"
+#include "AccountsFunctions.h"
+#include "AccountsMain.h"
+#include "ReportCapture.h"
+#include "Screenshot.h"
+#include "ScriptedRasBackend.h"
+#include "TestInstallation.h"
+#include "Wizzard.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+
+std::shared_ptr<ScriptedRasBackend> Backend(const QStringList& entries)
+{
+    auto backend = std::make_shared<ScriptedRasBackend>();
+    backend->EntryNames = entries;
+    return backend;
+}
+
+} // namespace
+
+class TestAccountsWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { m_installation.reset(); }
+
+    void firstStartRunsTheWizard_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::newRow("German") << 0;
+        QTest::newRow("English") << 2;
+    }
+
+    void firstStartRunsTheWizard()
+    {
+        QFETCH(int, language);
+        Install(language);
+        TAccountsMainFrm form(Backend({}));
+        QList<bool> wizards;
+        form.EditAccount = [&](TAccount& account, bool wizard) {
+            wizards.append(wizard);
+            TWizzardFrm wizzard;
+            FillWizard(wizzard);
+            account = wizzard.Account();
+            return true;
+        };
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTRY_COMPARE(form.ListBox->count(), 1);
+        QCOMPARE(wizards, QList<bool>{true});
+        const QString marker = language == 2 ? QStringLiteral("default") : QStringLiteral("standard");
+        QCOMPARE(form.ListBox->item(0)->text(), QStringLiteral("alice@example.org [%1]").arg(marker));
+        QCOMPARE(ReadAccount(1)->PopServer, QByteArray("pop.example.org"));
+        QVERIFY(form.EditBtn->isEnabled());
+        SaveScreenshot(form, language == 2 ? QStringLiteral("lmaccounts-main-en") : QStringLiteral("lmaccounts-main-de"));
+    }
+
+    void duplicateNameReopensTheEditor()
+    {
+        Install();
+        AddAccount(NamedAccount("Home"));
+        TAccountsMainFrm form(Backend({}));
+        ReportCapture reports;
+        QStringList offered{QStringLiteral("Home"), QStringLiteral("Work")};
+        int opened = 0;
+        form.EditAccount = [&](TAccount& account, bool wizard) {
+            if (wizard || opened >= offered.size())
+                return false;
+            account.Name = offered[opened++].toUtf8();
+            return true;
+        };
+        form.AddBtnClick();
+        QCOMPARE(opened, 2);
+        const QList<TUserMessage> taken = reports.Take();
+        QCOMPARE(taken.size(), 1);
+        QCOMPARE(taken.first().Id, AccountsText::DuplicateName);
+        QCOMPARE(form.ListBox->count(), 2);
+        QCOMPARE(form.ListBox->currentItem()->text(), QStringLiteral("Work"));
+    }
+
+    void removeAsksAndMovesTheDefault()
+    {
+        Install();
+        AddAccount(NamedAccount("Home"));
+        AddAccount(NamedAccount("Work"));
+        TAccountsMainFrm form(Backend({}));
+        QStringList asked;
+        bool answer = false;
+        form.AskQuestion = [&](const QString& question) {
+            asked.append(question);
+            return answer;
+        };
+        form.ListBox->setCurrentRow(0);
+        QTest::keyClick(form.ListBox, Qt::Key_Delete);
+        QCOMPARE(asked, QStringList{QStringLiteral("Soll das Mailkonto 'Home' wirklich gelöscht werden..?")});
+        QCOMPARE(form.ListBox->count(), 2);
+        answer = true;
+        form.DeleteBtnClick();
+        QCOMPARE(form.ListBox->count(), 1);
+        QCOMPARE(form.ListBox->item(0)->text(), QStringLiteral("Work [standard]"));
+        QVERIFY(form.ListBox->item(0)->isSelected());
+    }
+
+    void editorFollowsItsRules()
+    {
+        Install();
+        TAccountEdtFrm form(Backend({QStringLiteral("Provider"), QStringLiteral("Mobile")}));
+        TAccount account = NamedAccount("Home");
+        account.RASService = "Mobile";
+        form.SetAccount(account);
+        QCOMPARE(form.RASServiceCmb->count(), 3);
+        QCOMPARE(form.RASServiceCmb->currentText(), QStringLiteral("Mobile"));
+        QVERIFY(form.RasRb->isChecked());
+        QVERIFY(form.RasEditBtn->isEnabled());
+        form.LanRb->click();
+        QCOMPARE(form.RASServiceCmb->currentIndex(), 0);
+        QVERIFY(!form.RasForceServiceChk->isEnabled());
+        form.RasRb->click();
+        QCOMPARE(form.RASServiceCmb->currentText(), QStringLiteral("Provider"));
+
+        form.PopKeepMailsChk->click();
+        QVERIFY(!form.PopDeleteMailsChk->isChecked());
+        QVERIFY(!form.PopDeleteDaysEdt->isEnabled());
+
+        form.PopUsernameEdt->setText(QStringLiteral("alice"));
+        form.PopPasswordEdt->setText(QStringLiteral("pw"));
+        QVERIFY(!form.SmtpAuthPopChk->isEnabled());
+        form.SmtpAuthChk->click();
+        QVERIFY(form.SmtpUsernameEdt->isEnabled());
+        form.SmtpAuthPopChk->click();
+        QCOMPARE(form.SmtpUsernameEdt->text(), QStringLiteral("alice"));
+        QVERIFY(!form.SmtpUsernameEdt->isEnabled());
+        form.PopPasswordEdt->setText(QStringLiteral("changed"));
+        QCOMPARE(form.SmtpPasswordEdt->text(), QStringLiteral("changed"));
+
+        form.NameEdt->setText(QStringLiteral("Ho"));
+        QVERIFY(!form.OKBtn->isEnabled());
+        form.NameEdt->setText(QStringLiteral("Hom"));
+        QVERIFY(form.OKBtn->isEnabled());
+        const TAccount edited = form.Account();
+        QCOMPARE(edited.RASService, QByteArray("Provider"));
+        QVERIFY(!edited.PopKeepMails);
+        QCOMPARE(edited.SmtpPassword, QByteArray("changed"));
+    }
+
+    void wizardReopensWithWhatWasTyped()
+    {
+        Install();
+        TWizzardFrm first;
+        FillWizard(first);
+        first.NameEdt->setText(QStringLiteral("Taken"));
+        const TAccount typed = first.Account();
+        TWizzardFrm again;
+        again.SetAccount(typed);
+        const TAccount reopened = again.Account();
+        QCOMPARE(reopened.Name, QByteArray("Taken"));
+        QCOMPARE(reopened.SmtpName, typed.SmtpName);
+        QCOMPARE(reopened.PopServer, typed.PopServer);
+        QCOMPARE(reopened.SmtpServer, typed.SmtpServer);
+        QCOMPARE(reopened.PopPassword, QByteArray("secret"));
+        QCOMPARE(detail::EncodeAccount(reopened), detail::EncodeAccount(typed));
+    }
+
+    void dialUpEditorFailureIsSaid()
+    {
+        Install();
+        TAccountEdtFrm form(Backend({QStringLiteral("Provider")}));
+        ReportCapture reports;
+        form.RasRb->click();
+        form.RasEditBtnClick();
+        // The test machine's editor may or may not exist; the entry is never one the system knows.
+        const QList<TUserMessage> taken = reports.Take();
+        QCOMPARE(taken.size(), 1);
+        QCOMPARE(taken.first().Id, AccountsText::EntryEditorMissing);
+        QVERIFY(taken.first().Text.contains(QStringLiteral("Provider")));
+    }
+
+    void pictures_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::newRow("de") << 0;
+        QTest::newRow("en") << 2;
+    }
+
+    void pictures()
+    {
+        QFETCH(int, language);
+        Install(language);
+        const QString suffix = language == 2 ? QStringLiteral("-en") : QStringLiteral("-de");
+        TAccountEdtFrm editor(Backend({QStringLiteral("Provider")}));
+        editor.SetAccount(NamedAccount("Home"));
+        editor.show();
+        for (int page = 0; page < editor.PageControl->count(); ++page) {
+            editor.PageControl->setCurrentIndex(page);
+            SaveScreenshot(editor, QStringLiteral("lmaccounts-editor%1-page%2").arg(suffix).arg(page + 1));
+        }
+        TWizzardFrm wizzard;
+        FillWizard(wizzard);
+        wizzard.show();
+        for (int page = 0; page < WizardPageCount; ++page) {
+            wizzard.ShowPage(page);
+            SaveScreenshot(wizzard, QStringLiteral("lmaccounts-wizard%1-page%2").arg(suffix).arg(page + 1));
+        }
+        QCOMPARE(wizzard.NextBtn->text(), language == 2 ? QStringLiteral("&Finish") : QStringLiteral("&Fertigstellen"));
+        QVERIFY(wizzard.PrevBtn->isEnabled());
+        wizzard.ShowPage(0);
+        QVERIFY(!wizzard.PrevBtn->isEnabled());
+    }
+
+private:
+    void Install(int language = 0)
+    {
+        m_installation = std::make_unique<TestInstallation>(QStringLiteral("modules/lmaccounts"), language);
+        QVERIFY(CreateAccountsDatabase());
+    }
+
+    static TAccount NamedAccount(const QByteArray& name)
+    {
+        TAccount account;
+        account.Name = name;
+        return account;
+    }
+
+    static void FillWizard(TWizzardFrm& wizzard)
+    {
+        wizzard.SmtpNameEdt->setText(QStringLiteral("Alice Example"));
+        wizzard.SmtpAddressEdt->setText(QStringLiteral("alice@example.org"));
+        wizzard.PopServerEdt->setText(QStringLiteral("pop.example.org"));
+        wizzard.SmtpServerEdt->setText(QStringLiteral("smtp.example.org"));
+        wizzard.PopUsernameEdt->setText(QStringLiteral("alice"));
+        wizzard.PopPasswordEdt->setText(QStringLiteral("secret"));
+        for (int page = 1; page < WizardPageCount; ++page)
+            wizzard.NextBtnClick();
+    }
+
+    std::unique_ptr<TestInstallation> m_installation;
+};
+
+QTEST_MAIN(TestAccountsWindow)
+#include "tst_accountswindow.moc"
