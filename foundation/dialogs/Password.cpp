@@ -10,9 +10,9 @@
 
 namespace {
 
-constexpr int FormTag = 40;
-constexpr int OKTag = 41;
-constexpr int CancelTag = 42;
+constexpr int FormTag = 521;
+constexpr int OKTag = 522;
+constexpr int CancelTag = 523;
 
 } // namespace
 
