@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStackedWidget>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -36,9 +35,8 @@ TConnectFrm::TConnectFrm(const TLmserverSettings& settings, const QStringList& a
     QuickChk = new QCheckBox(QStringLiteral("&Quick-Connect verwenden"), this);
     QuickChk->setObjectName(QStringLiteral("QuickChk"));
     SetTag(QuickChk, 41);
-    ChoicePnl = new QStackedWidget(this);
-    ChoicePnl->addWidget(CreateAccountsPanel(accountNames, settings.AccountsNames));
-    ChoicePnl->addWidget(CreateQuickPanel());
+    AccountsPnl = CreateAccountsPanel(accountNames, settings.AccountsNames);
+    QuickPnl = CreateQuickPanel();
     ServerEdt->setText(settings.QuickServer);
     UserEdt->setText(settings.QuickUsername);
     PasswordEdt->setText(QString::fromUtf8(settings.QuickPassword));
@@ -63,7 +61,8 @@ TConnectFrm::TConnectFrm(const TLmserverSettings& settings, const QStringList& a
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(QuickChk);
-    layout->addWidget(ChoicePnl);
+    layout->addWidget(AccountsPnl);
+    layout->addWidget(QuickPnl);
     layout->addWidget(HeadersChk);
     layout->addWidget(HeadersLbl);
     layout->addWidget(buttons);
@@ -87,7 +86,9 @@ QWidget* TConnectFrm::CreateQuickPanel()
     PasswordEdt = new QLineEdit(panel);
     PasswordEdt->setObjectName(QStringLiteral("PasswordEdt"));
     PasswordEdt->setEchoMode(QLineEdit::Password);
+    ServerEdt->setMinimumWidth(240);
     auto* form = new QFormLayout(panel);
+    form->setContentsMargins(0, 0, 0, 0);
     form->addRow(BuddyLabel(QStringLiteral("&POP3-Server:"), 42, ServerEdt), ServerEdt);
     form->addRow(BuddyLabel(QStringLiteral("&Kontoname:"), 43, UserEdt), UserEdt);
     form->addRow(BuddyLabel(QStringLiteral("Kenn&wort:"), 44, PasswordEdt), PasswordEdt);
@@ -113,8 +114,10 @@ QWidget* TConnectFrm::CreateAccountsPanel(const QStringList& accountNames, const
 
 void TConnectFrm::QuickChkClick()
 {
-    ChoicePnl->setCurrentIndex(QuickChk->isChecked() ? 1 : 0);
+    QuickPnl->setVisible(QuickChk->isChecked());
+    AccountsPnl->setVisible(!QuickChk->isChecked());
     UpdateConnectBtn();
+    adjustSize();
 }
 
 QStringList TConnectFrm::TickedAccounts() const

@@ -11,7 +11,6 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QStackedWidget;
 
 class TConnectFrm : public QDialog {
     Q_OBJECT
@@ -26,7 +25,8 @@ public:
     QStringList TickedAccounts() const;
 
     QCheckBox* QuickChk;
-    QStackedWidget* ChoicePnl;
+    QWidget* QuickPnl;
+    QWidget* AccountsPnl;
     QLineEdit* ServerEdt;
     QLineEdit* UserEdt;
     QLineEdit* PasswordEdt;

@@ -31,7 +31,6 @@
 namespace {
 
 constexpr int ListviewTag = 31;
-constexpr int DefaultColumnWidth = 150;
 
 QAction* Item(QMenu* menu, const char* name, int tag, const QString& caption, const QList<QKeySequence>& keys = {})
 {
@@ -169,9 +168,10 @@ void TLmserverFrm::RestoreLayout()
 {
     resize(760, 520);
     RestoreFormPlacement(*this, UserContext().Keys.Forms);
+    // Wide enough for a full date and a sender's name and address at the default window size.
+    const int widths[TMessageListModel::ColumnCount] = {260, 200, 220, 70};
     for (int column = 0; column < TMessageListModel::ColumnCount; ++column)
-        Listview->setColumnWidth(column, DefaultColumnWidth);
-    Listview->setColumnWidth(TMessageListModel::ColSubject, 2 * DefaultColumnWidth);
+        Listview->setColumnWidth(column, widths[column]);
     Listview->SetColumnsKey(LmserverColumnsKey());
     Listview->RestoreColumnWidths();
     const int treeHeight = Settings.TreeviewHeight > 0 ? Settings.TreeviewHeight : 110;

@@ -26,6 +26,7 @@ TPasswordFrm::TPasswordFrm(QWidget* parent) : QDialog(parent)
     PasswordEdt = new QLineEdit(this);
     PasswordEdt->setObjectName(QStringLiteral("PasswordEdt"));
     PasswordEdt->setEchoMode(QLineEdit::Password);
+    PasswordEdt->setMinimumWidth(260);
     auto* buttons = new QDialogButtonBox(this);
     OKBtn = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     CancelBtn = buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);

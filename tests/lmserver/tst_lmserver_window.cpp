@@ -105,13 +105,16 @@ private slots:
         QCOMPARE(frm->Manager.Table.Lines().at(0).MarkText, Mark::Get);
         QTest::keyClick(frm->Listview, Qt::Key_Space);
         QCOMPARE(frm->Manager.Table.Lines().at(0).MarkText, Mark::Delete);
+        frm->Listview->clearSelection();
+        frm->Listview->SelectRow(1);
+        frm->MarkGetDeleteItm->trigger();
+        QCOMPARE(frm->Manager.Table.Lines().at(0).MarkText, Mark::Delete);
+        SaveScreenshot(*frm, QStringLiteral("lmserver_main"));
         QTest::keyClick(frm->Listview, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(frm->Listview->SelectedCount(), 3);
         QTest::keyClick(frm->Listview, Qt::Key_Insert);
         frm->MarkGetDeleteItm->trigger();
         QVERIFY(frm->ActionItm->isEnabled());
-        frm->Listview->SelectRow(1);
-        SaveScreenshot(*frm, QStringLiteral("lmserver_main"));
 
         QTest::keyClick(frm->Listview, Qt::Key_F9);
         QTRY_VERIFY(!frm->Manager.Busy());
