@@ -31,6 +31,7 @@
 namespace {
 
 constexpr int ListviewTag = 31;
+constexpr int NewLinesIntervalMs = 50;
 
 QAction* Item(QMenu* menu, const char* name, int tag, const QString& caption, const QList<QKeySequence>& keys = {})
 {
@@ -58,6 +59,10 @@ TLmserverFrm::TLmserverFrm(const QStringList& arguments, QWidget* parent)
     setObjectName(QStringLiteral("LmserverFrm"));
     setWindowTitle(LmserverTitle);
     m_startCommand = arguments.value(0).toLower();
+    m_newLinesTimer = new QTimer(this);
+    m_newLinesTimer->setSingleShot(true);
+    m_newLinesTimer->setInterval(NewLinesIntervalMs);
+    connect(m_newLinesTimer, &QTimer::timeout, this, &TLmserverFrm::ShowNewLines);
     AskPassword = [this](const TConnectTarget& target) {
         const QString caption = QStringLiteral("%1 (%2)").arg(QString::fromUtf8(target.UserName), QString::fromUtf8(target.Server));
         return TPasswordFrm::Ask(this, caption, MessageText(LmserverText::MailboxPassword));
@@ -80,6 +85,8 @@ TLmserverFrm::~TLmserverFrm()
     WriteLmserverSettings(Settings);
     Listview->SaveColumnWidths();
     WriteColumnCount(TMessageListModel::ColumnCount);
+    // The model shows the manager's table, which goes before the widgets do.
+    Listview->setModel(nullptr);
 }
 
 void TLmserverFrm::CreateMenus()
@@ -185,7 +192,10 @@ TServerEvents TLmserverFrm::ManagerEvents()
     events.Progress = [this](int percent) { ProgressBar->setValue(percent); };
     events.ServerAdded = [this](int server) { ServerAdded(server); };
     events.ServerChanged = [this](int server) { ServerChanged(server); };
-    events.LineAdded = [this](int row) { LineAdded(row); };
+    events.LineAdded = [this](int) {
+        if (!m_newLinesTimer->isActive())
+            m_newLinesTimer->start();
+    };
     events.LineChanged = [this](int row) { Model->LineChanged(row); };
     events.PasswordRequest = [this](const TConnectTarget& target) { return AskPassword(target); };
     return events;
@@ -267,19 +277,26 @@ void TLmserverFrm::ServerAdded(int server)
 
 void TLmserverFrm::ServerChanged(int server)
 {
+    m_newLinesTimer->stop();
+    ShowNewLines();
     if (QTreeWidgetItem* item = Treeview->topLevelItem(server))
         item->setText(0, NodeText(Manager.Table.Servers().at(server)));
-    if (Model->ShownServer() == server && Model->rowCount() != Manager.Table.Servers().at(server).Count) {
+    // A failed listing took its lines back.
+    if (Model->ShownServer() == server && Model->rowCount() > Manager.Table.Servers().at(server).Count) {
         Model->Reload();
         Listview->SelectRow(0);
     }
     UpdateCommands();
 }
 
-void TLmserverFrm::LineAdded(int row)
+void TLmserverFrm::ShowNewLines()
 {
-    Model->LineAdded(row);
-    if (Model->rowCount() == 1 && Model->RowOfTableRow(row) == 0) {
+    const int server = int(Manager.Table.Servers().size()) - 1;
+    if (QTreeWidgetItem* item = Treeview->topLevelItem(server))
+        item->setText(0, NodeText(Manager.Table.Servers().at(server)));
+    const bool wasEmpty = Model->rowCount() == 0;
+    Model->ShowNewLines();
+    if (wasEmpty && Model->rowCount() > 0) {
         Listview->SelectRow(0);
         UpdateCommands();
     }

@@ -16,6 +16,7 @@ class QAction;
 class QLabel;
 class QProgressBar;
 class QSplitter;
+class QTimer;
 class QTreeWidget;
 class TEnhListView;
 class TInstanceServer;
@@ -77,7 +78,7 @@ private:
     void Connect();
     void ServerAdded(int server);
     void ServerChanged(int server);
-    void LineAdded(int row);
+    void ShowNewLines();
     void TreeviewChange();
     QList<int> SelectedTableRows() const;
     void SetActivity(TActivity activity);
@@ -87,4 +88,7 @@ private:
     TActivity m_activity = TActivity::Idle;
     QString m_startCommand;
     TInstanceServer* m_instanceServer = nullptr;
+    // Lines arriving while a mailbox is listed are shown in batches: drawing the window once per
+    // reply would cost more than the reply itself.
+    QTimer* m_newLinesTimer;
 };

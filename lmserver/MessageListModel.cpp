@@ -85,17 +85,18 @@ void TMessageListModel::SetServer(int server)
     endResetModel();
 }
 
-void TMessageListModel::LineAdded(int tableRow)
+void TMessageListModel::ShowNewLines()
 {
     if (m_server < 0)
         return;
-    const TServerEntry& entry = m_table.Servers().at(m_server);
-    const int position = tableRow - entry.FirstLine;
-    if (position < 0 || position >= entry.Count || m_positions.contains(position))
+    // The rows shown are positions 0..n-1 in some order, so the new ones are n and up.
+    const int shown = int(m_positions.size());
+    const int count = m_table.Servers().at(m_server).Count;
+    if (count <= shown)
         return;
-    const int row = int(m_positions.size());
-    beginInsertRows({}, row, row);
-    m_positions.append(position);
+    beginInsertRows({}, shown, count - 1);
+    for (int position = shown; position < count; ++position)
+        m_positions.append(position);
     endInsertRows();
 }
 

@@ -23,8 +23,8 @@ public:
     int ShownServer() const { return m_server; }
     // The table changed under the shown server as a whole.
     void Reload() { SetServer(m_server); }
-    // A line was appended to the table; it is shown when it belongs to the shown server.
-    void LineAdded(int tableRow);
+    // Shows the lines appended to the shown server since the last call, in one insertion.
+    void ShowNewLines();
     void LineChanged(int tableRow);
     // The table row of a list row, and the list row of a table row (-1 when not shown).
     int TableRow(int row) const;

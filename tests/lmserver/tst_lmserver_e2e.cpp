@@ -5,6 +5,7 @@
 #include "Pop3Mailbox.h"
 #include "ReportCapture.h"
 #include "ServerManager.h"
+#include "TableMarks.h"
 #include "tk_langlib.h"
 
 #include <QDir>
@@ -34,14 +35,6 @@ QByteArrayList Messages(int count)
     for (int n = 1; n <= count; ++n)
         messages.append(MessageNumber(n));
     return messages;
-}
-
-QStringList Marks(const TMessageTable& table)
-{
-    QStringList marks;
-    for (const TMessageLine& line : table.Lines())
-        marks.append(line.MarkText);
-    return marks;
 }
 
 // Makes every file write beyond a few bytes fail, as a full disk does, for its lifetime.

@@ -7,6 +7,7 @@
 #include "LmserverSettings.h"
 #include "MessageListModel.h"
 #include "MessageTable.h"
+#include "TableMarks.h"
 #include "RegistryFunctions.h"
 #include "tk_langlib.h"
 #include "tk_reglib.h"
@@ -37,14 +38,6 @@ TMessageTable TwoServers()
     for (const char* subject : {"b1", "b2"})
         table.AppendLine(Line(subject, 10));
     return table;
-}
-
-QStringList Marks(const TMessageTable& table)
-{
-    QStringList marks;
-    for (const TMessageLine& line : table.Lines())
-        marks.append(line.MarkText);
-    return marks;
 }
 
 } // namespace
@@ -353,11 +346,19 @@ private slots:
         QCOMPARE(model.TableRow(2), 1);
         QCOMPARE(model.RowOfTableRow(0), 1);
         QCOMPARE(model.data(model.index(1, TMessageListModel::ColSubject), Qt::DisplayRole).toString(), QStringLiteral("a1"));
-        // A line arriving for another server does not show here.
+        // Lines arriving for another server do not show here; the shown server's new lines are
+        // added behind the sorted ones.
         table.AddServer({"c.example", "carol"});
         table.AppendLine(Line("c1", 1));
-        model.LineAdded(5);
+        model.ShowNewLines();
         QCOMPARE(model.rowCount(), 3);
+        model.SetServer(2);
+        model.sort(TMessageListModel::ColSubject, Qt::DescendingOrder);
+        table.AppendLine(Line("c0", 2));
+        table.AppendLine(Line("c9", 3));
+        model.ShowNewLines();
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.TableRow(2), 7);
     }
 
     void markImages()
