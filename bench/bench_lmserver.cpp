@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <ctime>
 
 int main(int argc, char* argv[])
 {
@@ -33,6 +34,9 @@ int main(int argc, char* argv[])
     frm.Settings.QuickPassword = argv[3];
     frm.Settings.GetHeaders = true;
     frm.show();
+    // The user clicks Refresh in a window that is already drawn.
+    frm.repaint();
+    QCoreApplication::processEvents();
 
     QElapsedTimer timer;
     qint64 first100 = -1;
@@ -44,10 +48,12 @@ int main(int argc, char* argv[])
         }
     });
     timer.start();
+    const std::clock_t cpuStart = std::clock();
     frm.RefreshItmClick();
     const qint64 total = timer.elapsed();
+    const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     const int rows = frm.Model->rowCount();
-    std::printf("%-34s %6d msgs %7.2f s %9.0f msgs/s   first 100 rows %5lld ms\n", "lmserver list with headers", rows,
-                total / 1000.0, rows * 1000.0 / qMax<qint64>(total, 1), static_cast<long long>(first100));
+    std::printf("%-34s %6d msgs %7.2f s %9.0f msgs/s   first 100 rows %5lld ms   CPU %5.2f s\n", "lmserver list with headers",
+                rows, total / 1000.0, rows * 1000.0 / qMax<qint64>(total, 1), static_cast<long long>(first100), cpu);
     return rows > 0 ? 0 : 1;
 }

@@ -31,7 +31,7 @@
 namespace {
 
 constexpr int ListviewTag = 31;
-constexpr int NewLinesIntervalMs = 50;
+constexpr int NewLinesIntervalMs = 200;
 
 QAction* Item(QMenu* menu, const char* name, int tag, const QString& caption, const QList<QKeySequence>& keys = {})
 {
@@ -193,7 +193,10 @@ TServerEvents TLmserverFrm::ManagerEvents()
     events.ServerAdded = [this](int server) { ServerAdded(server); };
     events.ServerChanged = [this](int server) { ServerChanged(server); };
     events.LineAdded = [this](int) {
-        if (!m_newLinesTimer->isActive())
+        // The first line shows at once; the window is then redrawn at most once a batch.
+        if (Model->rowCount() == 0 && Model->ShownServer() == int(Manager.Table.Servers().size()) - 1)
+            ShowNewLines();
+        else if (!m_newLinesTimer->isActive())
             m_newLinesTimer->start();
     };
     events.LineChanged = [this](int row) { Model->LineChanged(row); };

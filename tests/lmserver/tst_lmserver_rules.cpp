@@ -66,25 +66,6 @@ private slots:
         QCOMPARE(NextMark(mark), next);
     }
 
-    void markWants_data()
-    {
-        QTest::addColumn<QString>("mark");
-        QTest::addColumn<bool>("retrieve");
-        QTest::addColumn<bool>("remove");
-        QTest::newRow("nothing") << "NOP" << false << false;
-        QTest::newRow("get") << "GET" << true << false;
-        QTest::newRow("delete") << "DEL" << false << true;
-        QTest::newRow("get and delete") << "GEL" << true << true;
-        QTest::newRow("fetched") << "GE!" << false << false;
-        QTest::newRow("deleted") << "DE!" << false << false;
-    }
-    void markWants()
-    {
-        QFETCH(QString, mark);
-        QTEST(WantsRetrieve(mark), "retrieve");
-        QTEST(WantsDelete(mark), "remove");
-    }
-
     void nodeText_data()
     {
         QTest::addColumn<int>("language");
@@ -276,19 +257,6 @@ private slots:
         QTEST(states, "states");
     }
 
-    void settingsDefaults()
-    {
-        QFile::remove(RegistryFilePath());
-        ReadCurrentUserSettingsPaths();
-        const TLmserverSettings s = ReadLmserverSettings();
-        QCOMPARE(s.PopTimeout, 60);
-        QVERIFY(s.GetHeaders);
-        QVERIFY(!s.QuickConnect);
-        QCOMPARE(s.ExpandCount, 12);
-        QVERIFY(s.SMDeleteMails);
-        QVERIFY(s.AccountsNames.isEmpty());
-    }
-
     // The quick-connect password is stored scrambled, in a file only its owner can read, even
     // when the file was readable by others before.
     void settingsRoundTripWithScrambledPassword()
@@ -361,17 +329,6 @@ private slots:
         QCOMPARE(model.TableRow(2), 7);
     }
 
-    void markImages()
-    {
-        QVERIFY(MarkImage(Mark::Nothing).isNull());
-        QSet<QByteArray> seen;
-        for (const QString& mark : {Mark::Get, Mark::Delete, Mark::GetDelete, Mark::Got, Mark::Deleted}) {
-            const QImage image = MarkImage(mark);
-            QVERIFY(!image.isNull());
-            seen.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
-        }
-        QCOMPARE(seen.size(), 5);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestLmserverRules)
