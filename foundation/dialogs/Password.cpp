@@ -10,9 +10,9 @@
 
 namespace {
 
-constexpr int FormTag = 40;
-constexpr int OKTag = 41;
-constexpr int CancelTag = 42;
+constexpr int FormTag = 521;
+constexpr int OKTag = 522;
+constexpr int CancelTag = 523;
 
 } // namespace
 
@@ -26,6 +26,7 @@ TPasswordFrm::TPasswordFrm(QWidget* parent) : QDialog(parent)
     PasswordEdt = new QLineEdit(this);
     PasswordEdt->setObjectName(QStringLiteral("PasswordEdt"));
     PasswordEdt->setEchoMode(QLineEdit::Password);
+    PasswordEdt->setMinimumWidth(260);
     auto* buttons = new QDialogButtonBox(this);
     OKBtn = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     CancelBtn = buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);

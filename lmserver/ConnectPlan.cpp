@@ -1,0 +1,38 @@
+#include "ConnectPlan.h"
+
+#include "DBAccountsFunctions.h"
+
+std::optional<TAccount> ReadAccountByName(const QString& name)
+{
+    const int record = FindAccountByName(name.toUtf8());
+    return record > 0 ? ReadAccount(record) : std::nullopt;
+}
+
+TConnectPlan PlanConnect(const TLmserverSettings& settings, const TAccountLookup& lookup)
+{
+    TConnectPlan plan;
+    if (settings.QuickConnect) {
+        plan.Targets.append({settings.QuickServer.toUtf8(), settings.QuickUsername.toUtf8(), settings.QuickPassword});
+        return plan;
+    }
+    for (const QString& name : settings.AccountsNames) {
+        const std::optional<TAccount> account = lookup(name);
+        if (account)
+            plan.Targets.append({account->PopServer, account->PopUsername, account->PopPassword});
+        else
+            plan.MissingAccounts.append(name);
+    }
+    return plan;
+}
+
+bool CanConnect(bool quickConnect, const QString& server, const QString& user, int tickedAccounts)
+{
+    if (quickConnect)
+        return server.size() > 3 && user.size() > 1;
+    return tickedAccounts > 0;
+}
+
+bool HasConnectChoice(const TLmserverSettings& settings)
+{
+    return CanConnect(settings.QuickConnect, settings.QuickServer, settings.QuickUsername, int(settings.AccountsNames.size()));
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Which mailboxes a connect opens: the one quick-connect server, or each ticked account in list
+// order, read by name from the accounts database. Names that no longer name an account are
+// returned apart so that the caller can say so (message 13) and go on.
+
+#include "DBAccountsFunctions.h"
+#include "LmserverSettings.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+struct TConnectTarget {
+    QByteArray Server;
+    QByteArray UserName;
+    // Empty: ask the user.
+    QByteArray Password;
+};
+
+struct TConnectPlan {
+    QList<TConnectTarget> Targets;
+    QStringList MissingAccounts;
+};
+
+using TAccountLookup = std::function<std::optional<TAccount>(const QString& name)>;
+
+// The accounts database of the active user.
+std::optional<TAccount> ReadAccountByName(const QString& name);
+
+TConnectPlan PlanConnect(const TLmserverSettings& settings, const TAccountLookup& lookup = ReadAccountByName);
+
+// True when the remembered choices name something to connect to (for "Refresh").
+bool HasConnectChoice(const TLmserverSettings& settings);
+// The connect dialog's rule for its Connect button.
+bool CanConnect(bool quickConnect, const QString& server, const QString& user, int tickedAccounts);

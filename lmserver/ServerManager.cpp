@@ -1,0 +1,247 @@
+#include "ServerManager.h"
+
+#include "AtomicFile.h"
+#include "LmserverTexts.h"
+#include "Reporter.h"
+#include "SharedFunctions.h"
+#include "qmexcept.h"
+#include "tk_langlib.h"
+
+#include <QBuffer>
+
+namespace {
+
+// Sets a flag for the lifetime of the object.
+class TBusyScope {
+public:
+    explicit TBusyScope(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~TBusyScope() { m_flag = false; }
+    TBusyScope(const TBusyScope&) = delete;
+    TBusyScope& operator=(const TBusyScope&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+} // namespace
+
+TServerManager::TServerManager(const TLmserverSettings& settings, const TServerEvents& events)
+    : m_settings(settings), m_events(events)
+{
+    ConnectEvents();
+}
+
+void TServerManager::Status(const QString& text) const
+{
+    if (m_events.Status)
+        m_events.Status(text);
+}
+
+void TServerManager::Progress(int percent) const
+{
+    if (m_events.Progress)
+        m_events.Progress(percent);
+}
+
+void TServerManager::ConnectEvents()
+{
+    m_pop.OnOpen = [this](QObject&) {
+        Status(ConnectingStatus(m_pop.Server));
+        Progress(0);
+    };
+    m_pop.OnUpdatingInfo = [this](QObject&) { Status(CheckingStatus(m_pop.Server)); };
+    m_pop.OnRetrieving = [this](QObject&, int index) {
+        Status(ReceivingStatus(index, m_pop.MessageCount));
+        Progress(0);
+    };
+    m_pop.OnRetrieved = [this](QObject&, int) {
+        Status(MessageText(LmserverText::MessageReceived));
+        Progress(100);
+    };
+    m_pop.OnDeleting = [this](QObject&, int index) { Status(DeletingStatus(index)); };
+    m_pop.OnProgress = [this](QObject&, int percent, qint64) {
+        if (percent >= 0)
+            Progress(percent);
+    };
+    m_pop.OnClosing = [this](QObject&) { Status(MessageText(LmserverText::ClosingConnection)); };
+    m_pop.OnClosed = [this](QObject&) { Status(MessageText(LmserverText::ConnectionClosed)); };
+    m_pop.OnCancel = [this](QObject&) { Status(MessageText(LmserverText::Cancelled)); };
+    m_pop.OnError = [this](QObject&, const QString& error) { Status(ErrorStatus(error)); };
+    m_pop.OnUserMessageSave = [this](QObject&, int, QBuffer& contents) { m_retrieved = contents.data(); };
+}
+
+void TServerManager::Cancel()
+{
+    m_cancelled = true;
+    m_pop.Cancel();
+}
+
+void TServerManager::Connect(const TConnectPlan& plan, bool getHeaders)
+{
+    const TBusyScope busy(m_busy);
+    m_cancelled = false;
+    Table.Clear();
+    for (const TConnectTarget& target : plan.Targets) {
+        if (m_cancelled)
+            break;
+        ConnectServer(target, getHeaders);
+    }
+    if (m_cancelled)
+        Status(MessageText(LmserverText::Cancelled));
+}
+
+void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders)
+{
+    TConnectTarget withPassword = target;
+    if (withPassword.Password.isEmpty()) {
+        const std::optional<QByteArray> typed = m_events.PasswordRequest ? m_events.PasswordRequest(target) : std::nullopt;
+        if (!typed)
+            return;
+        withPassword.Password = *typed;
+    }
+    const int server = Table.AddServer({withPassword.Server, withPassword.UserName, withPassword.Password});
+    if (m_events.ServerAdded)
+        m_events.ServerAdded(server);
+    m_pop.Configure(withPassword.Server, withPassword.UserName, withPassword.Password, m_settings);
+    m_pop.OnNextInfoUpdated = [this, getHeaders](QObject&, int index) { AppendListedLine(index, getHeaders); };
+    try {
+        // Without headers only the unique ids are listed: no TOP reaches a broken message, and
+        // the ids still tell whether a message moved before it is fetched or deleted.
+        if (getHeaders)
+            m_pop.UpdateRemoteInfoAndUIDL();
+        else
+            m_pop.UpdateUIDL();
+        Table.Server(server).ListedCount = m_pop.MessageCount;
+    } catch (const EqmException& error) {
+        // Stop closes the connection, so the next command may fail for that reason.
+        if (!m_cancelled)
+            ListingFailed(server, error.Message());
+    }
+    m_pop.OnNextInfoUpdated = nullptr;
+    if (m_pop.OnLine())
+        m_pop.Close();
+    Progress(0);
+    if (m_events.ServerChanged)
+        m_events.ServerChanged(server);
+}
+
+void TServerManager::AppendListedLine(int index, bool getHeaders)
+{
+    const TqmRemoteInfoItem& item = m_pop.RemoteInfo.Items(index);
+    TMessageLine line = getHeaders ? LineFromHeaders(item.Headers, item.Size) : LineWithoutHeaders(index + 1);
+    line.Listed = item;
+    Table.AppendLine(line);
+    if (m_pop.MessageCount > 0)
+        Progress(int((index + 1) * 100 / m_pop.MessageCount));
+    if (m_events.LineAdded)
+        m_events.LineAdded(int(Table.Lines().size()) - 1);
+}
+
+void TServerManager::ListingFailed(int server, const QString& error)
+{
+    Table.DropLinesOf(server);
+    Table.Server(server).Failed = true;
+    Status(ErrorStatus(error));
+}
+
+void TServerManager::CarryOut(const QString& spoolDir)
+{
+    const TBusyScope busy(m_busy);
+    m_cancelled = false;
+    m_spoolFailed = false;
+    for (int server = 0; server < int(Table.Servers().size()) && !m_cancelled && !m_spoolFailed; ++server)
+        if (!Table.Servers().at(server).Failed && Table.HasWork(server))
+            CarryOutServer(server, spoolDir);
+    if (m_cancelled)
+        Status(MessageText(LmserverText::Cancelled));
+}
+
+void TServerManager::CarryOutServer(int server, const QString& spoolDir)
+{
+    const TServerEntry& entry = Table.Servers().at(server);
+    m_pop.Configure(entry.Server, entry.UserName, entry.Password, m_settings);
+    QList<int> deleted;
+    try {
+        m_pop.OpenConnection();
+        if (PositionsAreSafe(entry))
+            ProcessLines(server, spoolDir, deleted);
+        // QUIT: the server carries out the deletions only now.
+        m_pop.CloseConnection();
+        for (int row : deleted)
+            SetMark(row, Mark::Deleted);
+    } catch (const EqmException& error) {
+        QString text = m_cancelled ? MessageText(LmserverText::Cancelled) : ErrorStatus(error.Message());
+        if (!deleted.isEmpty())
+            text += QLatin1Char(' ') + MessageText(LmserverText::QuitFailed);
+        Status(text);
+    }
+    if (m_pop.OnLine())
+        m_pop.Close();
+    Progress(0);
+}
+
+// Without unique ids and without headers the lines say nothing about their messages; then only an
+// unchanged message count lets the positions be trusted.
+bool TServerManager::PositionsAreSafe(const TServerEntry& entry)
+{
+    for (int row = entry.FirstLine; row < entry.FirstLine + entry.Count; ++row) {
+        const TqmRemoteInfoItem& listed = Table.Lines().at(row).Listed;
+        if (listed.UIDL.isEmpty() && listed.Headers.isEmpty() && m_pop.MessageCount != entry.ListedCount) {
+            Status(MessageText(LmserverText::CountChanged));
+            return false;
+        }
+    }
+    return true;
+}
+
+void TServerManager::ProcessLines(int server, const QString& spoolDir, QList<int>& deleted)
+{
+    const TServerEntry entry = Table.Servers().at(server);
+    int saved = 0;
+    for (int position = 0; position < entry.Count; ++position) {
+        const int row = entry.FirstLine + position;
+        const QString mark = Table.Lines().at(row).MarkText;
+        if (!WantsRetrieve(mark) && !WantsDelete(mark))
+            continue;
+        // RFC 1939: message numbers stay fixed within a session, so one check covers RETR and DELE.
+        if (!m_pop.IsListedMessage(position, Table.Lines().at(row).Listed)) {
+            Status(LmserverMessage(LmserverText::MessageChanged, QString::number(position + 1)));
+            continue;
+        }
+        if (WantsRetrieve(mark)) {
+            m_pop.RetrieveMessage(position);
+            // A spool that cannot take this message will not take the next: stop, delete nothing more.
+            if (!SaveMessage(spoolDir, ++saved, m_retrieved)) {
+                m_spoolFailed = true;
+                return;
+            }
+            SetMark(row, Mark::Got);
+        }
+        if (WantsDelete(mark)) {
+            m_pop.DeleteMessage(position);
+            if (m_pop.GetServerReplyCode(m_pop.LastReply) == 1)
+                deleted.append(row);
+            else
+                Status(LmserverMessage(LmserverText::DeleteRefused, QString::number(position + 1)));
+        }
+    }
+}
+
+bool TServerManager::SaveMessage(const QString& spoolDir, int number, const QByteArray& message)
+{
+    const QString fileName = UniqueMessageFileName(spoolDir, QStringLiteral("lmserver_%1").arg(number));
+    TAtomicFile file(fileName, true);
+    if (file.Open() && file.Write(message) && file.Commit())
+        return true;
+    const QString error = fileName + QLatin1String(": ") + file.ErrorString();
+    Status(LmserverMessage(LmserverText::WriteError, error));
+    Report(LmserverText::WriteError, TMessageKind::Warning, error);
+    return false;
+}
+
+void TServerManager::SetMark(int row, const QString& mark)
+{
+    Table.Line(row).MarkText = mark;
+    if (m_events.LineChanged)
+        m_events.LineChanged(row);
+}

@@ -1,0 +1,76 @@
+#pragma once
+// What the server manager does with the mailboxes, without windows: connecting lists each
+// mailbox into the message table (a line appears as soon as its message's reply is in), and
+// carrying out the marks fetches and deletes, server by server. The window subscribes to the
+// events and shows the table; every wait runs the event loop, so the window stays alive and Stop
+// (Cancel) ends the operation between two replies.
+//
+// Nothing is deleted before it is safe: a message marked for fetching and deleting is saved to its
+// spool file (complete on disk under its final name) before its DELE is sent, one whose save failed
+// is not deleted, and a message that is no longer the one listed is skipped with its mark kept.
+// A line shows "DE!" only once the server confirmed the end of the session, which commits the
+// deletions.
+
+#include "ConnectPlan.h"
+#include "LmserverSettings.h"
+#include "MessageTable.h"
+#include "ServerPOP.h"
+
+#include <functional>
+#include <optional>
+
+struct TServerEvents {
+    std::function<void(const QString& text)> Status;
+    // Percent, 0 to 100.
+    std::function<void(int percent)> Progress;
+    // A node was added, or its text or lines changed as a whole (listing failed: lines removed).
+    std::function<void(int server)> ServerAdded;
+    std::function<void(int server)> ServerChanged;
+    std::function<void(int row)> LineAdded;
+    std::function<void(int row)> LineChanged;
+    // Asked when a target has no password; nothing means skip this server.
+    std::function<std::optional<QByteArray>(const TConnectTarget& target)> PasswordRequest;
+};
+
+class TServerManager {
+public:
+    // `settings` is read at each connect and carry-out and outlives the manager.
+    TServerManager(const TLmserverSettings& settings, const TServerEvents& events);
+    TServerManager(const TServerManager&) = delete;
+    TServerManager& operator=(const TServerManager&) = delete;
+
+    // Empties the table and lists every target in order; a failing server gets "[ERROR]" and no
+    // lines, and the others are still tried. Stop ends the whole connect, keeping what was listed.
+    void Connect(const TConnectPlan& plan, bool getHeaders);
+    // Carries out the marks of every server that has any, saving fetched messages as
+    // "lmserver_<n>" files (n counts from 1 for each server) in `spoolDir`.
+    void CarryOut(const QString& spoolDir);
+    void Cancel();
+    bool Busy() const { return m_busy; }
+
+    TMessageTable Table;
+
+private:
+    void ConnectEvents();
+    void ConnectServer(const TConnectTarget& target, bool getHeaders);
+    void AppendListedLine(int index, bool getHeaders);
+    void ListingFailed(int server, const QString& error);
+    void CarryOutServer(int server, const QString& spoolDir);
+    // The marks of one server in one session; `deleted` collects the rows whose DELE was accepted.
+    void ProcessLines(int server, const QString& spoolDir, QList<int>& deleted);
+    bool PositionsAreSafe(const TServerEntry& entry);
+    bool SaveMessage(const QString& spoolDir, int number, const QByteArray& message);
+    void SetMark(int row, const QString& mark);
+    void Status(const QString& text) const;
+    void Progress(int percent) const;
+
+    const TLmserverSettings& m_settings;
+    TServerEvents m_events;
+    TServerPOP m_pop;
+    bool m_busy = false;
+    bool m_cancelled = false;
+    // A fetched message could not be saved: the spool takes no more, so the pass ends.
+    bool m_spoolFailed = false;
+    // The retrieved message of the RETR in progress.
+    QByteArray m_retrieved;
+};

@@ -1,0 +1,54 @@
+#include "ServerPOP.h"
+
+#include "Konstanten.h"
+#include "nkwire.h"
+
+#include <QBuffer>
+
+void TServerPOP::Configure(const QByteArray& server, const QByteArray& userName, const QByteArray& password,
+                           const TLmserverSettings& settings)
+{
+    Server = server;
+    UserName = userName;
+    Password = password;
+    KeepConnection = false;
+    SetTimeOut(settings.PopTimeout);
+    LogFileName = settings.LogActive ? Paths().Program.LogFile : QString();
+}
+
+bool TServerPOP::IsListedMessage(int index, const TqmRemoteInfoItem& listed)
+{
+    if (index >= MessageCount)
+        return false;
+    if (!listed.UIDL.isEmpty())
+        return SameUidl(index, listed.UIDL);
+    if (!listed.Headers.isEmpty())
+        return SameHeaders(index, listed);
+    return true;
+}
+
+// C: UIDL 2   S: +OK 2 QhdPYR:00WBw1Ph7x7
+bool TServerPOP::SameUidl(int index, const QByteArray& uidl)
+{
+    SendLine("UIDL " + Number(index));
+    QByteArray reply;
+    return RecvLine(reply) == 1 && detail::ParseUidl(reply) == uidl;
+}
+
+bool TServerPOP::SameHeaders(int index, const TqmRemoteInfoItem& listed)
+{
+    QByteArray reply;
+    SendLine("LIST " + Number(index));
+    if (RecvLine(reply) != 1 || detail::ParseListSize(reply) != listed.Size)
+        return false;
+    SendLine("TOP " + Number(index) + " 1");
+    if (RecvLine(reply) != 1)
+        return false;
+    QBuffer headerBlock;
+    headerBlock.open(QIODevice::ReadWrite);
+    RecvLineStream(headerBlock, -1);
+    TqmRemoteInfoItem current;
+    current.Headers = TqmHeaders::FromText(headerBlock.data());
+    current.Headers.CleanUp();
+    return IDsAreSame(current, listed);
+}
