@@ -83,6 +83,7 @@ const QHash<int, const char*>& Texts()
         {57111, "Error decoding the attachment"},
         {57112, "Unable to execute attachment #%d\nbecause file name is blank"},
         {57113, "Error executing ShellExec.  Error code %d"},
+        {57120, "The server sent far more than the size it announced for the message; the transfer was stopped"},
     };
     return texts;
 }

@@ -31,6 +31,41 @@ private:
 
 constexpr qint64 MaxHeaderBlock = 256 * 1024;
 
+// Passes a retrieved body on to its device until it grows past the limit; then every write fails
+// with the library's text, which ends the retrieval.
+class TSizeGuard final : public QIODevice {
+public:
+    TSizeGuard(QIODevice& target, qint64 limit) : m_target(target), m_limit(limit) { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        m_written += size;
+        if (m_written > m_limit) {
+            setErrorString(qmMessageText(qmMessageLargerThanAnnounced));
+            return -1;
+        }
+        const qint64 passed = m_target.write(data, size);
+        if (passed != size)
+            setErrorString(m_target.errorString());
+        return passed;
+    }
+
+private:
+    QIODevice& m_target;
+    qint64 m_limit;
+    qint64 m_written = 0;
+};
+
+// Servers count line ends and dot-stuffing differently, and some announce sizes loosely; a body
+// past twice the announced size and a mebibyte more is taken as one that never ends.
+qint64 RetrievalLimit(qint64 announcedSize)
+{
+    constexpr qint64 Margin = 1024 * 1024;
+    return 2 * qMax<qint64>(announcedSize, 0) + Margin;
+}
+
 } // namespace
 
 TqmCustomPOP::TqmCustomPOP(QObject* parent) : TqmMailBase(parent)
@@ -104,17 +139,35 @@ qint64 TqmCustomPOP::ListSize(int index)
 
 void TqmCustomPOP::RetrieveMessage(int index)
 {
-    const qint64 size = ListSize(index);
+    const qint64 size = AnnouncedSize(index);
     if (OnRetrieving)
         OnRetrieving(*this, index);
+    QIODevice* sink = OpenMsgSink(index);
     Command("RETR " + Number(index));
-    QBuffer message;
-    message.open(QIODevice::ReadWrite);
-    RecvLineStream(message, size);
-    message.seek(0);
-    OutputMsgStream(index, message);
+    if (sink) {
+        ReceiveBody(*sink, size);
+        MsgSinkFinished(index);
+    } else {
+        QBuffer message;
+        message.open(QIODevice::ReadWrite);
+        ReceiveBody(message, size);
+        message.seek(0);
+        OutputMsgStream(index, message);
+    }
     if (OnRetrieved)
         OnRetrieved(*this, index);
+}
+
+void TqmCustomPOP::ReceiveBody(QIODevice& device, qint64 announcedSize)
+{
+    TSizeGuard guard(device, RetrievalLimit(announcedSize));
+    try {
+        RecvLineStream(guard, announcedSize);
+    } catch (const EMessageError&) {
+        // The rest of the body is still on its way: the session cannot go on.
+        Close();
+        throw;
+    }
 }
 
 void TqmCustomPOP::DeleteMessage(int index)
@@ -229,6 +282,17 @@ void TqmRemotePOP::Transfer()
     }
     Fire(OnDataTransfered, *this);
     CloseConnection();
+}
+
+QIODevice* TqmRemotePOP::OpenMsgSink(int index)
+{
+    return OnOpenMessageSink ? OnOpenMessageSink(*this, index) : nullptr;
+}
+
+void TqmRemotePOP::MsgSinkFinished(int index)
+{
+    if (OnMessageSinkFinished)
+        OnMessageSinkFinished(*this, index);
 }
 
 void TqmRemotePOP::OutputMsgStream(int index, QBuffer& stream)

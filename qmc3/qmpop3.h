@@ -29,7 +29,10 @@ public:
     // QUIT, which commits the deletions.
     void LogOut() override;
     void GetStatistics();
-    // Retrieves the message into OutputMsgStream: dot transparency undone, without the final ".".
+    // Retrieves the message, dot transparency undone and without the final ".", into the device of
+    // OpenMsgSink or else into memory for OutputMsgStream. A body that grows past twice the size LIST
+    // announced and 1 MiB more stops with EMessageError (57120) and a closed connection, so that a
+    // server that never ends a body cannot fill memory or disk, and nothing is deleted.
     void RetrieveMessage(int index);
     // The reply to DELE is not examined.
     void DeleteMessage(int index);
@@ -47,11 +50,20 @@ public:
 protected:
     // What happens to a retrieved message; `stream` is positioned at its start.
     virtual void OutputMsgStream(int index, QBuffer& stream) = 0;
+    // A device that takes the message as it arrives instead of a memory stream (nullptr: none);
+    // MsgSinkFinished follows once the whole message is in it.
+    virtual QIODevice* OpenMsgSink(int) { return nullptr; }
+    virtual void MsgSinkFinished(int) {}
+    // The size the server announces for the message (LIST n).
+    virtual qint64 AnnouncedSize(int index) { return ListSize(index); }
     // Sends `command` and requires +OK.
     void Command(const QByteArray& command);
     // LIST n: the size of the message, 0 when the server does not say.
     qint64 ListSize(int index);
     static QByteArray Number(int index) { return QByteArray::number(index + 1); }
+
+private:
+    void ReceiveBody(QIODevice& device, qint64 announcedSize);
 };
 
 // Retrieves whole mailboxes into MessageList, one TqmListMessage per message.
@@ -107,9 +119,15 @@ public:
     TqmNumNotifyEvent OnNextInfoUpdated;
     // Takes over the retrieved messages; without it they go to MessageDirectory as msg_N.eml.
     TqmUserMsgSaveEvent OnUserMessageSave;
+    // When set, each retrieved message streams into the device it returns (which must stay open
+    // until OnMessageSinkFinished) instead of reaching OnUserMessageSave whole in memory.
+    std::function<QIODevice*(QObject& sender, int index)> OnOpenMessageSink;
+    TqmNumNotifyEvent OnMessageSinkFinished;
 
 protected:
     void OutputMsgStream(int index, QBuffer& stream) override;
+    QIODevice* OpenMsgSink(int index) override;
+    void MsgSinkFinished(int index) override;
 
 private:
     void Update(bool withInfo, bool withUidl);
