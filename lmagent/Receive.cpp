@@ -1,15 +1,13 @@
 #include "Receive.h"
 
+#include "AtomicFile.h"
 #include "DialupFunctions.h"
+#include "MailboxHelpFunctions.h"
 #include "Reporter.h"
 #include "SharedFunctions.h"
+#include "SpoolFunctions.h"
 #include "tk_langlib.h"
 
-#include "AtomicFile.h"
-#include "MailboxHelpFunctions.h"
-#include "SpoolFunctions.h"
-
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>

@@ -264,7 +264,13 @@ bool TqmRemotePOP::CheckIdentity(int index)
     FillInfoItem(index, current, true, true, uidlSupported);
     if (!IDsAreSame(current, RemoteInfo.Items(index)))
         Error(qmIDsAreDifferent);
+    m_checked = {index, current.Size};
     return true;
+}
+
+qint64 TqmRemotePOP::AnnouncedSize(int index)
+{
+    return m_checked.Index == index ? m_checked.Size : ListSize(index);
 }
 
 void TqmRemotePOP::Transfer()
@@ -275,10 +281,16 @@ void TqmRemotePOP::Transfer()
     Fire(OnTransferringData, *this);
     for (int index = 0; index < RemoteInfo.Count(); ++index) {
         const TqmRemoteInfoItem& item = RemoteInfo.Items(index);
-        if (item.MarkedToRetrieve && CheckIdentity(index))
+        if (!item.MarkedToRetrieve && !item.MarkedToDelete)
+            continue;
+        // Checked once before both actions, whose size LIST it also reads: message numbers stay
+        // the same for the whole session (RFC 1939, 5), so nothing can move between the two.
+        CheckIdentity(index);
+        if (item.MarkedToRetrieve)
             RetrieveMessage(index);
-        if (item.MarkedToDelete && CheckIdentity(index))
+        if (item.MarkedToDelete)
             DeleteMessage(index);
+        m_checked = {};
     }
     Fire(OnDataTransfered, *this);
     CloseConnection();

@@ -101,8 +101,8 @@ public:
     void MarkToDelete(int index) { RemoteInfo.Items(index).MarkedToDelete = true; }
     void Reset(int index);
     // Retrieves, then deletes, the marked messages in ascending order; deletions take effect with
-    // the QUIT at the end. A message that is no longer the one in RemoteInfo stops the transfer
-    // with "IDs are different".
+    // the QUIT at the end. Each marked message is checked once before its actions: one that is no
+    // longer the one in RemoteInfo stops the transfer with "IDs are different".
     void Transfer();
     // Throws ESocketError 57105 (after OnError) when the message at `index` changed since the update.
     bool CheckIdentity(int index);
@@ -128,6 +128,8 @@ protected:
     void OutputMsgStream(int index, QBuffer& stream) override;
     QIODevice* OpenMsgSink(int index) override;
     void MsgSinkFinished(int index) override;
+    // The size read by the identity check just made, else LIST.
+    qint64 AnnouncedSize(int index) override;
 
 private:
     void Update(bool withInfo, bool withUidl);
@@ -135,4 +137,10 @@ private:
     void FillInfoItem(int index, TqmRemoteInfoItem& item, bool withInfo, bool withUidl, bool& uidlSupported);
 
     QString m_messageDirectory;
+    // The message the last identity check of Transfer was made for, and the size it read.
+    struct TCheckedMessage {
+        int Index = -1;
+        qint64 Size = 0;
+    };
+    TCheckedMessage m_checked;
 };

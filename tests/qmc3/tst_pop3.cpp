@@ -241,9 +241,10 @@ void TestPop3::transferRetrievesAndDeletesMarked()
     QByteArrayList script = LogInScript();
     script += InfoScript(1, "uid-1", "<1@x>");
     script += InfoScript(2, "uid-2", "<2@x>");
-    // Transfer: message 1 retrieved only, message 2 deleted only; each checked first.
+    // Transfer: message 1 retrieved only, message 2 deleted only; each checked first, and the
+    // check's LIST gives the size of the retrieval.
     script += InfoScript(1, "uid-1", "<1@x>");
-    script += {"C: LIST 1", "S: +OK 1 120", "C: RETR 1", "S: +OK", "S: Message-ID: <1@x>", "S: ", "S: text", "S: ."};
+    script += {"C: RETR 1", "S: +OK", "S: Message-ID: <1@x>", "S: ", "S: text", "S: ."};
     script += InfoScript(2, "uid-2", "<2@x>");
     script += {"C: DELE 2", "S: +OK deleted", "C: QUIT", "S: +OK", "CLOSE"};
     FakeServer server(script);
