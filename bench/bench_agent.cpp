@@ -1,7 +1,9 @@
 // Receive benchmark of the transfer agent: 2,000 messages from a private Dovecot into the spool,
-// timed from the start of lmagent to its exit, and in the same run fetchmail delivering the same
-// mailbox from a fresh Dovecot into a maildir. Run through bench_agent.sh, which installs fetchmail.
-//   bench_agent LMAGENT LIBQMC3 TESTSERVERS_DIR [count]
+// timed from the start of lmagent to its exit, and in the same run fetchmail writing the same
+// mailbox from a fresh Dovecot into one BSMTP file, and optionally an older build of lmagent; the
+// sides alternate over several rounds and the median is reported. Run through bench_agent.sh,
+// which installs fetchmail.
+//   bench_agent LMAGENT LIBQMC3 TESTSERVERS_DIR [count] [rounds] [OLD_LMAGENT OLD_LIBQMC3]
 
 #include "DBAgentFunctions.h"
 #include "RegistryFunctions.h"
@@ -14,7 +16,10 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <optional>
 
 namespace {
 
@@ -114,22 +119,17 @@ double RunAgent(const QString& program, const QString& library, const Pop3Server
     return seconds;
 }
 
-// Seconds of one fetchmail run delivering everything into a maildir, or -1.
+// Seconds of one fetchmail run writing everything into one BSMTP file, or -1.
 double RunFetchmail(const Pop3Server& server, int count)
 {
     QTemporaryDir work;
-    const QDir root(work.path());
-    for (const char* sub : {"Maildir/new", "Maildir/cur", "Maildir/tmp"})
-        root.mkpath(QString::fromLatin1(sub));
-    const QString maildir = root.filePath(QStringLiteral("Maildir"));
-    // A maildir delivery by the book: written under tmp/, then moved into new/.
-    const QString mda = QStringLiteral("/bin/sh -c 'f=%1/tmp/$$.$(date +%N) && cat > $f && mv $f %1/new/'").arg(maildir);
-    const QString rc = root.filePath(QStringLiteral("fetchmailrc"));
+    const QString bsmtp = QDir(work.path()).filePath(QStringLiteral("mail.bsmtp"));
+    const QString rc = QDir(work.path()).filePath(QStringLiteral("fetchmailrc"));
     QFile file(rc);
     if (!file.open(QIODevice::WriteOnly))
         return -1;
     file.write(QStringLiteral("set no syslog\npoll 127.0.0.1 port %1 proto pop3 auth password user \"alice\" password \"secret\" "
-                              "is root here mda \"%2\" fetchall no keep sslproto ''\n").arg(server.Port, mda).toUtf8());
+                              "is root here bsmtp \"%2\" fetchall no keep sslproto ''\n").arg(server.Port, bsmtp).toUtf8());
     file.close();
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 
@@ -142,9 +142,11 @@ double RunFetchmail(const Pop3Server& server, int count)
     process.start(QStringLiteral("fetchmail"), {QStringLiteral("-f"), rc, QStringLiteral("--silent")});
     process.waitForFinished(-1);
     const double seconds = timer.nsecsElapsed() / 1e9;
-    const int delivered = CountFiles(maildir + QLatin1String("/new"));
+    QFile written(bsmtp);
+    const QByteArray content = written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+    const int delivered = int(content.count("\nDATA\r\n") + content.count("\nDATA\n"));
     if (delivered != count) {
-        std::fprintf(stderr, "fetchmail: exit %d, %d files\n%s\n", process.exitCode(), delivered,
+        std::fprintf(stderr, "fetchmail: exit %d, %d messages\n%s\n", process.exitCode(), delivered,
                      process.readAllStandardError().constData());
         return -1;
     }
@@ -159,36 +161,64 @@ void PrintRate(const char* name, double seconds, int count)
         std::printf("%-10s %6d messages in %7.2f s = %8.1f messages/s\n", name, count, seconds, count / seconds);
 }
 
+struct Side {
+    const char* Name;
+    std::function<double(const Pop3Server&)> Run;
+    QList<double> Seconds;
+};
+
+double Median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? -1 : values.at(values.size() / 2);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     if (argc < 4) {
-        std::fprintf(stderr, "usage: bench_agent LMAGENT LIBQMC3 TESTSERVERS_DIR [count]\n");
+        std::fprintf(stderr, "usage: bench_agent LMAGENT LIBQMC3 TESTSERVERS_DIR [count] [rounds] [OLD_LMAGENT OLD_LIBQMC3]\n");
         return 2;
     }
     const QString program = QString::fromLocal8Bit(argv[1]);
     const QString library = QString::fromLocal8Bit(argv[2]);
     g_servers = QString::fromLocal8Bit(argv[3]);
     const int count = argc > 4 ? std::atoi(argv[4]) : 2000;
+    const int rounds = argc > 5 ? std::atoi(argv[5]) : 3;
 
     QTemporaryDir corpus;
     if (!WriteCorpus(corpus.path(), count))
         return 1;
-    std::optional<Pop3Server> server = StartPop3(corpus.path());
-    if (!server)
-        return 1;
-    const double agentSeconds = RunAgent(program, library, *server, count);
-    StopPop3(*server);
-
-    server = StartPop3(corpus.path());
-    if (!server)
-        return 1;
-    const double fetchmailSeconds = RunFetchmail(*server, count);
-    StopPop3(*server);
-
-    PrintRate("lmagent", agentSeconds, count);
-    PrintRate("fetchmail", fetchmailSeconds, count);
-    return agentSeconds < 0 || fetchmailSeconds < 0 ? 1 : 0;
+    QList<Side> sides;
+    sides.append({"lmagent", [&](const Pop3Server& s) { return RunAgent(program, library, s, count); }, {}});
+    if (argc > 7) {
+        const QString oldProgram = QString::fromLocal8Bit(argv[6]);
+        const QString oldLibrary = QString::fromLocal8Bit(argv[7]);
+        sides.append({"before", [=](const Pop3Server& s) { return RunAgent(oldProgram, oldLibrary, s, count); }, {}});
+    }
+    sides.append({"fetchmail", [&](const Pop3Server& s) { return RunFetchmail(s, count); }, {}});
+    // The sides take turns, and each round starts with the next side, so that a slow phase of the
+    // shared machine does not fall on one side only.
+    for (int round = 0; round < rounds; ++round) {
+        for (qsizetype i = 0; i < sides.size(); ++i) {
+            Side& side = sides[(round + i) % sides.size()];
+            std::optional<Pop3Server> server = StartPop3(corpus.path());
+            if (!server)
+                return 1;
+            side.Seconds.append(side.Run(*server));
+            StopPop3(*server);
+        }
+    }
+    bool failed = false;
+    for (const Side& side : std::as_const(sides)) {
+        QByteArray all;
+        for (double seconds : side.Seconds)
+            all += QByteArray::number(seconds, 'f', 2) + ' ';
+        PrintRate(side.Name, Median(side.Seconds), count);
+        std::printf("           rounds: %s\n", all.constData());
+        failed = failed || side.Seconds.contains(-1);
+    }
+    return failed ? 1 : 0;
 }

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Receive benchmark of lmagent against fetchmail (installed here when missing), both fetching the
-# same 2,000 messages from a private Dovecot on 127.0.0.1.
-#   bench/bench_agent.sh [build directory] [count]
+# same 2,000 messages from a private Dovecot on 127.0.0.1, in alternating rounds; with the build
+# directory of an older version, its lmagent runs as a third side.
+#   bench/bench_agent.sh [build directory] [count] [rounds] [older build directory]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${1:-$root/build}"
+build="$(cd "${1:-$root/build}" && pwd)"
 count="${2:-2000}"
+rounds="${3:-3}"
+older=()
+[ -n "${4:-}" ] && older=("$4/dist/modules/lmagent" "$4/dist/libqmc3.so")
 
 if ! command -v fetchmail >/dev/null; then
     sudo=""
@@ -14,4 +18,4 @@ if ! command -v fetchmail >/dev/null; then
 fi
 
 exec "$build/bench/bench_agent" "$build/dist/modules/lmagent" "$build/dist/libqmc3.so" \
-    "$root/scripts/testservers" "$count"
+    "$root/scripts/testservers" "$count" "$rounds" "${older[@]}"

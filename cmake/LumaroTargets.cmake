@@ -28,9 +28,11 @@ function(lumaro_program target)
         set(rpath "$ORIGIN")
         set(dest ".")
     endif()
+    # The build tree is an installation tree: one run path for both, and only this entry (CMake's
+    # own build run path would end with an empty entry, the current directory).
     set_target_properties(${target} PROPERTIES
         RUNTIME_OUTPUT_DIRECTORY "${dir}"
-        BUILD_RPATH "${rpath}"
+        BUILD_WITH_INSTALL_RPATH ON
         INSTALL_RPATH "${rpath}")
     install(TARGETS ${target} RUNTIME DESTINATION "${dest}")
 endfunction()

@@ -1,6 +1,7 @@
 #include "Konstanten.h"
 
 #include "Reporter.h"
+#include "SharedFunctions.h"
 #include "qmmsg.h"
 
 #include <QDir>
@@ -189,6 +190,6 @@ void CreateDataDirectories()
         // Only the last component: a data directory on an unmounted drive must not be recreated
         // as a tree of empty folders.
         if (!QFileInfo(dir).isDir())
-            QDir().mkdir(dir);
+            CreatePrivateDirectory(dir);
     }
 }

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <sys/stat.h>
+
 namespace {
 
 constexpr int UnsafeTempDirMessage = 514;
@@ -50,4 +52,15 @@ QString UniqueMessageFileName(const QString& dir, const QString& prefix, const T
             return name;
         QThread::msleep(NameRetryDelayMs);
     }
+}
+
+bool OpenOwnerOnly(QFile& file, QIODevice::OpenMode mode)
+{
+    return file.open(mode, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+bool CreatePrivateDirectory(const QString& path)
+{
+    ::mkdir(QFile::encodeName(path).constData(), 0700);
+    return QFileInfo(path).isDir();
 }

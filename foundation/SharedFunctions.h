@@ -2,6 +2,7 @@
 // Start-up of a program with a user context, and small helpers every program shares.
 
 #include <QDateTime>
+#include <QFile>
 #include <QString>
 
 #include <functional>
@@ -24,3 +25,11 @@ using TClock = std::function<QDateTime()>;
 // that name exists.
 QString UniqueMessageFileName(const QString& dir, const QString& prefix,
                               const TClock& now = &QDateTime::currentDateTime);
+
+// Files and directories the suite creates hold mail, contacts and settings: readable by their owner
+// only. Neither narrows what exists already, so modes the user widened stay.
+// Opens `file`; a file this creates gets mode 0600.
+bool OpenOwnerOnly(QFile& file, QIODevice::OpenMode mode);
+// Creates the directory `path` (its last component only) with mode 0700; true when it is a
+// directory afterwards.
+bool CreatePrivateDirectory(const QString& path);

@@ -1,9 +1,14 @@
 #include "CheckFile.h"
 
 #include "AtomicFile.h"
+#include "SharedFunctions.h"
+#include "SpoolFunctions.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLocale>
+
+#include <unistd.h>
 
 namespace {
 
@@ -84,21 +89,50 @@ TCheckList ReadCheckFile(const QString& path)
     return ParseCheckFile(file.readAll());
 }
 
-TCheckList SettlePendingLines(TCheckList lines, const QString& spoolDir)
+TSettledLines SettlePendingLines(TCheckList lines, const QString& spoolDir)
 {
+    TSettledLines settled;
     for (qsizetype i = lines.size() - 1; i >= 0; --i) {
         TCheckLine& line = lines[i];
         if (line.PendingFile.isEmpty())
             continue;
+        settled.Changed = true;
         const QString unfinished = spoolDir + QLatin1Char('/') + QFile::decodeName(line.PendingFile);
         const bool neverFinished = !line.PendingFile.contains('/') && QFile::exists(unfinished);
         line.PendingFile.clear();
         if (neverFinished) {
-            QFile::remove(unfinished);
+            settled.Unfinished.append(unfinished);
             lines.removeAt(i);
         }
     }
-    return lines;
+    settled.Lines = std::move(lines);
+    return settled;
+}
+
+QStringList PendingFilesOfAllAccounts(const QString& folderDir)
+{
+    QStringList pending;
+    const QDir dir(folderDir);
+    for (const QString& name : dir.entryList({QStringLiteral("*.chk")}, QDir::Files)) {
+        for (const TCheckLine& line : ReadCheckFile(dir.filePath(name))) {
+            if (!line.PendingFile.isEmpty())
+                pending.append(QFile::decodeName(line.PendingFile));
+        }
+    }
+    return pending;
+}
+
+void RemoveStaleUnfinishedFiles(const QString& spoolDir, const QString& folderDir)
+{
+    const QDir spool(spoolDir);
+    const QStringList unfinished = spool.entryList({QLatin1Char('*') + UnfinishedSuffix}, QDir::Files | QDir::Hidden);
+    if (unfinished.isEmpty())
+        return;
+    const QStringList pending = PendingFilesOfAllAccounts(folderDir);
+    for (const QString& name : unfinished) {
+        if (!pending.contains(name))
+            QFile::remove(spool.filePath(name));
+    }
 }
 
 QByteArray CheckFileContent(const TCheckList& lines)
@@ -133,4 +167,29 @@ std::optional<QDate> ParseDeletionDay(const QByteArray& text, const QDate& today
     if (!day.isValid())
         return std::nullopt;
     return NearestCentury(day, today);
+}
+
+bool TCheckFileAppender::Open(const QString& path)
+{
+    m_file.setFileName(path);
+    if (!OpenOwnerOnly(m_file, QIODevice::ReadWrite | QIODevice::Append))
+        return false;
+    QByteArray start;
+    if (m_file.size() == 0) {
+        start = FormatMark + LineEnd;
+    } else if (m_file.seek(m_file.size() - 1) && m_file.read(1) != "\n") {
+        start = LineEnd;
+    }
+    return m_file.write(start) == start.size() && m_file.flush();
+}
+
+bool TCheckFileAppender::Append(const TCheckLine& line)
+{
+    const QByteArray text = line.Text() + LineEnd;
+    return m_file.write(text) == text.size() && m_file.flush();
+}
+
+bool TCheckFileAppender::Sync()
+{
+    return ::fdatasync(m_file.handle()) == 0;
 }

@@ -7,8 +7,10 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QFile>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -37,12 +39,45 @@ QString EscapeFileNamePart(const QString& text);
 // further fields are ignored.
 TCheckList ReadCheckFile(const QString& path);
 TCheckList ParseCheckFile(const QByteArray& content);
-// Settles the lines a crashed run left pending: a line whose unfinished spool file still lies in
-// `spoolDir` is dropped (and the file removed), so that the message is retrieved again.
-TCheckList SettlePendingLines(TCheckList lines, const QString& spoolDir);
+// What a crashed run left pending in a check file, settled: a line whose unfinished spool file still
+// lies in `spoolDir` was never renamed into place and is dropped, so that the message is retrieved
+// again; a line whose unfinished file is gone was renamed (only the agent removes unfinished files,
+// and only once no line names them) and stays, without its mark.
+struct TSettledLines {
+    TCheckList Lines;
+    // The unfinished files of the dropped lines: removed only once the check file without those
+    // lines is on disk, so that a second crash cannot leave a line whose file is gone.
+    QStringList Unfinished;
+    // Some line carried a mark: the check file must be rewritten before going on.
+    bool Changed = false;
+};
+TSettledLines SettlePendingLines(TCheckList lines, const QString& spoolDir);
+// The unfinished file names that pending lines of the check files in `folderDir` refer to.
+QStringList PendingFilesOfAllAccounts(const QString& folderDir);
+// Removes every unfinished spool file that no account's check file refers to: left by a run that
+// was killed after its check file was settled, or before it wrote a line.
+void RemoveStaleUnfinishedFiles(const QString& spoolDir, const QString& folderDir);
 // Replaces the file (new file renamed into place); false when that failed.
 bool WriteCheckFile(const QString& path, const TCheckList& lines);
 QByteArray CheckFileContent(const TCheckList& lines);
+
+// Adds lines to the end of a check file during a run, so that each message costs one short write
+// instead of a rewrite of the whole file; the run rewrites the file once at its end. A line
+// appended again later for the same message is read as a second line of the same key.
+class TCheckFileAppender {
+public:
+    // Creates the file with its format mark when it is missing or empty, and ends a last line
+    // that a crash left without its line end.
+    bool Open(const QString& path);
+    bool Append(const TCheckLine& line);
+    // Forces the appended lines onto the disk.
+    bool Sync();
+    void Close() { m_file.close(); }
+    int Handle() const { return m_file.handle(); }
+
+private:
+    QFile m_file;
+};
 
 // The day written into a line: the short date format of the system with a four-digit year, so
 // that the century survives.

@@ -1,31 +1,26 @@
 #include "Receive.h"
 
+#include "AtomicFile.h"
 #include "DialupFunctions.h"
+#include "MailboxHelpFunctions.h"
 #include "Reporter.h"
 #include "SharedFunctions.h"
+#include "SpoolFunctions.h"
 #include "tk_langlib.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
 const QString NoConnection = QStringLiteral("No active connection");
-
-// Written, flushed and synced to disk, or false (and nothing left behind).
-bool WriteWholeFile(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size() && file.flush()
-        && ::fsync(file.handle()) == 0;
-    if (!written && file.isOpen())
-        file.remove();
-    return written;
-}
+// Received messages are put into place in groups, behind one disk sync each (see FlushGroup).
+constexpr qsizetype GroupMessages = 64;
+constexpr qint64 GroupBytes = 32 * 1024 * 1024;
 
 bool LineBelongs(const TMessagePlan& plan, bool saved, bool quitConfirmed)
 {
@@ -37,6 +32,28 @@ bool LineBelongs(const TMessagePlan& plan, bool saved, bool quitConfirmed)
     }
     return false;
 }
+
+// Forces everything written to the file system holding `path` onto the disk: one call for all the
+// files of a group instead of one per file.
+bool SyncFileSystemOf(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::syncfs(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// Takes the body of a message that cannot be saved, so that the transfer goes on.
+class TDiscardDevice final : public QIODevice {
+public:
+    TDiscardDevice() { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 size) override { return size; }
+};
 
 } // namespace
 
@@ -136,20 +153,49 @@ void TReceiveRun::ConnectEvents()
         m_events.Progress(0);
     };
     m_pop.OnCancel = [this](QObject&) { m_events.Status(Text(AgentText::Cancelled)); };
-    m_pop.OnUserMessageSave = [this](QObject&, int index, QBuffer& contents) { SaveMessage(index, contents); };
+    m_pop.OnOpenMessageSink = [this](QObject&, int index) { return OpenSpoolFile(index); };
+    m_pop.OnMessageSinkFinished = [this](QObject&, int index) { SpoolFileComplete(index); };
+    // Deletions take effect with the QUIT that follows: every message of the run must be in place
+    // and on disk before it.
+    m_pop.OnDataTransfered = [this](QObject&) { FlushGroup(); };
 }
+
+TReceiveRun::~TReceiveRun() = default;
 
 void TReceiveRun::Run(const QDate& today)
 {
+    const TCheckList oldList = SettleCheckFile();
+    RemoveStaleUnfinishedFiles(m_paths.SpoolDir, QFileInfo(m_paths.CheckFile).absolutePath());
     m_pop.OpenConnection();
-    const TCheckList oldList = SettlePendingLines(ReadCheckFile(m_paths.CheckFile), m_paths.SpoolDir);
     m_pop.UpdateRemoteInfoAndUIDL();
     m_plans = PlanMessages(RemoteMessages(), oldList, {m_job.KeepMails, m_job.DeleteDays, today});
     m_saved = QList<bool>(m_plans.size(), false);
     MarkMessages();
-    m_pop.Transfer();
-    m_pop.CloseConnection();
+    if (!m_checkAppender.Open(m_paths.CheckFile))
+        throw EMessageError(Text(AgentText::WriteError, m_paths.CheckFile));
+    try {
+        m_pop.Transfer();
+    } catch (...) {
+        KeepCompleteMessagesAfterError();
+        throw;
+    }
+    m_checkAppender.Close();
     WriteCheckFile(true);
+}
+
+// The lines a killed run left pending are settled, and the check file rewritten without them,
+// before their unfinished files go: a second crash in between must not leave a line without file.
+TCheckList TReceiveRun::SettleCheckFile()
+{
+    TSettledLines settled = SettlePendingLines(ReadCheckFile(m_paths.CheckFile), m_paths.SpoolDir);
+    if (!settled.Changed)
+        return settled.Lines;
+    if (!::WriteCheckFile(m_paths.CheckFile, settled.Lines))
+        throw EMessageError(Text(AgentText::WriteError, m_paths.CheckFile));
+    TestCrashPoint("receive-settled");
+    for (const QString& unfinished : std::as_const(settled.Unfinished))
+        QFile::remove(unfinished);
+    return settled.Lines;
 }
 
 QList<TRemoteMessage> TReceiveRun::RemoteMessages() const
@@ -172,35 +218,95 @@ void TReceiveRun::MarkMessages()
     }
 }
 
-// The spool file appears under its ".eml" name only when complete, so that the main client never
-// imports half a message. Its check-file line is written before that rename, marked with the
-// unfinished file, so that a crash at any point neither repeats nor loses the message.
-void TReceiveRun::SaveMessage(int index, QBuffer& contents)
+// The message streams into "<final name>.part", so that its size never matters for the memory.
+QIODevice* TReceiveRun::OpenSpoolFile(int index)
 {
     const QString fileName = UniqueMessageFileName(m_paths.SpoolDir, QStringLiteral("pop_%1").arg(index + 1));
-    const QString unfinished = fileName + QLatin1String(".part");
-    if (!WriteWholeFile(unfinished, contents.data())) {
+    m_receiving = std::make_unique<QFile>(fileName + UnfinishedSuffix);
+    if (!OpenOwnerOnly(*m_receiving, QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        m_receiving.reset();
+        SpoolFailed(index, fileName);
+        m_discard = std::make_unique<TDiscardDevice>();
+        return m_discard.get();
+    }
+    return m_receiving.get();
+}
+
+// The commit order of one message: the unfinished file is complete, then its check-file line is
+// appended marked with that file, and only then (in FlushGroup) the file is renamed into place.
+// A crash before the rename leaves a marked line whose file still exists: the next run drops both
+// and retrieves the message again. After the rename the line stands.
+void TReceiveRun::SpoolFileComplete(int index)
+{
+    if (!m_receiving)
+        return;
+    const QString unfinished = m_receiving->fileName();
+    const QString fileName = unfinished.chopped(UnfinishedSuffix.size());
+    const bool written = m_receiving->flush() && m_receiving->error() == QFileDevice::NoError;
+    const qint64 size = m_receiving->size();
+    m_receiving.reset();
+    if (!written) {
+        QFile::remove(unfinished);
         SpoolFailed(index, fileName);
         return;
     }
+    TestCrashPoint("receive-part-written");
+    TCheckLine line = m_plans.at(index).Line;
+    line.PendingFile = QFile::encodeName(QFileInfo(unfinished).fileName());
+    if (!m_checkAppender.Append(line))
+        throw EMessageError(Text(AgentText::WriteError, m_paths.CheckFile));
+    TestCrashPoint("receive-line-written");
     m_saved[index] = true;
-    WriteCheckFile(false, index, QFileInfo(unfinished).fileName());
-    if (!QFile::rename(unfinished, fileName)) {
-        m_saved[index] = false;
-        WriteCheckFile(false);
-        SpoolFailed(index, fileName);
+    m_group.append({unfinished, fileName});
+    m_groupBytes += size;
+    if (m_group.size() >= GroupMessages || m_groupBytes >= GroupBytes)
+        FlushGroup();
+}
+
+// One sync makes the unfinished files of the group and their lines durable before any of them is
+// renamed; the renames are made durable by the directory sync before the QUIT. A rename that fails
+// ends the run before the QUIT, so that the server deletes nothing of it.
+void TReceiveRun::FlushGroup()
+{
+    if (m_group.isEmpty())
+        return;
+    if (!SyncFileSystemOf(m_paths.SpoolDir) || !SyncFileSystemOf(m_paths.CheckFile))
+        throw EMessageError(Text(AgentText::WriteError, m_paths.CheckFile));
+    for (const TGroupEntry& entry : std::as_const(m_group)) {
+        if (!QFile::rename(entry.Unfinished, entry.FileName))
+            throw EMessageError(Text(AgentText::WriteError, entry.FileName));
+        TestCrashPoint("receive-renamed");
+    }
+    const QString lastRenamed = m_group.last().FileName;
+    m_group.clear();
+    m_groupBytes = 0;
+    if (!SyncDirectoryOf(lastRenamed))
+        throw EMessageError(Text(AgentText::WriteError, m_paths.SpoolDir));
+}
+
+// The messages retrieved whole before the error are kept; the one cut off is removed, and its
+// line was never written.
+void TReceiveRun::KeepCompleteMessagesAfterError()
+{
+    if (m_receiving) {
+        QFile::remove(m_receiving->fileName());
+        m_receiving.reset();
+    }
+    try {
+        FlushGroup();
+    } catch (const EqmException&) {
+        // The lines stay marked with the unfinished files: the next run retrieves them again.
     }
 }
 
 void TReceiveRun::SpoolFailed(int index, const QString& fileName)
 {
-    QFile::remove(fileName + QLatin1String(".part"));
     // Never delete on the server what is not safe here; the next run retrieves it again.
     m_pop.RemoteInfo.Items(index).MarkedToDelete = false;
     Report(AgentText::WriteError, TMessageKind::Warning, fileName);
 }
 
-void TReceiveRun::WriteCheckFile(bool quitConfirmed, int pendingIndex, const QString& pendingFile)
+void TReceiveRun::WriteCheckFile(bool quitConfirmed)
 {
     TCheckList lines;
     QSet<QByteArray> keys;
@@ -210,8 +316,6 @@ void TReceiveRun::WriteCheckFile(bool quitConfirmed, int pendingIndex, const QSt
         if (LineBelongs(plan, m_saved.at(i), quitConfirmed) && !keys.contains(key)) {
             keys.insert(key);
             lines.append(plan.Line);
-            if (i == pendingIndex)
-                lines.last().PendingFile = QFile::encodeName(pendingFile);
         }
     }
     if (!::WriteCheckFile(m_paths.CheckFile, lines))

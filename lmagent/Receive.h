@@ -2,15 +2,21 @@
 // One receive run: the messages of one POP3 account into the spool directory, with the
 // keep-on-server bookkeeping of the account's check file.
 //
-// The check file is rewritten after every message saved, so that a run that fails half-way
-// neither retrieves a saved message twice nor forgets one it did not save: it then holds the
-// lines carried over, the lines of the messages saved so far, and the lines of the messages
-// marked for deletion until the server confirmed QUIT.
+// Exactly once: a message is either in the spool under its final name with its check-file line,
+// or it is retrieved again; the server deletes nothing before both are on disk. During the run each
+// saved message appends its line to the check file (marked with its unfinished file until it is
+// renamed, see SpoolFileComplete); the file is rewritten once at the end. A run that fails half-way
+// thus leaves the lines carried over, the lines of the messages saved so far, and the lines of the
+// messages marked for deletion until the server confirmed QUIT.
 
 #include "AgentEvents.h"
 #include "DBAgentFunctions.h"
 #include "ReceiveRules.h"
 #include "qmpop3.h"
+
+#include <QFile>
+
+#include <memory>
 
 class TDialUp;
 
@@ -24,6 +30,7 @@ struct TReceivePaths {
 class TReceiveRun {
 public:
     TReceiveRun(const TAgentJob& job, const TReceivePaths& paths, const TAgentEvents& events);
+    ~TReceiveRun();
     TReceiveRun(const TReceiveRun&) = delete;
     TReceiveRun& operator=(const TReceiveRun&) = delete;
 
@@ -42,9 +49,13 @@ private:
     void Run(const QDate& today);
     QList<TRemoteMessage> RemoteMessages() const;
     void MarkMessages();
-    void SaveMessage(int index, QBuffer& contents);
+    TCheckList SettleCheckFile();
+    QIODevice* OpenSpoolFile(int index);
+    void SpoolFileComplete(int index);
+    void FlushGroup();
+    void KeepCompleteMessagesAfterError();
     void SpoolFailed(int index, const QString& fileName);
-    void WriteCheckFile(bool quitConfirmed, int pendingIndex = -1, const QString& pendingFile = {});
+    void WriteCheckFile(bool quitConfirmed);
     void Fail(const QString& text);
     QString Prefix() const;
     static QString Text(int id, const QString& value = {});
@@ -55,4 +66,16 @@ private:
     TqmRemotePOP m_pop;
     QList<TMessagePlan> m_plans;
     QList<bool> m_saved;
+
+    // Messages complete in their unfinished files, with their lines appended, not yet renamed.
+    struct TGroupEntry {
+        QString Unfinished;
+        QString FileName;
+    };
+    QList<TGroupEntry> m_group;
+    qint64 m_groupBytes = 0;
+    TCheckFileAppender m_checkAppender;
+    // The unfinished file of the message being retrieved, or the sink of one that cannot be saved.
+    std::unique_ptr<QFile> m_receiving;
+    std::unique_ptr<QIODevice> m_discard;
 };

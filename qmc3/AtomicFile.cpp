@@ -26,9 +26,11 @@ TAtomicFile::TAtomicFile(const QString& path, bool ownerOnly)
 bool TAtomicFile::Open()
 {
     m_failed = false;
+    // The save file takes over the mode of the file it replaces; a new file is private.
+    const bool ownerOnly = m_ownerOnly || !QFileInfo::exists(m_file.fileName());
     if (!m_file.open(QIODevice::WriteOnly))
         return Fail();
-    if (m_ownerOnly && ::fchmod(m_file.handle(), S_IRUSR | S_IWUSR) != 0)
+    if (ownerOnly && ::fchmod(m_file.handle(), S_IRUSR | S_IWUSR) != 0)
         return Fail();
     return true;
 }

@@ -12,8 +12,8 @@
 // a successful Commit leaves the old file untouched.
 class TAtomicFile {
 public:
-    // `ownerOnly`: the new file is readable and writable by its owner only (files holding passwords);
-    // otherwise it keeps the permissions of the file it replaces.
+    // A file that did not exist is created readable and writable by its owner only; one that is
+    // replaced keeps its permissions, unless `ownerOnly` (files holding passwords) narrows them.
     explicit TAtomicFile(const QString& path, bool ownerOnly = false);
     TAtomicFile(const TAtomicFile&) = delete;
     TAtomicFile& operator=(const TAtomicFile&) = delete;

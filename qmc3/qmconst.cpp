@@ -90,6 +90,7 @@ const QHash<int, const char*>& Texts()
         {57124, "The message (%1 bytes) is larger than the server accepts (%2 bytes)"},
         {57125, "The server's log-in challenge is not valid base64"},
         {57126, "The server sent data before the secure connection was made"},
+        {57127, "The server sent far more than the size it announced for the message; the transfer was stopped"},
     };
     return texts;
 }

@@ -33,6 +33,41 @@ constexpr qint64 MaxHeaderBlock = 256 * 1024;
 // A CAPA list longer than this is not a list of capabilities.
 constexpr int MaxCapabilities = 1000;
 
+// Passes a retrieved body on to its device until it grows past the limit; then every write fails
+// with the library's text, which ends the retrieval.
+class TSizeGuard final : public QIODevice {
+public:
+    TSizeGuard(QIODevice& target, qint64 limit) : m_target(target), m_limit(limit) { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        m_written += size;
+        if (m_written > m_limit) {
+            setErrorString(qmMessageText(qmMessageLargerThanAnnounced));
+            return -1;
+        }
+        const qint64 passed = m_target.write(data, size);
+        if (passed != size)
+            setErrorString(m_target.errorString());
+        return passed;
+    }
+
+private:
+    QIODevice& m_target;
+    qint64 m_limit;
+    qint64 m_written = 0;
+};
+
+// Servers count line ends and dot-stuffing differently, and some announce sizes loosely; a body
+// past twice the announced size and a mebibyte more is taken as one that never ends.
+qint64 RetrievalLimit(qint64 announcedSize)
+{
+    constexpr qint64 Margin = 1024 * 1024;
+    return 2 * qMax<qint64>(announcedSize, 0) + Margin;
+}
+
 } // namespace
 
 TqmCustomPOP::TqmCustomPOP(QObject* parent) : TqmMailBase(parent)
@@ -143,17 +178,35 @@ qint64 TqmCustomPOP::ListSize(int index)
 
 void TqmCustomPOP::RetrieveMessage(int index)
 {
-    const qint64 size = ListSize(index);
+    const qint64 size = AnnouncedSize(index);
     if (OnRetrieving)
         OnRetrieving(*this, index);
+    QIODevice* sink = OpenMsgSink(index);
     Command("RETR " + Number(index));
-    QBuffer message;
-    message.open(QIODevice::ReadWrite);
-    RecvLineStream(message, size);
-    message.seek(0);
-    OutputMsgStream(index, message);
+    if (sink) {
+        ReceiveBody(*sink, size);
+        MsgSinkFinished(index);
+    } else {
+        QBuffer message;
+        message.open(QIODevice::ReadWrite);
+        ReceiveBody(message, size);
+        message.seek(0);
+        OutputMsgStream(index, message);
+    }
     if (OnRetrieved)
         OnRetrieved(*this, index);
+}
+
+void TqmCustomPOP::ReceiveBody(QIODevice& device, qint64 announcedSize)
+{
+    TSizeGuard guard(device, RetrievalLimit(announcedSize));
+    try {
+        RecvLineStream(guard, announcedSize);
+    } catch (const EMessageError&) {
+        // The rest of the body is still on its way: the session cannot go on.
+        Close();
+        throw;
+    }
 }
 
 void TqmCustomPOP::DeleteMessage(int index)
@@ -250,7 +303,13 @@ bool TqmRemotePOP::CheckIdentity(int index)
     FillInfoItem(index, current, true, true, uidlSupported);
     if (!IDsAreSame(current, RemoteInfo.Items(index)))
         Error(qmIDsAreDifferent);
+    m_checked = {index, current.Size};
     return true;
+}
+
+qint64 TqmRemotePOP::AnnouncedSize(int index)
+{
+    return m_checked.Index == index ? m_checked.Size : ListSize(index);
 }
 
 void TqmRemotePOP::Transfer()
@@ -261,13 +320,30 @@ void TqmRemotePOP::Transfer()
     Fire(OnTransferringData, *this);
     for (int index = 0; index < RemoteInfo.Count(); ++index) {
         const TqmRemoteInfoItem& item = RemoteInfo.Items(index);
-        if (item.MarkedToRetrieve && CheckIdentity(index))
+        if (!item.MarkedToRetrieve && !item.MarkedToDelete)
+            continue;
+        // Checked once before both actions, whose size LIST it also reads: message numbers stay
+        // the same for the whole session (RFC 1939, 5), so nothing can move between the two.
+        CheckIdentity(index);
+        if (item.MarkedToRetrieve)
             RetrieveMessage(index);
-        if (item.MarkedToDelete && CheckIdentity(index))
+        if (item.MarkedToDelete)
             DeleteMessage(index);
+        m_checked = {};
     }
     Fire(OnDataTransfered, *this);
     CloseConnection();
+}
+
+QIODevice* TqmRemotePOP::OpenMsgSink(int index)
+{
+    return OnOpenMessageSink ? OnOpenMessageSink(*this, index) : nullptr;
+}
+
+void TqmRemotePOP::MsgSinkFinished(int index)
+{
+    if (OnMessageSinkFinished)
+        OnMessageSinkFinished(*this, index);
 }
 
 void TqmRemotePOP::OutputMsgStream(int index, QBuffer& stream)

@@ -32,7 +32,10 @@ public:
     // QUIT, which commits the deletions.
     void LogOut() override;
     void GetStatistics();
-    // Retrieves the message into OutputMsgStream: dot transparency undone, without the final ".".
+    // Retrieves the message, dot transparency undone and without the final ".", into the device of
+    // OpenMsgSink or else into memory for OutputMsgStream. A body that grows past twice the size LIST
+    // announced and 1 MiB more stops with EMessageError (57127) and a closed connection, so that a
+    // server that never ends a body cannot fill memory or disk, and nothing is deleted.
     void RetrieveMessage(int index);
     // The reply to DELE is not examined.
     void DeleteMessage(int index);
@@ -50,6 +53,12 @@ public:
 protected:
     // What happens to a retrieved message; `stream` is positioned at its start.
     virtual void OutputMsgStream(int index, QBuffer& stream) = 0;
+    // A device that takes the message as it arrives instead of a memory stream (nullptr: none);
+    // MsgSinkFinished follows once the whole message is in it.
+    virtual QIODevice* OpenMsgSink(int) { return nullptr; }
+    virtual void MsgSinkFinished(int) {}
+    // The size the server announces for the message (LIST n).
+    virtual qint64 AnnouncedSize(int index) { return ListSize(index); }
     // Sends `command` and requires +OK.
     void Command(const QByteArray& command);
     // CAPA (RFC 2449): the capability names, upper case; empty when the server refuses CAPA.
@@ -58,6 +67,9 @@ protected:
     // LIST n: the size of the message, 0 when the server does not say.
     qint64 ListSize(int index);
     static QByteArray Number(int index) { return QByteArray::number(index + 1); }
+
+private:
+    void ReceiveBody(QIODevice& device, qint64 announcedSize);
 };
 
 // Retrieves whole mailboxes into MessageList, one TqmListMessage per message.
@@ -95,8 +107,8 @@ public:
     void MarkToDelete(int index) { RemoteInfo.Items(index).MarkedToDelete = true; }
     void Reset(int index);
     // Retrieves, then deletes, the marked messages in ascending order; deletions take effect with
-    // the QUIT at the end. A message that is no longer the one in RemoteInfo stops the transfer
-    // with "IDs are different".
+    // the QUIT at the end. Each marked message is checked once before its actions: one that is no
+    // longer the one in RemoteInfo stops the transfer with "IDs are different".
     void Transfer();
     // Throws ESocketError 57105 (after OnError) when the message at `index` changed since the update.
     bool CheckIdentity(int index);
@@ -113,9 +125,17 @@ public:
     TqmNumNotifyEvent OnNextInfoUpdated;
     // Takes over the retrieved messages; without it they go to MessageDirectory as msg_N.eml.
     TqmUserMsgSaveEvent OnUserMessageSave;
+    // When set, each retrieved message streams into the device it returns (which must stay open
+    // until OnMessageSinkFinished) instead of reaching OnUserMessageSave whole in memory.
+    std::function<QIODevice*(QObject& sender, int index)> OnOpenMessageSink;
+    TqmNumNotifyEvent OnMessageSinkFinished;
 
 protected:
     void OutputMsgStream(int index, QBuffer& stream) override;
+    QIODevice* OpenMsgSink(int index) override;
+    void MsgSinkFinished(int index) override;
+    // The size read by the identity check just made, else LIST.
+    qint64 AnnouncedSize(int index) override;
 
 private:
     void Update(bool withInfo, bool withUidl);
@@ -123,4 +143,10 @@ private:
     void FillInfoItem(int index, TqmRemoteInfoItem& item, bool withInfo, bool withUidl, bool& uidlSupported);
 
     QString m_messageDirectory;
+    // The message the last identity check of Transfer was made for, and the size it read.
+    struct TCheckedMessage {
+        int Index = -1;
+        qint64 Size = 0;
+    };
+    TCheckedMessage m_checked;
 };

@@ -5,6 +5,7 @@
 #include "MailboxHelpFunctions.h"
 #include "RecordFile.h"
 #include "Reporter.h"
+#include "SharedFunctions.h"
 #include "qmmsg.h"
 
 #include <QDir>
@@ -33,6 +34,7 @@ constexpr int MsgMessageFileMissing = 2;
 constexpr int MsgErrorLoading = 11;
 constexpr int MsgErrorWriting = 12;
 constexpr int MsgReorganizeFailed = 50;
+constexpr int MsgTailRecovered = 95;
 
 void WriteDouble(QByteArray& record, qsizetype offset, double value)
 {
@@ -52,6 +54,11 @@ double ReadDouble(QByteArrayView record, qsizetype offset)
 QString NewFileOf(const QString& path)
 {
     return path + QStringLiteral(".new");
+}
+
+bool EndsWithLineEnd(QByteArrayView bytes)
+{
+    return bytes.isEmpty() || bytes.back() == '\n' || bytes.back() == '\r';
 }
 
 qint64 FileSize(const QString& path)
@@ -219,13 +226,34 @@ qint32 AppendIndexRecords(const QString& indexPath, QByteArrayView records)
     return qint32(size / IndexRecordSize);
 }
 
-bool IndexUnindexedTail(const TFolderFiles& folder, qint64 indexedEnd)
+// The recovery file of a folder: "<N>.recovered" beside "<N>.mbx". Tails are added to its end, so an
+// earlier recovery is never overwritten; it is no ".mbx" file and so never listed as a folder.
+QString RecoveryFileOf(const TFolderFiles& folder)
 {
-    TMessageFileContent content(folder.MessageFile);
-    if (!content.Open())
+    QString path = folder.MessageFile;
+    if (path.endsWith(QStringLiteral(".mbx"), Qt::CaseInsensitive))
+        path.chop(4);
+    return path + QStringLiteral(".recovered");
+}
+
+// Bytes behind the last indexed message are what an append left that was killed before its index
+// record, the commit point, was written: the source of that message still exists. They are saved
+// into the recovery file and cut off, so that a torn message never becomes a record.
+bool MoveTailToRecovery(const TFolderFiles& folder, qint64 indexedEnd)
+{
+    const std::optional<QByteArray> tail = ReadRawMessage(folder.MessageFile, indexedEnd, FileSize(folder.MessageFile) - indexedEnd);
+    if (!tail)
         return false;
-    const QByteArray records = IndexMessages(content.Data().sliced(indexedEnd), indexedEnd);
-    return records.isEmpty() || AppendIndexRecords(folder.IndexFile, records) != 0;
+    const QString recovery = RecoveryFileOf(folder);
+    QFile file(recovery);
+    if (!OpenOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Append) || file.write(*tail) != tail->size() || !file.flush()
+        || !SyncFile(file.handle()))
+        return false;
+    TruncateMessageFile(folder.MessageFile, indexedEnd);
+    if (FileSize(folder.MessageFile) != indexedEnd)
+        return false;
+    Report(MsgTailRecovered, TMessageKind::Warning, recovery);
+    return true;
 }
 
 bool CutTornRecord(const QString& indexPath)
@@ -381,7 +409,7 @@ TFolderFiles FolderFilesOf(const QString& messageFilePath)
 bool CreateEmptyMessageFile(const QString& path)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.flush();
+    return OpenOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate) && file.flush();
 }
 
 bool CreateIndex(const QString& path)
@@ -450,13 +478,21 @@ std::optional<TMessageSpan> AppendRawBytes(const QString& messageFilePath, QByte
     if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
         return std::nullopt;
     const qint64 offset = file.size();
-    if (offset + bytes.size() > MaxMessageFileSize || !file.seek(offset))
+    // A message without a final line end would glue the next separator to its last line, and the
+    // next rebuild would merge the two messages.
+    const QByteArrayView lineEnd = EndsWithLineEnd(bytes) ? QByteArrayView() : QByteArrayView("\r\n");
+    const qint64 length = bytes.size() + lineEnd.size();
+    if (offset + length > MaxMessageFileSize || !file.seek(offset))
         return std::nullopt;
-    if (file.write(bytes.data(), bytes.size()) != bytes.size() || !file.flush()) {
+    const qsizetype half = bytes.size() / 2;
+    const bool firstHalf = file.write(bytes.data(), half) == half && file.flush();
+    TestCrashPoint("append-message-torn");
+    if (!firstHalf || file.write(bytes.data() + half, bytes.size() - half) != bytes.size() - half
+        || file.write(lineEnd.data(), lineEnd.size()) != lineEnd.size() || !file.flush()) {
         file.resize(offset);
         return std::nullopt;
     }
-    return TMessageSpan{qint32(offset), qint32(bytes.size())};
+    return TMessageSpan{qint32(offset), qint32(length)};
 }
 
 qint32 AppendMessageFile(const TFolderFiles& folder, const QString& messageFile)
@@ -643,7 +679,7 @@ bool RepairFolder(const TFolderFiles& folder)
             return true;
         case TIndexHealth::Damaged:
             // A torn last record is what an interrupted append leaves: cutting it keeps every mark,
-            // and the message behind it is then indexed as an unindexed tail.
+            // and the message behind it then goes to the recovery file as an unindexed tail.
             if (scan.BadRecords == 0 && CutTornRecord(folder.IndexFile))
                 break;
             [[fallthrough]];
@@ -656,7 +692,7 @@ bool RepairFolder(const TFolderFiles& folder)
                 return false;
             break;
         case TIndexHealth::UnindexedTail:
-            if (!IndexUnindexedTail(folder, scan.IndexedEnd))
+            if (!MoveTailToRecovery(folder, scan.IndexedEnd))
                 return false;
             break;
         }

@@ -90,8 +90,9 @@ bool MarkDeleted(const QString& indexPath, qint64 n);
 // past MaxMessageFileSize.
 qint32 AppendMessageFile(const TFolderFiles& folder, const QString& messageFile);
 // Appends bytes that already begin with a separator line to an existing message file and flushes
-// them to the system (callers that delete the source sync the file first). Refused like
-// AppendMessageFile; a failed write is cut off again.
+// them to the system (callers that delete the source sync the file first); bytes without a final
+// line end get CR LF, counted in the span. Refused like AppendMessageFile; a failed write is cut off
+// again.
 std::optional<TMessageSpan> AppendRawBytes(const QString& messageFilePath, QByteArrayView bytes);
 // Nothing when the span lies outside the file.
 std::optional<QByteArray> ReadRawMessage(const QString& messageFilePath, qint64 offset, qint64 length);
@@ -123,9 +124,9 @@ QList<TFolderMessage> EnumerateLiveMessages(const TFolderFiles& folder, bool* da
 QList<TFolderMessage> EnumerateAllMessages(const TFolderFiles& folder, bool* damaged = nullptr);
 QList<TListEntry> ListEntries(const QList<TFolderMessage>& messages);
 
-// Re-creates the index from the message file. Cuts at the separator line ("From " alone on its line,
-// any letter case) and at a "From " line followed by a header field; a "From " line directly behind
-// a separator is the envelope line of that message. Reports 1 when the index cannot be written and 2
+// Re-creates the index from the message file. A message file that holds separator lines ("From "
+// alone on its line, any letter case) is cut only there; one without any (written by another tool)
+// is cut at every "From " line followed by a header field. Reports 1 when the index cannot be written and 2
 // when the message file is missing.
 bool RebuildIndex(const TFolderFiles& folder);
 
@@ -149,8 +150,10 @@ enum class TIndexHealth {
 
 TIndexHealth CheckIndexHealth(const TFolderFiles& folder);
 // Brings a folder back to Sound: rebuilds an outdated or damaged index, but only cuts a torn last
-// record, corrects a wrong deleted count and indexes an unindexed tail, so that read and deletion
-// marks survive everything but the rebuild. True when the folder is sound afterwards.
+// record and corrects a wrong deleted count, so that read and deletion marks survive everything but
+// the rebuild. The index record is the commit point of an append: an unindexed tail is moved to the
+// recovery file "<N>.recovered" beside the folder (added to its end) and cut off, reported with 95.
+// True when the folder is sound afterwards.
 bool RepairFolder(const TFolderFiles& folder);
 
 namespace detail {

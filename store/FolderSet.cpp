@@ -33,10 +33,12 @@ QString ChildFileName(const QString& name, const QString& parent)
     return parent.isEmpty() ? name : parent + FolderSeparatorChar + name;
 }
 
-bool HasAllowedCharacters(const QString& name)
+// An empty name or one starting with "." would make a hidden file that the folder list never shows.
+bool IsAllowedFolderName(const QString& name)
 {
     const QString escaped = EscapeFolderName(name);
-    return !escaped.contains(QLatin1Char('$')) && !escaped.contains(QLatin1Char('('));
+    return !escaped.isEmpty() && !escaped.startsWith(QLatin1Char('.')) && !escaped.contains(QLatin1Char('$'))
+        && !escaped.contains(QLatin1Char('('));
 }
 
 bool IsShownIn(const QList<TFolderNode>& nodes, const QString& name, const QString& except)
@@ -148,7 +150,7 @@ QString EscapeFolderName(const QString& name)
 
 bool CreateFolder(const QString& name, const QString& parent)
 {
-    if (!HasAllowedCharacters(name)) {
+    if (!IsAllowedFolderName(name)) {
         Report(MsgBadCharacters, TMessageKind::Warning);
         return false;
     }
@@ -168,7 +170,7 @@ bool CreateFolder(const QString& name, const QString& parent)
 
 bool RenameFolder(const QString& currentFileName, const QString& newName, const QString& parent)
 {
-    if (!HasAllowedCharacters(newName)) {
+    if (!IsAllowedFolderName(newName)) {
         Report(MsgBadCharacters, TMessageKind::Warning);
         return false;
     }

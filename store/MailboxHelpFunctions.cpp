@@ -144,6 +144,20 @@ bool AnyLineStartingWith(QByteArrayView data, char first, Visit visit)
     return false;
 }
 
+// The starts of the lines that begin with "F" or "f" and continue as "rom ", in file order.
+QList<qsizetype> LineStartsWithFrom(QByteArrayView data)
+{
+    QList<qsizetype> starts;
+    AnyLineStartingWith(data, 'f', [&](qsizetype pos) {
+        if (StartsWithFrom(data, pos))
+            starts.append(pos);
+        return false;
+    });
+    // Behind LF and behind a lone CR are found in two passes.
+    std::sort(starts.begin(), starts.end());
+    return starts;
+}
+
 bool HasUUCodeStart(QByteArrayView body)
 {
     return AnyLineStartingWith(body, 'b', [&](qsizetype pos) {
@@ -255,18 +269,22 @@ QList<qsizetype> MessageStarts(QByteArrayView data)
     if (data.isEmpty())
         return starts;
     starts.append(0);
-    bool afterSeparator = false;
-    for (qsizetype pos = 0; pos < data.size();) {
-        const qsizetype next = NextLineStart(data, pos);
-        const bool separator = IsSeparatorLine(data, pos);
-        // An envelope line directly behind a separator belongs to that message; any other "From "
-        // line starts a message only when a header field follows, so body text never splits one.
-        const bool cut = separator
-            || (!afterSeparator && StartsWithFrom(data, pos) && next < data.size() && IsHeaderFieldLine(data, next));
-        if (cut && pos > starts.last())
-            starts.append(pos);
-        afterSeparator = separator;
-        pos = next;
+    const QList<qsizetype> fromLines = LineStartsWithFrom(data);
+    const auto firstSeparator = std::find_if(fromLines.cbegin(), fromLines.cend(),
+                                             [&](qsizetype pos) { return IsSeparatorLine(data, pos); });
+    // Bytes before the first separator line come from another tool (an mbox put in place): there a
+    // "From " line starts a message only when a header field follows, so ordinary body text never
+    // splits one.
+    for (auto line = fromLines.cbegin(); line != firstSeparator; ++line) {
+        const qsizetype next = NextLineStart(data, *line);
+        if (next < data.size() && IsHeaderFieldLine(data, next) && *line > starts.last())
+            starts.append(*line);
+    }
+    // From there on the suite wrote the file and cuts only at its separator lines: a forwarded
+    // "From someone@example.org ..." line followed by a header-like line stays in its message.
+    for (auto line = firstSeparator; line != fromLines.cend(); ++line) {
+        if (*line > starts.last() && IsSeparatorLine(data, *line))
+            starts.append(*line);
     }
     return starts;
 }

@@ -13,10 +13,11 @@ namespace {
 
 constexpr int MsgErrorWriting = 12;
 // Spool files are deleted in batches after one sync of the Inbox, so that importing many files
-// costs few disk syncs and a crash re-imports at most one batch.
+// costs few disk syncs.
 constexpr qsizetype ImportBatch = 64;
 
 const QString MessageFilePattern = QStringLiteral("*.eml");
+const QString ImportJournalName = QStringLiteral(".import");
 
 QStringList MessageFilesOf(const QString& dir)
 {
@@ -29,14 +30,70 @@ bool SyncPath(const QString& path)
     return file.open(QIODevice::ReadOnly) && SyncFile(file.handle());
 }
 
+void DeleteImported(const TFolderFiles& inbox, QStringList& imported);
+
+// The import journal: before a spool file is appended, the line "<file name>|<record number it is
+// to get>" is written here, so that after a crash between the append and the deletion of the file
+// the message is recognised in the Inbox instead of being imported a second time.
+class TImportJournal {
+public:
+    explicit TImportJournal(const QString& spoolDir) : m_file(QDir(spoolDir).filePath(ImportJournalName)) {}
+
+    // The files of an interrupted import whose message the Inbox already holds: they are deleted.
+    void Settle(const TFolderFiles& inbox)
+    {
+        QFile journal(m_file.fileName());
+        if (!journal.open(QIODevice::ReadOnly))
+            return;
+        const QDir dir = QFileInfo(journal).dir();
+        QStringList imported;
+        for (const QByteArray& line : journal.readAll().split('\n')) {
+            const qsizetype bar = line.lastIndexOf('|');
+            const QString path = dir.filePath(QFile::decodeName(line.left(bar)));
+            if (bar > 0 && QFileInfo::exists(path) && HoldsMessageFile(inbox, line.mid(bar + 1).toInt(), path))
+                imported.append(path);
+        }
+        DeleteImported(inbox, imported);
+        journal.remove();
+    }
+    bool Open() { return OpenOwnerOnly(m_file, QIODevice::WriteOnly | QIODevice::Truncate); }
+    // Killed processes keep what reached the system; the batch sync before any deletion covers the rest.
+    void Record(const QString& path, qint32 record)
+    {
+        m_file.write(QFile::encodeName(QFileInfo(path).fileName()) + '|' + QByteArray::number(record) + '\n');
+        m_file.flush();
+    }
+    // Every journalled file is deleted: nothing left to recognise.
+    void Clear() { m_file.resize(0); }
+    void Close() { m_file.remove(); }
+
+    // The spool file's message is record `record` of the folder, byte for byte.
+    static bool HoldsMessageFile(const TFolderFiles& folder, qint32 record, const QString& path)
+    {
+        const std::optional<TIndexRecord> index = record > 0 ? ReadIndexRecord(folder.IndexFile, record) : std::nullopt;
+        QFile source(path);
+        if (!index || !source.open(QIODevice::ReadOnly))
+            return false;
+        QByteArray expected = FolderSeparator.toByteArray() + source.readAll();
+        if (!expected.endsWith('\n') && !expected.endsWith('\r'))
+            expected += "\r\n";
+        return ReadRawMessage(folder.MessageFile, index->Offset, index->Length) == expected;
+    }
+
+private:
+    QFile m_file;
+};
+
 // The imported files may go once the Inbox holds their messages on disk.
 void DeleteImported(const TFolderFiles& inbox, QStringList& imported)
 {
     if (imported.isEmpty())
         return;
     if (SyncPath(inbox.MessageFile) && SyncPath(inbox.IndexFile)) {
-        for (const QString& path : std::as_const(imported))
+        for (const QString& path : std::as_const(imported)) {
             DeleteFileWarn(path);
+            TestCrashPoint("import-unlinked");
+        }
     }
     imported.clear();
 }
@@ -70,29 +127,42 @@ bool SpoolHasMail(const QString& spoolDir)
 
 int ImportSpool(const QString& spoolDir, const TFolderFiles& inbox)
 {
+    TImportJournal journal(spoolDir);
+    journal.Settle(inbox);
+    const QStringList names = MessageFilesOf(spoolDir);
+    if (names.isEmpty() || !journal.Open())
+        return 0;
     const QDir dir(spoolDir);
     QStringList imported;
     int count = 0;
-    for (const QString& name : MessageFilesOf(spoolDir)) {
+    qint32 nextRecord = CountMessages(inbox.IndexFile, false) + 1;
+    for (const QString& name : names) {
         const QString path = dir.filePath(name);
-        if (AppendMessageFile(inbox, path) == 0) {
+        journal.Record(path, nextRecord);
+        TestCrashPoint("import-journaled");
+        const qint32 record = AppendMessageFile(inbox, path);
+        if (record == 0) {
             ReportText(MsgErrorWriting, TMessageKind::Warning, MessageText(MsgErrorWriting) + QLatin1Char('\n') + path);
             continue;
         }
         TestCrashPoint("import-appended");
+        nextRecord = record + 1;
         imported.append(path);
         ++count;
-        if (imported.size() >= ImportBatch)
+        if (imported.size() >= ImportBatch) {
             DeleteImported(inbox, imported);
+            journal.Clear();
+        }
     }
     DeleteImported(inbox, imported);
+    journal.Close();
     return count;
 }
 
 bool ClearSpoolForReceive(const QString& spoolDir)
 {
     return EmptyDirectory(spoolDir, [](const QString& name) {
-        return !QDir::match(MessageFilePattern, name);
+        return !QDir::match(MessageFilePattern, name) && !name.endsWith(UnfinishedSuffix) && name != ImportJournalName;
     });
 }
 

@@ -21,12 +21,20 @@ QString EditFileName(const QString& queueDir, qint32 record);
 
 bool SpoolHasMail(const QString& spoolDir);
 
+// The agent writes a received message under its final name + this suffix and renames it when the
+// message is complete; only the agent removes such files (see CheckFile.h of the agent).
+inline constexpr QLatin1String UnfinishedSuffix(".part");
+
 // Appends every "*.eml" file of the spool, in directory order, to `inbox` and returns how many.
-// A spool file is deleted only once its message and record are on disk; a file that cannot be
+// Exactly once: the import journal ".import" in the spool names each file with the record number it
+// is to get before it is appended, so that the files of an import killed between append and
+// deletion are recognised (byte for byte) and deleted by the next import instead of being imported
+// again. Spool files are deleted in batches after one sync of the Inbox. A file that cannot be
 // appended stays (and is reported with 12 at every import) until an import succeeds.
 int ImportSpool(const QString& spoolDir, const TFolderFiles& inbox);
 // The emptying step before a receive: deletes the plain files of the spool except waiting message
-// files, which would otherwise be lost unread. False when a deletion failed.
+// files, which would otherwise be lost unread, the agent's unfinished files and the import journal.
+// False when a deletion failed.
 bool ClearSpoolForReceive(const QString& spoolDir);
 
 // Empties the queue and exports every listed Outbox message as its "smtp_" file. False when an

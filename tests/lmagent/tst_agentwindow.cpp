@@ -173,7 +173,7 @@ void TestAgentWindow::cancelDuringTransferCommitsNothing()
     script += HeaderOfOne();
     script += QByteArrayList{"C: UIDL 1", "S: +OK 1 u1", "C: LIST 1", "S: +OK 1 120", "C: TOP 1 1"};
     script += HeaderOfOne();
-    script += QByteArrayList{"C: LIST 1", "S: +OK 1 120", "C: RETR 1", "S: +OK", "S: Message-ID: <a@example.org>", "SILENT"};
+    script += QByteArrayList{"C: RETR 1", "S: +OK", "S: Message-ID: <a@example.org>", "SILENT"};
     FakeServer server(script);
     WriteJob(server.Address(), "secret");
     TAgentFrm form(NotInstalledRasBackend(), false);

@@ -1,6 +1,7 @@
 #include "CheckFile.h"
 #include "ReceiveRules.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -40,6 +41,9 @@ private slots:
     void parsesLines();
     void roundTrip();
     void settlesPendingLines();
+    void appendsLines_data();
+    void appendsLines();
+    void removesOnlyStaleUnfinishedFiles();
     void deletionDays_data();
     void deletionDays();
     void plans_data();
@@ -101,11 +105,68 @@ void TestCheckFile::settlesPendingLines()
     QVERIFY(unfinished.open(QIODevice::WriteOnly));
     unfinished.close();
     const TCheckList lines = ParseCheckFile("100\r\n<1>|d||pop_1.eml.part\r\n<2>|d||pop_2.eml.part\r\n<3>|d|" + Day(1) + "\r\n");
-    const TCheckList settled = SettlePendingLines(lines, spool.path());
-    QCOMPARE(settled.size(), 2);
-    QCOMPARE(settled.at(0).Text(), QByteArray("<1>|d"));
-    QCOMPARE(settled.at(1).Text(), QByteArray("<3>|d|" + Day(1)));
-    QVERIFY(!unfinished.exists());
+    const TSettledLines settled = SettlePendingLines(lines, spool.path());
+    QCOMPARE(settled.Lines.size(), 2);
+    QCOMPARE(settled.Lines.at(0).Text(), QByteArray("<1>|d"));
+    QCOMPARE(settled.Lines.at(1).Text(), QByteArray("<3>|d|" + Day(1)));
+    QVERIFY(settled.Changed);
+    // Left for the caller, who removes it once the settled file is written.
+    QCOMPARE(settled.Unfinished, QStringList{unfinished.fileName()});
+    QVERIFY(unfinished.exists());
+    QVERIFY(!SettlePendingLines(ParseCheckFile("100\r\n<3>|d\r\n"), spool.path()).Changed);
+}
+
+// Appended lines read back like written ones, also behind a last line a crash left unended.
+void TestCheckFile::appendsLines_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("no file") << QByteArray() << QByteArray("100\r\n<n>|d||pop_1.eml.part\r\n");
+    QTest::newRow("ended lines") << QByteArray("100\r\n<a>|d\r\n") << QByteArray("100\r\n<a>|d\r\n<n>|d||pop_1.eml.part\r\n");
+    QTest::newRow("torn last line")
+        << QByteArray("100\r\n<a>|d\r\n<b>|") << QByteArray("100\r\n<a>|d\r\n<b>|\r\n<n>|d||pop_1.eml.part\r\n");
+}
+
+void TestCheckFile::appendsLines()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("h - u.chk"));
+    if (!before.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(before);
+    }
+    TCheckFileAppender appender;
+    QVERIFY(appender.Open(path));
+    QVERIFY(appender.Append({"<n>", "d", {}, "pop_1.eml.part"}));
+    QVERIFY(appender.Sync());
+    appender.Close();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), after);
+    QCOMPARE(ReadCheckFile(path).last().PendingFile, QByteArray("pop_1.eml.part"));
+    if (before.isEmpty())
+        QCOMPARE(file.permissions() & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+// An unfinished file belongs to the run of any account until that account's run settled it.
+void TestCheckFile::removesOnlyStaleUnfinishedFiles()
+{
+    QTemporaryDir folders;
+    QTemporaryDir spool;
+    QVERIFY(WriteCheckFile(folders.filePath(QStringLiteral("a - x.chk")), {{"<1>", "d", {}, "pop_1A.eml.part"}}));
+    QVERIFY(WriteCheckFile(folders.filePath(QStringLiteral("b - y.chk")), {{"<2>", "d", {}, "pop_2B.eml.part"}}));
+    const QStringList names{QStringLiteral("pop_1A.eml.part"), QStringLiteral("pop_2B.eml.part"),
+                            QStringLiteral("pop_3C.eml.part"), QStringLiteral("pop_4D.eml")};
+    for (const QString& name : names) {
+        QFile file(spool.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    RemoveStaleUnfinishedFiles(spool.path(), folders.path());
+    QCOMPARE(QDir(spool.path()).entryList(QDir::Files, QDir::Name),
+             (QStringList{QStringLiteral("pop_1A.eml.part"), QStringLiteral("pop_2B.eml.part"), QStringLiteral("pop_4D.eml")}));
 }
 
 void TestCheckFile::deletionDays_data()

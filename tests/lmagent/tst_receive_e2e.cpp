@@ -4,6 +4,8 @@
 #include "AgentFixture.h"
 #include "CheckFile.h"
 
+#include <QDir>
+#include <QProcess>
 #include <QTest>
 
 namespace {
@@ -44,6 +46,9 @@ private slots:
     void unwritableSpoolLosesNothing();
     void killedRunLosesAndRepeatsNothing_data();
     void killedRunLosesAndRepeatsNothing();
+    void killedAtPointsLosesAndRepeatsNothing_data();
+    void killedAtPointsLosesAndRepeatsNothing();
+    void spoolAndCheckFilesArePrivate();
 
 private:
     TAgentJob Job(bool keep, int deleteDays = 0) const;
@@ -53,6 +58,7 @@ private:
     QString CheckFile() const;
     TCheckList CheckLines() const { return ReadCheckFile(CheckFile()); }
     void RunOk(const QString& today = {});
+    void RunKilledAt(const QString& point);
 
     Pop3Mailbox m_mailbox;
     std::unique_ptr<AgentInstallation> m_agent;
@@ -295,6 +301,67 @@ void TestReceiveEndToEnd::killedRunLosesAndRepeatsNothing()
     QCOMPARE(Sorted(SpoolContents()), Sorted(messages));
     QCOMPARE(m_mailbox.Messages().size(), keep ? messages.size() : 0);
     QCOMPARE(CheckLines().size(), keep ? messages.size() : 0);
+}
+
+void TestReceiveEndToEnd::RunKilledAt(const QString& point)
+{
+    QProcess process;
+    QProcessEnvironment environment = m_agent->Environment({});
+    environment.insert(QStringLiteral("LUMARO_TEST_CRASH_AT"), point);
+    process.setProcessEnvironment(environment);
+    process.start(m_agent->Program(), {});
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY2(process.exitStatus() == QProcess::CrashExit, process.readAllStandardError().constData());
+}
+
+// Runs killed at chosen points, one after the other, then one run to the end: every message is in
+// the spool exactly once, and the server and the check file are as after one clean run.
+void TestReceiveEndToEnd::killedAtPointsLosesAndRepeatsNothing_data()
+{
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<QStringList>("points");
+    for (const bool keep : {false, true}) {
+        const auto row = [keep](const char* name, const QStringList& points) {
+            QTest::addRow("%s, %s", keep ? "keeping" : "deleting", name) << keep << points;
+        };
+        row("unfinished file written", {QStringLiteral("receive-part-written@2")});
+        row("at the check-file line", {QStringLiteral("receive-line-written@1")});
+        row("between two messages", {QStringLiteral("receive-line-written@2")});
+        row("at the rename", {QStringLiteral("receive-renamed@2")});
+        row("after the last rename", {QStringLiteral("receive-renamed@3")});
+        // The second run settles the first one's marked line and dies before removing its file.
+        row("twice, while settling",
+            {QStringLiteral("receive-line-written@1"), QStringLiteral("receive-settled")});
+        row("twice at the check-file line",
+            {QStringLiteral("receive-line-written@2"), QStringLiteral("receive-line-written@1")});
+    }
+}
+
+void TestReceiveEndToEnd::killedAtPointsLosesAndRepeatsNothing()
+{
+    QFETCH(bool, keep);
+    QFETCH(QStringList, points);
+    for (const QString& point : std::as_const(points)) {
+        QVERIFY(m_agent->WriteJob(Job(keep)));
+        RunKilledAt(point);
+    }
+    QVERIFY(m_agent->WriteJob(Job(keep)));
+    RunOk();
+    QCOMPARE(Sorted(SpoolContents()), Sorted(ThreeMessages()));
+    QCOMPARE(m_mailbox.Messages().size(), keep ? 3 : 0);
+    QCOMPARE(CheckLines().size(), keep ? 3 : 0);
+    QCOMPARE(QDir(m_agent->SpoolDir()).entryList({QStringLiteral("*.part")}, QDir::Files), QStringList());
+}
+
+void TestReceiveEndToEnd::spoolAndCheckFilesArePrivate()
+{
+    QVERIFY(m_agent->WriteJob(Job(true)));
+    RunOk();
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    for (const QString& file : Spool() + QStringList{CheckFile()})
+        QCOMPARE(QFile::permissions(file) & 0x7077, ownerOnly);
+    for (const QString& dir : {m_agent->SpoolDir(), m_agent->MailDir()})
+        QCOMPARE(QFile::permissions(dir) & 0x7077, ownerOnly | QFileDevice::ExeOwner);
 }
 
 QTEST_GUILESS_MAIN(TestReceiveEndToEnd)

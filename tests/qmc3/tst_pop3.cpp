@@ -1,5 +1,6 @@
 #include "FakeServer.h"
 #include "SocketErrorWatch.h"
+#include "qmconst.h"
 #include "qmpop3.h"
 
 #include <QBuffer>
@@ -50,6 +51,9 @@ private slots:
     void idsAreSame_data();
     void idsAreSame();
     void serverClosingMidBodyClosesTheConnection();
+    void endlessBodyStopsAtTheLimit_data();
+    void endlessBodyStopsAtTheLimit();
+    void bodyStreamsIntoTheSink();
     void retrieveAllIntoMessageList();
 };
 
@@ -237,9 +241,10 @@ void TestPop3::transferRetrievesAndDeletesMarked()
     QByteArrayList script = LogInScript();
     script += InfoScript(1, "uid-1", "<1@x>");
     script += InfoScript(2, "uid-2", "<2@x>");
-    // Transfer: message 1 retrieved only, message 2 deleted only; each checked first.
+    // Transfer: message 1 retrieved only, message 2 deleted only; each checked first, and the
+    // check's LIST gives the size of the retrieval.
     script += InfoScript(1, "uid-1", "<1@x>");
-    script += {"C: LIST 1", "S: +OK 1 120", "C: RETR 1", "S: +OK", "S: Message-ID: <1@x>", "S: ", "S: text", "S: ."};
+    script += {"C: RETR 1", "S: +OK", "S: Message-ID: <1@x>", "S: ", "S: text", "S: ."};
     script += InfoScript(2, "uid-2", "<2@x>");
     script += {"C: DELE 2", "S: +OK deleted", "C: QUIT", "S: +OK", "CLOSE"};
     FakeServer server(script);
@@ -327,6 +332,77 @@ void TestPop3::serverClosingMidBodyClosesTheConnection()
     QVERIFY(!delivered);
     QVERIFY(!pop.OnLine());
     QCOMPARE(errors.Take(), QStringList{QStringLiteral("[10054] Connection reset by peer")});
+}
+
+// A hostile server that never ends a body: the retrieval stops a little past twice the announced
+// size and 1 MiB, with the library's text, without QUIT (so nothing is deleted), whether the body
+// goes to memory or into a device.
+void TestPop3::endlessBodyStopsAtTheLimit_data()
+{
+    QTest::addColumn<qint64>("announced");
+    QTest::addColumn<bool>("intoDevice");
+    QTest::newRow("small announced, memory") << qint64(100) << false;
+    QTest::newRow("small announced, device") << qint64(100) << true;
+    QTest::newRow("no size announced, device") << qint64(0) << true;
+    QTest::newRow("larger announced, device") << qint64(1500000) << true;
+}
+
+void TestPop3::endlessBodyStopsAtTheLimit()
+{
+    QFETCH(qint64, announced);
+    QFETCH(bool, intoDevice);
+    const QByteArray line(998, 'x');
+    // Far more than any limit: the test ends long before the server would.
+    FakeServer server(LogInScript() + QByteArrayList{"C: LIST 1", "S: +OK 1 " + QByteArray::number(announced), "C: RETR 1",
+                                                     "S: +OK", "S: Subject: endless", "S: ", "SLOW 100000 0 " + line});
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    QBuffer sink;
+    sink.open(QIODevice::WriteOnly);
+    bool delivered = false;
+    pop.OnUserMessageSave = [&](QObject&, int, QBuffer&) { delivered = true; };
+    if (intoDevice)
+        pop.OnOpenMessageSink = [&](QObject&, int) -> QIODevice* { return &sink; };
+    pop.OnMessageSinkFinished = [&](QObject&, int) { delivered = true; };
+    pop.OpenConnection();
+    try {
+        pop.RetrieveMessage(0);
+        QFAIL("the endless body was taken");
+    } catch (const EMessageError& error) {
+        QCOMPARE(error.Message(), qmMessageText(qmMessageLargerThanAnnounced));
+    }
+    QVERIFY(!delivered);
+    QVERIFY(!pop.OnLine());
+    const qint64 limit = 2 * announced + 1024 * 1024;
+    if (intoDevice) {
+        QVERIFY(sink.size() <= limit);
+        QVERIFY(sink.size() > limit / 2);
+    }
+    QVERIFY(!server.Received().contains("QUIT"));
+    QVERIFY(!server.Received().contains("DELE"));
+    errors.Take();
+}
+
+void TestPop3::bodyStreamsIntoTheSink()
+{
+    FakeServer server(LogInScript() + QByteArrayList{"C: LIST 1", "S: +OK 1 40", "C: RETR 1", "S: +OK", "S: Subject: s",
+                                                     "S: ", "S: ..dot", "S: .", "C: QUIT", "S: +OK", "CLOSE"});
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    QBuffer sink;
+    sink.open(QIODevice::WriteOnly);
+    QList<int> finished;
+    pop.OnUserMessageSave = [&](QObject&, int, QBuffer&) { QFAIL("the message went to memory"); };
+    pop.OnOpenMessageSink = [&](QObject&, int) -> QIODevice* { return &sink; };
+    pop.OnMessageSinkFinished = [&](QObject&, int index) { finished.append(index); };
+    pop.OpenConnection();
+    pop.RetrieveMessage(0);
+    pop.CloseConnection();
+    QCOMPARE(sink.data(), QByteArray("Subject: s\r\n\r\n.dot\r\n"));
+    QCOMPARE(finished, QList<int>{0});
+    QCOMPARE(server.Errors(), QStringList());
 }
 
 void TestPop3::retrieveAllIntoMessageList()

@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <sys/stat.h>
 
 using namespace StoreTest;
 
@@ -29,6 +30,17 @@ QByteArray HeaderBytes(qint32 deleted = 0)
     PutInt(header, 16, deleted);
     Put(header, 110, QByteArray::fromHex("054C4D313034"));
     return header;
+}
+
+int ModeOf(const QString& path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+}
+
+QString RecoveryFileOf(const TFolderFiles& folder)
+{
+    return folder.MessageFile.chopped(4) + QStringLiteral(".recovered");
 }
 
 double SampleDate()
@@ -79,6 +91,7 @@ private slots:
 
     void init()
     {
+        QFile::remove(RecoveryFileOf(m_folder));
         QVERIFY(CreateFolderFiles(m_folder));
         QVERIFY(CreateFolderFiles(m_other));
     }
@@ -358,10 +371,16 @@ private slots:
         QTest::newRow("lone CR line ends") << QByteArray("From \rA: 1\rFrom \rB: 2\r") << Starts({0, 11});
         QTest::newRow("body line beginning with from")
             << QByteArray("From \r\nA: 1\r\n\r\nfrom here on\r\nFrom me\r\nmore\r\n") << Starts({0});
-        QTest::newRow("from line followed by a header field")
-            << QByteArray("From \r\nA: 1\r\n\r\nx\r\nFrom b@c Mon Dec 7\r\nSubject: y\r\n") << Starts({0, 18});
+        QTest::newRow("forwarded from line followed by a header field, separated file")
+            << QByteArray("From \r\nA: 1\r\n\r\nx\r\nFrom john@example.org Mon Jan  1\r\nSubject: y\r\n") << Starts({0});
+        QTest::newRow("from line followed by a header field, file without separators")
+            << QByteArray("From a@b Sun\nA: 1\n\nx\nFrom b@c Mon Dec 7\nSubject: y\n") << Starts({0, 21});
+        QTest::newRow("body from line, file without separators")
+            << QByteArray("From a@b Sun\nA: 1\n\nFrom me to you\nbye\n") << Starts({0});
         QTest::newRow("envelope behind a separator")
             << QByteArray("From \r\nFrom b@c Mon\r\nA: 1\r\n") << Starts({0});
+        QTest::newRow("separator glued to a last line without line end")
+            << QByteArray("From \r\nA: 1\r\n\r\nlastFrom \r\nB: 2\r\n") << Starts({0});
         QTest::newRow("separator without line end at the end")
             << QByteArray("From \r\nA: 1\r\nFrom ") << Starts({0, 13});
         QTest::newRow("from inside a line") << QByteArray("From \r\nA: From \r\n") << Starts({0});
@@ -516,16 +535,18 @@ private slots:
         QTest::addColumn<int>("listed");
         QTest::addColumn<int>("liveAfterRepair");
         QTest::addColumn<bool>("readMarkKept");
-        QTest::newRow("torn last record") << QByteArray("torn") << int(TIndexHealth::Damaged) << 2 << 3 << true;
-        QTest::newRow("negative offset") << QByteArray("offset-negative") << int(TIndexHealth::Damaged) << 1 << 3 << false;
-        QTest::newRow("offset beyond file") << QByteArray("offset-beyond") << int(TIndexHealth::Damaged) << 2 << 3 << false;
-        QTest::newRow("negative length") << QByteArray("length-negative") << int(TIndexHealth::Damaged) << 2 << 3 << false;
-        QTest::newRow("length beyond file") << QByteArray("length-beyond") << int(TIndexHealth::Damaged) << 2 << 3 << false;
-        QTest::newRow("string length too large") << QByteArray("string-length") << int(TIndexHealth::Damaged) << 2 << 3 << false;
-        QTest::newRow("wrong mark") << QByteArray("mark") << int(TIndexHealth::Outdated) << 0 << 3 << false;
-        QTest::newRow("header only half there") << QByteArray("short-header") << int(TIndexHealth::Outdated) << 0 << 3 << false;
-        QTest::newRow("deleted count too high") << QByteArray("count") << int(TIndexHealth::WrongDeletedCount) << 2 << 2 << true;
-        QTest::newRow("unindexed tail") << QByteArray("tail") << int(TIndexHealth::UnindexedTail) << 2 << 3 << true;
+        // The third message went to the recovery file: its append never reached the commit point.
+        QTest::addColumn<bool>("recovered");
+        QTest::newRow("torn last record") << QByteArray("torn") << int(TIndexHealth::Damaged) << 2 << 2 << true << true;
+        QTest::newRow("negative offset") << QByteArray("offset-negative") << int(TIndexHealth::Damaged) << 1 << 3 << false << false;
+        QTest::newRow("offset beyond file") << QByteArray("offset-beyond") << int(TIndexHealth::Damaged) << 2 << 3 << false << false;
+        QTest::newRow("negative length") << QByteArray("length-negative") << int(TIndexHealth::Damaged) << 2 << 3 << false << false;
+        QTest::newRow("length beyond file") << QByteArray("length-beyond") << int(TIndexHealth::Damaged) << 2 << 3 << false << false;
+        QTest::newRow("string length too large") << QByteArray("string-length") << int(TIndexHealth::Damaged) << 2 << 3 << false << false;
+        QTest::newRow("wrong mark") << QByteArray("mark") << int(TIndexHealth::Outdated) << 0 << 3 << false << false;
+        QTest::newRow("header only half there") << QByteArray("short-header") << int(TIndexHealth::Outdated) << 0 << 3 << false << false;
+        QTest::newRow("deleted count too high") << QByteArray("count") << int(TIndexHealth::WrongDeletedCount) << 2 << 2 << true << false;
+        QTest::newRow("unindexed tail") << QByteArray("tail") << int(TIndexHealth::UnindexedTail) << 2 << 2 << true << true;
     }
 
     void damagedIndex()
@@ -535,6 +556,7 @@ private slots:
         QFETCH(int, listed);
         QFETCH(int, liveAfterRepair);
         QFETCH(bool, readMarkKept);
+        QFETCH(bool, recovered);
         Append(Message("a"));
         Append(Message("b"));
         Append(Message("c"));
@@ -571,11 +593,54 @@ private slots:
         bool damaged = false;
         QCOMPARE(EnumerateLiveMessages(m_folder, &damaged).size(), listed);
         QCOMPARE(damaged, health != int(TIndexHealth::UnindexedTail));
+        ReportCapture reports;
         QVERIFY(RepairFolder(m_folder));
         QCOMPARE(CheckIndexHealth(m_folder), TIndexHealth::Sound);
         QCOMPARE(CountMessages(m_folder.IndexFile, true), liveAfterRepair);
         QCOMPARE(Listed(m_folder).size(), liveAfterRepair);
         QCOMPARE(ReadIndexRecord(m_folder.IndexFile, 1)->Flags == mfRead, readMarkKept);
+        const QString recovery = RecoveryFileOf(m_folder);
+        QCOMPARE(Content(recovery), recovered ? "From \r\n" + Message("c") : QByteArray());
+        QCOMPARE(reports.Take().value(0).Id, recovered ? 95 : 0);
+    }
+
+    void recoveryFileGrowsAndIsPrivate()
+    {
+        Append(Message("a"));
+        const QByteArray header = Content(m_folder.IndexFile).left(192);
+        for (const QByteArray tail : {QByteArray("From \r\nSubject: torn"), QByteArray("From \r\nSub")}) {
+            QFile file(m_folder.MessageFile);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write(tail);
+            file.close();
+            ReportCapture reports;
+            QVERIFY(RepairFolder(m_folder));
+            QCOMPARE(reports.Take().size(), 1);
+        }
+        QCOMPARE(Content(RecoveryFileOf(m_folder)), "From \r\nSubject: tornFrom \r\nSub");
+        QCOMPARE(ModeOf(RecoveryFileOf(m_folder)), 0600);
+        QCOMPARE(Listed(m_folder).size(), 1);
+        QCOMPARE(Content(m_folder.IndexFile).left(192), header);
+    }
+
+    // A message without a final line end must not swallow the separator of the next one.
+    void messageWithoutFinalLineEndStaysApart()
+    {
+        QCOMPARE(Append(Message("first").chopped(2)), 1);
+        QCOMPARE(Append(Message("second")), 2);
+        QVERIFY(Content(m_folder.MessageFile).contains("Hello.\r\nFrom \r\n"));
+        QVERIFY(RebuildIndex(m_folder));
+        QCOMPARE(Listed(m_folder).size(), 2);
+        QCOMPARE(ReadIndexRecord(m_folder.IndexFile, 2)->Subject, QByteArray("second"));
+    }
+
+    void createdFolderFilesArePrivate()
+    {
+        const TFolderFiles fresh = FolderFilesOf(m_dir.filePath(QStringLiteral("Fresh.mbx")));
+        QVERIFY(CreateEmptyMessageFile(fresh.MessageFile));
+        QVERIFY(CreateIndex(fresh.IndexFile));
+        for (const QString& path : {fresh.MessageFile, fresh.IndexFile})
+            QCOMPARE(ModeOf(path), 0600);
     }
 };
 

@@ -141,6 +141,10 @@ private slots:
         QTest::newRow("dollar") << German << QStringLiteral("a$b") << QString() << 42 << QString();
         QTest::newRow("slash") << German << QStringLiteral("a/b") << QString() << 42 << QString();
         QTest::newRow("question mark") << German << QStringLiteral("why?") << QString() << 42 << QString();
+        QTest::newRow("empty name") << German << QString() << QString() << 42 << QString();
+        QTest::newRow("hidden file name") << German << QStringLiteral(".hidden") << QString() << 42 << QString();
+        QTest::newRow("hidden child") << German << QStringLiteral(".x") << QStringLiteral("Work") << 42 << QString();
+        QTest::newRow("dot inside") << German << QStringLiteral("v1.2") << QString() << 0 << QStringLiteral("v1.2.mbx");
         QTest::newRow("name too long for a file") << German << QString(300, QLatin1Char('n')) << QString() << 20 << QString();
     }
 
@@ -315,6 +319,7 @@ private slots:
         SetLanguage(English);
         MakeFolders({QStringLiteral("Work"), QStringLiteral("Old")});
         QVERIFY(WriteContent(MailPath(QStringLiteral("Work.mbx")), "From \r\n" + Message("a") + "From \r\n" + Message("b")));
+        QVERIFY(QFile::remove(MailPath(QStringLiteral("Work.idx"))));
         QVERIFY(WriteContent(MailPath(QStringLiteral("Old.idx")), QByteArray(192, '\0')));
         ReportCapture reports;
         CheckAllFolders(ListFolders());
@@ -328,7 +333,7 @@ private slots:
                 fixed.append(report.Text);
         }
         QCOMPARE(checked, 7);
-        // New special folders get their index; Work had messages behind its index, Old a blank header.
+        // New special folders get their index; Work had lost its index, Old has a blank header.
         QCOMPARE(fixed.size(), 7);
         for (const QString& name : ListFolders()) {
             QCOMPARE(CheckIndexHealth(FolderPaths(name)), TIndexHealth::Sound);

@@ -81,6 +81,28 @@ private slots:
         QCOMPARE(RunLmtool({QStringLiteral("export"), FolderFile(), QStringLiteral("3"), target}).ExitCode, 1);
     }
 
+    // Record text reaches JSON intact: quotes, backslashes and control characters escaped, bytes
+    // that are no UTF-8 read as Latin-1.
+    void listEscapesRecordText_data()
+    {
+        QTest::addColumn<QByteArray>("subject");
+        QTest::addColumn<QString>("listed");
+        QTest::newRow("quote and backslash") << QByteArray("say \"hi\" \\o/") << QStringLiteral("say \"hi\" \\o/");
+        QTest::newRow("control character") << QByteArray("tab\there\x01") << QStringLiteral("tab\there\x01");
+        QTest::newRow("latin-1 byte") << QByteArray("caf\xe9") << QStringLiteral("caf\u00e9");
+    }
+
+    void listEscapesRecordText()
+    {
+        QFETCH(QByteArray, subject);
+        QFETCH(QString, listed);
+        QCOMPARE(RunLmtool({QStringLiteral("append"), FolderFile(), WriteMessage(QStringLiteral("s.eml"), subject)}).ExitCode, 0);
+        const TToolRun list = RunLmtool({QStringLiteral("list"), FolderFile()});
+        QCOMPARE(list.ExitCode, 0);
+        QCOMPARE(list.Lines.size(), 1);
+        QCOMPARE(list.Lines[0].value(QStringLiteral("subject")).toString(), listed);
+    }
+
     void rebuildAndReorganize()
     {
         QVERIFY(WriteContent(FolderFile(), "From \r\n" + Message("a") + "From \r\n" + Message("b", "from here on\r\n")));

@@ -1,6 +1,6 @@
 // Crashes inside append, reorganize and spool import: lmtool is killed with SIGKILL at a named
-// point (LUMARO_TEST_CRASH_AT), then the start-up check runs. The folder must be sound afterwards and
-// no message lost; after an interrupted import, duplicates are allowed.
+// point (LUMARO_TEST_CRASH_AT), then the start-up check runs. The folder must be sound afterwards, no
+// message lost, and an interrupted import finished by the next one holds every message exactly once.
 
 #include "FolderSet.h"
 #include "LmtoolRun.h"
@@ -96,22 +96,28 @@ private slots:
     void append_data()
     {
         QTest::addColumn<QString>("point");
-        QTest::addColumn<int>("kept");
+        QTest::addColumn<int>("killedIn");
         QTest::newRow("first message written, not indexed") << QStringLiteral("append-message-written@1") << 1;
         QTest::newRow("third message written, not indexed") << QStringLiteral("append-message-written@3") << 3;
+        QTest::newRow("second message half written") << QStringLiteral("append-message-torn@2") << 2;
     }
 
+    // The index record is the commit point: the message being appended is not in the folder but in
+    // its recovery file, and the folder is sound.
     void append()
     {
         QFETCH(QString, point);
-        QFETCH(int, kept);
+        QFETCH(int, killedIn);
         const QStringList files = WriteMessageFiles(m_dir.path(), QStringLiteral("m"));
         ExpectKilled(RunLmtool(QStringList{QStringLiteral("append"), Work().MessageFile} + files, CrashingAt(point)));
         RunStartUpCheck();
         QByteArrayList expected;
-        for (int i = 1; i <= kept; ++i)
+        for (int i = 1; i < killedIn; ++i)
             expected.append(SubjectOf(i));
         QCOMPARE(LiveSubjects(Work()), expected);
+        const QByteArray recovered = Content(Work().MessageFile.chopped(4) + QStringLiteral(".recovered"));
+        QVERIFY(recovered.startsWith("From \r\n"));
+        QVERIFY(("From \r\n" + Content(files[killedIn - 1])).startsWith(recovered));
     }
 
     void reorganize_data()
@@ -142,26 +148,44 @@ private slots:
 
     void importSpool_data()
     {
-        QTest::addColumn<QString>("point");
-        QTest::newRow("second message written, not indexed") << QStringLiteral("append-message-written@2");
-        QTest::newRow("third message imported, spool not cleared") << QStringLiteral("import-appended@3");
-        QTest::newRow("last message imported, spool not cleared") << QStringLiteral("import-appended@5");
+        QTest::addColumn<QStringList>("points");
+        const auto row = [](const char* name, const QStringList& points) { QTest::newRow(name) << points; };
+        row("second message written, not indexed", {QStringLiteral("append-message-written@2")});
+        row("second message half written", {QStringLiteral("append-message-torn@2")});
+        row("third message journalled, not appended", {QStringLiteral("import-journaled@3")});
+        row("third message imported, spool not cleared", {QStringLiteral("import-appended@3")});
+        row("last message imported, spool not cleared", {QStringLiteral("import-appended@5")});
+        row("first spool file deleted", {QStringLiteral("import-unlinked@1")});
+        row("fourth spool file deleted", {QStringLiteral("import-unlinked@4")});
+        row("twice: after an append, then at a deletion",
+            {QStringLiteral("import-appended@2"), QStringLiteral("import-unlinked@2")});
+        row("twice: after the journal, then after an append",
+            {QStringLiteral("import-journaled@4"), QStringLiteral("import-appended@1")});
     }
 
     void importSpool()
     {
-        QFETCH(QString, point);
+        QFETCH(QStringList, points);
         WriteMessageFiles(Paths().Data.SpoolDir, QStringLiteral("pop_"));
-        ExpectKilled(RunLmtool({QStringLiteral("import-spool"), m_dir.path()}, CrashingAt(point)));
-        RunStartUpCheck();
+        for (const QString& point : points) {
+            ExpectKilled(RunLmtool({QStringLiteral("import-spool"), m_dir.path()}, CrashingAt(point)));
+            RunStartUpCheck();
+        }
         // The next receive imports what is left, as the main client does before it empties the spool.
         ReportCapture reports;
-        QVERIFY(ImportSpool(Paths().Data.SpoolDir, Inbox()) > 0);
+        ImportSpool(Paths().Data.SpoolDir, Inbox());
         QVERIFY(!SpoolHasMail(Paths().Data.SpoolDir));
-        const QByteArrayList subjects = LiveSubjects(Inbox());
+        QByteArrayList subjects = LiveSubjects(Inbox());
+        std::sort(subjects.begin(), subjects.end());
+        QByteArrayList expected;
         for (int i = 1; i <= MessageCount; ++i)
-            QVERIFY2(subjects.contains(SubjectOf(i)), SubjectOf(i).constData());
+            expected.append(SubjectOf(i));
+        QCOMPARE(subjects, expected);
         QCOMPARE(CheckIndexHealth(Inbox()), TIndexHealth::Sound);
+        const QStringList left = QDir(Paths().Data.SpoolDir).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left, QStringList());
+        // Recovered tails are what the crashes cut off, never a message that is missing.
+        reports.Take();
     }
 };
 
