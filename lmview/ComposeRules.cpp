@@ -76,3 +76,17 @@ std::optional<TCompletion> CompleteRecipient(const QString& text, qsizetype care
     }
     return std::nullopt;
 }
+
+TViewCommandStates ComputeViewCommandStates(bool editMode, bool changed, bool redirected, bool attachmentSelected,
+                                            bool htmlMessage)
+{
+    TViewCommandStates states;
+    states.SendLater = editMode && changed;
+    states.Answer = !editMode;
+    // The text of a redirected message is passed on unchanged.
+    states.Compose = editMode && !redirected;
+    states.RemoveAttachment = editMode && !redirected && attachmentSelected;
+    states.AttachmentOpen = attachmentSelected;
+    states.HtmlView = !editMode && htmlMessage;
+    return states;
+}

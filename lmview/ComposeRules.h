@@ -46,3 +46,17 @@ struct TCompletion {
 // Completes the part typed after the last "," before the caret from the first history entry that
 // starts with it (letter case ignored); nothing when the text after the caret holds a ",".
 std::optional<TCompletion> CompleteRecipient(const QString& text, qsizetype caret, const QStringList& history);
+
+// Which commands the window offers. View mode: reading, answering and handing over; edit mode:
+// composing, with "Später senden" only while the message counts as changed.
+struct TViewCommandStates {
+    bool SendLater = false;
+    bool Answer = false;  // reply, forward, redirect, filter hand-over, sender to address book
+    bool Compose = false; // insert phrase, add attachment, paste, cut, undo, the recipient buttons
+    bool RemoveAttachment = false;
+    bool AttachmentOpen = false; // open, save, send to
+    bool HtmlView = false;
+    friend bool operator==(const TViewCommandStates&, const TViewCommandStates&) = default;
+};
+TViewCommandStates ComputeViewCommandStates(bool editMode, bool changed, bool redirected, bool attachmentSelected,
+                                            bool htmlMessage);

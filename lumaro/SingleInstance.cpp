@@ -2,7 +2,6 @@
 
 #include "RegistryFunctions.h"
 
-#include <QCryptographicHash>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -20,33 +19,10 @@ bool IsWindowMessage(int message)
 
 } // namespace
 
-QString InstanceServerName(const QString& windowTitle)
-{
-    const QByteArray title = QCryptographicHash::hash(windowTitle.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return QStringLiteral("lumaro-%1-%2").arg(::getuid()).arg(QString::fromLatin1(title));
-}
-
-bool PostWindowMessage(const QString& windowTitle, int message)
-{
-    QLocalSocket socket;
-    socket.connectToServer(InstanceServerName(windowTitle));
-    if (!socket.waitForConnected(ConnectTimeoutMs))
-        return false;
-    socket.write(QByteArray::number(message) + '\n');
-    const bool written = socket.waitForBytesWritten(ConnectTimeoutMs);
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(ConnectTimeoutMs);
-    return written;
-}
-
 bool HandOverToRunningInstance(const QString& windowTitle, const QStringList& arguments)
 {
-    QLocalSocket probe;
-    probe.connectToServer(InstanceServerName(windowTitle));
-    if (!probe.waitForConnected(ConnectTimeoutMs))
+    if (!WindowExists(windowTitle))
         return false;
-    probe.disconnectFromServer();
     if (!arguments.isEmpty()) {
         WriteHandOver(arguments.first());
         PostWindowMessage(windowTitle, wmHandOver);

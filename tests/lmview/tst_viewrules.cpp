@@ -102,6 +102,33 @@ private slots:
         QTEST(choice.NotAnAccount, "message5");
     }
 
+    void commandStates_data()
+    {
+        QTest::addColumn<bool>("edit");
+        QTest::addColumn<bool>("changed");
+        QTest::addColumn<bool>("redirected");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<QString>("expected"); // SendLater Answer Compose Remove Open Html
+        QTest::newRow("view") << false << false << false << false << "010001";
+        QTest::newRow("view, attachment chosen") << false << false << false << true << "010011";
+        QTest::newRow("edit unchanged") << true << false << false << false << "001000";
+        QTest::newRow("edit changed with attachment") << true << true << false << true << "101110";
+        QTest::newRow("redirected") << true << true << true << true << "100010";
+    }
+
+    void commandStates()
+    {
+        QFETCH(bool, edit);
+        QFETCH(bool, changed);
+        QFETCH(bool, redirected);
+        QFETCH(bool, selected);
+        QFETCH(QString, expected);
+        const TViewCommandStates s = ComputeViewCommandStates(edit, changed, redirected, selected, true);
+        const QString actual = QString::number(s.SendLater) + QString::number(s.Answer) + QString::number(s.Compose)
+            + QString::number(s.RemoveAttachment) + QString::number(s.AttachmentOpen) + QString::number(s.HtmlView);
+        QCOMPARE(actual, expected);
+    }
+
     void history_data()
     {
         QTest::addColumn<QString>("to");

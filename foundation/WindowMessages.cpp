@@ -1,0 +1,42 @@
+#include "WindowMessages.h"
+
+#include <QCryptographicHash>
+#include <QLocalSocket>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int ConnectTimeoutMs = 1000;
+
+} // namespace
+
+QString InstanceServerName(const QString& windowTitle)
+{
+    const QByteArray title = QCryptographicHash::hash(windowTitle.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    return QStringLiteral("lumaro-%1-%2").arg(::getuid()).arg(QString::fromLatin1(title));
+}
+
+bool PostWindowMessage(const QString& windowTitle, int message)
+{
+    QLocalSocket socket;
+    socket.connectToServer(InstanceServerName(windowTitle));
+    if (!socket.waitForConnected(ConnectTimeoutMs))
+        return false;
+    socket.write(QByteArray::number(message) + '\n');
+    const bool written = socket.waitForBytesWritten(ConnectTimeoutMs);
+    socket.disconnectFromServer();
+    if (socket.state() != QLocalSocket::UnconnectedState)
+        socket.waitForDisconnected(ConnectTimeoutMs);
+    return written;
+}
+
+bool WindowExists(const QString& windowTitle)
+{
+    QLocalSocket probe;
+    probe.connectToServer(InstanceServerName(windowTitle));
+    if (!probe.waitForConnected(ConnectTimeoutMs))
+        return false;
+    probe.disconnectFromServer();
+    return true;
+}
