@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "Find.h"
+#include "FontText.h"
 #include "FormPlacement.h"
 #include "FormTranslation.h"
 #include "Konstanten.h"
@@ -391,6 +392,12 @@ bool TLmviewFrm::LoadMessage()
         Report(MsgLoadFailed, TMessageKind::Error, error);
         return false;
     }
+    // The stored default names a font of another desktop: it stands for this desktop's own.
+    if (Settings.Display.MailFont != DefaultMailFont) {
+        TFontSpec font;
+        TextToFont(Settings.Display.MailFont, font);
+        BodyMem->setFont(font.Font);
+    }
     FillWindow();
     return true;
 }
@@ -434,7 +441,7 @@ void TLmviewFrm::RefreshCommandStates()
         widget->setEnabled(states.Compose);
     AttRemoveItm->setEnabled(states.RemoveAttachment);
     AttOpenItm->setEnabled(states.AttachmentOpen);
-    AttSaveItm->setEnabled(states.AttachmentOpen);
+    AttSaveItm->setEnabled(states.AttachmentOpen && !m_commandLine.EditMode);
     AttSendToMnu->setEnabled(states.AttachmentOpen);
     AttSendToPop->setEnabled(states.AttachmentOpen);
     HtmlItm->setEnabled(states.HtmlView);

@@ -124,10 +124,15 @@ void TLmviewFrm::ColourText()
 void TLmviewFrm::FillAttachmentList()
 {
     if (m_commandLine.EditMode) {
+        // The composed message reads its attachments from files again when it is saved.
         for (qsizetype i = 0; i < m_message.Attachments.Count(); ++i) {
-            const QString path = m_message.SaveAttachment(i, m_workDir);
-            auto* item = new QListWidgetItem(QFileIconProvider().icon(QFileInfo(path)), QFileInfo(path).fileName(), AttachLv);
-            item->setData(Qt::UserRole, path);
+            try {
+                const QString path = m_message.SaveAttachment(i, m_workDir);
+                auto* item = new QListWidgetItem(QFileIconProvider().icon(QFileInfo(path)), QFileInfo(path).fileName(), AttachLv);
+                item->setData(Qt::UserRole, path);
+            } catch (const EMessageError& e) {
+                Report(MsgSaveAttachmentFailed, TMessageKind::Warning, e.Message());
+            }
         }
     } else {
         m_content = PrepareViewContent(m_message, m_workDir, Settings.General.ViewSaveAttachments);

@@ -245,6 +245,22 @@ private slots:
         QCOMPARE(asked, 0);
     }
 
+    void englishTexts()
+    {
+        ReportCapture reports;
+        SetLanguage(2);
+        const QString work = WriteFile(Paths().Data.SmtpDir + QStringLiteral("/new_3.eml"),
+                                       Crlf("From: Jane Doe <jane@example.org>\nTo: bob@example.com\nSubject: Plan\n\nx\n"));
+        TLmviewFrm window(*ParseViewCommandLine({work, "0", "0", "EDIT"}));
+        QVERIFY(window.LoadMessage());
+        Show(window);
+        SetLanguage(0);
+        QCOMPARE(window.SendLaterItm->text(), QStringLiteral("&Send later"));
+        QCOMPARE(window.SmtpPages->tabText(2), QStringLiteral("Options"));
+        QCOMPARE(window.ToBtn->text(), QStringLiteral("&To:"));
+        SaveScreenshot(window, QStringLiteral("lmview-edit-en"));
+    }
+
     void chooserAddsContactsAndGroups()
     {
         ReportCapture reports;
