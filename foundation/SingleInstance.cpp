@@ -3,8 +3,6 @@
 #include "RegistryFunctions.h"
 #include "tk_reglib.h"
 
-#include <QCryptographicHash>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -22,36 +20,10 @@ bool IsWindowMessage(int message)
 
 } // namespace
 
-QString InstanceServerName(const QString& windowTitle)
-{
-    // The registry file names the installation (and a test's sandbox), so two of them never meet.
-    const QByteArray registry = QFileInfo(RegistryFilePath()).absoluteFilePath().toUtf8();
-    const QByteArray title = QCryptographicHash::hash(windowTitle.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    const QByteArray place = QCryptographicHash::hash(registry, QCryptographicHash::Sha1).toHex().left(8);
-    return QStringLiteral("lumaro-%1-%2-%3").arg(::getuid()).arg(QString::fromLatin1(title), QString::fromLatin1(place));
-}
-
-bool PostWindowMessage(const QString& windowTitle, int message)
-{
-    QLocalSocket socket;
-    socket.connectToServer(InstanceServerName(windowTitle));
-    if (!socket.waitForConnected(ConnectTimeoutMs))
-        return false;
-    socket.write(QByteArray::number(message) + '\n');
-    const bool written = socket.waitForBytesWritten(ConnectTimeoutMs);
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(ConnectTimeoutMs);
-    return written;
-}
-
 bool HandOverToRunningInstance(const QString& windowTitle, const QStringList& arguments)
 {
-    QLocalSocket probe;
-    probe.connectToServer(InstanceServerName(windowTitle));
-    if (!probe.waitForConnected(ConnectTimeoutMs))
+    if (!WindowExists(windowTitle))
         return false;
-    probe.disconnectFromServer();
     if (!arguments.isEmpty()) {
         WriteHandOver(arguments.first());
         PostWindowMessage(windowTitle, wmHandOver);

@@ -24,6 +24,7 @@ class TInstanceServer;
 class TMessageListModel;
 class TProgressFrm;
 class TUserPanel;
+struct TNewMessageSource;
 
 // How the window asks and tells the user; tests replace the message boxes.
 struct TMainDialogs {
@@ -108,6 +109,9 @@ private:
     // Commands (MainCommands.cpp)
     void ConnectCommands();
     void HandleArgument(const QString& argument);
+    // Composing hand-over (MainCompose.cpp): a new Outbox message from the contact file or a link.
+    void NewMessageFromContact();
+    void ComposeNewMessage(const TNewMessageSource& source);
     void ShowEmlFile(const QString& path);
     void RunWaited(const QString& program, const QStringList& arguments, bool& runningFlag);
     void PropertiesItmClick();

@@ -4,6 +4,7 @@
 #include "Main.h"
 
 #include "CommandLine.h"
+#include "ComposeHandOver.h"
 #include "EnhListView.h"
 #include "FolderSet.h"
 #include "Konstanten.h"
@@ -101,8 +102,10 @@ void TMainFrm::HandleWindowMessage(int message)
         HandleArgument(ReadHandOver());
         break;
     case wmNewFromContact:
+        NewMessageFromContact();
+        break;
     case wmFilterFromHandOver:
-        // Composing from the contact file and the pre-filled filter rule are not built yet.
+        // The filter rule editor, to be opened pre-filled from ReadHandOver(), is not built yet.
         BringToFront();
         break;
     default:
@@ -129,7 +132,7 @@ void TMainFrm::HandleArgument(const QString& argument)
             Dialogs.Inform(QStringLiteral("Recipients:|") + action.Recipients + QLatin1Char('|'));
             Dialogs.Inform(QStringLiteral("Subject:|") + action.Subject + QLatin1Char('|'));
         }
-        // Composing the new Outbox message is not built yet.
+        ComposeNewMessage({QString(), action.Recipients, action.Subject});
         break;
     case TArgumentKind::EmlFile:
         ShowEmlFile(action.Path);

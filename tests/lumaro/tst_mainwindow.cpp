@@ -13,6 +13,7 @@
 #include "RegistryFunctions.h"
 #include "ReportCapture.h"
 #include "ScopedRegistry.h"
+#include "qmmsg.h"
 #include "SingleInstance.h"
 #include "UserPanel.h"
 #include "tk_langlib.h"
@@ -387,6 +388,14 @@ private slots:
         frm->HandleWindowMessage(wmHandOver);
         QCOMPARE(m_told.mid(1), (QStringList{"Commandline:|mailto:<x@y.z>?Subject=Hallo&body=b|",
                                              "Recipients:|x@y.z|", "Subject:|Hallo|"}));
+        // The message window is not installed here; debug mode keeps the new work file it got.
+        QCOMPARE(reports.Take().first().Id, 73);
+        const QStringList work = QDir(Paths().Data.SmtpDir).entryList({QStringLiteral("new_*.eml")});
+        QCOMPARE(work.size(), 1);
+        TqmMessage message;
+        message.LoadFromFile(QDir(Paths().Data.SmtpDir).filePath(work.first()));
+        QCOMPARE(message.Recipients.Items(0).Address, QByteArray("x@y.z"));
+        QCOMPARE(message.Subject, QByteArray("Hallo"));
     }
 
     void emlArgumentStartsTheMessageWindow()

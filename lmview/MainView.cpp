@@ -1,0 +1,397 @@
+// The view mode of the message window: header labels, coloured quotes and links, the HTML view,
+// attachments, and everything handed to the main client or the desktop.
+
+#include "Main.h"
+
+#include "ComposeFunctions.h"
+#include "DBAccountsFunctions.h"
+#include "DBMailboxFunctions.h"
+#include "Alert.h"
+#include "Find.h"
+#include "Konstanten.h"
+#include "MailInfo.h"
+#include "PhraseFunctions.h"
+#include "Print.h"
+#include "RegistryFunctions.h"
+#include "Reporter.h"
+#include "ShellFunctions.h"
+#include "ViewText.h"
+#include "WindowMessages.h"
+#include "lminfo.h"
+#include "qmcharset.h"
+#include "qmexcept.h"
+#include "tk_langlib.h"
+#include "xProcs.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QLabel>
+#include <QMenu>
+#include <QTextBlock>
+#include <QUrlQuery>
+
+namespace {
+
+constexpr int MsgFileError = 1;
+constexpr int MsgVirusWarning = 2;
+constexpr int MsgMainNotFound = 8;
+constexpr int MsgOpenAttachmentFailed = 9;
+constexpr int MsgSaveAttachmentTitle = 10;
+constexpr int MsgSaveMessageTitle = 11;
+constexpr int MsgSaveFailed = 13;
+constexpr int MsgSaveAttachmentFailed = 14;
+constexpr int MsgIncludeCC = 18;
+constexpr int MsgWarningCaption = 24;
+constexpr int MsgLinkRefused = 26;
+constexpr int SeparatorLength = 7;
+const QColor QuoteColour(0, 0, 128);
+
+// "Title|filter|filter": the dialog title and its name filters.
+std::pair<QString, QString> DialogTexts(int id)
+{
+    const QStringList parts = MessageText(id).split(QLatin1Char('|'));
+    return {parts.value(0), parts.mid(1).join(QLatin1String(";;"))};
+}
+
+QString WithExtension(const QString& file, const QString& extension)
+{
+    return QFileInfo(file).suffix().isEmpty() ? file + extension : file;
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes, QString& error)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush())
+        return true;
+    error = file.errorString();
+    return false;
+}
+
+} // namespace
+
+void TLmviewFrm::FillViewHeader()
+{
+    setWindowTitle(QString::fromUtf8(m_message.Subject));
+    FromLbl->setText(SenderLabelText(m_message.Sender));
+    const QString cc = AddressListLabelText(m_message.CC);
+    CCLbl->setText(cc);
+    CCLbl->setVisible(!cc.isEmpty());
+    CCCaptionLbl->setVisible(!cc.isEmpty());
+    ToLbl->setText(AddressListLabelText(m_message.Recipients));
+    DateLbl->setText(DateLabelText(m_message.Headers.GetFieldBody("Date"), Paths().DisplayDateFormat));
+    SubjectLbl->setText(QString::fromUtf8(m_message.Subject));
+    // The text is read-only, so plain letters are free to answer and forward.
+    AnswerPItm->setShortcut(QKeySequence(Qt::Key_A));
+    ForwardPItm->setShortcut(QKeySequence(Qt::Key_F));
+    ColourText();
+}
+
+void TLmviewFrm::ColourText()
+{
+    const QString text = BodyMem->toPlainText();
+    QTextCursor cursor(BodyMem->document());
+    cursor.beginEditBlock();
+    if (Settings.Display.HighlightQuoting) {
+        QTextCharFormat quote;
+        quote.setFontWeight(QFont::Bold);
+        quote.setForeground(QuoteColour);
+        for (const TTextSpan& span : QuoteStretches(text)) {
+            cursor.setPosition(int(span.Start));
+            cursor.setPosition(int(span.Start + span.Length), QTextCursor::KeepAnchor);
+            cursor.mergeCharFormat(quote);
+        }
+    }
+    if (Settings.Display.HighlightURLs) {
+        for (const TLinkSpan& link : FindLinks(text)) {
+            QTextCharFormat format;
+            format.setAnchor(true);
+            format.setAnchorHref(link.Url);
+            format.setForeground(palette().link());
+            format.setFontUnderline(true);
+            cursor.setPosition(int(link.Span.Start));
+            cursor.setPosition(int(link.Span.Start + link.Span.Length), QTextCursor::KeepAnchor);
+            cursor.mergeCharFormat(format);
+        }
+    }
+    cursor.endEditBlock();
+}
+
+void TLmviewFrm::FillAttachmentList()
+{
+    if (m_commandLine.EditMode) {
+        // The composed message reads its attachments from files again when it is saved.
+        for (qsizetype i = 0; i < m_message.Attachments.Count(); ++i) {
+            try {
+                const QString path = m_message.SaveAttachment(i, m_workDir);
+                auto* item = new QListWidgetItem(QFileIconProvider().icon(QFileInfo(path)), QFileInfo(path).fileName(), AttachLv);
+                item->setData(Qt::UserRole, path);
+            } catch (const EMessageError& e) {
+                Report(MsgSaveAttachmentFailed, TMessageKind::Warning, e.Message());
+            }
+        }
+    } else {
+        m_content = PrepareViewContent(m_message, m_workDir, Settings.General.ViewSaveAttachments);
+        for (const QString& error : m_content.SaveErrors)
+            ReportText(MsgSaveAttachmentFailed, TMessageKind::Warning, FillIn(MessageText(MsgSaveAttachmentFailed), error));
+        for (const TAttachmentEntry& entry : m_content.Attachments) {
+            auto* item = new QListWidgetItem(QFileIconProvider().icon(QFileInfo(entry.Path)), entry.FileName, AttachLv);
+            item->setData(Qt::UserRole, entry.Path);
+        }
+    }
+    AttachLv->setVisible(AttachLv->count() > 0);
+}
+
+void TLmviewFrm::ShowHtml(bool on)
+{
+    HtmlItm->setChecked(on);
+    BodyMem->setVisible(!on);
+    HtmlPanel->setVisible(on);
+    if (!on)
+        return;
+    Html->BlockedCount = 0;
+    BlockedLbl->setVisible(false);
+    QString html;
+    QFile file(m_content.HtmlFile);
+    if (!m_content.HtmlFile.isEmpty() && file.open(QIODevice::ReadOnly))
+        html = DecodeText(file.readAll());
+    else
+        html = BodyText(m_message);
+    Html->setHtml(html);
+}
+
+void TLmviewFrm::OpenLink(const QUrl& url)
+{
+    switch (LinkActionFor(url)) {
+    case TLinkAction::OpenInBrowser:
+        if (OpenUrl)
+            OpenUrl(url);
+        else
+            QDesktopServices::openUrl(url);
+        return;
+    case TLinkAction::ComposeMessage:
+        // The main client composes the new message, as for a mailto link given to it.
+        WriteHandOver(url.toString());
+        if (!PostWindowMessage(MainWindowTitle, wmHandOver))
+            Report(MsgMainNotFound, TMessageKind::Warning);
+        return;
+    case TLinkAction::Refuse:
+        break;
+    }
+    Report(MsgLinkRefused, TMessageKind::Warning, url.toString());
+}
+
+void TLmviewFrm::AttOpenItmClick()
+{
+    const int index = SelectedAttachment();
+    if (index < 0)
+        return;
+    if (Settings.Warnings.LVExecuteAttachment
+        && Confirm(0, MessageText(MsgWarningCaption), Settings.Warnings.LVExecuteAttachment, true,
+                   MessageText(MsgVirusWarning), this) != arYes)
+        return;
+    if (m_commandLine.EditMode) {
+        if (!OpenDocument(AttachLv->item(index)->data(Qt::UserRole).toString()))
+            Report(MsgOpenAttachmentFailed, TMessageKind::Warning);
+        return;
+    }
+    try {
+        m_message.ExecuteAttachment(index);
+    } catch (const EMessageError&) {
+        Report(MsgOpenAttachmentFailed, TMessageKind::Warning);
+    }
+}
+
+void TLmviewFrm::AttSaveItmClick()
+{
+    const int index = SelectedAttachment();
+    if (index < 0 || m_commandLine.EditMode)
+        return;
+    const auto [title, filter] = DialogTexts(MsgSaveAttachmentTitle);
+    const QString proposed = QDir(Settings.ViewAttachmentDir).filePath(QFileInfo(m_content.Attachments.at(index).Path).fileName());
+    const QString target = QFileDialog::getSaveFileName(this, title, proposed, filter);
+    if (target.isEmpty())
+        return;
+    Settings.ViewAttachmentDir = QFileInfo(target).absolutePath();
+    QString error;
+    if (!WriteBytes(target, m_message.Attachments.Items(index).Data, error))
+        Report(MsgSaveAttachmentFailed, TMessageKind::Warning, error);
+}
+
+void TLmviewFrm::BuildSendToMenus()
+{
+    const QDir dir(Paths().System.SendToDir);
+    for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::Executable, QDir::Name)) {
+        QString name = entry.completeBaseName();
+        if (name.startsWith(QLatin1Char('$')))
+            name.remove(0, 1);
+        for (QMenu* menu : {AttSendToMnu, AttSendToPop}) {
+            QAction* action = menu->addAction(name);
+            connect(action, &QAction::triggered, this, [this, path = entry.absoluteFilePath()] { SendAttachmentTo(path); });
+        }
+    }
+}
+
+void TLmviewFrm::SendAttachmentTo(const QString& entry)
+{
+    const int index = SelectedAttachment();
+    if (index < 0)
+        return;
+    try {
+        const QString path = m_commandLine.EditMode ? AttachLv->item(index)->data(Qt::UserRole).toString()
+                                                    : m_message.SaveAttachment(index, m_workDir);
+        StartProgram(entry, {path});
+    } catch (const EMessageError& e) {
+        Report(MsgSaveAttachmentFailed, TMessageKind::Warning, e.Message());
+    }
+}
+
+void TLmviewFrm::SaveAsItmClick()
+{
+    const auto [title, filter] = DialogTexts(MsgSaveMessageTitle);
+    QString chosenFilter;
+    const QString target = QFileDialog::getSaveFileName(this, title, Settings.ViewAttachmentDir, filter, &chosenFilter);
+    if (target.isEmpty())
+        return;
+    Settings.ViewAttachmentDir = QFileInfo(target).absolutePath();
+    const bool asText = chosenFilter.contains(QLatin1String("*.txt"));
+    try {
+        if (asText) {
+            QString error;
+            if (!WriteBytes(WithExtension(target, QStringLiteral(".txt")), BodyMem->toPlainText().toUtf8(), error))
+                Report(MsgSaveFailed, TMessageKind::Warning, error);
+        } else {
+            m_message.SaveToFile(WithExtension(target, QStringLiteral(".eml")));
+        }
+    } catch (const EMessageError& e) {
+        Report(MsgSaveFailed, TMessageKind::Warning, e.Message());
+    }
+}
+
+void TLmviewFrm::SourceItmClick()
+{
+    const QString source = Paths().System.SourceFile;
+    QFile::remove(source);
+    bool copied = false;
+    if (m_commandLine.SingleFile) {
+        copied = QFile::copy(m_commandLine.MessageFile, source);
+    } else {
+        const std::optional<QByteArray> raw = ReadRawMessage(m_commandLine.MessageFile, m_commandLine.Offset + SeparatorLength,
+                                                             m_commandLine.Length - SeparatorLength);
+        QString error;
+        copied = raw && WriteBytes(source, *raw, error);
+    }
+    if (!copied || !OpenDocument(source))
+        Report(MsgFileError, TMessageKind::Warning);
+}
+
+void TLmviewFrm::PropertiesItmClick()
+{
+    QByteArray source;
+    if (m_commandLine.SingleFile) {
+        QFile file(m_commandLine.MessageFile);
+        if (file.open(QIODevice::ReadOnly))
+            source = file.readAll();
+    } else {
+        source = ReadRawMessage(m_commandLine.MessageFile, m_commandLine.Offset + SeparatorLength,
+                                m_commandLine.Length - SeparatorLength).value_or(QByteArray());
+    }
+    TMailInfoFrm info(this);
+    info.Show(DetailsOf(m_message, source, source.size()));
+    info.exec();
+}
+
+void TLmviewFrm::PrintItmClick()
+{
+    TPrintFrm print(m_message, BodyMem->toPlainText(), Settings.Print, Settings.Display.MailFont, this);
+    print.exec();
+    Settings.Print = print.PrintSettings();
+}
+
+void TLmviewFrm::FindItmClick()
+{
+    if (!m_find) {
+        m_find = new TFindFrm(this);
+        m_find->Find = [this](const QString& text, QTextDocument::FindFlags flags) {
+            const QTextCursor found = BodyMem->document()->find(text, BodyMem->textCursor().selectionEnd(), flags);
+            if (found.isNull()) {
+                Report(20, TMessageKind::Information);
+                return;
+            }
+            BodyMem->setTextCursor(found);
+        };
+    }
+    m_find->show();
+    m_find->raise();
+}
+
+bool TLmviewFrm::MainWindowFound()
+{
+    if (WindowExists(MainWindowTitle))
+        return true;
+    Report(MsgMainNotFound, TMessageKind::Warning);
+    return false;
+}
+
+void TLmviewFrm::FilterItmClick(TFilterField field)
+{
+    if (!MainWindowFound())
+        return;
+    WriteHandOver(FilterHandOverText(field, m_message));
+    PostWindowMessage(MainWindowTitle, wmFilterFromHandOver);
+}
+
+void TLmviewFrm::AddToAdrItmClick()
+{
+    RunAndWait(Paths().Program.LmabExe, AddressBookArguments(m_message.Sender), m_addressBookRunning);
+}
+
+// The new message goes to the main client through the contact file; a failed write is reported
+// and the main client is told all the same, as it finds the old contact file missing.
+void TLmviewFrm::HandOverToMainWindow(TqmMessage& message)
+{
+    try {
+        message.SaveToFile(Paths().Data.ContactFile);
+    } catch (const EMessageError&) {
+        Report(MsgFileError, TMessageKind::Warning);
+    }
+    PostWindowMessage(MainWindowTitle, wmNewFromContact);
+    close();
+}
+
+void TLmviewFrm::AnswerPItmClick()
+{
+    if (!MainWindowFound())
+        return;
+    TReplyOptions options;
+    options.Quote = Settings.General.QuoteMails;
+    if (Settings.General.AutoSignature)
+        options.Signature = SignatureText(Settings.General.Signature);
+    options.IncludeCC = m_message.CC.Count() > 0 && Settings.Warnings.LVUseCCRecipients
+        && Dialogs.Ask(MessageText(MsgIncludeCC), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    TqmMessage reply;
+    BuildReply(m_message, options, reply);
+    HandOverToMainWindow(reply);
+}
+
+void TLmviewFrm::ForwardPItmClick()
+{
+    if (!MainWindowFound())
+        return;
+    TqmMessage forward;
+    BuildForward(m_message, ReadDefaultAccount(), forward);
+    HandOverToMainWindow(forward);
+}
+
+void TLmviewFrm::RedirectItmClick()
+{
+    if (!MainWindowFound())
+        return;
+    TqmMessage redirect;
+    BuildRedirect(m_message, redirect);
+    HandOverToMainWindow(redirect);
+}

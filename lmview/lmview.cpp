@@ -1,0 +1,39 @@
+// The message window: shows, or in edit mode composes, the one message named on the command line.
+
+#include "Konstanten.h"
+#include "Main.h"
+#include "ReportBoxes.h"
+#include "Reporter.h"
+#include "SharedFunctions.h"
+#include "qmmsg.h"
+#include "qmpump.h"
+
+#include <QApplication>
+
+namespace {
+
+constexpr int MsgOnlyFromMainProgram = 7;
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lumaro Mail"));
+    SetReportHandler(ShowReportInMessageBox);
+    SetMessagePump([] { QCoreApplication::processEvents(); });
+    InitProgramForActiveUser(QApplication::applicationFilePath());
+    ReportRefusedTempDirectory();
+
+    const std::optional<TViewCommandLine> commandLine = ParseViewCommandLine(QApplication::arguments().mid(1));
+    if (!commandLine) {
+        Report(MsgOnlyFromMainProgram, TMessageKind::Information);
+        return 1;
+    }
+    SetAttachmentTempDir(Paths().System.WorkDir);
+    TLmviewFrm window(*commandLine);
+    if (!window.LoadMessage())
+        return 1;
+    window.show();
+    return QApplication::exec();
+}
