@@ -27,8 +27,11 @@ void FillFromDefaults(TqmMessage& message, const TNewMessageSource& source)
     const TAccount account = ReadDefaultAccount();
     message.Sender.Name = account.SmtpName;
     message.Sender.Address = account.SmtpAddress;
-    if (!source.Recipients.isEmpty())
-        message.Recipients.AddAddress(source.Recipients, {});
+    // A mailto argument may name several recipients.
+    for (const QByteArray& recipient : source.Recipients.split(',')) {
+        if (!recipient.trimmed().isEmpty())
+            message.Recipients.AddAddress(recipient.trimmed(), {});
+    }
     message.Subject = source.Subject;
     message.Body = source.Signature;
 }
