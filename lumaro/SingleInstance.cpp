@@ -1,8 +1,10 @@
 #include "SingleInstance.h"
 
 #include "RegistryFunctions.h"
+#include "tk_reglib.h"
 
 #include <QCryptographicHash>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -22,8 +24,12 @@ bool IsWindowMessage(int message)
 
 QString InstanceServerName(const QString& windowTitle)
 {
-    const QByteArray title = QCryptographicHash::hash(windowTitle.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return QStringLiteral("lumaro-%1-%2").arg(::getuid()).arg(QString::fromLatin1(title));
+    // The registry file stands for the installation and its users: a second installation, or a test
+    // with a private registry, never reaches a person's running window.
+    const QString registry = QFileInfo(RegistryFilePath()).absoluteFilePath();
+    const QByteArray identity = windowTitle.toUtf8() + '\n' + registry.toUtf8();
+    const QByteArray hash = QCryptographicHash::hash(identity, QCryptographicHash::Sha1).toHex().left(16);
+    return QStringLiteral("lumaro-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
 }
 
 bool PostWindowMessage(const QString& windowTitle, int message)

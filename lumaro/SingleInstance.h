@@ -1,6 +1,7 @@
 #pragma once
-// One main window per user: the running instance listens on a local socket named from its window
-// title and the user id (accessible to that user only); "posting" a window message means connecting,
+// One main window per user and installation: the running instance listens on a local socket named
+// from the program, the user id and a hash of its window title and registry file path (accessible to
+// that user only); "posting" a window message means connecting,
 // sending the number as one line, and disconnecting. No listener means no such window.
 
 #include <QObject>
