@@ -27,6 +27,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -225,8 +226,19 @@ void TMainFrm::FirstShow()
     TFontSpec mailFont;
     TextToFont(Settings.Display.MailFont, mailFont);
     MessageLv->setFont(mailFont.Font);
+    ApplyListviewHeight();
     RestoreFormPlacement(*this, UserContext().Keys.Forms);
     StatusPanel0->clear();
+}
+
+// The stored list height decides the window's height until a stored window position says otherwise.
+void TMainFrm::ApplyListviewHeight()
+{
+    if (Settings.Display.ListviewHeight <= 0)
+        return;
+    const int available = screen() ? screen()->availableGeometry().height() : height();
+    const int wanted = height() + Settings.Display.ListviewHeight - MessageLv->height();
+    resize(width(), std::clamp(wanted, minimumSizeHint().height(), available));
 }
 
 void TMainFrm::CheckFolders()

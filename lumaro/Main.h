@@ -103,6 +103,7 @@ private:
     void ApplyLayoutSettings();
     void PrepareFolders();
     void FirstShow();
+    void ApplyListviewHeight();
     void CheckFolders();
     void ImportWaitingSpool();
     void FirstActivation();

@@ -11,6 +11,7 @@
 #include "MailInfo.h"
 #include "MessageCommands.h"
 #include "RegistryFunctions.h"
+#include "Reporter.h"
 #include "ShellFunctions.h"
 #include "SingleInstance.h"
 #include "SpoolFunctions.h"
@@ -189,7 +190,9 @@ void TMainFrm::ImportExportItmClick()
             OpenWebPage(MakerPage("tools"));
         return;
     }
-    OpenDocument(converterDir + ConverterProgram);
+    const QString converter = converterDir + ConverterProgram;
+    if (!StartProgram(converter))
+        Report(ProgramNotFoundMessage, TMessageKind::Error, converter);
 }
 
 void TMainFrm::UpdateItmClick()

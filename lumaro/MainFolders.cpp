@@ -132,6 +132,9 @@ bool TMainFrm::ActivateFolder(const QString& folderName)
         return false;
     }
     m_currentFolder = name;
+    // The readable messages are shown; the user learns that others could not be.
+    if (MessageModel->DamagedRecords() > 0)
+        Report(MsgFolderDamaged, TMessageKind::Warning, FolderDisplayName(name));
     MessageLv->ApplySort();
     if (MessageModel->rowCount() > 0)
         MessageLv->SelectRow(0);
