@@ -79,6 +79,7 @@ TFolderInfoFrm::TFolderInfoFrm(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
+    setMinimumWidth(340);
     TranslateFormIfEnglish(this);
 }
 

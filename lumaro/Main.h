@@ -104,6 +104,7 @@ private:
     void PrepareFolders();
     void FirstShow();
     void ApplyListviewHeight();
+    void ApplyDefaultSize();
     void CheckFolders();
     void ImportWaitingSpool();
     void FirstActivation();

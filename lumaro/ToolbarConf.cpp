@@ -44,6 +44,8 @@ TToolbarFrm::TToolbarFrm(QWidget* parent) : QDialog(parent)
     SetTag(InfoLbl, InfoTag);
     Listbox = new QListWidget(this);
     Listbox->setObjectName(QStringLiteral("Listbox"));
+    // The buttons' images come in several sizes; one size keeps the rows even.
+    Listbox->setIconSize(QSize(20, 20));
     StandardBtn = new QPushButton(QStringLiteral("&Standard"), this);
     SetTag(StandardBtn, StandardTag);
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
@@ -65,7 +67,7 @@ TToolbarFrm::TToolbarFrm(QWidget* parent) : QDialog(parent)
     layout->addWidget(InfoLbl);
     layout->addWidget(Listbox, 1);
     layout->addLayout(buttons);
-    resize(340, 440);
+    resize(340, 540);
     TranslateFormIfEnglish(this);
 }
 
