@@ -48,32 +48,53 @@ QByteArrayView BodyOf(QByteArrayView message, qsizetype headerEnd)
     return message.sliced(std::min(start, message.size()));
 }
 
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// One pass over the whole part: "=XX" becomes its byte, a soft break ("=" at a line end) vanishes,
+// anything else stays. The text is only searched, so line ends need not be rewritten.
 QByteArray DecodeQuotedPrintable(QByteArrayView body)
 {
-    QByteArray out;
-    out.reserve(body.size());
-    qsizetype start = 0;
-    while (start < body.size()) {
-        qsizetype end = body.indexOf('\n', start);
-        if (end < 0)
-            end = body.size();
-        QByteArrayView line = body.sliced(start, end - start);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        const bool softBreak = line.endsWith('=');
-        out += TQuotedPrintable::ReplaceHex(softBreak ? line.chopped(1) : line);
-        if (!softBreak)
-            out += "\r\n";
-        start = end + 1;
+    QByteArray out(body.size(), Qt::Uninitialized);
+    char* to = out.data();
+    const char* from = body.data();
+    const char* const end = from + body.size();
+    while (from < end) {
+        const char c = *from++;
+        if (c != '=') {
+            *to++ = c;
+            continue;
+        }
+        if (from < end && (*from == '\r' || *from == '\n')) {
+            from += (*from == '\r' && from + 1 < end && from[1] == '\n') ? 2 : 1;
+            continue;
+        }
+        const int high = from + 1 < end ? HexValue(from[0]) : -1;
+        const int low = high >= 0 ? HexValue(from[1]) : -1;
+        if (low >= 0) {
+            *to++ = char(high * 16 + low);
+            from += 2;
+        } else {
+            *to++ = c;
+        }
     }
+    out.truncate(to - out.data());
     return out;
 }
 
 // Tags are dropped; what stands between them is kept (entities stay as written).
 QByteArray StripTags(QByteArrayView html)
 {
-    QByteArray out;
-    out.reserve(html.size());
+    QByteArray out(html.size(), Qt::Uninitialized);
+    char* to = out.data();
     bool inTag = false;
     for (const char c : html) {
         if (c == '<')
@@ -81,9 +102,29 @@ QByteArray StripTags(QByteArrayView html)
         else if (c == '>' && inTag)
             inTag = false;
         else if (!inTag)
-            out += c;
+            *to++ = c;
     }
+    out.truncate(to - out.data());
     return out;
+}
+
+bool IsAscii(QByteArrayView text)
+{
+    for (const char c : text) {
+        if (uchar(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+QByteArray ToUtf8(QByteArray text, const QByteArray& charset)
+{
+    if (charset.isEmpty() || IsAscii(text))
+        return text;
+    const QByteArray name = charset.toLower();
+    if (name == "utf-8" || name == "us-ascii")
+        return text;
+    return CharsetToUtf8(text, charset);
 }
 
 QByteArray DecodedBody(const TqmHeaders& headers, QByteArrayView body)
@@ -114,12 +155,18 @@ void AppendMultipart(QByteArray& out, QByteArrayView body, const QByteArray& bou
     }
 }
 
+void AppendPartText(QByteArray& out, QByteArrayView part, int depth, const TqmHeaders& headers, qsizetype headerEnd);
+
 void AppendPartText(QByteArray& out, QByteArrayView part, int depth)
 {
     if (depth > MaxPartDepth)
         return;
     const qsizetype headerEnd = HeaderEnd(part);
-    const TqmHeaders headers = TqmHeaders::FromText(part.first(headerEnd).toByteArray());
+    AppendPartText(out, part, depth, TqmHeaders::FromText(part.first(headerEnd).toByteArray()), headerEnd);
+}
+
+void AppendPartText(QByteArray& out, QByteArrayView part, int depth, const TqmHeaders& headers, qsizetype headerEnd)
+{
     const QByteArray contentType = headers.GetFieldBody("Content-Type");
     const QByteArray type = GetFirstPart(contentType).toLower();
     const QByteArrayView body = BodyOf(part, headerEnd);
@@ -138,8 +185,7 @@ void AppendPartText(QByteArray& out, QByteArrayView part, int depth)
     QByteArray text = DecodedBody(headers, body);
     if (type == "text/html")
         text = StripTags(text);
-    const QByteArray charset = GetParameter("charset=", contentType);
-    out += charset.isEmpty() ? text : CharsetToUtf8(text, charset);
+    out += ToUtf8(std::move(text), GetParameter("charset=", contentType));
     out += "\r\n";
 }
 
@@ -218,14 +264,10 @@ QByteArray DecodedSearchText(QByteArrayView message)
     const qsizetype headerEnd = HeaderEnd(message);
     const TqmHeaders headers = TqmHeaders::FromText(message.first(headerEnd).toByteArray());
     QByteArray out;
-    for (const char* field : {"Subject", "From"})
-        out += headers.GetFieldBody(field) + "\r\n";
-    for (const char* field : {"To", "CC"}) {
-        QByteArrayList values;
-        headers.GetMultiLineFieldBody(field, values);
-        for (const QByteArray& value : std::as_const(values))
-            out += DecodeHeader(value) + "\r\n";
+    for (const char* field : {"Subject", "From", "To", "CC"}) {
+        out += headers.GetFieldBody(field);
+        out += "\r\n";
     }
-    AppendPartText(out, message, 0);
+    AppendPartText(out, message, 0, headers, headerEnd);
     return out;
 }
