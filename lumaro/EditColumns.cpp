@@ -1,6 +1,7 @@
 #include "EditColumns.h"
 
 #include "ColumnEditing.h"
+#include "FormParts.h"
 #include "FormTranslation.h"
 
 #include <QGridLayout>
@@ -25,20 +26,6 @@ enum Tags {
     CancelTag = 649,
 };
 
-QPushButton* Button(const QString& text, int tag, QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    SetTag(button, tag);
-    return button;
-}
-
-QLabel* Label(const QString& text, int tag, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    SetTag(label, tag);
-    return label;
-}
-
 } // namespace
 
 TEditColumnsFrm::TEditColumnsFrm(QWidget* parent) : QDialog(parent)
@@ -46,20 +33,20 @@ TEditColumnsFrm::TEditColumnsFrm(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("EditColumnsFrm"));
     setWindowTitle(QStringLiteral("Spalten festlegen"));
     SetTag(this, FormTag);
-    InfoLbl = Label(QStringLiteral("Wählen Sie die Spalten, die angezeigt werden sollen."), InfoTag, this);
+    InfoLbl = TaggedLabel(QStringLiteral("Wählen Sie die Spalten, die angezeigt werden sollen."), InfoTag, this);
     InfoLbl->setWordWrap(true);
     AColumnsLb = new QListWidget(this);
     AColumnsLb->setObjectName(QStringLiteral("AColumnsLb"));
     ColumnsLb = new QListWidget(this);
     ColumnsLb->setObjectName(QStringLiteral("ColumnsLb"));
-    AddBtn = Button(QStringLiteral(">> &Hinzufügen"), AddTag, this);
-    RemoveBtn = Button(QStringLiteral("<< &Entfernen"), RemoveTag, this);
-    UpBtn = Button(QStringLiteral("Nach &oben"), UpTag, this);
-    DownBtn = Button(QStringLiteral("Nach &unten"), DownTag, this);
-    StandardBtn = Button(QStringLiteral("&Standard"), StandardTag, this);
+    AddBtn = TaggedButton(QStringLiteral(">> &Hinzufügen"), AddTag, this);
+    RemoveBtn = TaggedButton(QStringLiteral("<< &Entfernen"), RemoveTag, this);
+    UpBtn = TaggedButton(QStringLiteral("Nach &oben"), UpTag, this);
+    DownBtn = TaggedButton(QStringLiteral("Nach &unten"), DownTag, this);
+    StandardBtn = TaggedButton(QStringLiteral("&Standard"), StandardTag, this);
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setDefault(true);
-    CancelBtn = Button(QStringLiteral("Abbrechen"), CancelTag, this);
+    CancelBtn = TaggedButton(QStringLiteral("Abbrechen"), CancelTag, this);
 
     connect(AColumnsLb, &QListWidget::currentRowChanged, this, &TEditColumnsFrm::RefreshButtons);
     connect(ColumnsLb, &QListWidget::currentRowChanged, this, &TEditColumnsFrm::RefreshButtons);
@@ -91,8 +78,8 @@ TEditColumnsFrm::TEditColumnsFrm(QWidget* parent) : QDialog(parent)
     right->addWidget(DownBtn);
     right->addStretch();
     auto* lists = new QGridLayout;
-    lists->addWidget(Label(QStringLiteral("Verfügbare Spalten:"), AvailableTag, this), 0, 0);
-    lists->addWidget(Label(QStringLiteral("Angezeigte Spalten:"), DisplayedTag, this), 0, 2);
+    lists->addWidget(TaggedLabel(QStringLiteral("Verfügbare Spalten:"), AvailableTag, this), 0, 0);
+    lists->addWidget(TaggedLabel(QStringLiteral("Angezeigte Spalten:"), DisplayedTag, this), 0, 2);
     lists->addWidget(AColumnsLb, 1, 0);
     lists->addLayout(middle, 1, 1);
     lists->addWidget(ColumnsLb, 1, 2);

@@ -1,6 +1,7 @@
 #include "Find.h"
 
 #include "FolderSet.h"
+#include "FormParts.h"
 #include "FormTranslation.h"
 #include "Konstanten.h"
 #include "tk_langlib.h"
@@ -41,20 +42,6 @@ constexpr int OffsetRole = Qt::UserRole + 1;
 constexpr int LengthRole = Qt::UserRole + 2;
 constexpr int FolderRole = Qt::UserRole + 3;
 
-QPushButton* Button(const QString& text, int tag, QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    SetTag(button, tag);
-    return button;
-}
-
-QCheckBox* CheckBox(const QString& text, int tag, QWidget* parent)
-{
-    auto* box = new QCheckBox(text, parent);
-    SetTag(box, tag);
-    return box;
-}
-
 QString Text(const QByteArray& bytes)
 {
     return QString::fromUtf8(bytes);
@@ -82,8 +69,8 @@ TFindFrm::TFindFrm(QWidget* parent) : QDialog(parent)
     FolderCmb = new QComboBox(this);
     FolderCmb->setObjectName(QStringLiteral("FolderCmb"));
     folderLbl->setBuddy(FolderCmb);
-    AllChk = CheckBox(QStringLiteral("&Alle Ordner durchsuchen"), AllTag, this);
-    DecodedChk = CheckBox(QStringLiteral("&Dekodierten Text durchsuchen"), DecodedTag, this);
+    AllChk = TaggedCheckBox(QStringLiteral("&Alle Ordner durchsuchen"), AllTag, this);
+    DecodedChk = TaggedCheckBox(QStringLiteral("&Dekodierten Text durchsuchen"), DecodedTag, this);
     ListView = new QTreeWidget(this);
     ListView->setObjectName(QStringLiteral("ListView"));
     ListView->setRootIsDecorated(false);
@@ -95,11 +82,11 @@ TFindFrm::TFindFrm(QWidget* parent) : QDialog(parent)
     ListView->header()->resizeSection(1, 140);
     ListView->header()->resizeSection(2, 140);
     ListView->header()->resizeSection(3, 200);
-    SearchBtn = Button(QStringLiteral("&Suchen"), SearchTag, this);
+    SearchBtn = TaggedButton(QStringLiteral("&Suchen"), SearchTag, this);
     SearchBtn->setDefault(true);
-    OpenBtn = Button(QStringLiteral("Nachricht ö&ffnen"), OpenTag, this);
-    StopBtn = Button(QStringLiteral("Abbrechen"), StopTag, this);
-    CloseBtn = Button(QStringLiteral("Schließen"), CloseTag, this);
+    OpenBtn = TaggedButton(QStringLiteral("Nachricht ö&ffnen"), OpenTag, this);
+    StopBtn = TaggedButton(QStringLiteral("Abbrechen"), StopTag, this);
+    CloseBtn = TaggedButton(QStringLiteral("Schließen"), CloseTag, this);
 
     connect(FindEdt, &QLineEdit::textChanged, this, &TFindFrm::RefreshButtons);
     connect(AllChk, &QCheckBox::toggled, FolderCmb, &QWidget::setDisabled);

@@ -1,6 +1,7 @@
 #include "FloskelnConf.h"
 
 #include "FloskelnConf2.h"
+#include "FormParts.h"
 #include "FormTranslation.h"
 #include "PhraseFunctions.h"
 #include "Reporter.h"
@@ -31,20 +32,6 @@ enum Tags {
 constexpr int MsgErrorDeleting = 13;
 constexpr int MsgDeleteEntry = 70;
 
-QPushButton* Button(const QString& text, int tag, QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    SetTag(button, tag);
-    return button;
-}
-
-QLabel* Label(const QString& text, int tag, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    SetTag(label, tag);
-    return label;
-}
-
 void SelectText(QListWidget* list, const QString& text)
 {
     const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
@@ -71,10 +58,10 @@ TFloskelnConfFrm::TFloskelnConfFrm(QWidget* parent) : QDialog(parent)
     QFont bold = CategoryLbl->font();
     bold.setBold(true);
     CategoryLbl->setFont(bold);
-    InsertBtn = Button(QStringLiteral("&Hinzufügen..."), InsertTag, this);
-    EditBtn = Button(QStringLiteral("&Bearbeiten..."), EditTag, this);
-    DeleteBtn = Button(QStringLiteral("&Entfernen..."), DeleteTag, this);
-    CloseBtn = Button(QStringLiteral("Schließen"), CloseTag, this);
+    InsertBtn = TaggedButton(QStringLiteral("&Hinzufügen..."), InsertTag, this);
+    EditBtn = TaggedButton(QStringLiteral("&Bearbeiten..."), EditTag, this);
+    DeleteBtn = TaggedButton(QStringLiteral("&Entfernen..."), DeleteTag, this);
+    CloseBtn = TaggedButton(QStringLiteral("Schließen"), CloseTag, this);
     PopupMnu = new QMenu(this);
     PopupMnu->addAction(InsertBtn->text(), this, &TFloskelnConfFrm::InsertBtnClick);
     PopupMnu->addAction(EditBtn->text(), this, &TFloskelnConfFrm::EditBtnClick);
@@ -103,13 +90,13 @@ TFloskelnConfFrm::TFloskelnConfFrm(QWidget* parent) : QDialog(parent)
     buttons->addStretch();
     buttons->addWidget(CloseBtn);
     auto* grid = new QGridLayout;
-    grid->addWidget(Label(QStringLiteral("Kategorie:"), CategoriesTag, this), 0, 0);
+    grid->addWidget(TaggedLabel(QStringLiteral("Kategorie:"), CategoriesTag, this), 0, 0);
     grid->addWidget(CategoryLbl, 0, 1);
     grid->addWidget(CategoriesLb, 1, 0);
     grid->addWidget(FloskelnLb, 1, 1);
     grid->addLayout(buttons, 1, 2);
     grid->setColumnStretch(1, 1);
-    auto* info = Label(QStringLiteral("Definieren Sie hier Textbausteine (Floskeln). Sie können sie später in jede neue "
+    auto* info = TaggedLabel(QStringLiteral("Definieren Sie hier Textbausteine (Floskeln). Sie können sie später in jede neue "
                                       "Nachricht oder auch als Signatur einfügen."),
                        InfoTag, this);
     info->setWordWrap(true);

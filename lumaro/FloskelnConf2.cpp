@@ -1,5 +1,6 @@
 #include "FloskelnConf2.h"
 
+#include "FormParts.h"
 #include "FormTranslation.h"
 #include "PhraseFunctions.h"
 #include "Reporter.h"
@@ -20,13 +21,6 @@ constexpr int MsgErrorLoading = 11;
 constexpr int MsgErrorWriting = 12;
 constexpr int MsgErrorDeleting = 13;
 constexpr int MsgChooseOtherName = 44;
-
-QLabel* Label(const QString& text, int tag, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    SetTag(label, tag);
-    return label;
-}
 
 } // namespace
 
@@ -57,16 +51,16 @@ TFloskelnConf2Frm::TFloskelnConf2Frm(QWidget* parent) : QDialog(parent)
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* form = new QFormLayout;
-    form->addRow(Label(QStringLiteral("Name der Floskel:"), NameTag, this), FloskelNameEdt);
-    form->addRow(Label(QStringLiteral("Kategorie:"), CategoryTag, this), CategoryCmb);
+    form->addRow(TaggedLabel(QStringLiteral("Name der Floskel:"), NameTag, this), FloskelNameEdt);
+    form->addRow(TaggedLabel(QStringLiteral("Kategorie:"), CategoryTag, this), CategoryCmb);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(OKBtn);
     buttons->addWidget(CancelBtn);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Label(QStringLiteral("Bearbeiten Sie hier Ihre Floskel."), InfoTag, this));
+    layout->addWidget(TaggedLabel(QStringLiteral("Bearbeiten Sie hier Ihre Floskel."), InfoTag, this));
     layout->addLayout(form);
-    layout->addWidget(Label(QStringLiteral("Floskel festlegen:"), TextTag, this));
+    layout->addWidget(TaggedLabel(QStringLiteral("Floskel festlegen:"), TextTag, this));
     layout->addWidget(FloskelMem, 1);
     layout->addLayout(buttons);
     resize(460, 380);

@@ -1,5 +1,6 @@
 #include "FolderInfo.h"
 
+#include "FormParts.h"
 #include "FormTranslation.h"
 
 #include <QFormLayout>
@@ -23,26 +24,12 @@ enum Tags {
     NoTag = 618,
 };
 
-QLabel* Caption(const QString& text, int tag, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    SetTag(label, tag);
-    return label;
-}
-
 QLabel* Value(QWidget* parent)
 {
     auto* label = new QLabel(parent);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
-}
-
-QPushButton* Button(const QString& text, int tag, QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    SetTag(button, tag);
-    return button;
 }
 
 } // namespace
@@ -55,22 +42,22 @@ TFolderInfoFrm::TFolderInfoFrm(QWidget* parent) : QDialog(parent)
     DisplayedLbl = Value(this);
     DeletedLbl = Value(this);
     // The compaction is never overdue by itself: the user decides when to reorganise.
-    ReorganizeNeededLbl = Caption(QStringLiteral("nein"), NoTag, this);
+    ReorganizeNeededLbl = TaggedLabel(QStringLiteral("nein"), NoTag, this);
     ReorganizeNeededLbl->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ReorganizeBtn = Button(QStringLiteral("Re&organisieren"), ReorganizeTag, this);
-    RenameBtn = Button(QStringLiteral("&Umbenennen"), RenameTag, this);
-    CloseBtn = Button(QStringLiteral("&Schließen"), CloseTag, this);
+    ReorganizeBtn = TaggedButton(QStringLiteral("Re&organisieren"), ReorganizeTag, this);
+    RenameBtn = TaggedButton(QStringLiteral("&Umbenennen"), RenameTag, this);
+    CloseBtn = TaggedButton(QStringLiteral("&Schließen"), CloseTag, this);
     CloseBtn->setDefault(true);
     connect(ReorganizeBtn, &QPushButton::clicked, this, [this] { done(ReorganizeChosen); });
     connect(RenameBtn, &QPushButton::clicked, this, [this] { done(RenameChosen); });
     connect(CloseBtn, &QPushButton::clicked, this, [this] { done(Closed); });
 
     auto* form = new QFormLayout;
-    form->addRow(Caption(QStringLiteral("Größe der Ordnerdatei in Bytes:"), SizeTag, this), SizeLbl);
-    form->addRow(Caption(QStringLiteral("Anzahl der Einträge:"), RecordsTag, this), RecordsLbl);
-    form->addRow(Caption(QStringLiteral("Angezeigte Nachrichten:"), DisplayedTag, this), DisplayedLbl);
-    form->addRow(Caption(QStringLiteral("Gelöschte Nachrichten:"), DeletedTag, this), DeletedLbl);
-    form->addRow(Caption(QStringLiteral("Reorganisation nötig:"), NeededTag, this), ReorganizeNeededLbl);
+    form->addRow(TaggedLabel(QStringLiteral("Größe der Ordnerdatei in Bytes:"), SizeTag, this), SizeLbl);
+    form->addRow(TaggedLabel(QStringLiteral("Anzahl der Einträge:"), RecordsTag, this), RecordsLbl);
+    form->addRow(TaggedLabel(QStringLiteral("Angezeigte Nachrichten:"), DisplayedTag, this), DisplayedLbl);
+    form->addRow(TaggedLabel(QStringLiteral("Gelöschte Nachrichten:"), DeletedTag, this), DeletedLbl);
+    form->addRow(TaggedLabel(QStringLiteral("Reorganisation nötig:"), NeededTag, this), ReorganizeNeededLbl);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ReorganizeBtn);
     buttons->addWidget(RenameBtn);
