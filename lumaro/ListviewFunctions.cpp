@@ -32,10 +32,9 @@ QString TextOf(const QByteArray& bytes)
     return decoder.hasError() ? QString::fromLatin1(bytes) : text;
 }
 
-bool RecordUsable(const TIndexRecord& record, qint64 messageFileSize)
+bool RecordInMessageFile(const TIndexRecord& record, qint64 messageFileSize)
 {
-    return !record.Deleted && record.Offset >= 0 && record.Length > 0
-        && qint64(record.Offset) + record.Length <= messageFileSize;
+    return record.Offset >= 0 && record.Length > 0 && qint64(record.Offset) + record.Length <= messageFileSize;
 }
 
 } // namespace
@@ -109,6 +108,7 @@ bool TMessageListModel::Load(const TFolderFiles& folder)
     beginResetModel();
     m_rows.clear();
     m_index.clear();
+    m_damagedRecords = 0;
     QFile file(folder.IndexFile);
     const bool readable = file.open(QIODevice::ReadOnly);
     if (readable)
@@ -125,8 +125,12 @@ bool TMessageListModel::Load(const TFolderFiles& folder)
     m_rows.reserve(records - 1);
     for (qsizetype n = 1; n < records; ++n) {
         const TIndexRecord record = detail::DecodeIndexRecord(QByteArrayView(m_index).sliced(n * IndexRecordSize, IndexRecordSize));
-        if (RecordUsable(record, messageFileSize))
+        if (record.Deleted)
+            continue;
+        if (RecordInMessageFile(record, messageFileSize))
             m_rows.append(TListEntry{qint32(n), record.Offset, record.Length, record.Flags});
+        else
+            ++m_damagedRecords;
     }
     m_rows.squeeze();
     m_index.squeeze();

@@ -43,6 +43,8 @@ public:
     // Loads the live, readable records of the folder in record order. False (and an empty list) when
     // the index cannot be read or does not carry the index format mark.
     bool Load(const TFolderFiles& folder);
+    // Live records of the last Load that point outside the message file and were left out.
+    int DamagedRecords() const { return m_damagedRecords; }
     void Clear();
     void SetColumns(const QList<TColumn>& columns);
     const QList<TColumn>& Columns() const { return m_columns; }
@@ -68,6 +70,7 @@ private:
     void Reorder(const QList<int>& newOrder);
 
     QByteArray m_index;
+    int m_damagedRecords = 0;
     QList<TListEntry> m_rows;
     QList<TColumn> m_columns;
     QList<QIcon> m_images;

@@ -27,6 +27,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
+#include <QToolBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -50,6 +52,7 @@ constexpr int HeadlineFontPixels = 16;
 constexpr int ComboLines = 16;
 constexpr int DefaultWidth = 1000;
 constexpr int DefaultHeight = 640;
+constexpr int ToolbarMargin = 16;
 
 const QString OwnConnectionValue = QStringLiteral("OwnConnection");
 
@@ -73,7 +76,6 @@ TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(
     connect(qApp, &QGuiApplication::applicationStateChanged, this, &TMainFrm::ApplicationActivated);
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [] { ShowHelpForActiveControl(); });
-    resize(DefaultWidth, DefaultHeight);
     setWindowTitle(MainWindowTitle);
     // A connection the agent dialled in an earlier run is not ours any more.
     TRegistryKey root;
@@ -87,6 +89,7 @@ TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(
         Report(MsgLoggingActive, TMessageKind::Information);
     PrepareFolders();
     TranslateFormIfEnglish(this);
+    ApplyDefaultSize();
     RefreshCommandStates();
 }
 
@@ -225,8 +228,31 @@ void TMainFrm::FirstShow()
     TFontSpec mailFont;
     TextToFont(Settings.Display.MailFont, mailFont);
     MessageLv->setFont(mailFont.Font);
+    ApplyListviewHeight();
     RestoreFormPlacement(*this, UserContext().Keys.Forms);
     StatusPanel0->clear();
+}
+
+// Wide enough for every tool bar button in either language; where the screen is narrower than
+// that, the buttons show their images only (their names stay in the hints).
+void TMainFrm::ApplyDefaultSize()
+{
+    const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, DefaultWidth, DefaultHeight);
+    const int toolbarWidth = Actions.Toolbar->sizeHint().width() + ToolbarMargin;
+    if (toolbarWidth > available.width())
+        Actions.Toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    const int width = std::max(DefaultWidth, Actions.Toolbar->sizeHint().width() + ToolbarMargin);
+    resize(std::min(width, available.width()), std::min(DefaultHeight, available.height()));
+}
+
+// The stored list height decides the window's height until a stored window position says otherwise.
+void TMainFrm::ApplyListviewHeight()
+{
+    if (Settings.Display.ListviewHeight <= 0)
+        return;
+    const int available = screen() ? screen()->availableGeometry().height() : height();
+    const int wanted = height() + Settings.Display.ListviewHeight - MessageLv->height();
+    resize(width(), std::clamp(wanted, minimumSizeHint().height(), available));
 }
 
 void TMainFrm::CheckFolders()

@@ -10,7 +10,9 @@
 #include "Konstanten.h"
 #include "ListviewFunctions.h"
 #include "MailInfo.h"
+#include "MessageCommands.h"
 #include "RegistryFunctions.h"
+#include "Reporter.h"
 #include "ShellFunctions.h"
 #include "SingleInstance.h"
 #include "SpoolFunctions.h"
@@ -73,6 +75,9 @@ void TMainFrm::ConnectCommands()
     connect(a.Toolbar, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { Actions.ToolbarPop->popup(Actions.Toolbar->mapToGlobal(at)); });
     connect(MessageLv, &TEnhListView::SelectionChanged, this, &TMainFrm::RefreshCommandStates);
+    ConnectMessageCommands();
+    ConnectFolderCommands();
+    ConnectToolCommands();
     connect(qApp, &QApplication::focusChanged, this, [this] { RefreshCommandStates(); });
 }
 
@@ -132,7 +137,7 @@ void TMainFrm::HandleArgument(const QString& argument)
             Dialogs.Inform(QStringLiteral("Recipients:|") + action.Recipients + QLatin1Char('|'));
             Dialogs.Inform(QStringLiteral("Subject:|") + action.Subject + QLatin1Char('|'));
         }
-        ComposeNewMessage({QString(), action.Recipients, action.Subject});
+        NewMessage(false, {QString(), action.Recipients.toUtf8(), action.Subject.toUtf8(), {}});
         break;
     case TArgumentKind::EmlFile:
         ShowEmlFile(action.Path);
@@ -188,7 +193,9 @@ void TMainFrm::ImportExportItmClick()
             OpenWebPage(MakerPage("tools"));
         return;
     }
-    OpenDocument(converterDir + ConverterProgram);
+    const QString converter = converterDir + ConverterProgram;
+    if (!StartProgram(converter))
+        Report(ProgramNotFoundMessage, TMessageKind::Error, converter);
 }
 
 void TMainFrm::UpdateItmClick()
@@ -212,6 +219,8 @@ void TMainFrm::SelectAllItmClick()
 
 bool TMainFrm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (DragEvent(watched, event))
+        return true;
     if (watched == statusBar() && event->type() == QEvent::Resize)
         LayoutStatusPanels();
     if ((watched == FolderTv || watched == MessageLv) && event->type() == QEvent::KeyPress) {

@@ -3,6 +3,7 @@
 #include "Main.h"
 #include "Konstanten.h"
 #include "RegistryFunctions.h"
+#include "QtTranslation.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
 #include "SingleInstance.h"
@@ -13,8 +14,9 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // No display name: Qt would append it to every window title, and the main window's title is
+    // exactly "Lumaro Mail 3.20".
     QApplication::setApplicationName(QStringLiteral("Lumaro Mail"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Lumaro Mail"));
     const QStringList arguments = QApplication::arguments().mid(1);
     if (HandOverToRunningInstance(MainWindowTitle, arguments))
         return 0;
@@ -23,6 +25,7 @@ int main(int argc, char* argv[])
     SetMessagePump([] { QCoreApplication::processEvents(); });
     InitProgramPaths(QApplication::applicationFilePath());
     ReadLanguage();
+    InstallQtTranslation(app);
     ReportRefusedTempDirectory();
 
     TMainFrm mainFrm(arguments);

@@ -2,6 +2,10 @@
 
 #include "tk_reglib.h"
 
+#include <algorithm>
+
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 
 void SaveFormPlacement(const QWidget& form, const QString& key)
@@ -24,5 +28,21 @@ void RestoreFormPlacement(QWidget& form, const QString& key)
         form.setWindowState(form.windowState() | Qt::WindowMaximized);
         return;
     }
-    form.setGeometry(stored->Left, stored->Top, stored->Width, stored->Height);
+    QRect place(stored->Left, stored->Top, stored->Width, stored->Height);
+    const QScreen* screen = QGuiApplication::screenAt(place.center());
+    if (!screen)
+        screen = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        place = FittedOnScreen(place, screen->availableGeometry());
+    form.setGeometry(place);
+}
+
+QRect FittedOnScreen(const QRect& window, const QRect& available)
+{
+    if (available.isEmpty())
+        return window;
+    QRect fitted(window.topLeft(), window.size().boundedTo(available.size()));
+    fitted.moveLeft(std::clamp(fitted.left(), available.left(), available.right() - fitted.width() + 1));
+    fitted.moveTop(std::clamp(fitted.top(), available.top(), available.bottom() - fitted.height() + 1));
+    return fitted;
 }

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 namespace {
 
 // A title of its own per test run, so that a user's real running main window is never addressed.
@@ -79,6 +81,22 @@ class TestSingleInstance : public QObject {
     Q_OBJECT
 
 private slots:
+    void anotherRegistryIsAnotherInstallation()
+    {
+        const QString title = TestTitle("installations");
+        TInstanceServer running;
+        QVERIFY(running.Listen(title));
+        QVERIFY(PostWindowMessage(title, wmRestore));
+        const QByteArray previous = qgetenv("LUMARO_REGISTRY");
+        qputenv("LUMARO_REGISTRY", QDir::temp().filePath(QStringLiteral("another-installation.ini")).toLocal8Bit());
+        const bool reached = PostWindowMessage(title, wmRestore);
+        const QString otherName = InstanceServerName(title);
+        qputenv("LUMARO_REGISTRY", previous);
+        QVERIFY(!reached);
+        QVERIFY(otherName != InstanceServerName(title));
+        QVERIFY(otherName.startsWith(QStringLiteral("lumaro-%1-").arg(::getuid())));
+    }
+
     void noListenerMeansNoWindow()
     {
         QVERIFY(!PostWindowMessage(TestTitle("nobody"), wmRestore));
