@@ -3,7 +3,10 @@
 #include "AtomicFile.h"
 #include "qmmsg.h"
 
+#include <QDir>
 #include <QFile>
+
+#include <unistd.h>
 
 namespace {
 
@@ -166,4 +169,33 @@ TServerRuleResult ServerRuleDecision(const QByteArrayList& ruleLines, const TFil
             return {rule.Action == TFilterAction::Keep ? TServerRuleDecision::Keep : TServerRuleDecision::Delete, line};
     }
     return {};
+}
+
+QString RuleLogPath(const QString& spoolDir)
+{
+    return QDir(spoolDir).filePath(QStringLiteral("rules.log"));
+}
+
+bool AppendRuleLog(const QString& spoolDir, const QByteArrayList& lines)
+{
+    if (lines.isEmpty())
+        return true;
+    QFile file(RuleLogPath(spoolDir));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    const QByteArray text = lines.join('\n') + '\n';
+    return file.write(text) == text.size() && file.flush() && ::fsync(file.handle()) == 0;
+}
+
+int CountKeptInRuleLog(const QString& spoolDir)
+{
+    QFile file(RuleLogPath(spoolDir));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    int kept = 0;
+    while (!file.atEnd())
+        if (file.readLine().startsWith("KEEP "))
+            ++kept;
+    return kept;
 }

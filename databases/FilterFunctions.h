@@ -60,3 +60,11 @@ struct TServerRuleResult {
 // `fields`: a rule with a size criterion decides for every message larger than that many
 // kilobytes, a rule without one when its criteria match. Move rules are left to the local run.
 TServerRuleResult ServerRuleDecision(const QByteArrayList& ruleLines, const TFilterFields& fields, qint64 sizeBytes);
+
+// The rule log "<spool>/rules.log": the agent appends one line per message a server rule decided
+// ("KEEP" or "DELETE", the server position, the size, the rule); the main client counts the kept
+// ones after a receive. The emptying of the spool before the next receive removes it.
+QString RuleLogPath(const QString& spoolDir);
+// Appends the lines (synced); false when they could not be written.
+bool AppendRuleLog(const QString& spoolDir, const QByteArrayList& lines);
+int CountKeptInRuleLog(const QString& spoolDir);

@@ -1,6 +1,8 @@
 #include "Receive.h"
 
 #include "DialupFunctions.h"
+#include "FilterFunctions.h"
+#include "ServerRules.h"
 #include "Reporter.h"
 #include "SharedFunctions.h"
 #include "tk_langlib.h"
@@ -141,6 +143,7 @@ void TReceiveRun::Run(const QDate& today)
     m_pop.UpdateRemoteInfoAndUIDL();
     m_plans = PlanMessages(RemoteMessages(), oldList, {m_job.KeepMails, m_job.DeleteDays, today});
     m_saved = QList<bool>(m_plans.size(), false);
+    ApplyRules();
     MarkMessages();
     m_pop.Transfer();
     m_pop.CloseConnection();
@@ -155,6 +158,16 @@ QList<TRemoteMessage> TReceiveRun::RemoteMessages() const
         messages.append({item.Headers.GetFieldBody("Message-Id"), item.Headers.GetFieldBody("Date"), item.UIDL});
     }
     return messages;
+}
+
+void TReceiveRun::ApplyRules()
+{
+    QList<const TqmRemoteInfoItem*> items;
+    for (qsizetype i = 0; i < m_pop.RemoteInfo.Count(); ++i)
+        items.append(&m_pop.RemoteInfo.Items(i));
+    const TServerRulesOutcome outcome = ApplyServerRules(m_plans, items, LoadFilterRules(m_paths.RulesFile));
+    if (!AppendRuleLog(m_paths.SpoolDir, outcome.LogLines))
+        Report(AgentText::WriteError, TMessageKind::Warning, RuleLogPath(m_paths.SpoolDir));
 }
 
 void TReceiveRun::MarkMessages()

@@ -19,6 +19,8 @@ struct TReceivePaths {
     QString CheckFile;
     // Empty: no transfer log.
     QString LogFile;
+    // The user's filter rules, whose keep and delete rules act on the server.
+    QString RulesFile;
 };
 
 class TReceiveRun {
@@ -41,6 +43,7 @@ private:
     void ConnectEvents();
     void Run(const QDate& today);
     QList<TRemoteMessage> RemoteMessages() const;
+    void ApplyRules();
     void MarkMessages();
     void SaveMessage(int index, QBuffer& contents);
     void SpoolFailed(int index, const QString& fileName);

@@ -4,6 +4,7 @@
 
 #include "AgentFixture.h"
 #include "DBAccountsFunctions.h"
+#include "FilterFunctions.h"
 #include "FolderFixture.h"
 #include "Konstanten.h"
 #include "SpoolFunctions.h"
@@ -107,6 +108,26 @@ private slots:
             = RunReceiveJob({"broken", "home"}, job, [this](const TAgentJob& j) { return RunAgent(j); });
         QCOMPARE(result.FailedAccounts, QByteArrayList{"broken"});
         QCOMPARE(ImportSpool(Paths().Data.SpoolDir, FolderPaths(QStringLiteral("Inbox"))), 1);
+    }
+
+    // Keep and delete rules act on the server: nothing they decide is downloaded.
+    void serverRulesDeleteAndKeepWithoutDownloading()
+    {
+        Pop3Mailbox box;
+        QVERIFY(box.Start().isEmpty());
+        const QByteArray large = TestMessage("<big@x>", "Mon, 9 Mar 2026 10:00:00 +0100", QByteArray(3000, 'x'));
+        const QByteArray spam = "From: win@example.org\r\nTo: alice@example.org\r\nSubject: You won the LOTTERY\r\n"
+                                "Message-ID: <spam@x>\r\n\r\nClaim now.\r\n";
+        box.SetMessages({spam,
+                         large, TestMessage("<ok@x>", "Mon, 9 Mar 2026 10:00:00 +0100", "fine")});
+        AddAccount("home", box.Address());
+        QVERIFY(SaveFilterRules(Paths().Data.FilterFile,
+                                {"-SUBJECT: \"lottery\" -DELETE", "-LARGER THAN: \"2\" -KEEP", "-FROM: \"x\" -MOVETO: \"Inbox\""}));
+        TAgentJob job;
+        QVERIFY(RunReceiveJob({"home"}, job, [this](const TAgentJob& j) { return RunAgent(j); }).FailedAccounts.isEmpty());
+        QCOMPARE(box.Messages(), QByteArrayList{large});
+        QCOMPARE(ImportSpool(Paths().Data.SpoolDir, FolderPaths(QStringLiteral("Inbox"))), 1);
+        QCOMPARE(CountKeptInRuleLog(Paths().Data.SpoolDir), 1);
     }
 
 private:
