@@ -26,8 +26,8 @@ constexpr int KbytesStep = 1000;
 constexpr int MsgErrorWriting = 12;
 
 enum FormTag {
-    RuleListTag = 600, RuleListTextTag, AddTag, EditTag, RemoveTag, UpTag, DownTag, AutoTag, OkTag, CancelTag,
-    EditorTag = 620, FromTag, ToTag, SubjectTag, SizeTag, KeepTag, DeleteTag, MoveTag, ActionTag,
+    RuleListTag = 700, RuleListTextTag, AddTag, EditTag, RemoveTag, UpTag, DownTag, AutoTag, OkTag, CancelTag,
+    EditorTag = 720, FromTag, ToTag, SubjectTag, SizeTag, KeepTag, DeleteTag, MoveTag, ActionTag,
     EditorHelpTag = 149,
 };
 

@@ -29,7 +29,14 @@ class TUserPanel;
 struct TMainDialogs {
     std::function<bool(const QString& text)> AskYesNo;
     std::function<void(const QString& text)> Inform;
+    // The confirmation with "don't show this warning again": true on Yes; `setting` follows the box.
+    std::function<bool(const QString& text, bool& setting)> Confirm;
+    // The folder chooser of Copy to and Move to: the chosen folder file name, empty when cancelled.
+    std::function<QString(const QString& caption)> ChooseFolder;
 };
+
+struct TListEntry;
+struct TNewMessageSource;
 
 class TMainFrm : public QMainWindow {
     Q_OBJECT
@@ -50,6 +57,17 @@ public:
     QString CurrentFolder() const { return m_currentFolder; }
     void RefreshCommandStates();
     void SetTransientStatus(const QString& text);
+
+    // Message commands (MainMessages.cpp)
+    void OpenMessageItmClick();
+    // `fromFileMenu`: the File menu's item, which offers the templates (as does Shift).
+    void NewMessage(bool fromFileMenu, const TNewMessageSource& source);
+    void EditMessage(const QString& folderName, const TListEntry& entry, const TNewMessageSource& source);
+    void DeleteItmClick();
+    void TransferSelection(const QString& targetFolder, bool move);
+    void MarkItmClick(bool read, bool all);
+    // Drops the selected rows on `folderName`: copies with Shift or Ctrl held, else moves.
+    void DropOnFolder(const QString& folderName, Qt::KeyboardModifiers modifiers);
 
     const TCommandStates& CommandStates() const { return m_states; }
     TRunningFlags Running;
@@ -120,6 +138,33 @@ private:
     void BringToFront();
     void ShowPopup(QWidget* view, QMenu* menu, const QPoint& position);
 
+    // Message commands (MainMessages.cpp)
+    void ConnectMessageCommands();
+    QList<TListEntry> SelectedEntries() const;
+    void TransferItmClick(bool move);
+    void ViewMessage(const QString& folderName, const TListEntry& entry);
+    bool DragEvent(QObject* watched, QEvent* event);
+    void StartDrag();
+    void ShowDragStatus();
+
+    // Folder commands (MainFolderCommands.cpp)
+    void ConnectFolderCommands();
+    QString SelectedFolder() const;
+    void FolderNewItmClick();
+    void FolderRenameItmClick();
+    void FolderDeleteItmClick();
+    void ReorganizeItmClick();
+    void FolderPropertiesItmClick();
+    void EmptyTrashItmClick();
+    void ReloadFolders();
+
+    // Search, columns, tool bar, phrases (MainTools.cpp)
+    void ConnectToolCommands();
+    void SearchItmClick();
+    void ColumnsItmClick();
+    void ToolbarItmClick();
+    void PhrasesItmClick();
+
     QStringList m_arguments;
     QStringList m_folders;
     QStringList m_specialNames;
@@ -132,4 +177,6 @@ private:
     bool m_shown = false;
     bool m_shutDown = false;
     bool m_activating = false;
+    QPoint m_dragStart;
+    QTimer m_dragTimer;
 };

@@ -151,7 +151,10 @@ void CreatePopupMenus(QMainWindow* form, TMainActions& a)
     a.TreePop->addActions(a.FolderMnu->actions());
     a.ListviewPop = new QMenu(form);
     a.ListviewPop->setObjectName(QStringLiteral("ListviewPop"));
-    a.ListviewPop->addActions({a.NewMessageItm, a.OpenMessageItm});
+    a.NewMessagePopItm = new QAction(a.NewMessageItm->text(), a.ListviewPop);
+    a.NewMessagePopItm->setObjectName(QStringLiteral("NewMessagePopItm"));
+    SetTag(a.NewMessagePopItm, TagOf(a.NewMessageItm));
+    a.ListviewPop->addActions({a.NewMessagePopItm, a.OpenMessageItm});
     a.ListviewPop->addSeparator();
     a.ListviewPop->addActions({a.CopyToItm, a.MoveToItm});
     a.ListviewPop->addMenu(a.MarkAsMnu);

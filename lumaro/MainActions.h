@@ -76,6 +76,8 @@ struct TMainActions {
     // Pop-up menus
     QMenu* TreePop = nullptr;
     QMenu* ListviewPop = nullptr;
+    // The list's New Message, which (unlike the File menu's) offers the templates only with Shift.
+    QAction* NewMessagePopItm = nullptr;
     QMenu* ToolbarPop = nullptr;
     // Tool bar: buttons and dividers in tool bar order (the order of the visibility flags).
     QToolBar* Toolbar = nullptr;

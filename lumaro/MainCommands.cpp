@@ -9,6 +9,7 @@
 #include "Konstanten.h"
 #include "ListviewFunctions.h"
 #include "MailInfo.h"
+#include "MessageCommands.h"
 #include "RegistryFunctions.h"
 #include "ShellFunctions.h"
 #include "SingleInstance.h"
@@ -72,6 +73,9 @@ void TMainFrm::ConnectCommands()
     connect(a.Toolbar, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { Actions.ToolbarPop->popup(Actions.Toolbar->mapToGlobal(at)); });
     connect(MessageLv, &TEnhListView::SelectionChanged, this, &TMainFrm::RefreshCommandStates);
+    ConnectMessageCommands();
+    ConnectFolderCommands();
+    ConnectToolCommands();
     connect(qApp, &QApplication::focusChanged, this, [this] { RefreshCommandStates(); });
 }
 
@@ -129,7 +133,7 @@ void TMainFrm::HandleArgument(const QString& argument)
             Dialogs.Inform(QStringLiteral("Recipients:|") + action.Recipients + QLatin1Char('|'));
             Dialogs.Inform(QStringLiteral("Subject:|") + action.Subject + QLatin1Char('|'));
         }
-        // Composing the new Outbox message is not built yet.
+        NewMessage(false, {QString(), action.Recipients.toUtf8(), action.Subject.toUtf8(), {}});
         break;
     case TArgumentKind::EmlFile:
         ShowEmlFile(action.Path);
@@ -209,6 +213,8 @@ void TMainFrm::SelectAllItmClick()
 
 bool TMainFrm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (DragEvent(watched, event))
+        return true;
     if (watched == statusBar() && event->type() == QEvent::Resize)
         LayoutStatusPanels();
     if ((watched == FolderTv || watched == MessageLv) && event->type() == QEvent::KeyPress) {

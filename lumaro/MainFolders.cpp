@@ -113,7 +113,9 @@ bool TMainFrm::ActivateFolder(const QString& folderName)
         return false;
     m_activating = true;
     const TFolderFiles files = FolderPaths(name);
-    MessageLv->SaveColumnWidths();
+    // Before the first folder the list has no columns, and saving would overwrite the stored sort.
+    if (MessageModel->columnCount() > 0)
+        MessageLv->SaveColumnWidths();
     RebuildColumns(name);
     const bool loaded = FolderFilesPresent(files) && MessageModel->Load(files);
     m_activating = false;

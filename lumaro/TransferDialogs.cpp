@@ -13,10 +13,10 @@
 namespace {
 
 enum FormTag {
-    SendTag = 640, SendServerTag, SendBtnTag,
-    ReceiveTag = 645, ReceiveTextTag, ReceiveBtnTag,
-    ConfTag = 650, ConfAccountsTag, ConfServerTag, IgnoreSmtpTag, IgnorePopTag, FirstReceiveTag,
-    OkTag = 608, CancelTag = 609,
+    SendTag = 740, SendServerTag, SendBtnTag,
+    ReceiveTag = 745, ReceiveTextTag, ReceiveBtnTag,
+    ConfTag = 750, ConfAccountsTag, ConfServerTag, IgnoreSmtpTag, IgnorePopTag, FirstReceiveTag,
+    OkTag = 708, CancelTag = 709,
 };
 
 QPushButton* Button(QWidget* parent, const QString& text, int tag)

@@ -285,28 +285,60 @@ bool ReplaceByNewFiles(const TFolderFiles& folder)
     return SyncDirectoryOf(folder.IndexFile);
 }
 
-bool CopyOneMessage(const TFolderFiles& source, const TFolderFiles& target, const TListEntry& entry,
-                    TCopyOptions options)
+// One command's copies: the messages read up to the first that cannot be read, their bytes and their
+// records for the target, collected so that the target is written once.
+struct TCopyBatch {
+    QByteArray Bytes;
+    QList<TIndexRecord> Records;
+    qsizetype Readable = 0;
+};
+
+TCopyBatch CollectCopies(const TFolderFiles& source, const QList<TListEntry>& entries, TCopyOptions options)
 {
-    const std::optional<QByteArray> bytes = ReadRawMessage(source.MessageFile, entry.Offset, entry.Length);
-    std::optional<TIndexRecord> record = ReadIndexRecord(source.IndexFile, entry.Record);
-    if (!bytes || !record)
-        return false;
-    const std::optional<TMessageSpan> span = AppendRawBytes(target.MessageFile, *bytes);
+    TCopyBatch batch;
+    TMessageFileContent content(source.MessageFile);
+    const std::optional<QList<QByteArray>> index = TRecordFile(source.IndexFile, IndexRecordSize).ReadAll();
+    if (!content.Open() || !index)
+        return batch;
+    for (const TListEntry& entry : entries) {
+        const qint64 end = qint64(entry.Offset) + entry.Length;
+        if (entry.Record < 1 || entry.Record >= index->size() || entry.Offset < 0 || entry.Length < 0
+            || end > content.Data().size())
+            break;
+        TIndexRecord record = detail::DecodeIndexRecord(index->at(entry.Record));
+        record.Offset = qint32(batch.Bytes.size());
+        record.Length = entry.Length;
+        record.Deleted = false;
+        record.DeletedCount = 0;
+        record.Date = detail::RepairedDate(record.Date);
+        if (options.MarkRead)
+            record.Flags |= mfRead;
+        batch.Bytes += content.Data().sliced(entry.Offset, entry.Length);
+        batch.Records.append(record);
+        ++batch.Readable;
+    }
+    return batch;
+}
+
+// Appends the batch to the target: one write for the messages and one for their records.
+bool AppendBatch(const TFolderFiles& target, const TCopyBatch& batch)
+{
+    if (batch.Records.isEmpty())
+        return true;
+    const std::optional<TMessageSpan> span = AppendRawBytes(target.MessageFile, batch.Bytes);
     if (!span)
         return false;
-    record->Offset = span->Offset;
-    record->Length = span->Length;
-    record->Deleted = false;
-    record->DeletedCount = 0;
-    record->Date = detail::RepairedDate(record->Date);
-    if (options.MarkRead)
-        record->Flags |= mfRead;
-    if (AppendIndexRecord(target.IndexFile, *record) == 0) {
+    QByteArray records;
+    records.reserve(batch.Records.size() * IndexRecordSize);
+    for (TIndexRecord record : batch.Records) {
+        record.Offset += span->Offset;
+        records += detail::EncodeIndexRecord(record);
+    }
+    if (AppendIndexRecords(target.IndexFile, records) == 0) {
         TruncateMessageFile(target.MessageFile, span->Offset);
         return false;
     }
-    return !options.Move || MarkDeleted(source.IndexFile, entry.Record);
+    return true;
 }
 
 } // namespace
@@ -444,6 +476,37 @@ bool MarkDeleted(const QString& indexPath, qint64 n)
     return index.Write(0, *header);
 }
 
+qsizetype MarkDeletedMany(const QString& indexPath, const QList<qint64>& records)
+{
+    QFile file(indexPath);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        return 0;
+    QByteArray index = file.readAll();
+    const qint64 count = index.size() / IndexRecordSize;
+    if (count < 1)
+        return 0;
+    qsizetype marked = 0;
+    qint32 newlyDeleted = 0;
+    for (const qint64 n : records) {
+        if (n < 1 || n >= count)
+            break;
+        QByteArray record = index.sliced(n * IndexRecordSize, IndexRecordSize);
+        if (!RecordCodec::ReadBool(record, DeletedField)) {
+            RecordCodec::WriteBool(record, DeletedField, true);
+            index.replace(n * IndexRecordSize, IndexRecordSize, record);
+            ++newlyDeleted;
+        }
+        ++marked;
+    }
+    QByteArray header = index.first(IndexRecordSize);
+    RecordCodec::WriteInt32(header, DeletedCountField, RecordCodec::ReadInt32(header, DeletedCountField) + newlyDeleted);
+    index.replace(0, IndexRecordSize, header);
+    // Same size, written in place: a torn write leaves marks that the start-up check recounts.
+    if (!file.seek(0) || file.write(index.first(count * IndexRecordSize)) != count * IndexRecordSize || !file.flush())
+        return 0;
+    return marked;
+}
+
 std::optional<TMessageSpan> AppendRawBytes(const QString& messageFilePath, QByteArrayView bytes)
 {
     QFile file(messageFilePath);
@@ -524,23 +587,26 @@ bool ExportMessage(const QString& messageFilePath, const QString& target, qint64
 bool CopyMessages(const TFolderFiles& source, const TFolderFiles& target, QList<TListEntry>& entries,
                   TCopyOptions options)
 {
-    bool succeeded = true;
-    bool moved = false;
-    for (qsizetype i = 0; i < entries.size();) {
-        if (!CopyOneMessage(source, target, entries[i], options)) {
-            Report(MsgErrorWriting, TMessageKind::Warning);
-            succeeded = false;
-            break;
-        }
-        if (options.Move) {
-            entries.removeAt(i);
-            moved = true;
-        } else {
-            ++i;
-        }
+    const qsizetype requested = entries.size();
+    const TCopyBatch batch = CollectCopies(source, entries, options);
+    if (!AppendBatch(target, batch)) {
+        Report(MsgErrorWriting, TMessageKind::Warning);
+        return false;
     }
-    if (moved)
-        ShrinkWhenEmpty(source);
+    qsizetype done = batch.Readable;
+    if (options.Move) {
+        QList<qint64> records;
+        for (qsizetype i = 0; i < batch.Readable; ++i)
+            records.append(entries[i].Record);
+        // Copies whose source could not be marked stay listed, like a message that was only copied.
+        done = MarkDeletedMany(source.IndexFile, records);
+        entries.remove(0, done);
+        if (done > 0)
+            ShrinkWhenEmpty(source);
+    }
+    const bool succeeded = batch.Readable == requested && done == batch.Readable;
+    if (!succeeded)
+        Report(MsgErrorWriting, TMessageKind::Warning);
     return succeeded;
 }
 

@@ -84,6 +84,9 @@ qint32 AppendIndexRecord(const QString& indexPath, const TIndexRecord& record);
 qint32 CountMessages(const QString& indexPath, bool live);
 // Marks record n deleted and counts it in the header; a record already marked is left alone.
 bool MarkDeleted(const QString& indexPath, qint64 n);
+// MarkDeleted for the listed records in one write of the index; stops at the first number outside
+// the index. How many of them are marked afterwards (0 when the index cannot be written).
+qsizetype MarkDeletedMany(const QString& indexPath, const QList<qint64>& records);
 
 // Appends the separator and the bytes of `messageFile` to the folder and indexes the message.
 // The record number, 0 on failure. Refused (nothing written) when the message file would grow
@@ -107,9 +110,10 @@ struct TCopyOptions {
     bool MarkRead = false;
 };
 
-// Copies or moves the listed messages in list order into `target`. The first failure ends the run
-// with message 12; the messages before it stay copied or moved. Moved entries are removed from
-// `entries`, and an emptied source is shrunk.
+// Copies or moves the listed messages in list order into `target`, writing the target once. The
+// first message that cannot be read ends the run with message 12; the messages before it stay copied
+// or moved. A failed write copies nothing (12). Moved entries are removed from `entries`, and an
+// emptied source is shrunk.
 bool CopyMessages(const TFolderFiles& source, const TFolderFiles& target, QList<TListEntry>& entries,
                   TCopyOptions options = {});
 // Empties both files of a folder without live messages. False, changing nothing, when it has live
