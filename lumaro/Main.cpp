@@ -1,4 +1,5 @@
 #include "Main.h"
+#include "nkRasCmp.h"
 
 #include "DBAccountsFunctions.h"
 #include "EnhListView.h"
@@ -279,6 +280,7 @@ void TMainFrm::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
+    AskHangUp(THangUpPlace::AtEnd);
     Shutdown();
 }
 

@@ -76,6 +76,7 @@ void TMainFrm::ConnectCommands()
     ConnectMessageCommands();
     ConnectFolderCommands();
     ConnectToolCommands();
+    ConnectTransferCommands();
     connect(qApp, &QApplication::focusChanged, this, [this] { RefreshCommandStates(); });
 }
 
@@ -105,9 +106,11 @@ void TMainFrm::HandleWindowMessage(int message)
         HandleArgument(ReadHandOver());
         break;
     case wmNewFromContact:
-    case wmFilterFromHandOver:
-        // Composing from the contact file and the pre-filled filter rule are not built yet.
+        // Composing from the contact file is not built yet.
         BringToFront();
+        break;
+    case wmFilterFromHandOver:
+        FilterSettingsItmClick(ReadHandOver());
         break;
     default:
         break;

@@ -2,6 +2,7 @@
 // that an interrupted filing is finished before the next queue, one agent run per account in order,
 // failures that do not stop the next account, and the local filter run over the Inbox.
 
+#include "DialupQuestions.h"
 #include "FilterFunctions.h"
 #include "FilterRun.h"
 #include "FolderFixture.h"
@@ -16,6 +17,9 @@
 #include <QTest>
 
 using namespace LumaroTest;
+
+Q_DECLARE_METATYPE(THangUpInput)
+Q_DECLARE_METATYPE(THangUpStep)
 
 class TestTransfer : public QObject {
     Q_OBJECT
@@ -135,6 +139,25 @@ private slots:
         QVERIFY(!PlanTransmit(false, false, false, false).Send);
         QVERIFY(PlanTransmit(false, true, false, true).Send && !PlanTransmit(false, true, false, true).Receive);
         QVERIFY(PlanTransmit(true, false, true, true).ReceiveFirst);
+    }
+
+    void hangUpQuestion_data()
+    {
+        QTest::addColumn<THangUpInput>("input");
+        QTest::addColumn<THangUpStep>("step");
+        QTest::newRow("no connection") << THangUpInput{false, true, true, true, true} << THangUpStep::Skip;
+        QTest::newRow("after a transfer, not ours") << THangUpInput{true, false, false, true, true} << THangUpStep::Skip;
+        QTest::newRow("after a transfer, ours") << THangUpInput{true, false, true, true, true} << THangUpStep::Ask;
+        QTest::newRow("closing, not ours") << THangUpInput{true, true, false, true, false} << THangUpStep::Ask;
+        QTest::newRow("no question, remembered yes") << THangUpInput{true, true, false, false, true} << THangUpStep::HangUp;
+        QTest::newRow("no question, remembered no") << THangUpInput{true, true, true, false, false} << THangUpStep::Skip;
+    }
+
+    void hangUpQuestion()
+    {
+        QFETCH(THangUpInput, input);
+        QFETCH(THangUpStep, step);
+        QCOMPARE(DecideHangUp(input), step);
     }
 
     void headerListGetsTheMailerLineOnce()
