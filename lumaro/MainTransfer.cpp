@@ -46,7 +46,7 @@ constexpr int MsgLeftByRules = 401;
 constexpr int PollDuringTransferMs = 1000;
 constexpr int PollIdleMs = 8000;
 
-const QString OwnConnectionValue = QStringLiteral("OwnConnection");
+const QString OwnConnectionValue = QString::fromLatin1(RegValue::OwnConnection);
 
 QByteArrayList ToBytes(const QStringList& texts)
 {
