@@ -1,7 +1,6 @@
 #include "DialupFunctions.h"
 
 #include "RegistryFunctions.h"
-
 #include "Reporter.h"
 #include "tk_langlib.h"
 #include "tk_reglib.h"
