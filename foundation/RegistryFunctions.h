@@ -15,6 +15,8 @@ inline constexpr auto ProgDirLmconvert = "ProgDirLmconvert";
 inline constexpr auto OurOwnMessage = "OurOwnMessage";
 inline constexpr auto DataDir = "DataDir";
 inline constexpr auto Password = "Password";
+// True while a dial-up connection that the agent opened is up.
+inline constexpr auto OwnConnection = "OwnConnection";
 } // namespace RegValue
 
 inline const QString DefaultUserName = QStringLiteral("default");

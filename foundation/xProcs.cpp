@@ -35,6 +35,12 @@ bool StartProgram(const QString& path, const QStringList& arguments)
 bool RunAndWait(const QString& path, const QStringList& arguments, bool& runningFlag,
                 const std::function<void()>& refreshCommands)
 {
+    return RunAndWaitExitCode(path, arguments, runningFlag, refreshCommands) != ProgramNotStarted;
+}
+
+int RunAndWaitExitCode(const QString& path, const QStringList& arguments, bool& runningFlag,
+                       const std::function<void()>& refreshCommands)
+{
     QProcess process;
     process.setProgram(path);
     process.setArguments(arguments);
@@ -42,7 +48,7 @@ bool RunAndWait(const QString& path, const QStringList& arguments, bool& running
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     if (!IsExecutableFile(path) || (process.start(), !process.waitForStarted())) {
         Report(ProgramNotFoundMessage, TMessageKind::Error, path);
-        return false;
+        return ProgramNotStarted;
     }
     runningFlag = true;
     if (refreshCommands)
@@ -54,7 +60,7 @@ bool RunAndWait(const QString& path, const QStringList& arguments, bool& running
     runningFlag = false;
     if (refreshCommands)
         refreshCommands();
-    return true;
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : ProgramCrashed;
 }
 
 bool ReplaceInFile(const QString& source, const QString& target, const QString& placeholder, const QString& value)

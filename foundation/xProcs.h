@@ -21,5 +21,12 @@ bool StartProgram(const QString& path, const QStringList& arguments = {});
 bool RunAndWait(const QString& path, const QStringList& arguments, bool& runningFlag,
                 const std::function<void()>& refreshCommands = {});
 
+inline constexpr int ProgramNotStarted = -1;
+inline constexpr int ProgramCrashed = -2;
+// RunAndWait that tells how the program ended: its exit code, ProgramCrashed when it was killed or
+// crashed, ProgramNotStarted (reported with message 73) when it could not be started.
+int RunAndWaitExitCode(const QString& path, const QStringList& arguments, bool& runningFlag,
+                       const std::function<void()>& refreshCommands = {});
+
 // Writes `source` with every `placeholder` replaced by `value` to `target` (replaced as a whole).
 bool ReplaceInFile(const QString& source, const QString& target, const QString& placeholder, const QString& value);

@@ -59,7 +59,8 @@ void TAgentRun::Execute()
 void TAgentRun::Receive()
 {
     const TReceivePaths paths{Paths().Data.SpoolDir,
-                              CheckFileName(Paths().Data.MailDir, m_job.Server, m_job.Username), LogFile()};
+                              CheckFileName(Paths().Data.MailDir, m_job.Server, m_job.Username), LogFile(),
+                              Paths().Data.FilterFile};
     m_receive = std::make_unique<TReceiveRun>(m_job, paths, m_events);
     m_errorFlag = !m_receive->Execute(m_dialUp, m_settings.PopTimeout, AgentToday());
 }

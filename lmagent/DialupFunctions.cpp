@@ -1,12 +1,13 @@
 #include "DialupFunctions.h"
 
+#include "RegistryFunctions.h"
 #include "Reporter.h"
 #include "tk_langlib.h"
 #include "tk_reglib.h"
 
 namespace {
 
-const QString OwnConnectionValue = QStringLiteral("OwnConnection");
+const QString OwnConnectionValue = QString::fromLatin1(RegValue::OwnConnection);
 
 QString Text(int id, const QString& value = {})
 {

@@ -2,7 +2,9 @@
 
 #include "AtomicFile.h"
 #include "DialupFunctions.h"
+#include "FilterFunctions.h"
 #include "MailboxHelpFunctions.h"
+#include "ServerRules.h"
 #include "Reporter.h"
 #include "SharedFunctions.h"
 #include "SpoolFunctions.h"
@@ -170,6 +172,7 @@ void TReceiveRun::Run(const QDate& today)
     m_pop.UpdateRemoteInfoAndUIDL();
     m_plans = PlanMessages(RemoteMessages(), oldList, {m_job.KeepMails, m_job.DeleteDays, today});
     m_saved = QList<bool>(m_plans.size(), false);
+    ApplyRules();
     MarkMessages();
     if (!m_checkAppender.Open(m_paths.CheckFile))
         throw EMessageError(Text(AgentText::WriteError, m_paths.CheckFile));
@@ -206,6 +209,16 @@ QList<TRemoteMessage> TReceiveRun::RemoteMessages() const
         messages.append({item.Headers.GetFieldBody("Message-Id"), item.Headers.GetFieldBody("Date"), item.UIDL});
     }
     return messages;
+}
+
+void TReceiveRun::ApplyRules()
+{
+    QList<const TqmRemoteInfoItem*> items;
+    for (qsizetype i = 0; i < m_pop.RemoteInfo.Count(); ++i)
+        items.append(&m_pop.RemoteInfo.Items(i));
+    const TServerRulesOutcome outcome = ApplyServerRules(m_plans, items, LoadFilterRules(m_paths.RulesFile));
+    if (!AppendRuleLog(m_paths.SpoolDir, outcome.LogLines))
+        Report(AgentText::WriteError, TMessageKind::Warning, RuleLogPath(m_paths.SpoolDir));
 }
 
 void TReceiveRun::MarkMessages()

@@ -25,6 +25,8 @@ struct TReceivePaths {
     QString CheckFile;
     // Empty: no transfer log.
     QString LogFile;
+    // The user's filter rules, whose keep and delete rules act on the server.
+    QString RulesFile;
 };
 
 class TReceiveRun {
@@ -48,6 +50,7 @@ private:
     void ConnectEvents();
     void Run(const QDate& today);
     QList<TRemoteMessage> RemoteMessages() const;
+    void ApplyRules();
     void MarkMessages();
     TCheckList SettleCheckFile();
     QIODevice* OpenSpoolFile(int index);

@@ -1,4 +1,5 @@
 #include "Main.h"
+#include "nkRasCmp.h"
 
 #include "DBAccountsFunctions.h"
 #include "EnhListView.h"
@@ -44,7 +45,6 @@ constexpr int MsgProcessingSpool = 24;
 constexpr int MsgCloseServerManager = 36;
 constexpr int MsgCloseMailAccounts = 37;
 constexpr int MsgCloseMessageWindows = 38;
-constexpr int MsgCreateAccount = 45;
 constexpr int MsgNoDialupConnection = 66;
 constexpr int MsgLoggingActive = 77;
 constexpr int TransientStatusMs = 8000;
@@ -54,7 +54,7 @@ constexpr int DefaultWidth = 1000;
 constexpr int DefaultHeight = 640;
 constexpr int ToolbarMargin = 16;
 
-const QString OwnConnectionValue = QStringLiteral("OwnConnection");
+const QString OwnConnectionValue = QString::fromLatin1(RegValue::OwnConnection);
 
 bool AskWithMessageBox(QWidget* parent, const QString& text)
 {
@@ -281,8 +281,7 @@ void TMainFrm::FirstActivation()
 {
     if (Settings.General.DebugMode)
         Dialogs.Inform(QStringLiteral("DebugMode is active."));
-    if (CountAccounts() == 0 && Dialogs.AskYesNo(MessageText(MsgCreateAccount)))
-        MailAccountsItmClick();
+    EnsureAccount();
     if (!m_arguments.isEmpty() && !m_arguments.first().startsWith(QLatin1String("-U"), Qt::CaseInsensitive))
         HandleArgument(m_arguments.first());
 }
@@ -305,6 +304,7 @@ void TMainFrm::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
+    AskHangUp(THangUpPlace::AtEnd);
     Shutdown();
 }
 

@@ -5,6 +5,8 @@
 // the program down (refusals, settings, window position, empty trash). One instance per process.
 
 #include "CommandStates.h"
+#include "DBAgentFunctions.h"
+#include "DialupQuestions.h"
 #include "MainActions.h"
 #include "MainSettings.h"
 
@@ -13,6 +15,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -22,6 +25,7 @@ class QTreeWidgetItem;
 class TEnhListView;
 class TInstanceServer;
 class TMessageListModel;
+class TnkRas;
 class TProgressFrm;
 class TUserPanel;
 struct TNewMessageSource;
@@ -170,6 +174,26 @@ private:
     void ToolbarItmClick();
     void PhrasesItmClick();
 
+    // Send, receive, transmit, filter and dial-up (MainTransfer.cpp)
+    void ConnectTransferCommands();
+    // Asks the first-run question when there is no account; true when one exists afterwards.
+    bool EnsureAccount();
+    void SetTransferControlsEnabled(bool enabled);
+    void SendItmClick();
+    void ReceiveItmClick();
+    void TransmitItmClick();
+    void TransmitSettingsItmClick();
+    void SendOutbox(const QByteArray& server);
+    void ReceiveAccounts(const QByteArrayList& accounts);
+    bool RunAgent(const TAgentJob& job);
+    void ImportSpoolWithReport(bool noMailReport);
+    // `prefill`: a message window's "add to filter" text, empty from the menu.
+    void FilterSettingsItmClick(const QString& prefill);
+    void FilterExecuteItmClick();
+    void PollDialup();
+    void DialupSpdToggled(bool down);
+    void AskHangUp(THangUpPlace place);
+
     QStringList m_arguments;
     QStringList m_folders;
     QStringList m_specialNames;
@@ -182,6 +206,11 @@ private:
     bool m_shown = false;
     bool m_shutDown = false;
     bool m_activating = false;
+    // The agent's job record lives as long as the program; values a job does not set stay.
+    TAgentJob m_job;
+    QByteArrayList m_headers;
+    std::unique_ptr<TnkRas> m_ras;
+    QTimer m_rasTimer;
     QPoint m_dragStart;
     QTimer m_dragTimer;
 };

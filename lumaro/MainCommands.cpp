@@ -78,6 +78,7 @@ void TMainFrm::ConnectCommands()
     ConnectMessageCommands();
     ConnectFolderCommands();
     ConnectToolCommands();
+    ConnectTransferCommands();
     connect(qApp, &QApplication::focusChanged, this, [this] { RefreshCommandStates(); });
 }
 
@@ -110,8 +111,7 @@ void TMainFrm::HandleWindowMessage(int message)
         NewMessageFromContact();
         break;
     case wmFilterFromHandOver:
-        // The filter rule editor, to be opened pre-filled from ReadHandOver(), is not built yet.
-        BringToFront();
+        FilterSettingsItmClick(ReadHandOver());
         break;
     default:
         break;

@@ -28,6 +28,8 @@ void WriteNumberedList(TRegistryKey& key, const char* countName, const char* ite
 
 void LoadRemember(const TRegistryKey& key, TMainSettings& s)
 {
+    s.SmtpServer = key.ReadString(Name("SmtpServer"));
+    s.PopServers = ReadNumberedList(key, "PopServerCount", "PopServer");
     s.ActionSmtpServer = key.ReadString(Name("ActionSmtpServer"));
     s.ActionPopServers = ReadNumberedList(key, "ActionPopServerCount", "ActionPopServer");
     s.ActionIgnoreSmtp = key.ReadBool(Name("ActionIgnoreSmtp"), false);
@@ -63,6 +65,8 @@ void SaveMainSettings(const TUserSettingKeys& keys, const TMainSettings& s)
     for (qsizetype i = 0; i < s.ToolbarVisible.size(); ++i)
         toolbar.WriteBool(Name("Button") + QString::number(i), s.ToolbarVisible[i]);
     TRegistryKey remember(keys.Remember);
+    remember.WriteString(Name("SmtpServer"), s.SmtpServer);
+    WriteNumberedList(remember, "PopServerCount", "PopServer", s.PopServers);
     remember.WriteString(Name("ActionSmtpServer"), s.ActionSmtpServer);
     WriteNumberedList(remember, "ActionPopServerCount", "ActionPopServer", s.ActionPopServers);
     remember.WriteBool(Name("ActionIgnoreSmtp"), s.ActionIgnoreSmtp);

@@ -19,7 +19,9 @@ struct TMainSettings {
     // Columns and tool bar
     QStringList ColumnCaptions;
     QList<bool> ToolbarVisible;
-    // Transmit choices (Remember)
+    // Send, receive and transmit choices (Remember)
+    QString SmtpServer;
+    QStringList PopServers;
     QString ActionSmtpServer;
     QStringList ActionPopServers;
     bool ActionIgnoreSmtp = false;

@@ -1,5 +1,6 @@
 #include "SpoolFunctions.h"
 
+#include "AtomicFile.h"
 #include "MailboxHelpFunctions.h"
 #include "Reporter.h"
 #include "SharedFunctions.h"
@@ -8,6 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+
+#include <optional>
 
 namespace {
 
@@ -98,6 +102,44 @@ void DeleteImported(const TFolderFiles& inbox, QStringList& imported)
     imported.clear();
 }
 
+// The queue's manifest: which Outbox messages the last queue held, one "record offset length" line
+// each. It outlives a crash of the main client after the agent ran, so that the messages the agent
+// sent are filed (never sent again) at the next send or start.
+QString ManifestPath(const QString& queueDir)
+{
+    return QDir(queueDir).filePath(QStringLiteral("queue.lst"));
+}
+
+bool WriteQueueManifest(const QString& queueDir, const QList<TListEntry>& listed)
+{
+    QByteArray content;
+    for (const TListEntry& entry : listed)
+        content += QByteArray::number(entry.Record) + ' ' + QByteArray::number(entry.Offset) + ' '
+            + QByteArray::number(entry.Length) + '\n';
+    return WriteFileAtomically(ManifestPath(queueDir), content, true);
+}
+
+std::optional<QList<TListEntry>> ReadQueueManifest(const QString& queueDir)
+{
+    QFile file(ManifestPath(queueDir));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QList<TListEntry> entries;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 3)
+            entries.append({fields[0].toInt(), fields[1].toInt(), fields[2].toInt(), 0});
+    }
+    return entries;
+}
+
+// The Outbox still holds this message live at the same place: it was not filed yet.
+bool StillInOutbox(const TFolderFiles& outbox, const TListEntry& entry)
+{
+    const std::optional<TIndexRecord> record = ReadIndexRecord(outbox.IndexFile, entry.Record);
+    return record && !record->Deleted && record->Offset == entry.Offset && record->Length == entry.Length;
+}
+
 } // namespace
 
 QString SpoolFileName(const QString& spoolDir, int serverNumber)
@@ -174,28 +216,39 @@ bool BuildQueue(const TFolderFiles& outbox, const QList<TListEntry>& listed, con
         if (!ExportMessage(outbox.MessageFile, QueueFileName(queueDir, entry.Record), entry.Offset, entry.Length))
             exported = false;
     }
-    return exported;
+    return exported && WriteQueueManifest(queueDir, listed);
 }
 
 bool FileSentMessages(const TFolderFiles& outbox, const TFolderFiles& sent, QList<TListEntry>& listed,
                       const QString& queueDir)
 {
+    const std::optional<QList<TListEntry>> queued = ReadQueueManifest(queueDir);
+    if (!queued)
+        return true;
     QList<TListEntry> wasSent;
-    for (const TListEntry& entry : std::as_const(listed)) {
-        const QString queueFile = QueueFileName(queueDir, entry.Record);
-        if (QFileInfo::exists(queueFile))
-            DeleteFileWarn(queueFile);
-        else
+    for (const TListEntry& entry : *queued)
+        if (!QFileInfo::exists(QueueFileName(queueDir, entry.Record)) && StillInOutbox(outbox, entry))
             wasSent.append(entry);
-    }
     const QList<TListEntry> toMove = wasSent;
     const bool filed = CopyMessages(outbox, sent, wasSent, TCopyOptions{true, true});
     // What CopyMessages left in `wasSent` was not moved; everything else leaves the list.
-    listed.removeIf([&](const TListEntry& entry) {
-        return std::any_of(toMove.cbegin(), toMove.cend(), [&](const TListEntry& m) { return m.Record == entry.Record; })
-            && std::none_of(wasSent.cbegin(), wasSent.cend(), [&](const TListEntry& m) { return m.Record == entry.Record; });
-    });
+    QSet<qint32> moved;
+    for (const TListEntry& entry : toMove)
+        moved.insert(entry.Record);
+    for (const TListEntry& entry : std::as_const(wasSent))
+        moved.remove(entry.Record);
+    listed.removeIf([&](const TListEntry& entry) { return moved.contains(entry.Record); });
+    // Only now may the manifest go: until then a repeat files what is left. The remaining queue
+    // files are of unsent messages, which stay in the Outbox.
+    if (filed && DeleteFileWarn(ManifestPath(queueDir)))
+        EmptyDirectory(queueDir, [](const QString& name) { return name.startsWith(QLatin1String("smtp_")); });
     return filed;
+}
+
+bool ResumeFilingSent(const TFolderFiles& outbox, const TFolderFiles& sent, const QString& queueDir)
+{
+    QList<TListEntry> none;
+    return FileSentMessages(outbox, sent, none, queueDir);
 }
 
 QString ExportForEditing(const TFolderFiles& folder, const TListEntry& entry, const QString& queueDir)

@@ -37,13 +37,19 @@ int ImportSpool(const QString& spoolDir, const TFolderFiles& inbox);
 // False when a deletion failed.
 bool ClearSpoolForReceive(const QString& spoolDir);
 
-// Empties the queue and exports every listed Outbox message as its "smtp_" file. False when an
-// export failed; the send run must then not start.
+// Empties the queue, exports every listed Outbox message as its "smtp_" file and records them in
+// the queue's manifest. False when an export failed; the send run must then not start. Call
+// ResumeFilingSent first: emptying the queue would forget what an interrupted run sent.
 bool BuildQueue(const TFolderFiles& outbox, const QList<TListEntry>& listed, const QString& queueDir);
-// After a send run: a message whose queue file is gone was sent and moves to `sent` with the read
-// mark (and out of `listed`); one whose file remains stays and its file is deleted.
+// After a send run: every message of the queue's manifest whose queue file is gone was sent and
+// moves to `sent` with the read mark (and out of `listed`); the others stay. Messages moved before
+// an interruption are not moved again, so a repeat after a crash never files a message twice (only
+// the one in flight at the crash may show twice in Sent) and never leaves a sent one in the Outbox
+// to be sent again. Without a manifest there is nothing to file.
 bool FileSentMessages(const TFolderFiles& outbox, const TFolderFiles& sent, QList<TListEntry>& listed,
                       const QString& queueDir);
+// Finishes the filing of a send run that the main client did not see to its end.
+bool ResumeFilingSent(const TFolderFiles& outbox, const TFolderFiles& sent, const QString& queueDir);
 // Files a "new_" or "edit_" work file after the message window ended: when it was changed after
 // `handedOver` (its modification time then), it is appended to `folder` and the message it was made
 // from (`replacedRecord`; 0 for a new message) is marked deleted. A failed append reports 12 and

@@ -123,7 +123,8 @@ private slots:
         const QList<TListEntry> listed = FillOutbox({"a", "b"});
         QVERIFY(WriteContent(QueuePath(QStringLiteral("edit_9123.eml")), "left over"));
         QVERIFY(BuildQueue(m_outbox, listed, Paths().Data.SmtpDir));
-        QCOMPARE(Files(Paths().Data.SmtpDir), QStringList({QStringLiteral("smtp_1.eml"), QStringLiteral("smtp_2.eml")}));
+        QCOMPARE(Files(Paths().Data.SmtpDir),
+                 QStringList({QStringLiteral("queue.lst"), QStringLiteral("smtp_1.eml"), QStringLiteral("smtp_2.eml")}));
         QCOMPARE(Content(QueuePath(QStringLiteral("smtp_2.eml"))), Message("b"));
     }
 
@@ -165,6 +166,34 @@ private slots:
         QCOMPARE(Files(Paths().Data.SmtpDir), QStringList());
         if (outboxAfter.isEmpty())
             QCOMPARE(QFileInfo(m_outbox.MessageFile).size(), 0);
+    }
+
+    // The main client died after the agent sent "a" (or while filing it): the next send or start
+    // files what was sent, once, before a new queue could send it again.
+    void interruptedFilingIsFinishedOnce_data()
+    {
+        QTest::addColumn<bool>("firstAlreadyFiled");
+        QTest::newRow("killed before filing") << false;
+        QTest::newRow("killed after filing the first") << true;
+    }
+
+    void interruptedFilingIsFinishedOnce()
+    {
+        QFETCH(bool, firstAlreadyFiled);
+        QList<TListEntry> listed = FillOutbox({"a", "b", "c"});
+        QVERIFY(BuildQueue(m_outbox, listed, Paths().Data.SmtpDir));
+        QVERIFY(QFile::remove(QueuePath(QStringLiteral("smtp_1.eml"))));
+        QVERIFY(QFile::remove(QueuePath(QStringLiteral("smtp_2.eml"))));
+        if (firstAlreadyFiled) {
+            QList<TListEntry> first{listed.first()};
+            QVERIFY(CopyMessages(m_outbox, m_sent, first, TCopyOptions{true, true}));
+        }
+        QVERIFY(ResumeFilingSent(m_outbox, m_sent, Paths().Data.SmtpDir));
+        QCOMPARE(Subjects(m_outbox), QByteArray("c"));
+        QCOMPARE(Subjects(m_sent), QByteArray("a(read) b(read)"));
+        QCOMPARE(Files(Paths().Data.SmtpDir), QStringList());
+        QVERIFY(ResumeFilingSent(m_outbox, m_sent, Paths().Data.SmtpDir));
+        QCOMPARE(Subjects(m_sent), QByteArray("a(read) b(read)"));
     }
 
     void fileWorkFile_data()

@@ -1,0 +1,52 @@
+#include "TransferFunctions.h"
+
+#include "SpoolFunctions.h"
+
+QByteArray MailerHeaderLine(const QByteArray& buildText)
+{
+    return "X-Mailer: Lumaro Mail " + buildText + " -";
+}
+
+bool PrepareHeaderList(QByteArrayList& headers, const QByteArray& buildText, const QString& path)
+{
+    if (headers.isEmpty())
+        headers.append(MailerHeaderLine(buildText));
+    return WriteHeaderList(headers, path);
+}
+
+TSendResult RunSendJob(const QByteArray& smtpServer, const TFolderFiles& outbox, const TFolderFiles& sent,
+                       QList<TListEntry>& listed, const QString& queueDir, TAgentJob& job, const TAgentRunner& runAgent)
+{
+    TSendResult result;
+    // What an interrupted run sent must leave the Outbox (and `listed`) before a new queue could
+    // send it again.
+    FileSentMessages(outbox, sent, listed, queueDir);
+    if (!BuildQueue(outbox, listed, queueDir))
+        return result;
+    result.Started = true;
+    FillSendJob(job, smtpServer);
+    runAgent(job);
+    const qsizetype before = listed.size();
+    FileSentMessages(outbox, sent, listed, queueDir);
+    result.Sent = int(before - listed.size());
+    result.Unsent = int(listed.size());
+    return result;
+}
+
+TReceiveResult RunReceiveJob(const QByteArrayList& accountNames, TAgentJob& job, const TAgentRunner& runAgent)
+{
+    TReceiveResult result;
+    for (const QByteArray& name : accountNames) {
+        if (!FillReceiveJob(job, name, KeepModeFromAccount))
+            continue;
+        ++result.Runs;
+        if (!runAgent(job))
+            result.FailedAccounts.append(name);
+    }
+    return result;
+}
+
+TTransmitPlan PlanTransmit(bool ignoreSmtp, bool ignorePop, bool receiveFirst, bool outboxHasMessages)
+{
+    return {!ignoreSmtp && outboxHasMessages, !ignorePop, receiveFirst};
+}

@@ -1,0 +1,53 @@
+#pragma once
+// Send, receive and transmit as the main client carries them out. It never talks to a mail server:
+// it prepares the queue, writes one agent job per transfer, runs the agent and files what the
+// agent left behind. Which messages were sent is judged by the queue files the agent deleted.
+
+#include "DBAgentFunctions.h"
+#include "DBMailboxFunctions.h"
+
+#include <QByteArrayList>
+#include <QList>
+
+#include <functional>
+
+// Writes `job` to the job file, runs the agent and waits for it; true when the agent ended without
+// its error flag.
+using TAgentRunner = std::function<bool(const TAgentJob& job)>;
+
+// "X-Mailer: Lumaro Mail <build> -".
+QByteArray MailerHeaderLine(const QByteArray& buildText);
+// Before the first agent run of a program run: an empty header list gets the X-Mailer line; the
+// list is then saved for the agent. False when it could not be saved.
+bool PrepareHeaderList(QByteArrayList& headers, const QByteArray& buildText, const QString& path);
+
+struct TSendResult {
+    // The queue was built and the agent run; false when an export failed (nothing was sent).
+    bool Started = false;
+    int Sent = 0;
+    int Unsent = 0;
+};
+
+// Sends the listed Outbox messages through `smtpServer`: finishes the filing of an interrupted
+// earlier run, builds the queue in list order, runs the agent, then files the sent messages into
+// Sent (read) and takes them out of `listed`; unsent ones stay in the Outbox.
+TSendResult RunSendJob(const QByteArray& smtpServer, const TFolderFiles& outbox, const TFolderFiles& sent,
+                       QList<TListEntry>& listed, const QString& queueDir, TAgentJob& job, const TAgentRunner& runAgent);
+
+struct TReceiveResult {
+    int Runs = 0;
+    // Accounts whose run ended with the agent's error flag; the others went on regardless.
+    QByteArrayList FailedAccounts;
+};
+
+// One agent run per account, in the given order; names without an account are skipped.
+TReceiveResult RunReceiveJob(const QByteArrayList& accountNames, TAgentJob& job, const TAgentRunner& runAgent);
+
+// What Transmit does, from the transmit settings and the Outbox.
+struct TTransmitPlan {
+    bool Send = false;
+    bool Receive = false;
+    bool ReceiveFirst = false;
+};
+
+TTransmitPlan PlanTransmit(bool ignoreSmtp, bool ignorePop, bool receiveFirst, bool outboxHasMessages);

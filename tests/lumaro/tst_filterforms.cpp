@@ -1,0 +1,193 @@
+// The filter and transfer dialogs offscreen: the rule editor's enabling rules as a table, the editor
+// and the rule list driven through their widgets (pre-fill from a message window, a size rule,
+// saving the rule file), and pictures of every dialog in both languages.
+
+#include "FilterDialogRules.h"
+#include "FilterLocalConf.h"
+#include "TransferDialogs.h"
+#include "tk_langlib.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+Q_DECLARE_METATYPE(TRuleEditorInput)
+
+namespace {
+
+void SavePicture(QWidget& window, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("LUMARO_TEST_SCREENSHOTS");
+    if (!dir.isEmpty())
+        window.grab().save(QDir(dir).filePath(name + QLatin1String(".png")));
+}
+
+// Runs `step` on the rule editor as soon as it is the active modal window (for at most 5 s).
+void OnNextEditor(const std::function<void(TFilterLocalConf2Frm&)>& step, int triesLeft = 500)
+{
+    QTimer::singleShot(10, [step, triesLeft] {
+        if (auto* editor = qobject_cast<TFilterLocalConf2Frm*>(QApplication::activeModalWidget()))
+            step(*editor);
+        else if (triesLeft > 0)
+            OnNextEditor(step, triesLeft - 1);
+        else if (QApplication::activeModalWidget())
+            QApplication::activeModalWidget()->close();
+    });
+}
+
+} // namespace
+
+class TestFilterForms : public QObject {
+    Q_OBJECT
+
+private slots:
+    void editorStates_data()
+    {
+        QTest::addColumn<TRuleEditorInput>("input");
+        QTest::addColumn<bool>("criteriaEnabled");
+        QTest::addColumn<bool>("switchToKeep");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("empty") << TRuleEditorInput{0, false, false, false, true} << true << false << false;
+        QTest::newRow("subject") << TRuleEditorInput{0, false, false, true, true} << true << false << true;
+        QTest::newRow("size with move") << TRuleEditorInput{2000, true, false, false, true} << false << true << true;
+        QTest::newRow("size with delete") << TRuleEditorInput{1, false, false, false, false} << false << false << true;
+    }
+
+    void editorStates()
+    {
+        QFETCH(TRuleEditorInput, input);
+        QFETCH(bool, criteriaEnabled);
+        QFETCH(bool, switchToKeep);
+        QFETCH(bool, ok);
+        const TRuleEditorState state = ComputeRuleEditorState(input);
+        QCOMPARE(state.CriteriaEnabled, criteriaEnabled);
+        QCOMPARE(state.MoveEnabled, criteriaEnabled);
+        QCOMPARE(state.SwitchToKeep, switchToKeep);
+        QCOMPARE(state.OkEnabled, ok);
+    }
+
+    void listButtons()
+    {
+        const TRuleListButtons none = ComputeRuleListButtons(0, -1);
+        QVERIFY(!none.Edit && !none.Remove && !none.Up && !none.Down);
+        const TRuleListButtons first = ComputeRuleListButtons(3, 0);
+        QVERIFY(first.Edit && !first.Up && first.Down);
+        const TRuleListButtons last = ComputeRuleListButtons(3, 2);
+        QVERIFY(last.Up && !last.Down);
+    }
+
+    void prefillFromAMessageWindow_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("sender") << "Sender bob@example.org" << QByteArray("-FROM: \"bob@example.org\" -MOVETO: \"Inbox\"");
+        QTest::newRow("recipient") << "Recipient list@x.org" << QByteArray("-TO: \"list@x.org\" -MOVETO: \"Inbox\"");
+        QTest::newRow("subject") << "Subject Hello world" << QByteArray("-SUBJECT: \"Hello world\" -MOVETO: \"Inbox\"");
+    }
+
+    // The list opens the editor pre-filled once it is shown; OK in both saves the rule file.
+    void prefillFromAMessageWindow()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, line);
+        QTemporaryDir dir;
+        const QString rules = dir.filePath(QStringLiteral("filter.ldb"));
+        TFilterLocalConfFrm list(rules, false);
+        list.SetPrefill(text);
+        OnNextEditor([&list](TFilterLocalConf2Frm& editor) {
+            // No folder list in this test: the tree is empty, so the folder is whatever exists.
+            editor.TreeView->clear();
+            auto* inbox = new QTreeWidgetItem(editor.TreeView, {QStringLiteral("Inbox")});
+            inbox->setData(0, Qt::UserRole, QStringLiteral("Inbox"));
+            editor.TreeView->setCurrentItem(inbox);
+            editor.OKBtn->click();
+            QTimer::singleShot(0, &list, [&list] { list.OKBtn->click(); });
+        });
+        list.exec();
+        QCOMPARE(LoadFilterRules(rules), QByteArrayList{line});
+    }
+
+    void sizeEmptiesTheCriteriaAndGivesUpTheMove()
+    {
+        TFilterLocalConf2Frm editor;
+        OnNextEditor([](TFilterLocalConf2Frm& e) {
+            e.KbytesEdt->setValue(2000);
+            QVERIFY(!e.FromContainsEdt->isEnabled());
+            QVERIFY(e.FromContainsEdt->text().isEmpty());
+            QVERIFY(e.ActionKeepRb->isChecked());
+            e.OKBtn->click();
+        });
+        QCOMPARE(editor.Edit({TFilterAction::MoveTo, {}, "news", {}, "Inbox", {}}), QByteArray("-LARGER THAN: \"2000\" -KEEP"));
+    }
+
+    void transferDialogs()
+    {
+        TSendSimpleFrm send({"smtp.one.example", "smtp.two.example"}, "gone.example");
+        QVERIFY(!send.SendBtn->isEnabled());
+        send.SmtpServerCmb->setCurrentIndex(1);
+        QVERIFY(send.SendBtn->isEnabled());
+        QCOMPARE(send.Server(), QByteArray("smtp.two.example"));
+
+        TReceiveMultipleFrm receive({"work", "home"}, {"home"});
+        QCOMPARE(receive.Ticked(), QByteArrayList{"home"});
+        receive.Listbox->item(1)->setCheckState(Qt::Unchecked);
+        QVERIFY(!receive.ReceiveBtn->isEnabled());
+
+        TSendReceiveConfFrm conf({"work", "home"}, {"smtp.one.example"}, {"smtp.one.example", {"work"}, true, false, true});
+        QVERIFY(!conf.ActionSmtpServerCmb->isEnabled());
+        conf.ActionIgnorePopChk->setChecked(true);
+        QVERIFY(!conf.Listbox->isEnabled());
+        const TTransmitSettings settings = conf.Settings();
+        QCOMPARE(settings.PopServers, QByteArrayList{"work"});
+        QVERIFY(settings.IgnoreSmtp && settings.IgnorePop && settings.FirstReceive);
+    }
+
+    void pictures_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::newRow("de") << 0;
+        QTest::newRow("en") << 2;
+    }
+
+    void pictures()
+    {
+        QFETCH(int, language);
+        SetLanguage(language);
+        const QString suffix = QString::fromLatin1(QTest::currentDataTag());
+        QTemporaryDir dir;
+        const QString rules = dir.filePath(QStringLiteral("filter.ldb"));
+        QVERIFY(SaveFilterRules(rules, {"-FROM: \"news,-\" -MOVETO: \"Archiv\"", "-LARGER THAN: \"2000\" -KEEP"}));
+        TFilterLocalConfFrm list(rules, true);
+        list.show();
+        SavePicture(list, QStringLiteral("filterlist-") + suffix);
+        TFilterLocalConf2Frm editor;
+        editor.FromContainsEdt->setText(QStringLiteral("news,-"));
+        editor.ActionMoveRb->setChecked(true);
+        editor.show();
+        SavePicture(editor, QStringLiteral("filtereditor-") + suffix);
+        QVERIFY(editor.width() <= 1024 && editor.height() <= 768);
+        TSendSimpleFrm send({"smtp.example.org"}, "smtp.example.org");
+        send.show();
+        SavePicture(send, QStringLiteral("send-") + suffix);
+        TReceiveMultipleFrm receive({"Arbeit", "Privat"}, {"Privat"});
+        receive.show();
+        SavePicture(receive, QStringLiteral("receive-") + suffix);
+        TSendReceiveConfFrm conf({"Arbeit", "Privat"}, {"smtp.example.org"}, {"smtp.example.org", {"Privat"}, false, false, false});
+        conf.show();
+        SavePicture(conf, QStringLiteral("transmit-") + suffix);
+        QCOMPARE(conf.windowTitle(), language == 2 ? QStringLiteral("Transmit settings") : QStringLiteral("Übermitteln konfigurieren"));
+        SetLanguage(0);
+    }
+};
+
+QTEST_MAIN(TestFilterForms)
+#include "tst_filterforms.moc"

@@ -1,0 +1,193 @@
+// Send and receive jobs with a stand-in agent: which messages end in Sent (read) and which stay,
+// that an interrupted filing is finished before the next queue, one agent run per account in order,
+// failures that do not stop the next account, and the local filter run over the Inbox.
+
+#include "DialupQuestions.h"
+#include "FilterFunctions.h"
+#include "FilterRun.h"
+#include "FolderFixture.h"
+#include "SpoolFunctions.h"
+#include "TransferFunctions.h"
+#include "DBAccountsFunctions.h"
+#include "Konstanten.h"
+#include "ScopedRegistry.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace LumaroTest;
+
+Q_DECLARE_METATYPE(THangUpInput)
+Q_DECLARE_METATYPE(THangUpStep)
+
+class TestTransfer : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    TFolderFiles m_inbox, m_outbox, m_sent, m_archive, m_news;
+
+    static QByteArray Subjects(const TFolderFiles& folder)
+    {
+        QByteArray subjects;
+        for (const TFolderMessage& message : EnumerateLiveMessages(folder))
+            subjects += message.Index.Subject + ((message.Index.Flags & mfRead) ? "(read) " : " ");
+        return subjects.trimmed();
+    }
+
+    QList<TListEntry> Fill(const TFolderFiles& folder, const QList<TMessageSpec>& specs)
+    {
+        CreateFolder(folder);
+        for (const TMessageSpec& spec : specs)
+            AddMessage(folder, spec);
+        return ListEntries(EnumerateLiveMessages(folder));
+    }
+
+    // The agent "sends" the messages whose subject is not held.
+    static TAgentRunner SendingAgent(const QString& queueDir, const QByteArray& held)
+    {
+        return [queueDir, held](const TAgentJob&) {
+            for (const QString& name : QDir(queueDir).entryList({QStringLiteral("smtp_*.eml")})) {
+                QFile file(QDir(queueDir).filePath(name));
+                file.open(QIODevice::ReadOnly);
+                if (!file.readAll().contains("Subject: " + held + "\r\n"))
+                    QFile::remove(file.fileName());
+            }
+            return true;
+        };
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        detail::MutablePaths().Data = detail::ComputeDataPaths(m_dir.path());
+        QDir().mkpath(Paths().Data.MailDir);
+        QDir().mkpath(Paths().Data.SmtpDir);
+        m_inbox = FolderPaths(QStringLiteral("Inbox"));
+        m_outbox = FolderPaths(QStringLiteral("Outbox"));
+        m_sent = FolderPaths(QStringLiteral("Sent"));
+        m_archive = FolderPaths(QStringLiteral("Archive"));
+        m_news = FolderPaths(QStringLiteral("News"));
+    }
+
+    void sendFilesSentMessagesAndKeepsTheHeldOne()
+    {
+        CreateFolder(m_sent);
+        QList<TListEntry> listed = Fill(m_outbox, {{"me@x", "a@y", "one", {}}, {"me@x", "b@y", "held", {}}, {"me@x", "c@y", "three", {}}});
+        TAgentJob job;
+        const QString queue = Paths().Data.SmtpDir;
+        const TSendResult result = RunSendJob("smtp.example.org", m_outbox, m_sent, listed, queue, job, SendingAgent(queue, "held"));
+        QVERIFY(result.Started);
+        QCOMPARE(result.Sent, 2);
+        QCOMPARE(result.Unsent, 1);
+        QCOMPARE(job.Action, SendAction);
+        QCOMPARE(job.Server, QByteArray("smtp.example.org"));
+        QCOMPARE(Subjects(m_outbox), QByteArray("held"));
+        QCOMPARE(Subjects(m_sent), QByteArray("one(read) three(read)"));
+        QCOMPARE(listed.size(), 1);
+        QVERIFY(QDir(queue).entryList(QDir::Files).isEmpty());
+    }
+
+    // The main client was killed after the agent had sent "one": the next send files it and does
+    // not hand it to the agent again.
+    void nextSendFinishesAnInterruptedFilingFirst()
+    {
+        CreateFolder(m_sent);
+        QList<TListEntry> listed = Fill(m_outbox, {{"me@x", "a@y", "one", {}}, {"me@x", "b@y", "two", {}}});
+        const QString queue = Paths().Data.SmtpDir;
+        QVERIFY(BuildQueue(m_outbox, listed, queue));
+        QVERIFY(QFile::remove(QueueFileName(queue, listed.first().Record)));
+
+        QList<TListEntry> relisted = ListEntries(EnumerateLiveMessages(m_outbox));
+        QByteArrayList handedToAgent;
+        TAgentJob job;
+        RunSendJob("smtp", m_outbox, m_sent, relisted, queue, job, [&](const TAgentJob&) {
+            handedToAgent = QDir(queue).entryList({QStringLiteral("smtp_*.eml")}).join(' ').toUtf8().split(' ');
+            return true;
+        });
+        QCOMPARE(handedToAgent, QByteArrayList{"smtp_2.eml"});
+        QCOMPARE(relisted.size(), 1);
+        QCOMPARE(Subjects(m_sent), QByteArray("one(read)"));
+        QCOMPARE(Subjects(m_outbox), QByteArray("two"));
+    }
+
+    void receiveRunsOncePerAccountInOrderAndGoesOnAfterAFailure()
+    {
+        ScopedRegistry registry;
+        QVERIFY(CreateAccountsDatabase());
+        for (const char* name : {"work", "home"}) {
+            TAccount account;
+            account.Name = name;
+            account.PopServer = QByteArray("pop.") + name;
+            QVERIFY(WriteAccount(CountAccounts() + 1, account) > 0);
+        }
+        QByteArrayList servers;
+        TAgentJob job;
+        const TReceiveResult result = RunReceiveJob({"home", "gone", "work"}, job, [&](const TAgentJob& j) {
+            servers.append(j.Server);
+            return j.AccountName != "home";
+        });
+        QCOMPARE(servers, QByteArrayList({"pop.home", "pop.work"}));
+        QCOMPARE(result.Runs, 2);
+        QCOMPARE(result.FailedAccounts, QByteArrayList{"home"});
+    }
+
+    void transmitPlan()
+    {
+        QVERIFY(!PlanTransmit(false, false, false, false).Send);
+        QVERIFY(PlanTransmit(false, true, false, true).Send && !PlanTransmit(false, true, false, true).Receive);
+        QVERIFY(PlanTransmit(true, false, true, true).ReceiveFirst);
+    }
+
+    void hangUpQuestion_data()
+    {
+        QTest::addColumn<THangUpInput>("input");
+        QTest::addColumn<THangUpStep>("step");
+        QTest::newRow("no connection") << THangUpInput{false, true, true, true, true} << THangUpStep::Skip;
+        QTest::newRow("after a transfer, not ours") << THangUpInput{true, false, false, true, true} << THangUpStep::Skip;
+        QTest::newRow("after a transfer, ours") << THangUpInput{true, false, true, true, true} << THangUpStep::Ask;
+        QTest::newRow("closing, not ours") << THangUpInput{true, true, false, true, false} << THangUpStep::Ask;
+        QTest::newRow("no question, remembered yes") << THangUpInput{true, true, false, false, true} << THangUpStep::HangUp;
+        QTest::newRow("no question, remembered no") << THangUpInput{true, true, true, false, false} << THangUpStep::Skip;
+    }
+
+    void hangUpQuestion()
+    {
+        QFETCH(THangUpInput, input);
+        QFETCH(THangUpStep, step);
+        QCOMPARE(DecideHangUp(input), step);
+    }
+
+    void headerListGetsTheMailerLineOnce()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("headers.ini"));
+        QByteArrayList headers;
+        QVERIFY(PrepareHeaderList(headers, "3.20 (abc)", path));
+        QVERIFY(PrepareHeaderList(headers, "3.20 (abc)", path));
+        QCOMPARE(ReadHeaderList(path), QByteArrayList{"X-Mailer: Lumaro Mail 3.20 (abc) -"});
+    }
+
+    void filterMovesByTheFirstMatchingRule()
+    {
+        QList<TListEntry> entries = Fill(m_inbox, {{"NewsBot@shop", "me@x", "offer", {}},
+                                                   {"", "me@x", "no sender", {}},
+                                                   {"bob@x", "me@x", "hello", {}},
+                                                   {"bob@x", "me@x", "news about bob", {}}});
+        CreateFolder(m_archive);
+        CreateFolder(m_news);
+        const QByteArrayList rules{"-FROM: \"news,-\" -MOVETO: \"Archive\"", "-SUBJECT: \"news\" -MOVETO: \"News\"",
+                                   "-SUBJECT: \"hello\" -DELETE"};
+        const TFilterRunResult result = RunLocalFilter(rules, m_inbox, entries, FolderPaths);
+        QCOMPARE(result.Moved, 3);
+        QVERIFY(!result.Failed);
+        QCOMPARE(Subjects(m_archive), QByteArray("offer no sender"));
+        QCOMPARE(Subjects(m_news), QByteArray("news about bob"));
+        QCOMPARE(Subjects(m_inbox), QByteArray("hello"));
+        QCOMPARE(entries.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransfer)
+#include "tst_transfer.moc"
