@@ -18,14 +18,35 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 enum Tag {
     FormTag = 20, NameTag, GeneralTag, ConnectionTag, AdvancedTag, PopGroupTag, PopServerTag, PopUserTag,
     PopPasswordTag, SmtpGroupTag, SmtpServerTag, SmtpNameTag, SmtpAddressTag, ReplyToTag, LanTag, RasTag,
     ForceTag, HangUpTag, RasEditTag, MailboxGroupTag, KeepTag, DeleteTag, DaysTag, AuthGroupTag, AuthTag,
-    AuthPopTag, SmtpUserTag, SmtpPasswordTag, CompanyTag, OKTag
+    AuthPopTag, SmtpUserTag, SmtpPasswordTag, CompanyTag, OKTag,
+    SecurityGroupTag = 90, PopSecurityTag, SmtpSecurityTag, PinnedTag
 };
+
+// In the order of the security combo boxes.
+constexpr TqmSecurity SecurityModes[] = {TqmSecurity::secAuto, TqmSecurity::secStartTls, TqmSecurity::secTls,
+                                         TqmSecurity::secNone};
+
+QComboBox* NewSecurityCombo(QWidget* parent)
+{
+    auto* combo = new QComboBox(parent);
+    combo->addItems({QStringLiteral("Automatisch (verschlüsseln, wenn angeboten)"), QStringLiteral("STARTTLS erforderlich"),
+                     QStringLiteral("TLS von Anfang an"), QStringLiteral("Keine (Klartext)")});
+    return combo;
+}
+
+int SecurityIndex(TqmSecurity security)
+{
+    const auto* found = std::find(std::begin(SecurityModes), std::end(SecurityModes), security);
+    return found == std::end(SecurityModes) ? 0 : int(found - std::begin(SecurityModes));
+}
 
 QGroupBox* NewGroup(const QString& title, int tag)
 {
@@ -182,12 +203,21 @@ QWidget* TAccountEdtFrm::AdvancedPage()
     authLayout->addWidget(SmtpAuthPopChk);
     authLayout->addLayout(login);
 
-    SecurityLayout = new QVBoxLayout;
-    SecurityLayout->setObjectName(QStringLiteral("SecurityLayout"));
+    QGroupBox* security = NewGroup(QStringLiteral("Verbindungssicherheit"), SecurityGroupTag);
+    PopSecurityCmb = NewSecurityCombo(security);
+    SmtpSecurityCmb = NewSecurityCombo(security);
+    SetTag(PopSecurityCmb, PopSecurityTag);
+    SetTag(SmtpSecurityCmb, SmtpSecurityTag);
+    PinnedCertificateEdt = NewEdit(security, "PinnedCertificateEdt", 128);
+    PinnedCertificateEdt->setPlaceholderText(QStringLiteral("SHA-256"));
+    auto* securityLayout = new QFormLayout(security);
+    AddRow(securityLayout, QStringLiteral("POP&3:"), PopSecurityTag + 10, PopSecurityCmb);
+    AddRow(securityLayout, QStringLiteral("S&MTP:"), SmtpSecurityTag + 10, SmtpSecurityCmb);
+    AddRow(securityLayout, QStringLiteral("Vertrautes &Zertifikat:"), PinnedTag, PinnedCertificateEdt);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(mailbox);
     layout->addWidget(auth);
-    layout->addLayout(SecurityLayout);
+    layout->addWidget(security);
     layout->addStretch();
     return page;
 }
@@ -196,10 +226,26 @@ bool TAccountEdtFrm::Run(QWidget* parent, TAccount& account, std::shared_ptr<Tnk
 {
     TAccountEdtFrm form(std::move(dialUpBackend), parent);
     form.SetAccount(account);
+    form.SetSecurity(ReadAccountSecurity(account.Name));
     if (form.exec() != QDialog::Accepted)
         return false;
+    // Stored under the name the account had: renaming it moves the group along.
+    WriteAccountSecurity(account.Name.isEmpty() ? form.Account().Name : account.Name, form.Security());
     account = form.Account();
     return true;
+}
+
+void TAccountEdtFrm::SetSecurity(const TAccountSecurity& security)
+{
+    PopSecurityCmb->setCurrentIndex(SecurityIndex(security.PopSecurity));
+    SmtpSecurityCmb->setCurrentIndex(SecurityIndex(security.SmtpSecurity));
+    PinnedCertificateEdt->setText(QString::fromLatin1(security.PinnedCertificate));
+}
+
+TAccountSecurity TAccountEdtFrm::Security() const
+{
+    return {SecurityModes[PopSecurityCmb->currentIndex()], SecurityModes[SmtpSecurityCmb->currentIndex()],
+            PinnedCertificateEdt->text().trimmed().toLatin1()};
 }
 
 void TAccountEdtFrm::SetAccount(const TAccount& account)

@@ -4,6 +4,7 @@
 // for the connection security controls). The enabling rules come from ComputeAccountEdtStates.
 
 #include "AccountEdtRules.h"
+#include "DBAccountSecurity.h"
 #include "DialUp.h"
 
 #include <QDialog>
@@ -28,6 +29,9 @@ public:
     static bool Run(QWidget* parent, TAccount& account, std::shared_ptr<TnkRasBackend> dialUpBackend);
 
     void SetAccount(const TAccount& account);
+    // The transport security stored beside the account record.
+    void SetSecurity(const TAccountSecurity& security);
+    TAccountSecurity Security() const;
     TAccount Account() const;
 
     void LanRbClick();
@@ -57,8 +61,9 @@ public:
     QCheckBox* SmtpAuthPopChk;
     QLineEdit* SmtpUsernameEdt;
     QLineEdit* SmtpPasswordEdt;
-    // The Advanced page keeps this place free for the per-account connection security controls.
-    QVBoxLayout* SecurityLayout;
+    QComboBox* PopSecurityCmb;
+    QComboBox* SmtpSecurityCmb;
+    QLineEdit* PinnedCertificateEdt;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
 

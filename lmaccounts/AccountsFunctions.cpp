@@ -1,43 +1,14 @@
 #include "AccountsFunctions.h"
 
-#include "FolderSet.h"
+#include "DBAccountSecurity.h"
 #include "RegistryFunctions.h"
 #include "tk_langlib.h"
 #include "tk_reglib.h"
 #include "qmutils.h"
 
-#include <QSettings>
-
 namespace {
 
 constexpr qsizetype NameCapacity = 50;
-
-QString AccountsGroup()
-{
-    return UserKey(UserContext().Installation.CurrentUser) + QStringLiteral("/Accounts");
-}
-
-QString SettingsGroupName(const QByteArray& name)
-{
-    return EscapeFolderName(QString::fromUtf8(name));
-}
-
-void CopySettingsGroup(const QByteArray& fromName, const QByteArray& toName)
-{
-    QSettings registry(RegistryFilePath(), QSettings::IniFormat);
-    registry.beginGroup(AccountSettingsKey(fromName));
-    QList<std::pair<QString, QVariant>> values;
-    for (const QString& key : registry.allKeys())
-        values.append({key, registry.value(key)});
-    registry.endGroup();
-    if (values.isEmpty())
-        return;
-    registry.beginGroup(AccountSettingsKey(toName));
-    for (const auto& [key, value] : values)
-        registry.setValue(key, value);
-    registry.endGroup();
-    registry.sync();
-}
 
 // Clears the default mark on every account except `keep`.
 bool ClearOtherDefaults(int keep)
@@ -161,23 +132,20 @@ bool SetDefaultAccount(int record)
 
 QString AccountSettingsKey(const QByteArray& name)
 {
-    return AccountsGroup() + QLatin1Char('/') + SettingsGroupName(name);
+    return AccountSecurityKey(name);
 }
 
 void AccountRenamed(const QByteArray& oldName, const QByteArray& newName)
 {
-    CopySettingsGroup(oldName, newName);
-    AccountRemoved(oldName);
+    RenameAccountSecurity(oldName, newName);
 }
 
 void AccountCopied(const QByteArray& fromName, const QByteArray& toName)
 {
-    CopySettingsGroup(fromName, toName);
+    CopyAccountSecurity(fromName, toName);
 }
 
 void AccountRemoved(const QByteArray& name)
 {
-    QSettings registry(RegistryFilePath(), QSettings::IniFormat);
-    registry.remove(AccountSettingsKey(name));
-    registry.sync();
+    RemoveAccountSecurity(name);
 }

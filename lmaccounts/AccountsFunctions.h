@@ -55,8 +55,8 @@ bool SetDefaultAccount(int record);
 // The name of a copy: `name` cut so that `name` + `record` stays within the name's 50 bytes.
 QByteArray CopyName(const QByteArray& name, int record);
 
-// The registry group of an account's own settings below the active user's key:
-// "Users/<user>/Accounts/<name>", the name with ? : \ / * written as $1$ ... $5$.
+// The registry group of an account's own settings (its transport security) below the active
+// user's key: "Users/<user>/Accounts/<name>".
 QString AccountSettingsKey(const QByteArray& name);
 // The group moves with a rename, is duplicated for a copy and dropped with the account.
 void AccountRenamed(const QByteArray& oldName, const QByteArray& newName);

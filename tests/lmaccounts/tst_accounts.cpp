@@ -233,7 +233,6 @@ private slots:
     {
         const int record = AddAccount(Named("Home/Office"));
         TRegistryKey(AccountSettingsKey("Home/Office")).WriteString(QStringLiteral("SmtpSecurity"), QStringLiteral("starttls"));
-        QVERIFY(AccountSettingsKey("Home/Office").endsWith(QStringLiteral("/Accounts/Home$4$Office")));
         TAccount renamed = *ReadAccount(record);
         renamed.Name = "Office";
         QVERIFY(UpdateAccount(record, renamed));
