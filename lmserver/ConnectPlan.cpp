@@ -1,5 +1,6 @@
 #include "ConnectPlan.h"
 
+#include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 
 std::optional<TAccount> ReadAccountByName(const QString& name)
@@ -17,8 +18,11 @@ TConnectPlan PlanConnect(const TLmserverSettings& settings, const TAccountLookup
     }
     for (const QString& name : settings.AccountsNames) {
         const std::optional<TAccount> account = lookup(name);
-        if (account)
-            plan.Targets.append({account->PopServer, account->PopUsername, account->PopPassword});
+        if (account) {
+            const TAccountSecurity security = ReadAccountSecurity(account->Name);
+            plan.Targets.append({account->PopServer, account->PopUsername, account->PopPassword, security.PopSecurity,
+                                 security.PinnedCertificate});
+        }
         else
             plan.MissingAccounts.append(name);
     }

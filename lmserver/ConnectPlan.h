@@ -4,6 +4,7 @@
 // returned apart so that the caller can say so (message 13) and go on.
 
 #include "DBAccountsFunctions.h"
+#include "nktypes.h"
 #include "LmserverSettings.h"
 
 #include <QByteArray>
@@ -18,6 +19,9 @@ struct TConnectTarget {
     QByteArray UserName;
     // Empty: ask the user.
     QByteArray Password;
+    // The account's transport security; a quick connection uses "auto" without a pin.
+    TqmSecurity Security = TqmSecurity::secAuto;
+    QByteArray PinnedCertificate;
 };
 
 struct TConnectPlan {

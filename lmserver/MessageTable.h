@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+#include "nktypes.h"
 #include "qmpop3cl.h"
 
 // The mark of a line: what carrying out the marks does with its message.
@@ -36,6 +37,8 @@ struct TServerEntry {
     QByteArray Server = {};
     QByteArray UserName = {};
     QByteArray Password = {};
+    TqmSecurity Security = TqmSecurity::secAuto;
+    QByteArray PinnedCertificate = {};
     // Index of its first line in the message table.
     int FirstLine = 0;
     int Count = 0;

@@ -99,10 +99,16 @@ void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders
             return;
         withPassword.Password = *typed;
     }
-    const int server = Table.AddServer({withPassword.Server, withPassword.UserName, withPassword.Password});
+    TServerEntry entry;
+    entry.Server = withPassword.Server;
+    entry.UserName = withPassword.UserName;
+    entry.Password = withPassword.Password;
+    entry.Security = withPassword.Security;
+    entry.PinnedCertificate = withPassword.PinnedCertificate;
+    const int server = Table.AddServer(entry);
     if (m_events.ServerAdded)
         m_events.ServerAdded(server);
-    m_pop.Configure(withPassword.Server, withPassword.UserName, withPassword.Password, m_settings);
+    m_pop.Configure(entry, m_settings);
     m_pop.OnNextInfoUpdated = [this, getHeaders](QObject&, int index) { AppendListedLine(index, getHeaders); };
     try {
         // Without headers only the unique ids are listed: no TOP reaches a broken message, and
@@ -159,7 +165,7 @@ void TServerManager::CarryOut(const QString& spoolDir)
 void TServerManager::CarryOutServer(int server, const QString& spoolDir)
 {
     const TServerEntry& entry = Table.Servers().at(server);
-    m_pop.Configure(entry.Server, entry.UserName, entry.Password, m_settings);
+    m_pop.Configure(entry, m_settings);
     QList<int> deleted;
     try {
         m_pop.OpenConnection();

@@ -5,12 +5,13 @@
 
 #include <QBuffer>
 
-void TServerPOP::Configure(const QByteArray& server, const QByteArray& userName, const QByteArray& password,
-                           const TLmserverSettings& settings)
+void TServerPOP::Configure(const TServerEntry& entry, const TLmserverSettings& settings)
 {
-    Server = server;
-    UserName = userName;
-    Password = password;
+    Server = entry.Server;
+    UserName = entry.UserName;
+    Password = entry.Password;
+    Security = entry.Security;
+    PinnedCertificate = entry.PinnedCertificate;
     KeepConnection = false;
     SetTimeOut(settings.PopTimeout);
     LogFileName = settings.LogActive ? Paths().Program.LogFile : QString();

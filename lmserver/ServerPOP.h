@@ -4,6 +4,7 @@
 // listed (another client may have deleted mail since, and then the numbers moved).
 
 #include "LmserverSettings.h"
+#include "MessageTable.h"
 #include "qmpop3.h"
 
 class TServerPOP : public TqmRemotePOP {
@@ -12,9 +13,8 @@ class TServerPOP : public TqmRemotePOP {
 public:
     using TqmRemotePOP::TqmRemotePOP;
 
-    // Server, user and password of one mailbox, time-out and transfer log from the settings.
-    void Configure(const QByteArray& server, const QByteArray& userName, const QByteArray& password,
-                   const TLmserverSettings& settings);
+    // Server, login and security of one mailbox, time-out and transfer log from the settings.
+    void Configure(const TServerEntry& entry, const TLmserverSettings& settings);
 
     // True when message `index` of the open session is the one `listed` describes: by its unique
     // id when the listing got one, else by its size and header lines (the library's identity rule).
