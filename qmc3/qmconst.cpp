@@ -83,6 +83,7 @@ const QHash<int, const char*>& Texts()
         {57111, "Error decoding the attachment"},
         {57112, "Unable to execute attachment #%d\nbecause file name is blank"},
         {57113, "Error executing ShellExec.  Error code %d"},
+        {57114, "The message parts are nested too deeply"},
     };
     return texts;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The library's numbered texts: socket errors (10000-11004, written with their number in brackets)
-// and library messages (57000-57113). The library speaks English only.
+// and library messages (57000-57114). The library speaks English only.
 
 #include <QString>
 
@@ -26,4 +26,5 @@ enum TqmMessageId : int {
     qmErrorDecodingAttachment = 57111,
     qmAttachmentNameBlank = 57112,
     qmErrorExecutingAttachment = 57113,
+    qmNestedTooDeeply = 57114,
 };
