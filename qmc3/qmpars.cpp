@@ -14,8 +14,7 @@
 
 namespace {
 
-// Quoted-printable lines are decoded in batches, so that a large part is never held twice.
-constexpr qsizetype QuotedPrintableBatch = 1024;
+constexpr qsizetype QuotedPrintableBatch = 64 * 1024;
 constexpr qsizetype Base64Batch = 64 * 1024;
 
 [[noreturn]] void ThrowParserError(TqmMessageId id)
@@ -89,30 +88,29 @@ QByteArrayView WithoutTrailingWhiteSpace(QByteArrayView line)
     return line;
 }
 
+// Quoted-printable lines are decoded in batches, so that a large part is never held twice.
 class QuotedPrintableSink {
 public:
-    explicit QuotedPrintableSink(QByteArray& data) : m_buffer(&data)
-    {
-        m_buffer.open(QIODevice::WriteOnly | QIODevice::Append);
-    }
+    explicit QuotedPrintableSink(QByteArray& data) : m_data(data) {}
     void Add(QByteArrayView line)
     {
-        m_lines.append(line.toByteArray());
+        m_text += line;
+        m_text += "\r\n";
         m_lastLineSoft = WithoutTrailingWhiteSpace(line).endsWith('=');
-        if (m_lines.size() >= QuotedPrintableBatch)
+        if (m_text.size() >= QuotedPrintableBatch)
             Flush();
     }
     void Flush()
     {
-        TQuotedPrintable(m_buffer, m_lines).Decode();
-        m_lines.clear();
+        DecodeQuotedPrintableText(m_text, m_data);
+        m_text.resize(0);
     }
     // RFC 2046, 5.1.1: the line end before a delimiter belongs to the delimiter.
     bool LastLineEndsHard() const { return !m_lastLineSoft; }
 
 private:
-    QBuffer m_buffer;
-    QByteArrayList m_lines;
+    QByteArray& m_data;
+    QByteArray m_text;
     bool m_lastLineSoft = false;
 };
 

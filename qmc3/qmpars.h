@@ -132,6 +132,8 @@ protected:
 
     // Writes the line and CR LF.
     void StringToStream(QByteArrayView line);
+    // Writes text that holds its own line ends.
+    void WriteText(QByteArrayView text);
     void Flush();
     // "Name: " padded to ten characters, as the address fields are written.
     static QByteArray PaddedFieldName(QByteArray name);

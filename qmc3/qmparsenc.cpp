@@ -20,7 +20,7 @@ namespace {
 
 constexpr qsizetype FlushSize = 64 * 1024;
 constexpr qsizetype LongLine = 256;
-constexpr qsizetype Base64Block = 57;
+constexpr qsizetype Base64Slice = 57 * 1024;
 constexpr qsizetype UUBlock = 45;
 
 // Transfer-encoding names of attachments, indexed by TEncoding.
@@ -153,15 +153,6 @@ bool IsLineEncoding(const QByteArray& encoding)
     return encoding == "7bit" || encoding == "8bit";
 }
 
-QByteArrayList EncodeQuotedPrintable(const QByteArray& data)
-{
-    QByteArray copy = data;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    QByteArrayList lines;
-    TQuotedPrintable(buffer, lines).Encode();
-    return lines;
-}
 
 } // namespace
 
@@ -295,8 +286,16 @@ void TqmCustomEncoder::WriteBodyQuotedPrintable()
         text += line;
         text += "\r\n";
     }
-    for (const QByteArray& line : EncodeQuotedPrintable(text))
-        StringToStream(line);
+    QByteArray encoded;
+    EncodeQuotedPrintableText(text, encoded);
+    WriteText(encoded);
+}
+
+void TqmCustomEncoder::WriteText(QByteArrayView text)
+{
+    m_pending += text;
+    if (m_pending.size() >= FlushSize)
+        Flush();
 }
 
 void TqmCustomEncoder::WritePlainText()
@@ -435,21 +434,21 @@ void TqmCustomEncoder::WriteAttachmentContent(const TqmAttItem& item, const QByt
     const QByteArray& data = item.Data;
     const TEncoding kind = encoding == EncNames.at(etBase64) ? etBase64 : encoding == EncNames.at(etQP) ? etQP : etNone;
     switch (kind) {
-    case etBase64: {
-        QByteArray line;
-        for (qsizetype at = 0; at < data.size(); at += Base64Block) {
-            MakeTextData(QByteArrayView(data).sliced(at, std::min(Base64Block, data.size() - at)), line);
-            StringToStream(line);
+    case etBase64:
+        // In slices, so that a large attachment is never held twice in base64.
+        for (qsizetype at = 0; at < data.size(); at += Base64Slice) {
+            EncodeBase64Lines(QByteArrayView(data).sliced(at, std::min(Base64Slice, data.size() - at)), m_pending);
+            if (m_pending.size() >= FlushSize)
+                Flush();
         }
         break;
-    }
     case etQP: {
-        QByteArrayList lines = EncodeQuotedPrintable(data);
+        QByteArray encoded;
+        EncodeQuotedPrintableText(data, encoded);
         // A soft break after the last line keeps text without a final line end as it is.
-        if (!lines.isEmpty() && !EndsWithLineEnd(data))
-            lines.last() += '=';
-        for (const QByteArray& line : std::as_const(lines))
-            StringToStream(line);
+        if (!encoded.isEmpty() && !EndsWithLineEnd(data))
+            encoded.insert(encoded.size() - 2, '=');
+        WriteText(encoded);
         break;
     }
     case etNone:
