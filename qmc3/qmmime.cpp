@@ -98,13 +98,11 @@ inline char* WriteHex(char* d, unsigned char b)
     return d + 3;
 }
 
-// Appends the bytes of one quoted-printable line with every "=XX" replaced by its byte. An "=" that is
+// Writes the bytes of one quoted-printable line with every "=XX" replaced by its byte to `d` (room
+// for `n` bytes) and returns the end. An "=" that is
 // not followed by two hexadecimal digits is kept as it is (RFC 2045, 6.7, note 2: robust decoding).
-void AppendHexDecoded(QByteArray& out, const char* p, qsizetype n)
+char* HexDecoded(char* d, const char* p, qsizetype n)
 {
-    const qsizetype start = out.size();
-    out.resize(start + n);
-    char* d = out.data() + start;
     qsizetype i = 0;
     while (i < n) {
         const auto* eq = static_cast<const char*>(std::memchr(p + i, '=', size_t(n - i)));
@@ -126,7 +124,14 @@ void AppendHexDecoded(QByteArray& out, const char* p, qsizetype n)
         *d++ = '=';
         ++i;
     }
-    out.resize(d - out.constData());
+    return d;
+}
+
+void AppendHexDecoded(QByteArray& out, const char* p, qsizetype n)
+{
+    const qsizetype start = out.size();
+    out.resize(start + n);
+    out.resize(HexDecoded(out.data() + start, p, n) - out.constData());
 }
 
 // Encodes the next output line of a paragraph `p` of `n` bytes into `out`, which has room for
@@ -237,9 +242,10 @@ void ForEachParagraph(QByteArrayView data, Paragraph paragraph)
     }
 }
 
-// Appends one quoted-printable line (without its line end) decoded, and the CR LF it stands for
-// unless it ends in a soft break; returns whether it did (a paragraph ended).
-bool AppendDecodedLine(QByteArray& out, const char* p, qsizetype n)
+// Writes one quoted-printable line (without its line end) decoded to `d` (room for n + 2 bytes),
+// with the CR LF it stands for unless it ends in a soft break, and returns the end; `hard` tells
+// whether it did (a paragraph ended).
+char* DecodedLine(char* d, const char* p, qsizetype n, bool& hard)
 {
     // RFC 2045, 6.7 (3): white space a transport added after a soft break is ignored.
     qsizetype trimmed = n;
@@ -248,14 +254,25 @@ bool AppendDecodedLine(QByteArray& out, const char* p, qsizetype n)
     const bool softBreak = trimmed > 0 && p[trimmed - 1] == '=';
     if (softBreak)
         n = trimmed - 1;
-    const qsizetype lineStart = out.size();
-    AppendHexDecoded(out, p, n);
-    if (softBreak)
-        return false;
+    char* const lineStart = d;
+    d = HexDecoded(d, p, n);
+    hard = !softBreak;
     // Ctrl-Z (26) ends old DOS text files; no line end is added after it.
-    if (out.size() == lineStart || out.back() != '\x1A')
-        out.append("\r\n", 2);
-    return true;
+    if (hard && (d == lineStart || d[-1] != '\x1A')) {
+        d[0] = '\r';
+        d[1] = '\n';
+        d += 2;
+    }
+    return d;
+}
+
+bool AppendDecodedLine(QByteArray& out, const char* p, qsizetype n)
+{
+    const qsizetype start = out.size();
+    out.resize(start + n + 2);
+    bool hard = false;
+    out.resize(DecodedLine(out.data() + start, p, n, hard) - out.constData());
+    return hard;
 }
 
 // Base64 of an encoded word: characters outside the alphabet are skipped, missing padding is
@@ -557,15 +574,20 @@ void DecodeQuotedPrintableText(QByteArrayView text, QByteArray& out)
 {
     const char* p = text.data();
     const char* const end = p + text.size();
-    out.reserve(out.size() + text.size());
+    // A line decodes to at most its own bytes and CR LF.
+    const qsizetype start = out.size();
+    out.resize(start + text.size() + std::max<qsizetype>(text.size(), 2));
+    char* d = out.data() + start;
+    bool hard = false;
     while (p < end) {
         const auto* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
         const char* lineEnd = lf ? lf : end;
         if (lf && lineEnd > p && lineEnd[-1] == '\r')
             --lineEnd;
-        AppendDecodedLine(out, p, lineEnd - p);
+        d = DecodedLine(d, p, lineEnd - p, hard);
         p = lf ? lf + 1 : end;
     }
+    out.resize(d - out.constData());
 }
 
 void EncodeQuotedPrintableText(QByteArrayView data, QByteArray& out)
