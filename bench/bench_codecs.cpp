@@ -91,6 +91,24 @@ QByteArray MailText(qsizetype size)
     return text;
 }
 
+using GMimeStep = size_t (*)(const unsigned char*, size_t, unsigned char*, int*, guint32*);
+
+// Runs a GMime codec over `input` in 64 KB steps into `output` (large enough), the last step through
+// `close` when given; returns the bytes written.
+size_t GMimeCodec(GMimeStep step, GMimeStep close, const QByteArray& input, QByteArray& output, int state)
+{
+    guint32 save = 0;
+    auto* out = reinterpret_cast<unsigned char*>(output.data());
+    const auto* in = reinterpret_cast<const unsigned char*>(input.constData());
+    size_t written = 0;
+    qsizetype at = 0;
+    for (; at + GMimeChunk < input.size(); at += GMimeChunk)
+        written += step(in + at, GMimeChunk, out + written, &state, &save);
+    const size_t rest = size_t(input.size() - at);
+    written += (close ? close : step)(in + at, rest, out + written, &state, &save);
+    return written;
+}
+
 struct Row {
     const char* name;
     double ours;
@@ -121,20 +139,10 @@ int main(int argc, char** argv)
             encoded.reserve(binary.size() / 57 * 78 + 80);
             EncodeBase64Lines(binary, encoded);
         },
-        [&] {
-            int state = 0;
-            guint32 save = 0;
-            auto* out = reinterpret_cast<unsigned char*>(gmimeOut.data());
-            const auto* in = reinterpret_cast<const unsigned char*>(binary.constData());
-            size_t written = 0;
-            qsizetype at = 0;
-            for (; at + GMimeChunk < binary.size(); at += GMimeChunk)
-                written += g_mime_encoding_base64_encode_step(in + at, GMimeChunk, out + written, &state, &save);
-            written += g_mime_encoding_base64_encode_close(in + at, size_t(binary.size() - at), out + written, &state, &save);
-            gmimeEncodedSize = written;
-        });
+        [&] { gmimeEncodedSize = GMimeCodec(g_mime_encoding_base64_encode_step, g_mime_encoding_base64_encode_close, binary, gmimeOut, 0); });
     QByteArray decoded;
     QByteArray gmimeDecoded(binary.size() + 1024, Qt::Uninitialized);
+    gmimeOut.truncate(qsizetype(gmimeEncodedSize));
     const auto [oursB64Decode, gmimeB64Decode] = Alternating(
         [&] {
             decoded.resize(0);
@@ -150,18 +158,8 @@ int main(int argc, char** argv)
                 p = eol ? eol + 1 : end;
             }
         },
-        [&] {
-            int state = 0;
-            guint32 save = 0;
-            gmimeDecoded.resize(binary.size() + 1024);
-            auto* out = reinterpret_cast<unsigned char*>(gmimeDecoded.data());
-            const auto* in = reinterpret_cast<const unsigned char*>(gmimeOut.constData());
-            size_t written = 0;
-            for (size_t at = 0; at < gmimeEncodedSize; at += GMimeChunk)
-                written += g_mime_encoding_base64_decode_step(
-                    in + at, std::min<size_t>(GMimeChunk, gmimeEncodedSize - at), out + written, &state, &save);
-            gmimeDecoded.resize(qsizetype(written));
-        });
+        [&] { gmimeDecoded.resize(binary.size() + 1024);
+            gmimeDecoded.resize(qsizetype(GMimeCodec(g_mime_encoding_base64_decode_step, nullptr, gmimeOut, gmimeDecoded, 0))); });
     if (decoded != binary || gmimeDecoded != binary) {
         std::printf("base64 round trip failed\n");
         return 1;
@@ -183,17 +181,7 @@ int main(int argc, char** argv)
             qpText.reserve(text.size() + text.size() / 4);
             EncodeQuotedPrintableText(text, qpText);
         },
-        [&] {
-            int state = -1;
-            guint32 save = 0;
-            auto* out = reinterpret_cast<unsigned char*>(gmimeQp.data());
-            const auto* in = reinterpret_cast<const unsigned char*>(text.constData());
-            size_t written = 0;
-            qsizetype at = 0;
-            for (; at + GMimeChunk < text.size(); at += GMimeChunk)
-                written += g_mime_encoding_quoted_encode_step(in + at, GMimeChunk, out + written, &state, &save);
-            written += g_mime_encoding_quoted_encode_close(in + at, size_t(text.size() - at), out + written, &state, &save);
-        });
+        [&] { GMimeCodec(g_mime_encoding_quoted_encode_step, g_mime_encoding_quoted_encode_close, text, gmimeQp, -1); });
     QByteArray qpDecoded;
     QByteArray gmimeQpDecoded(text.size() + qpText.size() / 2, Qt::Uninitialized);
     size_t gmimeQpDecodedSize = 0;
@@ -203,17 +191,7 @@ int main(int argc, char** argv)
             qpDecoded.reserve(text.size() + 1024);
             DecodeQuotedPrintableText(qpText, qpDecoded);
         },
-        [&] {
-            int state = 0;
-            guint32 save = 0;
-            auto* out = reinterpret_cast<unsigned char*>(gmimeQpDecoded.data());
-            const auto* in = reinterpret_cast<const unsigned char*>(qpText.constData());
-            size_t written = 0;
-            for (qsizetype at = 0; at < qpText.size(); at += GMimeChunk)
-                written += g_mime_encoding_quoted_decode_step(
-                    in + at, size_t(std::min<qsizetype>(GMimeChunk, qpText.size() - at)), out + written, &state, &save);
-            gmimeQpDecodedSize = written;
-        });
+        [&] { gmimeQpDecodedSize = GMimeCodec(g_mime_encoding_quoted_decode_step, nullptr, qpText, gmimeQpDecoded, 0); });
     if (qpDecoded != text) {
         std::printf("quoted-printable round trip failed\n");
         return 1;

@@ -217,6 +217,8 @@ void EncodeParagraph(const char* text, qsizetype n, Output& output)
 template <typename Paragraph>
 void ForEachParagraph(QByteArrayView data, Paragraph paragraph)
 {
+    if (data.isEmpty()) // memchr must not see the null pointer of an empty text
+        return;
     const char* p = data.data();
     const char* const end = p + data.size();
     // The next CR and the next LF, each searched again only once passed.

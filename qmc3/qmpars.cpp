@@ -472,9 +472,11 @@ void TqmCustomDecoder::DecodeMultipart(const QByteArray& contentType)
 TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadParts(const QByteArray& contentType, PartRole role, int depth)
 {
     const Container container = ContainerOf(contentType);
-    const QByteArray start = container == Container::Related ? UnBracketed(GetParameter(QByteArrayLiteral("start="), contentType)) : QByteArray();
-    const qsizetype level = m_boundaries.size() - 1;
     // RFC 2387, 3.2: the root of a related multipart is the part its "start" names, else the first.
+    const QByteArray start = container == Container::Related
+        ? UnBracketed(GetParameter(QByteArrayLiteral("start="), contentType))
+        : QByteArray();
+    const qsizetype level = m_boundaries.size() - 1;
     for (int index = 0;; ++index) {
         ProcessMessages();
         TqmHeaders headers;
