@@ -3,10 +3,15 @@
 # Python's poplib, and sends 2,000 messages in one session with TqmSMTP and with Python's smtplib to
 # Postfix's smtp-sink, all on 127.0.0.1. Installs postfix (for smtp-sink, unconfigured and not
 # started) when it is missing and no other mail transport agent would be replaced.
-#   bench/bench_network.sh [path of the bench_network executable]
+#   bench/bench_network.sh [build directory]   (default: build/ of the source tree)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-bench="${1:-$root/build/bench/bench_network}"
+build="${1:-$root/build}"
+bench="$build/bench/bench_network"
+if [ ! -x "$bench" ]; then
+    echo "no bench_network in $build/bench: build the target bench_network first" >&2
+    exit 2
+fi
 servers="$root/scripts/testservers"
 python=/usr/bin/python3
 pop3_count=5000

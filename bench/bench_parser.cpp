@@ -3,7 +3,7 @@
 // memory, text into Body, header words of sender, recipients and subject); GMime is asked for the same
 // header fields and every leaf part is decoded into a memory stream. Messages are read into memory
 // first, so that the disk is not measured.
-//   bench_parser DIR [qmc3|gmime]  throughput over DIR/*.eml, best of three alternating runs each (one parser only
+//   bench_parser DIR [qmc3|gmime]  throughput over DIR/*.eml, median of five alternating runs each (one parser only
 //                                  when named, for profiling)
 //   bench_parser --load FILE  peak resident memory of loading FILE with TqmMessage::LoadFromFile
 #include <gmime/gmime.h>
@@ -19,6 +19,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -103,19 +104,21 @@ int Throughput(const QString& directory, const QString& only)
     if (messages.isEmpty())
         return 1;
     std::printf("corpus: %lld messages, %.1f MB\n", qlonglong(messages.size()), bytes / 1e6);
-    // The runs alternate, so that effects of the process's first allocations fall on both alike.
-    double ours = 0;
-    double gmime = 0;
-    for (int run = 0; run < 3; ++run) {
-        if (only != QLatin1String("gmime")) {
-            const double seconds = Seconds([&] { ParseOurs(messages); });
-            ours = run == 0 ? seconds : std::min(ours, seconds);
-        }
-        if (only != QLatin1String("qmc3")) {
-            const double seconds = Seconds([&] { ParseGMime(messages); });
-            gmime = run == 0 ? seconds : std::min(gmime, seconds);
-        }
+    // The runs alternate, so that a load that comes and goes and the effects of the process's first
+    // allocations fall on both alike; the median of five runs per side counts.
+    QList<double> oursRuns, gmimeRuns;
+    for (int run = 0; run < 5; ++run) {
+        if (only != QLatin1String("gmime"))
+            oursRuns.append(Seconds([&] { ParseOurs(messages); }));
+        if (only != QLatin1String("qmc3"))
+            gmimeRuns.append(Seconds([&] { ParseGMime(messages); }));
     }
+    const auto median = [](QList<double> runs) {
+        std::sort(runs.begin(), runs.end());
+        return runs.isEmpty() ? 0.0 : runs.at(runs.size() / 2);
+    };
+    const double ours = median(oursRuns);
+    const double gmime = median(gmimeRuns);
     for (const auto& [name, seconds] : {std::pair{"qmc3 ", ours}, std::pair{"GMime", gmime}})
         if (seconds > 0)
             std::printf("%s  %8.3f s  %8.1f MB/s  %9.0f messages/s\n", name, seconds, bytes / 1e6 / seconds,

@@ -1,9 +1,11 @@
 #include "Send.h"
 
 #include "DialupFunctions.h"
+#include "OutgoingText.h"
 #include "Reporter.h"
 #include "tk_langlib.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 
@@ -139,13 +141,28 @@ void TSendRun::Connect()
         m_smtp.Authenticate();
 }
 
+// The message object gives the envelope (sender, recipients, blind copies) and the subject shown;
+// the text goes out as the queue file holds it.
 void TSendRun::PrepareMessage(const QString& path)
 {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EMessageError(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
+    m_queueText = file.readAll();
+    QBuffer buffer(&m_queueText);
+    buffer.open(QIODevice::ReadOnly);
     m_message.Clear();
-    m_message.LoadFromFile(path);
+    m_message.LoadFromStream(buffer);
     ApplyBlindCopies(m_message);
-    for (const QByteArray& line : std::as_const(m_headerLines))
-        m_message.Headers.append(line);
+}
+
+void TSendRun::Transmit()
+{
+    QByteArray text = TransmitText(m_queueText, m_headerLines);
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::ReadOnly);
+    m_events.Progress(0);
+    m_smtp.SendMessageData(buffer);
 }
 
 bool TSendRun::SendFile(const QString& path)
@@ -154,8 +171,7 @@ bool TSendRun::SendFile(const QString& path)
         PrepareMessage(path);
         if (!m_message.Headers.GetFieldBody("X-LMHOLD").trimmed().isEmpty())
             return true;
-        RemoveAllFields(m_message.Headers, "X-LMREDIRECT");
-        m_smtp.Send_Message();
+        Transmit();
     } catch (const ECanceledError&) {
         throw;
     } catch (const EqmException& error) {

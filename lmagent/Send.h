@@ -2,7 +2,8 @@
 // One send run: every message file of the outgoing queue through one SMTP server. A file is
 // deleted once the server accepted its message; that is the only sign to the main client that
 // the message went out. Held messages ("X-LMHOLD") stay; blind copies ("X-LMBCC") become envelope
-// recipients only; "X-LMREDIRECT" is removed; the lines of the header list are added.
+// recipients only; the text goes out as the queue file holds it, less the agent's own fields and
+// plus the lines of the header list (TransmitText).
 
 #include "AgentEvents.h"
 #include "DBAgentFunctions.h"
@@ -43,6 +44,7 @@ private:
     // False when the loop is to stop.
     bool SendFile(const QString& path);
     void PrepareMessage(const QString& path);
+    void Transmit();
     bool AskAfterFailure(const QString& text);
     void RecoverSession();
     static QString Text(int id, const QString& value = {});
@@ -53,6 +55,7 @@ private:
     TqmSMTP m_smtp;
     TqmMessage m_message;
     QByteArrayList m_headerLines;
+    QByteArray m_queueText;
     bool m_failed = false;
     // The status line that says why the run or the last message failed.
     QString m_lastFailure;

@@ -39,6 +39,8 @@ QJsonArray Attachments(const TqmAttList& list)
         array.append(QJsonObject{{QStringLiteral("file_name"), Text(item.GetFileName())},
                                  {QStringLiteral("content_type"), Text(item.ContentType)},
                                  {QStringLiteral("encoding"), int(item.Encoding)},
+                                 {QStringLiteral("content_id"), Text(item.ContentID)},
+                                 {QStringLiteral("parameters"), Text(WriteParameters(item.Parameters).mid(2))},
                                  {QStringLiteral("size"), qint64(item.Data.size())},
                                  {QStringLiteral("sha256"), Sha256(item.Data)}});
     }

@@ -83,6 +83,7 @@ const QHash<int, const char*>& Texts()
         {57111, "Error decoding the attachment"},
         {57112, "Unable to execute attachment #%d\nbecause file name is blank"},
         {57113, "Error executing ShellExec.  Error code %d"},
+        {57114, "The message parts are nested too deeply"},
         {57120, "The server does not offer %1, so the connection cannot be encrypted; nothing was sent in clear"},
         {57121, "The secure connection to %1 failed: %2"},
         {57122, "The certificate of %1 is not trusted: %2\nSHA-256 fingerprint: %3"},

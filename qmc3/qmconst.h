@@ -26,6 +26,7 @@ enum TqmMessageId : int {
     qmErrorDecodingAttachment = 57111,
     qmAttachmentNameBlank = 57112,
     qmErrorExecutingAttachment = 57113,
+    qmNestedTooDeeply = 57114,
     qmTlsNotOffered = 57120,
     qmTlsFailed = 57121,
     qmCertificateRejected = 57122,

@@ -38,6 +38,35 @@ constexpr std::array<unsigned char, 256> HexValues = [] {
     return t;
 }();
 
+// Two base64 characters for every 12-bit value: one lookup per half of a three-byte group.
+constexpr std::array<std::array<char, 2>, 4096> Base64Pairs = [] {
+    std::array<std::array<char, 2>, 4096> t{};
+    for (int v = 0; v < 4096; ++v)
+        t[v] = {Base64Alphabet[v >> 6], Base64Alphabet[v & 63]};
+    return t;
+}();
+
+// Writes the base64 of `n` bytes (n <= 57) to `d`, padded with "="; returns the end.
+inline char* EncodeBase64Run(const unsigned char* s, qsizetype n, char* d)
+{
+    qsizetype i = 0;
+    for (; i + 3 <= n; i += 3) {
+        const quint32 v = (quint32(s[i]) << 16) | (quint32(s[i + 1]) << 8) | s[i + 2];
+        std::memcpy(d, Base64Pairs[v >> 12].data(), 2);
+        std::memcpy(d + 2, Base64Pairs[v & 0xFFF].data(), 2);
+        d += 4;
+    }
+    if (i < n) {
+        const quint32 v = (quint32(s[i]) << 16) | (i + 1 < n ? quint32(s[i + 1]) << 8 : 0);
+        d[0] = Base64Alphabet[v >> 18];
+        d[1] = Base64Alphabet[(v >> 12) & 63];
+        d[2] = i + 1 < n ? Base64Alphabet[(v >> 6) & 63] : '=';
+        d[3] = '=';
+        d += 4;
+    }
+    return d;
+}
+
 // Width of a byte in a quoted-printable line: 1 when written as it is, 3 when written as "=XX".
 // RFC 2045, 6.7 (2): only 33-60 and 62-126 stand for themselves; a blank is literal inside a line.
 constexpr std::array<unsigned char, 256> QpWidth = [] {
@@ -69,13 +98,11 @@ inline char* WriteHex(char* d, unsigned char b)
     return d + 3;
 }
 
-// Appends the bytes of one quoted-printable line with every "=XX" replaced by its byte. An "=" that is
+// Writes the bytes of one quoted-printable line with every "=XX" replaced by its byte to `d` (room
+// for `n` bytes) and returns the end. An "=" that is
 // not followed by two hexadecimal digits is kept as it is (RFC 2045, 6.7, note 2: robust decoding).
-void AppendHexDecoded(QByteArray& out, const char* p, qsizetype n)
+char* HexDecoded(char* d, const char* p, qsizetype n)
 {
-    const qsizetype start = out.size();
-    out.resize(start + n);
-    char* d = out.data() + start;
     qsizetype i = 0;
     while (i < n) {
         const auto* eq = static_cast<const char*>(std::memchr(p + i, '=', size_t(n - i)));
@@ -97,7 +124,14 @@ void AppendHexDecoded(QByteArray& out, const char* p, qsizetype n)
         *d++ = '=';
         ++i;
     }
-    out.resize(d - out.constData());
+    return d;
+}
+
+void AppendHexDecoded(QByteArray& out, const char* p, qsizetype n)
+{
+    const qsizetype start = out.size();
+    out.resize(start + n);
+    out.resize(HexDecoded(out.data() + start, p, n) - out.constData());
 }
 
 // Encodes the next output line of a paragraph `p` of `n` bytes into `out`, which has room for
@@ -148,22 +182,99 @@ qsizetype EncodeNextLine(const unsigned char* p, qsizetype n, qsizetype width, c
     return i;
 }
 
-void EncodeParagraph(const char* text, qsizetype n, QByteArrayList& lines)
+void AppendLine(QByteArrayList& lines, const char* begin, const char* end)
+{
+    lines.append(QByteArray(begin, end - begin));
+}
+
+void AppendLine(QByteArray& text, const char* begin, const char* end)
+{
+    text.append(begin, end - begin);
+    text.append("\r\n", 2);
+}
+
+// Encodes one paragraph into lines of at most 65 characters, appended to a list or, each followed by
+// CR LF, to a text.
+template <typename Output>
+void EncodeParagraph(const char* text, qsizetype n, Output& output)
 {
     constexpr qsizetype Width = 65;
     const auto* p = reinterpret_cast<const unsigned char*>(text);
-    if (n == 0) {
-        lines.append(QByteArray());
-        return;
-    }
     char buffer[Width + 8];
-    char *begin, *end;
+    char *begin = buffer, *end = buffer;
+    if (n == 0)
+        AppendLine(output, begin, end);
     while (n > 0) {
         const qsizetype taken = EncodeNextLine(p, n, Width, buffer, begin, end);
-        lines.append(QByteArray(begin, end - begin));
+        AppendLine(output, begin, end);
         p += taken;
         n -= taken;
     }
+}
+
+// Calls `paragraph` (text, size) for each paragraph of `data`: the text between line ends, where
+// CR LF and LF CR count as one. A line end at the very end starts no further paragraph.
+template <typename Paragraph>
+void ForEachParagraph(QByteArrayView data, Paragraph paragraph)
+{
+    if (data.isEmpty()) // memchr must not see the null pointer of an empty text
+        return;
+    const char* p = data.data();
+    const char* const end = p + data.size();
+    // The next CR and the next LF, each searched again only once passed.
+    const auto next = [end](const char* from, char c) {
+        const void* hit = std::memchr(from, c, size_t(end - from));
+        return hit ? static_cast<const char*>(hit) : end;
+    };
+    const char* nextCR = next(p, '\r');
+    const char* nextLF = next(p, '\n');
+    while (p < end) {
+        if (nextCR < p)
+            nextCR = next(p, '\r');
+        if (nextLF < p)
+            nextLF = next(p, '\n');
+        const char* eol = std::min(nextCR, nextLF);
+        paragraph(p, eol - p);
+        if (eol == end)
+            break;
+        const char other = *eol == '\r' ? '\n' : '\r';
+        p = eol + 1;
+        if (p < end && *p == other)
+            ++p;
+    }
+}
+
+// Writes one quoted-printable line (without its line end) decoded to `d` (room for n + 2 bytes),
+// with the CR LF it stands for unless it ends in a soft break, and returns the end; `hard` tells
+// whether it did (a paragraph ended).
+char* DecodedLine(char* d, const char* p, qsizetype n, bool& hard)
+{
+    // RFC 2045, 6.7 (3): white space a transport added after a soft break is ignored.
+    qsizetype trimmed = n;
+    while (trimmed > 0 && (p[trimmed - 1] == ' ' || p[trimmed - 1] == '\t'))
+        --trimmed;
+    const bool softBreak = trimmed > 0 && p[trimmed - 1] == '=';
+    if (softBreak)
+        n = trimmed - 1;
+    char* const lineStart = d;
+    d = HexDecoded(d, p, n);
+    hard = !softBreak;
+    // Ctrl-Z (26) ends old DOS text files; no line end is added after it.
+    if (hard && (d == lineStart || d[-1] != '\x1A')) {
+        d[0] = '\r';
+        d[1] = '\n';
+        d += 2;
+    }
+    return d;
+}
+
+bool AppendDecodedLine(QByteArray& out, const char* p, qsizetype n)
+{
+    const qsizetype start = out.size();
+    out.resize(start + n + 2);
+    bool hard = false;
+    out.resize(DecodedLine(out.data() + start, p, n, hard) - out.constData());
+    return hard;
 }
 
 // Base64 of an encoded word: characters outside the alphabet are skipped, missing padding is
@@ -364,25 +475,23 @@ void MakeBinData(QByteArrayView line, QByteArray& bytes)
 
 void MakeTextData(QByteArrayView bytes, QByteArray& line)
 {
-    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    const qsizetype n = bytes.size();
-    line.resize((n + 2) / 3 * 4);
-    char* d = line.data();
-    qsizetype i = 0;
-    for (; i + 3 <= n; i += 3) {
-        const quint32 v = (quint32(s[i]) << 16) | (quint32(s[i + 1]) << 8) | s[i + 2];
-        d[0] = Base64Alphabet[v >> 18];
-        d[1] = Base64Alphabet[(v >> 12) & 63];
-        d[2] = Base64Alphabet[(v >> 6) & 63];
-        d[3] = Base64Alphabet[v & 63];
-        d += 4;
-    }
-    if (i < n) {
-        const quint32 v = (quint32(s[i]) << 16) | (i + 1 < n ? quint32(s[i + 1]) << 8 : 0);
-        d[0] = Base64Alphabet[v >> 18];
-        d[1] = Base64Alphabet[(v >> 12) & 63];
-        d[2] = i + 1 < n ? Base64Alphabet[(v >> 6) & 63] : '=';
-        d[3] = '=';
+    line.resize((bytes.size() + 2) / 3 * 4);
+    EncodeBase64Run(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), line.data());
+}
+
+void EncodeBase64Lines(QByteArrayView data, QByteArray& out)
+{
+    constexpr qsizetype LineBytes = 57;
+    const qsizetype n = data.size();
+    const qsizetype start = out.size();
+    out.resize(start + (n + 2) / 3 * 4 + (n + LineBytes - 1) / LineBytes * 2);
+    const auto* s = reinterpret_cast<const unsigned char*>(data.data());
+    char* d = out.data() + start;
+    for (qsizetype at = 0; at < n; at += LineBytes) {
+        d = EncodeBase64Run(s + at, std::min(LineBytes, n - at), d);
+        d[0] = '\r';
+        d[1] = '\n';
+        d += 2;
     }
 }
 
@@ -455,27 +564,37 @@ void TQuotedPrintable::Decode()
     for (const QByteArray& line : std::as_const(m_lines)) {
         if (Cancel)
             break;
-        const char* p = line.constData();
-        qsizetype n = line.size();
-        // RFC 2045, 6.7 (3): white space a transport added after a soft break is ignored.
-        qsizetype trimmed = n;
-        while (trimmed > 0 && (p[trimmed - 1] == ' ' || p[trimmed - 1] == '\t'))
-            --trimmed;
-        const bool softBreak = trimmed > 0 && p[trimmed - 1] == '=';
-        if (softBreak)
-            n = trimmed - 1;
-        const qsizetype lineStart = out.size();
-        AppendHexDecoded(out, p, n);
-        if (!softBreak) {
-            // Ctrl-Z (26) ends old DOS text files; no line end is added after it.
-            if (out.size() == lineStart || out.back() != '\x1A')
-                out += "\r\n";
+        if (AppendDecodedLine(out, line.constData(), line.size()))
             ProcessMessages();
-        }
         if (out.size() >= FlushSize)
             flush();
     }
     flush();
+}
+
+void DecodeQuotedPrintableText(QByteArrayView text, QByteArray& out)
+{
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    // A line decodes to at most its own bytes and CR LF.
+    const qsizetype start = out.size();
+    out.resize(start + text.size() + std::max<qsizetype>(text.size(), 2));
+    char* d = out.data() + start;
+    bool hard = false;
+    while (p < end) {
+        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        const char* lineEnd = lf ? lf : end;
+        if (lf && lineEnd > p && lineEnd[-1] == '\r')
+            --lineEnd;
+        d = DecodedLine(d, p, lineEnd - p, hard);
+        p = lf ? lf + 1 : end;
+    }
+    out.resize(d - out.constData());
+}
+
+void EncodeQuotedPrintableText(QByteArrayView data, QByteArray& out)
+{
+    ForEachParagraph(data, [&out](const char* p, qsizetype n) { EncodeParagraph(p, n, out); });
 }
 
 QByteArrayList TQuotedPrintable::ReformatParagraph(QByteArrayView paragraph, int width)

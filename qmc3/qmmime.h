@@ -18,6 +18,15 @@ void MakeBinData(QByteArrayView line, QByteArray& bytes);
 
 // Encodes `bytes` into one base64 line (replacing the content of `line`), padded with "=".
 void MakeTextData(QByteArrayView bytes, QByteArray& line);
+// Appends `data` to `out` as base64 lines of 76 characters (57 bytes; the last one shorter), each
+// followed by CR LF.
+void EncodeBase64Lines(QByteArrayView data, QByteArray& out);
+
+// The whole-text forms of TQuotedPrintable, for callers that hold the text in memory: they give
+// the same lines and bytes without a line list. Encoding appends the lines, each followed by
+// CR LF; decoding takes lines ending in LF or CR LF (the last one may have no line end).
+void EncodeQuotedPrintableText(QByteArrayView data, QByteArray& out);
+void DecodeQuotedPrintableText(QByteArrayView text, QByteArray& out);
 
 // Quoted-printable conversion between a byte stream and a list of lines of at most 76 characters
 // (RFC 2045, 6.7). Encode reads the stream from its current position and appends to the lines, one

@@ -225,17 +225,22 @@ qsizetype TqmHeaders::FieldEnd(qsizetype first) const
     return end;
 }
 
-QByteArray TqmHeaders::GetFieldBody(const QByteArray& name) const
+QByteArray TqmHeaders::GetRawFieldBody(const QByteArray& name) const
 {
     const qsizetype first = FindField(name);
     if (first < 0)
         return {};
-    const QByteArray nameWithColon = WithColon(name);
-    QByteArray body = AfterColon(at(first), nameWithColon.size() - 1).trimmed();
+    QByteArray body = AfterColon(at(first), WithColon(name).size() - 1).trimmed();
     const qsizetype end = FieldEnd(first);
     for (qsizetype index = first + 1; index < end; ++index)
         body += ' ' + at(index).trimmed();
-    if (IsUndecodedField(nameWithColon))
+    return body;
+}
+
+QByteArray TqmHeaders::GetFieldBody(const QByteArray& name) const
+{
+    const QByteArray body = GetRawFieldBody(name);
+    if (body.isEmpty() || IsUndecodedField(WithColon(name)))
         return body;
     return CutToCapacity(DecodeHeader(body), qmShortTextCapacity);
 }

@@ -2,6 +2,8 @@
 // The parts a message is made of: mail addresses and address lists, attachments and attachment
 // lists, and the raw header lines. Lists own their items; copies are made explicitly with Assign.
 
+#include "qmutils.h"
+
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QString>
@@ -65,6 +67,11 @@ public:
     QByteArray Data;
     QByteArray ContentType;
     TEncoding Encoding = etNone;
+    // The Content-Type parameters the part was received with, other than its name (charset,
+    // boundary, format...), written back when the item is sent again.
+    TqmParameters Parameters;
+    // The part's Content-ID without angle brackets (what a "cid:" link names); empty when none.
+    QByteArray ContentID;
 
 private:
     QByteArray m_fileName;
@@ -114,6 +121,9 @@ public:
     // The unfolded body of the first field called `name` (a trailing colon is optional), decoded
     // and cut to 255 bytes; Content-Type and X-UIDL come back undecoded and uncut. Empty when absent.
     QByteArray GetFieldBody(const QByteArray& name) const;
+    // The unfolded body of the first field called `name` as it stands: not decoded, not cut. For
+    // structured fields whose parameters carry their own encodings (RFC 2231).
+    QByteArray GetRawFieldBody(const QByteArray& name) const;
     // Clears `list` and fills it with the comma-separated entries of every field called `name`
     // (To, CC and BCC fields are merged this way); commas inside double quotes do not separate.
     void GetMultiLineFieldBody(const QByteArray& name, QByteArrayList& list) const;

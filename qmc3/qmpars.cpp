@@ -1,5 +1,6 @@
 #include "qmpars.h"
 
+#include "qmcharset.h"
 #include "qmconst.h"
 #include "qmexcept.h"
 #include "qmmime.h"
@@ -13,8 +14,7 @@
 
 namespace {
 
-// Quoted-printable lines are decoded in batches, so that a large part is never held twice.
-constexpr qsizetype QuotedPrintableBatch = 1024;
+constexpr qsizetype QuotedPrintableBatch = 64 * 1024;
 constexpr qsizetype Base64Batch = 64 * 1024;
 
 [[noreturn]] void ThrowParserError(TqmMessageId id)
@@ -88,30 +88,29 @@ QByteArrayView WithoutTrailingWhiteSpace(QByteArrayView line)
     return line;
 }
 
+// Quoted-printable lines are decoded in batches, so that a large part is never held twice.
 class QuotedPrintableSink {
 public:
-    explicit QuotedPrintableSink(QByteArray& data) : m_buffer(&data)
-    {
-        m_buffer.open(QIODevice::WriteOnly | QIODevice::Append);
-    }
+    explicit QuotedPrintableSink(QByteArray& data) : m_data(data) {}
     void Add(QByteArrayView line)
     {
-        m_lines.append(line.toByteArray());
+        m_text += line;
+        m_text += "\r\n";
         m_lastLineSoft = WithoutTrailingWhiteSpace(line).endsWith('=');
-        if (m_lines.size() >= QuotedPrintableBatch)
+        if (m_text.size() >= QuotedPrintableBatch)
             Flush();
     }
     void Flush()
     {
-        TQuotedPrintable(m_buffer, m_lines).Decode();
-        m_lines.clear();
+        DecodeQuotedPrintableText(m_text, m_data);
+        m_text.resize(0);
     }
     // RFC 2046, 5.1.1: the line end before a delimiter belongs to the delimiter.
     bool LastLineEndsHard() const { return !m_lastLineSoft; }
 
 private:
-    QBuffer m_buffer;
-    QByteArrayList m_lines;
+    QByteArray& m_data;
+    QByteArray m_text;
     bool m_lastLineSoft = false;
 };
 
@@ -205,7 +204,65 @@ QByteArray DecodeQuotedPrintable(const QByteArrayList& lines)
     return data;
 }
 
+// Beyond this many multiparts inside each other the message goes to the fallback.
+constexpr int MaxNesting = 100;
+
+QByteArray UnBracketed(const QByteArray& id)
+{
+    QByteArray text = id.trimmed();
+    if (text.startsWith('<') && text.endsWith('>'))
+        text = text.mid(1, text.size() - 2);
+    return text;
+}
+
+QByteArray ContentId(const TqmHeaders& headers)
+{
+    return UnBracketed(headers.GetRawFieldBody(QByteArrayLiteral("Content-ID")));
+}
+
+// A file name is one line of text: decoded names may hold any byte.
+QByteArray FileNameText(QByteArray name)
+{
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    }
+    return name.trimmed();
+}
+
+// A leaf part the reader may take as the body: text that is neither marked as an attachment nor
+// named (a named text is a document of its own, also when the sender shows it inline).
+bool IsBodyText(const TqmHeaders& headers)
+{
+    const QByteArray contentType = FieldBody(headers, "Content-Type");
+    const QByteArray type = GetFirstPart(contentType).toLower();
+    if (!type.isEmpty() && !type.startsWith("text/"))
+        return false;
+    const QByteArray disposition = headers.GetRawFieldBody(QByteArrayLiteral("Content-Disposition"));
+    if (GetFirstPart(disposition).toLower() == "attachment")
+        return false;
+    return GetParameter(QByteArrayLiteral("name="), contentType).isEmpty()
+        && GetParameter(QByteArrayLiteral("filename="), disposition).isEmpty();
+}
+
+bool IsPlainText(const TqmHeaders& headers)
+{
+    const QByteArray type = GetFirstPart(FieldBody(headers, "Content-Type")).toLower();
+    return (type.isEmpty() || type == "text/plain") && IsBodyText(headers);
+}
+
 } // namespace
+
+// By the type alone: a related multipart names the type of its root in a parameter.
+TqmCustomDecoder::Container TqmCustomDecoder::ContainerOf(const QByteArray& contentType)
+{
+    const QByteArray type = GetFirstPart(contentType).toLower();
+    if (type == "multipart/alternative")
+        return Container::Alternative;
+    if (type == "multipart/related")
+        return Container::Related;
+    return Container::Mixed;
+}
 
 TqmCustomDecoder::TqmCustomDecoder(QIODevice& input, TqmCustomMessage& target)
     : m_target(target)
@@ -267,10 +324,7 @@ void TqmCustomDecoder::DecodeMime()
 {
     const QByteArray contentType = FieldBody(Headers, "Content-Type");
     const QByteArray lower = contentType.toLower();
-    if (lower.contains("multipart/alternative")) {
-        m_alternativeMessage = true;
-        DecodeMultipart(contentType);
-    } else if (lower.contains("multipart")) {
+    if (lower.contains("multipart")) {
         DecodeMultipart(contentType);
     } else if (!lower.isEmpty() && !lower.contains("text/")) {
         DecodeSingleFile(Headers);
@@ -334,9 +388,11 @@ void TqmCustomDecoder::DecodeSingleText()
 TqmAttItem TqmCustomDecoder::MakeAttachment(const TqmHeaders& partHeaders, bool alternative) const
 {
     const QByteArray contentType = FieldBody(partHeaders, "Content-Type");
-    QByteArray name = DecodeHeader(GetParameter(QByteArrayLiteral("name="), contentType));
+    TqmParameters parameters = ReadParameters(contentType);
+    QByteArray name = ParameterValue(parameters, "name");
     if (name.isEmpty())
-        name = GetParameter(QByteArrayLiteral("filename="), FieldBody(partHeaders, "Content-Disposition"));
+        name = ParameterValue(ReadParameters(partHeaders.GetRawFieldBody("Content-Disposition")), "filename");
+    name = FileNameText(DecodeHeader(name));
     if (name.isEmpty()) {
         const QByteArray prefix = alternative ? QByteArrayLiteral("_alt.") : QByteArrayLiteral("att.");
         name = prefix + QByteArray::number(m_target.Attachments.Count());
@@ -346,6 +402,9 @@ TqmAttItem TqmCustomDecoder::MakeAttachment(const TqmHeaders& partHeaders, bool 
     // The name's extension must not override what the part itself declares.
     item.ContentType = contentType.isEmpty() ? QByteArrayLiteral("text/plain") : GetFirstPart(contentType);
     item.Encoding = AttachmentEncoding(TransferEncoding(partHeaders));
+    parameters.removeIf([](const TqmParameter& parameter) { return parameter.Name == "name"; });
+    item.Parameters = std::move(parameters);
+    item.ContentID = ContentId(partHeaders);
     return item;
 }
 
@@ -360,9 +419,17 @@ void TqmCustomDecoder::DecodeSingleFile(const TqmHeaders& headers)
 
 TqmCustomDecoder::PartEnd TqmCustomDecoder::MatchBoundary(QByteArrayView line) const
 {
-    if (!line.startsWith(m_boundary))
-        return PartEnd::NoBoundary;
-    return line.sliced(m_boundary.size()).startsWith("--") ? PartEnd::CloseDelimiter : PartEnd::Delimiter;
+    if (!line.startsWith("--"))
+        return {};
+    // The innermost boundary first; an outer one ends the inner multiparts as well.
+    for (qsizetype level = m_boundaries.size() - 1; level >= 0; --level) {
+        const QByteArray& boundary = m_boundaries.at(level);
+        if (line.startsWith(boundary)) {
+            const bool close = line.sliced(boundary.size()).startsWith("--");
+            return {close ? PartEnd::CloseDelimiter : PartEnd::Delimiter, level};
+        }
+    }
+    return {};
 }
 
 TqmCustomDecoder::PartEnd TqmCustomDecoder::SkipToBoundary()
@@ -370,10 +437,21 @@ TqmCustomDecoder::PartEnd TqmCustomDecoder::SkipToBoundary()
     QByteArrayView line;
     while (NextLine(line)) {
         const PartEnd end = MatchBoundary(line);
-        if (end != PartEnd::NoBoundary)
+        if (end.kind != PartEnd::NoBoundary)
             return end;
     }
     ThrowParserError(qmCannotFindBoundary);
+}
+
+TqmCustomDecoder::PartEnd TqmCustomDecoder::SkipEpilogue(qsizetype level)
+{
+    QByteArrayView line;
+    while (NextLine(line)) {
+        const PartEnd end = MatchBoundary(line);
+        if (end.kind != PartEnd::NoBoundary && end.level < level)
+            return end;
+    }
+    return {PartEnd::EndOfInput};
 }
 
 void TqmCustomDecoder::DecodeMultipart(const QByteArray& contentType)
@@ -382,81 +460,122 @@ void TqmCustomDecoder::DecodeMultipart(const QByteArray& contentType)
     // Without a boundary every line beginning with "--" would end a part.
     if (boundary.isEmpty())
         ThrowParserError(qmCannotFindBoundary);
-    m_boundary = "--" + boundary;
-    if (SkipToBoundary() != PartEnd::Delimiter)
+    m_boundaries = {"--" + boundary};
+    if (SkipToBoundary().kind != PartEnd::Delimiter)
         ThrowParserError(qmCannotFindBoundary);
-    if (ReadFirstPart())
-        ReadAttachments();
+    ReadParts(contentType, PartRole{true, false}, 1);
+    // A multipart that holds nothing but its text is that text.
+    if (m_bodyFound && m_target.Attachments.Count() == 0)
+        m_target.SetContentType(GetFirstPart(m_bodyType));
 }
 
-void TqmCustomDecoder::EnterAlternativeBody(const QByteArray& contentType)
+TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadParts(const QByteArray& contentType, PartRole role, int depth)
 {
-    const QByteArray boundary = GetParameter(QByteArrayLiteral("boundary="), contentType);
-    if (boundary.isEmpty())
-        ThrowParserError(qmCannotFindBoundary);
-    m_insideAlternative = true;
-    m_outerBoundary = m_boundary;
-    m_boundary = "--" + boundary;
-    if (SkipToBoundary() != PartEnd::Delimiter)
-        ThrowParserError(qmCannotFindBoundary);
-    FillHeaders(m_partHeaders);
+    const Container container = ContainerOf(contentType);
+    // RFC 2387, 3.2: the root of a related multipart is the part its "start" names, else the first.
+    const QByteArray start = container == Container::Related
+        ? UnBracketed(GetParameter(QByteArrayLiteral("start="), contentType))
+        : QByteArray();
+    const qsizetype level = m_boundaries.size() - 1;
+    for (int index = 0;; ++index) {
+        ProcessMessages();
+        TqmHeaders headers;
+        FillHeaders(headers);
+        PartRole part;
+        switch (container) {
+        case Container::Mixed:
+            part = {role.mayBeBody, role.alternative && index == 0};
+            break;
+        case Container::Alternative:
+            // The plain text is the body; the first alternative stands in for it when it comes first.
+            part = {role.mayBeBody && (index == 0 || IsPlainText(headers)), true};
+            break;
+        case Container::Related: {
+            const bool root = start.isEmpty() ? index == 0 : ContentId(headers) == start;
+            part = {role.mayBeBody && root, role.alternative && root};
+            break;
+        }
+        }
+        const PartEnd end = ReadPart(headers, part, depth);
+        if (end.kind == PartEnd::EndOfInput || end.level < level)
+            return end;
+        if (end.kind == PartEnd::CloseDelimiter)
+            return level == 0 ? end : SkipEpilogue(level);
+    }
 }
 
-bool TqmCustomDecoder::LeaveAlternativeBody()
+TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadPart(const TqmHeaders& headers, PartRole role, int depth)
 {
-    m_insideAlternative = false;
-    m_boundary = m_outerBoundary;
-    QByteArrayView line;
-    while (NextLine(line)) {
-        const PartEnd end = MatchBoundary(line);
-        if (end != PartEnd::NoBoundary)
-            return end == PartEnd::Delimiter;
+    const QByteArray contentType = FieldBody(headers, "Content-Type");
+    if (GetFirstPart(contentType).toLower().startsWith("multipart/")) {
+        const QByteArray boundary = GetParameter(QByteArrayLiteral("boundary="), contentType);
+        if (!boundary.isEmpty())
+            return ReadNestedMultipart(contentType, boundary, role, depth);
     }
-    return false;
+    return ReadLeaf(headers, role);
 }
 
-bool TqmCustomDecoder::ReadFirstPart()
+TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadNestedMultipart(const QByteArray& contentType, const QByteArray& boundary,
+                                                               PartRole role, int depth)
 {
-    FillHeaders(m_partHeaders);
-    QByteArray contentType = FieldBody(m_partHeaders, "Content-Type");
-    if (contentType.toLower().contains("multipart/alternative")) {
-        EnterAlternativeBody(contentType);
-        contentType = FieldBody(m_partHeaders, "Content-Type");
-    }
-    const QByteArray transfer = TransferEncoding(m_partHeaders);
-    const bool iso2022jp = GetParameter(QByteArrayLiteral("charset="), contentType).toLower() == "iso-2022-jp";
-    // A base64 text (other than Japanese) and a part the sender marked as attachment are not the
-    // body: they stay unread and become the first attachment.
-    const bool markedAttachment = FieldBody(m_partHeaders, "Content-Disposition").trimmed().toLower().startsWith("attachment");
-    if ((transfer == "base64" && !iso2022jp) || markedAttachment) {
-        m_partHeadersRead = true;
-        return true;
-    }
-    const bool quotedPrintable = transfer == "quoted-printable";
-    ApplyTextCharset(contentType, quotedPrintable);
-    QByteArrayList lines;
+    // Hostile input could nest parts until the stack runs out.
+    if (depth >= MaxNesting)
+        ThrowParserError(qmNestedTooDeeply);
+    m_boundaries.append("--" + boundary);
+    const qsizetype level = m_boundaries.size() - 1;
+    PartEnd end = SkipToBoundary();
+    // A multipart whose own first delimiter never comes is broken beyond repair.
+    if (end.level != level)
+        ThrowParserError(qmCannotFindBoundary);
+    end = end.kind == PartEnd::Delimiter ? ReadParts(contentType, role, depth + 1) : SkipEpilogue(level);
+    m_boundaries.removeLast();
+    return end;
+}
+
+TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadLeaf(const TqmHeaders& headers, PartRole role)
+{
+    if (role.mayBeBody && !m_bodyFound && IsBodyText(headers))
+        return ReadBody(headers, role);
+    TqmAttItem item = MakeAttachment(headers, role.alternative);
+    const PartEnd end = ReadContent(KindOf(TransferEncoding(headers)), true, item.Data);
+    m_target.Attachments.Add(std::move(item));
+    return end;
+}
+
+TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadBody(const TqmHeaders& headers, PartRole role)
+{
+    const QByteArray contentType = FieldBody(headers, "Content-Type");
+    const QByteArray transfer = TransferEncoding(headers);
     PartEnd end;
+    QByteArrayList lines;
     if (transfer == "base64") {
         QByteArray text;
         end = ReadContent(TransferKind::Base64, true, text);
+        // Text that declares no charset and is no UTF-8 cannot be shown as the body.
+        if (GetParameter(QByteArrayLiteral("charset="), contentType).isEmpty() && !IsValidUtf8(text)) {
+            TqmAttItem item = MakeAttachment(headers, role.alternative);
+            item.Data = std::move(text);
+            m_target.Attachments.Add(std::move(item));
+            return end;
+        }
         lines = SplitTextLines(text);
+        ApplyTextCharset(contentType, false);
     } else {
+        const bool quotedPrintable = transfer == "quoted-printable";
+        ApplyTextCharset(contentType, quotedPrintable);
         end = ReadTextLines(true, lines);
         if (quotedPrintable)
             lines = SplitTextLines(DecodeQuotedPrintable(lines));
     }
+    m_bodyFound = true;
+    m_bodyType = contentType;
     m_target.Body = lines;
+    // A body part that is present but empty still counts as the body.
     if (m_target.Body.isEmpty())
         m_target.Body.append(QByteArray());
-    if (end == PartEnd::EndOfInput)
+    if (end.kind == PartEnd::EndOfInput)
         ThrowParserError(qmCannotFindBoundary);
-    if (end == PartEnd::CloseDelimiter) {
-        if (m_insideAlternative)
-            return LeaveAlternativeBody();
-        m_target.SetContentType(GetFirstPart(contentType));
-        return false;
-    }
-    return true;
+    return end;
 }
 
 TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadTextLines(bool toBoundary, QByteArrayList& lines)
@@ -465,7 +584,7 @@ TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadTextLines(bool toBoundary, QByte
     while (NextLine(line)) {
         if (toBoundary) {
             const PartEnd end = MatchBoundary(line);
-            if (end != PartEnd::NoBoundary) {
+            if (end.kind != PartEnd::NoBoundary) {
                 // RFC 2046, 5.1.1: the line end before a delimiter belongs to the delimiter.
                 if (!lines.isEmpty() && lines.last().isEmpty())
                     lines.removeLast();
@@ -474,24 +593,7 @@ TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadTextLines(bool toBoundary, QByte
         }
         lines.append(line.toByteArray());
     }
-    return PartEnd::EndOfInput;
-}
-
-void TqmCustomDecoder::ReadAttachments()
-{
-    for (;;) {
-        ProcessMessages();
-        if (!m_partHeadersRead)
-            FillHeaders(m_partHeaders);
-        m_partHeadersRead = false;
-        TqmAttItem item = MakeAttachment(m_partHeaders, m_insideAlternative || m_alternativeMessage);
-        const PartEnd end = ReadContent(KindOf(TransferEncoding(m_partHeaders)), true, item.Data);
-        m_target.Attachments.Add(std::move(item));
-        if (end == PartEnd::EndOfInput)
-            return;
-        if (end == PartEnd::CloseDelimiter && (!m_insideAlternative || !LeaveAlternativeBody()))
-            return;
-    }
+    return {PartEnd::EndOfInput};
 }
 
 TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadContent(TransferKind kind, bool toBoundary, QByteArray& data)
@@ -501,7 +603,7 @@ TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadContent(TransferKind kind, bool 
     while (NextLine(line)) {
         if (toBoundary) {
             const PartEnd end = MatchBoundary(line);
-            if (end != PartEnd::NoBoundary) {
+            if (end.kind != PartEnd::NoBoundary) {
                 sink.Finish(true);
                 return end;
             }
@@ -509,7 +611,7 @@ TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadContent(TransferKind kind, bool 
         sink.Add(line);
     }
     sink.Finish(false);
-    return PartEnd::EndOfInput;
+    return {PartEnd::EndOfInput};
 }
 
 void TqmCustomDecoder::DecodePlain()

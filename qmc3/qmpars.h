@@ -53,33 +53,48 @@ protected:
 
 private:
     using TransferKind = detail::TransferKind;
-    // What ended a part; NoBoundary: a line that is no delimiter of the current boundary.
-    enum class PartEnd { NoBoundary, Delimiter, CloseDelimiter, EndOfInput };
+    // What ended a part: a delimiter of one of the open multiparts (`level` indexes m_boundaries,
+    // 0 is the outermost), or the end of input. NoBoundary: a line that is no delimiter.
+    struct PartEnd {
+        enum Kind { NoBoundary, Delimiter, CloseDelimiter, EndOfInput } kind = NoBoundary;
+        qsizetype level = -1;
+    };
+    // How a multipart offers its parts (RFC 2046, 5.1.3 and 5.1.4; RFC 2387).
+    enum class Container { Mixed, Alternative, Related };
+    // Where a part stands in the tree: whether it may become the body, and whether it is named as
+    // an alternative form of the body ("_alt.") when it becomes an attachment.
+    struct PartRole {
+        bool mayBeBody = false;
+        bool alternative = false;
+    };
 
+    static Container ContainerOf(const QByteArray& contentType);
     void FillHeaders(TqmHeaders& headers);
     void DecodeMime();
     void DecodePlain();
     void DecodeSingleText();
     void DecodeSingleFile(const TqmHeaders& headers);
     void DecodeMultipart(const QByteArray& contentType);
-    // False when the message ends with the body part.
-    bool ReadFirstPart();
-    void ReadAttachments();
+    // The parts of the innermost open multipart, read after its first delimiter, up to the delimiter
+    // that ends it (for the outermost: its close delimiter or the end of input).
+    PartEnd ReadParts(const QByteArray& contentType, PartRole role, int depth);
+    PartEnd ReadPart(const TqmHeaders& headers, PartRole role, int depth);
+    PartEnd ReadNestedMultipart(const QByteArray& contentType, const QByteArray& boundary, PartRole role, int depth);
+    PartEnd ReadLeaf(const TqmHeaders& headers, PartRole role);
+    PartEnd ReadBody(const TqmHeaders& headers, PartRole role);
+    // After a close delimiter of `level`: lines up to the next delimiter of an enclosing multipart.
+    PartEnd SkipEpilogue(qsizetype level);
     void ReadUUFiles(QByteArrayView beginLine);
     // False when the input ended inside the file.
     bool ReadUUFile(QByteArrayView beginLine);
     void AddFallback(const QString& error);
 
-    void EnterAlternativeBody(const QByteArray& contentType);
-    // After the inner closing boundary: back to the outer boundary, and past its next delimiter.
-    // False when the outer multipart ends there too.
-    bool LeaveAlternativeBody();
-    // Lines up to the next delimiter of the current boundary; throws 57110 at the end of input.
+    // Lines up to the next delimiter; throws 57110 at the end of input.
     PartEnd SkipToBoundary();
     PartEnd MatchBoundary(QByteArrayView line) const;
     bool NextLine(QByteArrayView& line) { return m_lines.GetNextLine(line); }
 
-    // Content of a part up to the current boundary (`toBoundary`) or the end of input, decoded into
+    // Content of a part up to the next delimiter (`toBoundary`) or the end of input, decoded into
     // `data`.
     PartEnd ReadContent(TransferKind kind, bool toBoundary, QByteArray& data);
     PartEnd ReadTextLines(bool toBoundary, QByteArrayList& lines);
@@ -88,12 +103,10 @@ private:
 
     std::unique_ptr<QBuffer> m_copy;
     TLineStream m_lines;
-    TqmHeaders m_partHeaders;
-    QByteArray m_boundary;
-    QByteArray m_outerBoundary;
-    bool m_partHeadersRead = false; // m_partHeaders belong to a part not yet read
-    bool m_insideAlternative = false;
-    bool m_alternativeMessage = false;
+    // "--" and the boundary of every open multipart, outermost first.
+    QByteArrayList m_boundaries;
+    QByteArray m_bodyType; // Content-Type of the part that became the body; empty while none did
+    bool m_bodyFound = false;
 };
 
 // The decoder TqmMessage::LoadFromStream runs: a TqmMessage target receives the recipient lists too.
@@ -119,6 +132,8 @@ protected:
 
     // Writes the line and CR LF.
     void StringToStream(QByteArrayView line);
+    // Writes text that holds its own line ends.
+    void WriteText(QByteArrayView text);
     void Flush();
     // "Name: " padded to ten characters, as the address fields are written.
     static QByteArray PaddedFieldName(QByteArray name);
@@ -134,7 +149,10 @@ private:
     void WriteFile();
     void WriteMultipart(bool alternativeMode, const QByteArray& contentType);
     void WriteAttachmentPart(const TqmAttItem& item, bool inlineBody);
-    void WriteAttachmentContent(const TqmAttItem& item);
+    static QByteArray ContentTypeField(const TqmAttItem& item, bool named);
+    void WriteDisposition(const TqmAttItem& item);
+    // `encoding`: the transfer encoding the part was declared with.
+    void WriteAttachmentContent(const TqmAttItem& item, const QByteArray& encoding);
     void WriteUUEncoded();
     void WriteBodyLines();
     void WriteBodyQuotedPrintable();

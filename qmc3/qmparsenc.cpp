@@ -20,11 +20,69 @@ namespace {
 
 constexpr qsizetype FlushSize = 64 * 1024;
 constexpr qsizetype LongLine = 256;
-constexpr qsizetype Base64Block = 57;
+constexpr qsizetype Base64Slice = 57 * 1024;
 constexpr qsizetype UUBlock = 45;
 
-// Transfer-encoding names of attachments, indexed by TEncoding; "7 bit" is written with a blank.
-constexpr std::array<const char*, 3> EncNames = {"7 bit", "Base64", "Quoted-Printable"};
+// Transfer-encoding names of attachments, indexed by TEncoding.
+constexpr std::array<const char*, 3> EncNames = {"7bit", "Base64", "Quoted-Printable"};
+// RFC 5322, 2.1.1: servers refuse longer lines.
+constexpr qsizetype MaxLineLength = 998;
+
+// How the content of one attachment can travel unchanged.
+struct ContentShape {
+    bool eightBit = false;
+    bool nul = false;
+    bool loneCR = false;   // a CR not followed by LF: quoted-printable would read it back as a line end
+    bool longLine = false; // more than 998 octets between line ends
+    bool ctrlZ = false;    // Ctrl-Z before a line end, after which the quoted-printable decoder adds none
+};
+
+ContentShape ShapeOf(const QByteArray& data)
+{
+    ContentShape shape;
+    qsizetype lineStart = 0;
+    const qsizetype n = data.size();
+    const char* p = data.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(p[i]);
+        if (b >= 0x80) {
+            shape.eightBit = true;
+        } else if (b == '\n') {
+            shape.longLine = shape.longLine || i - lineStart > MaxLineLength + 1;
+            shape.ctrlZ = shape.ctrlZ || (i >= 2 && p[i - 1] == '\r' && p[i - 2] == '\x1A');
+            lineStart = i + 1;
+        } else if (b == '\r') {
+            shape.loneCR = shape.loneCR || i + 1 >= n || p[i + 1] != '\n';
+        } else if (b == 0) {
+            shape.nul = true;
+        }
+    }
+    shape.longLine = shape.longLine || n - lineStart > MaxLineLength;
+    return shape;
+}
+
+// The transfer encoding that brings an attachment's bytes through any server unchanged: what the
+// item asks for where that is safe, else quoted-printable for text and base64 for the rest.
+// Messages and multiparts may only be 7bit or 8bit (RFC 2046, 5.2.1 and 5.1): 8-bit bytes go as
+// "8bit"; only NUL, a lone CR or an overlong line forces base64 on them.
+QByteArray WireEncoding(const TqmAttItem& item)
+{
+    if (item.Encoding == etBase64)
+        return EncNames.at(etBase64);
+    const ContentShape shape = ShapeOf(item.Data);
+    const bool quotedPrintableSafe = !shape.loneCR && !shape.ctrlZ;
+    if (item.Encoding == etQP)
+        return quotedPrintableSafe ? EncNames.at(etQP) : EncNames.at(etBase64);
+    const bool lineSafe = !shape.nul && !shape.loneCR && !shape.longLine;
+    if (lineSafe && !shape.eightBit)
+        return EncNames.at(etNone);
+    const QByteArray type = item.ContentType.toLower();
+    if (type.startsWith("message/") || type.startsWith("multipart/"))
+        return lineSafe ? QByteArray("8bit") : QByteArray(EncNames.at(etBase64));
+    if ((type.isEmpty() || type.startsWith("text/")) && quotedPrintableSafe)
+        return EncNames.at(etQP);
+    return EncNames.at(etBase64);
+}
 
 // Fields the encoder writes itself; stored copies of them are left out.
 constexpr std::array<const char*, 12> RewrittenFields = {
@@ -70,6 +128,15 @@ QByteArray QuotedFileName(const TqmAttItem& item)
     return '"' + name + '"';
 }
 
+// A charset name fit to be written back into a field.
+bool IsPlainAsciiToken(const QByteArray& text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_'
+            || c == '.' || c == ':';
+    });
+}
+
 QByteArray TypeOrDefault(const QByteArray& contentType)
 {
     return contentType.isEmpty() ? QByteArrayLiteral("application/octet-stream") : contentType;
@@ -80,15 +147,12 @@ bool EndsWithLineEnd(const QByteArray& data)
     return data.endsWith('\n') || data.endsWith('\r');
 }
 
-QByteArrayList EncodeQuotedPrintable(const QByteArray& data)
+// Written line by line as it is: 7bit and 8bit.
+bool IsLineEncoding(const QByteArray& encoding)
 {
-    QByteArray copy = data;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    QByteArrayList lines;
-    TQuotedPrintable(buffer, lines).Encode();
-    return lines;
+    return encoding == "7bit" || encoding == "8bit";
 }
+
 
 } // namespace
 
@@ -162,6 +226,8 @@ QByteArray TqmCustomEncoder::CharsetName() const
 {
     switch (m_source.CharSet) {
     case csISO8859:
+        if (m_bodyHas8Bit && !m_source.BodyCharset.isEmpty() && IsPlainAsciiToken(m_source.BodyCharset))
+            return m_source.BodyCharset;
         return QByteArrayLiteral("iso-8859-1");
     case csISO2022jp:
         return QByteArrayLiteral("iso-2022-jp");
@@ -172,6 +238,9 @@ QByteArray TqmCustomEncoder::CharsetName() const
     }
     if (!m_bodyHas8Bit)
         return QByteArrayLiteral("us-ascii");
+    // Text read from a message keeps the charset it was declared in (windows-1251, koi8-r...).
+    if (!m_source.BodyCharset.isEmpty() && IsPlainAsciiToken(m_source.BodyCharset))
+        return m_source.BodyCharset;
     const bool utf8 = std::all_of(m_source.Body.cbegin(), m_source.Body.cend(),
                                   [](const QByteArray& line) { return IsValidUtf8(line); });
     return utf8 ? QByteArrayLiteral("utf-8") : QByteArrayLiteral("iso-8859-1");
@@ -217,8 +286,16 @@ void TqmCustomEncoder::WriteBodyQuotedPrintable()
         text += line;
         text += "\r\n";
     }
-    for (const QByteArray& line : EncodeQuotedPrintable(text))
-        StringToStream(line);
+    QByteArray encoded;
+    EncodeQuotedPrintableText(text, encoded);
+    WriteText(encoded);
+}
+
+void TqmCustomEncoder::WriteText(QByteArrayView text)
+{
+    m_pending += text;
+    if (m_pending.size() >= FlushSize)
+        Flush();
 }
 
 void TqmCustomEncoder::WritePlainText()
@@ -255,16 +332,17 @@ void TqmCustomEncoder::WriteFile()
     const TqmAttItem& item = m_source.Attachments.Items(0);
     const QByteArray name = FileNamePart(item.GetFileName()).toLower();
     const bool bodyForm = m_source.Attachments.Count() == 1 && (name == "_htmbody.htm" || name == "_rtfbody.rtf");
+    const QByteArray encoding = WireEncoding(item);
     if (bodyForm)
-        StringToStream(name == "_htmbody.htm" ? "Content-Type: text/html" : "Content-Type: text/rtf");
+        StringToStream((name == "_htmbody.htm" ? "Content-Type: text/html" : "Content-Type: text/rtf")
+                       + WriteParameters(item.Parameters));
     else
-        StringToStream("Content-Type: " + TypeOrDefault(item.ContentType)
-                       + "; name=" + QuotedFileName(item));
-    StringToStream(QByteArray("Content-Transfer-Encoding: ") + EncNames.at(item.Encoding));
+        StringToStream(ContentTypeField(item, true));
+    StringToStream("Content-Transfer-Encoding: " + encoding);
     if (!bodyForm)
-        StringToStream("Content-Disposition: attachment; filename=" + QuotedFileName(item));
+        WriteDisposition(item);
     StringToStream("");
-    WriteAttachmentContent(item);
+    WriteAttachmentContent(item, encoding);
 }
 
 void TqmCustomEncoder::WriteMultipart(bool alternativeMode, const QByteArray& contentType)
@@ -321,40 +399,56 @@ void TqmCustomEncoder::WriteMultipart(bool alternativeMode, const QByteArray& co
 
 void TqmCustomEncoder::WriteAttachmentPart(const TqmAttItem& item, bool inlineBody)
 {
-    QByteArray type = "Content-Type: " + TypeOrDefault(item.ContentType);
+    const QByteArray encoding = WireEncoding(item);
+    StringToStream(ContentTypeField(item, !inlineBody));
+    StringToStream("Content-Transfer-Encoding: " + encoding);
+    if (!item.ContentID.isEmpty())
+        StringToStream("Content-ID: <" + OneLine(item.ContentID) + '>');
     if (!inlineBody)
-        type += "; name=" + QuotedFileName(item);
-    StringToStream(type);
-    StringToStream(QByteArray("Content-Transfer-Encoding: ") + EncNames.at(item.Encoding));
-    if (!inlineBody)
-        StringToStream("Content-Disposition: attachment; filename=" + QuotedFileName(item));
+        WriteDisposition(item);
     StringToStream("");
-    WriteAttachmentContent(item);
+    WriteAttachmentContent(item, encoding);
     // The line end before the next delimiter belongs to the delimiter (RFC 2046, 5.1.1): text that
     // does not end with a line end is followed directly by it, so that it reads back unchanged.
-    if (item.Encoding != etNone || item.Data.isEmpty() || EndsWithLineEnd(item.Data))
+    if (!IsLineEncoding(encoding) || item.Data.isEmpty() || EndsWithLineEnd(item.Data))
         StringToStream("");
 }
 
-void TqmCustomEncoder::WriteAttachmentContent(const TqmAttItem& item)
+QByteArray TqmCustomEncoder::ContentTypeField(const TqmAttItem& item, bool named)
+{
+    QByteArray field = "Content-Type: " + TypeOrDefault(item.ContentType) + WriteParameters(item.Parameters);
+    if (named)
+        field += "; name=" + QuotedFileName(item);
+    return field;
+}
+
+// Parts the message window shows within the text (they carry a Content-ID) go inline.
+void TqmCustomEncoder::WriteDisposition(const TqmAttItem& item)
+{
+    const QByteArray disposition = item.ContentID.isEmpty() ? QByteArrayLiteral("attachment") : QByteArrayLiteral("inline");
+    StringToStream("Content-Disposition: " + disposition + "; filename=" + QuotedFileName(item));
+}
+
+void TqmCustomEncoder::WriteAttachmentContent(const TqmAttItem& item, const QByteArray& encoding)
 {
     const QByteArray& data = item.Data;
-    switch (item.Encoding) {
-    case etBase64: {
-        QByteArray line;
-        for (qsizetype at = 0; at < data.size(); at += Base64Block) {
-            MakeTextData(QByteArrayView(data).sliced(at, std::min(Base64Block, data.size() - at)), line);
-            StringToStream(line);
+    const TEncoding kind = encoding == EncNames.at(etBase64) ? etBase64 : encoding == EncNames.at(etQP) ? etQP : etNone;
+    switch (kind) {
+    case etBase64:
+        // In slices, so that a large attachment is never held twice in base64.
+        for (qsizetype at = 0; at < data.size(); at += Base64Slice) {
+            EncodeBase64Lines(QByteArrayView(data).sliced(at, std::min(Base64Slice, data.size() - at)), m_pending);
+            if (m_pending.size() >= FlushSize)
+                Flush();
         }
         break;
-    }
     case etQP: {
-        QByteArrayList lines = EncodeQuotedPrintable(data);
+        QByteArray encoded;
+        EncodeQuotedPrintableText(data, encoded);
         // A soft break after the last line keeps text without a final line end as it is.
-        if (!lines.isEmpty() && !EndsWithLineEnd(data))
-            lines.last() += '=';
-        for (const QByteArray& line : std::as_const(lines))
-            StringToStream(line);
+        if (!encoded.isEmpty() && !EndsWithLineEnd(data))
+            encoded.insert(encoded.size() - 2, '=');
+        WriteText(encoded);
         break;
     }
     case etNone:

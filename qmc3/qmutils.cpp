@@ -1,9 +1,14 @@
 #include "qmutils.h"
 
+#include "qmcharset.h"
 #include "qmmsgcls.h"
 
 #include <QFileInfo>
+#include <QMap>
 #include <QMimeDatabase>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -17,7 +22,248 @@ QByteArray TrimmedShortText(const QByteArray& text)
     return CutToCapacity(TrimQuotes(text), qmShortTextCapacity);
 }
 
+bool IsFieldWhiteSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+struct RawParameter {
+    QByteArray attribute; // lower case
+    QByteArray value;
+};
+
+// Where the parameters begin: after the value the field starts with (a type, a disposition), or at 0
+// when the text starts with a parameter.
+qsizetype ParametersStart(QByteArrayView text)
+{
+    const qsizetype semicolon = text.indexOf(';');
+    const qsizetype equals = text.indexOf('=');
+    if (equals >= 0 && (semicolon < 0 || equals < semicolon))
+        return 0;
+    return semicolon < 0 ? text.size() : semicolon + 1;
+}
+
+// A quoted string from the opening quote at `pos`; `pos` ends after the closing quote.
+// RFC 5322, 3.2.4: a backslash quotes the next character. Only a quote or a backslash is taken as
+// quoted, since mailers write Windows paths with single backslashes (broken, but accepted for
+// interoperability).
+QByteArray QuotedValue(QByteArrayView text, qsizetype& pos)
+{
+    QByteArray value;
+    for (++pos; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (c == '"') {
+            ++pos;
+            break;
+        }
+        if (c == '\\' && pos + 1 < text.size() && (text[pos + 1] == '"' || text[pos + 1] == '\\'))
+            ++pos;
+        value += text[pos];
+    }
+    return value;
+}
+
+QList<RawParameter> RawParameters(QByteArrayView text)
+{
+    QList<RawParameter> parameters;
+    qsizetype pos = ParametersStart(text);
+    const qsizetype n = text.size();
+    while (pos < n) {
+        while (pos < n && (IsFieldWhiteSpace(text[pos]) || text[pos] == ';'))
+            ++pos;
+        qsizetype end = pos;
+        while (end < n && text[end] != '=' && text[end] != ';')
+            ++end;
+        if (end >= n || text[end] == ';') { // no value: not a parameter
+            pos = end;
+            continue;
+        }
+        RawParameter parameter{text.sliced(pos, end - pos).trimmed().toByteArray().toLower(), {}};
+        pos = end + 1;
+        while (pos < n && IsFieldWhiteSpace(text[pos]))
+            ++pos;
+        if (pos < n && text[pos] == '"') {
+            parameter.value = QuotedValue(text, pos);
+        } else {
+            end = pos;
+            while (end < n && text[end] != ';' && !IsFieldWhiteSpace(text[end]))
+                ++end;
+            parameter.value = text.sliced(pos, end - pos).toByteArray();
+            pos = end;
+        }
+        // Whatever follows the value up to the next ";" belongs to no parameter.
+        while (pos < n && text[pos] != ';')
+            ++pos;
+        if (!parameter.attribute.isEmpty())
+            parameters.append(std::move(parameter));
+    }
+    return parameters;
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+QByteArray PercentDecoded(QByteArrayView text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const int high = i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
+        if (text[i] == '%' && low >= 0) {
+            out += char(high * 16 + low);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// RFC 2231, 3 and 4: the sections of one attribute ("name*0", "name*1*"...; "name*" alone is
+// section 0), by number. Sections with a trailing "*" are percent-encoded, and the first of them
+// starts with charset'language'.
+struct ExtendedValue {
+    QMap<int, std::pair<QByteArray, bool>> sections;
+
+    QByteArray Decoded() const
+    {
+        QByteArray bytes;
+        QByteArray charset;
+        // The sections count from 0 without gaps; anything after a gap is not part of the value.
+        for (int number = 0; sections.contains(number); ++number) {
+            const auto& [value, encoded] = sections[number];
+            QByteArrayView text(value);
+            if (encoded && number == 0) {
+                const qsizetype charsetEnd = text.indexOf('\'');
+                const qsizetype languageEnd = charsetEnd < 0 ? -1 : text.indexOf('\'', charsetEnd + 1);
+                if (languageEnd >= 0) {
+                    charset = text.first(charsetEnd).toByteArray();
+                    text = text.sliced(languageEnd + 1);
+                }
+            }
+            bytes += encoded ? PercentDecoded(text) : text.toByteArray();
+        }
+        return charset.isEmpty() ? bytes : CharsetToUtf8(bytes, charset);
+    }
+};
+
+enum class AttributeKind { Plain, Extended, Invalid };
+
+// Splits "name*1*" into "name", 1 and true.
+AttributeKind ParseExtendedAttribute(const QByteArray& attribute, QByteArray& base, int& section, bool& encoded)
+{
+    const qsizetype star = attribute.indexOf('*');
+    if (star < 0)
+        return AttributeKind::Plain;
+    if (star == 0)
+        return AttributeKind::Invalid;
+    base = attribute.first(star);
+    QByteArrayView rest = QByteArrayView(attribute).sliced(star + 1);
+    section = 0;
+    encoded = rest.isEmpty() || rest.endsWith('*');
+    if (rest.isEmpty())
+        return AttributeKind::Extended;
+    if (encoded)
+        rest.chop(1);
+    bool ok = false;
+    section = rest.toInt(&ok);
+    // RFC 2231, 3: no leading zeros; a bound keeps hostile input from building huge maps.
+    constexpr int MaxSections = 1000;
+    const bool valid = ok && section >= 0 && section < MaxSections && (rest.size() == 1 || rest[0] != '0');
+    return valid ? AttributeKind::Extended : AttributeKind::Invalid;
+}
+
+bool IsAttributeChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+        || QByteArrayView("!#$&+-.^_`|~").contains(c);
+}
+
+bool IsPlainAscii(QByteArrayView value)
+{
+    return std::all_of(value.begin(), value.end(), [](char c) { return c >= ' ' && c < 0x7F; });
+}
+
 } // namespace
+
+TqmParameters ReadParameters(QByteArrayView text)
+{
+    TqmParameters parameters;
+    std::vector<std::pair<QByteArray, ExtendedValue>> extended;
+    for (RawParameter& raw : RawParameters(text)) {
+        QByteArray base;
+        int section = 0;
+        bool encoded = false;
+        const AttributeKind kind = ParseExtendedAttribute(raw.attribute, base, section, encoded);
+        if (kind == AttributeKind::Invalid)
+            continue;
+        if (kind == AttributeKind::Plain) {
+            if (ParameterValue(parameters, raw.attribute).isNull())
+                parameters.append({std::move(raw.attribute), raw.value.isNull() ? QByteArray("") : raw.value});
+            continue;
+        }
+        auto it = std::find_if(extended.begin(), extended.end(), [&](const auto& entry) { return entry.first == base; });
+        if (it == extended.end()) {
+            extended.emplace_back(base, ExtendedValue{});
+            it = extended.end() - 1;
+        }
+        it->second.sections.insert(section, {raw.value, encoded});
+    }
+    for (const auto& entry : extended) {
+        const QByteArray& base = entry.first;
+        const auto plain = std::find_if(parameters.begin(), parameters.end(),
+                                        [&base](const TqmParameter& parameter) { return parameter.Name == base; });
+        if (plain != parameters.end())
+            plain->Value = entry.second.Decoded();
+        else
+            parameters.append({base, entry.second.Decoded()});
+    }
+    return parameters;
+}
+
+QByteArray ParameterValue(const TqmParameters& parameters, QByteArrayView name)
+{
+    for (const TqmParameter& parameter : parameters) {
+        if (QByteArrayView(parameter.Name).compare(name, Qt::CaseInsensitive) == 0)
+            return parameter.Value;
+    }
+    return {};
+}
+
+QByteArray WriteParameters(const TqmParameters& parameters)
+{
+    QByteArray out;
+    for (const TqmParameter& parameter : parameters) {
+        out += "; " + parameter.Name;
+        if (IsPlainAscii(parameter.Value)) {
+            QByteArray value = parameter.Value;
+            value.replace('\\', "\\\\").replace('"', "\\\"");
+            out += "=\"" + value + '"';
+            continue;
+        }
+        out += "*=utf-8''";
+        constexpr char HexDigits[] = "0123456789ABCDEF";
+        for (const char c : UndeclaredToUtf8(parameter.Value)) {
+            if (IsAttributeChar(c)) {
+                out += c;
+            } else {
+                out += '%';
+                out += HexDigits[uchar(c) >> 4];
+                out += HexDigits[uchar(c) & 15];
+            }
+        }
+    }
+    return out;
+}
 
 QByteArray CutToCapacity(QByteArrayView text, qsizetype capacity)
 {
@@ -79,21 +325,12 @@ QByteArray GetContentType(const QString& fileName)
 
 QByteArray GetParameter(const QByteArray& name, const QByteArray& text)
 {
-    const qsizetype pos = text.toLower().indexOf(name.toLower());
-    if (name.isEmpty() || pos < 0)
+    QByteArrayView attribute(name);
+    if (attribute.endsWith('='))
+        attribute.chop(1);
+    if (attribute.isEmpty())
         return {};
-    QByteArray value = text.mid(pos + name.size()).trimmed();
-    if (value.startsWith('"')) {
-        const qsizetype closing = value.indexOf('"', 1);
-        value = closing < 0 ? value.mid(1) : value.mid(1, closing - 1);
-    } else {
-        const qsizetype blank = value.indexOf(' ');
-        if (blank >= 0)
-            value.truncate(blank);
-    }
-    if (value.endsWith(';'))
-        value.chop(1);
-    return value.trimmed();
+    return ParameterValue(ReadParameters(text), attribute);
 }
 
 QByteArray GetFirstPart(const QByteArray& text)

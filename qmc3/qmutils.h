@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 
 class TqmMailAddress;
@@ -25,8 +26,28 @@ void PickMailAddress(const QByteArray& text, TqmMailAddress& mailAddress);
 // MIME type of a file judged by its extension alone; "application/octet-stream" when unknown.
 QByteArray GetContentType(const QString& fileName);
 
-// The value of a parameter such as `boundary=` in a header text (name matched case-insensitively,
-// quoted values run to the closing quote); empty when absent.
+// One parameter of a structured field (Content-Type, Content-Disposition): the attribute in lower
+// case and its value, decoded.
+struct TqmParameter {
+    QByteArray Name;
+    QByteArray Value;
+    bool operator==(const TqmParameter&) const = default;
+};
+using TqmParameters = QList<TqmParameter>;
+
+// The parameters of a field body such as `text/plain; charset="koi8-r"; format=flowed`, in order,
+// each attribute once (the first wins). Quoted values run to the closing quote (backslash escapes
+// a quote or a backslash; an unclosed quote runs to the end); plain values end at ";" or white
+// space. RFC 2231 values (`name*=charset'lang'%XX`, continuations `name*0`, `name*1*`...) are joined,
+// percent-decoded, converted to UTF-8 and win over a plain value of the same attribute.
+TqmParameters ReadParameters(QByteArrayView text);
+// The value of `name` (without "=", any case) in `parameters`; empty when absent.
+QByteArray ParameterValue(const TqmParameters& parameters, QByteArrayView name);
+// `parameters` as they follow a type in a field: `; name="value"` each; values that are not ASCII
+// written as RFC 2231 UTF-8 values.
+QByteArray WriteParameters(const TqmParameters& parameters);
+
+// The value of a parameter such as `boundary=` in a header text (ReadParameters); empty when absent.
 QByteArray GetParameter(const QByteArray& name, const QByteArray& text);
 // The bare value before the first blank or ";", e.g. the type of a Content-Type body.
 QByteArray GetFirstPart(const QByteArray& text);

@@ -46,6 +46,8 @@ class TestParseCommand : public QObject {
 private slots:
     void mixedMessage();
     void utf8Message();
+    void currentMailerShapes_data();
+    void currentMailerShapes();
     void headerBytesThatAreNotUtf8();
     void unreadableFile_data();
     void unreadableFile();
@@ -103,6 +105,38 @@ void TestParseCommand::utf8Message()
     QCOMPARE(run.Object[QStringLiteral("charset")].toInt(), 3);
     QCOMPARE(run.Object[QStringLiteral("body_text")].toString(),
              QStringLiteral("Un café crème, s'il vous plaît.\nNaïve résumé €"));
+}
+
+void TestParseCommand::currentMailerShapes_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("bodyStart");
+    QTest::addColumn<QStringList>("attachments"); // file name, then Content-ID, for each
+    QTest::newRow("html with inline images") << QStringLiteral("html-inline-images-and-attachment")
+        << QStringLiteral("Hello Dave,\n\nthe chart")
+        << QStringList{"_alt.0", "", "chart.png", "chart.png@01DA0001", "att.2", "logo@01DA0001", "report.pdf", ""};
+    QTest::newRow("rfc 2231 names") << QStringLiteral("rfc2231-names") << QStringLiteral("Four files")
+        << QStringList{"Résumé.pdf", "", "Lettre de motivation pour le poste de développeuse.odt", "",
+                       "Grüße aus Köln.txt", "", "Büro Foto.png", ""};
+    QTest::newRow("base64 utf-8 text") << QStringLiteral("base64-utf8-text") << QStringLiteral("Привет, мир!")
+        << QStringList{"page.html", ""};
+    QTest::newRow("windows-1251 without blanks") << QStringLiteral("parameters-without-blanks")
+        << QStringLiteral("Привет из Москвы.") << QStringList{"report.bin", ""};
+}
+
+// The body and every attachment of messages shaped as today's mailers send them.
+void TestParseCommand::currentMailerShapes()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, bodyStart);
+    QFETCH(QStringList, attachments);
+    const TParseRun run = Parse({TestDataPath(QStringLiteral("mime/%1.eml").arg(file))});
+    QCOMPARE(run.ExitCode, 0);
+    QVERIFY2(run.Object[QStringLiteral("body_text")].toString().startsWith(bodyStart), run.Output.constData());
+    QStringList actual;
+    for (const QJsonValue& item : run.Object[QStringLiteral("attachments")].toArray())
+        actual << item[QStringLiteral("file_name")].toString() << item[QStringLiteral("content_id")].toString();
+    QCOMPARE(actual, attachments);
 }
 
 void TestParseCommand::headerBytesThatAreNotUtf8()

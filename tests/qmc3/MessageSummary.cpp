@@ -40,7 +40,7 @@ bool ShowsContent(const TqmAttItem& item)
 
 } // namespace
 
-QByteArray MessageSummary(const TqmMessage& message)
+QByteArray MessageSummary(const TqmMessage& message, bool detailed)
 {
     QByteArray out;
     out += "content-type: " + message.GetContentType() + '\n';
@@ -62,6 +62,10 @@ QByteArray MessageSummary(const TqmMessage& message)
         out += "attachment: \"" + Escaped(item.GetFileName()) + "\" type=" + Escaped(item.ContentType)
             + " encoding=" + QByteArray::number(item.Encoding) + " size=" + QByteArray::number(item.Data.size())
             + " sha256=" + QCryptographicHash::hash(item.Data, QCryptographicHash::Sha256).toHex().left(16) + '\n';
+        if (detailed && !item.Parameters.isEmpty())
+            out += "  parameters:" + Escaped(WriteParameters(item.Parameters).mid(1)) + '\n';
+        if (detailed && !item.ContentID.isEmpty())
+            out += "  content-id: " + Escaped(item.ContentID) + '\n';
         if (ShowsContent(item))
             out += "  |" + Escaped(item.Data) + '\n';
     }

@@ -1,13 +1,14 @@
 #pragma once
 // A short, stable text dump of a parsed message, compared with the .summary files next to the
-// sample messages in tests/data/messages.
+// sample messages in tests/data/messages and tests/data/mime.
 
 #include <QByteArray>
 
 class TqmMessage;
 class QIODevice;
 
-QByteArray MessageSummary(const TqmMessage& message);
+// `detailed` adds each attachment's parameters and Content-ID.
+QByteArray MessageSummary(const TqmMessage& message, bool detailed = false);
 
 // Parses `input` into `message` the way TqmMessage::LoadFromStream does; `bufSize` 0 keeps the
 // default chunk size.

@@ -165,6 +165,24 @@ private slots:
         QCOMPARE(decoded, ReadTestData(QStringLiteral("codec_base64/") + name + QStringLiteral(".expected")));
     }
 
+    // Whole data as lines of 57 bytes: the lines MakeTextData gives, each with CR LF.
+    void linesOfWholeData()
+    {
+        for (const int size : {0, 1, 2, 3, 56, 57, 58, 114, 1000}) {
+            QByteArray data(size, Qt::Uninitialized);
+            for (int i = 0; i < size; ++i)
+                data[i] = char(i * 37 + 11);
+            QByteArray expected, line;
+            for (int at = 0; at < size; at += 57) {
+                MakeTextData(data.mid(at, 57), line);
+                expected += line + "\r\n";
+            }
+            QByteArray text = "prefix";
+            EncodeBase64Lines(data, text);
+            QCOMPARE(text, "prefix" + expected);
+        }
+    }
+
     // Hostile lines never crash, hang or read outside the line: they decode or raise "Invalid Character".
     // Lines made only of the alphabet decode like Qt's decoder on their complete groups.
     void garbage()

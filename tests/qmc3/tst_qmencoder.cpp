@@ -1,4 +1,5 @@
 #include "MessageSummary.h"
+#include "TestData.h"
 
 #include "qmconst.h"
 #include "qmexcept.h"
@@ -119,6 +120,11 @@ private slots:
     void writeFailureReachesTheCaller();
     void roundTrip_data();
     void roundTrip();
+    void corpusRoundTrip_data();
+    void corpusRoundTrip();
+    void keptParametersAndContentId();
+    void partsThatCannotTravelAsTheyAre_data();
+    void partsThatCannotTravelAsTheyAre();
 };
 
 void TestMessageEncoder::plainMessageText()
@@ -300,7 +306,7 @@ void TestMessageEncoder::mixedLayout()
         "Content-Disposition: attachment; filename=\"pic.png\"\r\n\r\n[A-Za-z0-9+/]{76}\r\n[A-Za-z0-9+/=]{60}\r\n\r\n--\\1\r\n"
         "Content-Type: text/plain; name=\"notes.txt\"\r\nContent-Transfer-Encoding: Quoted-Printable\r\n"
         "Content-Disposition: attachment; filename=\"notes.txt\"\r\n\r\nnotes\r\n\r\n--\\1\r\n"
-        "Content-Type: message/rfc822; name=\"mail.eml\"\r\nContent-Transfer-Encoding: 7 bit\r\n"
+        "Content-Type: message/rfc822; name=\"mail.eml\"\r\nContent-Transfer-Encoding: 7bit\r\n"
         "Content-Disposition: attachment; filename=\"mail.eml\"\r\n\r\nSubject: x\r\n\r\ny\r\n\r\n--\\1--\r\n$"))
         .match(QString::fromLatin1(text));
     QVERIFY2(match.hasMatch(), text.constData());
@@ -438,6 +444,106 @@ void TestMessageEncoder::roundTrip()
     }
     QCOMPARE(WithoutBoundaries(Save(loaded)), WithoutBoundaries(text));
     QCOMPARE(WithoutBoundaries(Save(message)), WithoutBoundaries(text));
+}
+
+void TestMessageEncoder::corpusRoundTrip_data()
+{
+    QTest::addColumn<QString>("path");
+    for (const QString& folder : {QStringLiteral("messages"), QStringLiteral("mime")}) {
+        for (const QString& file : TestDataCases(folder, QStringLiteral(".summary")))
+            QTest::addRow("%s/%s", qPrintable(folder), qPrintable(file)) << QStringLiteral("%1/%2").arg(folder, file);
+    }
+}
+
+// Parse, save, parse again: the same body, attachments and addresses, and a text every server takes.
+void TestMessageEncoder::corpusRoundTrip()
+{
+    QFETCH(QString, path);
+    TqmMessage message;
+    Load(ReadTestData(path), message);
+    const QByteArray text = Save(message);
+    for (const QByteArray& line : Lines(text))
+        QVERIFY2(line.size() <= 998, line.left(80).constData());
+    TqmMessage loaded;
+    Load(text, loaded);
+    QCOMPARE(loaded.Body, message.Body);
+    QCOMPARE(loaded.Subject, message.Subject);
+    QCOMPARE(loaded.Sender.Address, message.Sender.Address);
+    QCOMPARE(loaded.Sender.Name, message.Sender.Name);
+    QCOMPARE(loaded.Recipients.Count(), message.Recipients.Count());
+    for (qsizetype i = 0; i < message.Recipients.Count(); ++i)
+        QCOMPARE(loaded.Recipients.Items(i).Address, message.Recipients.Items(i).Address);
+    QCOMPARE(loaded.Attachments.Count(), message.Attachments.Count());
+    for (qsizetype i = 0; i < message.Attachments.Count(); ++i) {
+        const TqmAttItem& expected = message.Attachments.Items(i);
+        const TqmAttItem& actual = loaded.Attachments.Items(i);
+        QCOMPARE(actual.GetFileName(), expected.GetFileName());
+        if (message.Encoding == meMIME) {
+            QCOMPARE(actual.ContentType, expected.ContentType);
+            QCOMPARE(actual.ContentID, expected.ContentID);
+        }
+        QCOMPARE(actual.Data, expected.Data);
+    }
+    QCOMPARE(WithoutBoundaries(Save(loaded)), WithoutBoundaries(text));
+}
+
+void TestMessageEncoder::keptParametersAndContentId()
+{
+    TqmMessage message;
+    message.Sender.Address = "a@example.com";
+    message.Body = {"Body"};
+    TqmAttItem item;
+    item.SetFileName("rel.dat");
+    item.ContentType = "multipart/related";
+    item.Encoding = etNone;
+    item.Parameters = {{"boundary", "inner=_1"}, {"type", "text/html"}};
+    item.ContentID = "part1@example.com";
+    item.Data = "--inner=_1\r\n\r\nx\r\n--inner=_1--\r\n";
+    message.Attachments.Add(item);
+    const QByteArray text = Save(message);
+    QVERIFY2(text.contains("\r\nContent-Type: multipart/related; boundary=\"inner=_1\"; type=\"text/html\"; name=\"rel.dat\"\r\n"
+                           "Content-Transfer-Encoding: 7bit\r\nContent-ID: <part1@example.com>\r\n"
+                           "Content-Disposition: inline; filename=\"rel.dat\"\r\n"),
+             text.constData());
+}
+
+void TestMessageEncoder::partsThatCannotTravelAsTheyAre_data()
+{
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<int>("encoding");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("7-bit text") << QByteArray("text/plain") << int(etNone) << QByteArray("ab\r\n") << QByteArray("7bit");
+    QTest::newRow("8-bit text") << QByteArray("text/plain") << int(etNone) << QByteArray("\xE4\r\n") << QByteArray("Quoted-Printable");
+    QTest::newRow("NUL in text") << QByteArray("text/plain") << int(etNone) << QByteArray("a\0b", 3) << QByteArray("Quoted-Printable");
+    QTest::newRow("long text line") << QByteArray("text/plain") << int(etNone) << QByteArray(999, 'x') << QByteArray("Quoted-Printable");
+    QTest::newRow("line of 998") << QByteArray("text/plain") << int(etNone) << QByteArray(998, 'x') + "\r\n" << QByteArray("7bit");
+    QTest::newRow("lone CR in text") << QByteArray("text/plain") << int(etNone) << QByteArray("a\rb\xE4") << QByteArray("Base64");
+    QTest::newRow("lone CR asked for QP") << QByteArray("text/plain") << int(etQP) << QByteArray("a\rb") << QByteArray("Base64");
+    QTest::newRow("ctrl-z before line end") << QByteArray("text/plain") << int(etQP) << QByteArray("a\x1A\r\nb") << QByteArray("Base64");
+    QTest::newRow("8-bit binary") << QByteArray("application/x-y") << int(etNone) << QByteArray("\xFF") << QByteArray("Base64");
+    QTest::newRow("8-bit message") << QByteArray("message/rfc822") << int(etNone) << QByteArray("S: \xE4\r\n\r\nb\r\n") << QByteArray("8bit");
+    QTest::newRow("NUL in message") << QByteArray("message/rfc822") << int(etNone) << QByteArray("S\0\r\n", 4) << QByteArray("Base64");
+}
+
+// An unencoded part that holds 8-bit bytes, NUL or an overlong line is written so that no server
+// refuses it and it reads back byte for byte.
+void TestMessageEncoder::partsThatCannotTravelAsTheyAre()
+{
+    QFETCH(QByteArray, type);
+    QFETCH(int, encoding);
+    QFETCH(QByteArray, data);
+    QFETCH(QByteArray, written);
+    TqmMessage message;
+    message.Sender.Address = "a@example.com";
+    message.Body = {"Body"};
+    AddAttachment(message, "part", type, TEncoding(encoding), data);
+    const QByteArray text = Save(message);
+    QVERIFY2(text.contains("\r\nContent-Transfer-Encoding: " + written + "\r\n"), text.constData());
+    TqmMessage loaded;
+    Load(text, loaded);
+    QCOMPARE(loaded.Attachments.Count(), 1);
+    QCOMPARE(loaded.Attachments.Items(0).Data, data);
 }
 
 QTEST_GUILESS_MAIN(TestMessageEncoder)

@@ -16,6 +16,10 @@ private slots:
     void contentTypeByExtension();
     void getParameter_data();
     void getParameter();
+    void readParameters_data();
+    void readParameters();
+    void writeParameters_data();
+    void writeParameters();
     void getFirstPart_data();
     void getFirstPart();
     void pickString_data();
@@ -143,6 +147,83 @@ void TestQmUtils::getParameter_data()
                                     << QByteArray("a.png");
     QTest::newRow("unclosed quote") << QByteArray("name=") << QByteArray("x; name=\"a.png") << QByteArray("a.png");
     QTest::newRow("absent") << QByteArray("boundary=") << QByteArray("text/plain") << QByteArray();
+    QTest::newRow("no blank after semicolon") << QByteArray("charset=")
+                                              << QByteArray("text/plain;charset=windows-1251;format=flowed")
+                                              << QByteArray("windows-1251");
+    QTest::newRow("name is no part of filename") << QByteArray("name=")
+                                                 << QByteArray("attachment; filename=\"a.pdf\"") << QByteArray();
+    QTest::newRow("rfc 2231 wins") << QByteArray("name=")
+                                   << QByteArray("x/y; name=\"plain\"; name*=utf-8''%C3%A9") << QByteArray("\xC3\xA9");
+}
+
+void TestQmUtils::readParameters_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArrayList>("expected"); // name, value, name, value...
+    QTest::newRow("type only") << QByteArray("text/plain") << QByteArrayList{};
+    QTest::newRow("plain and quoted") << QByteArray("text/plain; charset=us-ascii; Format=\"flowed\"")
+                                      << QByteArrayList{"charset", "us-ascii", "format", "flowed"};
+    QTest::newRow("no blanks") << QByteArray("a/b;x=1;y=\"2;3\";z=4") << QByteArrayList{"x", "1", "y", "2;3", "z", "4"};
+    QTest::newRow("folded") << QByteArray("multipart/mixed;\t boundary=\"=_b\";\r\n type=text/html")
+                            << QByteArrayList{"boundary", "=_b", "type", "text/html"};
+    QTest::newRow("escaped quote") << QByteArray("a/b; name=\"say \\\"hi\\\".txt\"")
+                                   << QByteArrayList{"name", "say \"hi\".txt"};
+    QTest::newRow("windows path backslashes") << QByteArray("a/b; name=\"C:\\dir\\f.txt\"")
+                                              << QByteArrayList{"name", "C:\\dir\\f.txt"};
+    QTest::newRow("unquoted ends at blank") << QByteArray("a/b; name=my file.txt; x=1")
+                                            << QByteArrayList{"name", "my", "x", "1"};
+    QTest::newRow("first of two wins") << QByteArray("a/b; x=1; X=2") << QByteArrayList{"x", "1"};
+    QTest::newRow("no value") << QByteArray("a/b; junk; x=1;; =2") << QByteArrayList{"x", "1"};
+    QTest::newRow("empty value") << QByteArray("a/b; x=\"\"; y=") << QByteArrayList{"x", "", "y", ""};
+    QTest::newRow("starts with a parameter") << QByteArray("charset=utf-8") << QByteArrayList{"charset", "utf-8"};
+    QTest::newRow("rfc 2231 charset") << QByteArray("attachment; filename*=UTF-8''R%C3%A9sum%C3%A9.pdf")
+                                      << QByteArrayList{"filename", "R\xC3\xA9sum\xC3\xA9.pdf"};
+    QTest::newRow("rfc 2231 latin-1 with language") << QByteArray("a/b; title*=iso-8859-1'de'Gr%FC%DFe")
+                                                    << QByteArrayList{"title", "Gr\xC3\xBC\xC3\x9F" "e"};
+    QTest::newRow("continuations mixed") << QByteArray("a/b; name*1*=%C3%A9; name*0*=utf-8''caf; name*2=\" au lait\"")
+                                         << QByteArrayList{"name", "caf\xC3\xA9 au lait"};
+    QTest::newRow("continuations plain") << QByteArray("a/b; name*0=\"long \"; name*1=name.txt")
+                                         << QByteArrayList{"name", "long name.txt"};
+    QTest::newRow("gap ends the value") << QByteArray("a/b; name*0=a; name*2=c") << QByteArrayList{"name", "a"};
+    QTest::newRow("leading zero is no section") << QByteArray("a/b; name*0=a; name*01=b") << QByteArrayList{"name", "a"};
+    QTest::newRow("no charset quotes") << QByteArray("a/b; name*=a%20b") << QByteArrayList{"name", "a b"};
+    QTest::newRow("empty charset") << QByteArray("a/b; name*=''a%2") << QByteArrayList{"name", "a%2"};
+    QTest::newRow("unknown charset keeps bytes") << QByteArray("a/b; name*=x-none''%FF") << QByteArrayList{"name", "\xFF"};
+    QTest::newRow("extended after plain keeps place") << QByteArray("a/b; name=old; x=1; name*=new")
+                                                      << QByteArrayList{"name", "new", "x", "1"};
+}
+
+void TestQmUtils::readParameters()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArrayList, expected);
+    QByteArrayList actual;
+    for (const TqmParameter& parameter : ReadParameters(text))
+        actual << parameter.Name << parameter.Value;
+    QCOMPARE(actual, expected);
+}
+
+void TestQmUtils::writeParameters_data()
+{
+    QTest::addColumn<QByteArrayList>("parameters");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("none") << QByteArrayList{} << QByteArray();
+    QTest::newRow("quoted") << QByteArrayList{"charset", "koi8-r", "boundary", "=_a \"b\""}
+                            << QByteArray("; charset=\"koi8-r\"; boundary=\"=_a \\\"b\\\"\"");
+    QTest::newRow("utf-8") << QByteArrayList{"title", "caf\xC3\xA9 50%"} << QByteArray("; title*=utf-8''caf%C3%A9%2050%25");
+    QTest::newRow("control character") << QByteArrayList{"x", "a\r\nb"} << QByteArray("; x*=utf-8''a%0D%0Ab");
+}
+
+void TestQmUtils::writeParameters()
+{
+    QFETCH(QByteArrayList, parameters);
+    QFETCH(QByteArray, written);
+    TqmParameters list;
+    for (qsizetype i = 0; i + 1 < parameters.size(); i += 2)
+        list.append({parameters.at(i), parameters.at(i + 1)});
+    QCOMPARE(WriteParameters(list), written);
+    // What is written reads back as it was.
+    QCOMPARE(ReadParameters("a/b" + written), list);
 }
 
 void TestQmUtils::getParameter()

@@ -11,6 +11,22 @@
 
 namespace {
 
+// The whole-text forms: the lines each followed by CR LF.
+QByteArray JoinedText(const QByteArrayList& lines)
+{
+    QByteArray text;
+    for (const QByteArray& line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
+QByteArray EncodedText(const QByteArray& bytes)
+{
+    QByteArray text;
+    EncodeQuotedPrintableText(bytes, text);
+    return text;
+}
+
 QByteArrayList Encode(const QByteArray& bytes)
 {
     QByteArray data = bytes;
@@ -184,6 +200,7 @@ private slots:
         QByteArrayList fromDevice;
         TQuotedPrintable(device, fromDevice).Encode();
         QCOMPARE(fromDevice, lines);
+        QCOMPARE(EncodedText(bytes), JoinedText(lines));
     }
 
     void decode_data()
@@ -210,6 +227,14 @@ private slots:
         QFETCH(QByteArrayList, lines);
         QFETCH(QByteArray, bytes);
         QCOMPARE(Decode(lines), bytes);
+        QByteArray decoded;
+        DecodeQuotedPrintableText(JoinedText(lines), decoded);
+        QCOMPARE(decoded, bytes);
+        if (!lines.isEmpty() && !lines.last().isEmpty()) { // the last line without a line end reads the same
+            decoded.clear();
+            DecodeQuotedPrintableText(JoinedText(lines).chopped(2), decoded);
+            QCOMPARE(decoded, bytes);
+        }
     }
 
     void golden_data()
@@ -228,6 +253,7 @@ private slots:
         const QByteArrayList lines = Encode(input);
         QCOMPARE(lines, expected);
         QCOMPARE(Decode(lines), Normalized(input));
+        QCOMPARE(EncodedText(input), JoinedText(expected));
     }
 
     // Paragraphs longer than the old 24576-byte buffer (minified HTML, long CSV lines) are handled,
