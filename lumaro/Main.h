@@ -23,6 +23,8 @@ class TEnhListView;
 class TInstanceServer;
 class TMessageListModel;
 class TProgressFrm;
+class TSettingsFrm;
+struct TSettingsCommands;
 class TUserPanel;
 
 // How the window asks and tells the user; tests replace the message boxes.
@@ -50,6 +52,10 @@ public:
     QString CurrentFolder() const { return m_currentFolder; }
     void RefreshCommandStates();
     void SetTransientStatus(const QString& text);
+
+    // Makes `user` the active user in the running window: the old user's settings are written, the new
+    // user's read, the folders checked and the Inbox activated (MainUsers.cpp).
+    void ChangeActiveUser(const QString& user);
 
     const TCommandStates& CommandStates() const { return m_states; }
     TRunningFlags Running;
@@ -91,6 +97,7 @@ private:
     void ApplicationActivated(Qt::ApplicationState state);
     bool RefuseClosing();
     void Shutdown();
+    void SaveUserState();
     void LayoutStatusPanels();
 
     // Folders (MainFolders.cpp)
@@ -119,6 +126,13 @@ private:
     void SelectAllItmClick();
     void BringToFront();
     void ShowPopup(QWidget* view, QMenu* menu, const QPoint& position);
+
+    // Users and preferences (MainUsers.cpp, MainPreferences.cpp)
+    void ConnectUserAndSettingsCommands();
+    void UsersItmClick();
+    void PreferencesItmClick();
+    void ApplyConfirmedSettings();
+    TSettingsCommands SettingsCommandsFor(TSettingsFrm& settings);
 
     QStringList m_arguments;
     QStringList m_folders;
