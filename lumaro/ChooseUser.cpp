@@ -1,5 +1,6 @@
 #include "ChooseUser.h"
 
+#include "DialogButtons.h"
 #include "FormTranslation.h"
 
 #include <QCheckBox>
@@ -10,7 +11,7 @@
 #include <QVBoxLayout>
 
 namespace {
-enum Tags { FormTag = 166, TextTag, NotChooseUserTag, UsersTag, OKTag = 164, CancelTag = 513 };
+enum Tags { FormTag = 166, TextTag, NotChooseUserTag, UsersTag };
 }
 
 TChooseUserFrm::TChooseUserFrm(QWidget* parent) : QDialog(parent)
@@ -30,28 +31,18 @@ TChooseUserFrm::TChooseUserFrm(QWidget* parent) : QDialog(parent)
         QStringLiteral("&Nicht mehr fragen, den gewählten Benutzer beim nächsten Programmstart verwenden."), this);
     NotChooseUserChk->setObjectName(QStringLiteral("NotChooseUserChk"));
     SetTag(NotChooseUserChk, NotChooseUserTag);
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setDefault(true);
-    SetTag(OKBtn, OKTag);
-    CancelBtn = new QPushButton(QStringLiteral("Abbrechen"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    SetTag(CancelBtn, CancelTag);
+    const TDialogButtons buttons = CreateDialogButtons(this);
+    OKBtn = buttons.OK;
+    CancelBtn = buttons.Cancel;
 
     auto* userRow = new QHBoxLayout;
     userRow->addWidget(usersLbl);
     userRow->addWidget(UsersCmb, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
     layout->addLayout(userRow);
     layout->addWidget(NotChooseUserChk);
-    layout->addLayout(buttons);
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addLayout(buttons.Row);
     TranslateFormIfEnglish(this);
 }
 

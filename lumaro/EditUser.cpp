@@ -1,5 +1,6 @@
 #include "EditUser.h"
 
+#include "DialogButtons.h"
 #include "DirectoryDialog.h"
 #include "FormTranslation.h"
 #include "Konstanten.h"
@@ -19,7 +20,7 @@ namespace {
 constexpr int MsgNameTaken = 69;
 constexpr int MsgChooseDataDir = 71;
 constexpr int MsgNameInvalid = 187;
-enum Tags { FormTag = 158, TextTag, NameTag, DataDirTag, EditTag, StandardTag, OKTag, CancelTag = 513 };
+enum Tags { FormTag = 158, TextTag, NameTag, DataDirTag, EditTag, StandardTag };
 constexpr auto HandPicked = "1";
 constexpr auto Following = "0";
 
@@ -50,22 +51,14 @@ TEditUserFrm::TEditUserFrm(QWidget* parent) : QDialog(parent)
     DataDirPan->setReadOnly(true);
     DataDirPan->setPlaceholderText(Paths().Program.DefaultDataDir);
     DataDirPan->setMinimumWidth(380);
-    EditBtn = new QPushButton(QStringLiteral("Ä&ndern..."), this);
-    EditBtn->setObjectName(QStringLiteral("EditBtn"));
-    SetTag(EditBtn, EditTag);
-    StandardBtn = new QPushButton(QStringLiteral("&Standard"), this);
-    StandardBtn->setObjectName(QStringLiteral("StandardBtn"));
-    SetTag(StandardBtn, StandardTag);
+    EditBtn = TaggedButton(this, "EditBtn", EditTag, QStringLiteral("Ä&ndern..."));
+    StandardBtn = TaggedButton(this, "StandardBtn", StandardTag, QStringLiteral("&Standard"));
     CheckLbl = new QLabel(QLatin1String(Following), this);
     CheckLbl->setObjectName(QStringLiteral("CheckLbl"));
     CheckLbl->hide();
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setDefault(true);
-    SetTag(OKBtn, OKTag);
-    CancelBtn = new QPushButton(QStringLiteral("Abbrechen"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    SetTag(CancelBtn, CancelTag);
+    const TDialogButtons buttons = CreateDialogButtons(this);
+    OKBtn = buttons.OK;
+    CancelBtn = buttons.Cancel;
 
     auto* grid = new QGridLayout;
     grid->addWidget(nameLbl, 0, 0);
@@ -75,17 +68,13 @@ TEditUserFrm::TEditUserFrm(QWidget* parent) : QDialog(parent)
     grid->addWidget(EditBtn, 1, 2);
     grid->addWidget(StandardBtn, 1, 3);
     grid->setColumnStretch(1, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
     layout->addSpacing(6);
     layout->addLayout(grid);
     layout->addSpacing(12);
     layout->addStretch();
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.Row);
 
     connect(DataDirPan, &QLineEdit::textChanged, DataDirPan, &QWidget::setToolTip);
     connect(UserEdt, &QLineEdit::textChanged, this, &TEditUserFrm::UserEdtChanged);
@@ -95,8 +84,6 @@ TEditUserFrm::TEditUserFrm(QWidget* parent) : QDialog(parent)
         CheckLbl->setText(QLatin1String(HandPicked));
         DataDirPan->clear();
     });
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     TranslateFormIfEnglish(this);
 }
 

@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include "DialogButtons.h"
 #include "FontText.h"
 #include "FormTranslation.h"
 #include "ShellFunctions.h"
@@ -50,7 +51,7 @@ enum Tags {
     LogWarningTag, StandardTag, ComposingTag, QuoteMailsTag, AutoChooseRecipientTag, AutoSignatureTag,
     AutoRequestReceiptTag, SoundsTag, SoundNewMailTag, SoundNoMailTag, TestTag, TrashTag, EmptyTrashTag, WarningsTag,
     WarningsTextTag, WarningsStandardTag, LogfileTag, LogActiveTag, SystemTag, MailclientTag, MailclientBtnTag,
-    EmlTag, EmlBtnTag, OKTag, CancelTag, HelpTag
+    EmlTag, EmlBtnTag, HelpTag = 149
 };
 
 template <typename Widget>
@@ -64,11 +65,6 @@ Widget* Tagged(Widget* widget, const char* name, int tag)
 QCheckBox* CheckBox(QWidget* parent, const char* name, int tag, const QString& caption)
 {
     return Tagged(new QCheckBox(caption, parent), name, tag);
-}
-
-QPushButton* Button(QWidget* parent, const char* name, int tag, const QString& caption)
-{
-    return Tagged(new QPushButton(caption, parent), name, tag);
 }
 
 QGroupBox* Group(QWidget* parent, int tag, const QString& caption)
@@ -140,18 +136,13 @@ TSettingsFrm::TSettingsFrm(QWidget* parent)
     CreateMaintenancePage();
     CreateAdvancedPage();
 
-    OKBtn = Button(this, "OKBtn", OKTag, QStringLiteral("OK"));
-    OKBtn->setDefault(true);
-    CancelBtn = Button(this, "CancelBtn", CancelTag, QStringLiteral("Abbrechen"));
-    HelpBtn = Button(this, "HelpBtn", HelpTag, QStringLiteral("&Hilfe"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
-    buttons->addWidget(HelpBtn);
+    HelpBtn = TaggedButton(this, "HelpBtn", HelpTag, QStringLiteral("&Hilfe"));
+    const TDialogButtons buttons = CreateDialogButtons(this, {HelpBtn});
+    OKBtn = buttons.OK;
+    CancelBtn = buttons.Cancel;
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.Row);
 
     ConnectControls();
     TranslateFormIfEnglish(this);
@@ -168,8 +159,8 @@ QWidget* TSettingsFrm::CreateGeneralPage()
     foldersLayout->addWidget(ShowComboboxChk);
 
     QGroupBox* window = Group(page, MessageWindowTag, QStringLiteral("Nachrichtenfenster"));
-    FontBtn = Button(window, "FontBtn", FontTag, QStringLiteral("&Schriftart..."));
-    StandardFontBtn = Button(window, "StandardFontBtn", StandardFontTag, QStringLiteral("S&tandard"));
+    FontBtn = TaggedButton(window, "FontBtn", FontTag, QStringLiteral("&Schriftart..."));
+    StandardFontBtn = TaggedButton(window, "StandardFontBtn", StandardFontTag, QStringLiteral("S&tandard"));
     FontDisplayLbl = new QLabel(window);
     FontDisplayLbl->setObjectName(QStringLiteral("FontDisplayLbl"));
     FontDisplayLbl->setFrameShape(QFrame::StyledPanel);
@@ -185,10 +176,10 @@ QWidget* TSettingsFrm::CreateGeneralPage()
     windowLayout->addWidget(HtmlViewingChk);
 
     QGroupBox* more = Group(page, MoreTag, QStringLiteral("Weitere Einstellungen"));
-    UsersBtn = Button(more, "UsersBtn", UsersTag, QStringLiteral("Be&nutzer..."));
-    PhrasesBtn = Button(more, "PhrasesBtn", PhrasesTag, QStringLiteral("&Textbausteine..."));
-    FilterBtn = Button(more, "FilterBtn", FilterTag, QStringLiteral("&Filter..."));
-    ColumnsBtn = Button(more, "ColumnsBtn", ColumnsTag, QStringLiteral("S&palten..."));
+    UsersBtn = TaggedButton(more, "UsersBtn", UsersTag, QStringLiteral("Be&nutzer..."));
+    PhrasesBtn = TaggedButton(more, "PhrasesBtn", PhrasesTag, QStringLiteral("&Textbausteine..."));
+    FilterBtn = TaggedButton(more, "FilterBtn", FilterTag, QStringLiteral("&Filter..."));
+    ColumnsBtn = TaggedButton(more, "ColumnsBtn", ColumnsTag, QStringLiteral("S&palten..."));
     auto* moreLayout = new QHBoxLayout(more);
     for (QPushButton* button : {UsersBtn, PhrasesBtn, FilterBtn, ColumnsBtn})
         moreLayout->addWidget(button);
@@ -212,7 +203,7 @@ QWidget* TSettingsFrm::CreateSendPage()
     encodings->addButton(EncodingUUChk);
     CharsetCmb = Tagged(new QComboBox(format), "CharsetCmb", CharsetTag);
     CharsetCmb->addItems({QStringLiteral("keine"), QStringLiteral("Quoted Printable"), QStringLiteral("Base64")});
-    StandardBtn = Button(format, "StandardBtn", StandardTag, QStringLiteral("&Standard"));
+    StandardBtn = TaggedButton(format, "StandardBtn", StandardTag, QStringLiteral("&Standard"));
     auto* formatLayout = new QGridLayout(format);
     formatLayout->addWidget(EncodingMimeChk, 0, 0);
     formatLayout->addWidget(CharsetCmb, 0, 1);
@@ -306,7 +297,7 @@ QWidget* TSettingsFrm::CreateAdvancedPage()
     auto* warningsText = Tagged(new QLabel(QStringLiteral("Alle abgeschalteten Warnungen und Rückfragen wieder anzeigen:"), warnings),
                                 "", WarningsTextTag);
     warningsText->setWordWrap(true);
-    WarningsStandardBtn = Button(warnings, "WarningsStandardBtn", WarningsStandardTag, QStringLiteral("&Standard..."));
+    WarningsStandardBtn = TaggedButton(warnings, "WarningsStandardBtn", WarningsStandardTag, QStringLiteral("&Standard..."));
     auto* warningsLayout = new QVBoxLayout(warnings);
     warningsLayout->addWidget(warningsText);
     warningsLayout->addLayout(ButtonRow({WarningsStandardBtn}));
@@ -324,11 +315,11 @@ QWidget* TSettingsFrm::CreateAdvancedPage()
 
     QGroupBox* system = Group(page, SystemTag, QStringLiteral("System"));
     auto* mailclientText = Tagged(new QLabel(QStringLiteral("Als Standard-Mailprogramm (mailto:-Links):"), system), "", MailclientTag);
-    MailclientBtn = Button(system, "MailclientBtn", MailclientBtnTag, QStringLiteral("&Einrichten..."));
+    MailclientBtn = TaggedButton(system, "MailclientBtn", MailclientBtnTag, QStringLiteral("&Einrichten..."));
     MailclientStatusLbl = new QLabel(system);
     MailclientStatusLbl->setObjectName(QStringLiteral("MailclientStatusLbl"));
     auto* emlText = Tagged(new QLabel(QStringLiteral("Für Nachrichtendateien (.eml):"), system), "", EmlTag);
-    EmlBtn = Button(system, "EmlBtn", EmlBtnTag, QStringLiteral("E&inrichten..."));
+    EmlBtn = TaggedButton(system, "EmlBtn", EmlBtnTag, QStringLiteral("E&inrichten..."));
     EmlStatusLbl = new QLabel(system);
     EmlStatusLbl->setObjectName(QStringLiteral("EmlStatusLbl"));
     auto* systemLayout = new QGridLayout(system);
@@ -361,8 +352,6 @@ void TSettingsFrm::ConnectControls()
     connect(LogActiveChk, &QCheckBox::toggled, this, [this](bool on) { m_values.General.LogActive = on; });
     connect(MailclientBtn, &QPushButton::clicked, this, [this] { RegisterBtnClick(TRegistration::MailClient); });
     connect(EmlBtn, &QPushButton::clicked, this, [this] { RegisterBtnClick(TRegistration::EmlFiles); });
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(HelpBtn, &QPushButton::clicked, this, &TSettingsFrm::HelpBtnClick);
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, &TSettingsFrm::HelpBtnClick);

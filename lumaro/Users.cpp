@@ -1,5 +1,6 @@
 #include "Users.h"
 
+#include "DialogButtons.h"
 #include "EditUser.h"
 #include "FormTranslation.h"
 #include "RegistryFunctions.h"
@@ -20,14 +21,6 @@ constexpr int MsgRestartNeeded = 55;
 constexpr int MsgDeleteUser = 68;
 constexpr int MsgDataDirNotCreated = 188;
 enum Tags { FormTag = 150, TextTag, AddTag, EditTag, DeleteTag, ActivateTag, CloseTag, ChooseUserTag };
-
-QPushButton* Button(QWidget* parent, const char* name, int tag, const QString& caption)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    SetTag(button, tag);
-    return button;
-}
 
 std::optional<TUserEdit> EditorDialog(QWidget* parent, const TUserEdit& start, bool newUser, const QStringList& users)
 {
@@ -61,11 +54,11 @@ TUsersFrm::TUsersFrm(QWidget* parent) : QDialog(parent), m_activeUser(UserContex
     ListBox = new QListWidget(this);
     ListBox->setObjectName(QStringLiteral("ListBox"));
     ListBox->setContextMenuPolicy(Qt::CustomContextMenu);
-    AddBtn = Button(this, "AddBtn", AddTag, QStringLiteral("&Hinzufügen..."));
-    EditBtn = Button(this, "EditBtn", EditTag, QStringLiteral("&Bearbeiten..."));
-    DeleteBtn = Button(this, "DeleteBtn", DeleteTag, QStringLiteral("&Entfernen..."));
-    ActivateBtn = Button(this, "ActivateBtn", ActivateTag, QStringLiteral("&Aktivieren"));
-    CloseBtn = Button(this, "CloseBtn", CloseTag, QStringLiteral("&Schließen"));
+    AddBtn = TaggedButton(this, "AddBtn", AddTag, QStringLiteral("&Hinzufügen..."));
+    EditBtn = TaggedButton(this, "EditBtn", EditTag, QStringLiteral("&Bearbeiten..."));
+    DeleteBtn = TaggedButton(this, "DeleteBtn", DeleteTag, QStringLiteral("&Entfernen..."));
+    ActivateBtn = TaggedButton(this, "ActivateBtn", ActivateTag, QStringLiteral("&Aktivieren"));
+    CloseBtn = TaggedButton(this, "CloseBtn", CloseTag, QStringLiteral("&Schließen"));
     ChooseUserChk = new QCheckBox(QStringLiteral("Benutzer zu &Programmbeginn auswählen"), this);
     ChooseUserChk->setObjectName(QStringLiteral("ChooseUserChk"));
     SetTag(ChooseUserChk, ChooseUserTag);

@@ -36,6 +36,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QtEndian>
 
 #include <memory>
 
@@ -278,6 +279,27 @@ private slots:
         QCOMPARE(settings.SoundNoMailPan->text(), chosen);
         QCOMPARE(settings.Values().General.SoundNoMail, chosen);
         QVERIFY(settings.SoundNoMailTestBtn->isEnabled());
+    }
+
+    // The build writes the default sounds; a header that lies about its length would not play.
+    void defaultSoundsAreBuilt_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("new mail") << "newmail.wav";
+        QTest::newRow("no mail") << "nomail.wav";
+    }
+
+    void defaultSoundsAreBuilt()
+    {
+        QFETCH(QString, name);
+        QFile file(QStringLiteral(LUMARO_DIST_DIR "/") + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray wav = file.readAll();
+        QVERIFY(wav.startsWith("RIFF") && wav.mid(8, 8) == "WAVEfmt " && wav.mid(36, 4) == "data");
+        const auto littleEndian = [&wav](int at) { return qFromLittleEndian<quint32>(wav.constData() + at); };
+        QCOMPARE(littleEndian(4), quint32(wav.size() - 8));
+        QCOMPARE(littleEndian(40), quint32(wav.size() - 44));
+        QVERIFY(wav.size() > 44 + 22050 / 10);
     }
 
     void registerButtonsShowTheState()
