@@ -180,6 +180,11 @@ void ApplyDataDirectory(const QString& path)
         Report(506, TMessageKind::Warning, wanted);
 }
 
+void UseDefaultDataDirectory()
+{
+    SetDataDirectory(Paths().Program.DefaultDataDir);
+}
+
 void CreateDataDirectories()
 {
     const TSuitePaths& p = Paths();

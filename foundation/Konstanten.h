@@ -76,6 +76,11 @@ void InitProgramPaths(const QString& executablePath);
 // directory is refused with message 506 (unless it is the default, which is created later).
 void ApplyDataDirectory(const QString& path);
 
+// Makes the default data directory the data directory, whether it exists yet or not: the start for
+// ApplyDataDirectory when the active user changes, so that a refused directory never leaves the
+// previous user's data in use.
+void UseDefaultDataDirectory();
+
 // Creates the missing data directories in order, one path component each; failures are ignored.
 void CreateDataDirectories();
 

@@ -64,6 +64,22 @@ void SetActiveUser(const QString& user)
     MutableUserContext().Installation.CurrentUser = user.isEmpty() ? DefaultUserName : user;
 }
 
+void StoreCurrentUser(const QString& user)
+{
+    SetActiveUser(user);
+    TRegistryKey root;
+    root.WriteString(Name(RegValue::CurrentUser), UserContext().Installation.CurrentUser);
+    root.Flush();
+}
+
+void StoreChooseUser(bool choose)
+{
+    MutableUserContext().Installation.ChooseUser = choose;
+    TRegistryKey root;
+    root.WriteBool(Name(RegValue::ChooseUser), choose);
+    root.Flush();
+}
+
 QString UserKey(const QString& user)
 {
     return QStringLiteral("Users/") + user;
@@ -82,6 +98,11 @@ TUserSettingKeys UserSettingKeys(const QString& user)
 QString ReadUserDataDir(const QString& user)
 {
     return ReadStringAt(UserKey(user), Name(RegValue::DataDir));
+}
+
+QString ReadUserPassword(const QString& user)
+{
+    return ReadStringAt(UserKey(user), Name(RegValue::Password));
 }
 
 void WriteUser(const QString& name, const QString& dataDir, const QString& password)

@@ -61,6 +61,10 @@ void BuildUserList();
 void ReadCurrentUserSettingsPaths();
 // Makes `user` the active user of this process (after the user picked one at start-up).
 void SetActiveUser(const QString& user);
+// SetActiveUser, and `CurrentUser` written for the next start.
+void StoreCurrentUser(const QString& user);
+// Whether the main client asks for the user at start; written at once.
+void StoreChooseUser(bool choose);
 
 // The key of a user ("Users/<name>").
 QString UserKey(const QString& user);
@@ -68,6 +72,7 @@ QString UserKey(const QString& user);
 TUserSettingKeys UserSettingKeys(const QString& user);
 // The `DataDir` value of a user; empty when missing.
 QString ReadUserDataDir(const QString& user);
+QString ReadUserPassword(const QString& user);
 void WriteUser(const QString& name, const QString& dataDir, const QString& password);
 // Deletes the user's key, trying up to 21 times; the user's data directory is never touched.
 bool DeleteUser(const QString& name);

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QStringList>
+#include <QUrl>
 
 namespace {
 
@@ -9,6 +10,7 @@ const QString MailtoPrefix = QStringLiteral("mailto:");
 const QString SubjectPrefix = QStringLiteral("SUBJECT=");
 const QString UserPrefix = QStringLiteral("-U");
 const QString EmlSuffix = QStringLiteral(".eml");
+const QString FilePrefix = QStringLiteral("file:");
 
 // Links from browsers arrive percent-encoded ("Hello%20World"); a "%" without two hex digits stays.
 QString Decoded(const QString& text)
@@ -35,18 +37,27 @@ TArgumentAction MailtoAction(QString link)
     return action;
 }
 
+TArgumentAction EmlAction(const QString& path)
+{
+    TArgumentAction action;
+    action.Kind = TArgumentKind::EmlFile;
+    action.Path = path;
+    return action;
+}
+
 } // namespace
 
 TArgumentAction ParseArgument(const QString& argument)
 {
+    // The desktop may hand a message file over as a "file:" URL (the registration's "%u"); its path is
+    // a path even when it holds an "@".
+    const QString local = argument.startsWith(FilePrefix, Qt::CaseInsensitive) ? QUrl(argument).toLocalFile() : QString();
+    if (!local.isEmpty())
+        return local.endsWith(EmlSuffix, Qt::CaseInsensitive) ? EmlAction(local) : TArgumentAction{};
     if (argument.startsWith(MailtoPrefix, Qt::CaseInsensitive) || argument.contains(QLatin1Char('@')))
         return MailtoAction(argument);
-    if (argument.endsWith(EmlSuffix, Qt::CaseInsensitive)) {
-        TArgumentAction action;
-        action.Kind = TArgumentKind::EmlFile;
-        action.Path = argument;
-        return action;
-    }
+    if (argument.endsWith(EmlSuffix, Qt::CaseInsensitive))
+        return EmlAction(argument);
     return {};
 }
 

@@ -3,6 +3,7 @@
 
 #include "DBAccountsFunctions.h"
 #include "EnhListView.h"
+#include "ChooseUser.h"
 #include "FolderSet.h"
 #include "FontText.h"
 #include "FormPlacement.h"
@@ -73,6 +74,7 @@ TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(
         m_specialNames.append(SpecialFolderName(TSpecialFolder(i)));
     m_programBuild = QString::fromLatin1(LminfoGetProgBuild());
     CreateComponents();
+    ConnectUserAndSettingsCommands();
     connect(qApp, &QGuiApplication::applicationStateChanged, this, &TMainFrm::ApplicationActivated);
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [] { ShowHelpForActiveControl(); });
@@ -83,7 +85,7 @@ TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(
     root.Flush();
     Actions.DialupSpd->setToolTip(MessageText(MsgNoDialupConnection));
     Actions.DialupSpd->setStatusTip(MessageText(MsgNoDialupConnection));
-    StartActiveUser(m_arguments);
+    StartActiveUser(m_arguments, ShowUserChooser);
     LoadUserSettings();
     if (Settings.General.LogActive)
         Report(MsgLoggingActive, TMessageKind::Information);
@@ -225,9 +227,7 @@ void TMainFrm::FirstShow()
     ImportWaitingSpool();
     MainSplitter->setSizes({Settings.Display.TreeviewWidth, std::max(width() - Settings.Display.TreeviewWidth, 1)});
     BuildFolderTree();
-    TFontSpec mailFont;
-    TextToFont(Settings.Display.MailFont, mailFont);
-    MessageLv->setFont(mailFont.Font);
+    MessageLv->setFont(DisplayFont(Settings.Display.MailFont).Font);
     ApplyListviewHeight();
     RestoreFormPlacement(*this, UserContext().Keys.Forms);
     StatusPanel0->clear();
@@ -313,8 +313,16 @@ void TMainFrm::Shutdown()
     if (m_shutDown)
         return;
     m_shutDown = true;
-    MessageLv->SaveColumnWidths();
+    SaveUserState();
     MessageModel->Clear();
+    if (Settings.General.EmptyTrash)
+        EmptyTrash();
+}
+
+// What program end and a change of the user write for the user who leaves.
+void TMainFrm::SaveUserState()
+{
+    MessageLv->SaveColumnWidths();
     if (Settings.General.LogActive)
         QFile::remove(Paths().Program.LogFile);
     if (FolderTv->isVisible() && !MainSplitter->sizes().isEmpty())
@@ -323,8 +331,6 @@ void TMainFrm::Shutdown()
     TRegistryKey().WriteString(QString::fromLatin1(RegValue::ProgDir), Paths().Program.ProgDir);
     if (m_shown)
         SaveFormPlacement(*this, UserContext().Keys.Forms);
-    if (Settings.General.EmptyTrash)
-        EmptyTrash();
 }
 
 // Mail the server manager fetched while it still runs is shown as soon as the user comes back.

@@ -26,7 +26,10 @@ class TEnhListView;
 class TInstanceServer;
 class TMessageListModel;
 class TnkRas;
+class TSoundPlayer;
 class TProgressFrm;
+class TSettingsFrm;
+struct TSettingsCommands;
 class TUserPanel;
 struct TNewMessageSource;
 
@@ -74,6 +77,10 @@ public:
     // Drops the selected rows on `folderName`: copies with Shift or Ctrl held, else moves.
     void DropOnFolder(const QString& folderName, Qt::KeyboardModifiers modifiers);
 
+    // Makes `user` the active user in the running window: the old user's settings are written, the new
+    // user's read, the folders checked and the Inbox activated (MainUsers.cpp).
+    void ChangeActiveUser(const QString& user);
+
     const TCommandStates& CommandStates() const { return m_states; }
     TRunningFlags Running;
     TMainDialogs Dialogs;
@@ -116,6 +123,7 @@ private:
     void ApplicationActivated(Qt::ApplicationState state);
     bool RefuseClosing();
     void Shutdown();
+    void SaveUserState();
     void LayoutStatusPanels();
 
     // Folders (MainFolders.cpp)
@@ -194,6 +202,13 @@ private:
     void DialupSpdToggled(bool down);
     void AskHangUp(THangUpPlace place);
 
+    // Users and preferences (MainUsers.cpp, MainPreferences.cpp)
+    void ConnectUserAndSettingsCommands();
+    void UsersItmClick();
+    void PreferencesItmClick();
+    void ApplyConfirmedSettings();
+    TSettingsCommands SettingsCommandsFor(TSettingsFrm& settings);
+
     QStringList m_arguments;
     QStringList m_folders;
     QStringList m_specialNames;
@@ -210,6 +225,7 @@ private:
     TAgentJob m_job;
     QByteArrayList m_headers;
     std::unique_ptr<TnkRas> m_ras;
+    TSoundPlayer* m_sounds = nullptr;
     QTimer m_rasTimer;
     QPoint m_dragStart;
     QTimer m_dragTimer;

@@ -11,7 +11,7 @@
 #include "ListviewFunctions.h"
 #include "Main.h"
 #include "Progress.h"
-#include "Sounds.h"
+#include "SoundPlayer.h"
 #include "SpoolFunctions.h"
 #include "StartupFunctions.h"
 #include "TransferDialogs.h"
@@ -81,6 +81,7 @@ void TMainFrm::ConnectTransferCommands()
     connect(a.FilterSettingsItm, &QAction::triggered, this, [this] { FilterSettingsItmClick({}); });
     connect(a.FilterExecuteItm, &QAction::triggered, this, &TMainFrm::FilterExecuteItmClick);
     connect(a.DialupSpd, &QAction::toggled, this, &TMainFrm::DialupSpdToggled);
+    m_sounds = new TSoundPlayer(this);
     m_ras = std::make_unique<TnkRas>(DefaultRasBackend());
     m_ras->GetEntries();
     connect(&m_rasTimer, &QTimer::timeout, this, &TMainFrm::PollDialup);
@@ -242,7 +243,7 @@ void TMainFrm::ImportSpoolWithReport(bool noMailReport)
     SetTransientStatus(FillIn(MessageText(MsgNewMessages), QString::number(imported)));
     const bool play = imported > 0 ? Settings.General.PlaySoundNewMail : Settings.General.PlaySoundNoMail;
     if (play)
-        PlaySoundFile(imported > 0 ? Settings.General.SoundNewMail : Settings.General.SoundNoMail);
+        m_sounds->Play(imported > 0 ? Settings.General.SoundNewMail : Settings.General.SoundNoMail);
 }
 
 void TMainFrm::FilterSettingsItmClick(const QString& prefill)

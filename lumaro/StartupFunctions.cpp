@@ -47,7 +47,7 @@ bool FolderFilesPresent(const TFolderFiles& folder)
     return QFileInfo::exists(folder.MessageFile) && QFileInfo::exists(folder.IndexFile);
 }
 
-void StartActiveUser(const QStringList& arguments)
+void StartActiveUser(const QStringList& arguments, const TUserChooser& chooser)
 {
     ReadInstallationValues();
     BuildUserList();
@@ -56,13 +56,11 @@ void StartActiveUser(const QStringList& arguments)
             for (const QString& known : UserContext().Users) {
                 if (known.compare(*user, Qt::CaseInsensitive) != 0)
                     continue;
-                SetActiveUser(known);
-                TRegistryKey().WriteString(QString::fromLatin1(RegValue::CurrentUser), known);
+                StoreCurrentUser(known);
                 break;
             }
         }
     }
-    ReadCurrentUserSettingsPaths();
-    ApplyDataDirectory(UserContext().UserDataDir);
-    CreateDataDirectories();
+    ChooseUserAtStart(chooser);
+    EnterActiveUser();
 }

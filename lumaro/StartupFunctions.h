@@ -2,6 +2,7 @@
 // The store-side steps of the main client's start-up and shutdown that need no window.
 
 #include "DBMailboxFunctions.h"
+#include "UserFunctions.h"
 
 #include <QString>
 #include <QStringList>
@@ -24,6 +25,6 @@ int DisplayedMessageCount(const TFolderFiles& folder);
 bool FolderFilesPresent(const TFolderFiles& folder);
 
 // The user steps of start-up: installation values and user list, a "-U<user>" first argument naming
-// an existing user (any letter case) becomes CurrentUser, then that user's setting keys, data
-// directory and data directories.
-void StartActiveUser(const QStringList& arguments);
+// an existing user (any letter case) becomes CurrentUser, the user chooser (when asked for and there
+// is more than one user), then that user's setting keys, data directory and data directories.
+void StartActiveUser(const QStringList& arguments, const TUserChooser& chooser = {});

@@ -1,5 +1,6 @@
 #include "FontText.h"
 
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -120,6 +121,21 @@ void TextToFont(const QString& text, TFontSpec& font)
         (font.Font.*style.Set)(styleList.contains(marker, Qt::CaseInsensitive));
     }
     font.Color = TextToColor(WithoutBrackets(source.mid(afterStyles)));
+}
+
+bool FontFamilyInstalled(const QString& family)
+{
+    // The system's default family may be a generic name ("Sans Serif") that is no family of its own.
+    return QFontDatabase::hasFamily(family) || family == QGuiApplication::font().family();
+}
+
+TFontSpec DisplayFont(const QString& text)
+{
+    TFontSpec font;
+    TextToFont(text, font);
+    if (!FontFamilyInstalled(font.Font.family()))
+        font.Font = QGuiApplication::font();
+    return font;
 }
 
 QString FontDisplayText(const TFontSpec& font)

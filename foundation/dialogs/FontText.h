@@ -18,6 +18,11 @@ QString FontToText(const TFontSpec& font);
 // Reads a font text into `font`; every style is cleared before the listed ones are set. An empty
 // text reads as DefaultFontText.
 void TextToFont(const QString& text, TFontSpec& font);
+// The font a font text shows as: a family this system lacks (the stored default "MS Sans Serif, 8"
+// among them) shows as the system's default font at its default size; the colour is the stored one.
+TFontSpec DisplayFont(const QString& text);
+bool FontFamilyInstalled(const QString& family);
+
 // "Arial 10pt".
 QString FontDisplayText(const TFontSpec& font);
 
