@@ -48,5 +48,8 @@ TSettingsCommands TMainFrm::SettingsCommandsFor(TSettingsFrm& settings)
         if (UserContext().Installation.CurrentUser != user)
             settings.reject();
     };
+    commands.Phrases = [this] { PhrasesItmClick(); };
+    commands.Filter = [this] { FilterSettingsItmClick({}); };
+    commands.Columns = [this] { ColumnsItmClick(); };
     return commands;
 }
