@@ -4,7 +4,6 @@
 #include "Main.h"
 
 #include "CommandLine.h"
-#include "ComposeHandOver.h"
 #include "EnhListView.h"
 #include "FolderSet.h"
 #include "Konstanten.h"
