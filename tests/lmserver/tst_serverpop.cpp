@@ -58,7 +58,7 @@ private slots:
         QFETCH(QByteArrayList, dialogue);
         FakeServer server(LogIn + dialogue + LogOut);
         TServerPOP pop;
-        pop.Configure({server.Address(), "alice", "secret"}, TLmserverSettings());
+        pop.Configure({server.Address(), "alice", "secret", TqmSecurity::secNone}, TLmserverSettings());
         pop.OpenConnection();
         QTEST(pop.IsListedMessage(index, listed), "same");
         pop.CloseConnection();

@@ -388,14 +388,6 @@ private slots:
         frm->HandleWindowMessage(wmHandOver);
         QCOMPARE(m_told.mid(1), (QStringList{"Commandline:|mailto:<x@y.z>?Subject=Hallo&body=b|",
                                              "Recipients:|x@y.z|", "Subject:|Hallo|"}));
-        // The message window is not installed here; debug mode keeps the new work file it got.
-        QCOMPARE(reports.Take().first().Id, 73);
-        const QStringList work = QDir(Paths().Data.SmtpDir).entryList({QStringLiteral("new_*.eml")});
-        QCOMPARE(work.size(), 1);
-        TqmMessage message;
-        message.LoadFromFile(QDir(Paths().Data.SmtpDir).filePath(work.first()));
-        QCOMPARE(message.Recipients.Items(0).Address, QByteArray("x@y.z"));
-        QCOMPARE(message.Subject, QByteArray("Hallo"));
     }
 
     void emlArgumentStartsTheMessageWindow()
