@@ -30,6 +30,10 @@ void EmptyBlankBody(TqmMessage& message)
 QString AttachmentForContentId(const QString& contentId, const QList<TAttachmentEntry>& attachments)
 {
     const QString id = QUrl::fromPercentEncoding(contentId.toUtf8());
+    for (const TAttachmentEntry& entry : attachments)
+        if (!entry.ContentId.isEmpty() && entry.ContentId == id)
+            return entry.Path;
+    // Mailers that name the part instead: the file name, or the part of the id before "@".
     const QString local = id.section(QLatin1Char('@'), 0, 0);
     for (const TAttachmentEntry& entry : attachments) {
         const QString name = QFileInfo(entry.FileName).fileName();
@@ -91,6 +95,7 @@ TViewContent PrepareViewContent(TqmMessage& message, const QString& workDir, boo
         TAttachmentEntry entry;
         entry.FileName = QString::fromUtf8(item.GetFileName());
         entry.ContentType = QString::fromUtf8(item.ContentType);
+        entry.ContentId = QString::fromUtf8(item.ContentID).remove(QLatin1Char('<')).remove(QLatin1Char('>')).trimmed();
         entry.Path = QDir(workDir).filePath(QFileInfo(entry.FileName).fileName());
         if (saveAttachments) {
             try {

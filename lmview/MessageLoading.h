@@ -20,6 +20,8 @@ struct TAttachmentEntry {
     QString FileName;  // as listed
     QString Path;      // in the work directory, under the cleaned name
     QString ContentType;
+    // Its Content-ID without the angle brackets; empty when it has none.
+    QString ContentId;
 };
 
 struct TViewContent {

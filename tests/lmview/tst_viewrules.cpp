@@ -360,6 +360,11 @@ private slots:
         image.SetFileName("../logo.png");
         image.Data = "PNG";
         message.Attachments.Add(image);
+        TqmAttItem photo;
+        photo.SetFileName("IMG_0001.jpg");
+        photo.ContentID = "<part1.abc@mail.example>";
+        photo.Data = "JPG";
+        message.Attachments.Add(photo);
         const TViewContent content = PrepareViewContent(message, work.path(), true);
         QVERIFY(content.Html);
         QCOMPARE(content.Attachments.first().FileName, QStringLiteral("Mail.htm"));
@@ -368,6 +373,8 @@ private slots:
         const QString logo = ImageFileFor(QStringLiteral("cid:logo.png@x"), content.Attachments, work.path());
         QVERIFY(logo.startsWith(work.path()));
         QVERIFY(QFile::exists(logo));
+        QCOMPARE(ImageFileFor(QStringLiteral("cid:part1.abc@mail.example"), content.Attachments, work.path()),
+                 work.filePath(QStringLiteral("IMG_0001.jpg")));
         for (const char* remote : {"http://tracker.example/p.gif", "https://a/b.png", "//cdn.example/x.png", "ftp://h/x"}) {
             QVERIFY(IsRemoteResource(QString::fromLatin1(remote)));
             QVERIFY(ImageFileFor(QString::fromLatin1(remote), content.Attachments, work.path()).isEmpty());
