@@ -2,6 +2,7 @@
 
 #include "FilterDialogRules.h"
 #include "FolderSet.h"
+#include "FormHelpers.h"
 #include "FormTranslation.h"
 #include "Reporter.h"
 
@@ -31,22 +32,6 @@ enum FormTag {
     EditorHelpTag = 149,
 };
 
-QPushButton* Button(QWidget* parent, const QString& text, int tag)
-{
-    auto* button = new QPushButton(text, parent);
-    SetTag(button, tag);
-    return button;
-}
-
-QLabel* Label(QWidget* parent, const QString& text, int tag, QWidget* buddy = nullptr)
-{
-    auto* label = new QLabel(text, parent);
-    SetTag(label, tag);
-    if (buddy)
-        label->setBuddy(buddy);
-    return label;
-}
-
 void AddFolderNodes(QTreeWidgetItem* parent, QTreeWidget* tree, const QList<TFolderNode>& nodes)
 {
     for (const TFolderNode& node : nodes) {
@@ -64,7 +49,7 @@ TFilterLocalConf2Frm::TFilterLocalConf2Frm(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("FilterLocalConf2Frm"));
     setWindowTitle(QStringLiteral("Filterregel bearbeiten"));
     SetTag(this, EditorTag);
-    auto* help = Label(this,
+    auto* help = NewLabel(this,
                        QStringLiteral("Definieren Sie hier die gewünschte Filterregel. Groß-/Kleinschreibung wird nicht "
                                       "beachtet. Die Kritierien werden mit ODER verknüpft, mehrere Kriterien müssen mit "
                                       "Komma getrennt werden. Um ein leeres Feld zu erkennen, setzen Sie \"-\"."),
@@ -78,13 +63,13 @@ TFilterLocalConf2Frm::TFilterLocalConf2Frm(QWidget* parent) : QDialog(parent)
     KbytesEdt->setSingleStep(KbytesStep);
     KbytesEdt->setSuffix(QStringLiteral(" KB"));
     auto* criteria = new QGridLayout;
-    criteria->addWidget(Label(this, QStringLiteral("&VON"), FromTag, FromContainsEdt), 0, 0);
+    criteria->addWidget(NewLabel(this, QStringLiteral("&VON"), FromTag, FromContainsEdt), 0, 0);
     criteria->addWidget(FromContainsEdt, 0, 1);
-    criteria->addWidget(Label(this, QStringLiteral("&AN/CC"), ToTag, ToContainsEdt), 1, 0);
+    criteria->addWidget(NewLabel(this, QStringLiteral("&AN/CC"), ToTag, ToContainsEdt), 1, 0);
     criteria->addWidget(ToContainsEdt, 1, 1);
-    criteria->addWidget(Label(this, QStringLiteral("&BETREFF"), SubjectTag, SubjectContainsEdt), 2, 0);
+    criteria->addWidget(NewLabel(this, QStringLiteral("&BETREFF"), SubjectTag, SubjectContainsEdt), 2, 0);
     criteria->addWidget(SubjectContainsEdt, 2, 1);
-    criteria->addWidget(Label(this, QStringLiteral("&Größer als"), SizeTag, KbytesEdt), 3, 0);
+    criteria->addWidget(NewLabel(this, QStringLiteral("&Größer als"), SizeTag, KbytesEdt), 3, 0);
     criteria->addWidget(KbytesEdt, 3, 1, Qt::AlignLeft);
 
     auto* actions = new QGroupBox(QStringLiteral("Nachrichten, die zutreffen, werden"), this);
@@ -104,9 +89,9 @@ TFilterLocalConf2Frm::TFilterLocalConf2Frm(QWidget* parent) : QDialog(parent)
     actionLayout->addWidget(ActionMoveRb);
     actionLayout->addWidget(TreeView);
 
-    OKBtn = Button(this, QStringLiteral("OK"), OkTag);
+    OKBtn = NewButton(this, QStringLiteral("OK"), OkTag);
     OKBtn->setDefault(true);
-    CancelBtn = Button(this, QStringLiteral("Abbrechen"), CancelTag);
+    CancelBtn = NewButton(this, QStringLiteral("Abbrechen"), CancelTag);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(OKBtn);
@@ -202,20 +187,20 @@ TFilterLocalConfFrm::TFilterLocalConfFrm(const QString& rulesFile, bool autoLoca
     setObjectName(QStringLiteral("FilterLocalConfFrm"));
     setWindowTitle(QStringLiteral("Eingangsfilter"));
     SetTag(this, RuleListTag);
-    auto* text = Label(this, QStringLiteral("Definieren Sie hier die Regeln des Eingangsfilters."), RuleListTextTag);
+    auto* text = NewLabel(this, QStringLiteral("Definieren Sie hier die Regeln des Eingangsfilters."), RuleListTextTag);
     ListBox = new QListWidget(this);
     ListBox->setMinimumWidth(420);
-    AddBtn = Button(this, QStringLiteral("&Hinzufügen..."), AddTag);
-    EditBtn = Button(this, QStringLiteral("&Bearbeiten..."), EditTag);
-    RemoveBtn = Button(this, QStringLiteral("&Entfernen"), RemoveTag);
-    UpBtn = Button(this, QStringLiteral("Nach &oben"), UpTag);
-    DownBtn = Button(this, QStringLiteral("Nach &unten"), DownTag);
+    AddBtn = NewButton(this, QStringLiteral("&Hinzufügen..."), AddTag);
+    EditBtn = NewButton(this, QStringLiteral("&Bearbeiten..."), EditTag);
+    RemoveBtn = NewButton(this, QStringLiteral("&Entfernen"), RemoveTag);
+    UpBtn = NewButton(this, QStringLiteral("Nach &oben"), UpTag);
+    DownBtn = NewButton(this, QStringLiteral("Nach &unten"), DownTag);
     AutoLocalFilterChk = new QCheckBox(QStringLiteral("Au&tomatisch ausführen"), this);
     SetTag(AutoLocalFilterChk, AutoTag);
     AutoLocalFilterChk->setChecked(autoLocalFilter);
-    OKBtn = Button(this, QStringLiteral("OK"), OkTag);
+    OKBtn = NewButton(this, QStringLiteral("OK"), OkTag);
     OKBtn->setDefault(true);
-    CancelBtn = Button(this, QStringLiteral("Abbrechen"), CancelTag);
+    CancelBtn = NewButton(this, QStringLiteral("Abbrechen"), CancelTag);
     MessageLbl = new QLabel(this);
     MessageLbl->hide();
 

@@ -1,5 +1,6 @@
 #include "TransferDialogs.h"
 
+#include "FormHelpers.h"
 #include "FormTranslation.h"
 
 #include <QCheckBox>
@@ -18,21 +19,6 @@ enum FormTag {
     ConfTag = 750, ConfAccountsTag, ConfServerTag, IgnoreSmtpTag, IgnorePopTag, FirstReceiveTag,
     OkTag = 708, CancelTag = 709,
 };
-
-QPushButton* Button(QWidget* parent, const QString& text, int tag)
-{
-    auto* button = new QPushButton(text, parent);
-    SetTag(button, tag);
-    return button;
-}
-
-QLabel* Label(QWidget* parent, const QString& text, int tag, QWidget* buddy)
-{
-    auto* label = new QLabel(text, parent);
-    SetTag(label, tag);
-    label->setBuddy(buddy);
-    return label;
-}
 
 QHBoxLayout* ButtonRow(QPushButton* ok, QPushButton* cancel)
 {
@@ -80,10 +66,10 @@ TSendSimpleFrm::TSendSimpleFrm(const QByteArrayList& smtpServers, const QByteArr
     SmtpServerCmb = new QComboBox(this);
     SmtpServerCmb->setMinimumWidth(280);
     FillServers(SmtpServerCmb, smtpServers, lastServer);
-    SendBtn = Button(this, QStringLiteral("&Senden"), SendBtnTag);
-    CancelBtn = Button(this, QStringLiteral("Abbrechen"), CancelTag);
+    SendBtn = NewButton(this, QStringLiteral("&Senden"), SendBtnTag);
+    CancelBtn = NewButton(this, QStringLiteral("Abbrechen"), CancelTag);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Label(this, QStringLiteral("&SMTP-Server:"), SendServerTag, SmtpServerCmb));
+    layout->addWidget(NewLabel(this, QStringLiteral("&SMTP-Server:"), SendServerTag, SmtpServerCmb));
     layout->addWidget(SmtpServerCmb);
     layout->addLayout(ButtonRow(SendBtn, CancelBtn));
     const auto update = [this] { SendBtn->setEnabled(!SmtpServerCmb->currentText().isEmpty()); };
@@ -108,10 +94,10 @@ TReceiveMultipleFrm::TReceiveMultipleFrm(const QByteArrayList& accounts, const Q
     Listbox = new QListWidget(this);
     Listbox->setMinimumSize(280, 160);
     FillAccounts(Listbox, accounts, ticked);
-    ReceiveBtn = Button(this, QStringLiteral("&Empfangen"), ReceiveBtnTag);
-    CancelBtn = Button(this, QStringLiteral("Abbrechen"), CancelTag);
+    ReceiveBtn = NewButton(this, QStringLiteral("&Empfangen"), ReceiveBtnTag);
+    CancelBtn = NewButton(this, QStringLiteral("Abbrechen"), CancelTag);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Label(this, QStringLiteral("&Mailkonten:"), ReceiveTextTag, Listbox));
+    layout->addWidget(NewLabel(this, QStringLiteral("&Mailkonten:"), ReceiveTextTag, Listbox));
     layout->addWidget(Listbox, 1);
     layout->addLayout(ButtonRow(ReceiveBtn, CancelBtn));
     const auto update = [this] { ReceiveBtn->setEnabled(!Ticked().isEmpty()); };
@@ -148,14 +134,14 @@ TSendReceiveConfFrm::TSendReceiveConfFrm(const QByteArrayList& accounts, const Q
     ActionFirstReceiveChk = new QCheckBox(QStringLiteral("Erst empfangen, &dann senden"), this);
     SetTag(ActionFirstReceiveChk, FirstReceiveTag);
     ActionFirstReceiveChk->setChecked(settings.FirstReceive);
-    OKBtn = Button(this, QStringLiteral("OK"), OkTag);
-    CancelBtn = Button(this, QStringLiteral("Abbrechen"), CancelTag);
+    OKBtn = NewButton(this, QStringLiteral("OK"), OkTag);
+    CancelBtn = NewButton(this, QStringLiteral("Abbrechen"), CancelTag);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Label(this, QStringLiteral("&Empfangen von:"), ConfAccountsTag, Listbox));
+    layout->addWidget(NewLabel(this, QStringLiteral("&Empfangen von:"), ConfAccountsTag, Listbox));
     layout->addWidget(Listbox, 1);
     layout->addWidget(ActionIgnorePopChk);
-    layout->addWidget(Label(this, QStringLiteral("&Senden über:"), ConfServerTag, ActionSmtpServerCmb));
+    layout->addWidget(NewLabel(this, QStringLiteral("&Senden über:"), ConfServerTag, ActionSmtpServerCmb));
     layout->addWidget(ActionSmtpServerCmb);
     layout->addWidget(ActionIgnoreSmtpChk);
     layout->addWidget(ActionFirstReceiveChk);

@@ -18,7 +18,7 @@ const QString AddedGroup = QStringLiteral("Added Associations");
 const QString RemovedGroup = QStringLiteral("Removed Associations");
 const QString MimeappsName = QStringLiteral("mimeapps.list");
 const QString ExecKey = QStringLiteral("Exec");
-// Characters that make the desktop entry specification quote an Exec argument.
+// Characters that make a desktop entry quote an Exec argument.
 const QString ReservedCharacters = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
 // Characters that need a backslash inside a quoted Exec argument.
 const QString QuotedEscapes = QStringLiteral("\"`$\\");

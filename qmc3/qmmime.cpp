@@ -12,6 +12,33 @@
 
 namespace {
 
+// The next line end (CR or LF) at or after a position in [begin, end). The next CR and the next LF
+// are each searched again only once the position has passed them, so a text is scanned once.
+class TLineEndFinder {
+public:
+    TLineEndFinder(const char* begin, const char* end) : m_end(end), m_cr(Find(begin, '\r')), m_lf(Find(begin, '\n')) {}
+
+    const char* Next(const char* from)
+    {
+        if (m_cr < from)
+            m_cr = Find(from, '\r');
+        if (m_lf < from)
+            m_lf = Find(from, '\n');
+        return std::min(m_cr, m_lf);
+    }
+
+private:
+    const char* Find(const char* from, char c) const
+    {
+        const void* hit = std::memchr(from, c, size_t(m_end - from));
+        return hit ? static_cast<const char*>(hit) : m_end;
+    }
+
+    const char* m_end;
+    const char* m_cr;
+    const char* m_lf;
+};
+
 constexpr char Base64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr char HexDigits[] = "0123456789ABCDEF";
 constexpr unsigned char Invalid = 0xFF;
@@ -221,19 +248,9 @@ void ForEachParagraph(QByteArrayView data, Paragraph paragraph)
         return;
     const char* p = data.data();
     const char* const end = p + data.size();
-    // The next CR and the next LF, each searched again only once passed.
-    const auto next = [end](const char* from, char c) {
-        const void* hit = std::memchr(from, c, size_t(end - from));
-        return hit ? static_cast<const char*>(hit) : end;
-    };
-    const char* nextCR = next(p, '\r');
-    const char* nextLF = next(p, '\n');
+    TLineEndFinder lineEnds(p, end);
     while (p < end) {
-        if (nextCR < p)
-            nextCR = next(p, '\r');
-        if (nextLF < p)
-            nextLF = next(p, '\n');
-        const char* eol = std::min(nextCR, nextLF);
+        const char* eol = lineEnds.Next(p);
         paragraph(p, eol - p);
         if (eol == end)
             break;
@@ -510,19 +527,9 @@ void TQuotedPrintable::Encode()
         if (pairEnd != 0 && *p == pairEnd)
             ++p;
         pairEnd = 0;
-        // The next CR and the next LF of the chunk, each searched again only once passed.
-        const auto next = [end](const char* from, char c) {
-            const void* hit = std::memchr(from, c, size_t(end - from));
-            return hit ? static_cast<const char*>(hit) : end;
-        };
-        const char* nextCR = next(p, '\r');
-        const char* nextLF = next(p, '\n');
+        TLineEndFinder lineEnds(p, end);
         while (p < end) {
-            if (nextCR < p)
-                nextCR = next(p, '\r');
-            if (nextLF < p)
-                nextLF = next(p, '\n');
-            const char* eol = std::min(nextCR, nextLF);
+            const char* eol = lineEnds.Next(p);
             if (eol == end) {
                 pending.append(p, end - p);
                 break;

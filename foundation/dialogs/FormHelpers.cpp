@@ -29,6 +29,22 @@ QLabel* AddRow(QFormLayout* layout, const QString& caption, int tag, QWidget* fi
     return label;
 }
 
+QPushButton* NewButton(QWidget* parent, const QString& caption, int tag)
+{
+    auto* button = new QPushButton(caption, parent);
+    SetTag(button, tag);
+    return button;
+}
+
+QLabel* NewLabel(QWidget* parent, const QString& caption, int tag, QWidget* buddy)
+{
+    auto* label = new QLabel(caption, parent);
+    SetTag(label, tag);
+    if (buddy)
+        label->setBuddy(buddy);
+    return label;
+}
+
 QCheckBox* NewCheckBox(QWidget* parent, const char* name, const QString& caption, int tag)
 {
     auto* box = new QCheckBox(caption, parent);

@@ -19,6 +19,9 @@ QLineEdit* NewEdit(QWidget* parent, const char* name, int capacity);
 // Adds a row with a tagged German label whose buddy is `field`.
 QLabel* AddRow(QFormLayout* layout, const QString& caption, int tag, QWidget* field);
 QComboBox* NewCombo(QWidget* parent, const char* name, bool editable);
+// A push button and a label with a tagged German caption; the label's buddy is `buddy` when given.
+QPushButton* NewButton(QWidget* parent, const QString& caption, int tag);
+QLabel* NewLabel(QWidget* parent, const QString& caption, int tag, QWidget* buddy = nullptr);
 QCheckBox* NewCheckBox(QWidget* parent, const char* name, const QString& caption, int tag);
 // OK and Cancel, named and tagged (`okTag`, Cancel `okTag` + 1), connected to accept and reject.
 QDialogButtonBox* NewDialogButtons(QDialog* dialog, QPushButton*& okBtn, QPushButton*& cancelBtn, int okTag);
