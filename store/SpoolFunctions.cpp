@@ -28,6 +28,12 @@ QStringList MessageFilesOf(const QString& dir)
     return QDir(dir).entryList({MessageFilePattern}, QDir::Files, QDir::Unsorted);
 }
 
+// Oldest first, so that received mail lands in the Inbox in the order it arrived, across accounts.
+QStringList MessageFilesInArrivalOrder(const QString& dir)
+{
+    return QDir(dir).entryList({MessageFilePattern}, QDir::Files, QDir::Time | QDir::Reversed);
+}
+
 bool SyncPath(const QString& path)
 {
     QFile file(path);
@@ -171,7 +177,7 @@ int ImportSpool(const QString& spoolDir, const TFolderFiles& inbox)
 {
     TImportJournal journal(spoolDir);
     journal.Settle(inbox);
-    const QStringList names = MessageFilesOf(spoolDir);
+    const QStringList names = MessageFilesInArrivalOrder(spoolDir);
     if (names.isEmpty() || !journal.Open())
         return 0;
     const QDir dir(spoolDir);

@@ -25,7 +25,7 @@ bool SpoolHasMail(const QString& spoolDir);
 // message is complete; only the agent removes such files (see CheckFile.h of the agent).
 inline constexpr QLatin1String UnfinishedSuffix(".part");
 
-// Appends every "*.eml" file of the spool, in directory order, to `inbox` and returns how many.
+// Appends every "*.eml" file of the spool, oldest first, to `inbox` and returns how many.
 // Exactly once: the import journal ".import" in the spool names each file with the record number it
 // is to get before it is appended, so that the files of an import killed between append and
 // deletion are recognised (byte for byte) and deleted by the next import instead of being imported

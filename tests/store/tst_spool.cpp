@@ -90,6 +90,23 @@ private slots:
         QCOMPARE(ImportSpool(Paths().Data.SpoolDir, m_inbox), 0);
     }
 
+    // Two accounts received one after the other: the Inbox gets their mail in arrival order,
+    // whatever the names and the directory order say.
+    void importFollowsTheArrivalOrder()
+    {
+        const QDateTime start = QDateTime::currentDateTime().addSecs(-60);
+        const QList<std::pair<const char*, QByteArray>> arrivals{
+            {"pop_2.eml", "first"}, {"pop_10.eml", "second"}, {"pop_1.eml", "third"}, {"lmserver_1.eml", "fourth"}};
+        for (qsizetype i = 0; i < arrivals.size(); ++i) {
+            const QString path = SpoolPath(QString::fromLatin1(arrivals.at(i).first));
+            QVERIFY(WriteContent(path, Message(arrivals.at(i).second)));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(start.addSecs(i), QFileDevice::FileModificationTime));
+        }
+        QCOMPARE(ImportSpool(Paths().Data.SpoolDir, m_inbox), 4);
+        QCOMPARE(Subjects(m_inbox), QByteArray("first second third fourth"));
+    }
+
     void failedImportKeepsTheFileAndReportsEachTime()
     {
         QVERIFY(WriteContent(SpoolPath(QStringLiteral("pop_1.eml")), Message("one")));
