@@ -1,14 +1,26 @@
-// Receive benchmark of the transfer agent: 2,000 messages from a private Dovecot into the spool,
-// timed from the start of lmagent to its exit, and in the same run fetchmail writing the same
-// mailbox from a fresh Dovecot into one BSMTP file, and optionally an older build of lmagent; the
-// sides alternate over several rounds and the median is reported. Run through bench_agent.sh,
+// Receive benchmark of the transfer agent: 2,000 messages from a private Dovecot, timed from the
+// start of lmagent to its exit; in the same run the main window receiving the same mailbox (from the
+// click on Receive until the Inbox lists every message, the spool import included), fetchmail
+// writing it from a fresh Dovecot into one BSMTP file, and optionally an older build of lmagent.
+// The sides alternate over several rounds and the median is reported. Run through bench_agent.sh,
 // which installs fetchmail.
 //   bench_agent LMAGENT LIBQMC3 TESTSERVERS_DIR [count] [rounds] [OLD_LMAGENT OLD_LIBQMC3]
 
+#include "DBAccountsFunctions.h"
 #include "DBAgentFunctions.h"
+#include "Konstanten.h"
+#include "ListviewFunctions.h"
+#include "Main.h"
 #include "RegistryFunctions.h"
+#include "SharedFunctions.h"
+#include "TransferDialogs.h"
 
-#include <QCoreApplication>
+#include <QAction>
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -78,45 +90,99 @@ int CountFiles(const QString& dir, const QStringList& filters = {})
     return int(QDir(dir).entryList(filters, QDir::Files).size());
 }
 
+// A private program directory with a copy of `program` (the agent finds its directory from its
+// resolved path, so a link would not do), the library, a registry naming the default user and its
+// data directory; the registry is made the process's own, for the agent started from here too.
+bool PrepareInstallation(const QDir& root, const QString& program, const QString& library)
+{
+    root.mkpath(QStringLiteral("modules"));
+    root.mkpath(QStringLiteral("data"));
+    if (!QFile::copy(program, root.filePath(QStringLiteral("modules/lmagent")))
+        || !QFile::link(library, root.filePath(QStringLiteral("libqmc3.so"))))
+        return false;
+    qputenv("LUMARO_REGISTRY", QFile::encodeName(root.filePath(QStringLiteral("registry.ini"))));
+    WriteUser(DefaultUserName, root.filePath(QStringLiteral("data")), {});
+    return true;
+}
+
+QByteArray ServerAddress(const Pop3Server& server)
+{
+    return "127.0.0.1:" + server.Port.toLatin1();
+}
+
+bool AllReceived(const QString& program, int exitCode, int received, int count)
+{
+    if (exitCode == 0 && received == count)
+        return true;
+    std::fprintf(stderr, "%s: exit %d, %d of %d messages\n", qPrintable(program), exitCode, received, count);
+    return false;
+}
+
 // Seconds from the start of lmagent to its exit, or -1.
 double RunAgent(const QString& program, const QString& library, const Pop3Server& server, int count)
 {
     QTemporaryDir install;
     const QDir root(install.path());
-    root.mkpath(QStringLiteral("modules"));
-    root.mkpath(QStringLiteral("data"));
-    const QString agent = root.filePath(QStringLiteral("modules/lmagent"));
-    if (!QFile::copy(program, agent) || !QFile::link(library, root.filePath(QStringLiteral("libqmc3.so"))))
+    if (!PrepareInstallation(root, program, library))
         return -1;
-    const QString registry = root.filePath(QStringLiteral("registry.ini"));
-    qputenv("LUMARO_REGISTRY", QFile::encodeName(registry));
-    WriteUser(DefaultUserName, root.filePath(QStringLiteral("data")), {});
     TAgentJob job;
     job.Action = "POP3";
-    job.Server = "127.0.0.1:" + server.Port.toLatin1();
+    job.Server = ServerAddress(server);
     job.Username = "alice";
     job.Password = "secret";
     if (!WriteJob(job, root.filePath(QStringLiteral("lmagent.ini"))))
         return -1;
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LUMARO_REGISTRY"), registry);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("LUMARO_TEST_AUTOCLOSE"), QStringLiteral("1"));
     QProcess process;
-    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer timer;
     timer.start();
-    process.start(agent, {});
+    process.start(root.filePath(QStringLiteral("modules/lmagent")), {});
     process.waitForFinished(-1);
     const double seconds = timer.nsecsElapsed() / 1e9;
     const int spooled = CountFiles(root.filePath(QStringLiteral("data/Spool")), {QStringLiteral("*.eml")});
-    if (process.exitCode() != 0 || spooled != count) {
-        std::fprintf(stderr, "lmagent: exit %d, %d files\n%s\n", process.exitCode(), spooled,
-                     process.readAllStandardError().constData());
+    return AllReceived(QStringLiteral("lmagent"), process.exitCode(), spooled, count) ? seconds : -1;
+}
+
+// Seconds from the click on Receive in the main window until its Inbox lists every message, or -1.
+double RunMainWindow(const QString& program, const QString& library, const Pop3Server& server, int count)
+{
+    QTemporaryDir install;
+    const QDir root(install.path());
+    if (!PrepareInstallation(root, program, library))
         return -1;
-    }
-    return seconds;
+    InitProgramForActiveUser(root.filePath(QStringLiteral("lumaro")));
+    root.mkpath(Paths().Data.MailDir);
+    TAccount account;
+    account.Name = "bench";
+    account.Standard = true;
+    account.PopServer = ServerAddress(server);
+    account.PopUsername = "alice";
+    account.PopPassword = "secret";
+    account.PopKeepMails = false;
+    if (!CreateAccountsDatabase() || WriteAccount(0, account) <= 0)
+        return -1;
+
+    TMainFrm frm{QStringList{}};
+    frm.Dialogs.AskYesNo = [](const QString&) { return false; };
+    frm.Dialogs.Inform = [](const QString& text) { std::fprintf(stderr, "main window: %s\n", qPrintable(text)); };
+    frm.show();
+    if (!QTest::qWaitFor([&] { return !frm.CurrentFolder().isEmpty(); }, 10000))
+        return -1;
+    frm.Settings.General.PlaySoundNewMail = false;
+    frm.Settings.General.AutoLocalFilter = false;
+    QTimer::singleShot(0, &frm, [] {
+        if (auto* dialog = qobject_cast<TReceiveMultipleFrm*>(QApplication::activeModalWidget())) {
+            dialog->Listbox->item(0)->setCheckState(Qt::Checked);
+            dialog->ReceiveBtn->click();
+        }
+    });
+    QElapsedTimer timer;
+    timer.start();
+    frm.Actions.ReceiveItm->trigger();
+    const int listed = frm.MessageModel->rowCount();
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    return AllReceived(QStringLiteral("main window"), 0, listed, count) ? seconds : -1;
 }
 
 // Seconds of one fetchmail run writing everything into one BSMTP file, or -1.
@@ -177,7 +243,10 @@ double Median(QList<double> values)
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The agent started by the benchmark and by the main window ends by itself when done.
+    qputenv("LUMARO_TEST_AUTOCLOSE", "1");
+    QApplication app(argc, argv);
     if (argc < 4) {
         std::fprintf(stderr, "usage: bench_agent LMAGENT LIBQMC3 TESTSERVERS_DIR [count] [rounds] [OLD_LMAGENT OLD_LIBQMC3]\n");
         return 2;
@@ -193,6 +262,7 @@ int main(int argc, char* argv[])
         return 1;
     QList<Side> sides;
     sides.append({"lmagent", [&](const Pop3Server& s) { return RunAgent(program, library, s, count); }, {}});
+    sides.append({"window", [&](const Pop3Server& s) { return RunMainWindow(program, library, s, count); }, {}});
     if (argc > 7) {
         const QString oldProgram = QString::fromLocal8Bit(argv[6]);
         const QString oldLibrary = QString::fromLocal8Bit(argv[7]);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Receive benchmark of lmagent against fetchmail (installed here when missing), both fetching the
-# same 2,000 messages from a private Dovecot on 127.0.0.1, in alternating rounds; with the build
-# directory of an older version, its lmagent runs as a third side.
+# Receive benchmark of lmagent, of the main window running it, and of fetchmail (installed here when
+# missing), all fetching the same 2,000 messages from a private Dovecot on 127.0.0.1, in alternating
+# rounds; with the build directory of an older version, its lmagent runs as a further side.
 #   bench/bench_agent.sh [build directory] [count] [rounds] [older build directory]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

@@ -4,6 +4,8 @@
 
 #include "FilterDialogRules.h"
 #include "FilterLocalConf.h"
+#include "ModalDialogs.h"
+#include "Screenshot.h"
 #include "TransferDialogs.h"
 #include "tk_langlib.h"
 
@@ -21,30 +23,6 @@
 #include <QTreeWidget>
 
 Q_DECLARE_METATYPE(TRuleEditorInput)
-
-namespace {
-
-void SavePicture(QWidget& window, const QString& name)
-{
-    const QString dir = qEnvironmentVariable("LUMARO_TEST_SCREENSHOTS");
-    if (!dir.isEmpty())
-        window.grab().save(QDir(dir).filePath(name + QLatin1String(".png")));
-}
-
-// Runs `step` on the rule editor as soon as it is the active modal window (for at most 5 s).
-void OnNextEditor(const std::function<void(TFilterLocalConf2Frm&)>& step, int triesLeft = 500)
-{
-    QTimer::singleShot(10, [step, triesLeft] {
-        if (auto* editor = qobject_cast<TFilterLocalConf2Frm*>(QApplication::activeModalWidget()))
-            step(*editor);
-        else if (triesLeft > 0)
-            OnNextEditor(step, triesLeft - 1);
-        else if (QApplication::activeModalWidget())
-            QApplication::activeModalWidget()->close();
-    });
-}
-
-} // namespace
 
 class TestFilterForms : public QObject {
     Q_OBJECT
@@ -103,7 +81,7 @@ private slots:
         const QString rules = dir.filePath(QStringLiteral("filter.ldb"));
         TFilterLocalConfFrm list(rules, false);
         list.SetPrefill(text);
-        OnNextEditor([&list](TFilterLocalConf2Frm& editor) {
+        WhenModal<TFilterLocalConf2Frm>([&list](TFilterLocalConf2Frm& editor) {
             // No folder list in this test: the tree is empty, so the folder is whatever exists.
             editor.TreeView->clear();
             auto* inbox = new QTreeWidgetItem(editor.TreeView, {QStringLiteral("Inbox")});
@@ -119,7 +97,7 @@ private slots:
     void sizeEmptiesTheCriteriaAndGivesUpTheMove()
     {
         TFilterLocalConf2Frm editor;
-        OnNextEditor([](TFilterLocalConf2Frm& e) {
+        WhenModal<TFilterLocalConf2Frm>([](TFilterLocalConf2Frm& e) {
             e.KbytesEdt->setValue(2000);
             QVERIFY(!e.FromContainsEdt->isEnabled());
             QVERIFY(e.FromContainsEdt->text().isEmpty());
@@ -168,22 +146,22 @@ private slots:
         QVERIFY(SaveFilterRules(rules, {"-FROM: \"news,-\" -MOVETO: \"Archiv\"", "-LARGER THAN: \"2000\" -KEEP"}));
         TFilterLocalConfFrm list(rules, true);
         list.show();
-        SavePicture(list, QStringLiteral("filterlist-") + suffix);
+        SaveScreenshot(list, QStringLiteral("filterlist-") + suffix);
         TFilterLocalConf2Frm editor;
         editor.FromContainsEdt->setText(QStringLiteral("news,-"));
         editor.ActionMoveRb->setChecked(true);
         editor.show();
-        SavePicture(editor, QStringLiteral("filtereditor-") + suffix);
+        SaveScreenshot(editor, QStringLiteral("filtereditor-") + suffix);
         QVERIFY(editor.width() <= 1024 && editor.height() <= 768);
         TSendSimpleFrm send({"smtp.example.org"}, "smtp.example.org");
         send.show();
-        SavePicture(send, QStringLiteral("send-") + suffix);
+        SaveScreenshot(send, QStringLiteral("send-") + suffix);
         TReceiveMultipleFrm receive({"Arbeit", "Privat"}, {"Privat"});
         receive.show();
-        SavePicture(receive, QStringLiteral("receive-") + suffix);
+        SaveScreenshot(receive, QStringLiteral("receive-") + suffix);
         TSendReceiveConfFrm conf({"Arbeit", "Privat"}, {"smtp.example.org"}, {"smtp.example.org", {"Privat"}, false, false, false});
         conf.show();
-        SavePicture(conf, QStringLiteral("transmit-") + suffix);
+        SaveScreenshot(conf, QStringLiteral("transmit-") + suffix);
         QCOMPARE(conf.windowTitle(), language == 2 ? QStringLiteral("Transmit settings") : QStringLiteral("Übermitteln konfigurieren"));
         SetLanguage(0);
     }

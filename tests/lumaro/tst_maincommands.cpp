@@ -19,10 +19,12 @@
 #include "ListviewFunctions.h"
 #include "Main.h"
 #include "MessageCommands.h"
+#include "ModalDialogs.h"
 #include "PhraseFunctions.h"
 #include "QtTranslation.h"
 #include "ReportCapture.h"
 #include "ScopedRegistry.h"
+#include "Screenshot.h"
 #include "ToolbarConf.h"
 #include "tk_langlib.h"
 #include "tk_reglib.h"
@@ -52,28 +54,6 @@
 using namespace LumaroTest;
 
 namespace {
-
-void SaveScreenshot(QWidget& window, const QString& name)
-{
-    const QString dir = qEnvironmentVariable("LUMARO_TEST_SCREENSHOTS");
-    if (!dir.isEmpty())
-        window.grab().save(QDir(dir).filePath(name + QLatin1String(".png")));
-}
-
-// Runs `act` on the next modal dialog once it is open.
-void WhenModal(const std::function<void(QDialog&)>& act)
-{
-    auto* poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            act(*dialog);
-        }
-    });
-    poll->start();
-}
 
 QByteArrayList Subjects(const QString& folder)
 {
@@ -320,7 +300,7 @@ private slots:
         ReportCapture reports;
         auto frm = StartedWindow();
         QVERIFY(frm);
-        WhenModal([](QDialog& dialog) {
+        WhenModal<QDialog>([](QDialog& dialog) {
             auto* chooser = qobject_cast<TDraftFrm*>(&dialog);
             QVERIFY(chooser);
             QCOMPARE(chooser->ListView->topLevelItemCount(), 1);
@@ -342,7 +322,7 @@ private slots:
         auto frm = StartedWindow();
         QVERIFY(frm);
         frm->FolderTv->setCurrentItem(frm->FolderTv->topLevelItem(5));
-        WhenModal([](QDialog& dialog) {
+        WhenModal<QDialog>([](QDialog& dialog) {
             auto* create = qobject_cast<TFolderCreateFrm*>(&dialog);
             QVERIFY(create);
             QCOMPARE(create->FolderEdt->text(), QStringLiteral("Neuer Ordner"));
@@ -394,7 +374,7 @@ private slots:
         ReportCapture reports;
         auto frm = StartedWindow();
         QVERIFY(frm);
-        WhenModal([](QDialog& dialog) {
+        WhenModal<QDialog>([](QDialog& dialog) {
             auto* columns = qobject_cast<TEditColumnsFrm*>(&dialog);
             QVERIFY(columns);
             QCOMPARE(columns->ColumnsLb->count(), 4);
@@ -418,7 +398,7 @@ private slots:
         ReportCapture reports;
         auto frm = StartedWindow();
         QVERIFY(frm);
-        WhenModal([](QDialog& dialog) {
+        WhenModal<QDialog>([](QDialog& dialog) {
             auto* toolbar = qobject_cast<TToolbarFrm*>(&dialog);
             QVERIFY(toolbar);
             QCOMPARE(toolbar->Listbox->count(), 18);
@@ -444,7 +424,7 @@ private slots:
         manager.show();
         QCOMPARE(manager.CurrentCategory(), QStringLiteral("Signaturen"));
         QVERIFY(!manager.EditBtn->isEnabled());
-        WhenModal([](QDialog& dialog) {
+        WhenModal<QDialog>([](QDialog& dialog) {
             auto* editor = qobject_cast<TFloskelnConf2Frm*>(&dialog);
             QVERIFY(editor);
             QVERIFY(!editor->OKBtn->isEnabled());

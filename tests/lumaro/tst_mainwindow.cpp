@@ -14,6 +14,7 @@
 #include "ReportCapture.h"
 #include "ScopedRegistry.h"
 #include "qmmsg.h"
+#include "Screenshot.h"
 #include "SingleInstance.h"
 #include "UserPanel.h"
 #include "tk_langlib.h"
@@ -51,13 +52,6 @@ QTreeWidgetItem* FindNode(const QTreeWidget& tree, const QString& text)
 {
     const QList<QTreeWidgetItem*> found = tree.findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : found.first();
-}
-
-void SaveScreenshot(QWidget& window, const QString& name)
-{
-    const QString dir = qEnvironmentVariable("LUMARO_TEST_SCREENSHOTS");
-    if (!dir.isEmpty())
-        window.grab().save(QDir(dir).filePath(name + QLatin1String(".png")));
 }
 
 } // namespace

@@ -12,7 +12,9 @@
 #include "PhraseFunctions.h"
 #include "RegistryFunctions.h"
 #include "ReportCapture.h"
+#include "ModalDialogs.h"
 #include "ScopedRegistry.h"
+#include "Screenshot.h"
 #include "Settings.h"
 #include "UserPanel.h"
 #include "Users.h"
@@ -46,13 +48,6 @@ namespace {
 
 constexpr QSize SmallScreen(1024, 768);
 
-void SaveScreenshot(QWidget& window, const QString& name)
-{
-    const QString dir = qEnvironmentVariable("LUMARO_TEST_SCREENSHOTS");
-    if (!dir.isEmpty())
-        window.grab().save(QDir(dir).filePath(name + QLatin1String(".png")));
-}
-
 bool FitsSmallScreen(QWidget& window)
 {
     window.adjustSize();
@@ -71,17 +66,6 @@ QStringList TopLevelTexts(const QTreeWidget& tree)
     for (int i = 0; i < tree.topLevelItemCount(); ++i)
         texts.append(tree.topLevelItem(i)->text(0));
     return texts;
-}
-
-// Runs `step` on the modal dialog of type Dialog once it is open.
-template <typename Dialog>
-void WhenModal(const std::function<void(Dialog&)>& step)
-{
-    QTimer::singleShot(0, [step] {
-        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        step(*dialog);
-    });
 }
 
 } // namespace

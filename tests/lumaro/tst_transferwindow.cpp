@@ -10,6 +10,7 @@
 #include "Konstanten.h"
 #include "ListviewFunctions.h"
 #include "Main.h"
+#include "ModalDialogs.h"
 #include "ReportCapture.h"
 #include "SharedFunctions.h"
 #include "Screenshot.h"
@@ -32,18 +33,6 @@
 #include <memory>
 
 namespace {
-
-// Runs `step` on the modal dialog of type Dialog as soon as it is open (for at most 10 s).
-template <typename Dialog>
-void WhenModal(const std::function<void(Dialog&)>& step, int triesLeft = 1000)
-{
-    QTimer::singleShot(10, [step, triesLeft] {
-        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget()))
-            step(*dialog);
-        else if (triesLeft > 0)
-            WhenModal(step, triesLeft - 1);
-    });
-}
 
 QByteArray OutboxMessage(const QByteArray& subject, const QByteArray& extraHeaders = {})
 {
