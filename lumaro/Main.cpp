@@ -38,6 +38,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int MsgFixingFolder = 3;
@@ -225,8 +227,15 @@ void TMainFrm::FirstShow()
     CheckFolders();
     PrepareAccountsDatabase();
     ImportWaitingSpool();
-    MainSplitter->setSizes({Settings.Display.TreeviewWidth, std::max(width() - Settings.Display.TreeviewWidth, 1)});
     BuildFolderTree();
+    // The default width comes from narrower fonts: until the user sets a width of their own, it grows
+    // to the folder names, up to a third of the window.
+    if (Settings.Display.TreeviewWidth == DefaultTreeviewWidth) {
+        const QAbstractItemView& view = *FolderTv;
+        const int namesWidth = view.sizeHintForColumn(0) + 2 * FolderTv->frameWidth();
+        Settings.Display.TreeviewWidth = std::clamp(namesWidth, DefaultTreeviewWidth, std::max(width() / 3, DefaultTreeviewWidth));
+    }
+    MainSplitter->setSizes({Settings.Display.TreeviewWidth, std::max(width() - Settings.Display.TreeviewWidth, 1)});
     MessageLv->setFont(DisplayFont(Settings.Display.MailFont).Font);
     ApplyListviewHeight();
     RestoreFormPlacement(*this, UserContext().Keys.Forms);

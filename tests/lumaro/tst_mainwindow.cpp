@@ -134,6 +134,8 @@ private slots:
         QVERIFY(QFile::exists(Paths().Data.AddressbookFile));
         QCOMPARE(frm->StatusPanel2->UserName(), QStringLiteral("default"));
         QCOMPARE(frm->StatusPanel3->text(), QStringLiteral("0/0"));
+        const QAbstractItemView& tree = *frm->FolderTv;
+        QVERIFY(tree.viewport()->width() >= tree.sizeHintForColumn(0));
         SaveScreenshot(*frm, QStringLiteral("mainwindow-fresh"));
     }
 
