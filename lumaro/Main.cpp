@@ -177,7 +177,10 @@ void TMainFrm::CreateStatusBar()
     statusBar()->installEventFilter(this);
     m_statusTimer.setSingleShot(true);
     m_statusTimer.setInterval(TransientStatusMs);
-    connect(&m_statusTimer, &QTimer::timeout, StatusPanel1, &QLabel::clear);
+    connect(&m_statusTimer, &QTimer::timeout, StatusPanel1, [this] {
+        StatusPanel1->clear();
+        StatusPanel1->setToolTip({});
+    });
     connect(StatusPanel2, &TUserPanel::Clicked, this, [this] {
         if (m_states.Users)
             Actions.UsersItm->trigger();
@@ -355,6 +358,8 @@ void TMainFrm::ApplicationActivated(Qt::ApplicationState state)
 void TMainFrm::SetTransientStatus(const QString& text)
 {
     StatusPanel1->setText(text);
+    // A narrow window cuts the panel off; the tip keeps the whole report readable.
+    StatusPanel1->setToolTip(text);
     m_statusTimer.start();
 }
 

@@ -42,6 +42,8 @@ constexpr int MsgNoDialupConnection = 66;
 constexpr int MsgConnectedTo = 67;
 constexpr int MsgReceiveFailed = 400;
 constexpr int MsgLeftByRules = 401;
+constexpr int MsgSent = 402;
+constexpr int MsgStayInOutbox = 403;
 // The dial-up state is polled every second while a transfer runs, else every 8 seconds.
 constexpr int PollDuringTransferMs = 1000;
 constexpr int PollIdleMs = 8000;
@@ -62,6 +64,12 @@ QStringList ToTexts(const QByteArrayList& bytes)
     for (const QByteArray& b : bytes)
         texts.append(QString::fromUtf8(b));
     return texts;
+}
+
+// Two reports in the one status panel.
+QString Joined(const QString& first, const QString& second)
+{
+    return first + QStringLiteral(" · ") + second;
 }
 
 bool OwnConnection()
@@ -202,9 +210,16 @@ void TMainFrm::SendOutbox(const QByteArray& server)
     QList<TListEntry> listed;
     for (int row = 0; row < MessageModel->rowCount(); ++row)
         listed.append(MessageModel->Entry(row));
-    RunSendJob(server, SpecialFolderPaths(TSpecialFolder::Outbox), SpecialFolderPaths(TSpecialFolder::Sent), listed,
-               Paths().Data.SmtpDir, m_job, [this](const TAgentJob& job) { return RunAgent(job); });
+    const TSendResult result
+        = RunSendJob(server, SpecialFolderPaths(TSpecialFolder::Outbox), SpecialFolderPaths(TSpecialFolder::Sent), listed,
+                     Paths().Data.SmtpDir, m_job, [this](const TAgentJob& job) { return RunAgent(job); });
     ActivateFolder();
+    if (!result.Started)
+        return;
+    QString report = FillIn(MessageText(MsgSent), QString::number(result.Sent));
+    if (result.Unsent > 0)
+        report = Joined(report, FillIn(MessageText(MsgStayInOutbox), QString::number(result.Unsent)));
+    SetTransientStatus(report);
 }
 
 void TMainFrm::ReceiveAccounts(const QByteArrayList& accounts)
@@ -216,7 +231,7 @@ void TMainFrm::ReceiveAccounts(const QByteArrayList& accounts)
     ImportSpoolWithReport(true);
     const int kept = CountKeptInRuleLog(spool);
     if (kept > 0)
-        SetTransientStatus(StatusPanel1->text() + QLatin1String(" · ") + FillIn(MessageText(MsgLeftByRules), QString::number(kept)));
+        SetTransientStatus(Joined(StatusPanel1->text(), FillIn(MessageText(MsgLeftByRules), QString::number(kept))));
     if (!result.FailedAccounts.isEmpty())
         Dialogs.Inform(FillIn(MessageText(MsgReceiveFailed), ToTexts(result.FailedAccounts).join(QLatin1String(", "))));
 }

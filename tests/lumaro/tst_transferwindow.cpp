@@ -219,6 +219,7 @@ private slots:
         QCOMPARE(Subjects(TSpecialFolder::Outbox), QByteArray("held"));
         QCOMPARE(Subjects(TSpecialFolder::Sent), QByteArray("first(read) third(read)"));
         QCOMPARE(QDir(received.path()).entryList({QStringLiteral("*.eml")}).size(), 2);
+        QCOMPARE(frm->StatusPanel1->text(), QStringLiteral("2 Nachrichten gesendet · 1 im Postausgang geblieben"));
         QVERIFY(frm->FolderTv->isEnabled());
         SaveScreenshot(*frm, QStringLiteral("mainwindow-after-send"));
     }
@@ -324,6 +325,7 @@ private slots:
         QCOMPARE(Subjects(TSpecialFolder::Inbox), QByteArray("fine"));
         QVERIFY2(frm->StatusPanel1->text().contains(FillIn(MessageText(401), QStringLiteral("1"))),
                  qPrintable(frm->StatusPanel1->text()));
+        SaveScreenshot(*frm, QStringLiteral("mainwindow-after-server-rules"));
     }
 };
 
