@@ -26,6 +26,7 @@ class TEnhListView;
 class TInstanceServer;
 class TMessageListModel;
 class TnkRas;
+class TnkRasBackend;
 class TSoundPlayer;
 class TProgressFrm;
 class TSettingsFrm;
@@ -80,6 +81,9 @@ public:
     // Makes `user` the active user in the running window: the old user's settings are written, the new
     // user's read, the folders checked and the Inbox activated (MainUsers.cpp).
     void ChangeActiveUser(const QString& user);
+
+    // Puts another dial-up backend in place (the system's is taken at creation) and shows its state.
+    void UseRasBackend(std::shared_ptr<TnkRasBackend> backend);
 
     const TCommandStates& CommandStates() const { return m_states; }
     TRunningFlags Running;

@@ -96,6 +96,13 @@ void TMainFrm::ConnectTransferCommands()
     m_rasTimer.start(PollIdleMs);
 }
 
+void TMainFrm::UseRasBackend(std::shared_ptr<TnkRasBackend> backend)
+{
+    m_ras = std::make_unique<TnkRas>(std::move(backend));
+    m_ras->GetEntries();
+    PollDialup();
+}
+
 bool TMainFrm::EnsureAccount()
 {
     if (CountAccounts() > 0)

@@ -12,6 +12,7 @@
 #include "Main.h"
 #include "ModalDialogs.h"
 #include "ReportCapture.h"
+#include "ScriptedRasBackend.h"
 #include "SharedFunctions.h"
 #include "Screenshot.h"
 #include "TestServers.h"
@@ -80,6 +81,8 @@ private:
     std::unique_ptr<AgentInstallation> m_agent;
     QByteArray m_previousRegistry;
     QStringList m_told;
+    QStringList m_confirmed;
+    bool m_confirmAnswer = true;
 
     // The wrapper writes "<Action> <Server>" of every job to runs.txt, then starts the agent.
     bool WrapAgent() const
@@ -132,7 +135,10 @@ private:
         auto frm = std::make_unique<TMainFrm>(QStringList{});
         frm->Dialogs.AskYesNo = [](const QString&) { return false; };
         frm->Dialogs.Inform = [this](const QString& text) { m_told.append(text); };
-        frm->Dialogs.Confirm = [](const QString&, bool&) { return true; };
+        frm->Dialogs.Confirm = [this](const QString& text, bool&) {
+            m_confirmed.append(text);
+            return m_confirmAnswer;
+        };
         frm->resize(900, 500);
         frm->show();
         if (!QTest::qWaitForWindowExposed(frm.get())
@@ -180,6 +186,8 @@ private slots:
         QVERIFY(QDir().mkpath(Paths().Data.MailDir));
         QVERIFY(CreateAccountsDatabase());
         m_told.clear();
+        m_confirmed.clear();
+        m_confirmAnswer = true;
     }
 
     void cleanup()
@@ -326,6 +334,38 @@ private slots:
         QVERIFY2(frm->StatusPanel1->text().contains(FillIn(MessageText(401), QStringLiteral("1"))),
                  qPrintable(frm->StatusPanel1->text()));
         SaveScreenshot(*frm, QStringLiteral("mainwindow-after-server-rules"));
+    }
+
+    // Where dial-up connections exist: F9 offline asks to go online first (No leaves everything as it
+    // is); the tool button shows a running connection, and releasing it asks to hang up.
+    void dialUpQuestionsAndButton()
+    {
+        AddAccount("Anna", "127.0.0.1:1");
+        auto backend = std::make_shared<ScriptedRasBackend>();
+        backend->EntryNames = {QStringLiteral("Provider")};
+        ReportCapture reports;
+        auto frm = StartedWindow();
+        QVERIFY(frm);
+        frm->UseRasBackend(backend);
+        frm->Settings.ActionPopServers = {QStringLiteral("Anna")};
+        frm->Settings.ActionIgnoreSmtp = true;
+        frm->RefreshCommandStates();
+        QAction* button = frm->Actions.DialupSpd;
+        QVERIFY(!button->isChecked() && !button->isEnabled());
+
+        m_confirmAnswer = false;
+        QTest::keyClick(frm.get(), Qt::Key_F9);
+        QCOMPARE(m_confirmed, QStringList{MessageText(60)});
+        QVERIFY(AgentRuns().isEmpty());
+
+        backend->Active = {{QStringLiteral("Provider"), QStringLiteral("conn-1"), true}};
+        frm->UseRasBackend(backend);
+        QVERIFY(button->isChecked() && button->isEnabled());
+        QCOMPARE(button->toolTip(), FillIn(MessageText(67), QStringLiteral("Provider")));
+        m_confirmAnswer = true;
+        button->toggle();
+        QCOMPARE(m_confirmed.last(), FillIn(MessageText(65), QStringLiteral("Provider")));
+        QCOMPARE(backend->HungUp, QStringList{QStringLiteral("conn-1")});
     }
 };
 
