@@ -18,6 +18,7 @@
 #include "Konstanten.h"
 #include "ListviewFunctions.h"
 #include "Main.h"
+#include "MainWindowFixture.h"
 #include "MessageCommands.h"
 #include "ModalDialogs.h"
 #include "PhraseFunctions.h"
@@ -134,11 +135,7 @@ private:
         frm->Dialogs.ChooseFolder = [this](const QString&) { return m_chosenFolder; };
         if (!defaultSize)
             frm->resize(1000, 560);
-        frm->show();
-        if (!QTest::qWaitForWindowExposed(frm.get())
-            || !QTest::qWaitFor([&] { return !frm->CurrentFolder().isEmpty(); }, 10000))
-            return nullptr;
-        return frm;
+        return ShownMainWindow(std::move(frm));
     }
 
 private slots:

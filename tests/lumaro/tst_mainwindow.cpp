@@ -8,6 +8,7 @@
 #include "Konstanten.h"
 #include "ListviewFunctions.h"
 #include "MailInfo.h"
+#include "MainWindowFixture.h"
 #include "Progress.h"
 #include "Main.h"
 #include "RegistryFunctions.h"
@@ -89,13 +90,7 @@ private:
         };
         frm->Dialogs.Inform = [this](const QString& text) { m_told.append(text); };
         frm->resize(900, 500);
-        frm->show();
-        if (!QTest::qWaitForWindowExposed(frm.get()))
-            return nullptr;
-        // The folder check and the first activation run once the window is on screen.
-        if (!QTest::qWaitFor([&] { return !frm->CurrentFolder().isEmpty(); }, 10000))
-            return nullptr;
-        return frm;
+        return ShownMainWindow(std::move(frm));
     }
 
     void AddAccount()

@@ -9,6 +9,7 @@
 #include "FontText.h"
 #include "Konstanten.h"
 #include "Main.h"
+#include "MainWindowFixture.h"
 #include "PhraseFunctions.h"
 #include "RegistryFunctions.h"
 #include "ReportCapture.h"
@@ -120,12 +121,7 @@ private:
         frm->Dialogs.AskYesNo = [](const QString&) { return false; };
         frm->Dialogs.Inform = [this](const QString& text) { m_told.append(text); };
         frm->resize(900, 500);
-        frm->show();
-        if (!QTest::qWaitForWindowExposed(frm.get()))
-            return nullptr;
-        if (!QTest::qWaitFor([&] { return !frm->CurrentFolder().isEmpty(); }, 10000))
-            return nullptr;
-        return frm;
+        return ShownMainWindow(std::move(frm));
     }
 
 private slots:

@@ -10,6 +10,7 @@
 #include "Konstanten.h"
 #include "ListviewFunctions.h"
 #include "Main.h"
+#include "MainWindowFixture.h"
 #include "ModalDialogs.h"
 #include "ReportCapture.h"
 #include "ScriptedRasBackend.h"
@@ -140,11 +141,7 @@ private:
             return m_confirmAnswer;
         };
         frm->resize(900, 500);
-        frm->show();
-        if (!QTest::qWaitForWindowExposed(frm.get())
-            || !QTest::qWaitFor([&] { return !frm->CurrentFolder().isEmpty(); }, 10000))
-            return nullptr;
-        return frm;
+        return ShownMainWindow(std::move(frm));
     }
 
     // As the message window does: appends to the Outbox, then the main window refreshes.
