@@ -11,7 +11,10 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
+#include <filesystem>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -29,9 +32,22 @@ QStringList MessageFilesOf(const QString& dir)
 }
 
 // Oldest first, so that received mail lands in the Inbox in the order it arrived, across accounts.
+// The agent writes several messages a millisecond, hence the file system's own time stamps (QDir's
+// time order has milliseconds and breaks ties by name backwards).
 QStringList MessageFilesInArrivalOrder(const QString& dir)
 {
-    return QDir(dir).entryList({MessageFilePattern}, QDir::Files, QDir::Time | QDir::Reversed);
+    std::vector<std::pair<std::filesystem::file_time_type, QString>> files;
+    for (const QString& name : MessageFilesOf(dir)) {
+        // An unreadable time sorts first; the import then reports the file.
+        std::error_code unreadable;
+        const QByteArray path = QFile::encodeName(QDir(dir).filePath(name));
+        files.emplace_back(std::filesystem::last_write_time(path.constData(), unreadable), name);
+    }
+    std::sort(files.begin(), files.end());
+    QStringList names;
+    for (const auto& file : files)
+        names.append(file.second);
+    return names;
 }
 
 bool SyncPath(const QString& path)

@@ -91,20 +91,23 @@ private slots:
     }
 
     // Two accounts received one after the other: the Inbox gets their mail in arrival order,
-    // whatever the names and the directory order say.
+    // whatever the names and the directory order say; files of the same moment go by name.
     void importFollowsTheArrivalOrder()
     {
         const QDateTime start = QDateTime::currentDateTime().addSecs(-60);
-        const QList<std::pair<const char*, QByteArray>> arrivals{
-            {"pop_2.eml", "first"}, {"pop_10.eml", "second"}, {"pop_1.eml", "third"}, {"lmserver_1.eml", "fourth"}};
-        for (qsizetype i = 0; i < arrivals.size(); ++i) {
-            const QString path = SpoolPath(QString::fromLatin1(arrivals.at(i).first));
-            QVERIFY(WriteContent(path, Message(arrivals.at(i).second)));
+        const QList<std::tuple<const char*, QByteArray, int>> arrivals{{"pop_2.eml", "first", 0},
+                                                                       {"pop_3.eml", "second", 0},
+                                                                       {"pop_10.eml", "third", 1},
+                                                                       {"pop_1.eml", "fourth", 2},
+                                                                       {"lmserver_1.eml", "fifth", 3}};
+        for (const auto& [name, subject, second] : arrivals) {
+            const QString path = SpoolPath(QString::fromLatin1(name));
+            QVERIFY(WriteContent(path, Message(subject)));
             QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(start.addSecs(i), QFileDevice::FileModificationTime));
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(start.addSecs(second), QFileDevice::FileModificationTime));
         }
-        QCOMPARE(ImportSpool(Paths().Data.SpoolDir, m_inbox), 4);
-        QCOMPARE(Subjects(m_inbox), QByteArray("first second third fourth"));
+        QCOMPARE(ImportSpool(Paths().Data.SpoolDir, m_inbox), 5);
+        QCOMPARE(Subjects(m_inbox), QByteArray("first second third fourth fifth"));
     }
 
     void failedImportKeepsTheFileAndReportsEachTime()
