@@ -4,20 +4,10 @@
 # message, alternating the two sides over several rounds in one run.
 #   bench/bench_lmserver.sh [path of the bench_lmserver executable] [rounds]
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$(dirname "${BASH_SOURCE[0]}")/pop3_bench.sh"
 bench="${1:-$root/build/bench/bench_lmserver}"
 rounds="${2:-3}"
-servers="$root/scripts/testservers"
-python=/usr/bin/python3
 count=5000
-
-work="$(mktemp -d)"
-pop3_pid="" pop3_dir=""
-cleanup() {
-    [ -n "$pop3_pid" ] && "$servers/stop-server" "$pop3_pid" "$pop3_dir"
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 $python - "$work/mail" "$count" <<'PY'
 import os, sys
@@ -32,9 +22,7 @@ for i in range(count):
         f.write(head + body)
 PY
 
-read -r pop3_port pop3_pid pop3_dir < <("$servers/start-pop3" bench secret "$work/mail")
-# Dovecot indexes the mailbox in the first session: let a warm-up session pay for that.
-$python -c "import poplib; p = poplib.POP3('127.0.0.1', $pop3_port); p.user('bench'); p.pass_('secret'); p.uidl(); p.list(); p.quit()"
+start_bench_pop3 "$work/mail"
 echo "== $count messages listed from Dovecot on 127.0.0.1:$pop3_port, $rounds rounds, sides alternating"
 for round in $(seq "$rounds"); do
     if [ $((round % 2)) -eq 1 ]; then order="python ours"; else order="ours python"; fi

@@ -5,15 +5,13 @@
 # started) when it is missing and no other mail transport agent would be replaced.
 #   bench/bench_network.sh [build directory]   (default: build/ of the source tree)
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$(dirname "${BASH_SOURCE[0]}")/pop3_bench.sh"
 build="${1:-$root/build}"
 bench="$build/bench/bench_network"
 if [ ! -x "$bench" ]; then
     echo "no bench_network in $build/bench: build the target bench_network first" >&2
     exit 2
 fi
-servers="$root/scripts/testservers"
-python=/usr/bin/python3
 pop3_count=5000
 smtp_count=2000
 
@@ -28,45 +26,19 @@ if [ ! -x /usr/sbin/smtp-sink ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends postfix >/dev/null
 fi
 
-work="$(mktemp -d)"
-pop3_pid="" pop3_dir="" sink_pid=""
-cleanup() {
-    [ -n "$pop3_pid" ] && "$servers/stop-server" "$pop3_pid" "$pop3_dir"
-    [ -n "$sink_pid" ] && "$servers/stop-server" "$sink_pid"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 $python "$root/bench/pop3_corpus.py" "$work/mail" "$pop3_count"
 
-read -r pop3_port pop3_pid pop3_dir < <("$servers/start-pop3" bench secret "$work/mail")
-# Dovecot indexes the mailbox in the first session: let a warm-up session pay for that.
-$python -c "import poplib, sys; p = poplib.POP3('127.0.0.1', $pop3_port); p.user('bench'); p.pass_('secret'); p.uidl(); p.list(); p.quit()"
+start_bench_pop3 "$work/mail"
 echo "== POP3: $pop3_count messages from Dovecot on 127.0.0.1:$pop3_port"
 "$bench" pop3 "127.0.0.1:$pop3_port" bench secret
 # The reference as asked (RETR only), and with the LIST our client sends before each RETR.
-$python - "$pop3_port" <<'PY'
-import poplib, sys, time
-for name, with_list in (("Python poplib RETR each", False), ("Python poplib LIST+RETR each", True)):
-    start = time.time()
-    pop = poplib.POP3("127.0.0.1", int(sys.argv[1]))
-    pop.user("bench"); pop.pass_("secret")
-    count = pop.stat()[0]
-    size = 0
-    for n in range(1, count + 1):
-        if with_list:
-            pop.list(n)
-        size += pop.retr(n)[2]
-    pop.quit()
-    elapsed = time.time() - start
-    print("%-34s %6d msgs %8.1f MB %7.2f s %9.0f msgs/s %7.1f MB/s" % (name, count, size / 1e6, elapsed, count / elapsed, size / 1e6 / elapsed))
-PY
+$python "$root/bench/poplib_retr.py" plain "$pop3_port"
 
 sink_port="$("$servers/free-port")"
 user_option=()
 [ "$(id -u)" -eq 0 ] && user_option=(-u nobody)
 /usr/sbin/smtp-sink "${user_option[@]}" "127.0.0.1:$sink_port" 100 &
-sink_pid=$!
+extra_pids+=("$!")
 sleep 0.3
 message="$work/mail/00010.eml"
 echo "== SMTP: $smtp_count messages of $(stat -c %s "$message") bytes to smtp-sink on 127.0.0.1:$sink_port"

@@ -5,6 +5,7 @@
 #include "AdrEdt.h"
 #include "EnhListView.h"
 #include "GroupEdt.h"
+#include "LanguageRows.h"
 #include "Main.h"
 #include "ReportCapture.h"
 #include "Screenshot.h"
@@ -195,9 +196,7 @@ private slots:
 
     void pictures_data()
     {
-        QTest::addColumn<int>("language");
-        QTest::newRow("de") << 0;
-        QTest::newRow("en") << 2;
+        AddLanguageRows();
     }
 
     void pictures()

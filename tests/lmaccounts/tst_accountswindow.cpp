@@ -4,6 +4,7 @@
 #include "AccountEdt.h"
 #include "AccountsFunctions.h"
 #include "AccountsMain.h"
+#include "LanguageRows.h"
 #include "ReportCapture.h"
 #include "Screenshot.h"
 #include "ScriptedRasBackend.h"
@@ -40,9 +41,7 @@ private slots:
 
     void firstStartRunsTheWizard_data()
     {
-        QTest::addColumn<int>("language");
-        QTest::newRow("German") << 0;
-        QTest::newRow("English") << 2;
+        AddLanguageRows();
     }
 
     void firstStartRunsTheWizard()
@@ -191,9 +190,7 @@ private slots:
 
     void pictures_data()
     {
-        QTest::addColumn<int>("language");
-        QTest::newRow("de") << 0;
-        QTest::newRow("en") << 2;
+        AddLanguageRows();
     }
 
     void pictures()

@@ -4,6 +4,7 @@
 
 #include "FilterDialogRules.h"
 #include "FilterLocalConf.h"
+#include "LanguageRows.h"
 #include "ModalDialogs.h"
 #include "Screenshot.h"
 #include "TransferDialogs.h"
@@ -131,9 +132,7 @@ private slots:
 
     void pictures_data()
     {
-        QTest::addColumn<int>("language");
-        QTest::newRow("de") << 0;
-        QTest::newRow("en") << 2;
+        AddLanguageRows();
     }
 
     void pictures()

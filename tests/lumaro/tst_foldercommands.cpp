@@ -6,7 +6,7 @@
 #include "Konstanten.h"
 #include "ListviewFunctions.h"
 #include "ReportCapture.h"
-#include "ScopedRegistry.h"
+#include "TestInstallation.h"
 #include "tk_langlib.h"
 
 #include <QDir>
@@ -27,24 +27,16 @@ class TestFolderCommands : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_programDir;
-    std::unique_ptr<ScopedRegistry> m_registry;
+    std::unique_ptr<TestInstallation> m_installation;
 
 private slots:
     void init()
     {
-        m_registry = std::make_unique<ScopedRegistry>();
-        m_programDir = std::make_unique<QTemporaryDir>();
-        InitProgramPaths(m_programDir->filePath(QStringLiteral("lumaro")));
-        SetLanguage(0);
+        m_installation = std::make_unique<TestInstallation>(QStringLiteral("lumaro"));
         QVERIFY(QDir().mkpath(Paths().Data.MailDir));
     }
 
-    void cleanup()
-    {
-        m_registry.reset();
-        m_programDir.reset();
-    }
+    void cleanup() { m_installation.reset(); }
 
     void createDialog_data()
     {

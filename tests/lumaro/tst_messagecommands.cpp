@@ -6,8 +6,8 @@
 #include "Konstanten.h"
 #include "MessageCommands.h"
 #include "ReportCapture.h"
-#include "ScopedRegistry.h"
 #include "SpoolFunctions.h"
+#include "TestInstallation.h"
 #include "tk_langlib.h"
 
 #include <QDir>
@@ -46,8 +46,7 @@ class TestMessageCommands : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_programDir;
-    std::unique_ptr<ScopedRegistry> m_registry;
+    std::unique_ptr<TestInstallation> m_installation;
 
     // The five special folders and "Work" holding messages "a", "b", "c".
     void AddFolders()
@@ -61,20 +60,13 @@ private:
 private slots:
     void init()
     {
-        m_registry = std::make_unique<ScopedRegistry>();
-        m_programDir = std::make_unique<QTemporaryDir>();
-        InitProgramPaths(m_programDir->filePath(QStringLiteral("lumaro")));
-        SetLanguage(0);
+        m_installation = std::make_unique<TestInstallation>(QStringLiteral("lumaro"));
         QVERIFY(QDir().mkpath(Paths().Data.MailDir));
         QVERIFY(QDir().mkpath(Paths().Data.SmtpDir));
         AddFolders();
     }
 
-    void cleanup()
-    {
-        m_registry.reset();
-        m_programDir.reset();
-    }
+    void cleanup() { m_installation.reset(); }
 
     void trashDeletesForGood_data()
     {

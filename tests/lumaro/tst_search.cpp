@@ -4,8 +4,8 @@
 #include "FolderFixture.h"
 #include "FolderSet.h"
 #include "Konstanten.h"
-#include "ScopedRegistry.h"
 #include "SearchFunctions.h"
+#include "TestInstallation.h"
 #include "tk_langlib.h"
 
 #include <QDir>
@@ -56,8 +56,7 @@ class TestSearch : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_programDir;
-    std::unique_ptr<ScopedRegistry> m_registry;
+    std::unique_ptr<TestInstallation> m_installation;
 
     QByteArrayList HitSubjects(const QString& folder, const QByteArray& text, TSearchMode mode)
     {
@@ -70,10 +69,7 @@ private:
 private slots:
     void init()
     {
-        m_registry = std::make_unique<ScopedRegistry>();
-        m_programDir = std::make_unique<QTemporaryDir>();
-        InitProgramPaths(m_programDir->filePath(QStringLiteral("lumaro")));
-        SetLanguage(0);
+        m_installation = std::make_unique<TestInstallation>(QStringLiteral("lumaro"));
         QVERIFY(QDir().mkpath(Paths().Data.MailDir));
         const TFolderFiles inbox = FolderPaths("Posteingang");
         QVERIFY(CreateFolder(inbox));
@@ -82,11 +78,7 @@ private slots:
         QVERIFY(AddRaw(inbox, "Subject: Gone\r\n\r\nNothing special here either.\r\n", true) > 0);
     }
 
-    void cleanup()
-    {
-        m_registry.reset();
-        m_programDir.reset();
-    }
+    void cleanup() { m_installation.reset(); }
 
     void finder_data()
     {
