@@ -211,3 +211,17 @@ QString CharsetText(TMailCharset charset)
 }
 
 } // namespace detail
+
+TSharedSettings LoadSharedSettings(const TUserSettingKeys& keys)
+{
+    return {LoadGeneralSettings(keys.General), LoadDisplaySettings(keys.Display),
+            LoadMailformatSettings(keys.Mailformat), LoadWarningSettings(keys.Warnings)};
+}
+
+void SaveSharedSettings(const TUserSettingKeys& keys, const TSharedSettings& settings)
+{
+    SaveGeneralSettings(keys.General, settings.General);
+    SaveDisplaySettings(keys.Display, settings.Display);
+    SaveMailformatSettings(keys.Mailformat, settings.Mailformat);
+    SaveWarningSettings(keys.Warnings, settings.Warnings);
+}

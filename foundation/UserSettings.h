@@ -5,6 +5,8 @@
 // Values the settings dialog never changes (DebugMode, ExpandWhenDragging) are read but never
 // written back, so that a person's hand-made entry survives.
 
+#include "RegistryFunctions.h"
+
 #include <QString>
 
 // The "General" group.
@@ -86,6 +88,17 @@ TWarningSettings LoadWarningSettings(const QString& key);
 void SaveWarningSettings(const QString& key, const TWarningSettings& settings);
 // The warnings reset: every flag of the group, the message window's included, back to true.
 void ResetAllWarnings(const QString& key);
+
+// The four groups together, as the programs with windows keep them.
+struct TSharedSettings {
+    TGeneralSettings General;
+    TDisplaySettings Display;
+    TMailformatSettings Mailformat;
+    TWarningSettings Warnings;
+};
+
+TSharedSettings LoadSharedSettings(const TUserSettingKeys& keys);
+void SaveSharedSettings(const TUserSettingKeys& keys, const TSharedSettings& settings);
 
 namespace detail {
 // The stored texts of the Mailformat values: "Mime" selects MIME and anything else UUEncode;

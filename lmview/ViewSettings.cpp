@@ -45,10 +45,7 @@ TPrintSettings LoadPrintSettings(const TRegistryKey& general)
 TViewSettings LoadViewSettings(const TUserSettingKeys& keys)
 {
     TViewSettings s;
-    s.General = LoadGeneralSettings(keys.General);
-    s.Display = LoadDisplaySettings(keys.Display);
-    s.Mailformat = LoadMailformatSettings(keys.Mailformat);
-    s.Warnings = LoadWarningSettings(keys.Warnings);
+    static_cast<TSharedSettings&>(s) = LoadSharedSettings(keys);
     const TRegistryKey general(keys.General);
     s.KeepHistory = general.ReadBool(KeepHistoryValue, s.KeepHistory);
     s.Print = LoadPrintSettings(general);

@@ -21,11 +21,7 @@ struct TPrintSettings {
     bool SetFont = true;
 };
 
-struct TViewSettings {
-    TGeneralSettings General;
-    TDisplaySettings Display;
-    TMailformatSettings Mailformat;
-    TWarningSettings Warnings;
+struct TViewSettings : TSharedSettings {
     bool KeepHistory = true;
     TPrintSettings Print;
     QString ViewAttachmentDir;

@@ -42,10 +42,7 @@ void LoadRemember(const TRegistryKey& key, TMainSettings& s)
 TMainSettings LoadMainSettings(const TUserSettingKeys& keys)
 {
     TMainSettings s;
-    s.General = LoadGeneralSettings(keys.General);
-    s.Display = LoadDisplaySettings(keys.Display);
-    s.Mailformat = LoadMailformatSettings(keys.Mailformat);
-    s.Warnings = LoadWarningSettings(keys.Warnings);
+    static_cast<TSharedSettings&>(s) = LoadSharedSettings(keys);
     s.ColumnCaptions = LoadColumnCaptions(keys.Columns);
     const TRegistryKey toolbar(keys.Toolbar);
     for (int i = 0; i < ToolbarItemCount; ++i)
@@ -56,10 +53,7 @@ TMainSettings LoadMainSettings(const TUserSettingKeys& keys)
 
 void SaveMainSettings(const TUserSettingKeys& keys, const TMainSettings& s)
 {
-    SaveGeneralSettings(keys.General, s.General);
-    SaveDisplaySettings(keys.Display, s.Display);
-    SaveMailformatSettings(keys.Mailformat, s.Mailformat);
-    SaveWarningSettings(keys.Warnings, s.Warnings);
+    SaveSharedSettings(keys, s);
     SaveColumnCaptions(keys.Columns, s.ColumnCaptions);
     TRegistryKey toolbar(keys.Toolbar);
     for (qsizetype i = 0; i < s.ToolbarVisible.size(); ++i)

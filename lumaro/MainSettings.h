@@ -11,11 +11,7 @@
 
 inline constexpr int ToolbarItemCount = 18;
 
-struct TMainSettings {
-    TGeneralSettings General;
-    TDisplaySettings Display;
-    TMailformatSettings Mailformat;
-    TWarningSettings Warnings;
+struct TMainSettings : TSharedSettings {
     // Columns and tool bar
     QStringList ColumnCaptions;
     QList<bool> ToolbarVisible;
