@@ -3,6 +3,7 @@
 
 #include "AddressFunctions.h"
 #include "Main.h"
+#include "ProgramStart.h"
 #include "RegistryFunctions.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
@@ -12,9 +13,11 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    TProgramArguments arguments(argc, argv);
+    QApplication app(arguments.QtArgc, arguments.QtArgv);
     // The title, and with it the running instance's name, is in the stored language.
     ReadLanguage();
+    SetReportHandler(ShowReportInMessageBox);
     // The arguments of a second start are not passed on; its window just comes to the front.
     if (PostWindowMessage(AddressBookWindowTitle(), wmRestore))
         return 0;
@@ -22,12 +25,11 @@ int main(int argc, char* argv[])
     InitProgramForActiveUser(QApplication::applicationFilePath());
     QApplication::setApplicationName(AddressBookWindowTitle());
     QApplication::setApplicationDisplayName(AddressBookWindowTitle());
-    SetReportHandler(ShowReportInMessageBox);
     ReportRefusedTempDirectory();
     if (!PrepareAddressBook())
         return 1;
 
-    TMainFrm mainFrm(QApplication::arguments().mid(1));
+    TMainFrm mainFrm(arguments.Own);
     mainFrm.ListenForWindowMessages();
     mainFrm.show();
     return QApplication::exec();

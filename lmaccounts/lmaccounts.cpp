@@ -3,6 +3,7 @@
 
 #include "AccountsFunctions.h"
 #include "AccountsMain.h"
+#include "ProgramStart.h"
 #include "RegistryFunctions.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
@@ -12,16 +13,18 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    TProgramArguments arguments(argc, argv);
+    TurnOffCoreDumps();
+    QApplication app(arguments.QtArgc, arguments.QtArgv);
     // The title, and with it the running instance's name, is in the stored language.
     ReadLanguage();
+    SetReportHandler(ShowReportInMessageBox);
     if (PostWindowMessage(AccountsWindowTitle(), wmRestore))
         return 0;
 
     InitProgramForActiveUser(QApplication::applicationFilePath());
     QApplication::setApplicationName(AccountsWindowTitle());
     QApplication::setApplicationDisplayName(AccountsWindowTitle());
-    SetReportHandler(ShowReportInMessageBox);
     ReportRefusedTempDirectory();
     if (!PrepareAccountsDatabase(AccountsText::Outdated, AccountsText::WriteError))
         return 1;

@@ -1,6 +1,7 @@
 // The transfer agent: carries out the one job the main client left in the job file, then ends.
 
 #include "Main.h"
+#include "ProgramStart.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
 #include "qmpump.h"
@@ -28,7 +29,9 @@ bool AnswerYes(const QString& text)
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    TProgramArguments arguments(argc, argv);
+    TurnOffCoreDumps();
+    QApplication app(arguments.QtArgc, arguments.QtArgv);
     QApplication::setApplicationName(QStringLiteral("Lumaro Mail"));
     const bool unattended = qEnvironmentVariable("LUMARO_TEST_AUTOCLOSE") == QLatin1String("1");
     SetReportHandler(unattended ? PrintReport : ShowReportInMessageBox);

@@ -2,6 +2,7 @@
 
 #include "LanguageFunctions.h"
 #include "Main.h"
+#include "ProgramStart.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
 
@@ -9,7 +10,8 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    TProgramArguments arguments(argc, argv);
+    QApplication app(arguments.QtArgc, arguments.QtArgv);
     QApplication::setApplicationName(LanguageSelectTitle);
     InitProgramForActiveUser(QApplication::applicationFilePath());
     SetReportHandler(ShowReportInMessageBox);

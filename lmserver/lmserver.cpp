@@ -2,6 +2,8 @@
 
 #include "LmserverMain.h"
 #include "LmserverTexts.h"
+#include "ProgramStart.h"
+#include "RegistryFunctions.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
 #include "SingleInstance.h"
@@ -11,18 +13,21 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    TProgramArguments arguments(argc, argv);
+    TurnOffCoreDumps();
+    QApplication app(arguments.QtArgc, arguments.QtArgv);
     QApplication::setApplicationName(QStringLiteral("Lumaro Mail"));
     QApplication::setApplicationDisplayName(LmserverTitle);
+    SetReportHandler(ShowReportInMessageBox);
+    ReadLanguage();
     if (PostWindowMessage(LmserverTitle, wmRestore))
         return 0;
 
-    SetReportHandler(ShowReportInMessageBox);
     SetMessagePump([] { QCoreApplication::processEvents(); });
     InitProgramForActiveUser(QApplication::applicationFilePath());
     ReportRefusedTempDirectory();
 
-    TLmserverFrm lmserverFrm(QApplication::arguments().mid(1));
+    TLmserverFrm lmserverFrm(arguments.Own);
     lmserverFrm.ListenForWindowMessages();
     lmserverFrm.show();
     return QApplication::exec();

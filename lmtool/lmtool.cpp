@@ -1,11 +1,13 @@
 // lmtool: the command-line companion of the suite for scripts and tests.
 
+#include "ProgramStart.h"
 #include "ToolCommands.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    return RunTool(QCoreApplication::arguments().mid(1));
+    TProgramArguments arguments(argc, argv);
+    QCoreApplication app(arguments.QtArgc, arguments.QtArgv);
+    return RunTool(arguments.Own);
 }

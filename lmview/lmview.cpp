@@ -2,6 +2,7 @@
 
 #include "Konstanten.h"
 #include "Main.h"
+#include "ProgramStart.h"
 #include "ReportBoxes.h"
 #include "Reporter.h"
 #include "SharedFunctions.h"
@@ -18,14 +19,15 @@ constexpr int MsgOnlyFromMainProgram = 7;
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    TProgramArguments arguments(argc, argv);
+    QApplication app(arguments.QtArgc, arguments.QtArgv);
     QApplication::setApplicationName(QStringLiteral("Lumaro Mail"));
     SetReportHandler(ShowReportInMessageBox);
     SetMessagePump([] { QCoreApplication::processEvents(); });
     InitProgramForActiveUser(QApplication::applicationFilePath());
     ReportRefusedTempDirectory();
 
-    const std::optional<TViewCommandLine> commandLine = ParseViewCommandLine(QApplication::arguments().mid(1));
+    const std::optional<TViewCommandLine> commandLine = ParseViewCommandLine(arguments.Own);
     if (!commandLine) {
         Report(MsgOnlyFromMainProgram, TMessageKind::Information);
         return 1;

@@ -1,9 +1,10 @@
 // The main client: hands its argument to a running instance, or starts the main window.
 
-#include "Main.h"
 #include "Konstanten.h"
-#include "RegistryFunctions.h"
+#include "Main.h"
+#include "ProgramStart.h"
 #include "QtTranslation.h"
+#include "RegistryFunctions.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
 #include "SingleInstance.h"
@@ -13,22 +14,23 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    TProgramArguments arguments(argc, argv);
+    TurnOffCoreDumps();
+    QApplication app(arguments.QtArgc, arguments.QtArgv);
     // No display name: Qt would append it to every window title, and the main window's title is
     // exactly "Lumaro Mail 3.20".
     QApplication::setApplicationName(QStringLiteral("Lumaro Mail"));
-    const QStringList arguments = QApplication::arguments().mid(1);
-    if (HandOverToRunningInstance(MainWindowTitle, arguments))
+    SetReportHandler(ShowReportInMessageBox);
+    ReadLanguage();
+    if (HandOverToRunningInstance(MainWindowTitle, arguments.Own))
         return 0;
 
-    SetReportHandler(ShowReportInMessageBox);
     SetMessagePump([] { QCoreApplication::processEvents(); });
     InitProgramPaths(QApplication::applicationFilePath());
-    ReadLanguage();
     InstallQtTranslation(app);
     ReportRefusedTempDirectory();
 
-    TMainFrm mainFrm(arguments);
+    TMainFrm mainFrm(arguments.Own);
     mainFrm.ListenForWindowMessages();
     mainFrm.show();
     return QApplication::exec();
