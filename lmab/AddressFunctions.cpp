@@ -1,5 +1,6 @@
 #include "AddressFunctions.h"
 
+#include "ContactHandOver.h"
 #include "DBAccountsFunctions.h"
 #include "Konstanten.h"
 #include "RegistryFunctions.h"
@@ -15,6 +16,8 @@ namespace {
 constexpr int CategoriesText = 504;
 constexpr int SignaturesText = 513;
 constexpr qsizetype KeyCapacity = 82;
+// Three names and an address; anything longer is not ours.
+constexpr qint64 MaxContactFileSize = 64 * 1024;
 const QString CategoriesSection = QStringLiteral("General/AdrCategories");
 
 QByteArray Utf8(const QString& text)
@@ -157,7 +160,12 @@ std::optional<TNewContactArguments> ParseNewContactArguments(const QStringList& 
 {
     if (arguments.value(0) != QLatin1String("NEW"))
         return std::nullopt;
-    return TNewContactArguments{arguments.value(1).trimmed(), arguments.value(2).trimmed(), arguments.value(3)};
+    if (arguments.value(1) != ContactFileArgument)
+        return TNewContactArguments{arguments.value(1).trimmed(), arguments.value(2).trimmed(), arguments.value(3)};
+    QFile file(arguments.value(2));
+    const TContactHandOver contact
+        = ParseContactHandOver(file.open(QIODevice::ReadOnly) ? file.read(MaxContactFileSize) : QByteArray());
+    return TNewContactArguments{contact.LastName.trimmed(), contact.FirstName.trimmed(), contact.Address};
 }
 
 int SaveAddress(int k, const TAddressRecord& record, const QByteArrayList& members, const QByteArray& oldKey)

@@ -55,7 +55,8 @@ int CheckGroup(const TAddressRecord& group, int ownRecord);
 // OK of the contact dialog needs a last name of at least two characters.
 bool ContactNameAcceptable(const QString& lastName);
 
-// The arguments after "NEW": last name and first name trimmed, the address as given.
+// The arguments after "NEW" (last name, first name, address), or the contact file they name: last
+// name and first name trimmed, the address as given.
 struct TNewContactArguments {
     QString LastName;
     QString FirstName;

@@ -51,7 +51,7 @@ QString ComponentText(const QString& german, int tag)
 
 } // namespace
 
-TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(parent), m_arguments(arguments)
+TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(parent), m_newContact(ParseNewContactArguments(arguments))
 {
     setObjectName(QStringLiteral("LmabMainFrm"));
     setWindowTitle(AddressBookWindowTitle());
@@ -129,7 +129,7 @@ bool TMainFrm::event(QEvent* event)
     const bool handled = QMainWindow::event(event);
     if (event->type() == QEvent::WindowActivate && !m_activated) {
         m_activated = true;
-        if (ParseNewContactArguments(m_arguments))
+        if (m_newContact)
             QTimer::singleShot(0, this, &TMainFrm::NewContactItmClick);
     }
     return handled;
@@ -201,11 +201,11 @@ void TMainFrm::NewContactItmClick()
 {
     TAddressRecord record;
     record.Category = m_categories.value(0).toUtf8();
-    if (const std::optional<TNewContactArguments> preset = ParseNewContactArguments(m_arguments)) {
-        record.LastName = preset->LastName.toUtf8();
-        record.FirstName = preset->FirstName.toUtf8();
-        record.Email = preset->Email.toUtf8();
-        m_arguments.clear();
+    if (m_newContact) {
+        record.LastName = m_newContact->LastName.toUtf8();
+        record.FirstName = m_newContact->FirstName.toUtf8();
+        record.Email = m_newContact->Email.toUtf8();
+        m_newContact.reset();
     }
     AddRecord(record, {});
 }

@@ -16,7 +16,8 @@ class TEnhListView;
 class TMainFrm : public QMainWindow {
     Q_OBJECT
 public:
-    // `arguments`: the command line without the program ("NEW", last name, first name, address).
+    // `arguments`: the command line without the program: "NEW" with last name, first name and
+    // address, or with the contact file argument and the file's path.
     explicit TMainFrm(const QStringList& arguments, QWidget* parent = nullptr);
 
     void ListenForWindowMessages();
@@ -62,7 +63,7 @@ private:
     void FillList();
     void SelectRow(int row);
 
-    QStringList m_arguments;
+    std::optional<TNewContactArguments> m_newContact;
     QStringList m_categories;
     bool m_activated = false;
 };

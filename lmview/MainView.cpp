@@ -32,6 +32,7 @@
 #include <QListWidget>
 #include <QLabel>
 #include <QMenu>
+#include <QTemporaryFile>
 #include <QTextBlock>
 #include <QUrlQuery>
 
@@ -347,7 +348,16 @@ void TLmviewFrm::FilterItmClick(TFilterField field)
 
 void TLmviewFrm::AddToAdrItmClick()
 {
-    RunAndWait(Paths().Program.LmabExe, AddressBookArguments(m_message.Sender), m_addressBookRunning);
+    // Removed when the address book has ended; it reads the file at start.
+    QTemporaryFile contactFile(Paths().System.TempDir + QLatin1String("/contact-XXXXXX"));
+    if (!contactFile.open() || contactFile.write(ContactHandOverText(AddressBookContact(m_message.Sender))) < 0
+        || !contactFile.flush()) {
+        Report(MsgFileError, TMessageKind::Warning);
+        return;
+    }
+    contactFile.close();
+    RunAndWait(Paths().Program.LmabExe, {QStringLiteral("NEW"), ContactFileArgument, contactFile.fileName()},
+               m_addressBookRunning);
 }
 
 // The new message goes to the main client through the contact file; a failed write is reported

@@ -139,11 +139,11 @@ QString FilterHandOverText(TFilterField field, const TqmMessage& message)
     return QLatin1String("Subject ") + QString::fromUtf8(message.Subject);
 }
 
-QStringList AddressBookArguments(const TqmMailAddress& sender)
+TContactHandOver AddressBookContact(const TqmMailAddress& sender)
 {
     const QString name = QString::fromUtf8(sender.Name);
     const qsizetype blank = name.indexOf(QLatin1Char(' '));
     const QString lastName = blank < 0 ? name : name.mid(blank + 1);
     const QString firstName = blank < 0 ? QString() : name.left(blank);
-    return {QStringLiteral("NEW"), OrBlank(lastName), OrBlank(firstName), QString::fromUtf8(sender.Address)};
+    return {OrBlank(lastName), OrBlank(firstName), QString::fromUtf8(sender.Address)};
 }

@@ -3,6 +3,8 @@
 // and whether a link may be opened, the header label texts, the filter hand-over text and the
 // address book's arguments for a sender.
 
+#include "ContactHandOver.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -45,6 +47,6 @@ enum class TFilterField { Sender, Recipient, Subject };
 // "Sender <address>", "Recipient <first recipient>" or "Subject <subject>".
 QString FilterHandOverText(TFilterField field, const TqmMessage& message);
 
-// "NEW", last name, first name, address: the name is split at its first blank, first name before
-// it; an empty part becomes a single blank.
-QStringList AddressBookArguments(const TqmMailAddress& sender);
+// The sender as a new contact: the name is split at its first blank, first name before it; an
+// empty part becomes a single blank.
+TContactHandOver AddressBookContact(const TqmMailAddress& sender);

@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -28,6 +29,18 @@ TAddressRecord Group(const QByteArray& name)
     record.Group = true;
     record.Key = name;
     return record;
+}
+
+// A contact file as the message window writes it, in a directory that lives as long as the test.
+QString ContactFile(const QByteArray& content)
+{
+    static QTemporaryDir directory;
+    static int count = 0;
+    const QString path = directory.filePath(QStringLiteral("contact-%1").arg(++count));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
+    return path;
 }
 
 } // namespace
@@ -109,6 +122,14 @@ private slots:
                                          << "a@example.org";
         QTest::newRow("missing parts") << QStringList{"NEW", "Miller"} << true << "Miller" << "" << "";
         QTest::newRow("lower case is no command") << QStringList{"new", "Miller"} << false << "" << "" << "";
+        // Names from a message arrive in a file; whatever they look like, they stay names.
+        QTest::newRow("contact file")
+            << QStringList{"NEW", "--contact-file", ContactFile("-platformpluginpath \n /tmp/lumaro-1000/23.tmp\nx@example.org\n")}
+            << true << "-platformpluginpath" << "/tmp/lumaro-1000/23.tmp" << "x@example.org";
+        QTest::newRow("contact file in UTF-8") << QStringList{"NEW", "--contact-file", ContactFile("Müller\nJürgen\nj@example.de\n")}
+                                               << true << "Müller" << "Jürgen" << "j@example.de";
+        QTest::newRow("contact file missing") << QStringList{"NEW", "--contact-file", "/nonexistent/contact"} << true << ""
+                                              << "" << "";
     }
 
     void newArguments()

@@ -252,9 +252,11 @@ private slots:
         QCOMPARE(FilterHandOverText(TFilterField::Sender, message), QStringLiteral("Sender jane@example.org"));
         QCOMPARE(FilterHandOverText(TFilterField::Recipient, message), QStringLiteral("Recipient bob@example.com"));
         QCOMPARE(FilterHandOverText(TFilterField::Subject, message), QStringLiteral("Subject Plan"));
-        QCOMPARE(AddressBookArguments(message.Sender), (QStringList{"NEW", "Mary Doe", "Jane", "jane@example.org"}));
+        QCOMPARE(ContactHandOverText(AddressBookContact(message.Sender)), QByteArray("Mary Doe\nJane\njane@example.org\n"));
         message.Sender.Name = "Cher";
-        QCOMPARE(AddressBookArguments(message.Sender), (QStringList{"NEW", "Cher", " ", "jane@example.org"}));
+        QCOMPARE(ContactHandOverText(AddressBookContact(message.Sender)), QByteArray("Cher\n \njane@example.org\n"));
+        message.Sender.Name = "Evil\r\n-platform x\n";
+        QCOMPARE(ContactHandOverText(AddressBookContact(message.Sender)), QByteArray("x \nEvil  -platform\njane@example.org\n"));
         QCOMPARE(DateLabelText("", QStringLiteral("dd.MM.yyyy")), QString());
         QCOMPARE(DateLabelText("Mon, 7 Dec 2026 09:05:00 +0100", QStringLiteral("dd.MM.yyyy HH:mm")),
                  QStringLiteral("07.12.2026 09:05"));
