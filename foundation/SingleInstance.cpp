@@ -6,11 +6,8 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
-#include <unistd.h>
-
 namespace {
 
-constexpr int ConnectTimeoutMs = 1000;
 constexpr qint64 MaxLineLength = 16;
 
 bool IsWindowMessage(int message)
@@ -41,13 +38,13 @@ TInstanceServer::TInstanceServer(QObject* parent) : QObject(parent), m_server(ne
 bool TInstanceServer::Listen(const QString& windowTitle)
 {
     const QString name = InstanceServerName(windowTitle);
+    if (name.isEmpty())
+        return false;
     if (m_server->listen(name))
         return true;
-    QLocalSocket probe;
-    probe.connectToServer(name);
-    if (probe.waitForConnected(ConnectTimeoutMs))
+    if (WindowExists(windowTitle))
         return false;
-    // Nobody answers on it: the socket file was left behind by an instance that crashed.
+    // Nobody of this user answers on it: the socket file was left behind by an instance that crashed.
     QLocalServer::removeServer(name);
     return m_server->listen(name);
 }
@@ -59,8 +56,10 @@ void TInstanceServer::AcceptConnection()
             while (socket->canReadLine()) {
                 bool ok = false;
                 const int message = socket->readLine(MaxLineLength).trimmed().toInt(&ok);
+                // Queued: a handler may run a nested event loop (a dialog, a waited-for program), during
+                // which this socket can close and be freed under a still running read loop.
                 if (ok && IsWindowMessage(message))
-                    emit MessageReceived(message);
+                    QMetaObject::invokeMethod(this, [this, message] { emit MessageReceived(message); }, Qt::QueuedConnection);
             }
             // A sender that never ends its line is not waited for.
             if (socket->bytesAvailable() > MaxLineLength)

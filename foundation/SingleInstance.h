@@ -1,8 +1,8 @@
 #pragma once
 // One window of each single-instance program per user and installation: the running instance listens
-// on a local socket named from its window title, the user id and the registry file (accessible to
-// that user only); "posting" a window message means connecting,
-// sending the number as one line, and disconnecting. No listener means no such window.
+// on a local socket named from its window title and the registry file, in a directory only the user
+// may enter; "posting" a window message means connecting, sending the number as one line, and
+// disconnecting. No listener means no such window.
 
 #include "WindowMessages.h"
 
@@ -16,7 +16,8 @@ class QLocalServer;
 // stored in the hand-over slot and 3027 posted, then 3026; true means this process should end.
 bool HandOverToRunningInstance(const QString& windowTitle, const QStringList& arguments);
 
-// The listening side, owned by the main window. Only the four window messages are passed on.
+// The listening side, owned by the main window. Only the four window messages are passed on, each
+// from the event loop, never from inside the socket's own signal.
 class TInstanceServer : public QObject {
     Q_OBJECT
 public:

@@ -1,33 +1,106 @@
 #include "WindowMessages.h"
 
+#include "Konstanten.h"
+#include "Reporter.h"
 #include "tk_reglib.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int ConnectTimeoutMs = 1000;
+constexpr int ForeignSocketMessage = 517;
+
+enum class TSocketOwner { Missing, User, Foreign };
+
+// lstat: neither the file nor a link planted in its place may belong to someone else.
+TSocketOwner SocketFileOwner(const QString& path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return TSocketOwner::Missing;
+    return S_ISSOCK(info.st_mode) && info.st_uid == ::getuid() ? TSocketOwner::User : TSocketOwner::Foreign;
+}
+
+bool PeerIsThisUser(const QLocalSocket& socket)
+{
+    struct ucred peer {};
+    socklen_t length = sizeof peer;
+    const auto descriptor = static_cast<int>(socket.socketDescriptor());
+    return ::getsockopt(descriptor, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == ::getuid();
+}
+
+// Connects to the window's socket when it and the program listening on it are this user's own.
+bool ConnectToWindow(QLocalSocket& socket, const QString& windowTitle)
+{
+    const QString path = InstanceServerName(windowTitle);
+    if (path.isEmpty())
+        return false;
+    switch (SocketFileOwner(path)) {
+    case TSocketOwner::Missing:
+        return false;
+    case TSocketOwner::Foreign:
+        Report(ForeignSocketMessage, TMessageKind::Warning, path);
+        return false;
+    case TSocketOwner::User:
+        break;
+    }
+    socket.connectToServer(path);
+    if (!socket.waitForConnected(ConnectTimeoutMs))
+        return false;
+    if (PeerIsThisUser(socket))
+        return true;
+    socket.abort();
+    Report(ForeignSocketMessage, TMessageKind::Warning, path);
+    return false;
+}
 
 } // namespace
 
+namespace detail {
+
+bool IsPrivateDirectory(const QString& path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)
+        && info.st_uid == ::getuid() && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
+
+} // namespace detail
+
+QString WindowMessageDirectory()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && detail::IsPrivateDirectory(runtime))
+        return runtime;
+    const QString temp = detail::PrivateTempDirectory(QDir::tempPath());
+    return !temp.isEmpty() && detail::IsPrivateDirectory(temp) ? temp : QString();
+}
+
 QString InstanceServerName(const QString& windowTitle)
 {
+    const QString directory = WindowMessageDirectory();
+    if (directory.isEmpty())
+        return {};
     // The registry file names the installation (and a test's sandbox), so two of them never meet.
+    // The name stays short: a socket's whole path must fit into 107 bytes.
     const QByteArray registry = QFileInfo(RegistryFilePath()).absoluteFilePath().toUtf8();
-    const QByteArray title = QCryptographicHash::hash(windowTitle.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    const QByteArray place = QCryptographicHash::hash(registry, QCryptographicHash::Sha1).toHex().left(8);
-    return QStringLiteral("lumaro-%1-%2-%3").arg(::getuid()).arg(QString::fromLatin1(title), QString::fromLatin1(place));
+    const QByteArray key = QCryptographicHash::hash(windowTitle.toUtf8() + '\0' + registry, QCryptographicHash::Sha1);
+    return directory + QLatin1String("/lumaro-wm-") + QString::fromLatin1(key.toHex().left(20));
 }
 
 bool PostWindowMessage(const QString& windowTitle, int message)
 {
     QLocalSocket socket;
-    socket.connectToServer(InstanceServerName(windowTitle));
-    if (!socket.waitForConnected(ConnectTimeoutMs))
+    if (!ConnectToWindow(socket, windowTitle))
         return false;
     socket.write(QByteArray::number(message) + '\n');
     const bool written = socket.waitForBytesWritten(ConnectTimeoutMs);
@@ -40,8 +113,7 @@ bool PostWindowMessage(const QString& windowTitle, int message)
 bool WindowExists(const QString& windowTitle)
 {
     QLocalSocket probe;
-    probe.connectToServer(InstanceServerName(windowTitle));
-    if (!probe.waitForConnected(ConnectTimeoutMs))
+    if (!ConnectToWindow(probe, windowTitle))
         return false;
     probe.disconnectFromServer();
     return true;

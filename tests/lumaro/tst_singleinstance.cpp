@@ -2,16 +2,26 @@
 // start of the real program to the running one.
 
 #include "RegistryFunctions.h"
+#include "ReportCapture.h"
 #include "SingleInstance.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <cstring>
+
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -75,6 +85,51 @@ bool WaitForListener(const QString& title, QProcess& process)
     return false;
 }
 
+uid_t NobodyUid()
+{
+    const passwd* nobody = ::getpwnam("nobody");
+    return nobody != nullptr ? nobody->pw_uid : 65534;
+}
+
+// Plays another local user's program: binds the socket at `path` while still this user, then
+// becomes nobody and listens, so that the file is ours but the program behind it is not. Returns
+// the child's pid; the socket exists when this returns.
+pid_t ListenAsNobody(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    int ready[2];
+    if (::pipe(ready) != 0)
+        return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, native.constData(), sizeof address.sun_path - 1);
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::setuid(NobodyUid()) != 0
+            || ::listen(fd, 4) != 0)
+            ::_exit(1);
+        char byte = 1;
+        (void)::write(ready[1], &byte, 1);
+        for (;;) {
+            const int peer = ::accept(fd, nullptr, nullptr);
+            if (peer >= 0)
+                ::close(peer);
+        }
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    const bool listening = ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
+    return listening ? child : -1;
+}
+
+void StopChild(pid_t child)
+{
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+}
+
 } // namespace
 
 class TestSingleInstance : public QObject {
@@ -94,7 +149,7 @@ private slots:
         qputenv("LUMARO_REGISTRY", previous);
         QVERIFY(!reached);
         QVERIFY(otherName != InstanceServerName(title));
-        QVERIFY(otherName.startsWith(QStringLiteral("lumaro-%1-").arg(::getuid())));
+        QCOMPARE(QFileInfo(otherName).path(), WindowMessageDirectory());
     }
 
     void noListenerMeansNoWindow()
@@ -129,6 +184,82 @@ private slots:
         }
         QVERIFY(PostWindowMessage(TestTitle("garbage"), wmFilterFromHandOver));
         QTRY_COMPARE(Received(spy), QList<int>{wmFilterFromHandOver});
+    }
+
+    // Another local user cannot plant a socket in a directory only we may enter; should one be there
+    // all the same, the hand-over is refused with a word and the program starts on its own.
+    void socketOfAnotherUserIsNotTalkedTo()
+    {
+        if (::getuid() != 0)
+            QSKIP("planting a socket of another user needs root");
+        const QString title = TestTitle("planted");
+        const QString path = InstanceServerName(title);
+        QLocalServer planted;
+        QVERIFY(planted.listen(path));
+        QCOMPARE(::chown(QFile::encodeName(path).constData(), NobodyUid(), -1), 0);
+        ReportCapture reports;
+        QVERIFY(!HandOverToRunningInstance(title, {QStringLiteral("mailto:a@example.org")}));
+        QVERIFY(!planted.hasPendingConnections());
+        const QList<TUserMessage> said = reports.Take();
+        QCOMPARE(said.size(), 1);
+        QCOMPARE(said.first().Id, 517);
+        QVERIFY(said.first().Text.contains(path));
+        planted.close();
+        QFile::remove(path);
+    }
+
+    void programOfAnotherUserBehindOurSocketIsNotTalkedTo()
+    {
+        if (::getuid() != 0)
+            QSKIP("running a program as another user needs root");
+        const QString title = TestTitle("foreign peer");
+        const pid_t child = ListenAsNobody(InstanceServerName(title));
+        QVERIFY(child > 0);
+        ReportCapture reports;
+        const bool posted = PostWindowMessage(title, wmHandOver);
+        StopChild(child);
+        QFile::remove(InstanceServerName(title));
+        QVERIFY(!posted);
+        QCOMPARE(reports.Take().size(), 1);
+    }
+
+    void socketsLieInThePrivateRuntimeDirectory()
+    {
+        QTemporaryDir runtime;
+        const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString inRuntime = WindowMessageDirectory();
+        // One that others may enter is not used; the private temporary directory is.
+        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                          | QFile::ReadOther | QFile::ExeOther));
+        const QString instead = WindowMessageDirectory();
+        qputenv("XDG_RUNTIME_DIR", previous);
+        QCOMPARE(inRuntime, runtime.path());
+        QCOMPARE(instead, QStringLiteral("%1/lumaro-%2").arg(QDir::tempPath()).arg(::getuid()));
+        QVERIFY(detail::IsPrivateDirectory(instead));
+    }
+
+    // A handler that waits in a nested loop while the sender's socket closes: the message must be
+    // handled from the event loop, after the socket's read loop has ended.
+    void handlerWithNestedLoopOutlivesTheSocket()
+    {
+        const QString title = TestTitle("nested");
+        TInstanceServer server;
+        QVERIFY(server.Listen(title));
+        QList<int> started;
+        int finished = 0;
+        connect(&server, &TInstanceServer::MessageReceived, this, [&started, &finished](int message) {
+            started.append(message);
+            QEventLoop nested;
+            QTimer::singleShot(300, &nested, &QEventLoop::quit);
+            nested.exec();
+            ++finished;
+        });
+        QVERIFY(PostWindowMessage(title, wmHandOver));
+        QVERIFY(PostWindowMessage(title, wmRestore));
+        QTRY_COMPARE(finished, 2);
+        QCOMPARE(started, (QList<int>{wmHandOver, wmRestore}));
     }
 
     void staleSocketIsTakenOver()
