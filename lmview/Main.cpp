@@ -378,6 +378,8 @@ void TLmviewFrm::CreateCentralWidget()
     BodyMem->setObjectName(QStringLiteral("BodyMem"));
     BodyMem->setOpenLinks(false);
     BodyMem->setUndoRedoEnabled(true);
+    // Pasted or dropped HTML would load its images from the file system.
+    BodyMem->setAcceptRichText(false);
     Html = new THtmlView;
     Html->setObjectName(QStringLiteral("Html"));
     BlockedLbl = new QLabel(MessageText(MsgBlocked));

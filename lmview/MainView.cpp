@@ -39,7 +39,6 @@
 namespace {
 
 constexpr int MsgFileError = 1;
-constexpr int MsgVirusWarning = 2;
 constexpr int MsgMainNotFound = 8;
 constexpr int MsgOpenAttachmentFailed = 9;
 constexpr int MsgSaveAttachmentTitle = 10;
@@ -48,8 +47,6 @@ constexpr int MsgSaveFailed = 13;
 constexpr int MsgSaveAttachmentFailed = 14;
 constexpr int MsgIncludeCC = 18;
 constexpr int MsgLinkRefused = 26;
-constexpr int MsgAttachmentNamed = 31;
-constexpr int MsgAttachmentRuns = 32;
 constexpr int MsgMisleadingLink = 33;
 constexpr int SeparatorLength = 7;
 const QColor QuoteColour(0, 0, 128);
@@ -200,11 +197,9 @@ void TLmviewFrm::OpenLink(const QUrl& url)
 void TLmviewFrm::OpenHtmlLink(const QUrl& url)
 {
     QString shownHost;
-    if (LinkActionFor(url) == TLinkAction::OpenInBrowser) {
-        for (const QString& text : Html->AnchorTexts(url))
-            if (shownHost.isEmpty())
-                shownHost = MisleadingLinkHost(text, url);
-    }
+    const QStringList texts = LinkActionFor(url) == TLinkAction::OpenInBrowser ? Html->AnchorTexts(url) : QStringList();
+    for (qsizetype i = 0; i < texts.size() && shownHost.isEmpty(); ++i)
+        shownHost = MisleadingLinkHost(texts.at(i), url);
     if (!shownHost.isEmpty()
         && Dialogs.Ask(FillInEach(MessageText(MsgMisleadingLink), {shownHost, url.host()}),
                        QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
@@ -227,11 +222,7 @@ bool TLmviewFrm::ConfirmOpening(int index)
     const TAttachmentType type = AttachmentTypeOf(name, data);
     if (!type.Runs && !Settings.Warnings.LVExecuteAttachment)
         return true;
-    const QString description = type.Description.isEmpty() ? type.MimeName : type.Description;
-    QString text = FillInEach(MessageText(MsgAttachmentNamed), {name, description, type.MimeName}) + QLatin1String("\n\n");
-    if (type.Runs)
-        text += MessageText(MsgAttachmentRuns) + QLatin1String("\n\n");
-    return Dialogs.ConfirmOpen(text + MessageText(MsgVirusWarning), !type.Runs);
+    return Dialogs.ConfirmOpen(OpenWarningText(name, type), !type.Runs);
 }
 
 bool TLmviewFrm::OpenAttachmentFile(const QString& path)

@@ -1,5 +1,7 @@
 #include "ViewSafety.h"
 
+#include "tk_langlib.h"
+
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QUrl>
@@ -7,6 +9,10 @@
 #include <array>
 
 namespace {
+
+constexpr int MsgVirusWarning = 2;
+constexpr int MsgAttachmentNamed = 31;
+constexpr int MsgAttachmentRuns = 32;
 
 // Types that run commands when the desktop opens them; subclasses (application/x-sharedlib,
 // application/x-pie-executable, text/x-python3 …) count through QMimeType::inherits.
@@ -64,6 +70,16 @@ TAttachmentType AttachmentTypeOf(const QString& fileName, const QByteArray& data
             type = alone;
     }
     return {type.name(), type.comment(), Runs(type)};
+}
+
+QString OpenWarningText(const QString& fileName, const TAttachmentType& type)
+{
+    const QString description = type.Description.isEmpty() ? type.MimeName : type.Description;
+    QStringList paragraphs{FillInEach(MessageText(MsgAttachmentNamed), {fileName, description, type.MimeName})};
+    if (type.Runs)
+        paragraphs.append(MessageText(MsgAttachmentRuns));
+    paragraphs.append(MessageText(MsgVirusWarning));
+    return paragraphs.join(QLatin1String("\n\n"));
 }
 
 QString MisleadingLinkHost(const QString& visibleText, const QUrl& target)

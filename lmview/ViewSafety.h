@@ -20,6 +20,11 @@ struct TAttachmentType {
 // program or script, that type is reported: "invoice.pdf" holding an ELF file is an executable.
 TAttachmentType AttachmentTypeOf(const QString& fileName, const QByteArray& data);
 
+// The warning before an attachment is opened: its name, its type ("desktop entry
+// (application/x-desktop)"), for programs and scripts that they can run commands, then the general
+// virus warning.
+QString OpenWarningText(const QString& fileName, const TAttachmentType& type);
+
 // The host the visible text of a link shows, when that text reads as a web address ("https://…",
 // "www.…", "bank.example/login") whose host is not the link's own; empty otherwise. Hosts compare
 // case-insensitively in their ASCII form, ignoring a leading "www." and a trailing dot.

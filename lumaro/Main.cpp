@@ -36,6 +36,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
