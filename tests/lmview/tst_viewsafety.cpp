@@ -6,7 +6,6 @@
 #include "MessageLoading.h"
 #include "ViewSafety.h"
 #include "qmmsg.h"
-#include "tk_langlib.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -57,11 +56,6 @@ class TestViewSafety : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SetLanguage(0);
-    }
-
     void inlineParts_data()
     {
         QTest::addColumn<QString>("name");
@@ -190,28 +184,6 @@ private slots:
             QCOMPARE(type.MimeName, mime);
         QTEST(type.Runs, "runs");
         QVERIFY(!type.Description.isEmpty());
-    }
-
-    void openWarnings_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<bool>("runs");
-        QTest::newRow("document") << QStringLiteral("Rechnung.pdf") << QByteArray("%PDF-1.4\n") << false;
-        QTest::newRow("launcher") << QStringLiteral("invoicefdp.desktop") << QByteArray("[Desktop Entry]\n") << true;
-    }
-
-    void openWarnings()
-    {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, data);
-        QFETCH(bool, runs);
-        const TAttachmentType type = AttachmentTypeOf(name, data);
-        const QString text = OpenWarningText(name, type);
-        QVERIFY(text.startsWith(QStringLiteral("Anhang: „") + name + QStringLiteral("“\nTyp: ")));
-        QVERIFY(text.contains(QLatin1Char('(') + type.MimeName + QLatin1Char(')')));
-        QCOMPARE(text.contains(MessageText(32)), runs);
-        QVERIFY(text.endsWith(MessageText(2)));
     }
 
     void misleadingLinks_data()
