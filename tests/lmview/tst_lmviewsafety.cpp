@@ -13,6 +13,7 @@
 #include "tk_langlib.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
@@ -166,6 +167,27 @@ private slots:
         QVERIFY(window->close());
         QVERIFY(!QFileInfo::exists(folder));
         window.reset();
+        QVERIFY(WindowFolders().isEmpty());
+    }
+
+    void savingWritesOnlyTheChosenFile()
+    {
+        ReportCapture reports;
+        QTemporaryDir target;
+        TLmviewFrm window(*ParseViewCommandLine({WriteMessage(QStringLiteral("save.eml"), ThreeAttachments)}));
+        window.Settings.ViewAttachmentDir = target.path();
+        QVERIFY(window.LoadMessage());
+        QString proposed;
+        WhenModal<QFileDialog>([&](QFileDialog& dialog) {
+            proposed = dialog.selectedFiles().value(0);
+            dialog.selectFile(target.filePath(QStringLiteral("kopie.desktop")));
+            QMetaObject::invokeMethod(&dialog, "accept");
+        });
+        Select(window, 2);
+        window.AttSaveItmClick();
+        QCOMPARE(QFileInfo(proposed).fileName(), QStringLiteral("invoicefdp.desktop"));
+        QVERIFY(ReadAll(target.filePath(QStringLiteral("kopie.desktop"))).startsWith("[Desktop Entry]"));
+        QCOMPARE(QDir(target.path()).entryList(QDir::Files), QStringList{QStringLiteral("kopie.desktop")});
         QVERIFY(WindowFolders().isEmpty());
     }
 
