@@ -6,6 +6,7 @@
 #include "FormTranslation.h"
 #include "tk_langlib.h"
 #include "qmutils.h"
+#include "ReportBoxes.h"
 
 #include <QDialogButtonBox>
 #include <QComboBox>
@@ -43,7 +44,7 @@ TGroupEdtFrm::TGroupEdtFrm(const QStringList& categories, QWidget* parent) : QDi
     setWindowTitle(QStringLiteral("Gruppe bearbeiten"));
     SetTag(this, FormTag);
     AskQuestion = [this](const QString& question) {
-        return QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        return ShowPlainMessageBox(QMessageBox::Question, this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     PageControl = new QTabWidget(this);
     PageControl->addTab(GroupPage(), QStringLiteral("Gruppe"));

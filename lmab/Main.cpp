@@ -15,6 +15,7 @@
 #include "lminfo.h"
 #include "tk_langlib.h"
 #include "tk_reglib.h"
+#include "ReportBoxes.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -59,7 +60,7 @@ TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(
         return OpenDialog(record, members, own);
     };
     AskQuestion = [this](const QString& question) {
-        return QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        return ShowPlainMessageBox(QMessageBox::Question, this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     m_categories = ReadCategories();
 

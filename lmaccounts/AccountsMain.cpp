@@ -9,6 +9,7 @@
 #include "Reporter.h"
 #include "Wizzard.h"
 #include "tk_langlib.h"
+#include "ReportBoxes.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -35,7 +36,7 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& caption, i
 
 bool AskYesNo(QWidget* parent, const QString& question)
 {
-    return QMessageBox::question(parent, AccountsWindowTitle(), question, QMessageBox::Yes | QMessageBox::No)
+    return ShowPlainMessageBox(QMessageBox::Question, parent, AccountsWindowTitle(), question, QMessageBox::Yes | QMessageBox::No)
            == QMessageBox::Yes;
 }
 

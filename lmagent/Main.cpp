@@ -6,6 +6,7 @@
 #include "Password.h"
 #include "RegistryFunctions.h"
 #include "tk_langlib.h"
+#include "ReportBoxes.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -59,7 +60,7 @@ TAgentFrm::TAgentFrm(std::shared_ptr<TnkRasBackend> rasBackend, bool autoClose, 
     layout->addWidget(ProgressBar);
     layout->addLayout(buttonRow);
     AskQuestion = [this](const QString& text) {
-        return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        return ShowPlainMessageBox(QMessageBox::Question, this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     ConnectEvents();
     RestoreFormPlacement(*this, UserContext().Keys.Forms);

@@ -143,6 +143,8 @@ void TLmserverFrm::CreateViews()
     Splitter->setStretchFactor(1, 1);
     setCentralWidget(Splitter);
     StatusLbl = new QLabel(this);
+    // The status quotes server replies, which a hostile server fills with markup.
+    StatusLbl->setTextFormat(Qt::PlainText);
     StatusLbl->setObjectName(QStringLiteral("StatusLbl"));
     ProgressBar = new QProgressBar(this);
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));

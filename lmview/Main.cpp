@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "Alert.h"
 #include "Find.h"
 #include "FontText.h"
 #include "FormPlacement.h"
@@ -7,6 +8,7 @@
 #include "Konstanten.h"
 #include "Phrases.h"
 #include "RegistryFunctions.h"
+#include "ReportBoxes.h"
 #include "Reporter.h"
 #include "ViewText.h"
 #include "tk_langlib.h"
@@ -28,12 +30,15 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextBlock>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 namespace {
 
 constexpr int MsgWorkDirFailed = 3;
+constexpr int MsgWarningCaption = 24;
 constexpr int MsgLoadFailed = 16;
 constexpr int MsgBlocked = 25;
 
@@ -68,6 +73,9 @@ QLabel* ValueLabel(const char* name)
 {
     auto* label = new QLabel;
     label->setObjectName(QLatin1String(name));
+    // The texts come from the message: as rich text a subject could load files and draw fake
+    // warnings in the header.
+    label->setTextFormat(Qt::PlainText);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setContextMenuPolicy(Qt::CustomContextMenu);
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -76,40 +84,53 @@ QLabel* ValueLabel(const char* name)
 
 } // namespace
 
-THtmlView::THtmlView(QWidget* parent) : QTextBrowser(parent)
+THtmlView::THtmlView(QWidget* parent) : QTextBrowser(parent), Document(new TMessageDocument(this))
 {
     setOpenLinks(false);
     setOpenExternalLinks(false);
+    setDocument(Document);
 }
 
-// Nothing is ever fetched from the network: a remote name stays blank.
+// QTextBrowser's own loader reads local files; every caller gets the document's answer instead.
 QVariant THtmlView::loadResource(int type, const QUrl& name)
 {
-    Q_UNUSED(type);
-    const QString file = LocalFile ? LocalFile(name.toString()) : QString();
-    if (file.isEmpty()) {
-        if (IsRemoteResource(name.toString())) {
-            ++BlockedCount;
-            if (OnBlocked)
-                OnBlocked();
+    return Document->Resource(type, name);
+}
+
+QStringList THtmlView::AnchorTexts(const QUrl& href) const
+{
+    QStringList texts;
+    QString current;
+    const auto finish = [&] {
+        if (!current.isEmpty())
+            texts.append(current);
+        current.clear();
+    };
+    for (QTextBlock block = Document->begin(); block.isValid(); block = block.next()) {
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+            const QTextCharFormat format = fragment.fragment().charFormat();
+            if (format.isAnchor() && QUrl(format.anchorHref()) == href)
+                current += fragment.fragment().text();
+            else
+                finish();
         }
-        return {};
+        finish();
     }
-    QFile content(file);
-    return content.open(QIODevice::ReadOnly) ? QVariant(content.readAll()) : QVariant();
+    return texts;
 }
 
 TLmviewFrm::TLmviewFrm(const TViewCommandLine& commandLine, QWidget* parent)
-    : QMainWindow(parent), m_commandLine(commandLine), m_workDir(Paths().System.WorkDir)
+    : QMainWindow(parent), m_commandLine(commandLine)
 {
     setObjectName(QStringLiteral("TLmviewFrm"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     Settings = LoadViewSettings(UserContext().Keys);
     Dialogs.Ask = [this](const QString& text, QMessageBox::StandardButtons buttons) {
-        return QMessageBox::question(this, QApplication::applicationDisplayName(), text, buttons);
+        return ShowPlainMessageBox(QMessageBox::Question, this, QApplication::applicationDisplayName(), text, buttons);
     };
-    if (!QDir().mkpath(m_workDir))
-        Report(MsgWorkDirFailed, TMessageKind::Warning);
+    Dialogs.ConfirmOpen = [this](const QString& text, bool offerCheckBox) {
+        return Confirm(0, MessageText(MsgWarningCaption), Settings.Warnings.LVExecuteAttachment, offerCheckBox, text, this) == arYes;
+    };
     CreateActions();
     CreateMenus();
     CreateToolbar();
@@ -357,13 +378,14 @@ void TLmviewFrm::CreateCentralWidget()
     BodyMem->setObjectName(QStringLiteral("BodyMem"));
     BodyMem->setOpenLinks(false);
     BodyMem->setUndoRedoEnabled(true);
+    // Pasted or dropped HTML would load its images from the file system.
+    BodyMem->setAcceptRichText(false);
     Html = new THtmlView;
     Html->setObjectName(QStringLiteral("Html"));
-    Html->LocalFile = [this](const QString& name) { return ImageFileFor(name, m_content.Attachments, m_workDir); };
     BlockedLbl = new QLabel(MessageText(MsgBlocked));
     BlockedLbl->setStyleSheet(QStringLiteral("background: #ffffcc; padding: 3px;"));
     BlockedLbl->setVisible(false);
-    Html->OnBlocked = [this] { BlockedLbl->setVisible(true); };
+    Html->Document->OnBlocked = [this] { BlockedLbl->setVisible(true); };
     HtmlPanel = new QWidget;
     HtmlPanel->setObjectName(QStringLiteral("HtmlPanel"));
     auto* htmlLayout = new QVBoxLayout(HtmlPanel);
@@ -506,4 +528,20 @@ void TLmviewFrm::closeEvent(QCloseEvent* event)
     SaveFormPlacement(*this, UserContext().Keys.Forms);
     SaveViewSettings(UserContext().Keys, Settings);
     event->accept();
+    // Opened and saved parts live only as long as the window that wrote them.
+    m_attachmentDir.reset();
+}
+
+QString TLmviewFrm::AttachmentDirectory()
+{
+    if (!m_attachmentDir) {
+        const QString base = Paths().System.TempDir.isEmpty() ? QDir::tempPath() : Paths().System.TempDir;
+        auto directory = std::make_unique<QTemporaryDir>(QDir(base).filePath(QStringLiteral("lmview-XXXXXX")));
+        if (!directory->isValid()) {
+            Report(MsgWorkDirFailed, TMessageKind::Warning);
+            return {};
+        }
+        m_attachmentDir = std::move(directory);
+    }
+    return m_attachmentDir->path();
 }

@@ -6,6 +6,7 @@
 // class wires them to the widgets.
 
 #include "ComposeRules.h"
+#include "MessageDocument.h"
 #include "MessageLoading.h"
 #include "ViewCommandLine.h"
 #include "ViewSettings.h"
@@ -16,8 +17,10 @@
 #include <QTextBrowser>
 
 #include <functional>
+#include <memory>
 
 class QCheckBox;
+class QTemporaryDir;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -31,23 +34,25 @@ class TPhrasesFrm;
 enum class TFilterField;
 enum class TRecipientList;
 
-// The HTML view: answers image requests from the message's own files only; every remote request
-// stays blank and is counted, so that the window can say that remote content was blocked.
+// The HTML view: every resource comes from its TMessageDocument (the message's own parts or a
+// placeholder), so that nothing is read from the network or the file system.
 class THtmlView : public QTextBrowser {
     Q_OBJECT
 public:
     explicit THtmlView(QWidget* parent = nullptr);
     QVariant loadResource(int type, const QUrl& name) override;
+    // The visible texts of every link of the page that leads to `href`.
+    QStringList AnchorTexts(const QUrl& href) const;
 
-    std::function<QString(const QString& name)> LocalFile;
-    // Called for each remote request refused; images are requested while the page is laid out.
-    std::function<void()> OnBlocked;
-    int BlockedCount = 0;
+    TMessageDocument* Document;
 };
 
 // How the window asks and tells; tests replace the message boxes.
 struct TViewDialogs {
     std::function<QMessageBox::StandardButton(const QString& text, QMessageBox::StandardButtons buttons)> Ask;
+    // The warning before an attachment is opened; `offerCheckBox` is false for programs and
+    // scripts, whose warning cannot be switched off. True to open.
+    std::function<bool(const QString& text, bool offerCheckBox)> ConfirmOpen;
 };
 
 class TLmviewFrm : public QMainWindow {
@@ -63,6 +68,11 @@ public:
     void ShowHtml(bool on);
     // The link handling of the text and HTML views.
     void OpenLink(const QUrl& url);
+    // A link of the HTML view: asks first when its visible text shows another host.
+    void OpenHtmlLink(const QUrl& url);
+    // The directory of this window's attachment files, created on first use and removed with the
+    // window; empty (after message 3) when it cannot be created.
+    QString AttachmentDirectory();
 
     // Commands
     void SendLaterItmClick();
@@ -87,6 +97,8 @@ public:
     TViewSettings Settings;
     // Called instead of the desktop when a link is opened (tests).
     std::function<void(const QUrl&)> OpenUrl;
+    // Called instead of the desktop when an attachment file is opened (tests); true when opened.
+    std::function<bool(const QString& path)> OpenFile;
 
     // Components
     QToolBar* Toolbar;
@@ -188,13 +200,18 @@ private:
     bool WriteComposedMessage();
     void ApplyChooserResult(const TAdrChooseFrm& chooser);
     int SelectedAttachment() const;
+    bool ConfirmOpening(int index);
+    // Writes attachment `index` of the message into its own folder of AttachmentDirectory(), so
+    // that parts of the same name never overwrite each other; empty after a report on failure.
+    QString WriteAttachment(qsizetype index);
+    bool OpenAttachmentFile(const QString& path);
     QString ComposedSenderText() const;
 
     TViewCommandLine m_commandLine;
     TqmMessage m_message;
     TViewContent m_content;
     TSenderList m_senders;
-    QString m_workDir;
+    std::unique_ptr<QTemporaryDir> m_attachmentDir;
     bool m_redirected = false;
     bool m_changed = false;
     bool m_filling = false;

@@ -104,7 +104,7 @@ void TLmviewFrm::ConnectChangeSignals()
 {
     connect(BodyMem, &QTextEdit::textChanged, this, &TLmviewFrm::MarkChanged);
     connect(BodyMem, &QTextBrowser::anchorClicked, this, &TLmviewFrm::OpenLink);
-    connect(Html, &QTextBrowser::anchorClicked, this, &TLmviewFrm::OpenLink);
+    connect(Html, &QTextBrowser::anchorClicked, this, &TLmviewFrm::OpenHtmlLink);
     connect(BodyMem, &QTextEdit::cursorPositionChanged, this, &TLmviewFrm::UpdateCaretPanel);
     connect(SmtpSubjectEdt, &QLineEdit::textEdited, this, &TLmviewFrm::MarkChanged);
     for (QLineEdit* edit : {SmtpCCEdt, SmtpBCCEdt}) {

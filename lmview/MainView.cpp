@@ -15,6 +15,7 @@
 #include "RegistryFunctions.h"
 #include "Reporter.h"
 #include "ShellFunctions.h"
+#include "ViewSafety.h"
 #include "ViewText.h"
 #include "WindowMessages.h"
 #include "lminfo.h"
@@ -39,7 +40,6 @@
 namespace {
 
 constexpr int MsgFileError = 1;
-constexpr int MsgVirusWarning = 2;
 constexpr int MsgMainNotFound = 8;
 constexpr int MsgOpenAttachmentFailed = 9;
 constexpr int MsgSaveAttachmentTitle = 10;
@@ -47,8 +47,8 @@ constexpr int MsgSaveMessageTitle = 11;
 constexpr int MsgSaveFailed = 13;
 constexpr int MsgSaveAttachmentFailed = 14;
 constexpr int MsgIncludeCC = 18;
-constexpr int MsgWarningCaption = 24;
 constexpr int MsgLinkRefused = 26;
+constexpr int MsgMisleadingLink = 33;
 constexpr int SeparatorLength = 7;
 const QColor QuoteColour(0, 0, 128);
 
@@ -127,24 +127,38 @@ void TLmviewFrm::FillAttachmentList()
     if (m_commandLine.EditMode) {
         // The composed message reads its attachments from files again when it is saved.
         for (qsizetype i = 0; i < m_message.Attachments.Count(); ++i) {
-            try {
-                const QString path = m_message.SaveAttachment(i, m_workDir);
-                auto* item = new QListWidgetItem(QFileIconProvider().icon(QFileInfo(path)), QFileInfo(path).fileName(), AttachLv);
-                item->setData(Qt::UserRole, path);
-            } catch (const EMessageError& e) {
-                Report(MsgSaveAttachmentFailed, TMessageKind::Warning, e.Message());
-            }
+            const QString path = WriteAttachment(i);
+            if (path.isEmpty())
+                continue;
+            auto* item = new QListWidgetItem(QFileIconProvider().icon(QFileInfo(path)), QFileInfo(path).fileName(), AttachLv);
+            item->setData(Qt::UserRole, path);
         }
     } else {
-        m_content = PrepareViewContent(m_message, m_workDir, Settings.General.ViewSaveAttachments);
-        for (const QString& error : m_content.SaveErrors)
-            ReportText(MsgSaveAttachmentFailed, TMessageKind::Warning, FillIn(MessageText(MsgSaveAttachmentFailed), error));
+        m_content = PrepareViewContent(m_message);
         for (const TAttachmentEntry& entry : m_content.Attachments) {
-            auto* item = new QListWidgetItem(QFileIconProvider().icon(QFileInfo(entry.Path)), entry.FileName, AttachLv);
-            item->setData(Qt::UserRole, entry.Path);
+            auto* item = new QListWidgetItem(QFileIconProvider().icon(QFileInfo(entry.FileName)), entry.FileName, AttachLv);
+            item->setData(Qt::UserRole, entry.Index);
         }
     }
     AttachLv->setVisible(AttachLv->count() > 0);
+}
+
+QString TLmviewFrm::WriteAttachment(qsizetype index)
+{
+    const QString directory = AttachmentDirectory();
+    if (directory.isEmpty())
+        return {};
+    const QString folder = QDir(directory).filePath(QString::number(index));
+    if (!QDir().mkpath(folder)) {
+        Report(MsgSaveAttachmentFailed, TMessageKind::Warning, folder);
+        return {};
+    }
+    try {
+        return m_message.SaveAttachment(index, folder);
+    } catch (const EMessageError& e) {
+        Report(MsgSaveAttachmentFailed, TMessageKind::Warning, e.Message());
+    }
+    return {};
 }
 
 void TLmviewFrm::ShowHtml(bool on)
@@ -154,15 +168,10 @@ void TLmviewFrm::ShowHtml(bool on)
     HtmlPanel->setVisible(on);
     if (!on)
         return;
-    Html->BlockedCount = 0;
     BlockedLbl->setVisible(false);
-    QString html;
-    QFile file(m_content.HtmlFile);
-    if (!m_content.HtmlFile.isEmpty() && file.open(QIODevice::ReadOnly))
-        html = DecodeText(file.readAll());
-    else
-        html = BodyText(m_message);
-    Html->setHtml(html);
+    Html->Document->SetParts(m_content.Attachments, m_message);
+    Html->setHtml(m_content.HtmlPart >= 0 ? DecodeText(m_message.Attachments.Items(m_content.HtmlPart).Data)
+                                          : BodyText(m_message));
 }
 
 void TLmviewFrm::OpenLink(const QUrl& url)
@@ -186,25 +195,51 @@ void TLmviewFrm::OpenLink(const QUrl& url)
     Report(MsgLinkRefused, TMessageKind::Warning, url.toString());
 }
 
+void TLmviewFrm::OpenHtmlLink(const QUrl& url)
+{
+    QString shownHost;
+    const QStringList texts = LinkActionFor(url) == TLinkAction::OpenInBrowser ? Html->AnchorTexts(url) : QStringList();
+    for (qsizetype i = 0; i < texts.size() && shownHost.isEmpty(); ++i)
+        shownHost = MisleadingLinkHost(texts.at(i), url);
+    if (!shownHost.isEmpty()
+        && Dialogs.Ask(FillInEach(MessageText(MsgMisleadingLink), {shownHost, url.host()}),
+                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    OpenLink(url);
+}
+
+// Programs and scripts are always warned about; other files as the user's setting says.
+bool TLmviewFrm::ConfirmOpening(int index)
+{
+    const QString name = AttachLv->item(index)->text();
+    QByteArray data;
+    if (m_commandLine.EditMode) {
+        QFile file(AttachLv->item(index)->data(Qt::UserRole).toString());
+        if (file.open(QIODevice::ReadOnly))
+            data = file.read(64 * 1024);
+    } else {
+        data = m_message.Attachments.Items(m_content.Attachments.at(index).Index).Data;
+    }
+    const TAttachmentType type = AttachmentTypeOf(name, data);
+    if (!type.Runs && !Settings.Warnings.LVExecuteAttachment)
+        return true;
+    return Dialogs.ConfirmOpen(OpenWarningText(name, type), !type.Runs);
+}
+
+bool TLmviewFrm::OpenAttachmentFile(const QString& path)
+{
+    return OpenFile ? OpenFile(path) : OpenDocument(path);
+}
+
 void TLmviewFrm::AttOpenItmClick()
 {
     const int index = SelectedAttachment();
-    if (index < 0)
+    if (index < 0 || !ConfirmOpening(index))
         return;
-    if (Settings.Warnings.LVExecuteAttachment
-        && Confirm(0, MessageText(MsgWarningCaption), Settings.Warnings.LVExecuteAttachment, true,
-                   MessageText(MsgVirusWarning), this) != arYes)
-        return;
-    if (m_commandLine.EditMode) {
-        if (!OpenDocument(AttachLv->item(index)->data(Qt::UserRole).toString()))
-            Report(MsgOpenAttachmentFailed, TMessageKind::Warning);
-        return;
-    }
-    try {
-        m_message.ExecuteAttachment(index);
-    } catch (const EMessageError&) {
+    const QString path = m_commandLine.EditMode ? AttachLv->item(index)->data(Qt::UserRole).toString()
+                                                : WriteAttachment(m_content.Attachments.at(index).Index);
+    if (!path.isEmpty() && !OpenAttachmentFile(path))
         Report(MsgOpenAttachmentFailed, TMessageKind::Warning);
-    }
 }
 
 void TLmviewFrm::AttSaveItmClick()
@@ -213,13 +248,14 @@ void TLmviewFrm::AttSaveItmClick()
     if (index < 0 || m_commandLine.EditMode)
         return;
     const auto [title, filter] = DialogTexts(MsgSaveAttachmentTitle);
-    const QString proposed = QDir(Settings.ViewAttachmentDir).filePath(QFileInfo(m_content.Attachments.at(index).Path).fileName());
+    const TAttachmentEntry& entry = m_content.Attachments.at(index);
+    const QString proposed = QDir(Settings.ViewAttachmentDir).filePath(entry.FileName);
     const QString target = QFileDialog::getSaveFileName(this, title, proposed, filter);
     if (target.isEmpty())
         return;
     Settings.ViewAttachmentDir = QFileInfo(target).absolutePath();
     QString error;
-    if (!WriteBytes(target, m_message.Attachments.Items(index).Data, error))
+    if (!WriteBytes(target, m_message.Attachments.Items(entry.Index).Data, error))
         Report(MsgSaveAttachmentFailed, TMessageKind::Warning, error);
 }
 
@@ -242,13 +278,10 @@ void TLmviewFrm::SendAttachmentTo(const QString& entry)
     const int index = SelectedAttachment();
     if (index < 0)
         return;
-    try {
-        const QString path = m_commandLine.EditMode ? AttachLv->item(index)->data(Qt::UserRole).toString()
-                                                    : m_message.SaveAttachment(index, m_workDir);
+    const QString path = m_commandLine.EditMode ? AttachLv->item(index)->data(Qt::UserRole).toString()
+                                                : WriteAttachment(m_content.Attachments.at(index).Index);
+    if (!path.isEmpty())
         StartProgram(entry, {path});
-    } catch (const EMessageError& e) {
-        Report(MsgSaveAttachmentFailed, TMessageKind::Warning, e.Message());
-    }
 }
 
 void TLmviewFrm::SaveAsItmClick()

@@ -6,7 +6,6 @@
 #include "qmmsg.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -25,22 +24,34 @@ void EmptyBlankBody(TqmMessage& message)
         message.Body.clear();
 }
 
-// Until the parser keeps each part's Content-ID, an inline image is found by its file name: the
-// part after "cid:" up to "@" is compared with the attachment names.
-QString AttachmentForContentId(const QString& contentId, const QList<TAttachmentEntry>& attachments)
+bool SameName(const QString& a, const QString& b)
 {
-    const QString id = QUrl::fromPercentEncoding(contentId.toUtf8());
+    return !a.isEmpty() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+qsizetype PartNamed(const QString& name, const QList<TAttachmentEntry>& attachments)
+{
+    for (const TAttachmentEntry& entry : attachments)
+        if (SameName(entry.FileName, name))
+            return entry.Index;
+    return -1;
+}
+
+qsizetype PartForContentId(const QString& id, const QList<TAttachmentEntry>& attachments)
+{
     for (const TAttachmentEntry& entry : attachments)
         if (!entry.ContentId.isEmpty() && entry.ContentId == id)
-            return entry.Path;
+            return entry.Index;
     // Mailers that name the part instead: the file name, or the part of the id before "@".
-    const QString local = id.section(QLatin1Char('@'), 0, 0);
-    for (const TAttachmentEntry& entry : attachments) {
-        const QString name = QFileInfo(entry.FileName).fileName();
-        if (name.compare(id, Qt::CaseInsensitive) == 0 || name.compare(local, Qt::CaseInsensitive) == 0)
-            return entry.Path;
-    }
-    return {};
+    const qsizetype byName = PartNamed(id, attachments);
+    return byName >= 0 ? byName : PartNamed(id.section(QLatin1Char('@'), 0, 0), attachments);
+}
+
+// A bare name refers to a part only while it cannot be read as a path.
+bool IsBareName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
+        && name != QLatin1String(".") && name != QLatin1String("..");
 }
 
 } // namespace
@@ -82,7 +93,7 @@ bool BodyLooksLikeHtml(const TqmMessage& message)
     return start == "<HTML>" || start == "<!DOCT";
 }
 
-TViewContent PrepareViewContent(TqmMessage& message, const QString& workDir, bool saveAttachments)
+TViewContent PrepareViewContent(TqmMessage& message)
 {
     TViewContent content;
     for (qsizetype i = 0; i < message.Attachments.Count(); ++i) {
@@ -93,19 +104,12 @@ TViewContent PrepareViewContent(TqmMessage& message, const QString& workDir, boo
             content.Html = true;
         }
         TAttachmentEntry entry;
-        entry.FileName = QString::fromUtf8(item.GetFileName());
+        entry.FileName = WithoutInvisibleControls(QFileInfo(QString::fromUtf8(item.GetFileName())).fileName());
+        entry.Index = i;
         entry.ContentType = QString::fromUtf8(item.ContentType);
         entry.ContentId = QString::fromUtf8(item.ContentID).remove(QLatin1Char('<')).remove(QLatin1Char('>')).trimmed();
-        entry.Path = QDir(workDir).filePath(QFileInfo(entry.FileName).fileName());
-        if (saveAttachments) {
-            try {
-                entry.Path = message.SaveAttachment(i, workDir);
-            } catch (const EMessageError& e) {
-                content.SaveErrors.append(e.Message());
-            }
-        }
-        if (alternative && content.HtmlFile.isEmpty())
-            content.HtmlFile = entry.Path;
+        if (alternative && content.HtmlPart < 0)
+            content.HtmlPart = i;
         content.Attachments.append(entry);
     }
     if (!content.Html)
@@ -118,23 +122,21 @@ QString BodyText(const TqmMessage& message)
     return DecodeText(message.Body.join('\n'), message.BodyCharset);
 }
 
-bool IsRemoteResource(const QString& name)
+bool IsRemoteResource(const QUrl& name)
 {
-    const QUrl url(name);
-    const QString scheme = url.scheme().toLower();
-    if (name.startsWith(QLatin1String("//")))
+    const QString scheme = name.scheme().toLower();
+    if (name.toString().startsWith(QLatin1String("//")))
         return true;
-    return !scheme.isEmpty() && scheme != QLatin1String("cid") && scheme != QLatin1String("file");
+    return !scheme.isEmpty() && scheme != QLatin1String("cid") && scheme != QLatin1String("file")
+        && scheme != QLatin1String("data");
 }
 
-QString ImageFileFor(const QString& name, const QList<TAttachmentEntry>& attachments, const QString& workDir)
+qsizetype InlinePartFor(const QUrl& name, const QList<TAttachmentEntry>& attachments)
 {
-    if (IsRemoteResource(name))
-        return {};
-    if (name.startsWith(QLatin1String("cid:"), Qt::CaseInsensitive))
-        return AttachmentForContentId(name.mid(4), attachments);
-    // Other names are files of the work directory, never a path outside it.
-    const QString file = QFileInfo(QUrl(name).path()).fileName();
-    const QString path = QDir(workDir).filePath(file);
-    return !file.isEmpty() && QFileInfo(path).isFile() ? path : QString();
+    if (name.scheme().compare(QLatin1String("cid"), Qt::CaseInsensitive) == 0)
+        return PartForContentId(name.path(QUrl::FullyDecoded), attachments);
+    if (!name.scheme().isEmpty() || !name.host().isEmpty())
+        return -1;
+    const QString bare = name.path(QUrl::FullyDecoded);
+    return IsBareName(bare) ? PartNamed(bare, attachments) : -1;
 }

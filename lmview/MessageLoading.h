@@ -1,6 +1,6 @@
 #pragma once
 // Loading the message the window shows or edits, and what the view makes of it: the attachment
-// list with the HTML alternative, HTML detection, the text in its declared charset, and the files
+// list with the HTML alternative, HTML detection, the text in its declared charset, and the parts
 // the HTML view may show as images.
 
 #include "ViewCommandLine.h"
@@ -9,6 +9,7 @@
 #include <QString>
 
 class TqmMessage;
+class QUrl;
 
 // A single file is parsed as a whole; a folder message is read from exactly offset..offset+length-1
 // (separator included). A body that is just " " is emptied. False with `error` set on failure.
@@ -17,8 +18,10 @@ bool LoadViewMessage(const TViewCommandLine& commandLine, TqmMessage& message, Q
 bool IsRedirected(const TqmMessage& message);
 
 struct TAttachmentEntry {
-    QString FileName;  // as listed
-    QString Path;      // in the work directory, under the cleaned name
+    // As listed: the name's last path component without bidi and zero-width characters.
+    QString FileName;
+    // Position in the message's Attachments.
+    qsizetype Index = -1;
     QString ContentType;
     // Its Content-ID without the angle brackets; empty when it has none.
     QString ContentId;
@@ -27,25 +30,25 @@ struct TAttachmentEntry {
 struct TViewContent {
     QList<TAttachmentEntry> Attachments;
     bool Html = false;
-    // The saved HTML alternative; empty when the body itself is the HTML text.
-    QString HtmlFile;
-    // Attachments that could not be saved, with the reason.
-    QStringList SaveErrors;
+    // The attachment index of the HTML alternative; -1 when the body itself is the HTML text.
+    qsizetype HtmlPart = -1;
 };
 
 // The attachment list of the view: an HTML alternative ("_alt." and text/html) is renamed
-// "Mail.htm"; with `saveAttachments` every attachment is written into `workDir` under its cleaned
-// name. Without an alternative the message is HTML when its type is text/html or its text starts
-// with "<HTML>" or "<!DOCT".
-TViewContent PrepareViewContent(TqmMessage& message, const QString& workDir, bool saveAttachments);
+// "Mail.htm". Nothing is written: a part reaches the disk only when the user opens or saves it.
+// Without an alternative the message is HTML when its type is text/html or its text starts with
+// "<HTML>" or "<!DOCT".
+TViewContent PrepareViewContent(TqmMessage& message);
 bool BodyLooksLikeHtml(const TqmMessage& message);
 
 // The body for the text control and the HTML view, decoded from its declared charset.
 QString BodyText(const TqmMessage& message);
 
-// The local file that answers an image request of the HTML view, empty when there is none. Remote
-// names (a scheme other than "cid:" or "file:", or "//") are never answered. "cid:" names are
-// matched against the attachment file names.
-QString ImageFileFor(const QString& name, const QList<TAttachmentEntry>& attachments, const QString& workDir);
-// True when the HTML view must not fetch `name` (anything with a network scheme or "//").
-bool IsRemoteResource(const QString& name);
+// The attachment (index into the message's Attachments) that answers a resource request of the
+// HTML view, -1 when none does. Only parts of this message answer: "cid:" names by Content-ID,
+// else by file name; a bare name ("logo.png") by file name. Paths, "file:", "data:" and remote
+// names never match, so nothing outside the message can be shown.
+qsizetype InlinePartFor(const QUrl& name, const QList<TAttachmentEntry>& attachments);
+// True when `name` would be fetched from the network (a network scheme or "//"); the view then
+// says that remote content was blocked.
+bool IsRemoteResource(const QUrl& name);

@@ -6,6 +6,7 @@
 #include "Konstanten.h"
 #include "UserFunctions.h"
 #include "tk_langlib.h"
+#include "ReportBoxes.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -34,7 +35,7 @@ TEditUserFrm::TEditUserFrm(QWidget* parent) : QDialog(parent)
     BrowseDirectory = [this](const QString& start) {
         return ::BrowseDirectory(this, MessageText(MsgChooseDataDir), start);
     };
-    Warn = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
+    Warn = [this](const QString& text) { ShowPlainMessageBox(QMessageBox::Warning, this, windowTitle(), text); };
 
     auto* text = new QLabel(QStringLiteral("Legen Sie hier den Namen und das Datenverzeichnis des Benutzers fest."), this);
     SetTag(text, TextTag);

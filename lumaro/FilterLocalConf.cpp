@@ -202,6 +202,8 @@ TFilterLocalConfFrm::TFilterLocalConfFrm(const QString& rulesFile, bool autoLoca
     OKBtn->setDefault(true);
     CancelBtn = NewButton(this, QStringLiteral("Abbrechen"), CancelTag);
     MessageLbl = new QLabel(this);
+    // The prefill quotes a sender or subject of a message.
+    MessageLbl->setTextFormat(Qt::PlainText);
     MessageLbl->hide();
 
     auto* side = new QVBoxLayout;

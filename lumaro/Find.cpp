@@ -5,6 +5,7 @@
 #include "FormTranslation.h"
 #include "Konstanten.h"
 #include "tk_langlib.h"
+#include "ReportBoxes.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -54,7 +55,7 @@ TFindFrm::TFindFrm(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("FindFrm"));
     setWindowTitle(QStringLiteral("Nachrichten suchen"));
     SetTag(this, FormTag);
-    Inform = [this](const QString& text) { QMessageBox::information(this, windowTitle(), text); };
+    Inform = [this](const QString& text) { ShowPlainMessageBox(QMessageBox::Information, this, windowTitle(), text); };
     InfoLbl = new QLabel(QStringLiteral("Suchen Sie Nachrichten, die eine bestimmte Zeichenfolge enthalten. "
                                         "Groß- und Kleinschreibung wird nicht beachtet."), this);
     InfoLbl->setWordWrap(true);

@@ -6,6 +6,7 @@
 #include "PhraseFunctions.h"
 #include "Reporter.h"
 #include "tk_langlib.h"
+#include "ReportBoxes.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -46,7 +47,7 @@ TFloskelnConfFrm::TFloskelnConfFrm(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Floskeln"));
     SetTag(this, FormTag);
     AskYesNo = [this](const QString& text) {
-        return QMessageBox::question(this, windowTitle(), text) != QMessageBox::No;
+        return ShowPlainMessageBox(QMessageBox::Question, this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No) != QMessageBox::No;
     };
     CategoriesLb = new QListWidget(this);
     CategoriesLb->setObjectName(QStringLiteral("CategoriesLb"));
@@ -54,6 +55,7 @@ TFloskelnConfFrm::TFloskelnConfFrm(QWidget* parent) : QDialog(parent)
     FloskelnLb->setObjectName(QStringLiteral("FloskelnLb"));
     FloskelnLb->setContextMenuPolicy(Qt::CustomContextMenu);
     CategoryLbl = new QLabel(this);
+    CategoryLbl->setTextFormat(Qt::PlainText);
     CategoryLbl->setObjectName(QStringLiteral("CategoryLbl"));
     QFont bold = CategoryLbl->font();
     bold.setBold(true);

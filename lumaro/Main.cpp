@@ -21,6 +21,7 @@
 #include "lminfo.h"
 #include "tk_langlib.h"
 #include "tk_reglib.h"
+#include "ReportBoxes.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -35,6 +36,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -61,7 +63,7 @@ const QString OwnConnectionValue = QString::fromLatin1(RegValue::OwnConnection);
 
 bool AskWithMessageBox(QWidget* parent, const QString& text)
 {
-    return QMessageBox::question(parent, QApplication::applicationDisplayName(), text) == QMessageBox::Yes;
+    return ShowPlainMessageBox(QMessageBox::Question, parent, QApplication::applicationDisplayName(), text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 } // namespace
@@ -70,7 +72,7 @@ TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(
 {
     setObjectName(QStringLiteral("MainFrm"));
     Dialogs.AskYesNo = [this](const QString& text) { return AskWithMessageBox(this, text); };
-    Dialogs.Inform = [this](const QString& text) { QMessageBox::information(this, QApplication::applicationDisplayName(), text); };
+    Dialogs.Inform = [this](const QString& text) { ShowPlainMessageBox(QMessageBox::Information, this, QApplication::applicationDisplayName(), text); };
 
     for (int i = 0; i < SpecialFolderCount; ++i)
         m_specialNames.append(SpecialFolderName(TSpecialFolder(i)));
@@ -127,6 +129,7 @@ void TMainFrm::CreateComponents()
     comboLayout->addWidget(FolderCmb);
 
     HeadlinePan = new QLabel(this);
+    HeadlinePan->setTextFormat(Qt::PlainText);
     HeadlinePan->setObjectName(QStringLiteral("HeadlinePan"));
     HeadlinePan->setAutoFillBackground(true);
     QPalette headline = HeadlinePan->palette();
@@ -169,6 +172,8 @@ void TMainFrm::CreateStatusBar()
 {
     StatusPanel0 = new QLabel(this);
     StatusPanel1 = new QLabel(this);
+    // Transfer reports quote server replies and subjects.
+    StatusPanel1->setTextFormat(Qt::PlainText);
     StatusPanel2 = new TUserPanel(this);
     StatusPanel3 = new QLabel(this);
     for (QWidget* panel : std::initializer_list<QWidget*>{StatusPanel0, StatusPanel1, StatusPanel2, StatusPanel3})
@@ -359,7 +364,7 @@ void TMainFrm::SetTransientStatus(const QString& text)
 {
     StatusPanel1->setText(text);
     // A narrow window cuts the panel off; the tip keeps the whole report readable.
-    StatusPanel1->setToolTip(text);
+    StatusPanel1->setToolTip(Qt::convertFromPlainText(text));
     m_statusTimer.start();
 }
 

@@ -6,6 +6,7 @@
 #include "ShellFunctions.h"
 #include "SoundPlayer.h"
 #include "tk_langlib.h"
+#include "ReportBoxes.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -121,10 +122,10 @@ TSettingsFrm::TSettingsFrm(QWidget* parent)
     setWindowTitle(QStringLiteral("Einstellungen"));
     SetTag(this, FormTag);
     Dialogs.AskOkCancel = [this](const QString& text) {
-        return QMessageBox::question(this, windowTitle(), text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+        return ShowPlainMessageBox(QMessageBox::Question, this, windowTitle(), text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     };
-    Dialogs.Inform = [this](const QString& text) { QMessageBox::information(this, windowTitle(), text); };
-    Dialogs.Warn = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
+    Dialogs.Inform = [this](const QString& text) { ShowPlainMessageBox(QMessageBox::Information, this, windowTitle(), text); };
+    Dialogs.Warn = [this](const QString& text) { ShowPlainMessageBox(QMessageBox::Warning, this, windowTitle(), text); };
     Dialogs.ChooseSoundFile = [this](const QString& start) { return SoundFileDialog(this, start); };
     Dialogs.ChooseFont = [this](const QFont& current) { return FontDialog(this, current); };
 

@@ -5,6 +5,7 @@
 #include "FormTranslation.h"
 #include "RegistryFunctions.h"
 #include "tk_langlib.h"
+#include "ReportBoxes.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -39,10 +40,10 @@ TUsersFrm::TUsersFrm(QWidget* parent) : QDialog(parent), m_activeUser(UserContex
     setWindowTitle(QStringLiteral("Programmbenutzer verwalten"));
     SetTag(this, FormTag);
     AskYesNo = [this](const QString& text) {
-        return QMessageBox::question(this, windowTitle(), text) == QMessageBox::Yes;
+        return ShowPlainMessageBox(QMessageBox::Question, this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
-    Inform = [this](const QString& text) { QMessageBox::information(this, windowTitle(), text); };
-    Warn = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
+    Inform = [this](const QString& text) { ShowPlainMessageBox(QMessageBox::Information, this, windowTitle(), text); };
+    Warn = [this](const QString& text) { ShowPlainMessageBox(QMessageBox::Warning, this, windowTitle(), text); };
     RunEditor = [this](const TUserEdit& start, bool newUser, const QStringList& users) {
         return EditorDialog(this, start, newUser, users);
     };

@@ -47,9 +47,23 @@ QByteArray FileNamePart(const QByteArray& fileName)
 
 // A name from a mail may try to leave the directory ("../../.bashrc") or hide itself: only the
 // last path component survives, without control characters and leading dots.
+bool IsInvisibleControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069) || u == 0x200E || u == 0x200F
+        || u == 0x061C || (u >= 0x200B && u <= 0x200D) || u == 0x2060 || u == 0xFEFF;
+}
+
+// Names that are not UTF-8 keep their bytes: the controls exist only as UTF-8 sequences.
+QByteArray WithoutInvisibleControls(const QByteArray& name)
+{
+    const QString text = QString::fromUtf8(name);
+    return text.toUtf8() == name ? ::WithoutInvisibleControls(text).toUtf8() : name;
+}
+
 QString SafeAttachmentName(const QByteArray& fileName, qsizetype index)
 {
-    QByteArray name = FileNamePart(fileName);
+    QByteArray name = WithoutInvisibleControls(FileNamePart(fileName));
     name.removeIf([](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
     name = name.trimmed();
     while (name.startsWith('.'))
@@ -113,6 +127,13 @@ TPriority PriorityFromField(const QByteArray& body)
 }
 
 } // namespace
+
+QString WithoutInvisibleControls(const QString& name)
+{
+    QString result = name;
+    result.removeIf(IsInvisibleControl);
+    return result;
+}
 
 void SetDocumentOpener(TDocumentOpener opener)
 {

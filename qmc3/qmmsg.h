@@ -27,6 +27,12 @@ void SetAttachmentTempDir(const QString& directory);
 // Throws EMessageError when the default directory cannot be created.
 QString AttachmentTempDir();
 
+// `name` without the characters that make a displayed name differ from the real one: bidi
+// controls (U+202A-U+202E, U+2066-U+2069, U+200E, U+200F, U+061C) and zero-width characters
+// (U+200B-U+200D, U+2060, U+FEFF). "invoice\u202Efdp.desktop" would otherwise show as
+// "invoicepotksed.pdf".
+QString WithoutInvisibleControls(const QString& name);
+
 // The part every message has: sender, subject, raw headers, plain-text body and attachments.
 // Not copyable; Assign copies one message into another. Files written by ExecuteAttachment are
 // deleted when the message is destroyed.
@@ -64,7 +70,7 @@ public:
     // ProcessHeaders; fields beyond them are not seen. An empty stream changes nothing.
     void LoadHeaders(QIODevice& stream);
     // Writes attachment `index` into `directory` (which must exist) under a file name made safe
-    // from its FileName, and returns the path written. Throws EMessageError when writing fails
+    // from its FileName (see also WithoutInvisibleControls), and returns the path written. Throws EMessageError when writing fails
     // and std::out_of_range for a bad index.
     QString SaveAttachment(qsizetype index, const QString& directory) const;
     // Saves attachment `index` into AttachmentTempDir(), remembers the file in TempFiles and hands

@@ -20,6 +20,14 @@
 
 namespace {
 
+// The contact's preferred sender, subject and signature may come from a message.
+QLabel* PlainLabel()
+{
+    auto* label = new QLabel;
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
 enum Tags {
     FormTag = 610, ColumnsTag, ToAddTag, CCAddTag, BCCAddTag, DelTag, AdrBookTag, CategoryTag, OKTag, CancelTag,
     SenderTag, SubjectTag, SignatureTag
@@ -84,7 +92,7 @@ TAdrChooseFrm::TAdrChooseFrm(const QString& categories, QWidget* parent)
       BCCAddBtn(TaggedButton(QStringLiteral("&BCC: ->"), BCCAddTag)),
       ToDelBtn(TaggedButton(QStringLiteral("<-"), DelTag)), CCDelBtn(TaggedButton(QStringLiteral("<-"), DelTag)),
       BCCDelBtn(TaggedButton(QStringLiteral("<-"), DelTag)), ToLb(new QListWidget), CCLb(new QListWidget),
-      BCCLb(new QListWidget), SenderLbl(new QLabel), SubjectLbl(new QLabel), SignatureLbl(new QLabel),
+      BCCLb(new QListWidget), SenderLbl(PlainLabel()), SubjectLbl(PlainLabel()), SignatureLbl(PlainLabel()),
       OKBtn(TaggedButton(QStringLiteral("OK"), OKTag)), CancelBtn(TaggedButton(QStringLiteral("Abbrechen"), CancelTag))
 {
     setObjectName(QStringLiteral("TAdrChooseFrm"));

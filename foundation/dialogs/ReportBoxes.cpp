@@ -1,21 +1,30 @@
 #include "ReportBoxes.h"
 
 #include <QApplication>
-#include <QMessageBox>
+
+QMessageBox::StandardButton ShowPlainMessageBox(QMessageBox::Icon icon, QWidget* parent, const QString& title,
+                                                const QString& text, QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, text, buttons, parent);
+    box.setObjectName(QStringLiteral("PlainMessageBox"));
+    box.setTextFormat(Qt::PlainText);
+    const int answer = box.exec();
+    // Closing the box by its frame gives the escape button, or -1 without one.
+    return answer < 0 ? QMessageBox::NoButton : QMessageBox::StandardButton(answer);
+}
 
 void ShowReportInMessageBox(const TUserMessage& message)
 {
-    QWidget* parent = QApplication::activeWindow();
-    const QString title = QApplication::applicationDisplayName();
+    QMessageBox::Icon icon = QMessageBox::Information;
     switch (message.Kind) {
     case TMessageKind::Information:
-        QMessageBox::information(parent, title, message.Text);
         break;
     case TMessageKind::Warning:
-        QMessageBox::warning(parent, title, message.Text);
+        icon = QMessageBox::Warning;
         break;
     case TMessageKind::Error:
-        QMessageBox::critical(parent, title, message.Text);
+        icon = QMessageBox::Critical;
         break;
     }
+    ShowPlainMessageBox(icon, QApplication::activeWindow(), QApplication::applicationDisplayName(), message.Text);
 }

@@ -4,6 +4,7 @@
 
 #include "Connect.h"
 #include "EnhListView.h"
+#include "FakeServer.h"
 #include "LmserverMain.h"
 #include "LmserverTexts.h"
 #include "MessageListModel.h"
@@ -130,6 +131,25 @@ private slots:
         const TRegistryKey columns(UserContext().Keys.Columns + QLatin1String("/lmserver"));
         QCOMPARE(columns.ReadInteger(QStringLiteral("Count"), -1), 4);
         QCOMPARE(columns.ReadInteger(QStringLiteral("Width1"), 0), 123);
+    }
+
+    // A server's reply is quoted in the status line; as rich text it would load the named file.
+    void hostileReplyShowsAsText()
+    {
+        FreshInstallation(0);
+        const QByteArray hostile = "-ERR <img src=\"/dev/zero\"> <font color=red>Konto gesperrt</font>";
+        FakeServer server({"S: " + hostile, "CLOSE"});
+        TLmserverSettings settings = ReadLmserverSettings();
+        settings.QuickServer = QString::fromUtf8(server.Address());
+        WriteLmserverSettings(settings);
+        TLmserverFrm frm({QStringLiteral("/update")});
+        frm.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frm));
+        QTRY_VERIFY(frm.StatusLbl->text().contains(QLatin1String("<img src=\"/dev/zero\">")));
+        QTRY_VERIFY(!frm.Manager.Busy());
+        QCOMPARE(frm.StatusLbl->textFormat(), Qt::PlainText);
+        QVERIFY(frm.StatusLbl->sizeHint().height() < 3 * frm.StatusLbl->fontMetrics().height());
+        SaveScreenshot(frm, QStringLiteral("lmserver_hostile_reply"));
     }
 
     void connectWindowRules()

@@ -179,9 +179,10 @@ private slots:
         Show(window);
         QVERIFY(window.HtmlPanel->isVisible());
         QVERIFY(!window.BodyMem->isVisible());
-        QTRY_VERIFY(window.Html->BlockedCount > 0);
+        QTRY_VERIFY(window.Html->Document->BlockedCount > 0);
         QVERIFY(window.BlockedLbl->isVisible());
-        QVERIFY(!window.Html->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("https://a.example/x.png"))).isValid());
+        const QVariant remote = window.Html->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("https://a.example/x.png")));
+        QCOMPARE(remote.value<QImage>().size(), QSize(1, 1));
         SaveScreenshot(window, QStringLiteral("lmview-view-html"));
         window.ShowHtml(false);
         QVERIFY(window.BodyMem->isVisible());

@@ -350,7 +350,6 @@ private slots:
 
     void htmlAlternativeAndImages()
     {
-        QTemporaryDir work;
         TqmMessage message;
         message.Body = {"Plain"};
         TqmAttItem alternative;
@@ -367,21 +366,18 @@ private slots:
         photo.ContentID = "<part1.abc@mail.example>";
         photo.Data = "JPG";
         message.Attachments.Add(photo);
-        const TViewContent content = PrepareViewContent(message, work.path(), true);
+        const TViewContent content = PrepareViewContent(message);
         QVERIFY(content.Html);
         QCOMPARE(content.Attachments.first().FileName, QStringLiteral("Mail.htm"));
-        QCOMPARE(content.HtmlFile, work.filePath(QStringLiteral("Mail.htm")));
-        QVERIFY(QFile::exists(content.HtmlFile));
-        const QString logo = ImageFileFor(QStringLiteral("cid:logo.png@x"), content.Attachments, work.path());
-        QVERIFY(logo.startsWith(work.path()));
-        QVERIFY(QFile::exists(logo));
-        QCOMPARE(ImageFileFor(QStringLiteral("cid:part1.abc@mail.example"), content.Attachments, work.path()),
-                 work.filePath(QStringLiteral("IMG_0001.jpg")));
+        QCOMPARE(content.HtmlPart, 0);
+        QCOMPARE(content.Attachments.at(1).FileName, QStringLiteral("logo.png"));
+        QCOMPARE(InlinePartFor(QUrl(QStringLiteral("cid:logo.png@x")), content.Attachments), 1);
+        QCOMPARE(InlinePartFor(QUrl(QStringLiteral("cid:part1.abc@mail.example")), content.Attachments), 2);
         for (const char* remote : {"http://tracker.example/p.gif", "https://a/b.png", "//cdn.example/x.png", "ftp://h/x"}) {
-            QVERIFY(IsRemoteResource(QString::fromLatin1(remote)));
-            QVERIFY(ImageFileFor(QString::fromLatin1(remote), content.Attachments, work.path()).isEmpty());
+            QVERIFY(IsRemoteResource(QUrl(QString::fromLatin1(remote))));
+            QCOMPARE(InlinePartFor(QUrl(QString::fromLatin1(remote)), content.Attachments), -1);
         }
-        QVERIFY(ImageFileFor(QStringLiteral("file:///etc/passwd"), content.Attachments, work.path()).isEmpty());
+        QCOMPARE(InlinePartFor(QUrl(QStringLiteral("file:///etc/passwd")), content.Attachments), -1);
     }
 
     void htmlDetection_data()

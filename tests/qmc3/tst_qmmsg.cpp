@@ -53,6 +53,8 @@ private slots:
     void priority();
     void loadHeadersSeesFirst2048Bytes();
     void loadHeadersOfEmptyStream();
+    void invisibleControls_data();
+    void invisibleControls();
     void saveAttachmentStaysInDirectory_data();
     void saveAttachmentStaysInDirectory();
     void saveAttachmentIntoMissingDirectory();
@@ -310,6 +312,30 @@ void TestQmMsg::saveAttachmentStaysInDirectory_data()
     QTest::newRow("directory only") << QByteArray("dir/") << QStringLiteral("attachment0");
     QTest::newRow("empty") << QByteArray() << QStringLiteral("attachment0");
     QTest::newRow("utf-8 name") << QByteArray("\xc3\x84rger.txt") << QStringLiteral("\u00c4rger.txt");
+    QTest::newRow("right-to-left override") << QByteArray("invoice\xe2\x80\xae" "fdp.desktop")
+                                            << QStringLiteral("invoicefdp.desktop");
+    QTest::newRow("zero-width space before dot") << QByteArray("\xe2\x80\x8b.bashrc") << QStringLiteral("bashrc");
+}
+
+void TestQmMsg::invisibleControls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << QStringLiteral("report.pdf") << QStringLiteral("report.pdf");
+    QTest::newRow("RLO") << QStringLiteral("invoice\u202Efdp.desktop") << QStringLiteral("invoicefdp.desktop");
+    QTest::newRow("LRE PDF") << QStringLiteral("\u202Aa\u202Cb") << QStringLiteral("ab");
+    QTest::newRow("isolates") << QStringLiteral("\u2066a\u2067b\u2068c\u2069") << QStringLiteral("abc");
+    QTest::newRow("marks") << QStringLiteral("a\u200Eb\u200Fc\u061Cd") << QStringLiteral("abcd");
+    QTest::newRow("zero width") << QStringLiteral("a\u200Bb\u200Cc\u200Dd\u2060e\uFEFF") << QStringLiteral("abcde");
+    QTest::newRow("neighbours kept") << QStringLiteral("a\u2010b\u2029c\u206Ad\u0627")
+                                     << QStringLiteral("a\u2010b\u2029c\u206Ad\u0627");
+    QTest::newRow("only controls") << QStringLiteral("\u202E\u200B") << QString();
+}
+
+void TestQmMsg::invisibleControls()
+{
+    QFETCH(QString, name);
+    QTEST(WithoutInvisibleControls(name), "shown");
 }
 
 void TestQmMsg::saveAttachmentStaysInDirectory()
