@@ -6,7 +6,6 @@
 #include "ReportBoxes.h"
 #include "Reporter.h"
 #include "SharedFunctions.h"
-#include "qmmsg.h"
 #include "qmpump.h"
 
 #include <QApplication>
@@ -32,7 +31,6 @@ int main(int argc, char* argv[])
         Report(MsgOnlyFromMainProgram, TMessageKind::Information);
         return 1;
     }
-    SetAttachmentTempDir(Paths().System.WorkDir);
     TLmviewFrm window(*commandLine);
     if (!window.LoadMessage())
         return 1;
