@@ -323,12 +323,15 @@ struct TCopyBatch {
     qsizetype Readable = 0;
 };
 
-// The stored bytes of a message (separator included) as the Outbox keeps them.
+// The stored bytes of a message (separator included) as the Outbox keeps them; empty when they can
+// stay as they are.
 QByteArray QueuedCopy(QByteArrayView stored)
 {
+    if (!stored.startsWith(FolderSeparator))
+        return {};
     QByteArray text = stored.sliced(FolderSeparator.size()).toByteArray();
     if (!AddMissingMessageId(text))
-        return stored.toByteArray();
+        return {};
     return FolderSeparator.toByteArray() + text;
 }
 
@@ -347,7 +350,8 @@ TCopyBatch CollectCopies(const TFolderFiles& source, const QList<TListEntry>& en
             break;
         TIndexRecord record = detail::DecodeIndexRecord(index->at(entry.Record));
         const QByteArrayView stored = content.Data().sliced(entry.Offset, entry.Length);
-        const QByteArray copy = queued && stored.startsWith(FolderSeparator) ? QueuedCopy(stored) : stored.toByteArray();
+        const QByteArray queuedCopy = queued ? QueuedCopy(stored) : QByteArray();
+        const QByteArrayView copy = queuedCopy.isEmpty() ? stored : QByteArrayView(queuedCopy);
         record.Offset = qint32(batch.Bytes.size());
         record.Length = qint32(copy.size());
         record.Deleted = false;
