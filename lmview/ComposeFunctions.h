@@ -79,8 +79,9 @@ struct TComposeInput {
 };
 
 // Builds the message in the header order Date, X-LMBCC..., Reply-To, X-LMHOLD,
-// Disposition-Notification-To, X-LMREDIRECT, Comments, the carried fields. Files that cannot be read are left out and
-// returned with the reason, so that the caller reports each (message 12) and still saves.
+// Disposition-Notification-To, X-LMREDIRECT, Comments, the carried fields. Files that cannot be
+// read are left out and returned with the reason, so that the caller reports each (message 12) and
+// still saves.
 QStringList BuildComposedMessage(const TComposeInput& input, TqmMessage& message);
 
 // The charset the composed text needs: UTF-8 as soon as the text, subject or a name holds a

@@ -127,8 +127,9 @@ void TMainFrm::SendItmClick()
         return;
     ActivateFolder(m_specialNames.value(int(TSpecialFolder::Outbox)));
     const QByteArrayList servers = SmtpServers();
-    TSendSimpleFrm dialog(servers, PreselectedSmtpServer(servers, Settings.SmtpServer.toUtf8(), ReadDefaultAccount().SmtpServer),
-                          this);
+    const QByteArray preselected
+        = PreselectedSmtpServer(servers, Settings.SmtpServer.toUtf8(), ReadDefaultAccount().SmtpServer);
+    TSendSimpleFrm dialog(servers, preselected, this);
     if (dialog.exec() != QDialog::Accepted || dialog.Server().isEmpty())
         return;
     Settings.SmtpServer = QString::fromUtf8(dialog.Server());

@@ -15,7 +15,8 @@ namespace {
 
 std::optional<QRect> ScreenAt(const QList<QRect>& screens, QPoint point)
 {
-    const auto found = std::find_if(screens.cbegin(), screens.cend(), [point](const QRect& screen) { return screen.contains(point); });
+    const auto found
+        = std::find_if(screens.cbegin(), screens.cend(), [point](const QRect& screen) { return screen.contains(point); });
     return found == screens.cend() ? std::nullopt : std::optional<QRect>(*found);
 }
 
@@ -119,14 +120,14 @@ void RestoreFormPlacement(QWidget& form, const QString& key)
     if (stored && stored->Width > 0 && stored->Height > 0)
         storedPlace = QRect(stored->Left, stored->Top, stored->Width, stored->Height);
     if (stored && stored->Maximized()) {
-        // The last normal place is kept for the day the user restores the window.
-        const QRect normal = PlaceWindow(std::nullopt, QSize(stored->Width, stored->Height), ParentFrame(form),
-                                         AvailableScreens(form), FrameMargins(form));
-        form.setGeometry(normal.left(), normal.top(), normal.width(), normal.height());
+        // What the user gets back on leaving the maximized state: the stored normal size, centred.
+        form.setGeometry(PlaceWindow(std::nullopt, QSize(stored->Width, stored->Height), ParentFrame(form),
+                                     AvailableScreens(form), FrameMargins(form)));
         form.setWindowState(form.windowState() | Qt::WindowMaximized);
         return;
     }
-    form.setGeometry(PlaceWindow(storedPlace, form.size(), ParentFrame(form), AvailableScreens(form), FrameMargins(form)));
+    form.setGeometry(
+        PlaceWindow(storedPlace, form.size(), ParentFrame(form), AvailableScreens(form), FrameMargins(form)));
     new TFrameCheck(form);
 }
 
