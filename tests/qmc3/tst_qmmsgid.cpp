@@ -159,21 +159,6 @@ private slots:
         // Unfolding gives the body back (RFC 5322, 2.2.3).
         QCOMPARE(TqmHeaders(folded).GetRawFieldBody("References"), body);
     }
-
-    void threadingOfRepliesAndForwards()
-    {
-        const TqmHeaders parent = TqmHeaders::FromText("References: <a@x>\nMessage-ID: <p@x>\nSubject: s");
-        TqmHeaders reply;
-        AddReplyThreading(parent, reply);
-        QCOMPARE(reply, TqmHeaders({"In-Reply-To: <p@x>", "References: <a@x> <p@x>"}));
-        TqmHeaders forward;
-        AddForwardThreading(parent, forward);
-        QCOMPARE(forward, TqmHeaders({"References: <a@x> <p@x>"}));
-        TqmHeaders orphan;
-        AddReplyThreading(TqmHeaders::FromText("Subject: s"), orphan);
-        AddForwardThreading(TqmHeaders::FromText("Subject: s"), orphan);
-        QVERIFY(orphan.isEmpty());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestQmMsgId)
