@@ -5,6 +5,7 @@
 #include "qmdates.h"
 #include "qmexcept.h"
 #include "qmmsg.h"
+#include "qmmsgid.h"
 #include "qmutils.h"
 
 #include <algorithm>
@@ -99,6 +100,7 @@ void AddComposeHeaders(const TComposeInput& input, const TSenderText& sender, Tq
         message.Headers.append("X-LMREDIRECT: " + input.Redirect.toUtf8());
         message.Headers.append("Comments: Message redirected by " + input.Redirect.toUtf8());
     }
+    message.Headers.append(input.CarriedFields);
 }
 
 } // namespace
@@ -154,6 +156,7 @@ void BuildReply(const TqmMessage& current, const TReplyOptions& options, TqmMess
     reply.Recipients.AddAddress(replyAddress.isEmpty() ? current.Sender.Address : replyAddress, QByteArray());
     if (options.IncludeCC)
         reply.CC.Assign(current.CC);
+    AddReplyThreading(current.Headers, reply.Headers);
     reply.Subject = ReplySubject(current.Subject);
     if (options.Quote) {
         for (const QByteArray& line : Utf8Body(current))
@@ -172,6 +175,7 @@ void BuildForward(const TqmMessage& current, const TAccount& defaultAccount, Tqm
     forward.Clear();
     forward.Assign(current);
     forward.Headers.clear();
+    AddForwardThreading(current.Headers, forward.Headers);
     forward.Sender.Address = defaultAccount.SmtpAddress;
     forward.Sender.Name = defaultAccount.SmtpName;
     forward.Recipients.Clear();
@@ -196,10 +200,27 @@ void BuildRedirect(const TqmMessage& current, TqmMessage& redirect)
     redirect.Headers.clear();
     const QByteArray firstRecipient = current.Recipients.Count() > 0 ? current.Recipients.Items(0).Address : "unknown";
     redirect.Headers.append("X-LMREDIRECT: " + firstRecipient);
+    redirect.Headers.append(CarriedFields(current.Headers, true));
     redirect.Recipients.Clear();
     redirect.Body = Utf8Body(current);
     redirect.BodyCharset.clear();
     redirect.CharSet = ComposeCharset(redirect);
+}
+
+QByteArrayList CarriedFields(const TqmHeaders& loaded, bool redirected)
+{
+    QByteArrayList fields;
+    if (redirected) {
+        const QByteArray id = loaded.GetRawFieldBody("Message-ID");
+        if (!id.isEmpty())
+            fields.append("Message-ID: " + id);
+    }
+    for (const QByteArray& name : {QByteArrayLiteral("In-Reply-To"), QByteArrayLiteral("References")}) {
+        const QByteArray body = loaded.GetRawFieldBody(name);
+        if (!body.isEmpty())
+            fields.append(FoldedField(name, body));
+    }
+    return fields;
 }
 
 TSenderText SplitSenderText(const QString& text)

@@ -37,10 +37,17 @@ struct TReplyOptions {
     QString Signature;
 };
 
+// A reply carries In-Reply-To and References, a forward References, so that the recipients' programs
+// thread them; a redirect keeps the original's Message-ID and threading fields, being the same message.
 void BuildReply(const TqmMessage& current, const TReplyOptions& options, TqmMessage& reply);
 // The forward is sent from the default account.
 void BuildForward(const TqmMessage& current, const TAccount& defaultAccount, TqmMessage& forward);
 void BuildRedirect(const TqmMessage& current, TqmMessage& redirect);
+
+// The fields of a loaded work file that "Später senden" writes again, since the compose panel shows
+// none of them: In-Reply-To and References, and for a redirected message its Message-ID. A message
+// re-edited from the Outbox is not redirected and gets a new Message-ID when it is queued again.
+QByteArrayList CarriedFields(const TqmHeaders& loaded, bool redirected);
 
 // The sender box's text "address <name>": the address before the first " <", the rest without its
 // last character as the name. A text without " <" is all address.
@@ -65,13 +72,16 @@ struct TComposeInput {
     // Not empty for a redirected message: the value of its redirect field.
     QString Redirect;
     QByteArray ReplyTo;
+    // Header lines written after the others (CarriedFields of the loaded message).
+    QByteArrayList CarriedFields;
     TMailformatSettings Mailformat;
     QDateTime Now = QDateTime::currentDateTime();
 };
 
 // Builds the message in the header order Date, X-LMBCC..., Reply-To, X-LMHOLD,
-// Disposition-Notification-To, X-LMREDIRECT, Comments. Files that cannot be read are left out and
-// returned with the reason, so that the caller reports each (message 12) and still saves.
+// Disposition-Notification-To, X-LMREDIRECT, Comments, the carried fields. Files that cannot be
+// read are left out and returned with the reason, so that the caller reports each (message 12) and
+// still saves.
 QStringList BuildComposedMessage(const TComposeInput& input, TqmMessage& message);
 
 // The charset the composed text needs: UTF-8 as soon as the text, subject or a name holds a

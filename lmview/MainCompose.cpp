@@ -285,6 +285,7 @@ bool TLmviewFrm::WriteComposedMessage()
     input.Disposition = SmtpDispositionChk->isChecked();
     input.Redirect = SmtpRedirectChk->isChecked() ? SmtpRedirectChk->text() : QString();
     input.ReplyTo = account.SmtpReplyToAdr;
+    input.CarriedFields = CarriedFields(m_message.Headers, m_redirected);
     input.Mailformat = Settings.Mailformat;
     TqmMessage message;
     for (const QString& error : BuildComposedMessage(input, message))

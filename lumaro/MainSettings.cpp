@@ -58,6 +58,11 @@ void SaveMainSettings(const TUserSettingKeys& keys, const TMainSettings& s)
     TRegistryKey toolbar(keys.Toolbar);
     for (qsizetype i = 0; i < s.ToolbarVisible.size(); ++i)
         toolbar.WriteBool(Name("Button") + QString::number(i), s.ToolbarVisible[i]);
+    SaveTransferChoices(keys, s);
+}
+
+void SaveTransferChoices(const TUserSettingKeys& keys, const TMainSettings& s)
+{
     TRegistryKey remember(keys.Remember);
     remember.WriteString(Name("SmtpServer"), s.SmtpServer);
     WriteNumberedList(remember, "PopServerCount", "PopServer", s.PopServers);
@@ -66,4 +71,5 @@ void SaveMainSettings(const TUserSettingKeys& keys, const TMainSettings& s)
     remember.WriteBool(Name("ActionIgnoreSmtp"), s.ActionIgnoreSmtp);
     remember.WriteBool(Name("ActionIgnorePop"), s.ActionIgnorePop);
     remember.WriteBool(Name("ActionFirstReceive"), s.ActionFirstReceive);
+    remember.Flush();
 }

@@ -27,3 +27,7 @@ struct TMainSettings : TSharedSettings {
 
 TMainSettings LoadMainSettings(const TUserSettingKeys& keys);
 void SaveMainSettings(const TUserSettingKeys& keys, const TMainSettings& settings);
+// The choices of the Send, Receive and Transmit settings dialogs (the Remember values), written and
+// flushed as soon as the user made them: a main client that does not end normally still has them
+// at its next start.
+void SaveTransferChoices(const TUserSettingKeys& keys, const TMainSettings& settings);

@@ -126,10 +126,14 @@ void TMainFrm::SendItmClick()
     if (!EnsureAccount())
         return;
     ActivateFolder(m_specialNames.value(int(TSpecialFolder::Outbox)));
-    TSendSimpleFrm dialog(SmtpServers(), Settings.SmtpServer.toUtf8(), this);
+    const QByteArrayList servers = SmtpServers();
+    const QByteArray preselected
+        = PreselectedSmtpServer(servers, Settings.SmtpServer.toUtf8(), ReadDefaultAccount().SmtpServer);
+    TSendSimpleFrm dialog(servers, preselected, this);
     if (dialog.exec() != QDialog::Accepted || dialog.Server().isEmpty())
         return;
     Settings.SmtpServer = QString::fromUtf8(dialog.Server());
+    SaveTransferChoices(UserContext().Keys, Settings);
     SetTransferControlsEnabled(false);
     SendOutbox(dialog.Server());
     AskHangUp(THangUpPlace::AfterTransfer);
@@ -145,6 +149,7 @@ void TMainFrm::ReceiveItmClick()
     if (dialog.exec() != QDialog::Accepted)
         return;
     Settings.PopServers = ToTexts(dialog.Ticked());
+    SaveTransferChoices(UserContext().Keys, Settings);
     if (Settings.PopServers.isEmpty())
         return;
     SetTransferControlsEnabled(false);
@@ -209,6 +214,7 @@ void TMainFrm::TransmitSettingsItmClick()
     Settings.ActionIgnoreSmtp = chosen.IgnoreSmtp;
     Settings.ActionIgnorePop = chosen.IgnorePop;
     Settings.ActionFirstReceive = chosen.FirstReceive;
+    SaveTransferChoices(UserContext().Keys, Settings);
     RefreshCommandStates();
 }
 

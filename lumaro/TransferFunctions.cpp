@@ -2,6 +2,33 @@
 
 #include "SpoolFunctions.h"
 
+#include <algorithm>
+
+namespace {
+
+QByteArray ListedServer(const QByteArrayList& servers, const QByteArray& wanted)
+{
+    if (wanted.isEmpty())
+        return {};
+    const QByteArray folded = wanted.toLower();
+    const auto found = std::find_if(servers.cbegin(), servers.cend(),
+                                    [&folded](const QByteArray& server) { return server.toLower() == folded; });
+    return found == servers.cend() ? QByteArray() : *found;
+}
+
+} // namespace
+
+QByteArray PreselectedSmtpServer(const QByteArrayList& servers, const QByteArray& remembered,
+                                 const QByteArray& defaultAccountServer)
+{
+    for (const QByteArray& candidate : {remembered, defaultAccountServer}) {
+        const QByteArray listed = ListedServer(servers, candidate);
+        if (!listed.isEmpty())
+            return listed;
+    }
+    return servers.size() == 1 ? servers.first() : QByteArray();
+}
+
 QByteArray MailerHeaderLine(const QByteArray& buildText)
 {
     return "X-Mailer: Lumaro Mail " + buildText + " -";

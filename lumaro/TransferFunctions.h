@@ -21,6 +21,12 @@ QByteArray MailerHeaderLine(const QByteArray& buildText);
 // list is then saved for the agent. False when it could not be saved.
 bool PrepareHeaderList(QByteArrayList& headers, const QByteArray& buildText, const QString& path);
 
+// The server the Send dialog offers first, spelled as in `servers`: the remembered one while an
+// account still names it, else the default account's, else the only one; empty when none applies.
+// Server names compare without regard to case, as host names do.
+QByteArray PreselectedSmtpServer(const QByteArrayList& servers, const QByteArray& remembered,
+                                 const QByteArray& defaultAccountServer);
+
 struct TSendResult {
     // The queue was built and the agent run; false when an export failed (nothing was sent).
     bool Started = false;

@@ -1,12 +1,14 @@
 #include "DBMailboxFunctions.h"
 
 #include "AtomicFile.h"
+#include "FolderSet.h"
 #include "Konstanten.h"
 #include "MailboxHelpFunctions.h"
 #include "RecordFile.h"
 #include "Reporter.h"
 #include "SharedFunctions.h"
 #include "qmmsg.h"
+#include "qmmsgid.h"
 
 #include <QDir>
 #include <QFile>
@@ -321,7 +323,20 @@ struct TCopyBatch {
     qsizetype Readable = 0;
 };
 
-TCopyBatch CollectCopies(const TFolderFiles& source, const QList<TListEntry>& entries, TCopyOptions options)
+// The stored bytes of a message (separator included) as the Outbox keeps them; empty when they can
+// stay as they are.
+QByteArray QueuedCopy(QByteArrayView stored)
+{
+    if (!stored.startsWith(FolderSeparator))
+        return {};
+    QByteArray text = stored.sliced(FolderSeparator.size()).toByteArray();
+    if (!AddMissingMessageId(text))
+        return {};
+    return FolderSeparator.toByteArray() + text;
+}
+
+TCopyBatch CollectCopies(const TFolderFiles& source, const QList<TListEntry>& entries, TCopyOptions options,
+                         bool queued)
 {
     TCopyBatch batch;
     TMessageFileContent content(source.MessageFile);
@@ -334,14 +349,17 @@ TCopyBatch CollectCopies(const TFolderFiles& source, const QList<TListEntry>& en
             || end > content.Data().size())
             break;
         TIndexRecord record = detail::DecodeIndexRecord(index->at(entry.Record));
+        const QByteArrayView stored = content.Data().sliced(entry.Offset, entry.Length);
+        const QByteArray queuedCopy = queued ? QueuedCopy(stored) : QByteArray();
+        const QByteArrayView copy = queuedCopy.isEmpty() ? stored : QByteArrayView(queuedCopy);
         record.Offset = qint32(batch.Bytes.size());
-        record.Length = entry.Length;
+        record.Length = qint32(copy.size());
         record.Deleted = false;
         record.DeletedCount = 0;
         record.Date = detail::RepairedDate(record.Date);
         if (options.MarkRead)
             record.Flags |= mfRead;
-        batch.Bytes += content.Data().sliced(entry.Offset, entry.Length);
+        batch.Bytes += copy;
         batch.Records.append(record);
         ++batch.Readable;
     }
@@ -563,9 +581,15 @@ qint32 AppendMessageFile(const TFolderFiles& folder, const QString& messageFile)
     QFile source(messageFile);
     if (!source.open(QIODevice::ReadOnly))
         return 0;
-    const QByteArray bytes = FolderSeparator.toByteArray() + source.readAll();
+    const QByteArray text = source.readAll();
     if (source.error() != QFileDevice::NoError)
         return 0;
+    return AppendMessageText(folder, text);
+}
+
+qint32 AppendMessageText(const TFolderFiles& folder, const QByteArray& messageText)
+{
+    const QByteArray bytes = FolderSeparator.toByteArray() + messageText;
     TIndexRecord record = detail::RecordOfMessage(bytes);
     const std::optional<TMessageSpan> span = AppendRawBytes(folder.MessageFile, bytes);
     if (!span)
@@ -624,7 +648,7 @@ bool CopyMessages(const TFolderFiles& source, const TFolderFiles& target, QList<
                   TCopyOptions options)
 {
     const qsizetype requested = entries.size();
-    const TCopyBatch batch = CollectCopies(source, entries, options);
+    const TCopyBatch batch = CollectCopies(source, entries, options, IsOutbox(target));
     if (!AppendBatch(target, batch)) {
         Report(MsgErrorWriting, TMessageKind::Warning);
         return false;

@@ -92,6 +92,8 @@ qsizetype MarkDeletedMany(const QString& indexPath, const QList<qint64>& records
 // The record number, 0 on failure. Refused (nothing written) when the message file would grow
 // past MaxMessageFileSize.
 qint32 AppendMessageFile(const TFolderFiles& folder, const QString& messageFile);
+// AppendMessageFile for a message already read: `messageText` without the separator.
+qint32 AppendMessageText(const TFolderFiles& folder, const QByteArray& messageText);
 // Appends bytes that already begin with a separator line to an existing message file and flushes
 // them to the system (callers that delete the source sync the file first); bytes without a final
 // line end get CR LF, counted in the span. Refused like AppendMessageFile; a failed write is cut off
@@ -111,7 +113,8 @@ struct TCopyOptions {
     bool MarkRead = false;
 };
 
-// Copies or moves the listed messages in list order into `target`, writing the target once. The
+// Copies or moves the listed messages in list order into `target`, writing the target once. Copies
+// into the Outbox are queued: one without a Message-ID gets one (see QueueMessageFile). The
 // first message that cannot be read ends the run with message 12; the messages before it stay copied
 // or moved. A failed write copies nothing (12). Moved entries are removed from `entries`, and an
 // emptied source is shrunk.

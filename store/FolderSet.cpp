@@ -91,6 +91,11 @@ TFolderFiles SpecialFolderPaths(TSpecialFolder folder)
     return FolderPaths(SpecialFolderName(folder));
 }
 
+bool IsOutbox(const TFolderFiles& folder)
+{
+    return folder.MessageFile == SpecialFolderPaths(TSpecialFolder::Outbox).MessageFile;
+}
+
 bool IsSpecialFolder(const QString& name)
 {
     return std::any_of(SpecialFolderTextIds.cbegin(), SpecialFolderTextIds.cend(),

@@ -19,6 +19,8 @@ inline constexpr int SpecialFolderCount = 5;
 // The name in the active language (texts 4, 5, 6, 7 and 75).
 QString SpecialFolderName(TSpecialFolder folder);
 TFolderFiles SpecialFolderPaths(TSpecialFolder folder);
+// The folder is the active user's Outbox, the queue of messages waiting to be sent.
+bool IsOutbox(const TFolderFiles& folder);
 // Equal to a special folder's name in the active language, in any letter case.
 bool IsSpecialFolder(const QString& name);
 

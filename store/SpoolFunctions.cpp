@@ -1,10 +1,12 @@
 #include "SpoolFunctions.h"
 
 #include "AtomicFile.h"
+#include "FolderSet.h"
 #include "MailboxHelpFunctions.h"
 #include "Reporter.h"
 #include "SharedFunctions.h"
 #include "tk_langlib.h"
+#include "qmmsgid.h"
 
 #include <QDir>
 #include <QFile>
@@ -279,12 +281,24 @@ QString ExportForEditing(const TFolderFiles& folder, const TListEntry& entry, co
     return ExportMessage(folder.MessageFile, path, entry.Offset, entry.Length) ? path : QString();
 }
 
+qint32 QueueMessageFile(const TFolderFiles& outbox, const QString& messageFile)
+{
+    QFile source(messageFile);
+    if (!source.open(QIODevice::ReadOnly))
+        return 0;
+    QByteArray text = source.readAll();
+    if (source.error() != QFileDevice::NoError)
+        return 0;
+    AddMissingMessageId(text);
+    return AppendMessageText(outbox, text);
+}
+
 qint32 FileWorkFile(const TFolderFiles& folder, const QString& workFile, const QDateTime& handedOver,
                    qint32 replacedRecord, bool keepFile)
 {
     qint32 record = 0;
     if (QFileInfo(workFile).lastModified() > handedOver) {
-        record = AppendMessageFile(folder, workFile);
+        record = IsOutbox(folder) ? QueueMessageFile(folder, workFile) : AppendMessageFile(folder, workFile);
         if (record == 0) {
             Report(MsgErrorWriting, TMessageKind::Warning);
             return 0;

@@ -50,8 +50,12 @@ bool FileSentMessages(const TFolderFiles& outbox, const TFolderFiles& sent, QLis
                       const QString& queueDir);
 // Finishes the filing of a send run that the main client did not see to its end.
 bool ResumeFilingSent(const TFolderFiles& outbox, const TFolderFiles& sent, const QString& queueDir);
+// Appends a message file to the Outbox. A message without a Message-ID gets one here, once, so that
+// every send of it, and a resend after a failure, carries the same one; the file stays unchanged.
+qint32 QueueMessageFile(const TFolderFiles& outbox, const QString& messageFile);
 // Files a "new_" or "edit_" work file after the message window ended: when it was changed after
-// `handedOver` (its modification time then), it is appended to `folder` and the message it was made
+// `handedOver` (its modification time then), it is appended to `folder` (queued when that is the
+// Outbox) and the message it was made
 // from (`replacedRecord`; 0 for a new message) is marked deleted. A failed append reports 12 and
 // keeps the work file, which holds the user's text; otherwise the file is deleted unless `keepFile`
 // (debug mode). The new record number, 0 when nothing was filed.

@@ -83,6 +83,7 @@ TComposeInput ReadComposeInput(const QByteArray& content)
         else if (key == QLatin1String("Subject")) input.Subject = value;
         else if (key == QLatin1String("ReplyTo")) input.ReplyTo = value.toUtf8();
         else if (key == QLatin1String("Redirect")) input.Redirect = value;
+        else if (key == QLatin1String("Carried")) input.CarriedFields.append(value.toUtf8());
         else if (key == QLatin1String("Options")) {
             input.Hold = value.contains(QLatin1String("hold"));
             input.Receipt = value.contains(QLatin1String("receipt"));
@@ -112,6 +113,10 @@ private slots:
         QTest::newRow("forward-keeps-fw") << "forward" << "norecipient.eml" << false << false << "";
         QTest::newRow("redirect-latin1") << "redirect" << "latin1.eml" << false << false << "";
         QTest::newRow("redirect-without-recipient") << "redirect" << "norecipient.eml" << false << false << "";
+        QTest::newRow("reply-threaded") << "reply" << "threaded.eml" << false << false << "";
+        QTest::newRow("reply-in-reply-to-only") << "reply" << "in-reply-to-only.eml" << false << false << "";
+        QTest::newRow("forward-threaded") << "forward" << "threaded.eml" << false << false << "";
+        QTest::newRow("redirect-threaded") << "redirect" << "threaded.eml" << false << false << "";
     }
 
     void builders()
@@ -169,6 +174,51 @@ private slots:
         reread.LoadFromFile(file);
         QCOMPARE(BccFieldText(reread.Headers), input.BCC);
         QCOMPARE(std::count_if(reread.Headers.cbegin(), reread.Headers.cend(), [](const QByteArray& line) { return line.startsWith("X-LMBCC: "); }), 2);
+    }
+
+    void carriedFields_data()
+    {
+        QTest::addColumn<QByteArray>("loaded");
+        QTest::addColumn<bool>("redirected");
+        QTest::addColumn<QByteArrayList>("carried");
+        const QByteArray threaded = "Message-ID: <m@x>\nIn-Reply-To: <p@x>\nReferences: <a@x>\n <p@x>\nSubject: s";
+        QTest::newRow("composed reply keeps threading, not the id")
+            << threaded << false << QByteArrayList{"In-Reply-To: <p@x>", "References: <a@x> <p@x>"};
+        QTest::newRow("redirect keeps the id too")
+            << threaded << true << QByteArrayList{"Message-ID: <m@x>", "In-Reply-To: <p@x>", "References: <a@x> <p@x>"};
+        QTest::newRow("nothing to carry") << QByteArray("Subject: s\nX-LMHOLD: 1") << true << QByteArrayList();
+    }
+    void carriedFields()
+    {
+        QFETCH(QByteArray, loaded);
+        QFETCH(bool, redirected);
+        QFETCH(QByteArrayList, carried);
+        QCOMPARE(CarriedFields(TqmHeaders::FromText(loaded), redirected), carried);
+    }
+
+    // Reply → contact file → work file → "Später senden": the compose panel shows no threading
+    // fields, so they must reach the composed message by way of the loaded work file.
+    void replyThreadingSurvivesComposing()
+    {
+        QTemporaryDir dir;
+        TqmMessage original;
+        Load(QStringLiteral("threaded.eml"), original);
+        TqmMessage reply;
+        BuildReply(original, {}, reply);
+        const QString workFile = dir.filePath(QStringLiteral("new_1.eml"));
+        reply.SaveToFile(workFile);
+        TqmMessage loaded;
+        loaded.LoadFromFile(workFile);
+        TComposeInput input;
+        input.SenderText = QStringLiteral("bob@example.com <Bob>");
+        input.CarriedFields = CarriedFields(loaded.Headers, false);
+        TqmMessage composed;
+        BuildComposedMessage(input, composed);
+        QCOMPARE(composed.Headers.GetRawFieldBody("In-Reply-To"), QByteArray("<c3@mail.example.org>"));
+        QCOMPARE(composed.Headers.GetRawFieldBody("References"),
+                 QByteArray("<a1-0123456789abcdef@example.org> <b2-0123456789abcdef0123456789@example.com> "
+                            "<c3@mail.example.org>"));
+        QVERIFY(composed.Headers.GetRawFieldBody("Message-ID").isEmpty());
     }
 
     void unreadableAttachmentIsReportedAndTheRestKept()

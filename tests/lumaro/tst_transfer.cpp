@@ -72,6 +72,36 @@ private slots:
         m_news = FolderPaths(QStringLiteral("News"));
     }
 
+    void preselectedSmtpServer_data()
+    {
+        QTest::addColumn<QByteArrayList>("servers");
+        QTest::addColumn<QByteArray>("remembered");
+        QTest::addColumn<QByteArray>("defaultServer");
+        QTest::addColumn<QByteArray>("preselected");
+        const QByteArrayList two{"smtp.work.example", "mail.home.example"};
+        QTest::newRow("remembered") << two << QByteArray("mail.home.example") << QByteArray("smtp.work.example")
+                                    << QByteArray("mail.home.example");
+        QTest::newRow("remembered in other case, spelled as listed")
+            << two << QByteArray("MAIL.home.example") << QByteArray() << QByteArray("mail.home.example");
+        QTest::newRow("remembered one no account names any more, default account's")
+            << two << QByteArray("old.example") << QByteArray("smtp.work.example") << QByteArray("smtp.work.example");
+        QTest::newRow("nothing remembered, default account's")
+            << two << QByteArray() << QByteArray("mail.home.example") << QByteArray("mail.home.example");
+        QTest::newRow("the only one") << QByteArrayList{"smtp.work.example"} << QByteArray() << QByteArray()
+                                      << QByteArray("smtp.work.example");
+        QTest::newRow("several, none to go by") << two << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("no server") << QByteArrayList() << QByteArray("old.example") << QByteArray("old.example")
+                                   << QByteArray();
+    }
+    void preselectedSmtpServer()
+    {
+        QFETCH(QByteArrayList, servers);
+        QFETCH(QByteArray, remembered);
+        QFETCH(QByteArray, defaultServer);
+        QFETCH(QByteArray, preselected);
+        QCOMPARE(PreselectedSmtpServer(servers, remembered, defaultServer), preselected);
+    }
+
     void sendFilesSentMessagesAndKeepsTheHeldOne()
     {
         CreateFolder(m_sent);

@@ -1,15 +1,18 @@
 // The main client's send and receive jobs with the built agent against the real test servers:
 // the Outbox after a send (held message stays, sent ones filed read), one agent run per ticked
-// account in order, and a receive from two mailboxes imported into the Inbox.
+// account in order, a receive from two mailboxes imported into the Inbox, and the Message-ID a
+// composed message gets in the Outbox reaching the server unchanged, also when it is sent again.
 
 #include "AgentFixture.h"
 #include "DBAccountsFunctions.h"
 #include "FilterFunctions.h"
 #include "FolderFixture.h"
+#include "FolderSet.h"
 #include "Konstanten.h"
 #include "SpoolFunctions.h"
 #include "TestServers.h"
 #include "TransferFunctions.h"
+#include "qmmsgcls.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +23,16 @@ QByteArray OutboxMessage(const QByteArray& subject, const QByteArray& extraHeade
 {
     return "From: Sender <sender@example.org>\r\nTo: <to@example.org>\r\nSubject: " + subject + "\r\n" + extraHeaders
         + "Message-ID: <" + subject + "@example.org>\r\n\r\nText of " + subject + "\r\n";
+}
+
+QByteArrayList MessageIdFields(const QByteArray& text)
+{
+    QByteArrayList fields;
+    for (const QByteArray& line : TqmHeaders::FromText(text.left(text.indexOf("\r\n\r\n")))) {
+        if (line.toLower().startsWith("message-id:"))
+            fields.append(line);
+    }
+    return fields;
 }
 
 QByteArray Subjects(const TFolderFiles& folder)
@@ -69,6 +82,39 @@ private slots:
         QCOMPARE(Subjects(outbox), QByteArray("held"));
         QCOMPARE(Subjects(FolderPaths(QStringLiteral("Sent"))), QByteArray("first(read) third(read)"));
         QCOMPARE(QDir(received.path()).entryList({QStringLiteral("*.eml")}).size(), 2);
+    }
+
+    // The message window writes no Message-ID; the Outbox gives it one, and the first attempt, which
+    // fails, and the second, which reaches the server, carry that same one.
+    void composedMessageReachesTheServerWithItsQueuedMessageId()
+    {
+        QTemporaryDir received;
+        TestServer server;
+        const QString error = server.StartSmtp(received.path(), QStringLiteral("alice"), QStringLiteral("secret"), {});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const TFolderFiles outbox = SpecialFolderPaths(TSpecialFolder::Outbox);
+        const TFolderFiles sent = SpecialFolderPaths(TSpecialFolder::Sent);
+        QVERIFY(LumaroTest::CreateFolder(outbox) && LumaroTest::CreateFolder(sent));
+        const QString workFile = Paths().Data.SmtpDir + QLatin1String("/new_1.eml");
+        QVERIFY(LumaroTest::WriteBytes(workFile, "From: Jane <jane@mail.example.org>\r\nTo: <to@example.org>\r\n"
+                                                 "Subject: composed\r\n\r\nHello.\r\n"));
+        QVERIFY(FileWorkFile(outbox, workFile, QDateTime::currentDateTime().addDays(-1), 0, false) > 0);
+        QList<TListEntry> listed = ListEntries(EnumerateLiveMessages(outbox));
+        QCOMPARE(listed.size(), 1);
+        const QByteArrayList queued
+            = MessageIdFields(ReadRawMessage(outbox.MessageFile, listed[0].Offset, listed[0].Length).value_or(QByteArray()));
+        QCOMPARE(queued.size(), 1);
+        QVERIFY2(queued[0].endsWith("@mail.example.org>"), queued[0].constData());
+
+        TAgentJob job;
+        const auto run = [this](const TAgentJob& j) { return RunAgent(j); };
+        RunSendJob("127.0.0.1:1", outbox, sent, listed, Paths().Data.SmtpDir, job, run);
+        QCOMPARE(Subjects(outbox), QByteArray("composed"));
+        QVERIFY(RunSendJob(server.Address(), outbox, sent, listed, Paths().Data.SmtpDir, job, run).Started);
+        QCOMPARE(Subjects(sent), QByteArray("composed(read)"));
+        QFile delivered(received.filePath(QStringLiteral("1.eml")));
+        QVERIFY(delivered.open(QIODevice::ReadOnly));
+        QCOMPARE(MessageIdFields(delivered.readAll()), queued);
     }
 
     void receiveRunsTheAgentOncePerTickedAccountInOrder()

@@ -1,10 +1,12 @@
 // Spool and queue: importing the spool into the Inbox (and keeping what failed), the emptying step
 // before a receive, building the queue, filing sent messages, and the work file names.
 
+#include "FolderSet.h"
 #include "MailboxHelpFunctions.h"
 #include "ReportCapture.h"
 #include "SpoolFunctions.h"
 #include "StoreTestSupport.h"
+#include "qmmsgcls.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,6 +46,27 @@ private:
         for (const TFolderMessage& message : EnumerateLiveMessages(folder))
             subjects += message.Index.Subject + ((message.Index.Flags & mfRead) ? "(read) " : " ");
         return subjects.trimmed();
+    }
+
+    // The Message-ID fields of each live message of `folder`, in record order.
+    static QList<QByteArrayList> MessageIdFields(const TFolderFiles& folder)
+    {
+        QList<QByteArrayList> messages;
+        for (const TListEntry& entry : ListEntries(EnumerateLiveMessages(folder))) {
+            const QByteArray text = ReadRawMessage(folder.MessageFile, entry.Offset, entry.Length).value_or(QByteArray());
+            messages.append(IdFieldsOfText(text.mid(FolderSeparator.size())));
+        }
+        return messages;
+    }
+
+    static QByteArrayList IdFieldsOfText(const QByteArray& text)
+    {
+        QByteArrayList fields;
+        for (const QByteArray& line : TqmHeaders::FromText(text.left(text.indexOf("\r\n\r\n")))) {
+            if (line.toLower().startsWith("message-id:"))
+                fields.append(line);
+        }
+        return fields;
     }
 
 private slots:
@@ -251,6 +274,78 @@ private slots:
         if (!appendFails)
             QCOMPARE(Subjects(m_outbox), outboxAfter);
         QCOMPARE(QFile::exists(path), fileKept);
+    }
+
+    // Every way into the Outbox: the message window's work file, a copy from another folder, and
+    // the queue function itself. Each leaves the Outbox with exactly one Message-ID.
+    void queueingGivesExactlyOneMessageId_data()
+    {
+        QTest::addColumn<QByteArray>("extraHeaders");
+        QTest::addColumn<QByteArray>("keptField");
+        QTest::newRow("without id") << QByteArray() << QByteArray();
+        QTest::newRow("with id") << QByteArray("Message-Id: <kept@example.org>\r\n") << QByteArray("Message-Id: <kept@example.org>");
+    }
+    void queueingGivesExactlyOneMessageId()
+    {
+        QFETCH(QByteArray, extraHeaders);
+        QFETCH(QByteArray, keptField);
+        const TFolderFiles outbox = SpecialFolderPaths(TSpecialFolder::Outbox);
+        QVERIFY(CreateFolderFiles(outbox));
+        const QByteArray message = Message("queued", "Hello.\r\n", extraHeaders);
+        const QString workFile = QueuePath(QStringLiteral("new_1.eml"));
+        QVERIFY(WriteContent(workFile, message));
+        QVERIFY(QueueMessageFile(outbox, workFile) > 0);
+        QCOMPARE(Content(workFile), message);
+        const QDateTime handedOver = QFileInfo(workFile).lastModified().addSecs(-2);
+        QVERIFY(FileWorkFile(outbox, workFile, handedOver, 0, false) > 0);
+        AppendMessage(m_inbox, message, m_dir.path());
+        QList<TListEntry> copied = ListEntries(EnumerateLiveMessages(m_inbox));
+        QVERIFY(CopyMessages(m_inbox, outbox, copied));
+
+        const QList<QByteArrayList> ids = MessageIdFields(outbox);
+        QCOMPARE(ids.size(), 3);
+        QSet<QByteArray> distinct;
+        for (const QByteArrayList& fields : ids) {
+            QCOMPARE(fields.size(), 1);
+            if (!keptField.isEmpty())
+                QCOMPARE(fields.first(), keptField);
+            else
+                QVERIFY2(fields.first().endsWith("@example.org>"), fields.first().constData());
+            distinct.insert(fields.first());
+        }
+        QCOMPARE(distinct.size(), keptField.isEmpty() ? 3 : 1);
+    }
+
+    // A message that stays in the Outbox after a failed send goes out again with the same id.
+    void resendKeepsTheMessageId()
+    {
+        const TFolderFiles outbox = SpecialFolderPaths(TSpecialFolder::Outbox);
+        QVERIFY(CreateFolderFiles(outbox));
+        const QString workFile = QueuePath(QStringLiteral("new_1.eml"));
+        QVERIFY(WriteContent(workFile, Message("queued")));
+        QVERIFY(QueueMessageFile(outbox, workFile) > 0);
+        const QList<TListEntry> listed = ListEntries(EnumerateLiveMessages(outbox));
+        QByteArrayList sends;
+        for (int run = 0; run < 2; ++run) {
+            QVERIFY(BuildQueue(outbox, listed, Paths().Data.SmtpDir));
+            const QByteArrayList fields = IdFieldsOfText(Content(QueueFileName(Paths().Data.SmtpDir, listed[0].Record)));
+            QCOMPARE(fields.size(), 1);
+            sends.append(fields.first());
+        }
+        QCOMPARE(sends[0], sends[1]);
+        QCOMPARE(MessageIdFields(outbox).value(0), QByteArrayList{sends[0]});
+    }
+
+    void otherFoldersAreNotQueued()
+    {
+        const QString workFile = QueuePath(QStringLiteral("new_1.eml"));
+        QVERIFY(WriteContent(workFile, Message("draft")));
+        QVERIFY(!IsOutbox(m_sent));
+        QVERIFY(FileWorkFile(m_sent, workFile, QFileInfo(workFile).lastModified().addSecs(-2), 0, false) > 0);
+        QList<TListEntry> copied = ListEntries(EnumerateLiveMessages(m_sent));
+        QVERIFY(CopyMessages(m_sent, m_inbox, copied));
+        QCOMPARE(MessageIdFields(m_sent), QList<QByteArrayList>{QByteArrayList()});
+        QCOMPARE(MessageIdFields(m_inbox), QList<QByteArrayList>{QByteArrayList()});
     }
 
     void exportForEditing()
