@@ -14,7 +14,7 @@ void TServerPOP::Configure(const TServerEntry& entry, const TLmserverSettings& s
     PinnedCertificate = entry.PinnedCertificate;
     KeepConnection = false;
     SetTimeOut(settings.PopTimeout);
-    LogFileName = settings.LogActive ? Paths().Program.LogFile : QString();
+    LogFileName = settings.LogActive ? Paths().Data.LogFile : QString();
 }
 
 bool TServerPOP::IsListedMessage(int index, const TqmRemoteInfoItem& listed)
