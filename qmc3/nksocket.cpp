@@ -341,10 +341,15 @@ void TnkSocket::Error(int code)
 
 void TnkSocket::Fail(QString message)
 {
+    ReportError(message);
+    throw ESocketError(message);
+}
+
+void TnkSocket::ReportError(QString& message)
+{
     m_timeCounter.TimerOff();
     if (OnError)
         OnError(*this, message);
-    throw ESocketError(message);
 }
 
 void TnkSocket::TimeOutError()

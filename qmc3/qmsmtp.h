@@ -44,9 +44,13 @@ public:
     // Greeting, then "EHLO" with the machine's name; a server that refuses it gets "HELO" and, when
     // that is refused too, a bare "HELO". With secStartTls (or secAuto and the server offering it)
     // STARTTLS follows and EHLO is said again over TLS; secStartTls against a server that does not
-    // offer it closes the connection with ESocketError 57120 before anything else is sent.
+    // offer it closes the connection with ESocketError 57120 before anything else is sent, and so
+    // does secAuto with TlsSeenBefore (EPlainLogInRefused 57129). Without TLS and without
+    // authentication secAuto may still send: no secret goes out.
     void LogIn() override;
     void LogOut() override;
+    // Over a connection without TLS, unless Security is secNone, nothing is sent and the
+    // connection is closed with EPlainLogInRefused (57128).
     // Logs in with UserName and Password through the mechanism the EHLO reply offers (over TLS
     // PLAIN, LOGIN, CRAM-MD5 in that order, without TLS CRAM-MD5 first). A server that offers none
     // raises EServerError 57123; a CRAM-MD5 challenge that is not base64 closes the connection with
