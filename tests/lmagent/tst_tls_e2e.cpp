@@ -6,6 +6,7 @@
 #include "TestServers.h"
 
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -103,6 +104,12 @@ void TestTlsEndToEnd::receive()
     QVERIFY2(log.contains("PASS ****") == received, log.constData());
     QCOMPARE(QFile::permissions(logFile) & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QVERIFY(!QFile::exists(m_agent->ProgramDir() + QStringLiteral("/logfile.txt")));
+    // Only an upgrade through STLS is remembered: "auto" then refuses the server without it.
+    const QSettings registry(m_agent->RegistryFile(), QSettings::IniFormat);
+    const QStringList seen = registry.allKeys().filter(QStringLiteral("Accounts/secure/PopTlsSeen"));
+    QCOMPARE(seen.size(), received && security == TqmSecurity::secStartTls ? 1 : 0);
+    if (!seen.isEmpty())
+        QCOMPARE(registry.value(seen.first()).toString(), QString::fromUtf8(server));
 }
 
 void TestTlsEndToEnd::send_data()
