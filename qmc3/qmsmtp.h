@@ -49,14 +49,14 @@ public:
     // authentication secAuto may still send: no secret goes out.
     void LogIn() override;
     void LogOut() override;
-    // Over a connection without TLS, unless Security is secNone, nothing is sent and the
-    // connection is closed with EPlainLogInRefused (57128).
     // Logs in with UserName and Password through the mechanism the EHLO reply offers (over TLS
     // PLAIN, LOGIN, CRAM-MD5 in that order, without TLS CRAM-MD5 first). A server that offers none
     // raises EServerError 57123; a CRAM-MD5 challenge that is not base64 closes the connection with
     // 57125. A server that only spoke HELO gets AUTH LOGIN, and one that does not take the user
     // name there ends it without an error: the next MAIL FROM meets its refusal. The log shows
-    // "****" for every line that carries the credentials.
+    // "****" for every line that carries the credentials. Over a connection without TLS, unless
+    // Security is secNone, nothing is sent and the connection is closed with EPlainLogInRefused
+    // (57128).
     void Authenticate();
     // Encodes MailMessage and sends it. Throws EMessageError 57102 without a message, 57100/57101
     // when it has no sender or no recipient, before anything is sent.

@@ -3,6 +3,7 @@
 // account in order, and a receive from two mailboxes imported into the Inbox.
 
 #include "AgentFixture.h"
+#include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 #include "FilterFunctions.h"
 #include "FolderFixture.h"
@@ -145,6 +146,8 @@ private:
         account.PopPassword = "secret";
         account.PopKeepMails = false;
         QVERIFY(WriteAccount(CountAccounts() + 1, account) > 0);
+        // The test mailboxes offer no TLS.
+        WriteAccountSecurity(name, {TqmSecurity::secNone, TqmSecurity::secNone, {}});
     }
 
     std::unique_ptr<AgentInstallation> m_agent;
