@@ -6,6 +6,7 @@
 // which installs fetchmail.
 //   bench_agent LMAGENT LIBQMC3 TESTSERVERS_DIR [count] [rounds] [OLD_LMAGENT OLD_LIBQMC3]
 
+#include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 #include "DBAgentFunctions.h"
 #include "Konstanten.h"
@@ -130,6 +131,8 @@ double RunAgent(const QString& program, const QString& library, const Pop3Server
     job.Server = ServerAddress(server);
     job.Username = "alice";
     job.Password = "secret";
+    // The benchmark's Dovecot offers no TLS.
+    job.Security = TqmSecurity::secNone;
     if (!WriteJob(job, root.filePath(QStringLiteral("lmagent.ini"))))
         return -1;
 
@@ -162,6 +165,7 @@ double RunMainWindow(const QString& program, const QString& library, const Pop3S
     account.PopKeepMails = false;
     if (!CreateAccountsDatabase() || WriteAccount(0, account) <= 0)
         return -1;
+    WriteAccountSecurity(account.Name, {TqmSecurity::secNone, TqmSecurity::secNone, {}});
 
     TMainFrm frm{QStringList{}};
     frm.Dialogs.AskYesNo = [](const QString&) { return false; };

@@ -9,6 +9,13 @@ const QString PopSecurityValue = QStringLiteral("PopSecurity");
 const QString SmtpSecurityValue = QStringLiteral("SmtpSecurity");
 const QString PinnedCertificateValue = QStringLiteral("PinnedCertificate");
 
+QString TlsSeenValue(TMailService service)
+{
+    return service == TMailService::Pop ? QStringLiteral("PopTlsSeen") : QStringLiteral("SmtpTlsSeen");
+}
+
+QString ServerKeyText(const QByteArray& server) { return QString::fromUtf8(server.trimmed()).toLower(); }
+
 QString AccountsKey() { return UserKey(UserContext().Installation.CurrentUser) + QStringLiteral("/Accounts"); }
 
 QString GroupName(const QByteArray& accountName)
@@ -49,8 +56,11 @@ void CopyAccountSecurity(const QByteArray& sourceName, const QByteArray& targetN
     if (sourceName == targetName)
         return;
     RemoveAccountSecurity(targetName);
-    if (GroupExists(sourceName))
-        WriteAccountSecurity(targetName, ReadAccountSecurity(sourceName));
+    if (!GroupExists(sourceName))
+        return;
+    TRegistryKey target(AccountSecurityKey(targetName));
+    target.CopyValuesFrom(TRegistryKey(AccountSecurityKey(sourceName)));
+    target.Flush();
 }
 
 void RenameAccountSecurity(const QByteArray& oldName, const QByteArray& newName)
@@ -66,4 +76,21 @@ void RemoveAccountSecurity(const QByteArray& accountName)
     TRegistryKey accounts(AccountsKey());
     accounts.DeleteKey(GroupName(accountName));
     accounts.Flush();
+}
+
+bool TlsSeenBefore(const QByteArray& accountName, TMailService service, const QByteArray& server)
+{
+    if (accountName.isEmpty())
+        return false;
+    const QString seen = TRegistryKey(AccountSecurityKey(accountName)).ReadString(TlsSeenValue(service));
+    return !seen.isEmpty() && seen == ServerKeyText(server);
+}
+
+void RememberTlsSeen(const QByteArray& accountName, TMailService service, const QByteArray& server)
+{
+    if (accountName.isEmpty() || TlsSeenBefore(accountName, service, server))
+        return;
+    TRegistryKey key(AccountSecurityKey(accountName));
+    key.WriteString(TlsSeenValue(service), ServerKeyText(server));
+    key.Flush();
 }

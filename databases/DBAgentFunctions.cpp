@@ -166,6 +166,7 @@ void FillSendJob(TAgentJob& job, const QByteArray& smtpServer)
     job.Server = smtpServer;
     const int n = FindAccountBySmtpServer(smtpServer);
     const TAccount account = n > 0 ? ReadAccount(n).value_or(TAccount{}) : TAccount{};
+    job.AccountName = account.Name;
     job.RasService = account.RASService;
     job.RasForceService = account.RasForceService;
     job.RasHangUp = account.RasHangUp;

@@ -53,9 +53,9 @@ std::optional<TAgentJob> ReadJob(const QString& path = Paths().Program.JobFile);
 // with `job` untouched, when there is no such account. `keepMode` is a TKeepMode value; any value
 // other than 0 and 1 takes the account's setting.
 bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode);
-// Sets the send values for `smtpServer`. Login, dial-up, SMTP security and pin come from the first
-// account with that SMTP server and are emptied (auto, no pin) when there is none; the receive-only
-// values stay as they were.
+// Sets the send values for `smtpServer`. Account name, login, dial-up, SMTP security and pin come
+// from the first account with that SMTP server and are emptied (auto, no pin) when there is none;
+// the receive-only values stay as they were.
 void FillSendJob(TAgentJob& job, const QByteArray& smtpServer);
 
 // Lines of the header list file; blank lines are skipped, since one would end a message header.

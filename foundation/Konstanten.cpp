@@ -42,7 +42,6 @@ TProgramPaths ComputeProgramPaths(const QString& progDir)
     p.DefaultDataDir = progDir + QLatin1String("/default");
     p.ModulesDir = progDir + QLatin1String("/modules");
     p.ToolsDir = progDir + QLatin1String("/tools");
-    p.LogFile = progDir + QLatin1String("/logfile.txt");
     p.UpdateFile = progDir + QLatin1String("/update.txt");
     p.LumaroExe = progDir + QLatin1String("/lumaro");
     p.LmabExe = progDir + QLatin1String("/lmab");
@@ -74,6 +73,7 @@ TDataPaths ComputeDataPaths(const QString& dataDir)
     d.AccountsFile = d.DatabaseDir + QLatin1String("/Accounts.ldb");
     d.UserIniFile = d.DatabaseDir + QLatin1String("/lumaro.ini");
     d.FilterFile = dataDir + QLatin1String("/filter.ldb");
+    d.LogFile = dataDir + QLatin1String("/logfile.txt");
     return d;
 }
 

@@ -15,7 +15,6 @@ struct TProgramPaths {
     QString DefaultDataDir;
     QString ModulesDir;
     QString ToolsDir;
-    QString LogFile;
     QString UpdateFile;
     QString LumaroExe;
     QString LmabExe;
@@ -55,6 +54,8 @@ struct TDataPaths {
     QString AccountsFile;
     QString UserIniFile;
     QString FilterFile;
+    // The transfer log: it names accounts, servers and recipients, so it lies with the user's data.
+    QString LogFile;
 };
 
 struct TSuitePaths {

@@ -3,6 +3,8 @@
 #include "Konstanten.h"
 #include "RegistryFunctions.h"
 #include "Reporter.h"
+#include "qmexcept.h"
+#include "tk_langlib.h"
 
 #include <QFileInfo>
 #include <QThread>
@@ -12,6 +14,8 @@
 namespace {
 
 constexpr int UnsafeTempDirMessage = 514;
+constexpr int PlainLogInRefusedMessage = 517;
+constexpr int TlsDowngradeMessage = 518;
 // While the packed date stays the same the name stays taken; it changes every two seconds.
 constexpr unsigned long NameRetryDelayMs = 50;
 
@@ -63,4 +67,12 @@ bool CreatePrivateDirectory(const QString& path)
 {
     ::mkdir(QFile::encodeName(path).constData(), 0700);
     return QFileInfo(path).isDir();
+}
+
+QString ShownErrorText(const EqmException& error)
+{
+    const auto* refusal = dynamic_cast<const EPlainLogInRefused*>(&error);
+    if (!refusal)
+        return error.Message();
+    return FillIn(MessageText(refusal->Downgrade() ? TlsDowngradeMessage : PlainLogInRefusedMessage), refusal->Server());
 }

@@ -17,7 +17,7 @@
 namespace {
 
 constexpr int ConnectTimeoutMs = 1000;
-constexpr int ForeignSocketMessage = 517;
+constexpr int ForeignSocketMessage = 519;
 
 enum class TSocketOwner { Missing, User, Foreign };
 

@@ -126,6 +126,15 @@ bool TRegistryKey::DeleteKey(const QString& subKey)
     return Flush() && !KeyExists(subKey);
 }
 
+void TRegistryKey::CopyValuesFrom(const TRegistryKey& source)
+{
+    if (!source.Readable())
+        return;
+    const QStringList names = source.m_settings.allKeys();
+    for (const QString& name : names)
+        m_settings.setValue(name, source.m_settings.value(name));
+}
+
 bool TRegistryKey::Flush()
 {
     m_settings.sync();

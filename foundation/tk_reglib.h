@@ -38,6 +38,8 @@ public:
     bool KeyExists(const QString& subKey) const;
     // Deletes a sub key with everything below it; true when it is gone afterwards.
     bool DeleteKey(const QString& subKey);
+    // Writes every value of `source`, its sub keys' values included, into this key as they are.
+    void CopyValuesFrom(const TRegistryKey& source);
 
     // Writes pending changes to the file now, for values another process reads next.
     bool Flush();

@@ -27,7 +27,7 @@ enum Tag {
     PopPasswordTag, SmtpGroupTag, SmtpServerTag, SmtpNameTag, SmtpAddressTag, ReplyToTag, LanTag, RasTag,
     ForceTag, HangUpTag, RasEditTag, MailboxGroupTag, KeepTag, DeleteTag, DaysTag, AuthGroupTag, AuthTag,
     AuthPopTag, SmtpUserTag, SmtpPasswordTag, CompanyTag, OKTag,
-    SecurityGroupTag = 90, PopSecurityTag, SmtpSecurityTag, PinnedTag
+    SecurityGroupTag = 90, PopSecurityTag, SmtpSecurityTag, PinnedTag, PlainTextWarningTag
 };
 
 // In the order of the security combo boxes.
@@ -37,7 +37,7 @@ constexpr TqmSecurity SecurityModes[] = {TqmSecurity::secAuto, TqmSecurity::secS
 QComboBox* NewSecurityCombo(QWidget* parent)
 {
     auto* combo = new QComboBox(parent);
-    combo->addItems({QStringLiteral("Automatisch (verschlüsseln, wenn angeboten)"), QStringLiteral("STARTTLS erforderlich"),
+    combo->addItems({QStringLiteral("Automatisch (verschlüsseln; Kennwort nie im Klartext)"), QStringLiteral("STARTTLS erforderlich"),
                      QStringLiteral("TLS von Anfang an"), QStringLiteral("Keine (Klartext)")});
     return combo;
 }
@@ -214,6 +214,16 @@ QWidget* TAccountEdtFrm::AdvancedPage()
     AddRow(securityLayout, QStringLiteral("POP&3:"), PopSecurityTag + 10, PopSecurityCmb);
     AddRow(securityLayout, QStringLiteral("S&MTP:"), SmtpSecurityTag + 10, SmtpSecurityCmb);
     AddRow(securityLayout, QStringLiteral("Vertrautes &Zertifikat:"), PinnedTag, PinnedCertificateEdt);
+    PlainTextWarningLbl = new QLabel(QStringLiteral("Achtung: Ohne Verschlüsselung gehen Kennwort und Nachrichten im Klartext "
+                                                    "über das Netz; jeder auf dem Weg kann sie mitlesen."),
+                                     security);
+    PlainTextWarningLbl->setObjectName(QStringLiteral("PlainTextWarningLbl"));
+    PlainTextWarningLbl->setWordWrap(true);
+    SetTag(PlainTextWarningLbl, PlainTextWarningTag);
+    securityLayout->addRow(PlainTextWarningLbl);
+    for (QComboBox* combo : {PopSecurityCmb, SmtpSecurityCmb})
+        connect(combo, &QComboBox::currentIndexChanged, this, &TAccountEdtFrm::UpdatePlainTextWarning);
+    UpdatePlainTextWarning();
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(mailbox);
     layout->addWidget(auth);
@@ -240,6 +250,12 @@ void TAccountEdtFrm::SetSecurity(const TAccountSecurity& security)
     PopSecurityCmb->setCurrentIndex(SecurityIndex(security.PopSecurity));
     SmtpSecurityCmb->setCurrentIndex(SecurityIndex(security.SmtpSecurity));
     PinnedCertificateEdt->setText(QString::fromLatin1(security.PinnedCertificate));
+}
+
+void TAccountEdtFrm::UpdatePlainTextWarning()
+{
+    const TAccountSecurity security = Security();
+    PlainTextWarningLbl->setVisible(security.PopSecurity == TqmSecurity::secNone || security.SmtpSecurity == TqmSecurity::secNone);
 }
 
 TAccountSecurity TAccountEdtFrm::Security() const

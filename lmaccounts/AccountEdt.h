@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -64,6 +65,8 @@ public:
     QComboBox* PopSecurityCmb;
     QComboBox* SmtpSecurityCmb;
     QLineEdit* PinnedCertificateEdt;
+    // Shown while either protocol is set to "none".
+    QLabel* PlainTextWarningLbl;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
 
@@ -72,6 +75,7 @@ private:
     QWidget* ConnectionPage();
     QWidget* AdvancedPage();
     void UpdateStates();
+    void UpdatePlainTextWarning();
     void PopKeepMailsChkClick();
     void CopyPopLogin();
 

@@ -45,7 +45,7 @@ TAgentRun::~TAgentRun() = default;
 
 QString TAgentRun::LogFile() const
 {
-    return m_settings.LogActive ? Paths().Program.LogFile : QString();
+    return m_settings.LogActive ? Paths().Data.LogFile : QString();
 }
 
 void TAgentRun::Execute()

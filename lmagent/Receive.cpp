@@ -1,6 +1,7 @@
 #include "Receive.h"
 
 #include "AtomicFile.h"
+#include "DBAccountSecurity.h"
 #include "DialupFunctions.h"
 #include "FilterFunctions.h"
 #include "MailboxHelpFunctions.h"
@@ -99,7 +100,7 @@ bool TReceiveRun::Execute(TDialUp& dialUp, int timeoutSeconds, const QDate& toda
     } catch (const ECanceledError&) {
         m_events.Status(Text(AgentText::Cancelled));
     } catch (const EqmException& error) {
-        Fail(error.Message());
+        Fail(ShownErrorText(error));
     } catch (const std::exception& error) {
         Fail(QString::fromLocal8Bit(error.what()));
     }
@@ -121,6 +122,7 @@ void TReceiveRun::Configure(int timeoutSeconds)
     m_pop.Server = m_job.Server;
     m_pop.Security = m_job.Security;
     m_pop.PinnedCertificate = m_job.PinnedCertificate;
+    m_pop.TlsSeenBefore = TlsSeenBefore(m_job.AccountName, TMailService::Pop, m_job.Server);
     m_pop.UserName = m_job.Username;
     m_pop.Password = m_job.Password;
     m_pop.KeepConnection = true;
@@ -169,6 +171,8 @@ void TReceiveRun::Run(const QDate& today)
     const TCheckList oldList = SettleCheckFile();
     RemoveStaleUnfinishedFiles(m_paths.SpoolDir, QFileInfo(m_paths.CheckFile).absolutePath());
     m_pop.OpenConnection();
+    if (m_pop.UpgradedToTls())
+        RememberTlsSeen(m_job.AccountName, TMailService::Pop, m_job.Server);
     m_pop.UpdateRemoteInfoAndUIDL();
     m_plans = PlanMessages(RemoteMessages(), oldList, {m_job.KeepMails, m_job.DeleteDays, today});
     m_saved = QList<bool>(m_plans.size(), false);

@@ -1,8 +1,10 @@
 #include "Send.h"
 
+#include "DBAccountSecurity.h"
 #include "DialupFunctions.h"
 #include "OutgoingText.h"
 #include "Reporter.h"
+#include "SharedFunctions.h"
 #include "tk_langlib.h"
 
 #include <QBuffer>
@@ -80,7 +82,7 @@ bool TSendRun::Execute(TDialUp& dialUp, int timeoutSeconds, bool debugMode)
     } catch (const ECanceledError&) {
         m_lastFailure = Text(AgentText::Cancelled);
     } catch (const EqmException& error) {
-        m_lastFailure = QString::fromUtf8(m_job.Server) + QStringLiteral(" ERROR: ") + error.Message();
+        m_lastFailure = QString::fromUtf8(m_job.Server) + QStringLiteral(" ERROR: ") + ShownErrorText(error);
     }
     if (m_smtp.OnLine())
         m_smtp.Close();
@@ -93,6 +95,7 @@ void TSendRun::Configure(int timeoutSeconds, bool debugMode)
     m_smtp.Server = m_job.Server;
     m_smtp.Security = m_job.Security;
     m_smtp.PinnedCertificate = m_job.PinnedCertificate;
+    m_smtp.TlsSeenBefore = TlsSeenBefore(m_job.AccountName, TMailService::Smtp, m_job.Server);
     if (!m_job.Username.isEmpty()) {
         if (debugMode)
             ReportText(AgentText::SmtpWithAuth, TMessageKind::Information, QStringLiteral("SMTP with AUTH."));
@@ -137,6 +140,8 @@ void TSendRun::ConnectEvents()
 void TSendRun::Connect()
 {
     m_smtp.OpenConnection();
+    if (m_smtp.UpgradedToTls())
+        RememberTlsSeen(m_job.AccountName, TMailService::Smtp, m_job.Server);
     if (!m_smtp.UserName.isEmpty())
         m_smtp.Authenticate();
 }

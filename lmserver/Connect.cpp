@@ -40,6 +40,7 @@ TConnectFrm::TConnectFrm(const TLmserverSettings& settings, const QStringList& a
     ServerEdt->setText(settings.QuickServer);
     UserEdt->setText(settings.QuickUsername);
     PasswordEdt->setText(QString::fromUtf8(settings.QuickPassword));
+    PlainTextChk->setChecked(settings.QuickPlainText);
     HeadersChk = new QCheckBox(QStringLiteral("&Nachrichten Header laden (sollte bei potentiell"), this);
     HeadersChk->setObjectName(QStringLiteral("HeadersChk"));
     HeadersChk->setChecked(settings.GetHeaders);
@@ -92,6 +93,10 @@ QWidget* TConnectFrm::CreateQuickPanel()
     form->addRow(BuddyLabel(QStringLiteral("&POP3-Server:"), 42, ServerEdt), ServerEdt);
     form->addRow(BuddyLabel(QStringLiteral("&Kontoname:"), 43, UserEdt), UserEdt);
     form->addRow(BuddyLabel(QStringLiteral("Kenn&wort:"), 44, PasswordEdt), PasswordEdt);
+    PlainTextChk = new QCheckBox(QStringLiteral("Anmeldung &ohne Verschlüsselung erlauben (Kennwort im Klartext)"), panel);
+    PlainTextChk->setObjectName(QStringLiteral("PlainTextChk"));
+    SetTag(PlainTextChk, 50);
+    form->addRow(PlainTextChk);
     return panel;
 }
 
@@ -140,6 +145,7 @@ void TConnectFrm::ApplyTo(TLmserverSettings& settings) const
     settings.QuickServer = ServerEdt->text().trimmed();
     settings.QuickUsername = UserEdt->text().trimmed();
     settings.QuickPassword = PasswordEdt->text().toUtf8();
+    settings.QuickPlainText = PlainTextChk->isChecked();
     settings.AccountsNames = TickedAccounts();
     settings.GetHeaders = HeadersChk->isChecked();
 }

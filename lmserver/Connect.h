@@ -30,6 +30,8 @@ public:
     QLineEdit* ServerEdt;
     QLineEdit* UserEdt;
     QLineEdit* PasswordEdt;
+    // The quick connection's security: ticked is "none", else "auto".
+    QCheckBox* PlainTextChk;
     QListWidget* AccountsLst;
     QCheckBox* HeadersChk;
     QLabel* HeadersLbl;

@@ -13,7 +13,8 @@ TConnectPlan PlanConnect(const TLmserverSettings& settings, const TAccountLookup
 {
     TConnectPlan plan;
     if (settings.QuickConnect) {
-        plan.Targets.append({settings.QuickServer.toUtf8(), settings.QuickUsername.toUtf8(), settings.QuickPassword});
+        const TqmSecurity security = settings.QuickPlainText ? TqmSecurity::secNone : TqmSecurity::secAuto;
+        plan.Targets.append({settings.QuickServer.toUtf8(), settings.QuickUsername.toUtf8(), settings.QuickPassword, security});
         return plan;
     }
     for (const QString& name : settings.AccountsNames) {
@@ -21,7 +22,7 @@ TConnectPlan PlanConnect(const TLmserverSettings& settings, const TAccountLookup
         if (account) {
             const TAccountSecurity security = ReadAccountSecurity(account->Name);
             plan.Targets.append({account->PopServer, account->PopUsername, account->PopPassword, security.PopSecurity,
-                                 security.PinnedCertificate});
+                                 security.PinnedCertificate, account->Name});
         }
         else
             plan.MissingAccounts.append(name);

@@ -19,9 +19,12 @@ struct TConnectTarget {
     QByteArray UserName;
     // Empty: ask the user.
     QByteArray Password;
-    // The account's transport security; a quick connection uses "auto" without a pin.
+    // The account's transport security; a quick connection uses "auto" without a pin, or "none"
+    // when the user allowed it to log in without encryption.
     TqmSecurity Security = TqmSecurity::secAuto;
     QByteArray PinnedCertificate;
+    // Empty for a quick connection.
+    QByteArray AccountName;
 };
 
 struct TConnectPlan {

@@ -49,6 +49,7 @@ TLmserverSettings ReadLmserverSettings()
     s.QuickUsername = lmserver.ReadString(QStringLiteral("QuickUsername"));
     s.QuickPassword = UnscramblePassword(lmserver.ReadBinary(QStringLiteral("QuickPassword")));
     s.QuickConnect = lmserver.ReadBool(QStringLiteral("QuickConnect"), s.QuickConnect);
+    s.QuickPlainText = lmserver.ReadBool(QStringLiteral("QuickPlainText"), s.QuickPlainText);
     s.GetHeaders = lmserver.ReadBool(QStringLiteral("GetHeaders"), s.GetHeaders);
     s.ExpandCount = lmserver.ReadInteger(QStringLiteral("ExpandCount"), s.ExpandCount);
     s.TreeviewHeight = lmserver.ReadInteger(QStringLiteral("TreeviewHeight"), s.TreeviewHeight);
@@ -66,6 +67,7 @@ void WriteLmserverSettings(const TLmserverSettings& s)
         lmserver.WriteString(QStringLiteral("QuickUsername"), s.QuickUsername);
         lmserver.WriteBinary(QStringLiteral("QuickPassword"), ScramblePassword(s.QuickPassword));
         lmserver.WriteBool(QStringLiteral("QuickConnect"), s.QuickConnect);
+        lmserver.WriteBool(QStringLiteral("QuickPlainText"), s.QuickPlainText);
         lmserver.WriteBool(QStringLiteral("GetHeaders"), s.GetHeaders);
         lmserver.WriteInteger(QStringLiteral("ExpandCount"), s.ExpandCount);
         if (s.TreeviewHeight > 0)

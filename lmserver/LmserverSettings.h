@@ -15,6 +15,8 @@ struct TLmserverSettings {
     QString QuickUsername;
     QByteArray QuickPassword;
     bool QuickConnect = false;
+    // The quick connection may log in without encryption (security "none" instead of "auto").
+    bool QuickPlainText = false;
     bool GetHeaders = true;
     int ExpandCount = 12;
     // Pixels; 0 = the form's own height of the tree.

@@ -45,6 +45,8 @@ struct TServerEntry {
     bool Failed = false;
     // The message count the server reported when the list was built.
     qint64 ListedCount = 0;
+    // Empty for a quick connection.
+    QByteArray AccountName = {};
 };
 
 // "subject|sender|date|size|mark".

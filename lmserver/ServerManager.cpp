@@ -100,6 +100,7 @@ void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders
         withPassword.Password = *typed;
     }
     TServerEntry entry;
+    entry.AccountName = withPassword.AccountName;
     entry.Server = withPassword.Server;
     entry.UserName = withPassword.UserName;
     entry.Password = withPassword.Password;
@@ -121,7 +122,7 @@ void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders
     } catch (const EqmException& error) {
         // Stop closes the connection, so the next command may fail for that reason.
         if (!m_cancelled)
-            ListingFailed(server, error.Message());
+            ListingFailed(server, ShownErrorText(error));
     }
     m_pop.OnNextInfoUpdated = nullptr;
     if (m_pop.OnLine())
@@ -176,7 +177,7 @@ void TServerManager::CarryOutServer(int server, const QString& spoolDir)
         for (int row : deleted)
             SetMark(row, Mark::Deleted);
     } catch (const EqmException& error) {
-        QString text = m_cancelled ? MessageText(LmserverText::Cancelled) : ErrorStatus(error.Message());
+        QString text = m_cancelled ? MessageText(LmserverText::Cancelled) : ErrorStatus(ShownErrorText(error));
         if (!deleted.isEmpty())
             text += QLatin1Char(' ') + MessageText(LmserverText::QuitFailed);
         Status(text);

@@ -1,5 +1,6 @@
 #include "ServerPOP.h"
 
+#include "DBAccountSecurity.h"
 #include "Konstanten.h"
 #include "nkwire.h"
 
@@ -12,9 +13,18 @@ void TServerPOP::Configure(const TServerEntry& entry, const TLmserverSettings& s
     Password = entry.Password;
     Security = entry.Security;
     PinnedCertificate = entry.PinnedCertificate;
+    m_accountName = entry.AccountName;
+    TlsSeenBefore = ::TlsSeenBefore(entry.AccountName, TMailService::Pop, entry.Server);
     KeepConnection = false;
     SetTimeOut(settings.PopTimeout);
-    LogFileName = settings.LogActive ? Paths().Program.LogFile : QString();
+    LogFileName = settings.LogActive ? Paths().Data.LogFile : QString();
+}
+
+void TServerPOP::LogIn()
+{
+    TqmRemotePOP::LogIn();
+    if (UpgradedToTls())
+        RememberTlsSeen(m_accountName, TMailService::Pop, Server);
 }
 
 bool TServerPOP::IsListedMessage(int index, const TqmRemoteInfoItem& listed)

@@ -15,6 +15,9 @@ public:
 
     // Server, login and security of one mailbox, time-out and transfer log from the settings.
     void Configure(const TServerEntry& entry, const TLmserverSettings& settings);
+    // Remembers for the account that the server agreed to TLS, so that "auto" later refuses it
+    // without.
+    void LogIn() override;
 
     // True when message `index` of the open session is the one `listed` describes: by its unique
     // id when the listing got one, else by its size and header lines (the library's identity rule).
@@ -23,6 +26,7 @@ public:
     bool IsListedMessage(int index, const TqmRemoteInfoItem& listed);
 
 private:
+    QByteArray m_accountName;
     bool SameUidl(int index, const QByteArray& uidl);
     bool SameHeaders(int index, const TqmRemoteInfoItem& listed);
 };

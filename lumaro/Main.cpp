@@ -341,7 +341,7 @@ void TMainFrm::SaveUserState()
 {
     MessageLv->SaveColumnWidths();
     if (Settings.General.LogActive)
-        QFile::remove(Paths().Program.LogFile);
+        QFile::remove(Paths().Data.LogFile);
     if (FolderTv->isVisible() && !MainSplitter->sizes().isEmpty())
         Settings.Display.TreeviewWidth = MainSplitter->sizes().first();
     SaveMainSettings(UserContext().Keys, Settings);

@@ -207,7 +207,7 @@ void TMainFrm::UpdateItmClick()
 
 void TMainFrm::ShowLogfileItmClick()
 {
-    OpenDocument(Paths().Program.LogFile);
+    OpenDocument(Paths().Data.LogFile);
 }
 
 void TMainFrm::SelectAllItmClick()

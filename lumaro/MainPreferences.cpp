@@ -25,7 +25,7 @@ void TMainFrm::PreferencesItmClick()
         ResetWarnings(Settings, UserContext().Keys);
     if (!confirmed)
         return;
-    StoreConfirmedSettings(Settings, settings.Values(), UserContext().Keys, Paths().Program.LogFile);
+    StoreConfirmedSettings(Settings, settings.Values(), UserContext().Keys, Paths().Data.LogFile);
     ApplyConfirmedSettings();
 }
 

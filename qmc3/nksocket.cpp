@@ -341,10 +341,15 @@ void TnkSocket::Error(int code)
 
 void TnkSocket::Fail(QString message)
 {
+    ReportError(message);
+    throw ESocketError(message);
+}
+
+void TnkSocket::ReportError(QString& message)
+{
     m_timeCounter.TimerOff();
     if (OnError)
         OnError(*this, message);
-    throw ESocketError(message);
 }
 
 void TnkSocket::TimeOutError()
@@ -585,8 +590,10 @@ void TnkSocket::WriteLogFile() const
     if (LogFileName.isEmpty())
         return;
     QFile file(LogFileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+    // The log names the account, the server and every recipient, blind copies too.
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, ownerOnly) || !file.setPermissions(ownerOnly))
         return;
     for (const QByteArray& line : m_log)
-        file.write(line + '\n');
+        file.write(detail::LogLineText(line) + '\n');
 }

@@ -153,6 +153,8 @@ protected:
     void RequireConnected();
     // Raises `message` as ESocketError after OnError, like Error does for a numbered text.
     [[noreturn]] void Fail(QString message);
+    // What every raise does first: stops the time-out and lets OnError see `message`.
+    void ReportError(QString& message);
     void Log(QByteArrayView line);
     void FireProgress(qint64 position, qint64 total);
 

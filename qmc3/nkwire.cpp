@@ -31,6 +31,16 @@ QByteArrayList WordsAfterStatus(QByteArrayView line)
     return words;
 }
 
+QByteArray HexEscape(uchar byte) { return "\\x" + QByteArray::number(byte, 16).rightJustified(2, '0'); }
+
+bool IsC0ControlOrDelete(uchar byte) { return (byte < 0x20 && byte != '\t') || byte == 0x7f; }
+
+// U+0080..U+009F in UTF-8: "\xc2\x9b" is CSI to a terminal that reads UTF-8.
+bool StartsC1Control(QByteArrayView text, qsizetype i)
+{
+    return uchar(text[i]) == 0xc2 && i + 1 < text.size() && uchar(text[i + 1]) >= 0x80 && uchar(text[i + 1]) <= 0x9f;
+}
+
 } // namespace
 
 QByteArrayView StripLineEnd(QByteArrayView line)
@@ -38,6 +48,23 @@ QByteArrayView StripLineEnd(QByteArrayView line)
     while (!line.isEmpty() && (line.back() == '\r' || line.back() == '\n'))
         line.chop(1);
     return line;
+}
+
+QByteArray LogLineText(QByteArrayView line)
+{
+    const QByteArrayView text = StripLineEnd(line);
+    QByteArray shown;
+    shown.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (StartsC1Control(text, i)) {
+            shown += HexEscape(uchar(text[i])) + HexEscape(uchar(text[i + 1]));
+            ++i;
+        } else if (IsC0ControlOrDelete(uchar(text[i])))
+            shown += HexEscape(uchar(text[i]));
+        else
+            shown += text[i];
+    }
+    return shown;
 }
 
 int SmtpReplyCode(QByteArrayView line)

@@ -19,6 +19,11 @@ inline constexpr char SuppressedBodyLogText[] = "Suppressing the message body";
 // `line` without all trailing CR and LF characters.
 QByteArrayView StripLineEnd(QByteArrayView line);
 
+// A line as the transfer log writes it: without its line end, and with every control character
+// but tab written as "\x1b" (C0, DEL, and C1 in its UTF-8 form), so that bytes a server sent can
+// neither drive the terminal that shows the log nor forge further lines.
+QByteArray LogLineText(QByteArrayView line);
+
 // SMTP: the first three characters as a number, -1 when they are not one.
 int SmtpReplyCode(QByteArrayView line);
 // SMTP (RFC 5321, 4.2.1): "250-first" announces more lines; "250 last" (or a bare "250") ends them.

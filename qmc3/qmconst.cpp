@@ -92,6 +92,11 @@ const QHash<int, const char*>& Texts()
         {57125, "The server's log-in challenge is not valid base64"},
         {57126, "The server sent data before the secure connection was made"},
         {57127, "The server sent far more than the size it announced for the message; the transfer was stopped"},
+        {57128, "%1 offers no encrypted connection (no %2), so no password was sent. To log in without "
+                "encryption, choose the security \"none\" for this account"},
+        {57129, "%1 offered an encrypted connection before and no longer offers %2: someone on the way may be "
+                "removing it. Neither password nor message was sent. If the server really stopped encrypting, "
+                "choose the security \"none\" for this account"},
     };
     return texts;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The library's numbered texts: socket errors (10000-11004, written with their number in brackets)
-// and library messages (57000-57127). The library speaks English only.
+// and library messages (57000-57129). The library speaks English only.
 
 #include <QString>
 
@@ -35,4 +35,6 @@ enum TqmMessageId : int {
     qmBadChallenge = 57125,
     qmTlsInjection = 57126,
     qmMessageLargerThanAnnounced = 57127,
+    qmPlainLogInRefused = 57128,
+    qmTlsDowngrade = 57129,
 };

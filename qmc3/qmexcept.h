@@ -32,3 +32,20 @@ QMC3_DECLARE_EXCEPTION(ERASError)
 QMC3_DECLARE_EXCEPTION(EWinsockDLLError)
 
 #undef QMC3_DECLARE_EXCEPTION
+
+// A log-in refused before any credential left the machine: the security was "auto" and the server
+// offered no TLS, or (Downgrade) it offered TLS on an earlier connection and no longer does.
+class EPlainLogInRefused : public ESocketError {
+public:
+    EPlainLogInRefused(QString message, QString server, bool downgrade)
+        : ESocketError(std::move(message)), m_server(std::move(server)), m_downgrade(downgrade)
+    {
+    }
+    // The host name or address the client was connected to.
+    const QString& Server() const noexcept { return m_server; }
+    bool Downgrade() const noexcept { return m_downgrade; }
+
+private:
+    QString m_server;
+    bool m_downgrade;
+};

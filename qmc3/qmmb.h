@@ -17,8 +17,20 @@ public:
     void OpenConnection();
     // LogOut and Close, when a connection is open.
     void CloseConnection();
+    // True when this connection was upgraded through STARTTLS/STLS: what a later connection with
+    // secAuto to the same server must find again (see TlsSeenBefore).
+    bool UpgradedToTls() const { return Encrypted() && Security != TqmSecurity::secTls; }
+
+    // Set by the caller when the server offered STARTTLS/STLS on an earlier connection: with
+    // secAuto its absence now is taken for a man in the middle and the log-in is refused, even
+    // where no password would be sent.
+    bool TlsSeenBefore = false;
 
 protected:
     // Throws EServerError with the last reply line unless `accepted`.
     void Require(bool accepted) const;
+    // Closes the connection and raises EPlainLogInRefused (after OnError): security "auto" met a
+    // server without `tlsCommand` in its capabilities, where a credential would have to go out
+    // in clear, or one that offered it before.
+    [[noreturn]] void RefusePlainLogIn(const char* tlsCommand);
 };

@@ -127,7 +127,8 @@ void TqmCustomPOP::NegotiateTls()
     if (!Capabilities().contains("STLS")) {
         if (Security == TqmSecurity::secStartTls)
             Fail(qmMessageText(qmTlsNotOffered).arg(QStringLiteral("STLS")));
-        return;
+        // USER and PASS follow at once: "auto" never lets them go out in clear.
+        RefusePlainLogIn("STLS");
     }
     Command("STLS");
     StartTls();

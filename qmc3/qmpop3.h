@@ -24,10 +24,10 @@ public:
     // Throws EServerError 57103/57104 for an empty user name or password, then checks Server.
     void Verify() override;
     void Open() override;
-    // Greeting, STLS (secStartTls, or secAuto when CAPA lists it), USER, PASS and STAT. A refusal
-    // raises EServerError with the server's line; secStartTls against a server without STLS raises
-    // ESocketError 57120 before the user name is sent; any error closes the connection first.
-    // The log shows "PASS ****".
+    // Greeting, STLS (secStartTls or secAuto), USER, PASS and STAT. A refusal raises EServerError
+    // with the server's line; a server without STLS in CAPA gets no user name: secStartTls raises
+    // ESocketError 57120, secAuto EPlainLogInRefused (57128, or 57129 with TlsSeenBefore); only
+    // secNone logs in without TLS. Any error closes the connection first. The log shows "PASS ****".
     void LogIn() override;
     // QUIT, which commits the deletions.
     void LogOut() override;

@@ -125,6 +125,8 @@ bool TqmSMTP::WantsStartTls()
         Close();
         Fail(qmMessageText(qmTlsNotOffered).arg(QStringLiteral("STARTTLS")));
     }
+    if (Security == TqmSecurity::secAuto && !offered && TlsSeenBefore)
+        RefusePlainLogIn("STARTTLS");
     return offered && !Encrypted() && (Security == TqmSecurity::secStartTls || Security == TqmSecurity::secAuto);
 }
 
@@ -150,6 +152,9 @@ void TqmSMTP::LogOut()
 
 void TqmSMTP::Authenticate()
 {
+    // Only an explicit "none" lets credentials go out in clear.
+    if (!Encrypted() && Security != TqmSecurity::secNone)
+        RefusePlainLogIn("STARTTLS");
     if (!m_extended) {
         AuthenticateLogin(false);
         return;

@@ -44,7 +44,9 @@ public:
     // Greeting, then "EHLO" with the machine's name; a server that refuses it gets "HELO" and, when
     // that is refused too, a bare "HELO". With secStartTls (or secAuto and the server offering it)
     // STARTTLS follows and EHLO is said again over TLS; secStartTls against a server that does not
-    // offer it closes the connection with ESocketError 57120 before anything else is sent.
+    // offer it closes the connection with ESocketError 57120 before anything else is sent, and so
+    // does secAuto with TlsSeenBefore (EPlainLogInRefused 57129). Without TLS and without
+    // authentication secAuto may still send: no secret goes out.
     void LogIn() override;
     void LogOut() override;
     // Logs in with UserName and Password through the mechanism the EHLO reply offers (over TLS
@@ -52,7 +54,9 @@ public:
     // raises EServerError 57123; a CRAM-MD5 challenge that is not base64 closes the connection with
     // 57125. A server that only spoke HELO gets AUTH LOGIN, and one that does not take the user
     // name there ends it without an error: the next MAIL FROM meets its refusal. The log shows
-    // "****" for every line that carries the credentials.
+    // "****" for every line that carries the credentials. Over a connection without TLS, unless
+    // Security is secNone, nothing is sent and the connection is closed with EPlainLogInRefused
+    // (57128).
     void Authenticate();
     // Encodes MailMessage and sends it. Throws EMessageError 57102 without a message, 57100/57101
     // when it has no sender or no recipient, before anything is sent.

@@ -1,11 +1,14 @@
 // Per-account transport security in the registry: defaults, round trip, names that are not plain
-// group names, and the group following the account through rename, copy and removal.
+// group names, the servers TLS was seen on, and the group following the account through rename,
+// copy and removal.
 
 #include "DBAccountSecurity.h"
 #include "RegistryFunctions.h"
 #include "tk_reglib.h"
 
 #include <QTest>
+
+Q_DECLARE_METATYPE(TMailService)
 
 class TestDBAccountSecurity : public QObject {
     Q_OBJECT
@@ -70,6 +73,43 @@ private slots:
         QVERIFY(!TRegistryKey(QStringLiteral("Users/alice/Accounts")).KeyExists(QStringLiteral("Stale")));
         RemoveAccountSecurity("Copy");
         QCOMPARE(TRegistryKey(QStringLiteral("Users/alice/Accounts")).SubKeys(), QStringList{QStringLiteral("New")});
+    }
+
+    void tlsSeenIsPerServiceAndServer_data()
+    {
+        QTest::addColumn<TMailService>("askedService");
+        QTest::addColumn<QByteArray>("askedServer");
+        QTest::addColumn<bool>("seen");
+        QTest::newRow("same") << TMailService::Pop << QByteArray("pop.example.org") << true;
+        QTest::newRow("letter case and blanks") << TMailService::Pop << QByteArray(" POP.Example.org ") << true;
+        QTest::newRow("other service") << TMailService::Smtp << QByteArray("pop.example.org") << false;
+        QTest::newRow("other server") << TMailService::Pop << QByteArray("mail.example.org") << false;
+        QTest::newRow("other port") << TMailService::Pop << QByteArray("pop.example.org:1110") << false;
+    }
+    void tlsSeenIsPerServiceAndServer()
+    {
+        QFETCH(TMailService, askedService);
+        QFETCH(QByteArray, askedServer);
+        QFETCH(bool, seen);
+        RememberTlsSeen("Work", TMailService::Pop, "pop.example.org");
+        QCOMPARE(TlsSeenBefore("Work", askedService, askedServer), seen);
+        QVERIFY(!TlsSeenBefore("Home", askedService, askedServer));
+    }
+
+    void tlsSeenNeedsAnAccountAndFollowsIt()
+    {
+        RememberTlsSeen("", TMailService::Smtp, "smtp.example.org");
+        QVERIFY(TRegistryKey(QStringLiteral("Users/alice/Accounts")).SubKeys().isEmpty());
+        QVERIFY(!TlsSeenBefore("", TMailService::Smtp, "smtp.example.org"));
+        RememberTlsSeen("Old", TMailService::Smtp, "smtp.example.org");
+        RenameAccountSecurity("Old", "New");
+        CopyAccountSecurity("New", "Copy");
+        QVERIFY(TlsSeenBefore("New", TMailService::Smtp, "smtp.example.org"));
+        QVERIFY(TlsSeenBefore("Copy", TMailService::Smtp, "smtp.example.org"));
+        QVERIFY(!TlsSeenBefore("Old", TMailService::Smtp, "smtp.example.org"));
+        RemoveAccountSecurity("Copy");
+        RememberTlsSeen("Copy", TMailService::Pop, "pop.example.org");
+        QVERIFY(!TlsSeenBefore("Copy", TMailService::Smtp, "smtp.example.org"));
     }
 };
 

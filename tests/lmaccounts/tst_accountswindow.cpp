@@ -150,6 +150,16 @@ private slots:
         QVERIFY(!form.OKBtn->isEnabled());
         form.NameEdt->setText(QStringLiteral("Hom"));
         QVERIFY(form.OKBtn->isEnabled());
+        // "none" for either protocol brings the warning about plain text.
+        QVERIFY(form.PlainTextWarningLbl->isHidden());
+        form.SmtpSecurityCmb->setCurrentIndex(3);
+        QCOMPARE(form.Security().SmtpSecurity, TqmSecurity::secNone);
+        QVERIFY(!form.PlainTextWarningLbl->isHidden());
+        form.SetSecurity({TqmSecurity::secNone, TqmSecurity::secAuto, {}});
+        QVERIFY(!form.PlainTextWarningLbl->isHidden());
+        form.SetSecurity({});
+        QVERIFY(form.PlainTextWarningLbl->isHidden());
+
         const TAccount edited = form.Account();
         QCOMPARE(edited.RASService, QByteArray("Provider"));
         QVERIFY(!edited.PopKeepMails);

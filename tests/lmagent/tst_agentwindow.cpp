@@ -1,6 +1,8 @@
 // The agent's window offscreen against scripted POP3 servers: closing by itself, staying open
-// with the error flag, the password window, and Cancel during a transfer.
+// with the error flag, the password window, Cancel during a transfer, and a log-in in clear
+// refused under security "auto".
 
+#include "DBAccountSecurity.h"
 #include "FakeServer.h"
 #include "Konstanten.h"
 #include "Main.h"
@@ -9,6 +11,7 @@
 #include "ReportCapture.h"
 #include "ScopedRegistry.h"
 #include "SharedFunctions.h"
+#include "tk_langlib.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,11 +24,10 @@
 
 namespace {
 
-// A job without Security asks for the capabilities; this old server knows no CAPA, so the
-// log-in goes on in clear.
+// The jobs say security "none": this old server offers no TLS, so the log-in goes on in clear.
 QByteArrayList LogIn(const QByteArray& password, const QByteArray& reply)
 {
-    return {"S: +OK ready", "C: CAPA", "S: -ERR unknown command", "C: USER alice", "S: +OK", "C: PASS " + password, "S: " + reply};
+    return {"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS " + password, "S: " + reply};
 }
 
 QByteArrayList HeaderOfOne()
@@ -47,9 +49,11 @@ private slots:
     void typedPasswordLogsIn();
     void cancelDuringTransferCommitsNothing();
     void withoutJobEndsAtOnce();
+    void plainLogInRefused_data();
+    void plainLogInRefused();
 
 private:
-    void WriteJob(const QByteArray& server, const QByteArray& password) const;
+    void WriteJob(const QByteArray& server, const QByteArray& password, TqmSecurity security = TqmSecurity::secNone) const;
     QStringList SpoolFiles() const;
     void Start(TAgentFrm& form) const;
 
@@ -74,13 +78,15 @@ void TestAgentWindow::cleanup()
     m_registry.reset();
 }
 
-void TestAgentWindow::WriteJob(const QByteArray& server, const QByteArray& password) const
+void TestAgentWindow::WriteJob(const QByteArray& server, const QByteArray& password, TqmSecurity security) const
 {
     TAgentJob job;
     job.Action = "POP3";
+    job.AccountName = "Work";
     job.Server = server;
     job.Username = "alice";
     job.Password = password;
+    job.Security = security;
     QVERIFY(::WriteJob(job));
 }
 
@@ -205,6 +211,45 @@ void TestAgentWindow::withoutJobEndsAtOnce()
     form.show();
     QTRY_VERIFY(!form.isVisible());
     QVERIFY(!form.JobDone());
+}
+
+void TestAgentWindow::plainLogInRefused_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<bool>("tlsSeenBefore");
+    // Named with the server it refused.
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("remedy");
+    QTest::newRow("german") << 1 << false << QStringLiteral("127.0.0.1 bietet keine verschlüsselte Verbindung an")
+                            << QStringLiteral("\"Keine (Klartext)\"");
+    QTest::newRow("english") << 2 << false << QStringLiteral("127.0.0.1 offers no encrypted connection")
+                             << QStringLiteral("\"None (plain text)\"");
+    QTest::newRow("german downgrade") << 1 << true << QStringLiteral("127.0.0.1 hat früher eine verschlüsselte Verbindung angeboten")
+                                      << QStringLiteral("\"Keine (Klartext)\"");
+    QTest::newRow("english downgrade") << 2 << true << QStringLiteral("127.0.0.1 offered an encrypted connection before")
+                                       << QStringLiteral("\"None (plain text)\"");
+}
+
+void TestAgentWindow::plainLogInRefused()
+{
+    QFETCH(int, language);
+    QFETCH(bool, tlsSeenBefore);
+    QFETCH(QString, reason);
+    QFETCH(QString, remedy);
+    SetLanguage(language);
+    FakeServer server({"S: +OK ready", "C: CAPA", "S: +OK", "S: USER", "S: .", "SILENT"});
+    if (tlsSeenBefore)
+        RememberTlsSeen("Work", TMailService::Pop, server.Address());
+    WriteJob(server.Address(), "secret", TqmSecurity::secAuto);
+    TAgentFrm form(NotInstalledRasBackend(), false);
+    Start(form);
+    QTRY_VERIFY(form.JobDone());
+    SetLanguage(1);
+    QVERIFY(form.ErrorFlag());
+    const QString status = form.StatusLbl->text();
+    QVERIFY2(status.contains(reason) && status.contains(remedy), qPrintable(status));
+    QVERIFY(server.Errors().isEmpty());
+    QVERIFY(!server.Received().contains("USER") && !server.Received().contains("PASS"));
 }
 
 QTEST_MAIN(TestAgentWindow)

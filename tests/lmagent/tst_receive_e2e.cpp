@@ -93,6 +93,8 @@ TAgentJob TestReceiveEndToEnd::Job(bool keep, int deleteDays) const
     job.KeepMails = keep;
     job.CheckMails = deleteDays > 0;
     job.DeleteDays = deleteDays;
+    // The test mailbox offers no TLS.
+    job.Security = TqmSecurity::secNone;
     return job;
 }
 
@@ -225,7 +227,10 @@ void TestReceiveEndToEnd::badJobs_data()
     QTest::newRow("empty server") << QByteArray("[Main]\r\nAction=POP3\r\nServer=\r\n[User]\r\nUsername=alice\r\nPassword=secret\r\n") << 1;
     QTest::newRow("garbage numbers")
         << QByteArray("[Main]\r\nAction=POP3\r\nServer=%SERVER%\r\nKeepMails=yes please\r\nDeleteDays=99999999999\r\n"
-                      "[User]\r\nUsername=alice\r\nPassword=secret\r\n") << 0;
+                      "Security=none\r\n[User]\r\nUsername=alice\r\nPassword=secret\r\n") << 0;
+    // The test mailbox offers no TLS, and a job without Security means "auto".
+    QTest::newRow("no security: no log-in in clear")
+        << QByteArray("[Main]\r\nAction=POP3\r\nServer=%SERVER%\r\n[User]\r\nUsername=alice\r\nPassword=secret\r\n") << 1;
     QTest::newRow("not a job") << QByteArray("\x00\x01\xff garbage", 12) << 0;
 }
 

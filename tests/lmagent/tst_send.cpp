@@ -1,7 +1,9 @@
 // The send run against a scripted SMTP server: what follows a refused message, depending on the
-// user's answer to the question whether to go on.
+// user's answer to the question whether to go on, and when a log-in or a send in clear is refused.
 
+#include "DBAccountSecurity.h"
 #include "FakeServer.h"
+#include "RegistryFunctions.h"
 #include "ReportCapture.h"
 #include "Send.h"
 #include "DialupFunctions.h"
@@ -10,6 +12,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+Q_DECLARE_METATYPE(TqmSecurity)
 
 namespace {
 
@@ -29,6 +33,8 @@ private slots:
     void blindCopiesReplaceTheList();
     void failureStaysVisible_data();
     void failureStaysVisible();
+    void plainTextOnlyWithNone_data();
+    void plainTextOnlyWithNone();
 };
 
 void TestSend::refusedMessage_data()
@@ -167,6 +173,67 @@ void TestSend::failureStaysVisible()
     QCOMPARE(QFile::exists(file.fileName()), fileStays);
     QVERIFY(!server.Received().contains("DATA") || finalStatus.contains(QLatin1String("Line too long")));
     QVERIFY2(server.Errors().isEmpty(), qPrintable(server.Errors().join(QLatin1Char('\n'))));
+}
+
+void TestSend::plainTextOnlyWithNone_data()
+{
+    const QByteArrayList authOffered{"S: 220 ready", "C: EHLO *", "S: 250-hello", "S: 250 AUTH PLAIN"};
+    QTest::addColumn<QByteArrayList>("script");
+    QTest::addColumn<TqmSecurity>("security");
+    QTest::addColumn<bool>("withLogIn");
+    QTest::addColumn<bool>("tlsSeenBefore");
+    // Empty: the message was sent.
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("auto, log-in, no starttls") << authOffered + QByteArrayList{"SILENT"} << TqmSecurity::secAuto << true << false
+                                               << QStringLiteral("127.0.0.1 bietet keine verschlüsselte Verbindung an");
+    QTest::newRow("auto, no log-in, starttls seen before")
+        << QByteArrayList{"S: 220 ready", "C: EHLO *", "S: 250 hello", "SILENT"} << TqmSecurity::secAuto << false << true
+        << QStringLiteral("127.0.0.1 hat früher eine verschlüsselte Verbindung angeboten");
+    QTest::newRow("none, log-in in clear")
+        << authOffered + QByteArrayList{"C: AUTH PLAIN AGFsaWNlAHNlY3JldA==", "S: 235 ok", "C: MAIL FROM:<a@example.org>",
+                                        "S: 250 ok", "C: RCPT TO:<b@example.org>", "S: 250 ok", "C: DATA", "S: 354 go",
+                                        "C: <DATA>", "S: 250 queued", "C: QUIT", "S: 221 bye"}
+        << TqmSecurity::secNone << true << true << QString();
+}
+
+void TestSend::plainTextOnlyWithNone()
+{
+    QFETCH(QByteArrayList, script);
+    QFETCH(TqmSecurity, security);
+    QFETCH(bool, withLogIn);
+    QFETCH(bool, tlsSeenBefore);
+    QFETCH(QString, refusal);
+    SetActiveUser(QStringLiteral("alice"));
+    RemoveAccountSecurity("Work");
+    FakeServer server(script);
+    if (tlsSeenBefore)
+        RememberTlsSeen("Work", TMailService::Smtp, server.Address());
+    QTemporaryDir queue;
+    QFile file(queue.filePath(QStringLiteral("1.eml")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QueueMessage("one"));
+    file.close();
+    TAgentJob job;
+    job.Action = "SMTP";
+    job.AccountName = "Work";
+    job.Server = server.Address();
+    job.Security = security;
+    if (withLogIn) {
+        job.Username = "alice";
+        job.Password = "secret";
+    }
+    TAgentEvents events;
+    QString status;
+    events.OnStatus = [&](const QString& text) { status = text; };
+    TSendRun run(job, {queue.path(), queue.filePath(QStringLiteral("headers.ini")), {}}, events);
+    TDialUp dialUp(NotInstalledRasBackend());
+    QCOMPARE(run.Execute(dialUp, 10, false), refusal.isEmpty());
+    QVERIFY2(status.contains(refusal), qPrintable(status));
+    QCOMPARE(QFile::exists(file.fileName()), !refusal.isEmpty());
+    if (!refusal.isEmpty())
+        QVERIFY(!server.Received().contains("AUTH") && !server.Received().contains("MAIL FROM"));
+    QVERIFY2(server.Errors().isEmpty(), qPrintable(server.Errors().join(QLatin1Char('\n'))));
+    RemoveAccountSecurity("Work");
 }
 
 QTEST_GUILESS_MAIN(TestSend)

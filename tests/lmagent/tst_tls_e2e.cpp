@@ -6,6 +6,7 @@
 #include "TestServers.h"
 
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -97,9 +98,18 @@ void TestTlsEndToEnd::receive()
     QCOMPARE(result.ExitCode, received ? 0 : 1);
     const QStringList spool = AgentInstallation::EmlFiles(m_agent->SpoolDir());
     QCOMPARE(AgentInstallation::Contents(spool), received ? QByteArrayList{Message} : QByteArrayList());
-    const QByteArray log = ReadFile(m_agent->ProgramDir() + QStringLiteral("/logfile.txt"));
+    const QString logFile = m_agent->DataDir() + QStringLiteral("/logfile.txt");
+    const QByteArray log = ReadFile(logFile);
     QVERIFY(!log.contains("secret"));
     QVERIFY2(log.contains("PASS ****") == received, log.constData());
+    QCOMPARE(QFile::permissions(logFile) & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QVERIFY(!QFile::exists(m_agent->ProgramDir() + QStringLiteral("/logfile.txt")));
+    // Only an upgrade through STLS is remembered: "auto" then refuses the server without it.
+    const QSettings registry(m_agent->RegistryFile(), QSettings::IniFormat);
+    const QStringList seen = registry.allKeys().filter(QStringLiteral("Accounts/secure/PopTlsSeen"));
+    QCOMPARE(seen.size(), received && security == TqmSecurity::secStartTls ? 1 : 0);
+    if (!seen.isEmpty())
+        QCOMPARE(registry.value(seen.first()).toString(), QString::fromUtf8(server));
 }
 
 void TestTlsEndToEnd::send_data()
@@ -135,7 +145,7 @@ void TestTlsEndToEnd::send()
     QVERIFY2(result.ExitCode == 0, result.Errors.constData());
     QVERIFY(!queued.exists());
     QCOMPARE(QDir(m_received.path()).entryList({QStringLiteral("*.eml")}).size(), before + 1);
-    const QByteArray log = ReadFile(m_agent->ProgramDir() + QStringLiteral("/logfile.txt"));
+    const QByteArray log = ReadFile(m_agent->DataDir() + QStringLiteral("/logfile.txt"));
     QVERIFY2(log.contains("STARTTLS") && log.contains("AUTH PLAIN ****"), log.constData());
     QVERIFY(!log.contains("secret") && !log.contains("AGFsaWNlAHNlY3JldA=="));
 }

@@ -2,6 +2,7 @@
 // headers, fetching into the spool, fetching and deleting, two servers, a mailbox changed by
 // another client between listing and carrying out, a spool that cannot take the mail, and Stop.
 
+#include "DBAccountSecurity.h"
 #include "Pop3Mailbox.h"
 #include "ReportCapture.h"
 #include "ServerManager.h"
@@ -73,7 +74,11 @@ private:
     std::unique_ptr<TServerManager> m_manager;
     QStringList m_statuses;
 
-    TConnectTarget Target(const QByteArray& password = "secret") const { return {m_mailbox.Address(), "alice", password}; }
+    // The test mailbox offers no TLS.
+    TConnectTarget Target(const QByteArray& password = "secret") const
+    {
+        return {m_mailbox.Address(), "alice", password, TqmSecurity::secNone};
+    }
 
     void ConnectOnce(bool getHeaders = true) { m_manager->Connect({{Target()}, {}}, getHeaders); }
 
@@ -146,6 +151,33 @@ private slots:
         QVERIFY(NodeText(table.Servers().at(1)).endsWith(QLatin1String("): 0 Messages")));
         QVERIFY(table.Lines().isEmpty());
         QVERIFY(StatusSeen(QStringLiteral("Error: ")));
+    }
+
+    void autoRefusesAMailboxWithoutTls_data()
+    {
+        QTest::addColumn<bool>("tlsSeenBefore");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("never offered") << false << QStringLiteral("127.0.0.1 offers no encrypted connection");
+        QTest::newRow("offered before") << true << QStringLiteral("127.0.0.1 offered an encrypted connection before");
+    }
+    void autoRefusesAMailboxWithoutTls()
+    {
+        QFETCH(bool, tlsSeenBefore);
+        QFETCH(QString, reason);
+        m_mailbox.SetMessages(Messages(1));
+        RemoveAccountSecurity("Work");
+        if (tlsSeenBefore)
+            RememberTlsSeen("Work", TMailService::Pop, m_mailbox.Address());
+        TConnectTarget target = Target();
+        target.Security = TqmSecurity::secAuto;
+        target.AccountName = "Work";
+        m_manager->Connect({{target, Target()}, {}}, true);
+        const TMessageTable& table = m_manager->Table;
+        QVERIFY(NodeText(table.Servers().at(0)).endsWith(QLatin1String("): [ERROR]")));
+        QVERIFY2(StatusSeen(reason) && StatusSeen(QStringLiteral("\"None (plain text)\"")), qPrintable(m_statuses.join(u'\n')));
+        // Only the mailbox with an explicit "none" was listed.
+        QCOMPARE(table.Lines().size(), 1);
+        RemoveAccountSecurity("Work");
     }
 
     void asksForMissingPassword()

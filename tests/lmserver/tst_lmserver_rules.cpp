@@ -179,6 +179,7 @@ private slots:
             if (name == QLatin1String("Gone"))
                 return std::nullopt;
             TAccount account;
+            account.Name = name.toUtf8();
             account.PopServer = name.toUtf8() + ".example";
             account.PopUsername = name.toLower().toUtf8();
             account.PopPassword = name == QLatin1String("Home") ? QByteArray() : QByteArray("pw");
@@ -188,6 +189,7 @@ private slots:
         QCOMPARE(plan.MissingAccounts, QStringList{"Gone"});
         QCOMPARE(plan.Targets.size(), 2);
         QCOMPARE(plan.Targets.at(0).Server, QByteArray("Work.example"));
+        QCOMPARE(plan.Targets.at(0).AccountName, QByteArray("Work"));
         QCOMPARE(plan.Targets.at(1).UserName, QByteArray("home"));
         QVERIFY(plan.Targets.at(1).Password.isEmpty());
 
@@ -198,6 +200,10 @@ private slots:
         const TConnectPlan quick = PlanConnect(settings, lookup);
         QCOMPARE(quick.Targets.size(), 1);
         QCOMPARE(quick.Targets.at(0).Password, QByteArray("secret"));
+        QCOMPARE(quick.Targets.at(0).Security, TqmSecurity::secAuto);
+        QVERIFY(quick.Targets.at(0).AccountName.isEmpty());
+        settings.QuickPlainText = true;
+        QCOMPARE(PlanConnect(settings, lookup).Targets.at(0).Security, TqmSecurity::secNone);
         QVERIFY(quick.MissingAccounts.isEmpty());
     }
 
@@ -273,6 +279,7 @@ private slots:
         s.QuickUsername = QStringLiteral("alice");
         s.QuickPassword = "s3cret pass";
         s.QuickConnect = true;
+        s.QuickPlainText = true;
         s.GetHeaders = false;
         s.AccountsNames = {"One", "Two", "Three"};
         s.SMDeleteMails = false;
@@ -284,6 +291,7 @@ private slots:
         QCOMPARE(read.QuickPassword, QByteArray("s3cret pass"));
         QCOMPARE(read.AccountsNames, QStringList{"Two"});
         QVERIFY(read.QuickConnect);
+        QVERIFY(read.QuickPlainText);
         QVERIFY(!read.GetHeaders);
         QVERIFY(!read.SMDeleteMails);
         const TRegistryKey key(UserContext().Keys.Lmserver);

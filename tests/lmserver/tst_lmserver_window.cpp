@@ -68,6 +68,8 @@ private:
         settings.QuickServer = QString::fromUtf8(m_mailbox.Address());
         settings.QuickUsername = QStringLiteral("alice");
         settings.QuickPassword = "secret";
+        // The test mailbox offers no TLS.
+        settings.QuickPlainText = true;
         WriteLmserverSettings(settings);
     }
 
@@ -174,8 +176,11 @@ private slots:
         QVERIFY(!form.ConnectBtn->isEnabled());
         form.ServerEdt->setText(QStringLiteral("pop.example.org"));
         form.HeadersChk->setChecked(false);
+        QVERIFY(form.PlainTextChk->isVisible() && form.PlainTextChk->isChecked());
+        form.PlainTextChk->setChecked(false);
         SaveScreenshot(form, QStringLiteral("lmserver_connect_quick"));
         form.ApplyTo(settings);
+        QVERIFY(!settings.QuickPlainText);
         QVERIFY(settings.QuickConnect);
         QVERIFY(!settings.GetHeaders);
         QCOMPARE(settings.AccountsNames, QStringList{QStringLiteral("Arbeit")});

@@ -352,7 +352,7 @@ private slots:
         const TFolderFiles trash = FolderPaths(QStringLiteral("Papierkorb"));
         QVERIFY(CreateFolder(trash));
         QVERIFY(AddMessage(trash, {"a", "b", "weg", {}, 0}));
-        QVERIFY(WriteBytes(Paths().Program.LogFile, "log"));
+        QVERIFY(WriteBytes(Paths().Data.LogFile, "log"));
         ReportCapture reports;
         auto frm = StartedWindow();
         QVERIFY(frm);
@@ -360,7 +360,7 @@ private slots:
         QVERIFY(frm->close());
         QCOMPARE(QFileInfo(trash.MessageFile).size(), 0);
         QCOMPARE(CountMessages(trash.IndexFile, false), 0);
-        QVERIFY(!QFile::exists(Paths().Program.LogFile));
+        QVERIFY(!QFile::exists(Paths().Data.LogFile));
         QCOMPARE(TRegistryKey(keys.Forms).ReadBinary(QStringLiteral("MainFrm")).size(), 16);
         QCOMPARE(TRegistryKey().ReadString(QStringLiteral("ProgDir")), Paths().Program.ProgDir);
         QVERIFY(TRegistryKey(keys.Display).ValueExists(QStringLiteral("TreeviewWidth")));

@@ -331,7 +331,7 @@ private slots:
     {
         FreshInstallation();
         TRegistryKey(UserContext().Keys.General).WriteBool(QStringLiteral("LogActive"), true);
-        QVERIFY(WriteBytes(Paths().Program.LogFile, "C: USER anna\r\n"));
+        QVERIFY(WriteBytes(Paths().Data.LogFile, "C: USER anna\r\n"));
         QVERIFY(WritePhrase(SignatureCategory(), QStringLiteral("Büro"), QStringLiteral("Anna")));
         ReportCapture reports;
         auto frm = StartedWindow();
@@ -345,7 +345,7 @@ private slots:
             settings.OKBtn->click();
         });
         frm->Actions.PreferencesItm->trigger();
-        QVERIFY(!QFile::exists(Paths().Program.LogFile));
+        QVERIFY(!QFile::exists(Paths().Data.LogFile));
         QVERIFY(frm->ComboPan->isVisible());
         QVERIFY(!frm->HeadlinePan->isVisible());
         QVERIFY(!frm->Actions.ShowLogfileItm->isEnabled());

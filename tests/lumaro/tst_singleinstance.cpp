@@ -202,7 +202,7 @@ private slots:
         QVERIFY(!planted.hasPendingConnections());
         const QList<TUserMessage> said = reports.Take();
         QCOMPARE(said.size(), 1);
-        QCOMPARE(said.first().Id, 517);
+        QCOMPARE(said.first().Id, 519);
         QVERIFY(said.first().Text.contains(path));
         planted.close();
         QFile::remove(path);

@@ -4,6 +4,7 @@
 // composed message gets in the Outbox reaching the server unchanged, also when it is sent again.
 
 #include "AgentFixture.h"
+#include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 #include "FilterFunctions.h"
 #include "FolderFixture.h"
@@ -191,6 +192,8 @@ private:
         account.PopPassword = "secret";
         account.PopKeepMails = false;
         QVERIFY(WriteAccount(CountAccounts() + 1, account) > 0);
+        // The test mailboxes offer no TLS.
+        WriteAccountSecurity(name, {TqmSecurity::secNone, TqmSecurity::secNone, {}});
     }
 
     std::unique_ptr<AgentInstallation> m_agent;

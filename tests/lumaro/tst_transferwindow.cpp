@@ -3,6 +3,7 @@
 // notes each job it is started with, so the order of the runs can be checked from outside.
 
 #include "AgentFixture.h"
+#include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 #include "FilterFunctions.h"
 #include "FolderFixture.h"
@@ -129,6 +130,8 @@ private:
         account.SmtpUsername = "alice";
         account.SmtpPassword = "secret";
         QVERIFY(WriteAccount(0, account) > 0);
+        // The test servers offer no TLS.
+        WriteAccountSecurity(name, {TqmSecurity::secNone, TqmSecurity::secNone, {}});
     }
 
     std::unique_ptr<TMainFrm> StartedWindow()

@@ -115,6 +115,40 @@ TOutcome PlayPop3(const QByteArrayList& script, TqmSecurity security)
     return outcome;
 }
 
+struct TLogInOutcome {
+    TOutcome Transfer;
+    bool Refused = false;
+    bool Downgrade = false;
+    QString Server;
+};
+
+// One connection with TlsSeenBefore set as given: POP3 logs in, SMTP logs in and authenticates
+// when asked to. A refusal is recorded with what EPlainLogInRefused tells the programs.
+TLogInOutcome PlayLogIn(bool pop3, const QByteArrayList& script, TqmSecurity security, bool tlsSeenBefore, bool authenticate)
+{
+    TqmRemotePOP pop;
+    TqmSMTP smtp;
+    TqmMailBase& client = pop3 ? static_cast<TqmMailBase&>(pop) : smtp;
+    pop.UserName = smtp.UserName = User;
+    pop.Password = smtp.Password = Password;
+    client.TlsSeenBefore = tlsSeenBefore;
+    TLogInOutcome outcome;
+    outcome.Transfer = Play(client, script, security, [&] {
+        try {
+            client.OpenConnection();
+            if (authenticate)
+                smtp.Authenticate();
+            client.CloseConnection();
+        } catch (const EPlainLogInRefused& refusal) {
+            outcome.Refused = true;
+            outcome.Downgrade = refusal.Downgrade();
+            outcome.Server = refusal.Server();
+            throw;
+        }
+    });
+    return outcome;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(TqmSecurity)
@@ -129,6 +163,8 @@ private slots:
     void smtpMessageChecks();
     void pop3Dialogues_data();
     void pop3Dialogues();
+    void plainLogInRefused_data();
+    void plainLogInRefused();
     void tlsHandshakeNamesTheHost();
     void defaultPortFollowsTheMode_data();
     void defaultPortFollowsTheMode();
@@ -147,10 +183,18 @@ void TestMailSecurity::smtpDialogues_data()
         << SmtpGreeting + SmtpTlsOffered + QByteArrayList{"C: STARTTLS", "S: 220 go ahead", "TLS"} + SmtpAfterTls
             + QByteArrayList{"C: AUTH PLAIN " + PlainToken, "S: 235 ok"} + Quit
         << TqmSecurity::secAuto << QString() << PlainToken << QByteArray("AUTH PLAIN ****");
-    QTest::newRow("auto without tls prefers cram-md5")
+    QTest::newRow("none without tls prefers cram-md5")
         << SmtpGreeting + QByteArrayList{"S: 250-smtp.example", "S: 250 AUTH PLAIN LOGIN CRAM-MD5", "C: AUTH CRAM-MD5",
                                          "S: 334 PDEyMzQ+", "C: *", "S: 235 ok"} + Quit
-        << TqmSecurity::secAuto << QString() << PasswordToken << QByteArray("AUTH CRAM-MD5\n334 PDEyMzQ+\n****");
+        << TqmSecurity::secNone << QString() << PasswordToken << QByteArray("AUTH CRAM-MD5\n334 PDEyMzQ+\n****");
+    QTest::newRow("auto without tls sends no auth")
+        << SmtpGreeting + QByteArrayList{"S: 250-smtp.example", "S: 250 AUTH PLAIN LOGIN CRAM-MD5"}
+        << TqmSecurity::secAuto << QStringLiteral("127.0.0.1 offers no encrypted connection (no STARTTLS)")
+        << QByteArray("AUTH") << QByteArray();
+    QTest::newRow("auto, helo only, sends no auth")
+        << SmtpGreeting + QByteArrayList{"S: 502 unknown", "C: HELO *", "S: 250 hi"}
+        << TqmSecurity::secAuto << QStringLiteral("127.0.0.1 offers no encrypted connection (no STARTTLS)")
+        << QByteArray("AUTH") << QByteArray();
     QTest::newRow("login masks both lines")
         << SmtpGreeting + QByteArrayList{"S: 250-smtp.example", "S: 250 AUTH LOGIN", "C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6",
                                          "C: " + UserToken, "S: 334 UGFzc3dvcmQ6", "C: " + PasswordToken, "S: 235 ok"} + Quit
@@ -184,7 +228,7 @@ void TestMailSecurity::smtpDialogues_data()
         << TqmSecurity::secNone << QStringLiteral("no log-in method") << PasswordToken << QByteArray();
     QTest::newRow("no auth keyword")
         << SmtpGreeting + QByteArrayList{"S: 250 smtp.example"}
-        << TqmSecurity::secAuto << QStringLiteral("no log-in method") << PasswordToken << QByteArray();
+        << TqmSecurity::secNone << QStringLiteral("no log-in method") << PasswordToken << QByteArray();
     QTest::newRow("cram-md5 challenge not base64")
         << SmtpGreeting + QByteArrayList{"S: 250-smtp.example", "S: 250 AUTH CRAM-MD5", "C: AUTH CRAM-MD5",
                                          "S: 334 send me your password!"}
@@ -274,10 +318,12 @@ void TestMailSecurity::pop3Dialogues_data()
         << QByteArrayList{"S: +OK ready"} + capaWithStls
             + QByteArrayList{"C: STLS", "S: +OK begin", "TLS", "C: CAPA", "S: +OK", "S: USER", "S: ."} + login
         << TqmSecurity::secAuto << QString();
-    QTest::newRow("auto without stls stays plain")
-        << QByteArrayList{"S: +OK ready", "C: CAPA", "S: +OK", "S: USER", "S: ."} + login << TqmSecurity::secAuto << QString();
+    QTest::newRow("auto without stls sends no user name")
+        << QByteArrayList{"S: +OK ready", "C: CAPA", "S: +OK", "S: USER", "S: ."} << TqmSecurity::secAuto
+        << QStringLiteral("127.0.0.1 offers no encrypted connection (no STLS)");
     QTest::newRow("auto, capa refused")
-        << QByteArrayList{"S: +OK ready", "C: CAPA", "S: -ERR unknown"} + login << TqmSecurity::secAuto << QString();
+        << QByteArrayList{"S: +OK ready", "C: CAPA", "S: -ERR unknown"} << TqmSecurity::secAuto
+        << QStringLiteral("127.0.0.1 offers no encrypted connection (no STLS)");
     QTest::newRow("none sends no capa") << QByteArrayList{"S: +OK ready"} + login << TqmSecurity::secNone << QString();
     QTest::newRow("starttls required, not offered")
         << QByteArrayList{"S: +OK ready", "C: CAPA", "S: +OK", "S: USER", "S: ."} << TqmSecurity::secStartTls
@@ -314,6 +360,63 @@ void TestMailSecurity::pop3Dialogues()
     QVERIFY(!outcome.Log.contains(Password));
     if (security != TqmSecurity::secNone && outcome.Sent.contains("STLS"))
         QVERIFY(!outcome.SentInClear.contains("PASS"));
+}
+
+void TestMailSecurity::plainLogInRefused_data()
+{
+    const QByteArrayList popNoStls{"S: +OK ready", "C: CAPA", "S: +OK", "S: USER", "S: ."};
+    const QByteArrayList popLogIn{"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS s3cret", "S: +OK", "C: STAT",
+                                  "S: +OK 0 0", "C: QUIT", "S: +OK bye"};
+    const QByteArrayList smtpNoTls = SmtpGreeting + QByteArrayList{"S: 250-smtp.example", "S: 250 AUTH PLAIN"};
+    QTest::addColumn<bool>("pop3");
+    QTest::addColumn<QByteArrayList>("script");
+    QTest::addColumn<TqmSecurity>("security");
+    QTest::addColumn<bool>("tlsSeenBefore");
+    QTest::addColumn<bool>("authenticate");
+    // 0: logged in, 1: refused, 2: refused as a downgrade.
+    QTest::addColumn<int>("refusal");
+
+    QTest::newRow("pop3 auto, no stls") << true << popNoStls << TqmSecurity::secAuto << false << false << 1;
+    QTest::newRow("pop3 auto, stls seen before") << true << popNoStls << TqmSecurity::secAuto << true << false << 2;
+    QTest::newRow("pop3 none, stls seen before") << true << popLogIn << TqmSecurity::secNone << true << false << 0;
+    QTest::newRow("smtp auto, no starttls, auth") << false << smtpNoTls << TqmSecurity::secAuto << false << true << 1;
+    QTest::newRow("smtp auto, no starttls, no auth: a local relay")
+        << false << smtpNoTls + Quit << TqmSecurity::secAuto << false << false << 0;
+    QTest::newRow("smtp auto, starttls seen before, no auth")
+        << false << smtpNoTls << TqmSecurity::secAuto << true << false << 2;
+    QTest::newRow("smtp auto, starttls seen before and offered")
+        << false
+        << SmtpGreeting + SmtpTlsOffered + QByteArrayList{"C: STARTTLS", "S: 220 go ahead", "TLS"} + SmtpAfterTls
+            + QByteArrayList{"C: AUTH PLAIN " + PlainToken, "S: 235 ok"} + Quit
+        << TqmSecurity::secAuto << true << true << 0;
+    QTest::newRow("smtp none, auth in clear")
+        << false << smtpNoTls + QByteArrayList{"C: AUTH PLAIN " + PlainToken, "S: 235 ok"} + Quit
+        << TqmSecurity::secNone << true << true << 0;
+}
+
+void TestMailSecurity::plainLogInRefused()
+{
+    QFETCH(bool, pop3);
+    QFETCH(QByteArrayList, script);
+    QFETCH(TqmSecurity, security);
+    QFETCH(bool, tlsSeenBefore);
+    QFETCH(bool, authenticate);
+    QFETCH(int, refusal);
+    const TLogInOutcome outcome = PlayLogIn(pop3, script, security, tlsSeenBefore, authenticate);
+    QCOMPARE(outcome.Transfer.ScriptErrors, QStringList());
+    if (refusal == 0) {
+        QCOMPARE(outcome.Transfer.Error, QString());
+        QVERIFY(outcome.Transfer.ScriptFinished);
+        return;
+    }
+    QVERIFY2(outcome.Refused, qPrintable(outcome.Transfer.Error));
+    QCOMPARE(outcome.Downgrade, refusal == 2);
+    QCOMPARE(outcome.Server, QStringLiteral("127.0.0.1"));
+    QVERIFY(outcome.Transfer.Error.startsWith(QLatin1String("127.0.0.1 ")));
+    QVERIFY(outcome.Transfer.Error.contains(QLatin1String("\"none\"")));
+    QVERIFY(!outcome.Transfer.OnLine);
+    for (const char* command : {"USER", "PASS", "AUTH", "MAIL FROM"})
+        QVERIFY2(!outcome.Transfer.Sent.contains(command), outcome.Transfer.Sent.constData());
 }
 
 void TestMailSecurity::tlsHandshakeNamesTheHost()

@@ -78,6 +78,7 @@ private slots:
     void streamIsSentDotStuffedInLargeWrites();
     void countedStream();
     void logFileIsWrittenOnDestruction();
+    void logFileIsPrivateAndEscaped();
 };
 
 void TestNkSocket::hostAndPortNeedNoServiceLookup()
@@ -447,6 +448,34 @@ void TestNkSocket::logFileIsWrittenOnDestruction()
     QFile file(logFile);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("+OK hello\nUSER alice\nSuppressing the message body\n"));
+    QCOMPARE(file.permissions() & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+void TestNkSocket::logFileIsPrivateAndEscaped()
+{
+    QTemporaryDir dir;
+    const QString logFile = dir.filePath(QStringLiteral("logfile.txt"));
+    // A log left by an older version, readable by everyone.
+    {
+        QFile old(logFile);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        QVERIFY(old.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+    }
+    {
+        FakeServer server({"S% +OK %1B]0;owned%07%00%0D%0A", "SILENT"});
+        TnkSocket socket;
+        SocketErrorWatch errors(socket);
+        socket.LogFileName = logFile;
+        socket.Server = server.Address();
+        socket.Open();
+        socket.Connect();
+        QByteArray line;
+        socket.RecvLine(line);
+    }
+    QFile file(logFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("+OK \\x1b]0;owned\\x07\\x00\n"));
+    QCOMPARE(file.permissions() & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 QTEST_GUILESS_MAIN(TestNkSocket)

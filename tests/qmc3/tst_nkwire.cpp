@@ -23,6 +23,8 @@ private slots:
     void dotEncoding_data();
     void dotEncoding();
     void dotEncodingRoundTrip();
+    void logLineText_data();
+    void logLineText();
 };
 
 void TestNkWire::smtpReplies_data()
@@ -194,6 +196,29 @@ void TestNkWire::dotEncodingRoundTrip()
     QByteArray decoded;
     QCOMPARE(decoder.Feed(wire, decoded), wire.size());
     QCOMPARE(decoded, message);
+}
+
+void TestNkWire::logLineText_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("logged");
+    QTest::newRow("plain") << QByteArray("+OK ready") << QByteArray("+OK ready");
+    QTest::newRow("tab stays") << QByteArray("a\tb") << QByteArray("a\tb");
+    QTest::newRow("escape sequence") << QByteArray("+OK \x1b[2J\x1b]0;owned\x07") << QByteArray("+OK \\x1b[2J\\x1b]0;owned\\x07");
+    QTest::newRow("nul") << QByteArray("a\0b", 3) << QByteArray("a\\x00b");
+    QTest::newRow("line end once") << QByteArray("250 ok\r\n") << QByteArray("250 ok");
+    QTest::newRow("cr inside forges no line") << QByteArray("x\rRCPT TO:<a>") << QByteArray("x\\x0dRCPT TO:<a>");
+    QTest::newRow("lf inside") << QByteArray("x\ny") << QByteArray("x\\x0ay");
+    QTest::newRow("delete") << QByteArray("a\x7f") << QByteArray("a\\x7f");
+    QTest::newRow("c1 csi in utf-8") << QByteArray("a\xc2\x9b" "31m") << QByteArray("a\\xc2\\x9b31m");
+    QTest::newRow("umlaut stays") << QByteArray("M\xc3\xbcller \xc2\xa0") << QByteArray("M\xc3\xbcller \xc2\xa0");
+    QTest::newRow("lone c2 at the end") << QByteArray("a\xc2") << QByteArray("a\xc2");
+}
+
+void TestNkWire::logLineText()
+{
+    QFETCH(QByteArray, line);
+    QTEST(LogLineText(line), "logged");
 }
 
 QTEST_GUILESS_MAIN(TestNkWire)
