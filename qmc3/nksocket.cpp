@@ -504,6 +504,25 @@ void TnkSocket::DiscardInput()
     m_inputPos = 0;
 }
 
+void TnkSocket::RequireNoUnreadInput(const QByteArrayList& readAlready)
+{
+    Pull();
+    if (m_inputPos == m_input.size())
+        return;
+    QByteArrayList shown = readAlready;
+    for (const QByteArray& line : m_input.mid(m_inputPos).split('\n')) {
+        const QByteArray text = detail::StripLineEnd(line).toByteArray().left(detail::MaxLineLength);
+        if (!text.isEmpty()) {
+            Log(text);
+            shown.append(text);
+        }
+    }
+    QString message = qmMessageText(qmReplyOutOfTurn).arg(QString::fromUtf8(shown.join(" / ")));
+    Close();
+    ReportError(message);
+    throw EServerError(message);
+}
+
 void TnkSocket::RecvLineStream(QIODevice& stream, qint64 expectedSize)
 {
     RequireConnected();
@@ -570,16 +589,19 @@ void TnkSocket::SendStream(QIODevice& stream, TSendMode mode)
         const QByteArray chunk = stream.read(SendChunkSize);
         if (mode == TSendMode::DotStuffed) {
             encoder.Encode(chunk, data);
-            if (stream.atEnd()) {
+            if (stream.atEnd())
                 data += encoder.Terminator();
-                DiscardInput();
-            }
+            // Checked before the terminator goes out too: then the server never sees the end of
+            // a message whose fate its replies could no longer tell.
+            RequireNoUnreadInput();
         } else
             data = chunk;
         Write(data);
         data.clear();
         FireProgress(stream.pos(), total);
     } while (!stream.atEnd());
+    if (mode == TSendMode::DotStuffed)
+        RequireNoUnreadInput();
     Log(detail::SuppressedBodyLogText);
     if (OnProgress)
         OnProgress(*this, 0, 0);

@@ -96,10 +96,14 @@ public:
     void RecvStream(QIODevice& stream, qint64 size);
     enum class TSendMode { Raw, DotStuffed };
     // Sends `stream` from its start. DotStuffed applies dot transparency and ends the data with
-    // "." CR LF, in the same write as the last bytes; whatever the server sent before that write is
-    // dropped, so that no early line passes for the reply to it. The log shows "Suppressing the
-    // message body".
+    // "." CR LF, in the same write as the last bytes; a line the server sends before that write is
+    // done answers nothing and raises EServerError 57130 (see RequireNoUnreadInput). The log shows
+    // "Suppressing the message body".
     void SendStream(QIODevice& stream, TSendMode mode = TSendMode::Raw);
+    // Request and reply must alternate: when the server sent anything that no request has asked for
+    // yet, the connection is closed and EServerError 57130 names `readAlready` (the lines of the reply
+    // just read) and the unread lines.
+    void RequireNoUnreadInput(const QByteArrayList& readAlready = {});
 
     // The name the local host goes by, known after Open.
     const QByteArray& LocalHost() const { return m_localHost; }

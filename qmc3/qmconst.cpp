@@ -97,6 +97,8 @@ const QHash<int, const char*>& Texts()
         {57129, "%1 offered an encrypted connection before and no longer offers %2: someone on the way may be "
                 "removing it. Neither password nor message was sent. If the server really stopped encrypting, "
                 "choose the security \"none\" for this account"},
+        {57130, "The server answered before it had the whole message, so its answers no longer match the "
+                "commands; the connection was closed and the message counts as not sent. The server said: %1"},
     };
     return texts;
 }

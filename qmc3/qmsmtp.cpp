@@ -241,6 +241,9 @@ void TqmSMTP::SendMessageData(QIODevice& messageText)
     RequireClass(Command("DATA"), 3);
     SendStream(messageText, TSendMode::DotStuffed);
     RequireClass(RecvLines() / 100, 2);
+    // A line behind the acceptance means that one of them answered something else; the caller
+    // deletes the message once this returns, so it must not return then.
+    RequireNoUnreadInput(ReplyLines);
     Fire(OnMailSent, *this);
 }
 

@@ -63,7 +63,9 @@ public:
     void Send_Message();
     // Sends an already encoded message with the envelope of MailMessage (or RecipientList). A
     // message larger than the server's SIZE fails with EMessageError 57124 before MAIL FROM; when
-    // every recipient was refused no DATA is sent and EServerError carries the last refusal.
+    // every recipient was refused no DATA is sent and EServerError carries the last refusal. A reply
+    // out of turn between "354" and the reply to the final "." (or unread lines behind that reply)
+    // closes the connection and raises EServerError 57130: the message must count as not sent.
     void SendMessageData(QIODevice& messageText);
     // OpenConnection, Send_Message, CloseConnection.
     void Send();

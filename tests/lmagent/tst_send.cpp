@@ -35,6 +35,8 @@ private slots:
     void failureStaysVisible();
     void plainTextOnlyWithNone_data();
     void plainTextOnlyWithNone();
+    void replyBeforeTheEndOfTheData_data();
+    void replyBeforeTheEndOfTheData();
 };
 
 void TestSend::refusedMessage_data()
@@ -234,6 +236,59 @@ void TestSend::plainTextOnlyWithNone()
         QVERIFY(!server.Received().contains("AUTH") && !server.Received().contains("MAIL FROM"));
     QVERIFY2(server.Errors().isEmpty(), qPrintable(server.Errors().join(QLatin1Char('\n'))));
     RemoveAccountSecurity("Work");
+}
+
+// A reply that comes between "354" and the reply to the final dot answers nothing the client
+// said: taking it for the verdict on the message deletes a message that the server may refuse.
+void TestSend::replyBeforeTheEndOfTheData_data()
+{
+    const QByteArrayList envelope{"S: 220 ready", "C: EHLO *", "S: 250 hello", "C: MAIL FROM:<a@example.org>", "S: 250 ok",
+                                  "C: RCPT TO:<b@example.org>", "S: 250 ok", "C: DATA"};
+    QTest::addColumn<QByteArrayList>("script");
+    QTest::addColumn<QByteArray>("bodySize");
+    QTest::addColumn<QString>("named");
+    const QByteArrayList refusal{"C: <DATA>", "S: 554 rejected", "SILENT"};
+    QTest::newRow("with the 354") << envelope + QByteArrayList{"S% 354 go%0D%0A250 early%0D%0A"} + refusal
+                                  << QByteArray("small") << QStringLiteral("250 early");
+    QTest::newRow("after the 354, large message")
+        << envelope + QByteArrayList{"S: 354 go", "PAUSE 30", "S: 250 early"} + refusal << QByteArray("large")
+        << QStringLiteral("250 early");
+    QTest::newRow("after the dot, before the real reply")
+        << envelope + QByteArrayList{"S: 354 go", "C: <DATA>", "S% 250 early%0D%0A554 rejected%0D%0A", "SILENT"}
+        << QByteArray("small") << QStringLiteral("554 rejected");
+}
+
+void TestSend::replyBeforeTheEndOfTheData()
+{
+    QFETCH(QByteArrayList, script);
+    QFETCH(QByteArray, bodySize);
+    QFETCH(QString, named);
+    FakeServer server(script);
+    QTemporaryDir queue;
+    QFile file(queue.filePath(QStringLiteral("1.eml")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QueueMessage("one"));
+    // Large enough that the agent waits for the socket while it sends.
+    if (bodySize == "large")
+        for (int i = 0; i < 30000; ++i)
+            file.write("0123456789012345678901234567890123456789012345678901234567890123456789\r\n");
+    file.close();
+    TAgentJob job;
+    job.Action = "SMTP";
+    job.Server = server.Address();
+    TAgentEvents events;
+    QString status;
+    events.OnStatus = [&](const QString& text) {
+        if (text.startsWith(QLatin1String("Error")))
+            status = text;
+    };
+    events.OnQuestion = [](const QString&) { return false; };
+    TSendRun run(job, {queue.path(), queue.filePath(QStringLiteral("headers.ini")), {}}, events);
+    TDialUp dialUp(NotInstalledRasBackend());
+    QVERIFY(!run.Execute(dialUp, 10, false));
+    QVERIFY(QFile::exists(file.fileName()));
+    QVERIFY2(status.contains(named), qPrintable(status));
+    QVERIFY2(server.Errors().isEmpty(), qPrintable(server.Errors().join(QLatin1Char('\n'))));
 }
 
 QTEST_GUILESS_MAIN(TestSend)
