@@ -3,28 +3,54 @@
 #include "FilterFunctions.h"
 #include "qmmsg.h"
 
-#include <QBuffer>
 #include <QMap>
 #include <QSet>
 
 namespace {
 
-// Enough for the header block that message loading looks at, after the separator line.
-constexpr qint64 HeaderReadLimit = 2048 + FolderSeparator.size();
+// The header block is read up to its empty line, as the parser reads it; trace and signature fields
+// often fill kilobytes before From and Subject. The cap only guards against a message that never
+// ends its header block.
+constexpr qint64 HeaderBlockLimit = 256 * 1024;
+constexpr qint64 FirstHeaderRead = 8 * 1024;
+
+QByteArray WithoutSeparator(QByteArray raw)
+{
+    if (raw.startsWith(FolderSeparator.toByteArray()))
+        raw.remove(0, FolderSeparator.size());
+    return raw;
+}
+
+bool HoldsHeaderEnd(const QByteArray& text)
+{
+    return text.startsWith('\n') || text.startsWith("\r\n") || text.contains("\n\n") || text.contains("\n\r\n");
+}
+
+// The header block of the message, perhaps with some of its body; nothing when the message
+// cannot be read.
+std::optional<QByteArray> ReadHeaderBlock(const TFolderFiles& inbox, const TListEntry& entry)
+{
+    const qint64 limit = std::min<qint64>(entry.Length, FolderSeparator.size() + HeaderBlockLimit);
+    for (qint64 size = std::min(limit, FirstHeaderRead);; size = std::min(limit, size * 2)) {
+        const std::optional<QByteArray> raw = ReadRawMessage(inbox.MessageFile, entry.Offset, size);
+        if (!raw)
+            return {};
+        QByteArray text = WithoutSeparator(*raw);
+        if (size == limit || HoldsHeaderEnd(text))
+            return text;
+    }
+}
 
 TFilterFields HeaderFields(const TFolderFiles& inbox, const TListEntry& entry)
 {
-    const std::optional<QByteArray> raw
-        = ReadRawMessage(inbox.MessageFile, entry.Offset, std::min<qint64>(entry.Length, HeaderReadLimit));
+    const std::optional<QByteArray> raw = ReadHeaderBlock(inbox, entry);
     if (!raw)
         return {};
-    QByteArray header = *raw;
-    if (header.startsWith(FolderSeparator.toByteArray()))
-        header.remove(0, FolderSeparator.size());
-    QBuffer buffer(&header);
-    buffer.open(QIODevice::ReadOnly);
+    // FromText ends at the empty line: what was read of the body is no header.
+    TqmHeaders headers = TqmHeaders::FromText(*raw);
+    headers.CleanUp();
     TqmMessage message;
-    message.LoadHeaders(buffer);
+    message.ProcessHeaders(headers);
     return FilterFieldsOf(message);
 }
 

@@ -217,6 +217,46 @@ private slots:
         QCOMPARE(Subjects(m_inbox), QByteArray("hello"));
         QCOMPARE(entries.size(), 1);
     }
+
+    // Most mail arrives with kilobytes of trace and signature fields above From, To and Subject.
+    void filterReadsTheWholeHeaderBlock_data()
+    {
+        QTest::addColumn<int>("traceSize");
+        QTest::addColumn<QByteArray>("rule");
+        QTest::addColumn<bool>("moved");
+        QTest::newRow("from") << 4096 << QByteArray("-FROM: \"news@shop\" -MOVETO: \"News\"") << true;
+        QTest::newRow("to") << 4096 << QByteArray("-TO: \"list@x\" -MOVETO: \"News\"") << true;
+        QTest::newRow("subject") << 4096 << QByteArray("-SUBJECT: \"weekly\" -MOVETO: \"News\"") << true;
+        QTest::newRow("subject behind 40 KB") << 40960 << QByteArray("-SUBJECT: \"weekly\" -MOVETO: \"News\"") << true;
+        QTest::newRow("body is no header") << 4096 << QByteArray("-SUBJECT: \"in the body\" -MOVETO: \"News\"") << false;
+    }
+
+    void filterReadsTheWholeHeaderBlock()
+    {
+        QFETCH(int, traceSize);
+        QFETCH(QByteArray, rule);
+        QFETCH(bool, moved);
+        CreateFolder(m_inbox);
+        CreateFolder(m_news);
+        QByteArray trace;
+        for (int i = 0; trace.size() < traceSize; ++i)
+            trace += "Received: from relay" + QByteArray::number(i) + ".example.net by mx.example.org; Mon, 1 Jan 2024\r\n"
+                     "ARC-Seal: i=" + QByteArray::number(i) + "; a=rsa-sha256; cv=none; d=example.net; s=arc\r\n"
+                     "DKIM-Signature: v=1; a=rsa-sha256; d=example.net; b=" + QByteArray(60, 'A') + "\r\n";
+        const QByteArray text = FolderSeparator.toByteArray() + trace
+            + "From: news@shop\r\nTo: list@x\r\nSubject: weekly\r\n\r\n" + QByteArray(5000, 'b')
+            + "\r\nSubject: in the body\r\n";
+        const std::optional<TMessageSpan> span = AppendRawBytes(m_inbox.MessageFile, text);
+        QVERIFY(span);
+        TIndexRecord record;
+        record.Offset = span->Offset;
+        record.Length = span->Length;
+        QVERIFY(AppendIndexRecord(m_inbox.IndexFile, record) > 0);
+        QList<TListEntry> entries = ListEntries(EnumerateLiveMessages(m_inbox));
+        const TFilterRunResult result = RunLocalFilter({rule}, m_inbox, entries, FolderPaths);
+        QCOMPARE(result.Moved, moved ? 1 : 0);
+        QCOMPARE(CountMessages(m_news.IndexFile, true), moved ? 1 : 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTransfer)
