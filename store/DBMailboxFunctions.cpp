@@ -258,6 +258,45 @@ bool MoveTailToRecovery(const TFolderFiles& folder, qint64 indexedEnd)
     return true;
 }
 
+// The end of the message the last index record describes; nothing when the index cannot be read,
+// is torn, or its last record does not lie inside the message file.
+std::optional<qint64> EndOfLastRecord(const TFolderFiles& folder, qint64 messageFileSize)
+{
+    QFile file(folder.IndexFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const qint64 size = file.size();
+    if (size < IndexRecordSize || size % IndexRecordSize != 0)
+        return std::nullopt;
+    if (size == IndexRecordSize)
+        return 0;
+    if (!file.seek(size - IndexRecordSize))
+        return std::nullopt;
+    const QByteArray record = file.read(IndexRecordSize);
+    if (record.size() != IndexRecordSize || !RecordIsSound(record, messageFileSize))
+        return std::nullopt;
+    return qint64(RecordCodec::ReadInt32(record, OffsetField)) + RecordCodec::ReadInt32(record, LengthField);
+}
+
+// Bytes behind the last indexed message are the leftover of an interrupted append. Written behind
+// them, the next message would hide them from the start-up check and, at the next rebuild, be
+// swallowed by a torn leftover or follow a duplicate of a message whose source still exists. So they
+// go to the recovery file first, as the check moves them. An index the check would repair is left to
+// it: its records do not tell where the tail begins. False when a tail could not be moved.
+bool MoveLeftoverBeforeAppend(const TFolderFiles& folder)
+{
+    const qint64 messageFileSize = FileSize(folder.MessageFile);
+    const std::optional<qint64> lastEnd = EndOfLastRecord(folder, messageFileSize);
+    if (!lastEnd || *lastEnd >= messageFileSize)
+        return true;
+    // Records are in file order after every append and compaction; the whole scan confirms it
+    // before anything is cut.
+    const TIndexScan scan = ScanIndex(folder, TCollect::Nothing);
+    if (!scan.Current || scan.Torn || scan.BadRecords > 0 || scan.IndexedEnd >= scan.MessageFileSize)
+        return true;
+    return MoveTailToRecovery(folder, scan.IndexedEnd);
+}
+
 bool CutTornRecord(const QString& indexPath)
 {
     QFile file(indexPath);
@@ -371,6 +410,8 @@ bool AppendBatch(const TFolderFiles& target, const TCopyBatch& batch)
 {
     if (batch.Records.isEmpty())
         return true;
+    if (!MoveLeftoverBeforeAppend(target))
+        return false;
     const std::optional<TMessageSpan> span = AppendRawBytes(target.MessageFile, batch.Bytes);
     if (!span)
         return false;
@@ -591,6 +632,8 @@ qint32 AppendMessageText(const TFolderFiles& folder, const QByteArray& messageTe
 {
     const QByteArray bytes = FolderSeparator.toByteArray() + messageText;
     TIndexRecord record = detail::RecordOfMessage(bytes);
+    if (!MoveLeftoverBeforeAppend(folder))
+        return 0;
     const std::optional<TMessageSpan> span = AppendRawBytes(folder.MessageFile, bytes);
     if (!span)
         return 0;

@@ -90,7 +90,9 @@ qsizetype MarkDeletedMany(const QString& indexPath, const QList<qint64>& records
 
 // Appends the separator and the bytes of `messageFile` to the folder and indexes the message.
 // The record number, 0 on failure. Refused (nothing written) when the message file would grow
-// past MaxMessageFileSize.
+// past MaxMessageFileSize. Bytes an interrupted append left behind the last indexed message are
+// first moved to the recovery file, as RepairFolder moves them (reported with 95); when that fails,
+// nothing is appended. CopyMessages does the same for its target.
 qint32 AppendMessageFile(const TFolderFiles& folder, const QString& messageFile);
 // AppendMessageFile for a message already read: `messageText` without the separator.
 qint32 AppendMessageText(const TFolderFiles& folder, const QByteArray& messageText);

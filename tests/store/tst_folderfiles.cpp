@@ -331,6 +331,10 @@ private slots:
             QVERIFY(file.open(QIODevice::ReadWrite));
             QVERIFY(file.resize(MaxMessageFileSize - 100));
         }
+        // Indexed: an unindexed tail would go to the recovery file before the append.
+        TIndexRecord big;
+        big.Length = qint32(MaxMessageFileSize - 100);
+        QVERIFY(AppendIndexRecord(m_other.IndexFile, big) > 0);
         const QByteArray indexBefore = Content(m_other.IndexFile);
         QCOMPARE(Append(Message("too much"), m_other), 0);
         QCOMPARE(QFileInfo(m_other.MessageFile).size(), MaxMessageFileSize - 100);

@@ -120,6 +120,53 @@ private slots:
         QVERIFY(("From \r\n" + Content(files[killedIn - 1])).startsWith(recovered));
     }
 
+    // What an interrupted append left is found by the next append, copy or import too, not only by
+    // the start-up check: written behind, a torn leftover would swallow the next message at the next
+    // rebuild, and a complete one would come back as a duplicate of a message that is still queued.
+    void writeAfterLeftover_data()
+    {
+        QTest::addColumn<QString>("point");
+        QTest::addColumn<QString>("via");
+        for (const char* via : {"append", "copy", "import"}) {
+            QTest::addRow("torn leftover, %s", via) << QStringLiteral("append-message-torn@1") << QString::fromLatin1(via);
+            QTest::addRow("complete leftover, %s", via) << QStringLiteral("append-message-written@1") << QString::fromLatin1(via);
+        }
+    }
+
+    void writeAfterLeftover()
+    {
+        QFETCH(QString, point);
+        QFETCH(QString, via);
+        const QStringList files = WriteMessageFiles(m_dir.path(), QStringLiteral("m"));
+        QVERIFY(CreateFolderFiles(Inbox()));
+        QVERIFY(AppendMessageFile(Inbox(), files[0]) > 0);
+        QVERIFY(AppendMessageFile(Inbox(), files[1]) > 0);
+        ExpectKilled(RunLmtool({QStringLiteral("append"), Inbox().MessageFile, files[2]}, CrashingAt(point)));
+
+        ReportCapture reports;
+        if (via == QLatin1String("append")) {
+            QVERIFY(AppendMessageFile(Inbox(), files[3]) > 0);
+        } else if (via == QLatin1String("copy")) {
+            QVERIFY(AppendMessageFile(Work(), files[3]) > 0);
+            QList<TListEntry> entries = ListEntries(EnumerateLiveMessages(Work()));
+            QVERIFY(CopyMessages(Work(), Inbox(), entries));
+        } else {
+            QVERIFY(QFile::copy(files[3], QDir(Paths().Data.SpoolDir).filePath(QStringLiteral("pop_1.eml"))));
+            QCOMPARE(ImportSpool(Paths().Data.SpoolDir, Inbox()), 1);
+        }
+        const qsizetype reported = reports.Take().size();
+        QCOMPARE(CheckIndexHealth(Inbox()), TIndexHealth::Sound);
+        QVERIFY(RebuildIndex(Inbox()));
+        QCOMPARE(LiveSubjects(Inbox()), (QByteArrayList{SubjectOf(1), SubjectOf(2), SubjectOf(4)}));
+        const TIndexRecord last = EnumerateLiveMessages(Inbox()).last().Index;
+        QCOMPARE(ReadRawMessage(Inbox().MessageFile, last.Offset, last.Length).value_or(QByteArray()), "From \r\n" + Content(files[3]));
+        const QByteArray recovered = Content(Inbox().MessageFile.chopped(4) + QStringLiteral(".recovered"));
+        QVERIFY(recovered.startsWith("From \r\n"));
+        QVERIFY(("From \r\n" + Content(files[2])).startsWith(recovered));
+        // The user learns where the leftover went.
+        QCOMPARE(reported, 1);
+    }
+
     void reorganize_data()
     {
         QTest::addColumn<QString>("point");
