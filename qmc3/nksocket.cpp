@@ -509,13 +509,17 @@ void TnkSocket::RequireNoUnreadInput(const QByteArrayList& readAlready)
     Pull();
     if (m_inputPos == m_input.size())
         return;
+    // A few lines tell what the server meant; a flood would only bury it.
+    constexpr qsizetype MaxShownLines = 10;
     QByteArrayList shown = readAlready;
     for (const QByteArray& line : m_input.mid(m_inputPos).split('\n')) {
         const QByteArray text = detail::StripLineEnd(line).toByteArray().left(detail::MaxLineLength);
-        if (!text.isEmpty()) {
-            Log(text);
-            shown.append(text);
-        }
+        if (text.isEmpty())
+            continue;
+        if (shown.size() == MaxShownLines)
+            break;
+        Log(text);
+        shown.append(text);
     }
     QString message = qmMessageText(qmReplyOutOfTurn).arg(QString::fromUtf8(shown.join(" / ")));
     Close();
