@@ -604,8 +604,6 @@ void TnkSocket::SendStream(QIODevice& stream, TSendMode mode)
         data.clear();
         FireProgress(stream.pos(), total);
     } while (!stream.atEnd());
-    if (mode == TSendMode::DotStuffed)
-        RequireNoUnreadInput();
     Log(detail::SuppressedBodyLogText);
     if (OnProgress)
         OnProgress(*this, 0, 0);

@@ -269,23 +269,25 @@ void TestMailSecurity::smtpMessageChecks_data()
     QTest::addColumn<QByteArrayList>("script");
     QTest::addColumn<qsizetype>("messageSize");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("dataCommandSent");
     QTest::newRow("larger than SIZE")
         << SmtpGreeting + QByteArrayList{"S: 250-smtp.example", "S: 250 SIZE 100"} << qsizetype(101)
-        << QStringLiteral("(101 bytes) is larger than the server accepts (100 bytes)");
+        << QStringLiteral("(101 bytes) is larger than the server accepts (100 bytes)") << false;
     QTest::newRow("exactly SIZE")
         << SmtpGreeting + QByteArrayList{"S: 250-smtp.example", "S: 250 SIZE 100"} + envelope
             + QByteArrayList{"S: 250 ok", "C: RCPT TO:<carol@example.org>", "S: 250 ok", "C: DATA", "S: 354 go", "C: <DATA>",
                              "S: 250 queued"} + Quit
-        << qsizetype(100) << QString();
+        << qsizetype(100) << QString() << true;
+    // The message stays queued: a reply out of turn cannot tell what the server did with it.
     QTest::newRow("early reply before the dot is not the acceptance")
         << SmtpGreeting + QByteArrayList{"S: 250 smtp.example"} + envelope
             + QByteArrayList{"S: 250 ok", "C: RCPT TO:<carol@example.org>", "S: 250 ok", "C: DATA", "S: 354 go",
-                             "S: 250 early", "C: <DATA>", "S: 554 refused after all"}
-        << qsizetype(10) << QStringLiteral("554 refused after all");
+                             "S: 250 early"}
+        << qsizetype(10) << QStringLiteral("250 early") << true;
     QTest::newRow("every recipient refused sends no data")
         << SmtpGreeting + QByteArrayList{"S: 250 smtp.example"} + envelope
             + QByteArrayList{"S: 550 no such user", "C: RCPT TO:<carol@example.org>", "S: 550 nor this one"}
-        << qsizetype(10) << QStringLiteral("550 nor this one");
+        << qsizetype(10) << QStringLiteral("550 nor this one") << false;
 }
 
 void TestMailSecurity::smtpMessageChecks()
@@ -293,6 +295,7 @@ void TestMailSecurity::smtpMessageChecks()
     QFETCH(QByteArrayList, script);
     QFETCH(qsizetype, messageSize);
     QFETCH(QString, error);
+    QFETCH(bool, dataCommandSent);
     QByteArray text(messageSize - 2, 'x');
     text += "\r\n";
     QBuffer message(&text);
@@ -301,7 +304,7 @@ void TestMailSecurity::smtpMessageChecks()
     QCOMPARE(outcome.ScriptErrors, QStringList());
     QVERIFY2(error.isEmpty() ? outcome.Error.isEmpty() : outcome.Error.contains(error), qPrintable(outcome.Error));
     QVERIFY(outcome.ScriptFinished);
-    QCOMPARE(outcome.Sent.contains("\r\nDATA\r\n"), error.isEmpty() || error.contains(QLatin1String("554")));
+    QCOMPARE(outcome.Sent.contains("\r\nDATA\r\n"), dataCommandSent);
 }
 
 void TestMailSecurity::pop3Dialogues_data()
