@@ -19,6 +19,15 @@ namespace {
 constexpr int ConnectTimeoutMs = 1000;
 constexpr int ForeignSocketMessage = 519;
 
+constexpr QLatin1StringView SocketNamePrefix("/lumaro-wm-");
+constexpr qsizetype SocketKeyLength = 20;
+
+// sockaddr_un holds 107 bytes of path and its terminating zero.
+bool SocketPathFits(const QString& directory)
+{
+    return QFile::encodeName(directory).size() + SocketNamePrefix.size() + SocketKeyLength <= 107;
+}
+
 enum class TSocketOwner { Missing, User, Foreign };
 
 // lstat: neither the file nor a link planted in its place may belong to someone else.
@@ -79,10 +88,15 @@ bool IsPrivateDirectory(const QString& path)
 QString WindowMessageDirectory()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && detail::IsPrivateDirectory(runtime))
+    if (!runtime.isEmpty() && detail::IsPrivateDirectory(runtime) && SocketPathFits(runtime))
         return runtime;
-    const QString temp = detail::PrivateTempDirectory(QDir::tempPath());
-    return !temp.isEmpty() && detail::IsPrivateDirectory(temp) ? temp : QString();
+    // A deep $TMPDIR can leave no room for the socket's name; /tmp then serves.
+    for (const QString& base : {QDir::tempPath(), QStringLiteral("/tmp")}) {
+        const QString temp = detail::PrivateTempDirectory(base);
+        if (!temp.isEmpty() && detail::IsPrivateDirectory(temp) && SocketPathFits(temp))
+            return temp;
+    }
+    return {};
 }
 
 QString InstanceServerName(const QString& windowTitle)
@@ -91,10 +105,9 @@ QString InstanceServerName(const QString& windowTitle)
     if (directory.isEmpty())
         return {};
     // The registry file names the installation (and a test's sandbox), so two of them never meet.
-    // The name stays short: a socket's whole path must fit into 107 bytes.
     const QByteArray registry = QFileInfo(RegistryFilePath()).absoluteFilePath().toUtf8();
     const QByteArray key = QCryptographicHash::hash(windowTitle.toUtf8() + '\0' + registry, QCryptographicHash::Sha1);
-    return directory + QLatin1String("/lumaro-wm-") + QString::fromLatin1(key.toHex().left(20));
+    return directory + SocketNamePrefix + QString::fromLatin1(key.toHex().left(SocketKeyLength));
 }
 
 bool PostWindowMessage(const QString& windowTitle, int message)

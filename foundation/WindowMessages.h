@@ -16,8 +16,9 @@ enum TWindowMessage {
 inline const QString MainWindowTitle = QStringLiteral("Lumaro Mail 3.20");
 
 // The directory of the sockets: $XDG_RUNTIME_DIR, or the private temporary directory where that
-// is unset; either must be a directory (not a link) of this user that nobody else may enter.
-// Empty when neither is: the programs then run without window messages.
+// is unset (under /tmp when $TMPDIR is too deep for a socket's path); it must be a directory (not a
+// link) of this user that nobody else may enter. Empty when none is: the programs then run without
+// window messages.
 QString WindowMessageDirectory();
 // The socket's path; empty when there is no safe directory for it.
 QString InstanceServerName(const QString& windowTitle);

@@ -225,7 +225,8 @@ private slots:
 
     void socketsLieInThePrivateRuntimeDirectory()
     {
-        QTemporaryDir runtime;
+        // Short, as a real one is: a deep one leaves no room for the socket's name.
+        QTemporaryDir runtime(QStringLiteral("/tmp/lumaro-rt-XXXXXX"));
         const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
         QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -238,6 +239,28 @@ private slots:
         QCOMPARE(inRuntime, runtime.path());
         QCOMPARE(instead, QStringLiteral("%1/lumaro-%2").arg(QDir::tempPath()).arg(::getuid()));
         QVERIFY(detail::IsPrivateDirectory(instead));
+    }
+
+    void deepTemporaryDirectoryLeavesRoomForTheSocket()
+    {
+        QTemporaryDir outer;
+        const QString deep = outer.filePath(QString(90, QLatin1Char('d')));
+        QVERIFY(QDir().mkpath(deep));
+        const QByteArray previousTemp = qgetenv("TMPDIR");
+        const QByteArray previousRuntime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(deep));
+        qunsetenv("XDG_RUNTIME_DIR");
+        const QString title = TestTitle("deep");
+        const QString path = InstanceServerName(title);
+        TInstanceServer server;
+        const bool listening = server.Listen(title);
+        const bool reached = PostWindowMessage(title, wmRestore);
+        qputenv("TMPDIR", previousTemp);
+        if (!previousRuntime.isEmpty())
+            qputenv("XDG_RUNTIME_DIR", previousRuntime);
+        QCOMPARE(QFileInfo(path).path(), QStringLiteral("/tmp/lumaro-%1").arg(::getuid()));
+        QVERIFY(listening);
+        QVERIFY(reached);
     }
 
     // A handler that waits in a nested loop while the sender's socket closes: the message must be
