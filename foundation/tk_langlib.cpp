@@ -106,3 +106,17 @@ QString FillIn(const QString& text, const QString& value)
         filled.replace(at, 2, value);
     return filled;
 }
+
+QString FillInEach(const QString& text, const QStringList& values)
+{
+    QString result;
+    qsizetype from = 0;
+    for (const QString& value : values) {
+        const qsizetype mark = text.indexOf(QLatin1String("$T"), from);
+        if (mark < 0)
+            break;
+        result += text.mid(from, mark - from) + value;
+        from = mark + 2;
+    }
+    return result + text.mid(from);
+}

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 // Selects the language from the registry value: 2 is English, anything else German.
 void SetLanguage(int languageValue);
@@ -16,6 +17,9 @@ QString MessageText(int id);
 QString StringTableText(int id);
 // The text with its first "$T" replaced by `value`; a text without "$T" is returned unchanged.
 QString FillIn(const QString& text, const QString& value);
+// `text` with its "$T" marks replaced by `values` in order; a value that itself holds "$T" is
+// not filled in again.
+QString FillInEach(const QString& text, const QStringList& values);
 
 namespace detail {
 

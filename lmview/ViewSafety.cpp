@@ -90,17 +90,3 @@ QString MisleadingLinkHost(const QString& visibleText, const QUrl& target)
     const QString shownHost = ComparableHost(shown);
     return shownHost == ComparableHost(target) ? QString() : shown.host();
 }
-
-QString FillInEach(const QString& text, const QStringList& values)
-{
-    QString result;
-    qsizetype from = 0;
-    for (const QString& value : values) {
-        const qsizetype mark = text.indexOf(QLatin1String("$T"), from);
-        if (mark < 0)
-            break;
-        result += text.mid(from, mark - from) + value;
-        from = mark + 2;
-    }
-    return result + text.mid(from);
-}

@@ -30,6 +30,3 @@ QString OpenWarningText(const QString& fileName, const TAttachmentType& type);
 // case-insensitively in their ASCII form, ignoring a leading "www." and a trailing dot.
 QString MisleadingLinkHost(const QString& visibleText, const QUrl& target);
 
-// `text` with its "$T" marks replaced by `values` in order; a value that itself holds "$T" is
-// not filled in again.
-QString FillInEach(const QString& text, const QStringList& values);

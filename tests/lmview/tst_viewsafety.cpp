@@ -6,6 +6,7 @@
 #include "MessageLoading.h"
 #include "ViewSafety.h"
 #include "qmmsg.h"
+#include "tk_langlib.h"
 
 #include <QBuffer>
 #include <QDir>
