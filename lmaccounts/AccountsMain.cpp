@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -75,6 +76,8 @@ TAccountsMainFrm::TAccountsMainFrm(std::shared_ptr<TnkRasBackend> dialUpBackend,
         SetTag(item, TagOf(button));
     }
     connect(CloseBtn, &QPushButton::clicked, this, &QWidget::close);
+    // The window looks and works like a dialog, so Esc closes it as the other programs' windows close.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
     ListBox->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListBox, &QListWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { ListBoxPop->popup(ListBox->viewport()->mapToGlobal(pos)); });
