@@ -145,7 +145,8 @@ void TMainFrm::ReceiveItmClick()
     if (!EnsureAccount())
         return;
     ActivateFolder(m_specialNames.value(int(TSpecialFolder::Inbox)));
-    TReceiveMultipleFrm dialog(AccountNames(), ToBytes(Settings.PopServers), this);
+    const QByteArrayList accounts = AccountNames();
+    TReceiveMultipleFrm dialog(accounts, PreselectedPopAccounts(accounts, ToBytes(Settings.PopServers)), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     Settings.PopServers = ToTexts(dialog.Ticked());

@@ -29,6 +29,17 @@ QByteArray PreselectedSmtpServer(const QByteArrayList& servers, const QByteArray
     return servers.size() == 1 ? servers.first() : QByteArray();
 }
 
+QByteArrayList PreselectedPopAccounts(const QByteArrayList& accounts, const QByteArrayList& remembered)
+{
+    QByteArrayList ticked;
+    for (const QByteArray& account : remembered)
+        if (accounts.contains(account))
+            ticked.append(account);
+    if (ticked.isEmpty() && accounts.size() == 1)
+        ticked = accounts;
+    return ticked;
+}
+
 QByteArray MailerHeaderLine(const QByteArray& buildText)
 {
     return "X-Mailer: Lumaro Mail " + buildText + " -";

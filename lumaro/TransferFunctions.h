@@ -27,6 +27,10 @@ bool PrepareHeaderList(QByteArrayList& headers, const QByteArray& buildText, con
 QByteArray PreselectedSmtpServer(const QByteArrayList& servers, const QByteArray& remembered,
                                  const QByteArray& defaultAccountServer);
 
+// The accounts the Receive dialog ticks first: the remembered ones that still exist, else the only
+// account, so that a new user's first receive needs no tick.
+QByteArrayList PreselectedPopAccounts(const QByteArrayList& accounts, const QByteArrayList& remembered);
+
 struct TSendResult {
     // The queue was built and the agent run; false when an export failed (nothing was sent).
     bool Started = false;

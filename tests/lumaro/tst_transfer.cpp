@@ -102,6 +102,27 @@ private slots:
         QCOMPARE(PreselectedSmtpServer(servers, remembered, defaultServer), preselected);
     }
 
+    void preselectedPopAccounts_data()
+    {
+        QTest::addColumn<QByteArrayList>("accounts");
+        QTest::addColumn<QByteArrayList>("remembered");
+        QTest::addColumn<QByteArrayList>("ticked");
+        const QByteArrayList two{"Work", "Home"};
+        QTest::newRow("remembered, in the remembered order") << two << QByteArrayList{"Home", "Work"} << QByteArrayList{"Home", "Work"};
+        QTest::newRow("a removed account drops out") << two << QByteArrayList{"Gone", "Work"} << QByteArrayList{"Work"};
+        QTest::newRow("first start, the only account") << QByteArrayList{"Work"} << QByteArrayList() << QByteArrayList{"Work"};
+        QTest::newRow("remembered one renamed, the only account")
+            << QByteArrayList{"Work"} << QByteArrayList{"Old"} << QByteArrayList{"Work"};
+        QTest::newRow("first start, several: the user chooses") << two << QByteArrayList() << QByteArrayList();
+    }
+    void preselectedPopAccounts()
+    {
+        QFETCH(QByteArrayList, accounts);
+        QFETCH(QByteArrayList, remembered);
+        QFETCH(QByteArrayList, ticked);
+        QCOMPARE(PreselectedPopAccounts(accounts, remembered), ticked);
+    }
+
     void sendFilesSentMessagesAndKeepsTheHeldOne()
     {
         CreateFolder(m_sent);
