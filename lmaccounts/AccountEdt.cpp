@@ -232,16 +232,15 @@ QWidget* TAccountEdtFrm::AdvancedPage()
     return page;
 }
 
-bool TAccountEdtFrm::Run(QWidget* parent, TAccount& account, std::shared_ptr<TnkRasBackend> dialUpBackend)
+bool TAccountEdtFrm::Run(QWidget* parent, TAccountDraft& draft, std::shared_ptr<TnkRasBackend> dialUpBackend)
 {
     TAccountEdtFrm form(std::move(dialUpBackend), parent);
-    form.SetAccount(account);
-    form.SetSecurity(ReadAccountSecurity(account.Name));
+    form.SetAccount(draft.Account);
+    form.SetSecurity(draft.Security);
     if (form.exec() != QDialog::Accepted)
         return false;
-    // Stored under the name the account had: renaming it moves the group along.
-    WriteAccountSecurity(account.Name.isEmpty() ? form.Account().Name : account.Name, form.Security());
-    account = form.Account();
+    draft.Account = form.Account();
+    draft.Security = form.Security();
     return true;
 }
 

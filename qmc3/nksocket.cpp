@@ -112,6 +112,7 @@ void TnkSocket::ReInit()
     m_closedByPeer = false;
     m_errorSeen = false;
     m_lastError = 0;
+    m_raisedError = 0;
     if (m_lookupId >= 0) {
         QHostInfo::abortHostLookup(m_lookupId);
         m_lookupId = -1;
@@ -265,7 +266,7 @@ void TnkSocket::StartTls()
     Pull();
     if (m_inputPos < m_input.size()) {
         Close();
-        Fail(qmMessageText(qmTlsInjection));
+        Fail(qmMessageText(qmTlsInjection), qmTlsInjection);
     }
     m_tlsDone = false;
     m_tlsFailure = {};
@@ -280,9 +281,10 @@ void TnkSocket::TlsFailed(const TnkTlsFailure& failure)
     Close();
     const QString host = QString::fromUtf8(HostName());
     if (!failure.Fingerprint.isEmpty())
-        Fail(qmMessageText(qmCertificateRejected).arg(host, failure.Reason, QString::fromLatin1(failure.Fingerprint)));
+        Fail(qmMessageText(qmCertificateRejected).arg(host, failure.Reason, QString::fromLatin1(failure.Fingerprint)),
+             qmCertificateRejected);
     const QString reason = failure.Reason.isEmpty() ? qmMessageText(ErrConnectionReset) : failure.Reason;
-    Fail(qmMessageText(qmTlsFailed).arg(host, reason));
+    Fail(qmMessageText(qmTlsFailed).arg(host, reason), qmTlsFailed);
 }
 
 void TnkSocket::Close()
@@ -328,6 +330,7 @@ void TnkSocket::WaitForInput()
 
 void TnkSocket::Error(int code)
 {
+    m_raisedError = code;
     if (code == ErrConnectionReset) {
         m_timeCounter.TimerOff();
         QString message = qmMessageText(code);
@@ -336,11 +339,12 @@ void TnkSocket::Error(int code)
         Close();
         throw ESocketError(message);
     }
-    Fail(qmMessageText(code));
+    Fail(qmMessageText(code), code);
 }
 
-void TnkSocket::Fail(QString message)
+void TnkSocket::Fail(QString message, int code)
 {
+    m_raisedError = code;
     ReportError(message);
     throw ESocketError(message);
 }
@@ -354,6 +358,7 @@ void TnkSocket::ReportError(QString& message)
 
 void TnkSocket::TimeOutError()
 {
+    m_raisedError = qmOperationTimedOut;
     m_timeCounter.TimerOff();
     QString message = qmMessageText(qmOperationTimedOut);
     if (OnError)
@@ -368,6 +373,7 @@ void TnkSocket::TimeOutError()
 
 void TnkSocket::CanceledError()
 {
+    m_raisedError = qmOperationCanceled;
     m_timeCounter.TimerOff();
     QString message = qmMessageText(qmOperationCanceled);
     if (OnError)

@@ -114,6 +114,12 @@ public:
     quint16 Port() const { return m_port; }
     // The resolved server address as text, known after Open.
     QString RemoteAddress() const { return m_remoteAddress.toString(); }
+    // The numbered text id of the last failure this component raised (10061, 57121, ...), 0 when
+    // the failure had no number of its own; what a caller uses to tell failures apart without
+    // reading their texts.
+    int LastErrorCode() const { return m_raisedError; }
+    // Why the last TLS handshake failed, with the certificate's fingerprint when that was the reason.
+    const TnkTlsFailure& LastTlsFailure() const { return m_tlsFailure; }
 
     // Host name or address, optionally ":" and a port number.
     QByteArray Server;
@@ -155,8 +161,9 @@ protected:
     [[noreturn]] void TimeOutError();
     [[noreturn]] void CanceledError();
     void RequireConnected();
-    // Raises `message` as ESocketError after OnError, like Error does for a numbered text.
-    [[noreturn]] void Fail(QString message);
+    // Raises `message` as ESocketError after OnError, like Error does for a numbered text; `code`
+    // is the text's id when it has one (see LastErrorCode).
+    [[noreturn]] void Fail(QString message, int code = 0);
     // What every raise does first: stops the time-out and lets OnError see `message`.
     void ReportError(QString& message);
     void Log(QByteArrayView line);
@@ -206,4 +213,5 @@ private:
     bool m_closedByPeer = false;
     bool m_errorSeen = false;
     int m_lastError = 0;
+    int m_raisedError = 0;
 };
