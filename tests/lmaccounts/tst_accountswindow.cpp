@@ -1,5 +1,6 @@
 // The accounts manager's windows offscreen: the wizard on the first start, the duplicate-name loop,
-// the editor's live rules and the dial-up entries, Remove, and pictures of every page.
+// the editor's live rules and the dial-up entries, the trusted certificates with Forget, Remove, and
+// pictures of every page.
 
 #include "AccountEdt.h"
 #include "AccountsFunctions.h"
@@ -23,6 +24,10 @@
 #include <QTest>
 
 namespace {
+
+const QByteArray PopFingerprint = "3f:a1:07:5c:9e:22:b4:d0:11:8e:6a:f3:c2:09:7b:e5:44:90:ad:1c:58:2f:e7:63:b9:0d:71:c8:a6:35:fe:12";
+
+QString Flat(const QString& text) { return QString(text).remove(QLatin1Char('\n')); }
 
 std::shared_ptr<ScriptedRasBackend> Backend(const QStringList& entries)
 {
@@ -166,6 +171,34 @@ private slots:
         QCOMPARE(edited.SmtpPassword, QByteArray("changed"));
     }
 
+    void pinsAreShownAndForgotten_data() { AddLanguageRows(); }
+    void pinsAreShownAndForgotten()
+    {
+        QFETCH(int, language);
+        Install(language);
+        TAccountEdtFrm form(Backend({}));
+        form.SetAccount(NamedAccount("Home"));
+        form.SetSecurity({TqmSecurity::secTls, TqmSecurity::secStartTls, {"pop.example.org:995", PopFingerprint}, {"smtp.example.org:587", "ab:cd"}});
+        QVERIFY(Flat(form.PopPinLbl->text()).contains(QString::fromLatin1(PopFingerprint)));
+        QVERIFY(form.PopPinLbl->text().contains(QLatin1String("pop.example.org:995")));
+        QVERIFY(form.SmtpPinLbl->text().contains(QLatin1String("smtp.example.org:587")));
+        QVERIFY(form.PopPinLbl->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QCOMPARE(form.PopPinForgetBtn->text(), language == 2 ? QStringLiteral("&Forget") : QStringLiteral("&Vergessen"));
+        form.SmtpPinForgetBtn->click();
+        QCOMPARE(form.Security().SmtpPin, TServerPin());
+        QCOMPARE(form.Security().PopPin, (TServerPin{"pop.example.org:995", PopFingerprint}));
+        QCOMPARE(form.SmtpPinLbl->text(),
+                 language == 2 ? QStringLiteral("(no certificate trusted)") : QStringLiteral("(keinem Zertifikat vertraut)"));
+        QVERIFY(!form.SmtpPinForgetBtn->isEnabled());
+        QVERIFY(form.PopPinForgetBtn->isEnabled());
+        // The pin of an earlier version names no server: the editor says whose it is.
+        form.SetSecurity({TqmSecurity::secAuto, TqmSecurity::secAuto, {{}, "ab:cd"}, {}});
+        QVERIFY(form.PopPinLbl->text().contains(language == 2 ? QLatin1String("POP3 server of this account")
+                                                              : QLatin1String("POP3-Server dieses Kontos")));
+        form.PopPinForgetBtn->click();
+        QVERIFY(form.Security().PopPin.IsEmpty());
+    }
+
     void wizardReopensWithWhatWasTyped()
     {
         Install();
@@ -210,6 +243,7 @@ private slots:
         const QString suffix = language == 2 ? QStringLiteral("-en") : QStringLiteral("-de");
         TAccountEdtFrm editor(Backend({QStringLiteral("Provider")}));
         editor.SetAccount(NamedAccount("Home"));
+        editor.SetSecurity({TqmSecurity::secStartTls, TqmSecurity::secAuto, {"pop.example.org:995", PopFingerprint}, {}});
         editor.show();
         for (int page = 0; page < editor.PageControl->count(); ++page) {
             editor.PageControl->setCurrentIndex(page);
