@@ -66,7 +66,11 @@ public:
     QLineEdit* SmtpPasswordEdt;
     QComboBox* PopSecurityCmb;
     QComboBox* SmtpSecurityCmb;
-    QLineEdit* PinnedCertificateEdt;
+    // The trusted certificates of the two servers: fingerprint and "host:port", read-only.
+    QLabel* PopPinLbl;
+    QLabel* SmtpPinLbl;
+    QPushButton* PopPinForgetBtn;
+    QPushButton* SmtpPinForgetBtn;
     // Shown while either protocol is set to "none".
     QLabel* PlainTextWarningLbl;
     QPushButton* OKBtn;
@@ -80,7 +84,14 @@ private:
     void UpdatePlainTextWarning();
     void PopKeepMailsChkClick();
     void CopyPopLogin();
+    QWidget* PinRow(QWidget* parent, QLabel*& pinLbl, QPushButton*& forgetBtn, const char* name, const QString& forgetCaption,
+                    int forgetTag);
+    void ShowPins();
+    void ForgetPin(TMailService service);
 
     TDialUp m_dialUp;
     TAccount m_account;
+    // Stored with the account on OK; Forget empties one.
+    TServerPin m_popPin;
+    TServerPin m_smtpPin;
 };

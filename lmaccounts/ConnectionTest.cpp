@@ -1,5 +1,7 @@
 #include "ConnectionTest.h"
 
+#include "CertificatePins.h"
+#include "CertificateTexts.h"
 #include "WizardRules.h"
 #include "qmconst.h"
 #include "qmpop3.h"
@@ -31,7 +33,7 @@ TTestOutcome SocketOutcome(int code)
         return TTestOutcome::TlsNotOffered;
     if (OneOf(code, {qmTlsFailed, qmTlsInjection}))
         return TTestOutcome::TlsFailed;
-    if (code == qmCertificateRejected)
+    if (OneOf(code, {qmCertificateRejected, qmCertificateChanged}))
         return TTestOutcome::CertificateUntrusted;
     if (OneOf(code, {qmPlainLogInRefused, qmTlsDowngrade}))
         return TTestOutcome::PlainLogInRefused;
@@ -127,13 +129,13 @@ TServerTestResult TConnectionTest::Run(TMailService service, TServerTestSettings
 {
     TServerTestResult result = Attempt(service, settings, authenticate);
     if (result.Outcome != TTestOutcome::CertificateUntrusted || m_canceled || !OnUntrustedCertificate
-        || !OnUntrustedCertificate(service, QString::fromUtf8(settings.Server), result.Certificate))
+        || !OnUntrustedCertificate(service, result.Certificate))
         return result;
     // Trusted once, tried once more: a second refusal shows as it is.
-    settings.PinnedCertificate = result.Certificate.Fingerprint;
+    settings.Pin = PinFromFacts(result.Certificate);
     result = Attempt(service, settings, authenticate);
     if (result.Outcome != TTestOutcome::CertificateUntrusted)
-        result.TrustedPin = settings.PinnedCertificate;
+        result.TrustedPin = settings.Pin;
     return result;
 }
 
@@ -167,7 +169,7 @@ TServerTestResult TConnectionTest::Attempt(TMailService service, const TServerTe
     TqmMailBase& client = service == TMailService::Pop ? static_cast<TqmMailBase&>(pop) : smtp;
     client.Server = settings.Server;
     client.Security = settings.Security;
-    client.PinnedCertificate = settings.PinnedCertificate;
+    ApplyPin(client, settings.Pin);
     client.BindAddress = BindAddress;
     client.SetTimeOut(TimeOut);
     pop.UserName = smtp.UserName = settings.UserName;
@@ -190,6 +192,10 @@ TServerTestResult TConnectionTest::Attempt(TMailService service, const TServerTe
         if (m_canceled)
             result.Outcome = TTestOutcome::Canceled;
         return result;
+    } catch (const ECertificateError& error) {
+        raised = detail::TRaised::Socket;
+        result.Detail = error.Message();
+        result.Certificate = error.Facts();
     } catch (const EPlainLogInRefused& error) {
         raised = detail::TRaised::PlainLogInRefused;
         result.Detail = error.Message();
@@ -214,8 +220,6 @@ TServerTestResult TConnectionTest::Attempt(TMailService service, const TServerTe
     result.Outcome = m_canceled ? TTestOutcome::Canceled
                                 : detail::ClassifyFailure(raised, client.LastErrorCode(), logInOffered, result.Encrypted,
                                                           result.Detail);
-    if (result.Outcome == TTestOutcome::CertificateUntrusted)
-        result.Certificate = client.LastTlsFailure();
     return result;
 }
 
@@ -236,7 +240,7 @@ QString DescribeTestResult(const TServerTestResult& result, const QString& serve
     case TTestOutcome::Canceled: return MessageText(WizardText::TestCanceled);
     case TTestOutcome::CertificateUntrusted:
         return FillInEach(MessageText(WizardText::TestCertificate),
-                          {server, result.Certificate.Reason, QString::fromLatin1(result.Certificate.Fingerprint)});
+                          {server, CertificateReasonText(result.Certificate), QString::fromLatin1(result.Certificate.Fingerprint)});
     default: break;
     }
     QString text = FillIn(MessageText(FailureText(result.Outcome)), server);

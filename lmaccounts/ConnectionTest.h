@@ -8,10 +8,10 @@
 // Each test waits in the library's event loop, so a Cancel button keeps working: Cancel ends the
 // test in progress and every later one of the same object. An untrusted certificate is offered to
 // OnUntrustedCertificate; when that trusts it, the test is tried once more with the certificate
-// pinned, and the result carries the pin for the account to keep.
+// pinned for that server, and the result carries the pin for the account to keep.
 
 #include "DBAccountSecurity.h"
-#include "nktransport.h"
+#include "nkcertificate.h"
 #include "nktypes.h"
 
 #include <QByteArray>
@@ -29,8 +29,8 @@ struct TServerTestSettings {
     TqmSecurity Security = TqmSecurity::secStartTls;
     QByteArray UserName;
     QByteArray Password;
-    // SHA-256 fingerprint of a certificate the user trusts for this server; empty = none.
-    QByteArray PinnedCertificate;
+    // A certificate the user trusts for this server; empty = none.
+    TServerPin Pin;
 };
 
 enum class TTestStage { Connecting, Encrypting, LoggingIn };
@@ -61,10 +61,10 @@ struct TServerTestResult {
     bool LoggedIn = false;
     // The library's or the server's own words about the failure; empty on success.
     QString Detail;
-    // The untrusted certificate: why, and its SHA-256 fingerprint.
-    TnkTlsFailure Certificate;
-    // The fingerprint the user chose to trust during this test: the account keeps it as its pin.
-    QByteArray TrustedPin;
+    // The untrusted certificate (CertificateUntrusted).
+    TnkCertificateFacts Certificate;
+    // The certificate the user chose to trust during this test: the account keeps it as its pin.
+    TServerPin TrustedPin;
 };
 
 class TConnectionTest {
@@ -89,7 +89,7 @@ public:
     // Where each test is; `service` names the server.
     std::function<void(TMailService service, TTestStage stage)> OnStage;
     // Asked when a server's certificate cannot be verified; true trusts this one certificate.
-    std::function<bool(TMailService service, const QString& host, const TnkTlsFailure& failure)> OnUntrustedCertificate;
+    std::function<bool(TMailService service, const TnkCertificateFacts& certificate)> OnUntrustedCertificate;
 
 private:
     TServerTestResult Run(TMailService service, TServerTestSettings settings, bool authenticate);

@@ -117,9 +117,9 @@ TServerTestResult TConnectionTestPage::TestServer(TMailService service, const TW
         service == TMailService::Pop ? m_test->TestPop3(settings) : m_test->TestSmtp(settings, choices.SmtpAuth);
     const TServerChoice& server = service == TMailService::Pop ? choices.Pop : choices.Smtp;
     QString text = DescribeTestResult(result, ServerDisplayText(server));
-    if (!result.TrustedPin.isEmpty()) {
+    if (!result.TrustedPin.IsEmpty()) {
         text += QLatin1Char('\n') + FillIn(MessageText(WizardText::CertificateTrusted), ServerDisplayText(server));
-        (service == TMailService::Pop ? m_choices.PopPinnedCertificate : m_choices.SmtpPinnedCertificate) = result.TrustedPin;
+        (service == TMailService::Pop ? m_choices.PopPin : m_choices.SmtpPin) = result.TrustedPin;
         if (OnPinTrusted)
             OnPinTrusted(service, result.TrustedPin);
     }

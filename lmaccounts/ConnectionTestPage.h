@@ -31,9 +31,9 @@ public:
     // Adjusts each new test before it starts (tests choose the local address and the time-out).
     std::function<void(TConnectionTest& test)> PrepareTest;
     // Asked when a certificate cannot be verified; true trusts it (see TConnectionTest).
-    std::function<bool(TMailService service, const QString& server, const TnkTlsFailure& failure)> OnUntrustedCertificate;
+    std::function<bool(TMailService service, const TnkCertificateFacts& certificate)> OnUntrustedCertificate;
     // A certificate the user trusted during the test, for the account to keep.
-    std::function<void(TMailService service, const QByteArray& fingerprint)> OnPinTrusted;
+    std::function<void(TMailService service, const TServerPin& pin)> OnPinTrusted;
     // The test started or ended: the wizard's buttons follow.
     std::function<void()> OnStateChanged;
 

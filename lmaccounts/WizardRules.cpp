@@ -139,7 +139,8 @@ TAccountDraft WizardDraft(const TWizardChoices& choices)
     draft.Account = AccountFromFields(TAccount{}, f);
     draft.Security.PopSecurity = choices.Pop.Security;
     draft.Security.SmtpSecurity = choices.Smtp.Security;
-    draft.Security.PinnedCertificate = choices.PopPinnedCertificate;
+    draft.Security.PopPin = choices.PopPin;
+    draft.Security.SmtpPin = choices.SmtpPin;
     return draft;
 }
 
@@ -166,7 +167,8 @@ TWizardChoices ChoicesOfDraft(const TAccountDraft& draft)
     choices.PopPassword = QString::fromUtf8(account.PopPassword);
     choices.SmtpAuth = account.SmtpAuth;
     choices.Name = QString::fromUtf8(account.Name);
-    choices.PopPinnedCertificate = draft.Security.PinnedCertificate;
+    choices.PopPin = draft.Security.PopPin;
+    choices.SmtpPin = draft.Security.SmtpPin;
     return choices;
 }
 
@@ -179,6 +181,6 @@ TServerTestSettings WizardTestSettings(TMailService service, const TWizardChoice
     settings.Security = (pop ? choices.Pop : choices.Smtp).Security;
     settings.UserName = pop ? account.PopUsername : account.SmtpUsername;
     settings.Password = pop ? account.PopPassword : account.SmtpPassword;
-    settings.PinnedCertificate = pop ? choices.PopPinnedCertificate : choices.SmtpPinnedCertificate;
+    settings.Pin = pop ? choices.PopPin : choices.SmtpPin;
     return settings;
 }

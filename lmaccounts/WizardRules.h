@@ -70,9 +70,9 @@ struct TWizardChoices {
     // The SMTP server gets the POP3 log-in; on by default, since most providers ask for it.
     bool SmtpAuth = true;
     QString Name;
-    // SHA-256 fingerprints of certificates the user chose to trust during the connection test.
-    QByteArray PopPinnedCertificate;
-    QByteArray SmtpPinnedCertificate;
+    // Certificates the user chose to trust during the connection test.
+    TServerPin PopPin;
+    TServerPin SmtpPin;
 };
 
 // The port a server of `service` listens on for `security`: POP3 110 or 995 (TLS from the first

@@ -1,5 +1,6 @@
 #include "Wizzard.h"
 
+#include "CertificateDialog.h"
 #include "ConnectionTestPage.h"
 #include "FormHelpers.h"
 #include "FormTranslation.h"
@@ -114,8 +115,12 @@ TWizzardFrm::TWizzardFrm(QWidget* parent) : QDialog(parent)
     TitleLbl[wpConnectionTest] = TestPage->TitleLbl;
     Pages->addWidget(TestPage);
     TestPage->OnStateChanged = [this] { UpdateButtons(); };
-    TestPage->OnPinTrusted = [this](TMailService service, const QByteArray& fingerprint) {
-        (service == TMailService::Pop ? m_popPin : m_smtpPin) = fingerprint;
+    TestPage->OnUntrustedCertificate = [this](TMailService, const TnkCertificateFacts& certificate) {
+        return TCertificateFrm::Ask(this, certificate);
+    };
+    // Kept with the account once it is stored; nothing is written before.
+    TestPage->OnPinTrusted = [this](TMailService service, const TServerPin& pin) {
+        (service == TMailService::Pop ? m_popPin : m_smtpPin) = pin;
     };
 
     PrevBtn = new QPushButton(QStringLiteral("< &Zurück"), this);
@@ -295,8 +300,8 @@ void TWizzardFrm::SetChoices(const TWizardChoices& choices)
     PopUsernameEdt->setText(choices.PopUsername);
     PopPasswordEdt->setText(choices.PopPassword);
     NameEdt->setText(choices.Name);
-    m_popPin = choices.PopPinnedCertificate;
-    m_smtpPin = choices.SmtpPinnedCertificate;
+    m_popPin = choices.PopPin;
+    m_smtpPin = choices.SmtpPin;
 }
 
 TWizardChoices TWizzardFrm::Choices() const
@@ -310,8 +315,8 @@ TWizardChoices TWizzardFrm::Choices() const
     choices.PopPassword = PopPasswordEdt->text();
     choices.SmtpAuth = SmtpAuthChk->isChecked();
     choices.Name = NameEdt->text();
-    choices.PopPinnedCertificate = m_popPin;
-    choices.SmtpPinnedCertificate = m_smtpPin;
+    choices.PopPin = m_popPin;
+    choices.SmtpPin = m_smtpPin;
     return choices;
 }
 

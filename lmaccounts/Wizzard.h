@@ -90,8 +90,8 @@ private:
 
     TServerFields m_pop{TMailService::Pop, nullptr, nullptr, nullptr, nullptr};
     TServerFields m_smtp{TMailService::Smtp, nullptr, nullptr, nullptr, nullptr};
-    QByteArray m_popPin;
-    QByteArray m_smtpPin;
+    TServerPin m_popPin;
+    TServerPin m_smtpPin;
     QString m_nextCaption;
     QString m_finishCaption;
 };

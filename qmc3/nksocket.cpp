@@ -1,6 +1,7 @@
 #include "nksocket.h"
 
 #include "nkRasCmp.h"
+#include "nkcertificate.h"
 #include "nkwire.h"
 #include "nkwsock.h"
 #include "qmconst.h"
@@ -270,21 +271,44 @@ void TnkSocket::StartTls()
     }
     m_tlsDone = false;
     m_tlsFailure = {};
-    m_transport->StartTls({QString::fromUtf8(HostName()), PinnedCertificate});
+    const QByteArray pin = ApplicablePin();
+    m_transport->StartTls({QString::fromUtf8(HostName()), pin});
     WaitFor([this] { return m_tlsDone || m_closedByPeer; });
     if (!m_encrypted)
-        TlsFailed(m_tlsFailure);
+        TlsFailed(m_tlsFailure, pin);
 }
 
-void TnkSocket::TlsFailed(const TnkTlsFailure& failure)
+QByteArray TnkSocket::ApplicablePin() const
+{
+    return PinAppliesTo(PinnedServer, HostName(), m_port) ? PinnedCertificate.trimmed() : QByteArray();
+}
+
+void TnkSocket::TlsFailed(const TnkTlsFailure& failure, const QByteArray& pin)
 {
     Close();
-    const QString host = QString::fromUtf8(HostName());
     if (!failure.Fingerprint.isEmpty())
-        Fail(qmMessageText(qmCertificateRejected).arg(host, failure.Reason, QString::fromLatin1(failure.Fingerprint)),
-             qmCertificateRejected);
+        CertificateFailed(failure, pin);
     const QString reason = failure.Reason.isEmpty() ? qmMessageText(ErrConnectionReset) : failure.Reason;
-    Fail(qmMessageText(qmTlsFailed).arg(host, reason), qmTlsFailed);
+    Fail(qmMessageText(qmTlsFailed).arg(QString::fromUtf8(HostName()), reason), qmTlsFailed);
+}
+
+// Raised like Fail, but as ECertificateError with what the user needs to decide on the certificate.
+void TnkSocket::CertificateFailed(const TnkTlsFailure& failure, const QByteArray& pin)
+{
+    TnkCertificateFacts facts = CertificateFacts(failure.Certificate, failure.Errors);
+    facts.Host = HostName();
+    facts.Port = m_port;
+    facts.Fingerprint = failure.Fingerprint;
+    facts.ReasonText = failure.Reason;
+    facts.PinnedFingerprint = ReplacedPin(pin, failure.Fingerprint);
+    const QString host = QString::fromUtf8(HostName());
+    const QString fingerprint = QString::fromLatin1(failure.Fingerprint);
+    QString message = facts.Changed()
+                          ? qmMessageText(qmCertificateChanged).arg(host, failure.Reason, QString::fromLatin1(pin), fingerprint)
+                          : qmMessageText(qmCertificateRejected).arg(host, failure.Reason, fingerprint);
+    m_raisedError = facts.Changed() ? qmCertificateChanged : qmCertificateRejected;
+    ReportError(message);
+    throw ECertificateError(message, facts);
 }
 
 void TnkSocket::Close()

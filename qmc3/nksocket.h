@@ -9,8 +9,9 @@
 // the text. The bytes travel through a TnkTransport (QSslSocket unless TransportFactory says
 // otherwise); Security secTls speaks TLS from the first byte, and StartTls upgrades a plain
 // connection for the protocol clients' STARTTLS/STLS. Certificates are verified against the system
-// CA store and the host name; a failure names the certificate's SHA-256 fingerprint, which the user
-// may pin (PinnedCertificate) to trust that one certificate.
+// CA store and the host name; a failure raises ECertificateError (nkcertificate.h) with the
+// certificate's facts, whose fingerprint the user may pin (PinnedCertificate, for the server
+// PinnedServer) to trust that one certificate on that one server.
 
 #include "nkRasCmp.h"
 #include "nktransport.h"
@@ -74,7 +75,8 @@ public:
     void Connect();
     // Upgrades the open connection to TLS (after the server agreed to STARTTLS or STLS). Bytes the
     // server sent before the handshake are a forgery attempt: the connection is closed. A failed
-    // handshake or an untrusted certificate closes it too; then ESocketError 57121/57122.
+    // handshake or an untrusted certificate closes it too; then ESocketError 57121, or
+    // ECertificateError 57122 (untrusted) or 57131 (another certificate than the pinned one).
     void StartTls();
 
     // Reads one line (LF ends it, trailing CR and LF are removed; at most 1024 bytes are kept, the
@@ -118,8 +120,6 @@ public:
     // the failure had no number of its own; what a caller uses to tell failures apart without
     // reading their texts.
     int LastErrorCode() const { return m_raisedError; }
-    // Why the last TLS handshake failed, with the certificate's fingerprint when that was the reason.
-    const TnkTlsFailure& LastTlsFailure() const { return m_tlsFailure; }
 
     // Host name or address, optionally ":" and a port number.
     QByteArray Server;
@@ -132,6 +132,9 @@ public:
     TqmSecurity Security = TqmSecurity::secNone;
     // SHA-256 fingerprint of a certificate trusted although it cannot be verified; empty = none.
     QByteArray PinnedCertificate;
+    // The server ("host:port", see ServerPinKey) the pin was accepted for: on any other the pin does
+    // not apply. Empty: a pin from before pins named their server, applied to this connection.
+    QByteArray PinnedServer;
     // The local address to connect from; null lets the system choose.
     QHostAddress BindAddress;
     // Makes the transport of each connection; empty: a QSslSocket.
@@ -180,7 +183,10 @@ private:
     void GetService(const QByteArray& portText);
     void CreateSocket();
     void ReleaseSocket();
-    void TlsFailed(const TnkTlsFailure& failure);
+    // The pin when it applies to this connection's host and port, else empty.
+    QByteArray ApplicablePin() const;
+    [[noreturn]] void TlsFailed(const TnkTlsFailure& failure, const QByteArray& pin);
+    [[noreturn]] void CertificateFailed(const TnkTlsFailure& failure, const QByteArray& pin);
     // Everything received and not yet read is dropped.
     void DiscardInput();
     // Moves what the socket received into the line buffer.

@@ -1,5 +1,6 @@
 // The accounts manager's windows offscreen: the wizard on the first start, the duplicate-name loop,
-// the editor's live rules and the dial-up entries, Remove, and pictures of every page.
+// the editor's live rules and the dial-up entries, the trusted certificates with Forget, Remove, and
+// pictures of every page.
 
 #include "AccountEdt.h"
 #include "AccountsFunctions.h"
@@ -25,6 +26,10 @@
 #include <QTest>
 
 namespace {
+
+const QByteArray PopFingerprint = "3f:a1:07:5c:9e:22:b4:d0:11:8e:6a:f3:c2:09:7b:e5:44:90:ad:1c:58:2f:e7:63:b9:0d:71:c8:a6:35:fe:12";
+
+QString Flat(const QString& text) { return QString(text).remove(QLatin1Char('\n')); }
 
 std::shared_ptr<ScriptedRasBackend> Backend(const QStringList& entries)
 {
@@ -93,58 +98,68 @@ private slots:
         QCOMPARE(form.ListBox->currentItem()->text(), QStringLiteral("Work"));
     }
 
-    // Adding under a taken name must leave that account's security and pin alone, and the editor
+    // Adding under a taken name must leave that account's security and pins alone, and the editor
     // reopened after the conflict shows what was typed, never the other account's settings.
     void nameConflictTouchesNoOtherAccountsSecurity()
     {
         Install();
-        const TAccountSecurity home{TqmSecurity::secTls, TqmSecurity::secTls, "aa:aa"};
-        const TAccountSecurity work{TqmSecurity::secStartTls, TqmSecurity::secStartTls, "cc:cc"};
+        const TAccountSecurity home{TqmSecurity::secTls, TqmSecurity::secTls, {"pop.home:995", "aa:aa"}, {"smtp.home:465", "ab:ab"}};
+        const TAccountSecurity work{TqmSecurity::secStartTls, TqmSecurity::secStartTls, {"pop.work:110", "cc:cc"}, {}};
         TAccount account = NamedAccount("Home");
         const int homeRecord = AddAccount(TAccountDraft{account, home});
         account.Name = "Work";
         AddAccount(TAccountDraft{account, work});
         TAccountsMainFrm form(Backend({}));
         ReportCapture reports;
-        QStringList shown;
+        QList<TAccountSecurity> shown;
+        const TAccountSecurity typed{TqmSecurity::secNone, TqmSecurity::secNone, {"pop.new:110", "bb:bb"}, {}};
 
-        // Add: first under "Home" with security none and another pin, then under "Office".
+        // Add: first under "Home", then, after the warning, under "Office".
         EditorSteps({[&](TAccountEdtFrm& editor) {
                          editor.NameEdt->setText(QStringLiteral("Home"));
-                         editor.SetSecurity({TqmSecurity::secNone, TqmSecurity::secNone, "bb:bb"});
+                         editor.SetSecurity(typed);
                      },
                      [&](TAccountEdtFrm& editor) {
-                         shown.append(editor.PinnedCertificateEdt->text());
+                         shown.append(editor.Security());
                          editor.NameEdt->setText(QStringLiteral("Office"));
                      }});
         form.AddBtnClick();
         QCOMPARE(reports.Take().size(), 1);
-        QCOMPARE(shown, QStringList{QStringLiteral("bb:bb")});
-        QCOMPARE(ReadAccountSecurity("Home").PinnedCertificate, home.PinnedCertificate);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].PopPin, typed.PopPin);
+        QCOMPARE(shown[0].PopSecurity, TqmSecurity::secNone);
+        QCOMPARE(ReadAccountSecurity("Home").PopPin, home.PopPin);
+        QCOMPARE(ReadAccountSecurity("Home").SmtpPin, home.SmtpPin);
         QCOMPARE(ReadAccountSecurity("Home").PopSecurity, TqmSecurity::secTls);
-        QCOMPARE(ReadAccountSecurity("Office").PinnedCertificate, QByteArray("bb:bb"));
+        QCOMPARE(ReadAccountSecurity("Office").PopPin, typed.PopPin);
         QCOMPARE(ReadAccountSecurity("Office").SmtpSecurity, TqmSecurity::secNone);
 
-        // Edit Home: renamed to "Work" (taken), then to "House".
+        // Edit Home: renamed to "Work" (taken) with its POP3 pin forgotten, then to "House".
         shown.clear();
         EditorSteps({[&](TAccountEdtFrm& editor) {
-                         shown.append(editor.PinnedCertificateEdt->text());
+                         shown.append(editor.Security());
                          editor.NameEdt->setText(QStringLiteral("Work"));
-                         editor.PinnedCertificateEdt->setText(QStringLiteral("dd:dd"));
+                         editor.PopPinForgetBtn->click();
+                         editor.SmtpSecurityCmb->setCurrentIndex(3);
                      },
                      [&](TAccountEdtFrm& editor) {
-                         shown.append(editor.PinnedCertificateEdt->text());
+                         shown.append(editor.Security());
                          editor.NameEdt->setText(QStringLiteral("House"));
                      }});
         form.ListBox->setCurrentRow(homeRecord - 1);
         form.EditBtnClick();
         QCOMPARE(reports.Take().size(), 1);
-        QCOMPARE(shown, (QStringList{QStringLiteral("aa:aa"), QStringLiteral("dd:dd")}));
-        QCOMPARE(ReadAccountSecurity("Work").PinnedCertificate, work.PinnedCertificate);
-        QCOMPARE(ReadAccountSecurity("Work").PopSecurity, TqmSecurity::secStartTls);
-        QCOMPARE(ReadAccountSecurity("House").PinnedCertificate, QByteArray("dd:dd"));
-        QCOMPARE(ReadAccountSecurity("House").PopSecurity, TqmSecurity::secTls);
-        QVERIFY(!TRegistryKey(AccountSettingsKey("Home")).ValueExists(QStringLiteral("PinnedCertificate")));
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].PopPin, home.PopPin);
+        QVERIFY(shown[1].PopPin.IsEmpty());
+        QCOMPARE(shown[1].SmtpPin, home.SmtpPin);
+        QCOMPARE(shown[1].SmtpSecurity, TqmSecurity::secNone);
+        QCOMPARE(ReadAccountSecurity("Work").PopPin, work.PopPin);
+        QCOMPARE(ReadAccountSecurity("Work").SmtpSecurity, TqmSecurity::secStartTls);
+        QVERIFY(ReadAccountSecurity("House").PopPin.IsEmpty());
+        QCOMPARE(ReadAccountSecurity("House").SmtpPin, home.SmtpPin);
+        QCOMPARE(ReadAccountSecurity("House").SmtpSecurity, TqmSecurity::secNone);
+        QVERIFY(!TRegistryKey(AccountSettingsKey("Home")).ValueExists(QStringLiteral("SmtpSecurity")));
     }
 
     void removeAsksAndMovesTheDefault()
@@ -222,6 +237,34 @@ private slots:
         QCOMPARE(edited.SmtpPassword, QByteArray("changed"));
     }
 
+    void pinsAreShownAndForgotten_data() { AddLanguageRows(); }
+    void pinsAreShownAndForgotten()
+    {
+        QFETCH(int, language);
+        Install(language);
+        TAccountEdtFrm form(Backend({}));
+        form.SetAccount(NamedAccount("Home"));
+        form.SetSecurity({TqmSecurity::secTls, TqmSecurity::secStartTls, {"pop.example.org:995", PopFingerprint}, {"smtp.example.org:587", "ab:cd"}});
+        QVERIFY(Flat(form.PopPinLbl->text()).contains(QString::fromLatin1(PopFingerprint)));
+        QVERIFY(form.PopPinLbl->text().contains(QLatin1String("pop.example.org:995")));
+        QVERIFY(form.SmtpPinLbl->text().contains(QLatin1String("smtp.example.org:587")));
+        QVERIFY(form.PopPinLbl->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QCOMPARE(form.PopPinForgetBtn->text(), language == 2 ? QStringLiteral("&Forget") : QStringLiteral("&Vergessen"));
+        form.SmtpPinForgetBtn->click();
+        QCOMPARE(form.Security().SmtpPin, TServerPin());
+        QCOMPARE(form.Security().PopPin, (TServerPin{"pop.example.org:995", PopFingerprint}));
+        QCOMPARE(form.SmtpPinLbl->text(),
+                 language == 2 ? QStringLiteral("(no certificate trusted)") : QStringLiteral("(keinem Zertifikat vertraut)"));
+        QVERIFY(!form.SmtpPinForgetBtn->isEnabled());
+        QVERIFY(form.PopPinForgetBtn->isEnabled());
+        // The pin of an earlier version names no server: the editor says whose it is.
+        form.SetSecurity({TqmSecurity::secAuto, TqmSecurity::secAuto, {{}, "ab:cd"}, {}});
+        QVERIFY(form.PopPinLbl->text().contains(language == 2 ? QLatin1String("POP3 server of this account")
+                                                              : QLatin1String("POP3-Server dieses Kontos")));
+        form.PopPinForgetBtn->click();
+        QVERIFY(form.Security().PopPin.IsEmpty());
+    }
+
     void wizardReopensWithWhatWasTyped()
     {
         Install();
@@ -269,6 +312,7 @@ private slots:
         const QString suffix = language == 2 ? QStringLiteral("-en") : QStringLiteral("-de");
         TAccountEdtFrm editor(Backend({QStringLiteral("Provider")}));
         editor.SetAccount(NamedAccount("Home"));
+        editor.SetSecurity({TqmSecurity::secStartTls, TqmSecurity::secAuto, {"pop.example.org:995", PopFingerprint}, {}});
         editor.show();
         for (int page = 0; page < editor.PageControl->count(); ++page) {
             editor.PageControl->setCurrentIndex(page);

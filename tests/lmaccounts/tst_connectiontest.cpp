@@ -141,7 +141,7 @@ void TestConnectionTest::servers()
     TConnectionTest test;
     QList<TTestStage> stages;
     test.OnStage = [&](TMailService, TTestStage stage) { stages.append(stage); };
-    test.OnUntrustedCertificate = [](TMailService, const QString&, const TnkTlsFailure&) {
+    test.OnUntrustedCertificate = [](TMailService, const TnkCertificateFacts&) {
         [] { QFAIL("the test servers' certificate is trusted"); }();
         return false;
     };
@@ -178,24 +178,28 @@ void TestConnectionTest::untrustedCertificate()
     QFETCH(TqmSecurity, security);
     QFETCH(bool, trust);
     TConnectionTest test;
-    QStringList asked;
-    test.OnUntrustedCertificate = [&](TMailService askedFor, const QString& server, const TnkTlsFailure& failure) {
-        asked.append(server);
-        [&] { QCOMPARE(askedFor, service); QCOMPARE(failure.Fingerprint, m_fingerprint); }();
+    QList<QByteArray> asked;
+    test.OnUntrustedCertificate = [&](TMailService askedFor, const TnkCertificateFacts& certificate) {
+        asked.append(certificate.Host + ':' + QByteArray::number(certificate.Port));
+        [&] {
+            QCOMPARE(askedFor, service);
+            QCOMPARE(certificate.Fingerprint, m_fingerprint);
+            QVERIFY(certificate.Problems.contains(TnkCertificateProblem::HostNameMismatch));
+        }();
         return trust;
     };
     // The test certificate is issued to "localhost", not to its address.
     const QByteArray server = "127.0.0.1:" + QByteArray::number(PortOf(service, port));
     const TServerTestResult result = Test(test, service, {server, security, "alice", "secret", {}});
-    QCOMPARE(asked, QStringList{QString::fromLatin1(server)});
+    QCOMPARE(asked, QList<QByteArray>{server});
     if (trust) {
         QVERIFY2(result.Outcome == TTestOutcome::Success, qPrintable(DescribeTestResult(result, QString::fromLatin1(server))));
-        QCOMPARE(result.TrustedPin, m_fingerprint);
+        QCOMPARE(result.TrustedPin, (TServerPin{server, m_fingerprint}));
         QVERIFY(result.Encrypted);
         return;
     }
     QVERIFY(result.Outcome == TTestOutcome::CertificateUntrusted);
-    QVERIFY(result.TrustedPin.isEmpty());
+    QVERIFY(result.TrustedPin.IsEmpty());
     const QString text = DescribeTestResult(result, QString::fromLatin1(server));
     QVERIFY2(text.contains(QString::fromLatin1(m_fingerprint)), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("nicht vertrauenswürdig")), qPrintable(text));

@@ -3,6 +3,7 @@
 // that may be left, a reopened wizard getting back what was typed, and the connection test's
 // sorting of failures into what a person can act on.
 
+#include "CertificateTexts.h"
 #include "ConnectionTest.h"
 #include "TestInstallation.h"
 #include "WizardRules.h"
@@ -298,10 +299,14 @@ private slots:
         QVERIFY2(text.startsWith(refused), qPrintable(text));
         QVERIFY2(text.endsWith(QLatin1String("[10061] Connection refused")), qPrintable(text));
         result.Outcome = TTestOutcome::CertificateUntrusted;
-        result.Certificate = {QStringLiteral("The host name did not match"), "ab:cd"};
+        result.Certificate.Host = "pop.example.org";
+        result.Certificate.Port = 110;
+        result.Certificate.Fingerprint = "ab:cd";
+        result.Certificate.Problems = {TnkCertificateProblem::HostNameMismatch};
         const QString untrusted = DescribeTestResult(result, server);
         QVERIFY2(untrusted.contains(certificate), qPrintable(untrusted));
-        QVERIFY(untrusted.contains(QLatin1String("The host name did not match")));
+        QVERIFY2(untrusted.contains(CertificateProblemText(TnkCertificateProblem::HostNameMismatch, "pop.example.org")),
+                 qPrintable(untrusted));
         SetLanguage(0);
     }
 
