@@ -165,7 +165,7 @@ double RunMainWindow(const QString& program, const QString& library, const Pop3S
     account.PopKeepMails = false;
     if (!CreateAccountsDatabase() || WriteAccount(0, account) <= 0)
         return -1;
-    WriteAccountSecurity(account.Name, {TqmSecurity::secNone, TqmSecurity::secNone, {}});
+    WriteAccountSecurity(account.Name, {TqmSecurity::secNone, TqmSecurity::secNone});
 
     TMainFrm frm{QStringList{}};
     frm.Dialogs.AskYesNo = [](const QString&) { return false; };

@@ -7,7 +7,33 @@ namespace {
 
 const QString PopSecurityValue = QStringLiteral("PopSecurity");
 const QString SmtpSecurityValue = QStringLiteral("SmtpSecurity");
-const QString PinnedCertificateValue = QStringLiteral("PinnedCertificate");
+const QString LegacyPinValue = QStringLiteral("PinnedCertificate");
+
+QString PinValue(TMailService service)
+{
+    return service == TMailService::Pop ? QStringLiteral("PopPinnedCertificate") : QStringLiteral("SmtpPinnedCertificate");
+}
+
+QString PinServerValue(TMailService service)
+{
+    return service == TMailService::Pop ? QStringLiteral("PopPinnedServer") : QStringLiteral("SmtpPinnedServer");
+}
+
+TServerPin ReadPin(const TRegistryKey& key, TMailService service)
+{
+    if (service == TMailService::Pop && !key.ValueExists(PinValue(service)))
+        return {{}, key.ReadString(LegacyPinValue).toUtf8().trimmed()};
+    return {key.ReadString(PinServerValue(service)).toUtf8().trimmed(), key.ReadString(PinValue(service)).toUtf8().trimmed()};
+}
+
+// An empty pin is written too: it hides the value of an earlier version.
+void WritePin(TRegistryKey& key, TMailService service, const TServerPin& pin)
+{
+    key.WriteString(PinValue(service), QString::fromLatin1(pin.Fingerprint));
+    key.WriteString(PinServerValue(service), QString::fromUtf8(pin.Server));
+    if (service == TMailService::Pop)
+        key.WriteString(LegacyPinValue, QString::fromLatin1(pin.Fingerprint));
+}
 
 QString TlsSeenValue(TMailService service)
 {
@@ -38,7 +64,8 @@ TAccountSecurity ReadAccountSecurity(const QByteArray& accountName)
     TAccountSecurity security;
     security.PopSecurity = SecurityFromText(key.ReadString(PopSecurityValue).toUtf8());
     security.SmtpSecurity = SecurityFromText(key.ReadString(SmtpSecurityValue).toUtf8());
-    security.PinnedCertificate = key.ReadString(PinnedCertificateValue).toUtf8().trimmed();
+    security.PopPin = ReadPin(key, TMailService::Pop);
+    security.SmtpPin = ReadPin(key, TMailService::Smtp);
     return security;
 }
 
@@ -47,7 +74,27 @@ void WriteAccountSecurity(const QByteArray& accountName, const TAccountSecurity&
     TRegistryKey key(AccountSecurityKey(accountName));
     key.WriteString(PopSecurityValue, QString::fromLatin1(SecurityText(security.PopSecurity)));
     key.WriteString(SmtpSecurityValue, QString::fromLatin1(SecurityText(security.SmtpSecurity)));
-    key.WriteString(PinnedCertificateValue, QString::fromLatin1(security.PinnedCertificate));
+    WritePin(key, TMailService::Pop, security.PopPin);
+    WritePin(key, TMailService::Smtp, security.SmtpPin);
+    key.Flush();
+}
+
+TServerPin& PinOf(TAccountSecurity& security, TMailService service)
+{
+    return service == TMailService::Pop ? security.PopPin : security.SmtpPin;
+}
+
+const TServerPin& PinOf(const TAccountSecurity& security, TMailService service)
+{
+    return service == TMailService::Pop ? security.PopPin : security.SmtpPin;
+}
+
+void WriteServerPin(const QByteArray& accountName, TMailService service, const TServerPin& pin)
+{
+    if (accountName.isEmpty())
+        return;
+    TRegistryKey key(AccountSecurityKey(accountName));
+    WritePin(key, service, pin);
     key.Flush();
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 // Transport security of an account, kept beside the 848-byte account record (whose layout stays)
 // in the active user's registry key, group "Accounts/<account name>": PopSecurity and SmtpSecurity
-// ("none", "auto", "starttls", "tls"; missing = "auto") and PinnedCertificate (the SHA-256
-// fingerprint, hex, of a server certificate the user accepted; empty = none). PopTlsSeen and
+// ("none", "auto", "starttls", "tls"; missing = "auto"), and one pin per server (see
+// nkcertificate.h): PopPinnedCertificate with PopPinnedServer, SmtpPinnedCertificate with
+// SmtpPinnedServer (the SHA-256 fingerprint of a certificate the user trusted, and the "host:port"
+// it was trusted for; empty = none). PinnedCertificate, the one pin of earlier versions, is read as
+// the POP3 pin for any POP3 server of the account while PopPinnedCertificate is missing, and is
+// written with the POP3 pin so that earlier versions still find it. PopTlsSeen and
 // SmtpTlsSeen hold the server (as the account names it, lower case) that last agreed to STLS or
 // STARTTLS: security "auto" then refuses that server without TLS as a downgrade. A "/" or "\" in
 // an account name is written percent-encoded, so that the name stays one group.
@@ -11,10 +15,21 @@
 
 #include <QByteArray>
 
+// A certificate the user trusted for one server.
+struct TServerPin {
+    // "host:port" (ServerPinKey); empty for the pin of an earlier version, which names no server.
+    QByteArray Server;
+    QByteArray Fingerprint;
+
+    bool IsEmpty() const { return Fingerprint.isEmpty(); }
+    friend bool operator==(const TServerPin&, const TServerPin&) = default;
+};
+
 struct TAccountSecurity {
     TqmSecurity PopSecurity = TqmSecurity::secAuto;
     TqmSecurity SmtpSecurity = TqmSecurity::secAuto;
-    QByteArray PinnedCertificate;
+    TServerPin PopPin = {};
+    TServerPin SmtpPin = {};
 };
 
 // The registry key of the account's group for the active user.
@@ -22,6 +37,11 @@ QString AccountSecurityKey(const QByteArray& accountName);
 TAccountSecurity ReadAccountSecurity(const QByteArray& accountName);
 void WriteAccountSecurity(const QByteArray& accountName, const TAccountSecurity& security);
 enum class TMailService { Pop, Smtp };
+TServerPin& PinOf(TAccountSecurity& security, TMailService service);
+const TServerPin& PinOf(const TAccountSecurity& security, TMailService service);
+// Stores `pin` as the pin of `service` and leaves every other value of the account as it is;
+// does nothing without an account name.
+void WriteServerPin(const QByteArray& accountName, TMailService service, const TServerPin& pin);
 // Whether `server` agreed to TLS through STLS/STARTTLS for this account before; false without an
 // account name.
 bool TlsSeenBefore(const QByteArray& accountName, TMailService service, const QByteArray& server);

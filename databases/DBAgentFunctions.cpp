@@ -42,6 +42,7 @@ QByteArray JobFileContent(const TAgentJob& job)
         + Entry("Server", job.Server) + Entry("KeepMails", job.KeepMails)
         + Entry("CheckMails", job.CheckMails) + Entry("DeleteDays", job.DeleteDays)
         + Entry("Security", SecurityText(job.Security)) + Entry("PinnedCertificate", job.PinnedCertificate)
+        + Entry("PinnedServer", job.PinnedServer)
         + Section("User") + Entry("Username", job.Username) + Entry("Password", job.Password)
         + Section("Ras") + Entry("RasService", job.RasService)
         + Entry("RasForceService", job.RasForceService) + Entry("RasHangUp", job.RasHangUp);
@@ -97,7 +98,7 @@ bool BoolValue(const QByteArray& text)
 bool WriteJob(const TAgentJob& job, const QString& path)
 {
     for (const QByteArray* text : {&job.Action, &job.AccountName, &job.Server, &job.Username,
-                                   &job.Password, &job.RasService, &job.PinnedCertificate}) {
+                                   &job.Password, &job.RasService, &job.PinnedCertificate, &job.PinnedServer}) {
         if (!FitsOnOneLine(*text))
             return false;
     }
@@ -124,6 +125,7 @@ std::optional<TAgentJob> ReadJob(const QString& path)
     job.DeleteDays = IntegerValue(value("Main/DeleteDays"));
     job.Security = SecurityFromText(value("Main/Security"));
     job.PinnedCertificate = value("Main/PinnedCertificate").trimmed();
+    job.PinnedServer = value("Main/PinnedServer").trimmed();
     job.Username = value("User/Username");
     job.Password = value("User/Password");
     job.RasService = value("Ras/RasService");
@@ -156,7 +158,8 @@ bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode)
     job.DeleteDays = deletesKeptMails ? account->PopDeleteDays : 0;
     const TAccountSecurity security = ReadAccountSecurity(account->Name);
     job.Security = security.PopSecurity;
-    job.PinnedCertificate = security.PinnedCertificate;
+    job.PinnedCertificate = security.PopPin.Fingerprint;
+    job.PinnedServer = security.PopPin.Server;
     return true;
 }
 
@@ -174,7 +177,8 @@ void FillSendJob(TAgentJob& job, const QByteArray& smtpServer)
     job.Password = account.SmtpAuth ? account.SmtpPassword : QByteArray();
     const TAccountSecurity security = n > 0 ? ReadAccountSecurity(account.Name) : TAccountSecurity{};
     job.Security = security.SmtpSecurity;
-    job.PinnedCertificate = security.PinnedCertificate;
+    job.PinnedCertificate = security.SmtpPin.Fingerprint;
+    job.PinnedServer = security.SmtpPin.Server;
 }
 
 QByteArrayList ReadHeaderList(const QString& path)

@@ -5,7 +5,8 @@
 //
 // Job file layout: sections [Main], [User], [Ras] in that order, one "Key=Value" line per key,
 // [Main] ending with the transport security of the job's server (Security: "none", "auto",
-// "starttls", "tls"; PinnedCertificate: a fingerprint or empty), which a job without them reads as
+// "starttls", "tls"; PinnedCertificate: a fingerprint or empty; PinnedServer: the "host:port" the
+// pin was trusted for, empty for a pin that names no server), which a job without them reads as
 // "auto" and no pin;
 // CR LF line ends. Values are written byte for byte, unquoted and unescaped: a reader takes
 // everything after the first "=" of a line, so "=", ";", quotes, blanks and non-ASCII bytes in a
@@ -34,6 +35,7 @@ struct TAgentJob {
     bool RasHangUp = false;
     TqmSecurity Security = TqmSecurity::secAuto;
     QByteArray PinnedCertificate;
+    QByteArray PinnedServer;
 };
 
 // The agent recognises exactly these actions, in this letter case.

@@ -1,4 +1,5 @@
 #include "SharedFunctions.h"
+#include "CertificateTexts.h"
 
 #include "Konstanten.h"
 #include "RegistryFunctions.h"
@@ -71,6 +72,8 @@ bool CreatePrivateDirectory(const QString& path)
 
 QString ShownErrorText(const EqmException& error)
 {
+    if (const auto* certificate = dynamic_cast<const ECertificateError*>(&error))
+        return CertificateErrorText(certificate->Facts());
     const auto* refusal = dynamic_cast<const EPlainLogInRefused*>(&error);
     if (!refusal)
         return error.Message();

@@ -19,7 +19,7 @@ void ReportRefusedTempDirectory();
 class EqmException;
 // The text the programs show for a library error: its own, except that a log-in refused because
 // it would have gone out in clear is told in the user's language, naming the server and the way
-// to allow it.
+// to allow it, and so is a refused certificate, with its fingerprints.
 QString ShownErrorText(const EqmException& error);
 
 // The DOS file date of a local time: date in the high word, time in the low word (2-second steps).

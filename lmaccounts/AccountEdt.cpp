@@ -1,11 +1,14 @@
 #include "AccountEdt.h"
 
 #include "AccountsFunctions.h"
+#include "CertificateTexts.h"
 #include "FormHelpers.h"
 #include "FormTranslation.h"
 #include "Reporter.h"
+#include "tk_langlib.h"
 
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -27,8 +30,23 @@ enum Tag {
     PopPasswordTag, SmtpGroupTag, SmtpServerTag, SmtpNameTag, SmtpAddressTag, ReplyToTag, LanTag, RasTag,
     ForceTag, HangUpTag, RasEditTag, MailboxGroupTag, KeepTag, DeleteTag, DaysTag, AuthGroupTag, AuthTag,
     AuthPopTag, SmtpUserTag, SmtpPasswordTag, CompanyTag, OKTag,
-    SecurityGroupTag = 90, PopSecurityTag, SmtpSecurityTag, PinnedTag, PlainTextWarningTag
+    SecurityGroupTag = 90, PopSecurityTag, SmtpSecurityTag, PlainTextWarningTag = 94,
+    PopPinTag = 611, SmtpPinTag, PopPinForgetTag, SmtpPinForgetTag
 };
+
+// Message ids of the pin display.
+constexpr int NoPinText = 20;
+constexpr int PinServerText = 21;
+constexpr int LegacyPinText = 22;
+
+QString PinText(const TServerPin& pin)
+{
+    if (pin.IsEmpty())
+        return MessageText(NoPinText);
+    const QString server = pin.Server.isEmpty() ? MessageText(LegacyPinText)
+                                                : FillIn(MessageText(PinServerText), QString::fromUtf8(pin.Server));
+    return FingerprintLines(pin.Fingerprint) + QLatin1Char('\n') + server;
+}
 
 // In the order of the security combo boxes.
 constexpr TqmSecurity SecurityModes[] = {TqmSecurity::secAuto, TqmSecurity::secStartTls, TqmSecurity::secTls,
@@ -208,12 +226,16 @@ QWidget* TAccountEdtFrm::AdvancedPage()
     SmtpSecurityCmb = NewSecurityCombo(security);
     SetTag(PopSecurityCmb, PopSecurityTag);
     SetTag(SmtpSecurityCmb, SmtpSecurityTag);
-    PinnedCertificateEdt = NewEdit(security, "PinnedCertificateEdt", 128);
-    PinnedCertificateEdt->setPlaceholderText(QStringLiteral("SHA-256"));
     auto* securityLayout = new QFormLayout(security);
     AddRow(securityLayout, QStringLiteral("POP&3:"), PopSecurityTag + 10, PopSecurityCmb);
     AddRow(securityLayout, QStringLiteral("S&MTP:"), SmtpSecurityTag + 10, SmtpSecurityCmb);
-    AddRow(securityLayout, QStringLiteral("Vertrautes &Zertifikat:"), PinnedTag, PinnedCertificateEdt);
+    AddRow(securityLayout, QStringLiteral("POP3-Zertifikat:"), PopPinTag,
+           PinRow(security, PopPinLbl, PopPinForgetBtn, "PopPin", QStringLiteral("&Vergessen"), PopPinForgetTag));
+    AddRow(securityLayout, QStringLiteral("SMTP-Zertifikat:"), SmtpPinTag,
+           PinRow(security, SmtpPinLbl, SmtpPinForgetBtn, "SmtpPin", QStringLiteral("Ve&rgessen"), SmtpPinForgetTag));
+    connect(PopPinForgetBtn, &QPushButton::clicked, this, [this] { ForgetPin(TMailService::Pop); });
+    connect(SmtpPinForgetBtn, &QPushButton::clicked, this, [this] { ForgetPin(TMailService::Smtp); });
+    ShowPins();
     PlainTextWarningLbl = new QLabel(QStringLiteral("Achtung: Ohne Verschlüsselung gehen Kennwort und Nachrichten im Klartext "
                                                     "über das Netz; jeder auf dem Weg kann sie mitlesen."),
                                      security);
@@ -232,24 +254,58 @@ QWidget* TAccountEdtFrm::AdvancedPage()
     return page;
 }
 
-bool TAccountEdtFrm::Run(QWidget* parent, TAccount& account, std::shared_ptr<TnkRasBackend> dialUpBackend)
+bool TAccountEdtFrm::Run(QWidget* parent, TAccountDraft& draft, std::shared_ptr<TnkRasBackend> dialUpBackend)
 {
     TAccountEdtFrm form(std::move(dialUpBackend), parent);
-    form.SetAccount(account);
-    form.SetSecurity(ReadAccountSecurity(account.Name));
+    form.SetAccount(draft.Account);
+    form.SetSecurity(draft.Security);
     if (form.exec() != QDialog::Accepted)
         return false;
-    // Stored under the name the account had: renaming it moves the group along.
-    WriteAccountSecurity(account.Name.isEmpty() ? form.Account().Name : account.Name, form.Security());
-    account = form.Account();
+    draft.Account = form.Account();
+    draft.Security = form.Security();
     return true;
+}
+
+// A pin is shown, never typed: it is set only by the user's Trust in the certificate window.
+QWidget* TAccountEdtFrm::PinRow(QWidget* parent, QLabel*& pinLbl, QPushButton*& forgetBtn, const char* name,
+                               const QString& forgetCaption, int forgetTag)
+{
+    auto* row = new QWidget(parent);
+    pinLbl = new QLabel(row);
+    pinLbl->setObjectName(QLatin1String(name) + QLatin1String("Lbl"));
+    pinLbl->setTextFormat(Qt::PlainText);
+    pinLbl->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    pinLbl->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    forgetBtn = NewButton(row, forgetCaption, forgetTag);
+    forgetBtn->setObjectName(QLatin1String(name) + QLatin1String("ForgetBtn"));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pinLbl, 1);
+    layout->addWidget(forgetBtn, 0, Qt::AlignTop);
+    return row;
+}
+
+void TAccountEdtFrm::ShowPins()
+{
+    PopPinLbl->setText(PinText(m_popPin));
+    SmtpPinLbl->setText(PinText(m_smtpPin));
+    PopPinForgetBtn->setEnabled(!m_popPin.IsEmpty());
+    SmtpPinForgetBtn->setEnabled(!m_smtpPin.IsEmpty());
+}
+
+void TAccountEdtFrm::ForgetPin(TMailService service)
+{
+    (service == TMailService::Pop ? m_popPin : m_smtpPin) = {};
+    ShowPins();
 }
 
 void TAccountEdtFrm::SetSecurity(const TAccountSecurity& security)
 {
     PopSecurityCmb->setCurrentIndex(SecurityIndex(security.PopSecurity));
     SmtpSecurityCmb->setCurrentIndex(SecurityIndex(security.SmtpSecurity));
-    PinnedCertificateEdt->setText(QString::fromLatin1(security.PinnedCertificate));
+    m_popPin = security.PopPin;
+    m_smtpPin = security.SmtpPin;
+    ShowPins();
 }
 
 void TAccountEdtFrm::UpdatePlainTextWarning()
@@ -260,8 +316,7 @@ void TAccountEdtFrm::UpdatePlainTextWarning()
 
 TAccountSecurity TAccountEdtFrm::Security() const
 {
-    return {SecurityModes[PopSecurityCmb->currentIndex()], SecurityModes[SmtpSecurityCmb->currentIndex()],
-            PinnedCertificateEdt->text().trimmed().toLatin1()};
+    return {SecurityModes[PopSecurityCmb->currentIndex()], SecurityModes[SmtpSecurityCmb->currentIndex()], m_popPin, m_smtpPin};
 }
 
 void TAccountEdtFrm::SetAccount(const TAccount& account)

@@ -4,6 +4,7 @@
 // for the connection security controls). The enabling rules come from ComputeAccountEdtStates.
 
 #include "AccountEdtRules.h"
+#include "AccountsFunctions.h"
 #include "DBAccountSecurity.h"
 #include "DialUp.h"
 
@@ -26,8 +27,9 @@ class TAccountEdtFrm : public QDialog {
 public:
     TAccountEdtFrm(std::shared_ptr<TnkRasBackend> dialUpBackend, QWidget* parent = nullptr);
 
-    // Edits `account` modally; on OK the fields are copied into it.
-    static bool Run(QWidget* parent, TAccount& account, std::shared_ptr<TnkRasBackend> dialUpBackend);
+    // Edits `draft` modally; on OK the fields and the security are copied into it. Nothing is
+    // stored here: the caller stores the draft once its name is accepted.
+    static bool Run(QWidget* parent, TAccountDraft& draft, std::shared_ptr<TnkRasBackend> dialUpBackend);
 
     void SetAccount(const TAccount& account);
     // The transport security stored beside the account record.
@@ -64,7 +66,11 @@ public:
     QLineEdit* SmtpPasswordEdt;
     QComboBox* PopSecurityCmb;
     QComboBox* SmtpSecurityCmb;
-    QLineEdit* PinnedCertificateEdt;
+    // The trusted certificates of the two servers: fingerprint and "host:port", read-only.
+    QLabel* PopPinLbl;
+    QLabel* SmtpPinLbl;
+    QPushButton* PopPinForgetBtn;
+    QPushButton* SmtpPinForgetBtn;
     // Shown while either protocol is set to "none".
     QLabel* PlainTextWarningLbl;
     QPushButton* OKBtn;
@@ -78,7 +84,14 @@ private:
     void UpdatePlainTextWarning();
     void PopKeepMailsChkClick();
     void CopyPopLogin();
+    QWidget* PinRow(QWidget* parent, QLabel*& pinLbl, QPushButton*& forgetBtn, const char* name, const QString& forgetCaption,
+                    int forgetTag);
+    void ShowPins();
+    void ForgetPin(TMailService service);
 
     TDialUp m_dialUp;
     TAccount m_account;
+    // Stored with the account on OK; Forget empties one.
+    TServerPin m_popPin;
+    TServerPin m_smtpPin;
 };

@@ -94,26 +94,3 @@ TAccount AccountFromFields(TAccount account, const TAccountFields& f)
     account.SmtpAuthPop = f.SmtpAuthPop;
     return account;
 }
-
-TAccount WizardAccount(const TWizardFields& fields)
-{
-    TAccountFields f = FieldsOfAccount(TAccount{});
-    f.SmtpName = fields.SmtpName;
-    f.SmtpAddress = fields.SmtpAddress;
-    f.PopServer = fields.PopServer;
-    f.SmtpServer = fields.SmtpServer;
-    f.PopUsername = fields.PopUsername;
-    f.PopPassword = fields.PopPassword;
-    f.Name = fields.Name;
-    return AccountFromFields(TAccount{}, f);
-}
-
-QString WizardProposedName(const QString& name, const QString& address)
-{
-    return name.isEmpty() ? address : name;
-}
-
-bool WizardCanFinish(const QString& name)
-{
-    return name.size() > 1;
-}

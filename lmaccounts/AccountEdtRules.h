@@ -1,5 +1,5 @@
 #pragma once
-// The account editor's and the wizard's rules as plain data: which controls are enabled for the
+// The account editor's rules as plain data: which controls are enabled for the
 // state of the others, and how the typed texts become an account record.
 
 #include "DBAccountsFunctions.h"
@@ -59,23 +59,5 @@ TAccount AccountFromFields(TAccount account, const TAccountFields& fields);
 // A whole number from 0 to 365; anything else is 0.
 qint32 ParseDeleteDays(const QString& text);
 
-// The seven texts the wizard asks for.
-struct TWizardFields {
-    QString SmtpName;
-    QString SmtpAddress;
-    QString PopServer;
-    QString SmtpServer;
-    QString PopUsername;
-    QString PopPassword;
-    QString Name;
-};
-
-inline constexpr int WizardPageCount = 6;
-// A new record with the wizard's seven fields; every other field keeps the new-record value.
-TAccount WizardAccount(const TWizardFields& fields);
-// The account name proposed on entering the last page: the address when the name is still empty.
-QString WizardProposedName(const QString& name, const QString& address);
-// Finish (on the last page) needs an account name of more than one character.
-bool WizardCanFinish(const QString& name);
 // The editor's OK needs a name of more than two characters.
 bool AccountNameAcceptable(const QString& name);

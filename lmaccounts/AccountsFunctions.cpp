@@ -77,6 +77,26 @@ int AddAccount(TAccount account)
     return WriteAccount(0, account);
 }
 
+int AddAccount(const TAccountDraft& draft)
+{
+    const int record = AddAccount(draft.Account);
+    if (record == 0)
+        return 0;
+    // A group left behind under this name belongs to no account: nothing of it may carry over.
+    const QByteArray name = CutToCapacity(draft.Account.Name, NameCapacity);
+    RemoveAccountSecurity(name);
+    WriteAccountSecurity(name, draft.Security);
+    return record;
+}
+
+bool UpdateAccount(int record, const TAccountDraft& draft)
+{
+    if (!UpdateAccount(record, draft.Account))
+        return false;
+    WriteAccountSecurity(CutToCapacity(draft.Account.Name, NameCapacity), draft.Security);
+    return true;
+}
+
 bool UpdateAccount(int record, const TAccount& account)
 {
     const std::optional<TAccount> old = ReadAccount(record);

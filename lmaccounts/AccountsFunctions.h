@@ -4,6 +4,7 @@
 // Renaming, copying and removing an account go through the account-settings functions below, which
 // keep the account's own registry group (transport security and the like) with the account.
 
+#include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 
 #include <QList>
@@ -39,10 +40,21 @@ QString UserLabelText(const QString& user);
 // Whether an account other than record `ownRecord` (0: none) carries `name`.
 bool AccountNameTaken(const QByteArray& name, int ownRecord = 0);
 
+// An account as a dialog edits it: the record and the security settings kept beside it. Both are
+// stored together, and only once the account's name was accepted.
+struct TAccountDraft {
+    TAccount Account;
+    TAccountSecurity Security;
+};
+
 // Appends the account; the very first account becomes the default. The record number, 0 on failure.
 int AddAccount(TAccount account);
+// Appends the account and gives it a fresh settings group with the draft's security.
+int AddAccount(const TAccountDraft& draft);
 // Writes the edited account back at `record`, carrying its settings group along a rename.
 bool UpdateAccount(int record, const TAccount& account);
+// UpdateAccount, then the draft's security into the group under the account's (new) name.
+bool UpdateAccount(int record, const TAccountDraft& draft);
 // Removes the account and its settings group; when it was the default, the first remaining account
 // becomes the default. The record number of that first remaining account (0: none left).
 int RemoveAccount(int record);

@@ -48,7 +48,7 @@ TAccountsMainFrm::TAccountsMainFrm(std::shared_ptr<TnkRasBackend> dialUpBackend,
 {
     setObjectName(QStringLiteral("AccountsMainFrm"));
     setWindowTitle(AccountsWindowTitle());
-    EditAccount = [this](TAccount& account, bool wizard) { return OpenDialog(account, wizard); };
+    EditAccount = [this](TAccountDraft& draft, bool wizard) { return OpenDialog(draft, wizard); };
     AskQuestion = [this](const QString& question) { return AskYesNo(this, question); };
 
     InfoLbl = new QLabel(QStringLiteral("Legen Sie hier Ihre Mailkonten fest."), this);
@@ -166,17 +166,19 @@ void TAccountsMainFrm::UpdateButtons()
         items[i]->setEnabled(selected);
 }
 
-bool TAccountsMainFrm::OpenDialog(TAccount& account, bool wizard)
+bool TAccountsMainFrm::OpenDialog(TAccountDraft& draft, bool wizard)
 {
     if (wizard)
-        return TWizzardFrm::Run(this, account);
-    return TAccountEdtFrm::Run(this, account, m_dialUpBackend);
+        return TWizzardFrm::Run(this, draft);
+    return TAccountEdtFrm::Run(this, draft, m_dialUpBackend);
 }
 
-bool TAccountsMainFrm::EditUntilUnique(TAccount& account, bool wizard, int ownRecord)
+bool TAccountsMainFrm::EditUntilUnique(TAccountDraft& draft, bool wizard, int ownRecord)
 {
-    while (EditAccount(account, wizard)) {
-        if (!AccountNameTaken(account.Name, ownRecord))
+    // The draft keeps what was typed, security included, across a name conflict; nothing is
+    // stored before the name is accepted.
+    while (EditAccount(draft, wizard)) {
+        if (!AccountNameTaken(draft.Account.Name, ownRecord))
             return true;
         Report(AccountsText::DuplicateName, TMessageKind::Warning);
     }
@@ -185,10 +187,10 @@ bool TAccountsMainFrm::EditUntilUnique(TAccount& account, bool wizard, int ownRe
 
 void TAccountsMainFrm::AddBtnClick()
 {
-    TAccount account;
-    if (!EditUntilUnique(account, ListAccounts().isEmpty(), 0))
+    TAccountDraft draft;
+    if (!EditUntilUnique(draft, ListAccounts().isEmpty(), 0))
         return;
-    const int record = AddAccount(account);
+    const int record = AddAccount(draft);
     if (record == 0)
         Report(AccountsText::WriteError, TMessageKind::Error);
     FillList(record);
@@ -197,10 +199,13 @@ void TAccountsMainFrm::AddBtnClick()
 void TAccountsMainFrm::EditBtnClick()
 {
     const int record = SelectedRecord();
-    std::optional<TAccount> account = ReadAccount(record);
-    if (!account || !EditUntilUnique(*account, false, record))
+    const std::optional<TAccount> account = ReadAccount(record);
+    if (!account)
         return;
-    if (!UpdateAccount(record, *account))
+    TAccountDraft draft{*account, ReadAccountSecurity(account->Name)};
+    if (!EditUntilUnique(draft, false, record))
+        return;
+    if (!UpdateAccount(record, draft))
         Report(AccountsText::WriteError, TMessageKind::Error);
     FillList(record);
 }

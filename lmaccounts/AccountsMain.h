@@ -3,7 +3,7 @@
 // Copy and Set Default. The commands run on lmaccounts_core; the dialogs they open and the question
 // they ask can be replaced (tests answer them without a person).
 
-#include "AccountEdtRules.h"
+#include "AccountsFunctions.h"
 #include "DialUp.h"
 
 #include <QWidget>
@@ -30,8 +30,8 @@ public:
     void CopyBtnClick();
     void StandardBtnClick();
 
-    // Opens the editor (or, for the very first account, the wizard) on `account`; false on Cancel.
-    std::function<bool(TAccount& account, bool wizard)> EditAccount;
+    // Opens the editor (or, for the very first account, the wizard) on `draft`; false on Cancel.
+    std::function<bool(TAccountDraft& draft, bool wizard)> EditAccount;
     std::function<bool(const QString& question)> AskQuestion;
 
     QLabel* InfoLbl;
@@ -55,8 +55,8 @@ private:
     int SelectedRecord() const;
     void UpdateButtons();
     // Runs the dialog until it is cancelled or the name is not taken by another account.
-    bool EditUntilUnique(TAccount& account, bool wizard, int ownRecord);
-    bool OpenDialog(TAccount& account, bool wizard);
+    bool EditUntilUnique(TAccountDraft& draft, bool wizard, int ownRecord);
+    bool OpenDialog(TAccountDraft& draft, bool wizard);
 
     std::shared_ptr<TnkRasBackend> m_dialUpBackend;
     bool m_activated = false;

@@ -1,25 +1,70 @@
 #include "Wizzard.h"
 
+#include "CertificateDialog.h"
+#include "ConnectionTestPage.h"
 #include "FormHelpers.h"
 #include "FormTranslation.h"
+#include "ReportBoxes.h"
+#include "Reporter.h"
 #include "tk_langlib.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 
 enum Tag {
     FormTag = 60, BackTag, NextTag, FinishTag, CancelTag, IntroTitleTag, IntroTextTag, NameTitleTag, NameTextTag,
-    SmtpNameTag, AddressTitleTag, AddressTextTag, AddressTag, ServersTitleTag, ServersTextTag, PopServerTag,
-    SmtpServerTag, MailboxTitleTag, MailboxTextTag, PopUserTag, PopPasswordTag, AccountTitleTag, AccountTextTag,
-    AccountNameTag
+    SmtpNameTag, AddressTitleTag, AddressTextTag, AddressTag, PopServerTag = 75, SmtpServerTag, MailboxTitleTag,
+    MailboxTextTag, PopUserTag, PopPasswordTag, AccountTitleTag, AccountTextTag, AccountNameTag,
+    IncomingTitleTag = 620, IncomingTextTag, PopPortTag, PopSecurityTag, PopSecurityCmbTag, PopPlainTextTag,
+    OutgoingTitleTag, OutgoingTextTag, SmtpPortTag, SmtpSecurityTag, SmtpSecurityCmbTag, SmtpPlainTextTag, SmtpAuthTag
 };
+
+const QString PlainTextWarning = QStringLiteral("Achtung: Ohne Verschlüsselung gehen Kennwort und Nachrichten im Klartext "
+                                                "über das Netz.");
+
+QComboBox* NewSecurityCombo(QWidget* parent, const char* name, int tag)
+{
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(QLatin1String(name));
+    // In the order of WizardSecurityModes.
+    combo->addItems({QStringLiteral("STARTTLS erforderlich (empfohlen)"), QStringLiteral("TLS von Anfang an"),
+                     QStringLiteral("Keine Verschlüsselung (Klartext)")});
+    SetTag(combo, tag);
+    return combo;
+}
+
+QLineEdit* NewPortEdit(QWidget* parent, const char* name)
+{
+    QLineEdit* edit = NewEdit(parent, name, 5);
+    edit->setValidator(new QIntValidator(1, 65535, edit));
+    edit->setMaximumWidth(80);
+    return edit;
+}
+
+QLabel* NewWarningLabel(QWidget* parent, const char* name, int tag)
+{
+    QLabel* label = NewLabel(parent, PlainTextWarning, tag);
+    label->setObjectName(QLatin1String(name));
+    label->setWordWrap(true);
+    label->setStyleSheet(QStringLiteral("color: #a00000"));
+    return label;
+}
+
+QFormLayout* FormOf(QWidget* page)
+{
+    return page->findChild<QFormLayout*>();
+}
 
 } // namespace
 
@@ -28,45 +73,55 @@ TWizzardFrm::TWizzardFrm(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("WizzardFrm"));
     setWindowTitle(QStringLiteral("Assistent zur Einrichtung eines Mailkontos"));
     SetTag(this, FormTag);
+    AskQuestion = [this](const QString& question) {
+        return ShowPlainMessageBox(QMessageBox::Warning, this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No)
+               == QMessageBox::Yes;
+    };
     Pages = new QStackedWidget(this);
 
-    NewPage(0, QStringLiteral("Einrichtung eines Mailkontos"), IntroTitleTag,
+    NewPage(wpIntro, QStringLiteral("Einrichtung eines Mailkontos"), IntroTitleTag,
             QStringLiteral("Dieser Assistent richtet ein Mailkonto ein: Ihren Namen und Ihre E-Mail-Adresse, die Server "
-                           "Ihres Providers und die Anmeldung an Ihrem Postfach. Alles lässt sich später mit "
-                           "Bearbeiten ändern."),
+                           "Ihres Providers und die Anmeldung an Ihrem Postfach. Zum Schluss prüft er beide Verbindungen. "
+                           "Alles lässt sich später mit Bearbeiten ändern."),
             IntroTextTag);
-    QWidget* page = NewPage(1, QStringLiteral("Ihr Name"), NameTitleTag,
+    QWidget* page = NewPage(wpSenderName, QStringLiteral("Ihr Name"), NameTitleTag,
                             QStringLiteral("Der Name, den die Empfänger als Absender Ihrer Nachrichten sehen."), NameTextTag);
     SmtpNameEdt = NewEdit(page, "SmtpNameEdt", 50);
-    AddRow(page->findChild<QFormLayout*>(), QStringLiteral("&Name:"), SmtpNameTag, SmtpNameEdt);
+    AddRow(FormOf(page), QStringLiteral("&Name:"), SmtpNameTag, SmtpNameEdt);
 
-    page = NewPage(2, QStringLiteral("Ihre E-Mail-Adresse"), AddressTitleTag,
+    page = NewPage(wpAddress, QStringLiteral("Ihre E-Mail-Adresse"), AddressTitleTag,
                    QStringLiteral("Die Adresse, an die Ihre Korrespondenzpartner schreiben."), AddressTextTag);
     SmtpAddressEdt = NewEdit(page, "SmtpAddressEdt", 80);
-    AddRow(page->findChild<QFormLayout*>(), QStringLiteral("&E-Mail-Adresse:"), AddressTag, SmtpAddressEdt);
+    AddRow(FormOf(page), QStringLiteral("&E-Mail-Adresse:"), AddressTag, SmtpAddressEdt);
 
-    page = NewPage(3, QStringLiteral("Mailserver"), ServersTitleTag,
-                   QStringLiteral("Die Server Ihres Providers: von wo eingehende Nachrichten abgeholt (POP3) und "
-                                  "wohin ausgehende versendet werden (SMTP)."),
-                   ServersTextTag);
-    PopServerEdt = NewEdit(page, "PopServerEdt", 50);
-    SmtpServerEdt = NewEdit(page, "SmtpServerEdt", 50);
-    AddRow(page->findChild<QFormLayout*>(), QStringLiteral("&POP3-Server:"), PopServerTag, PopServerEdt);
-    AddRow(page->findChild<QFormLayout*>(), QStringLiteral("&SMTP-Server:"), SmtpServerTag, SmtpServerEdt);
+    AddServerPage(wpIncoming, m_pop);
+    AddServerPage(wpOutgoing, m_smtp);
 
-    page = NewPage(4, QStringLiteral("Postfach-Einstellungen"), MailboxTitleTag,
+    page = NewPage(wpLogin, QStringLiteral("Postfach-Einstellungen"), MailboxTitleTag,
                    QStringLiteral("Die Anmeldung an Ihrem Postfach beim POP3-Server."), MailboxTextTag);
     PopUsernameEdt = NewEdit(page, "PopUsernameEdt", 50);
     PopPasswordEdt = NewEdit(page, "PopPasswordEdt", 50);
     PopPasswordEdt->setEchoMode(QLineEdit::Password);
-    AddRow(page->findChild<QFormLayout*>(), QStringLiteral("&POP3-Benutzerkonto:"), PopUserTag, PopUsernameEdt);
-    AddRow(page->findChild<QFormLayout*>(), QStringLiteral("POP3-&Kennwort:"), PopPasswordTag, PopPasswordEdt);
+    AddRow(FormOf(page), QStringLiteral("&POP3-Benutzerkonto:"), PopUserTag, PopUsernameEdt);
+    AddRow(FormOf(page), QStringLiteral("POP3-&Kennwort:"), PopPasswordTag, PopPasswordEdt);
 
-    page = NewPage(5, QStringLiteral("Name des Mailkontos"), AccountTitleTag,
-                   QStringLiteral("Der Name, unter dem dieses Konto aufgeführt wird. Mit Fertigstellen wird es angelegt."),
-                   AccountTextTag);
+    page = NewPage(wpAccountName, QStringLiteral("Name des Mailkontos"), AccountTitleTag,
+                   QStringLiteral("Der Name, unter dem dieses Konto aufgeführt wird."), AccountTextTag);
     NameEdt = NewEdit(page, "NameEdt", 50);
-    AddRow(page->findChild<QFormLayout*>(), QStringLiteral("&Name des Mailkontos:"), AccountNameTag, NameEdt);
+    AddRow(FormOf(page), QStringLiteral("&Name des Mailkontos:"), AccountNameTag, NameEdt);
+
+    TestPage = new TConnectionTestPage(Pages);
+    Pan[wpConnectionTest] = TestPage;
+    TitleLbl[wpConnectionTest] = TestPage->TitleLbl;
+    Pages->addWidget(TestPage);
+    TestPage->OnStateChanged = [this] { UpdateButtons(); };
+    TestPage->OnUntrustedCertificate = [this](TMailService, const TnkCertificateFacts& certificate) {
+        return TCertificateFrm::Ask(this, certificate);
+    };
+    // Kept with the account once it is stored; nothing is written before.
+    TestPage->OnPinTrusted = [this](TMailService service, const TServerPin& pin) {
+        (service == TMailService::Pop ? m_popPin : m_smtpPin) = pin;
+    };
 
     PrevBtn = new QPushButton(QStringLiteral("< &Zurück"), this);
     PrevBtn->setObjectName(QStringLiteral("PrevBtn"));
@@ -80,8 +135,9 @@ TWizzardFrm::TWizzardFrm(QWidget* parent) : QDialog(parent)
     SetTag(CancelBtn, CancelTag);
     connect(PrevBtn, &QPushButton::clicked, this, &TWizzardFrm::PrevBtnClick);
     connect(NextBtn, &QPushButton::clicked, this, &TWizzardFrm::NextBtnClick);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-    connect(NameEdt, &QLineEdit::textChanged, this, &TWizzardFrm::UpdateButtons);
+    connect(CancelBtn, &QPushButton::clicked, this, &TWizzardFrm::reject);
+    for (QLineEdit* edit : {PopServerEdt, PopPortEdt, SmtpServerEdt, SmtpPortEdt, PopUsernameEdt, PopPasswordEdt, NameEdt})
+        connect(edit, &QLineEdit::textChanged, this, &TWizzardFrm::UpdateButtons);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -92,12 +148,13 @@ TWizzardFrm::TWizzardFrm(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Pages, 1);
     layout->addLayout(buttons);
-    setMinimumSize(500, 300);
+    setMinimumSize(560, 360);
 
     TranslateFormIfEnglish(this);
     m_nextCaption = NextBtn->text();
     m_finishCaption = IsEnglish() ? StringTableText(FinishTag + ComponentTextOffset) : QStringLiteral("&Fertigstellen");
-    ShowPage(0);
+    SetChoices(TWizardChoices{});
+    ShowPage(wpIntro);
 }
 
 QWidget* TWizzardFrm::NewPage(int index, const QString& title, int titleTag, const QString& text, int textTag)
@@ -125,29 +182,142 @@ QWidget* TWizzardFrm::NewPage(int index, const QString& title, int titleTag, con
     return page;
 }
 
-bool TWizzardFrm::Run(QWidget* parent, TAccount& account)
+void TWizzardFrm::AddServerPage(int index, TServerFields& fields)
+{
+    const bool pop = fields.Service == TMailService::Pop;
+    QWidget* page =
+        pop ? NewPage(index, QStringLiteral("Posteingang (POP3)"), IncomingTitleTag,
+                      QStringLiteral("Der Server, von dem Ihre Nachrichten abgeholt werden. Server, Port und Verschlüsselung "
+                                     "nennt Ihr Provider; üblich sind Port 110 mit STARTTLS und Port 995 mit TLS von Anfang an."),
+                      IncomingTextTag)
+            : NewPage(index, QStringLiteral("Postausgang (SMTP)"), OutgoingTitleTag,
+                      QStringLiteral("Der Server, über den Ihre Nachrichten versendet werden. Üblich sind Port 587 mit "
+                                     "STARTTLS und Port 465 mit TLS von Anfang an."),
+                      OutgoingTextTag);
+    fields.Server = NewEdit(page, pop ? "PopServerEdt" : "SmtpServerEdt", 50);
+    fields.Port = NewPortEdit(page, pop ? "PopPortEdt" : "SmtpPortEdt");
+    fields.Security = NewSecurityCombo(page, pop ? "PopSecurityCmb" : "SmtpSecurityCmb", pop ? PopSecurityCmbTag : SmtpSecurityCmbTag);
+    fields.PlainText = NewWarningLabel(page, pop ? "PopPlainTextLbl" : "SmtpPlainTextLbl", pop ? PopPlainTextTag : SmtpPlainTextTag);
+    QFormLayout* form = FormOf(page);
+    AddRow(form, pop ? QStringLiteral("&POP3-Server:") : QStringLiteral("&SMTP-Server:"), pop ? PopServerTag : SmtpServerTag,
+           fields.Server);
+    AddRow(form, QStringLiteral("P&ort:"), pop ? PopPortTag : SmtpPortTag, fields.Port);
+    AddRow(form, QStringLiteral("&Verschlüsselung:"), pop ? PopSecurityTag : SmtpSecurityTag, fields.Security);
+    form->addRow(fields.PlainText);
+    if (pop) {
+        PopServerEdt = fields.Server;
+        PopPortEdt = fields.Port;
+        PopSecurityCmb = fields.Security;
+        PopPlainTextLbl = fields.PlainText;
+    } else {
+        SmtpServerEdt = fields.Server;
+        SmtpPortEdt = fields.Port;
+        SmtpSecurityCmb = fields.Security;
+        SmtpPlainTextLbl = fields.PlainText;
+        SmtpAuthChk = NewCheckBox(page, "SmtpAuthChk",
+                                  QStringLiteral("Der SMTP-Server verlangt eine &Anmeldung (mit Benutzername und Kennwort "
+                                                 "des Posteingangs)"),
+                                  SmtpAuthTag);
+        form->addRow(SmtpAuthChk);
+    }
+    WireServerFields(fields);
+}
+
+void TWizzardFrm::WireServerFields(TServerFields& fields)
+{
+    // A port the user typed stays when the security changes; an emptied field follows it again.
+    connect(fields.Port, &QLineEdit::textEdited, this, [&fields](const QString& text) { fields.PortTyped = !text.isEmpty(); });
+    connect(fields.Server, &QLineEdit::editingFinished, this, [this, &fields] { TakePortFromServer(fields); });
+    connect(fields.Security, &QComboBox::currentIndexChanged, this, [this, &fields](int index) { SecurityChanged(fields, index); });
+}
+
+void TWizzardFrm::SecurityChanged(TServerFields& fields, int index)
+{
+    const TqmSecurity security = WizardSecurityModes[index];
+    if (security == TqmSecurity::secNone && fields.SecurityIndex != index && !AskPlainText()) {
+        const QSignalBlocker blocker(fields.Security);
+        fields.Security->setCurrentIndex(fields.SecurityIndex);
+        return;
+    }
+    fields.SecurityIndex = index;
+    fields.PlainText->setVisible(security == TqmSecurity::secNone);
+    fields.Port->setText(PortAfterSecurityChange(fields.Port->text(), fields.PortTyped, fields.Service, security));
+    UpdateButtons();
+}
+
+bool TWizzardFrm::AskPlainText()
+{
+    return AskQuestion && AskQuestion(MessageText(WizardText::ConfirmPlainText));
+}
+
+void TWizzardFrm::TakePortFromServer(TServerFields& fields)
+{
+    const THostAndPort parts = SplitHostAndPort(fields.Server->text());
+    if (parts.Port.isEmpty())
+        return;
+    fields.Server->setText(parts.Host);
+    fields.Port->setText(parts.Port);
+    fields.PortTyped = true;
+}
+
+TServerChoice TWizzardFrm::ServerChoice(const TServerFields& fields) const
+{
+    return ServerChoiceOfFields(fields.Server->text(), fields.Port->text(), WizardSecurityModes[fields.Security->currentIndex()]);
+}
+
+void TWizzardFrm::SetServerChoice(TServerFields& fields, const TServerChoice& choice)
+{
+    const QSignalBlocker blocker(fields.Security);
+    fields.Server->setText(choice.Host);
+    fields.Port->setText(choice.Port);
+    fields.SecurityIndex = WizardSecurityIndex(choice.Security);
+    fields.Security->setCurrentIndex(fields.SecurityIndex);
+    fields.PlainText->setVisible(choice.Security == TqmSecurity::secNone);
+    fields.PortTyped = choice.Port != QString::number(StandardPort(fields.Service, choice.Security));
+}
+
+bool TWizzardFrm::Run(QWidget* parent, TAccountDraft& draft)
 {
     TWizzardFrm form(parent);
     // Reopened after a name conflict: what was typed stays, and the account name page is shown.
-    if (!account.Name.isEmpty()) {
-        form.SetAccount(account);
-        form.ShowPage(WizardPageCount - 1);
+    if (!draft.Account.Name.isEmpty()) {
+        form.SetChoices(ChoicesOfDraft(draft));
+        form.ShowPage(wpAccountName);
     }
     if (form.exec() != QDialog::Accepted)
         return false;
-    account = form.Account();
+    draft = form.Draft();
     return true;
 }
 
-void TWizzardFrm::SetAccount(const TAccount& account)
+void TWizzardFrm::SetChoices(const TWizardChoices& choices)
 {
-    SmtpNameEdt->setText(QString::fromUtf8(account.SmtpName));
-    SmtpAddressEdt->setText(QString::fromUtf8(account.SmtpAddress));
-    PopServerEdt->setText(QString::fromUtf8(account.PopServer));
-    SmtpServerEdt->setText(QString::fromUtf8(account.SmtpServer));
-    PopUsernameEdt->setText(QString::fromUtf8(account.PopUsername));
-    PopPasswordEdt->setText(QString::fromUtf8(account.PopPassword));
-    NameEdt->setText(QString::fromUtf8(account.Name));
+    SmtpNameEdt->setText(choices.SmtpName);
+    SmtpAddressEdt->setText(choices.SmtpAddress);
+    SetServerChoice(m_pop, choices.Pop);
+    SetServerChoice(m_smtp, choices.Smtp);
+    SmtpAuthChk->setChecked(choices.SmtpAuth);
+    PopUsernameEdt->setText(choices.PopUsername);
+    PopPasswordEdt->setText(choices.PopPassword);
+    NameEdt->setText(choices.Name);
+    m_popPin = choices.PopPin;
+    m_smtpPin = choices.SmtpPin;
+}
+
+TWizardChoices TWizzardFrm::Choices() const
+{
+    TWizardChoices choices;
+    choices.SmtpName = SmtpNameEdt->text();
+    choices.SmtpAddress = SmtpAddressEdt->text().trimmed();
+    choices.Pop = ServerChoice(m_pop);
+    choices.Smtp = ServerChoice(m_smtp);
+    choices.PopUsername = PopUsernameEdt->text();
+    choices.PopPassword = PopPasswordEdt->text();
+    choices.SmtpAuth = SmtpAuthChk->isChecked();
+    choices.Name = NameEdt->text();
+    choices.PopPin = m_popPin;
+    choices.SmtpPin = m_smtpPin;
+    return choices;
 }
 
 int TWizzardFrm::CurrentPage() const
@@ -157,7 +327,7 @@ int TWizzardFrm::CurrentPage() const
 
 void TWizzardFrm::ShowPage(int page)
 {
-    if (page == WizardPageCount - 1)
+    if (page == wpAccountName)
         NameEdt->setText(WizardProposedName(NameEdt->text(), SmtpAddressEdt->text().trimmed()));
     Pages->setCurrentIndex(page);
     if (QLineEdit* first = Pan[page]->findChild<QLineEdit*>())
@@ -165,39 +335,53 @@ void TWizzardFrm::ShowPage(int page)
     else
         NextBtn->setFocus();
     UpdateButtons();
+    // Started once the click that led here has returned: the test waits in the event loop.
+    if (page == wpConnectionTest)
+        QTimer::singleShot(0, this, [this] {
+            if (CurrentPage() == wpConnectionTest)
+                TestPage->RunTest(Choices());
+        });
 }
 
 void TWizzardFrm::UpdateButtons()
 {
-    const bool last = CurrentPage() == WizardPageCount - 1;
-    PrevBtn->setEnabled(CurrentPage() > 0);
+    const int page = CurrentPage();
+    const bool last = page == wpConnectionTest;
+    const bool testing = TestPage->Running();
+    PrevBtn->setEnabled(page > 0 && !testing);
     NextBtn->setText(last ? m_finishCaption : m_nextCaption);
-    NextBtn->setEnabled(!last || WizardCanFinish(NameEdt->text()));
+    // Finish stays possible after a failed or canceled test: the summary says how to go on.
+    NextBtn->setEnabled(!testing && WizardCanLeave(TWizardPage(page), Choices()));
 }
 
 void TWizzardFrm::PrevBtnClick()
 {
-    if (CurrentPage() > 0)
+    if (CurrentPage() > 0 && !TestPage->Running())
         ShowPage(CurrentPage() - 1);
 }
 
 void TWizzardFrm::NextBtnClick()
 {
-    if (CurrentPage() == WizardPageCount - 1)
+    const int page = CurrentPage();
+    if (page == wpIncoming)
+        TakePortFromServer(m_pop);
+    if (page == wpOutgoing)
+        TakePortFromServer(m_smtp);
+    if (TestPage->Running() || !WizardCanLeave(TWizardPage(page), Choices()))
+        return;
+    if (page == wpAccountName && AccountNameTaken(Draft().Account.Name)) {
+        Report(AccountsText::DuplicateName, TMessageKind::Warning);
+        NameEdt->setFocus();
+        return;
+    }
+    if (page == wpConnectionTest)
         accept();
     else
-        ShowPage(CurrentPage() + 1);
+        ShowPage(page + 1);
 }
 
-TAccount TWizzardFrm::Account() const
+void TWizzardFrm::reject()
 {
-    TWizardFields fields;
-    fields.SmtpName = SmtpNameEdt->text();
-    fields.SmtpAddress = SmtpAddressEdt->text().trimmed();
-    fields.PopServer = PopServerEdt->text().trimmed();
-    fields.SmtpServer = SmtpServerEdt->text().trimmed();
-    fields.PopUsername = PopUsernameEdt->text();
-    fields.PopPassword = PopPasswordEdt->text();
-    fields.Name = NameEdt->text();
-    return WizardAccount(fields);
+    TestPage->CancelTest();
+    QDialog::reject();
 }

@@ -1,31 +1,43 @@
 #pragma once
-// The wizard for the first mail account: six pages (introduction, name, address, servers, mailbox
-// login, account name) with Back, Next/Finish and Cancel. It fills only the seven fields it asks for.
+// The wizard for the first mail account: introduction, sender name, address, incoming server (POP3
+// with port and security), outgoing server (SMTP with port, security and authentication), mailbox
+// log-in, account name, and a last page that tests both connections. Back, Next/Finish and Cancel.
+// The choices and their rules are lmaccounts_core's (WizardRules, ConnectionTest); this form wires
+// them to the widgets.
 
-#include "AccountEdtRules.h"
+#include "WizardRules.h"
 
 #include <QDialog>
 
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QStackedWidget;
+class TConnectionTestPage;
 
 class TWizzardFrm : public QDialog {
     Q_OBJECT
 public:
     explicit TWizzardFrm(QWidget* parent = nullptr);
 
-    // Runs the wizard modally; on Finish `account` becomes the new record with the seven fields.
-    static bool Run(QWidget* parent, TAccount& account);
+    // Runs the wizard modally; on Finish `draft` becomes the new account and its security. A draft
+    // with a name (the name was taken) reopens on the account name page with everything as typed.
+    static bool Run(QWidget* parent, TAccountDraft& draft);
 
-    // The seven fields from `account`.
-    void SetAccount(const TAccount& account);
+    void SetChoices(const TWizardChoices& choices);
+    TWizardChoices Choices() const;
+    TAccountDraft Draft() const { return WizardDraft(Choices()); }
     void ShowPage(int page);
     int CurrentPage() const;
     void PrevBtnClick();
     void NextBtnClick();
-    TAccount Account() const;
+
+    // Asks before a security without encryption is taken; tests answer it without a person.
+    std::function<bool(const QString& question)> AskQuestion;
 
     QStackedWidget* Pages;
     QWidget* Pan[WizardPageCount];
@@ -33,18 +45,53 @@ public:
     QLineEdit* SmtpNameEdt;
     QLineEdit* SmtpAddressEdt;
     QLineEdit* PopServerEdt;
+    QLineEdit* PopPortEdt;
+    QComboBox* PopSecurityCmb;
+    QLabel* PopPlainTextLbl;
     QLineEdit* SmtpServerEdt;
+    QLineEdit* SmtpPortEdt;
+    QComboBox* SmtpSecurityCmb;
+    QLabel* SmtpPlainTextLbl;
+    QCheckBox* SmtpAuthChk;
     QLineEdit* PopUsernameEdt;
     QLineEdit* PopPasswordEdt;
     QLineEdit* NameEdt;
+    TConnectionTestPage* TestPage;
     QPushButton* PrevBtn;
     QPushButton* NextBtn;
     QPushButton* CancelBtn;
 
+public slots:
+    // Cancels a running connection test before the wizard closes.
+    void reject() override;
+
 private:
+    // One server's widgets, so that both pages share their wiring.
+    struct TServerFields {
+        TMailService Service;
+        QLineEdit* Server;
+        QLineEdit* Port;
+        QComboBox* Security;
+        QLabel* PlainText;
+        bool PortTyped = false;
+        int SecurityIndex = 0;
+    };
+
     QWidget* NewPage(int index, const QString& title, int titleTag, const QString& text, int textTag);
+    void AddServerPage(int index, TServerFields& fields);
+    void WireServerFields(TServerFields& fields);
+    void SecurityChanged(TServerFields& fields, int index);
+    // A "host:port" typed into the server field moves its port into the port field.
+    void TakePortFromServer(TServerFields& fields);
+    TServerChoice ServerChoice(const TServerFields& fields) const;
+    void SetServerChoice(TServerFields& fields, const TServerChoice& choice);
+    bool AskPlainText();
     void UpdateButtons();
 
+    TServerFields m_pop{TMailService::Pop, nullptr, nullptr, nullptr, nullptr};
+    TServerFields m_smtp{TMailService::Smtp, nullptr, nullptr, nullptr, nullptr};
+    TServerPin m_popPin;
+    TServerPin m_smtpPin;
     QString m_nextCaption;
     QString m_finishCaption;
 };

@@ -33,3 +33,8 @@ bool TAgentEvents::Question(const QString& text) const
 {
     return OnQuestion ? OnQuestion(text) : true;
 }
+
+bool TAgentEvents::TrustCertificate(const TnkCertificateFacts& facts) const
+{
+    return OnCertificateQuestion && OnCertificateQuestion(facts);
+}

@@ -3,6 +3,8 @@
 // information go through Report (Reporter.h); everything that needs an answer or changes the
 // window is one of these events. An unset event means: nothing to show, the default answer.
 
+#include "nkcertificate.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -21,6 +23,8 @@ struct TAgentEvents {
     std::function<std::optional<QByteArray>(const QString& caption, const QString& text)> OnPasswordRequest;
     // A Yes/No question; true for Yes.
     std::function<bool(const QString& text)> OnQuestion;
+    // A certificate the system does not trust; true when the user trusts it.
+    std::function<bool(const TnkCertificateFacts& facts)> OnCertificateQuestion;
 
     void Status(const QString& text) const;
     void DialStatus(const QString& text) const;
@@ -29,6 +33,8 @@ struct TAgentEvents {
     std::optional<QByteArray> Password(const QString& caption, const QString& text) const;
     // Without a handler the answer is Yes.
     bool Question(const QString& text) const;
+    // Without a handler the certificate is not trusted.
+    bool TrustCertificate(const TnkCertificateFacts& facts) const;
 };
 
 // The agent's numbered texts.

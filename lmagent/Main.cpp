@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "CertificateDialog.h"
 #include "FormPlacement.h"
 #include "FormTranslation.h"
 #include "Konstanten.h"
@@ -62,6 +63,7 @@ TAgentFrm::TAgentFrm(std::shared_ptr<TnkRasBackend> rasBackend, bool autoClose, 
     AskQuestion = [this](const QString& text) {
         return ShowPlainMessageBox(QMessageBox::Question, this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
+    AskCertificate = [this](const TnkCertificateFacts& facts) { return TCertificateFrm::Ask(this, facts); };
     ConnectEvents();
     RestoreFormPlacement(*this, UserContext().Keys.Forms);
     TranslateFormIfEnglish(this);
@@ -82,6 +84,7 @@ void TAgentFrm::ConnectEvents()
         return TPasswordFrm::Ask(this, caption, text);
     };
     m_events.OnQuestion = [this](const QString& text) { return AskQuestion(text); };
+    m_events.OnCertificateQuestion = [this](const TnkCertificateFacts& facts) { return AskCertificate(facts); };
 }
 
 void TAgentFrm::showEvent(QShowEvent* event)

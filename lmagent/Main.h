@@ -26,6 +26,8 @@ public:
 
     // How questions are answered; a message box unless replaced.
     std::function<bool(const QString& text)> AskQuestion;
+    // Whether to trust a certificate the system does not; the certificate window unless replaced.
+    std::function<bool(const TnkCertificateFacts& facts)> AskCertificate;
 
     QLabel* StatusLbl;
     QLabel* DialStatusLbl;

@@ -1,6 +1,7 @@
 #include "Receive.h"
 
 #include "AtomicFile.h"
+#include "CertificatePins.h"
 #include "DBAccountSecurity.h"
 #include "DialupFunctions.h"
 #include "FilterFunctions.h"
@@ -121,7 +122,7 @@ void TReceiveRun::Configure(int timeoutSeconds)
 {
     m_pop.Server = m_job.Server;
     m_pop.Security = m_job.Security;
-    m_pop.PinnedCertificate = m_job.PinnedCertificate;
+    ApplyPin(m_pop, {m_job.PinnedServer, m_job.PinnedCertificate});
     m_pop.TlsSeenBefore = TlsSeenBefore(m_job.AccountName, TMailService::Pop, m_job.Server);
     m_pop.UserName = m_job.Username;
     m_pop.Password = m_job.Password;
@@ -170,7 +171,7 @@ void TReceiveRun::Run(const QDate& today)
 {
     const TCheckList oldList = SettleCheckFile();
     RemoveStaleUnfinishedFiles(m_paths.SpoolDir, QFileInfo(m_paths.CheckFile).absolutePath());
-    m_pop.OpenConnection();
+    OpenConnection();
     if (m_pop.UpgradedToTls())
         RememberTlsSeen(m_job.AccountName, TMailService::Pop, m_job.Server);
     m_pop.UpdateRemoteInfoAndUIDL();
@@ -188,6 +189,18 @@ void TReceiveRun::Run(const QDate& today)
     }
     m_checkAppender.Close();
     WriteCheckFile(true);
+}
+
+void TReceiveRun::OpenConnection()
+{
+    try {
+        m_pop.OpenConnection();
+    } catch (const ECertificateError& error) {
+        if (!m_events.TrustCertificate(error.Facts()))
+            throw;
+        TrustCertificate(m_job.AccountName, TMailService::Pop, error.Facts(), m_pop);
+        m_pop.OpenConnection();
+    }
 }
 
 // The lines a killed run left pending are settled, and the check file rewritten without them,

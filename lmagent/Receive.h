@@ -49,6 +49,9 @@ private:
     void Configure(int timeoutSeconds);
     void ConnectEvents();
     void Run(const QDate& today);
+    // Opens the connection; a certificate the user trusts when asked is pinned for the account's
+    // POP3 server and the connection tried once more.
+    void OpenConnection();
     QList<TRemoteMessage> RemoteMessages() const;
     void ApplyRules();
     void MarkMessages();

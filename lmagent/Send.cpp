@@ -1,5 +1,6 @@
 #include "Send.h"
 
+#include "CertificatePins.h"
 #include "DBAccountSecurity.h"
 #include "DialupFunctions.h"
 #include "OutgoingText.h"
@@ -94,7 +95,7 @@ void TSendRun::Configure(int timeoutSeconds, bool debugMode)
 {
     m_smtp.Server = m_job.Server;
     m_smtp.Security = m_job.Security;
-    m_smtp.PinnedCertificate = m_job.PinnedCertificate;
+    ApplyPin(m_smtp, {m_job.PinnedServer, m_job.PinnedCertificate});
     m_smtp.TlsSeenBefore = TlsSeenBefore(m_job.AccountName, TMailService::Smtp, m_job.Server);
     if (!m_job.Username.isEmpty()) {
         if (debugMode)
@@ -137,9 +138,21 @@ void TSendRun::ConnectEvents()
     };
 }
 
+void TSendRun::OpenConnection()
+{
+    try {
+        m_smtp.OpenConnection();
+    } catch (const ECertificateError& error) {
+        if (!m_events.TrustCertificate(error.Facts()))
+            throw;
+        TrustCertificate(m_job.AccountName, TMailService::Smtp, error.Facts(), m_smtp);
+        m_smtp.OpenConnection();
+    }
+}
+
 void TSendRun::Connect()
 {
-    m_smtp.OpenConnection();
+    OpenConnection();
     if (m_smtp.UpgradedToTls())
         RememberTlsSeen(m_job.AccountName, TMailService::Smtp, m_job.Server);
     if (!m_smtp.UserName.isEmpty())

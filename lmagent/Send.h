@@ -41,6 +41,9 @@ private:
     void Configure(int timeoutSeconds, bool debugMode);
     void ConnectEvents();
     void Connect();
+    // Opens the connection; a certificate the user trusts when asked is pinned for the account's
+    // SMTP server and the connection tried once more.
+    void OpenConnection();
     // False when the loop is to stop.
     bool SendFile(const QString& path);
     void PrepareMessage(const QString& path);

@@ -25,6 +25,14 @@ bool AnswerYes(const QString& text)
     return true;
 }
 
+// A certificate is trusted only when LUMARO_TEST_CERTIFICATE_ANSWER says "trust".
+bool AnswerCertificate(const TnkCertificateFacts& facts)
+{
+    std::fprintf(stderr, "certificate: %s:%u %s pinned=%s\n", facts.Host.constData(), unsigned(facts.Port),
+                 facts.Fingerprint.constData(), facts.PinnedFingerprint.constData());
+    return qEnvironmentVariable("LUMARO_TEST_CERTIFICATE_ANSWER") == QLatin1String("trust");
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -39,8 +47,10 @@ int main(int argc, char* argv[])
     InitProgramForActiveUser(QApplication::applicationFilePath());
 
     TAgentFrm agentFrm(DefaultRasBackend(), unattended);
-    if (unattended)
+    if (unattended) {
         agentFrm.AskQuestion = AnswerYes;
+        agentFrm.AskCertificate = AnswerCertificate;
+    }
     agentFrm.show();
     const int result = QApplication::exec();
     if (unattended)

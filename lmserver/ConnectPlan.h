@@ -3,6 +3,7 @@
 // order, read by name from the accounts database. Names that no longer name an account are
 // returned apart so that the caller can say so (message 13) and go on.
 
+#include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 #include "nktypes.h"
 #include "LmserverSettings.h"
@@ -22,9 +23,9 @@ struct TConnectTarget {
     // The account's transport security; a quick connection uses "auto" without a pin, or "none"
     // when the user allowed it to log in without encryption.
     TqmSecurity Security = TqmSecurity::secAuto;
-    QByteArray PinnedCertificate;
+    TServerPin Pin = {};
     // Empty for a quick connection.
-    QByteArray AccountName;
+    QByteArray AccountName = {};
 };
 
 struct TConnectPlan {

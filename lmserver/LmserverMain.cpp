@@ -8,6 +8,7 @@
 #include "Konstanten.h"
 #include "LmserverTexts.h"
 #include "MessageListModel.h"
+#include "CertificateDialog.h"
 #include "Password.h"
 #include "RegistryFunctions.h"
 #include "Reporter.h"
@@ -67,6 +68,7 @@ TLmserverFrm::TLmserverFrm(const QStringList& arguments, QWidget* parent)
         const QString caption = QStringLiteral("%1 (%2)").arg(QString::fromUtf8(target.UserName), QString::fromUtf8(target.Server));
         return TPasswordFrm::Ask(this, caption, MessageText(LmserverText::MailboxPassword));
     };
+    AskCertificate = [this](const TnkCertificateFacts& facts) { return TCertificateFrm::Ask(this, facts); };
     CreateMenus();
     CreateToolbar();
     CreateViews();
@@ -203,6 +205,7 @@ TServerEvents TLmserverFrm::ManagerEvents()
     };
     events.LineChanged = [this](int row) { Model->LineChanged(row); };
     events.PasswordRequest = [this](const TConnectTarget& target) { return AskPassword(target); };
+    events.CertificateQuestion = [this](const TnkCertificateFacts& facts) { return AskCertificate(facts); };
     return events;
 }
 

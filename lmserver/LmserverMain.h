@@ -45,6 +45,9 @@ public:
     TServerManager Manager;
     // Asks for a missing password; the password window unless a test replaces it.
     std::function<std::optional<QByteArray>(const TConnectTarget&)> AskPassword;
+    // Asks whether to trust a certificate the system does not; the certificate window unless a
+    // test replaces it.
+    std::function<bool(const TnkCertificateFacts&)> AskCertificate;
 
     QTreeWidget* Treeview;
     TEnhListView* Listview;

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+#include "DBAccountSecurity.h"
 #include "nktypes.h"
 #include "qmpop3cl.h"
 
@@ -38,7 +39,7 @@ struct TServerEntry {
     QByteArray UserName = {};
     QByteArray Password = {};
     TqmSecurity Security = TqmSecurity::secAuto;
-    QByteArray PinnedCertificate = {};
+    TServerPin Pin = {};
     // Index of its first line in the message table.
     int FirstLine = 0;
     int Count = 0;

@@ -1,6 +1,7 @@
 #include "ServerManager.h"
 
 #include "AtomicFile.h"
+#include "CertificatePins.h"
 #include "LmserverTexts.h"
 #include "Reporter.h"
 #include "SharedFunctions.h"
@@ -105,7 +106,7 @@ void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders
     entry.UserName = withPassword.UserName;
     entry.Password = withPassword.Password;
     entry.Security = withPassword.Security;
-    entry.PinnedCertificate = withPassword.PinnedCertificate;
+    entry.Pin = withPassword.Pin;
     const int server = Table.AddServer(entry);
     if (m_events.ServerAdded)
         m_events.ServerAdded(server);
@@ -114,10 +115,12 @@ void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders
     try {
         // Without headers only the unique ids are listed: no TOP reaches a broken message, and
         // the ids still tell whether a message moved before it is fetched or deleted.
-        if (getHeaders)
-            m_pop.UpdateRemoteInfoAndUIDL();
-        else
-            m_pop.UpdateUIDL();
+        TrustingOnce(server, [this, getHeaders] {
+            if (getHeaders)
+                m_pop.UpdateRemoteInfoAndUIDL();
+            else
+                m_pop.UpdateUIDL();
+        });
         Table.Server(server).ListedCount = m_pop.MessageCount;
     } catch (const EqmException& error) {
         // Stop closes the connection, so the next command may fail for that reason.
@@ -130,6 +133,20 @@ void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders
     Progress(0);
     if (m_events.ServerChanged)
         m_events.ServerChanged(server);
+}
+
+void TServerManager::TrustingOnce(int server, const std::function<void()>& step)
+{
+    try {
+        step();
+    } catch (const ECertificateError& error) {
+        if (!m_events.CertificateQuestion || !m_events.CertificateQuestion(error.Facts()))
+            throw;
+        TServerEntry& entry = Table.Server(server);
+        TrustCertificate(entry.AccountName, TMailService::Pop, error.Facts(), m_pop);
+        entry.Pin = PinFromFacts(error.Facts());
+        step();
+    }
 }
 
 void TServerManager::AppendListedLine(int index, bool getHeaders)
@@ -169,7 +186,7 @@ void TServerManager::CarryOutServer(int server, const QString& spoolDir)
     m_pop.Configure(entry, m_settings);
     QList<int> deleted;
     try {
-        m_pop.OpenConnection();
+        TrustingOnce(server, [this] { m_pop.OpenConnection(); });
         if (PositionsAreSafe(entry))
             ProcessLines(server, spoolDir, deleted);
         // QUIT: the server carries out the deletions only now.

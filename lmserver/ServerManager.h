@@ -15,6 +15,7 @@
 #include "LmserverSettings.h"
 #include "MessageTable.h"
 #include "ServerPOP.h"
+#include "nkcertificate.h"
 
 #include <functional>
 #include <optional>
@@ -30,6 +31,8 @@ struct TServerEvents {
     std::function<void(int row)> LineChanged;
     // Asked when a target has no password; nothing means skip this server.
     std::function<std::optional<QByteArray>(const TConnectTarget& target)> PasswordRequest;
+    // Asked when a server's certificate is not trusted; true trusts it. Unset: not trusted.
+    std::function<bool(const TnkCertificateFacts& facts)> CertificateQuestion;
 };
 
 class TServerManager {
@@ -55,6 +58,9 @@ private:
     void ConnectServer(const TConnectTarget& target, bool getHeaders);
     void AppendListedLine(int index, bool getHeaders);
     void ListingFailed(int server, const QString& error);
+    // Runs `step`. When it fails on a certificate that the user then trusts, the pin is stored for
+    // the server's account (kept in the entry only for a quick connection) and `step` runs once more.
+    void TrustingOnce(int server, const std::function<void()>& step);
     void CarryOutServer(int server, const QString& spoolDir);
     // The marks of one server in one session; `deleted` collects the rows whose DELE was accepted.
     void ProcessLines(int server, const QString& spoolDir, QList<int>& deleted);

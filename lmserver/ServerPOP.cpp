@@ -1,5 +1,6 @@
 #include "ServerPOP.h"
 
+#include "CertificatePins.h"
 #include "DBAccountSecurity.h"
 #include "Konstanten.h"
 #include "nkwire.h"
@@ -12,7 +13,7 @@ void TServerPOP::Configure(const TServerEntry& entry, const TLmserverSettings& s
     UserName = entry.UserName;
     Password = entry.Password;
     Security = entry.Security;
-    PinnedCertificate = entry.PinnedCertificate;
+    ApplyPin(*this, entry.Pin);
     m_accountName = entry.AccountName;
     TlsSeenBefore = ::TlsSeenBefore(entry.AccountName, TMailService::Pop, entry.Server);
     KeepConnection = false;

@@ -1,6 +1,7 @@
 #include "nksocket.h"
 
 #include "nkRasCmp.h"
+#include "nkcertificate.h"
 #include "nkwire.h"
 #include "nkwsock.h"
 #include "qmconst.h"
@@ -112,6 +113,7 @@ void TnkSocket::ReInit()
     m_closedByPeer = false;
     m_errorSeen = false;
     m_lastError = 0;
+    m_raisedError = 0;
     if (m_lookupId >= 0) {
         QHostInfo::abortHostLookup(m_lookupId);
         m_lookupId = -1;
@@ -265,24 +267,48 @@ void TnkSocket::StartTls()
     Pull();
     if (m_inputPos < m_input.size()) {
         Close();
-        Fail(qmMessageText(qmTlsInjection));
+        Fail(qmMessageText(qmTlsInjection), qmTlsInjection);
     }
     m_tlsDone = false;
     m_tlsFailure = {};
-    m_transport->StartTls({QString::fromUtf8(HostName()), PinnedCertificate});
+    const QByteArray pin = ApplicablePin();
+    m_transport->StartTls({QString::fromUtf8(HostName()), pin});
     WaitFor([this] { return m_tlsDone || m_closedByPeer; });
     if (!m_encrypted)
-        TlsFailed(m_tlsFailure);
+        TlsFailed(m_tlsFailure, pin);
 }
 
-void TnkSocket::TlsFailed(const TnkTlsFailure& failure)
+QByteArray TnkSocket::ApplicablePin() const
+{
+    return PinAppliesTo(PinnedServer, HostName(), m_port) ? PinnedCertificate.trimmed() : QByteArray();
+}
+
+void TnkSocket::TlsFailed(const TnkTlsFailure& failure, const QByteArray& pin)
 {
     Close();
-    const QString host = QString::fromUtf8(HostName());
     if (!failure.Fingerprint.isEmpty())
-        Fail(qmMessageText(qmCertificateRejected).arg(host, failure.Reason, QString::fromLatin1(failure.Fingerprint)));
+        CertificateFailed(failure, pin);
     const QString reason = failure.Reason.isEmpty() ? qmMessageText(ErrConnectionReset) : failure.Reason;
-    Fail(qmMessageText(qmTlsFailed).arg(host, reason));
+    Fail(qmMessageText(qmTlsFailed).arg(QString::fromUtf8(HostName()), reason), qmTlsFailed);
+}
+
+// Raised like Fail, but as ECertificateError with what the user needs to decide on the certificate.
+void TnkSocket::CertificateFailed(const TnkTlsFailure& failure, const QByteArray& pin)
+{
+    TnkCertificateFacts facts = CertificateFacts(failure.Certificate, failure.Errors);
+    facts.Host = HostName();
+    facts.Port = m_port;
+    facts.Fingerprint = failure.Fingerprint;
+    facts.ReasonText = failure.Reason;
+    facts.PinnedFingerprint = ReplacedPin(pin, failure.Fingerprint);
+    const QString host = QString::fromUtf8(HostName());
+    const QString fingerprint = QString::fromLatin1(failure.Fingerprint);
+    QString message = facts.Changed()
+                          ? qmMessageText(qmCertificateChanged).arg(host, failure.Reason, QString::fromLatin1(pin), fingerprint)
+                          : qmMessageText(qmCertificateRejected).arg(host, failure.Reason, fingerprint);
+    m_raisedError = facts.Changed() ? qmCertificateChanged : qmCertificateRejected;
+    ReportError(message);
+    throw ECertificateError(message, facts);
 }
 
 void TnkSocket::Close()
@@ -328,6 +354,7 @@ void TnkSocket::WaitForInput()
 
 void TnkSocket::Error(int code)
 {
+    m_raisedError = code;
     if (code == ErrConnectionReset) {
         m_timeCounter.TimerOff();
         QString message = qmMessageText(code);
@@ -336,11 +363,12 @@ void TnkSocket::Error(int code)
         Close();
         throw ESocketError(message);
     }
-    Fail(qmMessageText(code));
+    Fail(qmMessageText(code), code);
 }
 
-void TnkSocket::Fail(QString message)
+void TnkSocket::Fail(QString message, int code)
 {
+    m_raisedError = code;
     ReportError(message);
     throw ESocketError(message);
 }
@@ -354,6 +382,7 @@ void TnkSocket::ReportError(QString& message)
 
 void TnkSocket::TimeOutError()
 {
+    m_raisedError = qmOperationTimedOut;
     m_timeCounter.TimerOff();
     QString message = qmMessageText(qmOperationTimedOut);
     if (OnError)
@@ -368,6 +397,7 @@ void TnkSocket::TimeOutError()
 
 void TnkSocket::CanceledError()
 {
+    m_raisedError = qmOperationCanceled;
     m_timeCounter.TimerOff();
     QString message = qmMessageText(qmOperationCanceled);
     if (OnError)

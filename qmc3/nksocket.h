@@ -9,8 +9,9 @@
 // the text. The bytes travel through a TnkTransport (QSslSocket unless TransportFactory says
 // otherwise); Security secTls speaks TLS from the first byte, and StartTls upgrades a plain
 // connection for the protocol clients' STARTTLS/STLS. Certificates are verified against the system
-// CA store and the host name; a failure names the certificate's SHA-256 fingerprint, which the user
-// may pin (PinnedCertificate) to trust that one certificate.
+// CA store and the host name; a failure raises ECertificateError (nkcertificate.h) with the
+// certificate's facts, whose fingerprint the user may pin (PinnedCertificate, for the server
+// PinnedServer) to trust that one certificate on that one server.
 
 #include "nkRasCmp.h"
 #include "nktransport.h"
@@ -74,7 +75,8 @@ public:
     void Connect();
     // Upgrades the open connection to TLS (after the server agreed to STARTTLS or STLS). Bytes the
     // server sent before the handshake are a forgery attempt: the connection is closed. A failed
-    // handshake or an untrusted certificate closes it too; then ESocketError 57121/57122.
+    // handshake or an untrusted certificate closes it too; then ESocketError 57121, or
+    // ECertificateError 57122 (untrusted) or 57131 (another certificate than the pinned one).
     void StartTls();
 
     // Reads one line (LF ends it, trailing CR and LF are removed; at most 1024 bytes are kept, the
@@ -114,6 +116,10 @@ public:
     quint16 Port() const { return m_port; }
     // The resolved server address as text, known after Open.
     QString RemoteAddress() const { return m_remoteAddress.toString(); }
+    // The numbered text id of the last failure this component raised (10061, 57121, ...), 0 when
+    // the failure had no number of its own; what a caller uses to tell failures apart without
+    // reading their texts.
+    int LastErrorCode() const { return m_raisedError; }
 
     // Host name or address, optionally ":" and a port number.
     QByteArray Server;
@@ -126,6 +132,9 @@ public:
     TqmSecurity Security = TqmSecurity::secNone;
     // SHA-256 fingerprint of a certificate trusted although it cannot be verified; empty = none.
     QByteArray PinnedCertificate;
+    // The server ("host:port", see ServerPinKey) the pin was accepted for: on any other the pin does
+    // not apply. Empty: a pin from before pins named their server, applied to this connection.
+    QByteArray PinnedServer;
     // The local address to connect from; null lets the system choose.
     QHostAddress BindAddress;
     // Makes the transport of each connection; empty: a QSslSocket.
@@ -155,8 +164,9 @@ protected:
     [[noreturn]] void TimeOutError();
     [[noreturn]] void CanceledError();
     void RequireConnected();
-    // Raises `message` as ESocketError after OnError, like Error does for a numbered text.
-    [[noreturn]] void Fail(QString message);
+    // Raises `message` as ESocketError after OnError, like Error does for a numbered text; `code`
+    // is the text's id when it has one (see LastErrorCode).
+    [[noreturn]] void Fail(QString message, int code = 0);
     // What every raise does first: stops the time-out and lets OnError see `message`.
     void ReportError(QString& message);
     void Log(QByteArrayView line);
@@ -173,7 +183,10 @@ private:
     void GetService(const QByteArray& portText);
     void CreateSocket();
     void ReleaseSocket();
-    void TlsFailed(const TnkTlsFailure& failure);
+    // The pin when it applies to this connection's host and port, else empty.
+    QByteArray ApplicablePin() const;
+    [[noreturn]] void TlsFailed(const TnkTlsFailure& failure, const QByteArray& pin);
+    [[noreturn]] void CertificateFailed(const TnkTlsFailure& failure, const QByteArray& pin);
     // Everything received and not yet read is dropped.
     void DiscardInput();
     // Moves what the socket received into the line buffer.
@@ -206,4 +219,5 @@ private:
     bool m_closedByPeer = false;
     bool m_errorSeen = false;
     int m_lastError = 0;
+    int m_raisedError = 0;
 };

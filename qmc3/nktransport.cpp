@@ -1,12 +1,11 @@
 #include "nktransport.h"
 
+#include "nkcertificate.h"
 #include "nksocket.h"
 
 #include <QCryptographicHash>
 #include <QSslConfiguration>
 #include <QSslSocket>
-
-#include <cctype>
 
 namespace {
 
@@ -22,19 +21,9 @@ QByteArray CertificateFingerprint(const QSslCertificate& certificate)
     return certificate.digest(QCryptographicHash::Sha256).toHex(':');
 }
 
-QByteArray NormalizedFingerprint(QByteArrayView fingerprint)
-{
-    QByteArray digits;
-    for (const char c : fingerprint)
-        if (std::isxdigit(static_cast<unsigned char>(c)))
-            digits.append(char(std::tolower(static_cast<unsigned char>(c))));
-    return digits;
-}
-
 bool PinnedCertificateMatches(const QSslCertificate& certificate, QByteArrayView pinned)
 {
-    const QByteArray wanted = NormalizedFingerprint(pinned);
-    return !certificate.isNull() && !wanted.isEmpty() && NormalizedFingerprint(CertificateFingerprint(certificate)) == wanted;
+    return !certificate.isNull() && SameFingerprint(CertificateFingerprint(certificate), pinned);
 }
 
 QString TlsErrorsText(const QList<QSslError>& errors)
@@ -112,7 +101,10 @@ void TnkSslTransport::OnSslErrors(const QList<QSslError>& errors)
         m_socket->ignoreSslErrors();
         return;
     }
-    m_certificateFailure = {detail::TlsErrorsText(errors), detail::CertificateFingerprint(certificate)};
+    QList<QSslError::SslError> kinds;
+    for (const QSslError& error : errors)
+        kinds.append(error.error());
+    m_certificateFailure = {detail::TlsErrorsText(errors), detail::CertificateFingerprint(certificate), certificate, kinds};
 }
 
 void TnkSslTransport::OnSocketError()

@@ -25,10 +25,13 @@ struct TnkTlsOptions {
 };
 
 // Why a TLS handshake failed. `Fingerprint` is set when the certificate was the reason, so that
-// the user can compare it and pin it.
+// the user can compare it and pin it; `Certificate` and `Errors` then say what it is and what is
+// wrong with it.
 struct TnkTlsFailure {
     QString Reason;
     QByteArray Fingerprint;
+    QSslCertificate Certificate = QSslCertificate();
+    QList<QSslError::SslError> Errors = {};
 };
 
 class TnkTransport : public QObject {
@@ -90,8 +93,6 @@ namespace detail {
 
 // SHA-256 of the certificate's DER form, lower-case hex pairs joined by ":".
 QByteArray CertificateFingerprint(const QSslCertificate& certificate);
-// Hex digits only, lower case: "AB:cd 01" and "abcd01" are the same fingerprint.
-QByteArray NormalizedFingerprint(QByteArrayView fingerprint);
 // A certificate that failed verification is still trusted when the user pinned exactly it.
 bool PinnedCertificateMatches(const QSslCertificate& certificate, QByteArrayView pinned);
 // The verification errors as one line of text.

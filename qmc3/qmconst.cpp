@@ -99,6 +99,8 @@ const QHash<int, const char*>& Texts()
                 "choose the security \"none\" for this account"},
         {57130, "The server answered before it had the whole message, so its answers no longer match the "
                 "commands; the connection was closed and the message counts as not sent. The server said: %1"},
+        {57131, "The certificate of %1 has CHANGED since it was trusted, and the connection was refused: someone on "
+                "the way may be posing as the server (%2).\nTrusted SHA-256 fingerprint: %3\nNew SHA-256 fingerprint: %4"},
     };
     return texts;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The library's numbered texts: socket errors (10000-11004, written with their number in brackets)
-// and library messages (57000-57130). The library speaks English only.
+// and library messages (57000-57131). The library speaks English only.
 
 #include <QString>
 
@@ -38,4 +38,5 @@ enum TqmMessageId : int {
     qmPlainLogInRefused = 57128,
     qmTlsDowngrade = 57129,
     qmReplyOutOfTurn = 57130,
+    qmCertificateChanged = 57131,
 };

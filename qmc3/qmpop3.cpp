@@ -126,7 +126,7 @@ void TqmCustomPOP::NegotiateTls()
         return;
     if (!Capabilities().contains("STLS")) {
         if (Security == TqmSecurity::secStartTls)
-            Fail(qmMessageText(qmTlsNotOffered).arg(QStringLiteral("STLS")));
+            Fail(qmMessageText(qmTlsNotOffered).arg(QStringLiteral("STLS")), qmTlsNotOffered);
         // USER and PASS follow at once: "auto" never lets them go out in clear.
         RefusePlainLogIn("STLS");
     }

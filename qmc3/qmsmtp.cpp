@@ -123,7 +123,7 @@ bool TqmSMTP::WantsStartTls()
     const bool offered = Extensions.contains("STARTTLS");
     if (Security == TqmSecurity::secStartTls && !offered) {
         Close();
-        Fail(qmMessageText(qmTlsNotOffered).arg(QStringLiteral("STARTTLS")));
+        Fail(qmMessageText(qmTlsNotOffered).arg(QStringLiteral("STARTTLS")), qmTlsNotOffered);
     }
     if (Security == TqmSecurity::secAuto && !offered && TlsSeenBefore)
         RefusePlainLogIn("STARTTLS");

@@ -1,6 +1,6 @@
 // Per-account transport security in the registry: defaults, round trip, names that are not plain
-// group names, the servers TLS was seen on, and the group following the account through rename,
-// copy and removal.
+// group names, the servers TLS was seen on, the two pins beside the one of earlier versions, and the
+// group following the account through rename, copy and removal.
 
 #include "DBAccountSecurity.h"
 #include "RegistryFunctions.h"
@@ -25,16 +25,52 @@ private slots:
         const TAccountSecurity security = ReadAccountSecurity("Nowhere");
         QCOMPARE(security.PopSecurity, TqmSecurity::secAuto);
         QCOMPARE(security.SmtpSecurity, TqmSecurity::secAuto);
-        QVERIFY(security.PinnedCertificate.isEmpty());
+        QVERIFY(security.PopPin.IsEmpty());
+        QVERIFY(security.SmtpPin.IsEmpty());
     }
 
     void storedAsTheWordsInTheUsersKey()
     {
-        WriteAccountSecurity("Work", {TqmSecurity::secStartTls, TqmSecurity::secTls, "ab:cd"});
+        WriteAccountSecurity("Work", {TqmSecurity::secStartTls, TqmSecurity::secTls, {"pop.work:110", "ab:cd"},
+                                      {"smtp.work:587", "ef:01"}});
         const TRegistryKey key(QStringLiteral("Users/alice/Accounts/Work"));
         QCOMPARE(key.ReadString(QStringLiteral("PopSecurity")), QStringLiteral("starttls"));
         QCOMPARE(key.ReadString(QStringLiteral("SmtpSecurity")), QStringLiteral("tls"));
+        QCOMPARE(key.ReadString(QStringLiteral("PopPinnedCertificate")), QStringLiteral("ab:cd"));
+        QCOMPARE(key.ReadString(QStringLiteral("PopPinnedServer")), QStringLiteral("pop.work:110"));
+        QCOMPARE(key.ReadString(QStringLiteral("SmtpPinnedCertificate")), QStringLiteral("ef:01"));
+        QCOMPARE(key.ReadString(QStringLiteral("SmtpPinnedServer")), QStringLiteral("smtp.work:587"));
+        // An earlier version reads its one pin here: it finds the POP3 pin.
         QCOMPARE(key.ReadString(QStringLiteral("PinnedCertificate")), QStringLiteral("ab:cd"));
+    }
+
+    void pinOfAnEarlierVersionIsThePop3Pin()
+    {
+        TRegistryKey key(QStringLiteral("Users/alice/Accounts/Old"));
+        key.WriteString(QStringLiteral("PinnedCertificate"), QStringLiteral(" AB:CD "));
+        key.Flush();
+        TAccountSecurity security = ReadAccountSecurity("Old");
+        QCOMPARE(security.PopPin, (TServerPin{{}, "AB:CD"}));
+        QVERIFY(security.SmtpPin.IsEmpty());
+        // Forgetting it leaves nothing an earlier or this version would still read as a pin.
+        security.PopPin = {};
+        WriteAccountSecurity("Old", security);
+        QVERIFY(ReadAccountSecurity("Old").PopPin.IsEmpty());
+        QCOMPARE(TRegistryKey(QStringLiteral("Users/alice/Accounts/Old")).ReadString(QStringLiteral("PinnedCertificate")), QString());
+    }
+
+    void trustingOneServerKeepsEverythingElse()
+    {
+        WriteAccountSecurity("Work", {TqmSecurity::secTls, TqmSecurity::secStartTls, {"pop.work:995", "11"}, {}});
+        WriteServerPin("Work", TMailService::Smtp, {"smtp.work:587", "22"});
+        const TAccountSecurity security = ReadAccountSecurity("Work");
+        QCOMPARE(security.PopSecurity, TqmSecurity::secTls);
+        QCOMPARE(security.SmtpSecurity, TqmSecurity::secStartTls);
+        QCOMPARE(security.PopPin, (TServerPin{"pop.work:995", "11"}));
+        QCOMPARE(security.SmtpPin, (TServerPin{"smtp.work:587", "22"}));
+        // No account, no group: a pin of the wizard's test connection is not stored on its own.
+        WriteServerPin("", TMailService::Pop, {"pop.work:995", "33"});
+        QCOMPARE(TRegistryKey(QStringLiteral("Users/alice/Accounts")).SubKeys(), QStringList{QStringLiteral("Work")});
     }
 
     void namesRoundTrip_data()
@@ -49,21 +85,21 @@ private slots:
     void namesRoundTrip()
     {
         QFETCH(QByteArray, name);
-        WriteAccountSecurity(name, {TqmSecurity::secNone, TqmSecurity::secStartTls, "01:02"});
+        WriteAccountSecurity(name, {TqmSecurity::secNone, TqmSecurity::secStartTls, {"pop:110", "01:02"}});
         WriteAccountSecurity(name + "x", {});
         const TAccountSecurity read = ReadAccountSecurity(name);
         QCOMPARE(read.PopSecurity, TqmSecurity::secNone);
         QCOMPARE(read.SmtpSecurity, TqmSecurity::secStartTls);
-        QCOMPARE(read.PinnedCertificate, QByteArray("01:02"));
+        QCOMPARE(read.PopPin.Fingerprint, QByteArray("01:02"));
         QCOMPARE(TRegistryKey(QStringLiteral("Users/alice/Accounts")).SubKeys().size(), 2);
     }
 
     void renameCopyAndRemoveCarryTheGroup()
     {
-        WriteAccountSecurity("Old", {TqmSecurity::secTls, TqmSecurity::secNone, "ff"});
-        WriteAccountSecurity("Stale", {TqmSecurity::secNone, TqmSecurity::secNone, "00"});
+        WriteAccountSecurity("Old", {TqmSecurity::secTls, TqmSecurity::secNone, {}, {"smtp:25", "ff"}});
+        WriteAccountSecurity("Stale", {TqmSecurity::secNone, TqmSecurity::secNone, {"pop:110", "00"}});
         RenameAccountSecurity("Old", "New");
-        QCOMPARE(ReadAccountSecurity("New").PinnedCertificate, QByteArray("ff"));
+        QCOMPARE(ReadAccountSecurity("New").SmtpPin, (TServerPin{"smtp:25", "ff"}));
         QVERIFY(!TRegistryKey(QStringLiteral("Users/alice/Accounts")).KeyExists(QStringLiteral("Old")));
         CopyAccountSecurity("New", "Copy");
         QCOMPARE(ReadAccountSecurity("Copy").PopSecurity, TqmSecurity::secTls);

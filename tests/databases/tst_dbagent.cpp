@@ -89,11 +89,12 @@ private slots:
         job.RasHangUp = true;
         job.Security = TqmSecurity::secStartTls;
         job.PinnedCertificate = "ab:cd";
+        job.PinnedServer = "pop.example.org:110";
         QVERIFY(WriteJob(job));
         QCOMPARE(Content(m_dir.filePath(QStringLiteral("lmagent.ini"))),
                  QByteArray("[Main]\r\nAction=POP3\r\nAccountName=Work\r\nServer=pop.example.org\r\n"
                             "KeepMails=1\r\nCheckMails=0\r\nDeleteDays=14\r\nSecurity=starttls\r\nPinnedCertificate=ab:cd\r\n"
-                            "[User]\r\nUsername=jane\r\nPassword=s3cret\r\n"
+                            "PinnedServer=pop.example.org:110\r\n[User]\r\nUsername=jane\r\nPassword=s3cret\r\n"
                             "[Ras]\r\nRasService=Modem\r\nRasForceService=0\r\nRasHangUp=1\r\n"));
         QCOMPARE(QFile::permissions(Paths().Program.JobFile) & (QFile::ReadGroup | QFile::ReadOther),
                  QFile::Permissions());
@@ -227,12 +228,13 @@ private slots:
         account.PopDeleteMails = accountDeletes;
         account.PopDeleteDays = accountDays;
         QVERIFY(WriteAccount(0, account) > 0);
-        WriteAccountSecurity("home", {TqmSecurity::secTls, TqmSecurity::secNone, "12:34"});
+        WriteAccountSecurity("home", {TqmSecurity::secTls, TqmSecurity::secNone, {"pop.home:995", "12:34"}, {"smtp.home:25", "99"}});
 
         TAgentJob job = PreviousJob();
         QVERIFY(FillReceiveJob(job, "home", keepMode));
         QCOMPARE(job.Security, TqmSecurity::secTls);
         QCOMPARE(job.PinnedCertificate, QByteArray("12:34"));
+        QCOMPARE(job.PinnedServer, QByteArray("pop.home:995"));
         QCOMPARE(job.Action, QByteArray("POP3"));
         QCOMPARE(job.AccountName, QByteArray("home"));
         QCOMPARE(job.Server, QByteArray("pop.home"));
@@ -283,15 +285,17 @@ private slots:
         withAuth.SmtpAuth = true;
         QVERIFY(WriteAccount(0, withAuth) > 0);
         QVERIFY(WriteAccount(0, Account("plain", "smtp.plain")) > 0);
-        WriteAccountSecurity("auth", {TqmSecurity::secNone, TqmSecurity::secStartTls, "56:78"});
+        WriteAccountSecurity("auth", {TqmSecurity::secNone, TqmSecurity::secStartTls, {"pop.auth:110", "12"}, {"smtp.auth:587", "56:78"}});
         RemoveAccountSecurity("plain");
 
         TAgentJob job = PreviousJob();
         job.PinnedCertificate = "previous pin";
+        job.PinnedServer = "previous:1";
         FillSendJob(job, server);
         const bool secured = username == "auth-smtp";
         QCOMPARE(job.Security, secured ? TqmSecurity::secStartTls : TqmSecurity::secAuto);
         QCOMPARE(job.PinnedCertificate, secured ? QByteArray("56:78") : QByteArray());
+        QCOMPARE(job.PinnedServer, secured ? QByteArray("smtp.auth:587") : QByteArray());
         QCOMPARE(job.Action, QByteArray("SMTP"));
         QCOMPARE(job.Server, server);
         QCOMPARE(job.Username, username);

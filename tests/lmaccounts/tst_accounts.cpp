@@ -1,5 +1,5 @@
 // The accounts manager's rules on a private accounts database: the editor's enabling table, the
-// stored values, the wizard's record, and Add, Copy, Remove and Set Default with the account's own
+// stored values, and Add, Copy, Remove and Set Default with the account's own
 // settings group.
 
 #include "AccountEdtRules.h"
@@ -128,33 +128,6 @@ private slots:
         QCOMPARE(account.SmtpAddress.size(), 80);
         QCOMPARE(account.SmtpUsername, QByteArray("alice"));
         QCOMPARE(account.SmtpPassword, QByteArray("secret"));
-    }
-
-    void wizardFillsSevenFieldsOfANewRecord()
-    {
-        const TAccount account = WizardAccount({QStringLiteral("Alice Example"), QStringLiteral("alice@example.org"),
-                                                QStringLiteral("pop.example.org"), QStringLiteral("smtp.example.org"),
-                                                QStringLiteral("alice"), QStringLiteral("pw"), QStringLiteral("Work")});
-        const int record = AddAccount(account);
-        const std::optional<TAccount> stored = ReadAccount(record);
-        QVERIFY(stored);
-        QCOMPARE(stored->SmtpName, QByteArray("Alice Example"));
-        QCOMPARE(stored->SmtpAddress, QByteArray("alice@example.org"));
-        QCOMPARE(stored->PopServer, QByteArray("pop.example.org"));
-        QCOMPARE(stored->SmtpServer, QByteArray("smtp.example.org"));
-        QCOMPARE(stored->PopUsername, QByteArray("alice"));
-        QCOMPARE(stored->PopPassword, QByteArray("pw"));
-        QCOMPARE(stored->Name, QByteArray("Work"));
-        QVERIFY(stored->Standard);
-        QVERIFY(stored->PopKeepMails);
-        QVERIFY(stored->PopDeleteMails);
-        QCOMPARE(stored->PopDeleteDays, 2);
-        QVERIFY(!stored->SmtpAuth);
-        QVERIFY(stored->RASService.isEmpty());
-        QCOMPARE(WizardProposedName(QString(), QStringLiteral("alice@example.org")), QStringLiteral("alice@example.org"));
-        QCOMPARE(WizardProposedName(QStringLiteral("Work"), QStringLiteral("alice@example.org")), QStringLiteral("Work"));
-        QVERIFY(!WizardCanFinish(QStringLiteral("W")));
-        QVERIFY(WizardCanFinish(QStringLiteral("Wo")));
     }
 
     void onlyTheFirstAccountBecomesDefault()

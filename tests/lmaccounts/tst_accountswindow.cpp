@@ -1,14 +1,17 @@
 // The accounts manager's windows offscreen: the wizard on the first start, the duplicate-name loop,
-// the editor's live rules and the dial-up entries, Remove, and pictures of every page.
+// the editor's live rules and the dial-up entries, the trusted certificates with Forget, Remove, and
+// pictures of every page.
 
 #include "AccountEdt.h"
 #include "AccountsFunctions.h"
 #include "AccountsMain.h"
 #include "LanguageRows.h"
+#include "ModalDialogs.h"
 #include "ReportCapture.h"
 #include "Screenshot.h"
 #include "ScriptedRasBackend.h"
 #include "TestInstallation.h"
+#include "tk_reglib.h"
 #include "Wizzard.h"
 
 #include <QCheckBox>
@@ -23,6 +26,10 @@
 #include <QTest>
 
 namespace {
+
+const QByteArray PopFingerprint = "3f:a1:07:5c:9e:22:b4:d0:11:8e:6a:f3:c2:09:7b:e5:44:90:ad:1c:58:2f:e7:63:b9:0d:71:c8:a6:35:fe:12";
+
+QString Flat(const QString& text) { return QString(text).remove(QLatin1Char('\n')); }
 
 std::shared_ptr<ScriptedRasBackend> Backend(const QStringList& entries)
 {
@@ -50,11 +57,11 @@ private slots:
         Install(language);
         TAccountsMainFrm form(Backend({}));
         QList<bool> wizards;
-        form.EditAccount = [&](TAccount& account, bool wizard) {
+        form.EditAccount = [&](TAccountDraft& draft, bool wizard) {
             wizards.append(wizard);
             TWizzardFrm wizzard;
             FillWizard(wizzard);
-            account = wizzard.Account();
+            draft = wizzard.Draft();
             return true;
         };
         form.show();
@@ -63,7 +70,7 @@ private slots:
         QCOMPARE(wizards, QList<bool>{true});
         const QString marker = language == 2 ? QStringLiteral("default") : QStringLiteral("standard");
         QCOMPARE(form.ListBox->item(0)->text(), QStringLiteral("alice@example.org [%1]").arg(marker));
-        QCOMPARE(ReadAccount(1)->PopServer, QByteArray("pop.example.org"));
+        QCOMPARE(ReadAccount(1)->PopServer, QByteArray("127.0.0.1:1"));
         QVERIFY(form.EditBtn->isEnabled());
         SaveScreenshot(form, language == 2 ? QStringLiteral("lmaccounts-main-en") : QStringLiteral("lmaccounts-main-de"));
     }
@@ -76,10 +83,10 @@ private slots:
         ReportCapture reports;
         QStringList offered{QStringLiteral("Home"), QStringLiteral("Work")};
         int opened = 0;
-        form.EditAccount = [&](TAccount& account, bool wizard) {
+        form.EditAccount = [&](TAccountDraft& draft, bool wizard) {
             if (wizard || opened >= offered.size())
                 return false;
-            account.Name = offered[opened++].toUtf8();
+            draft.Account.Name = offered[opened++].toUtf8();
             return true;
         };
         form.AddBtnClick();
@@ -89,6 +96,70 @@ private slots:
         QCOMPARE(taken.first().Id, AccountsText::DuplicateName);
         QCOMPARE(form.ListBox->count(), 2);
         QCOMPARE(form.ListBox->currentItem()->text(), QStringLiteral("Work"));
+    }
+
+    // Adding under a taken name must leave that account's security and pins alone, and the editor
+    // reopened after the conflict shows what was typed, never the other account's settings.
+    void nameConflictTouchesNoOtherAccountsSecurity()
+    {
+        Install();
+        const TAccountSecurity home{TqmSecurity::secTls, TqmSecurity::secTls, {"pop.home:995", "aa:aa"}, {"smtp.home:465", "ab:ab"}};
+        const TAccountSecurity work{TqmSecurity::secStartTls, TqmSecurity::secStartTls, {"pop.work:110", "cc:cc"}, {}};
+        TAccount account = NamedAccount("Home");
+        const int homeRecord = AddAccount(TAccountDraft{account, home});
+        account.Name = "Work";
+        AddAccount(TAccountDraft{account, work});
+        TAccountsMainFrm form(Backend({}));
+        ReportCapture reports;
+        QList<TAccountSecurity> shown;
+        const TAccountSecurity typed{TqmSecurity::secNone, TqmSecurity::secNone, {"pop.new:110", "bb:bb"}, {}};
+
+        // Add: first under "Home", then, after the warning, under "Office".
+        EditorSteps({[&](TAccountEdtFrm& editor) {
+                         editor.NameEdt->setText(QStringLiteral("Home"));
+                         editor.SetSecurity(typed);
+                     },
+                     [&](TAccountEdtFrm& editor) {
+                         shown.append(editor.Security());
+                         editor.NameEdt->setText(QStringLiteral("Office"));
+                     }});
+        form.AddBtnClick();
+        QCOMPARE(reports.Take().size(), 1);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].PopPin, typed.PopPin);
+        QCOMPARE(shown[0].PopSecurity, TqmSecurity::secNone);
+        QCOMPARE(ReadAccountSecurity("Home").PopPin, home.PopPin);
+        QCOMPARE(ReadAccountSecurity("Home").SmtpPin, home.SmtpPin);
+        QCOMPARE(ReadAccountSecurity("Home").PopSecurity, TqmSecurity::secTls);
+        QCOMPARE(ReadAccountSecurity("Office").PopPin, typed.PopPin);
+        QCOMPARE(ReadAccountSecurity("Office").SmtpSecurity, TqmSecurity::secNone);
+
+        // Edit Home: renamed to "Work" (taken) with its POP3 pin forgotten, then to "House".
+        shown.clear();
+        EditorSteps({[&](TAccountEdtFrm& editor) {
+                         shown.append(editor.Security());
+                         editor.NameEdt->setText(QStringLiteral("Work"));
+                         editor.PopPinForgetBtn->click();
+                         editor.SmtpSecurityCmb->setCurrentIndex(3);
+                     },
+                     [&](TAccountEdtFrm& editor) {
+                         shown.append(editor.Security());
+                         editor.NameEdt->setText(QStringLiteral("House"));
+                     }});
+        form.ListBox->setCurrentRow(homeRecord - 1);
+        form.EditBtnClick();
+        QCOMPARE(reports.Take().size(), 1);
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].PopPin, home.PopPin);
+        QVERIFY(shown[1].PopPin.IsEmpty());
+        QCOMPARE(shown[1].SmtpPin, home.SmtpPin);
+        QCOMPARE(shown[1].SmtpSecurity, TqmSecurity::secNone);
+        QCOMPARE(ReadAccountSecurity("Work").PopPin, work.PopPin);
+        QCOMPARE(ReadAccountSecurity("Work").SmtpSecurity, TqmSecurity::secStartTls);
+        QVERIFY(ReadAccountSecurity("House").PopPin.IsEmpty());
+        QCOMPARE(ReadAccountSecurity("House").SmtpPin, home.SmtpPin);
+        QCOMPARE(ReadAccountSecurity("House").SmtpSecurity, TqmSecurity::secNone);
+        QVERIFY(!TRegistryKey(AccountSettingsKey("Home")).ValueExists(QStringLiteral("SmtpSecurity")));
     }
 
     void removeAsksAndMovesTheDefault()
@@ -166,22 +237,53 @@ private slots:
         QCOMPARE(edited.SmtpPassword, QByteArray("changed"));
     }
 
+    void pinsAreShownAndForgotten_data() { AddLanguageRows(); }
+    void pinsAreShownAndForgotten()
+    {
+        QFETCH(int, language);
+        Install(language);
+        TAccountEdtFrm form(Backend({}));
+        form.SetAccount(NamedAccount("Home"));
+        form.SetSecurity({TqmSecurity::secTls, TqmSecurity::secStartTls, {"pop.example.org:995", PopFingerprint}, {"smtp.example.org:587", "ab:cd"}});
+        QVERIFY(Flat(form.PopPinLbl->text()).contains(QString::fromLatin1(PopFingerprint)));
+        QVERIFY(form.PopPinLbl->text().contains(QLatin1String("pop.example.org:995")));
+        QVERIFY(form.SmtpPinLbl->text().contains(QLatin1String("smtp.example.org:587")));
+        QVERIFY(form.PopPinLbl->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QCOMPARE(form.PopPinForgetBtn->text(), language == 2 ? QStringLiteral("&Forget") : QStringLiteral("&Vergessen"));
+        form.SmtpPinForgetBtn->click();
+        QCOMPARE(form.Security().SmtpPin, TServerPin());
+        QCOMPARE(form.Security().PopPin, (TServerPin{"pop.example.org:995", PopFingerprint}));
+        QCOMPARE(form.SmtpPinLbl->text(),
+                 language == 2 ? QStringLiteral("(no certificate trusted)") : QStringLiteral("(keinem Zertifikat vertraut)"));
+        QVERIFY(!form.SmtpPinForgetBtn->isEnabled());
+        QVERIFY(form.PopPinForgetBtn->isEnabled());
+        // The pin of an earlier version names no server: the editor says whose it is.
+        form.SetSecurity({TqmSecurity::secAuto, TqmSecurity::secAuto, {{}, "ab:cd"}, {}});
+        QVERIFY(form.PopPinLbl->text().contains(language == 2 ? QLatin1String("POP3 server of this account")
+                                                              : QLatin1String("POP3-Server dieses Kontos")));
+        form.PopPinForgetBtn->click();
+        QVERIFY(form.Security().PopPin.IsEmpty());
+    }
+
     void wizardReopensWithWhatWasTyped()
     {
         Install();
         TWizzardFrm first;
         FillWizard(first);
+        first.SmtpSecurityCmb->setCurrentIndex(WizardSecurityIndex(TqmSecurity::secTls));
         first.NameEdt->setText(QStringLiteral("Taken"));
-        const TAccount typed = first.Account();
+        const TAccountDraft typed = first.Draft();
         TWizzardFrm again;
-        again.SetAccount(typed);
-        const TAccount reopened = again.Account();
-        QCOMPARE(reopened.Name, QByteArray("Taken"));
-        QCOMPARE(reopened.SmtpName, typed.SmtpName);
-        QCOMPARE(reopened.PopServer, typed.PopServer);
-        QCOMPARE(reopened.SmtpServer, typed.SmtpServer);
-        QCOMPARE(reopened.PopPassword, QByteArray("secret"));
-        QCOMPARE(detail::EncodeAccount(reopened), detail::EncodeAccount(typed));
+        again.SetChoices(ChoicesOfDraft(typed));
+        const TAccountDraft reopened = again.Draft();
+        QCOMPARE(reopened.Account.Name, QByteArray("Taken"));
+        QCOMPARE(reopened.Account.SmtpName, typed.Account.SmtpName);
+        QCOMPARE(reopened.Account.PopServer, typed.Account.PopServer);
+        QCOMPARE(reopened.Account.SmtpServer, typed.Account.SmtpServer);
+        QCOMPARE(reopened.Account.PopPassword, QByteArray("secret"));
+        QCOMPARE(detail::EncodeAccount(reopened.Account), detail::EncodeAccount(typed.Account));
+        QCOMPARE(again.SmtpPortEdt->text(), QStringLiteral("1"));
+        QCOMPARE(reopened.Security.SmtpSecurity, TqmSecurity::secTls);
     }
 
     void dialUpEditorFailureIsSaid()
@@ -210,18 +312,15 @@ private slots:
         const QString suffix = language == 2 ? QStringLiteral("-en") : QStringLiteral("-de");
         TAccountEdtFrm editor(Backend({QStringLiteral("Provider")}));
         editor.SetAccount(NamedAccount("Home"));
+        editor.SetSecurity({TqmSecurity::secStartTls, TqmSecurity::secAuto, {"pop.example.org:995", PopFingerprint}, {}});
         editor.show();
         for (int page = 0; page < editor.PageControl->count(); ++page) {
             editor.PageControl->setCurrentIndex(page);
             SaveScreenshot(editor, QStringLiteral("lmaccounts-editor%1-page%2").arg(suffix).arg(page + 1));
         }
+        // The wizard's pictures are taken by its own test, which walks it against real servers.
         TWizzardFrm wizzard;
         FillWizard(wizzard);
-        wizzard.show();
-        for (int page = 0; page < WizardPageCount; ++page) {
-            wizzard.ShowPage(page);
-            SaveScreenshot(wizzard, QStringLiteral("lmaccounts-wizard%1-page%2").arg(suffix).arg(page + 1));
-        }
         QCOMPARE(wizzard.NextBtn->text(), language == 2 ? QStringLiteral("&Finish") : QStringLiteral("&Fertigstellen"));
         QVERIFY(wizzard.PrevBtn->isEnabled());
         wizzard.ShowPage(0);
@@ -242,12 +341,26 @@ private:
         return account;
     }
 
+    // Answers the editor dialogs the command opens, one step each, and clicks OK after each step.
+    static void EditorSteps(QList<std::function<void(TAccountEdtFrm&)>> steps)
+    {
+        if (steps.isEmpty())
+            return;
+        const auto step = steps.takeFirst();
+        WhenModal<TAccountEdtFrm>([step, steps](TAccountEdtFrm& editor) {
+            step(editor);
+            EditorSteps(steps);
+            editor.OKBtn->click();
+        });
+    }
+
     static void FillWizard(TWizzardFrm& wizzard)
     {
         wizzard.SmtpNameEdt->setText(QStringLiteral("Alice Example"));
         wizzard.SmtpAddressEdt->setText(QStringLiteral("alice@example.org"));
-        wizzard.PopServerEdt->setText(QStringLiteral("pop.example.org"));
-        wizzard.SmtpServerEdt->setText(QStringLiteral("smtp.example.org"));
+        // Nothing listens at port 1: a connection test started on the way ends at once.
+        wizzard.PopServerEdt->setText(QStringLiteral("127.0.0.1:1"));
+        wizzard.SmtpServerEdt->setText(QStringLiteral("127.0.0.1:1"));
         wizzard.PopUsernameEdt->setText(QStringLiteral("alice"));
         wizzard.PopPasswordEdt->setText(QStringLiteral("secret"));
         for (int page = 1; page < WizardPageCount; ++page)

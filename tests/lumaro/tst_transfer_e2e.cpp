@@ -193,7 +193,7 @@ private:
         account.PopKeepMails = false;
         QVERIFY(WriteAccount(CountAccounts() + 1, account) > 0);
         // The test mailboxes offer no TLS.
-        WriteAccountSecurity(name, {TqmSecurity::secNone, TqmSecurity::secNone, {}});
+        WriteAccountSecurity(name, {TqmSecurity::secNone, TqmSecurity::secNone});
     }
 
     std::unique_ptr<AgentInstallation> m_agent;

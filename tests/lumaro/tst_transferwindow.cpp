@@ -131,7 +131,7 @@ private:
         account.SmtpPassword = "secret";
         QVERIFY(WriteAccount(0, account) > 0);
         // The test servers offer no TLS.
-        WriteAccountSecurity(name, {TqmSecurity::secNone, TqmSecurity::secNone, {}});
+        WriteAccountSecurity(name, {TqmSecurity::secNone, TqmSecurity::secNone});
     }
 
     std::unique_ptr<TMainFrm> StartedWindow()

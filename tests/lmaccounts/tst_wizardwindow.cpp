@@ -1,0 +1,294 @@
+// The first-account wizard as a person meets it, offscreen, against the real Dovecot and SMTP
+// servers on 127.0.0.1: the first start opens it, every page is filled by typing, the ports follow
+// the security, "host:port" fills the port field, "no encryption" is only taken after the warning,
+// the last page tests both servers and Finish stores the account with SMTP authentication. A
+// failing test says what failed and lets the person go back; Cancel stops a test that hangs. Pictures
+// of every page, German and English.
+
+#include "AccountsMain.h"
+#include "ConnectionTestPage.h"
+#include "LanguageRows.h"
+#include "ModalDialogs.h"
+#include "ReportCapture.h"
+#include "Screenshot.h"
+#include "ScriptedRasBackend.h"
+#include "TestInstallation.h"
+#include "TestServers.h"
+#include "Wizzard.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr int TestTimeOut = 30000;
+
+void Type(QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+}
+
+void PrepareForTestServers(TWizzardFrm& wizard)
+{
+    wizard.TestPage->PrepareTest = [](TConnectionTest& test) {
+        // Dovecot takes a client on its own address for an encrypted one.
+        test.BindAddress = QHostAddress(QStringLiteral("127.0.0.2"));
+        test.TimeOut = 10;
+    };
+}
+
+} // namespace
+
+class TestWizardWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup() { m_installation.reset(); }
+    void walkToAStoredAccount_data() { AddLanguageRows(); }
+    void walkToAStoredAccount();
+    void failedTestSaysWhatAndAllowsBack_data() { AddLanguageRows(); }
+    void failedTestSaysWhatAndAllowsBack();
+    void cancelStopsAHangingTest();
+
+private:
+    void Install(int language)
+    {
+        m_installation = std::make_unique<TestInstallation>(QStringLiteral("modules/lmaccounts"), language);
+        QVERIFY(CreateAccountsDatabase());
+    }
+    void Walk(TWizzardFrm& wizard, const QString& suffix);
+    static QString Suffix(int language) { return language == 2 ? QStringLiteral("-en") : QStringLiteral("-de"); }
+
+    QTemporaryDir m_certificates;
+    QTemporaryDir m_received;
+    TestServer m_pop3;
+    TestServer m_smtp;
+    std::unique_ptr<TestInstallation> m_installation;
+};
+
+void TestWizardWindow::initTestCase()
+{
+    QString error = TestServer::MakeCertificates(m_certificates.path());
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    error = m_pop3.StartPop3(QStringLiteral("alice"), QStringLiteral("secret"), {}, m_certificates.path());
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    error = m_smtp.StartSmtp(m_received.path(), QStringLiteral("alice"), QStringLiteral("secret"), {}, m_certificates.path());
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+}
+
+void TestWizardWindow::Walk(TWizzardFrm& wizard, const QString& suffix)
+{
+    PrepareForTestServers(wizard);
+    QStringList questions;
+    bool answer = false;
+    wizard.AskQuestion = [&](const QString& question) {
+        questions.append(question);
+        return answer;
+    };
+    auto picture = [&] {
+        SaveScreenshot(wizard, QStringLiteral("lmaccounts-wizard%1-page%2").arg(suffix).arg(wizard.CurrentPage() + 1));
+    };
+    auto next = [&](int expectedPage) {
+        picture();
+        QVERIFY(wizard.NextBtn->isEnabled());
+        QTest::mouseClick(wizard.NextBtn, Qt::LeftButton);
+        QCOMPARE(wizard.CurrentPage(), expectedPage);
+    };
+    QVERIFY(!wizard.PrevBtn->isEnabled());
+    next(wpSenderName);
+    Type(wizard.SmtpNameEdt, QStringLiteral("Alice Example"));
+    next(wpAddress);
+    Type(wizard.SmtpAddressEdt, QStringLiteral("alice@example.org"));
+    next(wpIncoming);
+
+    // Incoming: the port follows the security; "no encryption" needs a yes to the warning.
+    QVERIFY(!wizard.NextBtn->isEnabled());
+    QCOMPARE(wizard.PopPortEdt->text(), QStringLiteral("110"));
+    wizard.PopSecurityCmb->setCurrentIndex(WizardSecurityIndex(TqmSecurity::secTls));
+    QCOMPARE(wizard.PopPortEdt->text(), QStringLiteral("995"));
+    wizard.PopSecurityCmb->setCurrentIndex(WizardSecurityIndex(TqmSecurity::secNone));
+    QCOMPARE(questions.size(), 1);
+    QCOMPARE(wizard.PopSecurityCmb->currentIndex(), WizardSecurityIndex(TqmSecurity::secTls));
+    QVERIFY(wizard.PopPlainTextLbl->isHidden());
+    answer = true;
+    wizard.PopSecurityCmb->setCurrentIndex(WizardSecurityIndex(TqmSecurity::secNone));
+    QCOMPARE(questions.size(), 2);
+    QVERIFY(questions.last().contains(QLatin1String("Klartext")) || questions.last().contains(QLatin1String("plain text")));
+    QVERIFY(!wizard.PopPlainTextLbl->isHidden());
+    QCOMPARE(wizard.PopPortEdt->text(), QStringLiteral("110"));
+    wizard.PopSecurityCmb->setCurrentIndex(WizardSecurityIndex(TqmSecurity::secStartTls));
+    // "host:port" in the server field fills the port field.
+    Type(wizard.PopServerEdt, QStringLiteral("localhost:%1").arg(m_pop3.Port()));
+    QVERIFY(wizard.NextBtn->isEnabled());
+    QTest::keyClick(wizard.PopServerEdt, Qt::Key_Tab);
+    QCOMPARE(wizard.PopServerEdt->text(), QStringLiteral("localhost"));
+    QCOMPARE(wizard.PopPortEdt->text(), QString::number(m_pop3.Port()));
+    next(wpOutgoing);
+
+    // Outgoing: a port typed by hand stays when the security changes; authentication is on.
+    QCOMPARE(wizard.SmtpPortEdt->text(), QStringLiteral("587"));
+    QVERIFY(wizard.SmtpAuthChk->isChecked());
+    Type(wizard.SmtpServerEdt, QStringLiteral("localhost"));
+    Type(wizard.SmtpPortEdt, QString::number(m_smtp.Port()));
+    wizard.SmtpSecurityCmb->setCurrentIndex(WizardSecurityIndex(TqmSecurity::secTls));
+    QCOMPARE(wizard.SmtpPortEdt->text(), QString::number(m_smtp.Port()));
+    wizard.SmtpSecurityCmb->setCurrentIndex(WizardSecurityIndex(TqmSecurity::secStartTls));
+    next(wpLogin);
+
+    QVERIFY(!wizard.NextBtn->isEnabled());
+    Type(wizard.PopUsernameEdt, QStringLiteral("alice"));
+    Type(wizard.PopPasswordEdt, QStringLiteral("secret"));
+    next(wpAccountName);
+    QCOMPARE(wizard.NameEdt->text(), QStringLiteral("alice@example.org"));
+    Type(wizard.NameEdt, QStringLiteral("Privat"));
+    next(wpConnectionTest);
+
+    // The test runs once the click has returned; meanwhile neither Back nor Finish.
+    QTRY_VERIFY(wizard.TestPage->Running());
+    QVERIFY(!wizard.PrevBtn->isEnabled());
+    QVERIFY(!wizard.NextBtn->isEnabled());
+    QVERIFY(!wizard.TestPage->ProgressBar->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(wizard.TestPage->Finished(), TestTimeOut);
+    QVERIFY2(wizard.TestPage->Succeeded(), qPrintable(wizard.TestPage->PopResultLbl->text() + QLatin1Char('\n')
+                                                      + wizard.TestPage->SmtpResultLbl->text()));
+    QVERIFY(wizard.TestPage->ProgressBar->isHidden());
+    const bool english = suffix == QLatin1String("-en");
+    QVERIFY(wizard.TestPage->SmtpResultLbl->text().startsWith(english ? QLatin1String("OK: encrypted")
+                                                                      : QLatin1String("In Ordnung: verschlüsselt")));
+    QVERIFY(wizard.PrevBtn->isEnabled());
+    QVERIFY(wizard.NextBtn->isEnabled());
+    picture();
+    QTest::mouseClick(wizard.NextBtn, Qt::LeftButton);
+}
+
+void TestWizardWindow::walkToAStoredAccount()
+{
+    QFETCH(int, language);
+    Install(language);
+    TAccountsMainFrm form(std::make_shared<ScriptedRasBackend>());
+    bool walked = false;
+    WhenModal<TWizzardFrm>([&](TWizzardFrm& wizard) {
+        Walk(wizard, Suffix(language));
+        walked = true;
+        // A failed step leaves the wizard open: close it so that the test ends.
+        if (wizard.isVisible())
+            wizard.reject();
+    });
+    // The first activation opens the wizard, which is walked while the window waits for it.
+    form.show();
+    form.activateWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(walked, TestTimeOut * 2);
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_COMPARE(form.ListBox->count(), 1);
+
+    const std::optional<TAccount> stored = ReadAccount(1);
+    QVERIFY(stored);
+    QCOMPARE(stored->Name, QByteArray("Privat"));
+    QCOMPARE(stored->PopServer, "localhost:" + QByteArray::number(m_pop3.Port()));
+    QCOMPARE(stored->SmtpServer, "localhost:" + QByteArray::number(m_smtp.Port()));
+    QVERIFY(stored->SmtpAuth);
+    QVERIFY(stored->SmtpAuthPop);
+    QCOMPARE(stored->SmtpUsername, QByteArray("alice"));
+    QCOMPARE(stored->SmtpPassword, QByteArray("secret"));
+    QVERIFY(stored->Standard);
+    const TAccountSecurity security = ReadAccountSecurity("Privat");
+    QCOMPARE(security.PopSecurity, TqmSecurity::secStartTls);
+    QCOMPARE(security.SmtpSecurity, TqmSecurity::secStartTls);
+}
+
+void TestWizardWindow::failedTestSaysWhatAndAllowsBack()
+{
+    QFETCH(int, language);
+    Install(language);
+    TWizzardFrm wizard;
+    PrepareForTestServers(wizard);
+    TWizardChoices choices;
+    choices.SmtpAddress = QStringLiteral("alice@example.org");
+    choices.Pop = {QStringLiteral("localhost"), QString::number(m_pop3.Port()), TqmSecurity::secStartTls};
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 closedPort = closed.serverPort();
+    closed.close();
+    choices.Smtp = {QStringLiteral("127.0.0.1"), QString::number(closedPort), TqmSecurity::secStartTls};
+    choices.PopUsername = QStringLiteral("alice");
+    choices.PopPassword = QStringLiteral("wrong");
+    choices.Name = QStringLiteral("Privat");
+    wizard.SetChoices(choices);
+    wizard.show();
+    wizard.ShowPage(wpConnectionTest);
+    QTRY_VERIFY_WITH_TIMEOUT(wizard.TestPage->Finished(), TestTimeOut);
+    const bool english = language == 2;
+    const QString pop = wizard.TestPage->PopResultLbl->text();
+    const QString smtp = wizard.TestPage->SmtpResultLbl->text();
+    QVERIFY2(pop.contains(english ? QLatin1String("refused the log-in") : QLatin1String("hat die Anmeldung abgelehnt")), qPrintable(pop));
+    QVERIFY2(smtp.contains(english ? QLatin1String("refuses the connection") : QLatin1String("lehnt die Verbindung ab")),
+             qPrintable(smtp));
+    QVERIFY(!wizard.TestPage->Succeeded());
+    QVERIFY(wizard.TestPage->SummaryLbl->text().startsWith(english ? QLatin1String("Not everything works")
+                                                                   : QLatin1String("Nicht alles funktioniert")));
+    SaveScreenshot(wizard, QStringLiteral("lmaccounts-wizard%1-page8-failed").arg(Suffix(language)));
+    QVERIFY(wizard.NextBtn->isEnabled());
+    QTest::mouseClick(wizard.PrevBtn, Qt::LeftButton);
+    QCOMPARE(wizard.CurrentPage(), int(wpAccountName));
+}
+
+void TestWizardWindow::cancelStopsAHangingTest()
+{
+    Install(0);
+    // A server that takes the connection and never says a word.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    TWizzardFrm wizard;
+    wizard.TestPage->PrepareTest = [](TConnectionTest& test) { test.TimeOut = 60; };
+    TWizardChoices choices;
+    choices.Pop = {QStringLiteral("127.0.0.1"), QString::number(silent.serverPort()), TqmSecurity::secStartTls};
+    choices.Smtp = choices.Pop;
+    choices.PopUsername = QStringLiteral("alice");
+    choices.PopPassword = QStringLiteral("secret");
+    choices.Name = QStringLiteral("Privat");
+    wizard.SetChoices(choices);
+    wizard.show();
+    wizard.ShowPage(wpConnectionTest);
+    QTRY_VERIFY(wizard.TestPage->Running());
+    QTRY_VERIFY(wizard.TestPage->PopResultLbl->text().startsWith(QLatin1String("Verbinde mit 127.0.0.1:")));
+    SaveScreenshot(wizard, QStringLiteral("lmaccounts-wizard-de-page8-running"));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!wizard.TestPage->StopBtn->isHidden());
+    QTest::mouseClick(wizard.TestPage->StopBtn, Qt::LeftButton);
+    QTRY_VERIFY(!wizard.TestPage->Running());
+    QVERIFY(clock.elapsed() < 10000);
+    QVERIFY(!wizard.TestPage->Finished());
+    QCOMPARE(wizard.TestPage->PopResultLbl->text(), QStringLiteral("Abgebrochen."));
+    QCOMPARE(wizard.TestPage->SmtpResultLbl->text(), QStringLiteral("Abgebrochen."));
+    QVERIFY(wizard.TestPage->SummaryLbl->text().startsWith(QLatin1String("Der Test wurde abgebrochen")));
+    // Finish creates the account untested; "Test again" starts over.
+    QVERIFY(wizard.NextBtn->isEnabled());
+    QVERIFY(!wizard.TestPage->TestBtn->isHidden());
+
+    // The wizard's own Cancel during a test ends test and wizard at once.
+    QTest::mouseClick(wizard.TestPage->TestBtn, Qt::LeftButton);
+    QTRY_VERIFY(wizard.TestPage->Running());
+    clock.restart();
+    QTest::mouseClick(wizard.CancelBtn, Qt::LeftButton);
+    QTRY_VERIFY(!wizard.TestPage->Running());
+    QVERIFY(clock.elapsed() < 10000);
+    QVERIFY(!wizard.isVisible());
+    QCOMPARE(wizard.result(), int(QDialog::Rejected));
+}
+
+QTEST_MAIN(TestWizardWindow)
+#include "tst_wizardwindow.moc"
