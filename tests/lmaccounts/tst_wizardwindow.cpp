@@ -145,6 +145,7 @@ void TestWizardWindow::Walk(TWizzardFrm& wizard, const QString& suffix)
     QVERIFY(questions.last().contains(QLatin1String("Klartext")) || questions.last().contains(QLatin1String("plain text")));
     QVERIFY(!wizard.PopPlainTextLbl->isHidden());
     QCOMPARE(wizard.PopPortEdt->text(), QStringLiteral("110"));
+    SaveScreenshot(wizard, QStringLiteral("lmaccounts-wizard%1-page4-none").arg(suffix));
     wizard.PopSecurityCmb->setCurrentIndex(WizardSecurityIndex(TqmSecurity::secStartTls));
     // "host:port" in the server field fills the port field.
     Type(wizard.PopServerEdt, QStringLiteral("localhost:%1").arg(m_pop3.Port()));
