@@ -63,6 +63,8 @@ TConnectionTestPage::TConnectionTestPage(QWidget* parent) : QWidget(parent)
     progressRow->addWidget(ProgressBar, 1);
     progressRow->addWidget(StopBtn);
     progressRow->addWidget(TestBtn);
+    // Takes the bar's room while it is hidden, so that "Test again" keeps its own size.
+    progressRow->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(TitleLbl);
     layout->addSpacing(8);

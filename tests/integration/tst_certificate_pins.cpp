@@ -74,6 +74,7 @@ private:
 void TestCertificatePinsTls::initTestCase()
 {
     SetActiveUser(QStringLiteral("alice"));
+    TRegistryKey(UserKey(QStringLiteral("alice"))).DeleteKey(QStringLiteral("Accounts"));
     QString error = TestServer::MakeCertificates(m_certificates.path());
     QVERIFY2(error.isEmpty(), qPrintable(error));
     // Nothing trusted but the system's own authorities.

@@ -6,6 +6,7 @@
 // of every page, German and English.
 
 #include "AccountsMain.h"
+#include "CertificateDialog.h"
 #include "ConnectionTestPage.h"
 #include "LanguageRows.h"
 #include "ModalDialogs.h"
@@ -15,6 +16,7 @@
 #include "TestInstallation.h"
 #include "TestServers.h"
 #include "Wizzard.h"
+#include "tk_reglib.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,9 +26,11 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSslCertificate>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -37,6 +41,18 @@ void Type(QLineEdit* edit, const QString& text)
     edit->setFocus();
     edit->selectAll();
     QTest::keyClicks(edit, text);
+}
+
+// Runs `step` once `condition` holds, polled every 10 ms. A connection test waits in its own event
+// loop, so what a person does while it runs (look at it, click Cancel) can only happen from there.
+void WhenTrue(const std::function<bool()>& condition, const std::function<void()>& step, int triesLeft = 3000)
+{
+    QTimer::singleShot(10, [=] {
+        if (condition())
+            step();
+        else if (triesLeft > 0)
+            WhenTrue(condition, step, triesLeft - 1);
+    });
 }
 
 void PrepareForTestServers(TWizzardFrm& wizard)
@@ -61,6 +77,7 @@ private slots:
     void failedTestSaysWhatAndAllowsBack_data() { AddLanguageRows(); }
     void failedTestSaysWhatAndAllowsBack();
     void cancelStopsAHangingTest();
+    void untrustedCertificateIsOfferedAndPinned();
 
 private:
     void Install(int language)
@@ -128,14 +145,14 @@ void TestWizardWindow::Walk(TWizzardFrm& wizard, const QString& suffix)
     QVERIFY(questions.last().contains(QLatin1String("Klartext")) || questions.last().contains(QLatin1String("plain text")));
     QVERIFY(!wizard.PopPlainTextLbl->isHidden());
     QCOMPARE(wizard.PopPortEdt->text(), QStringLiteral("110"));
+    SaveScreenshot(wizard, QStringLiteral("lmaccounts-wizard%1-page4-none").arg(suffix));
     wizard.PopSecurityCmb->setCurrentIndex(WizardSecurityIndex(TqmSecurity::secStartTls));
     // "host:port" in the server field fills the port field.
     Type(wizard.PopServerEdt, QStringLiteral("localhost:%1").arg(m_pop3.Port()));
     QVERIFY(wizard.NextBtn->isEnabled());
-    QTest::keyClick(wizard.PopServerEdt, Qt::Key_Tab);
+    next(wpOutgoing);
     QCOMPARE(wizard.PopServerEdt->text(), QStringLiteral("localhost"));
     QCOMPARE(wizard.PopPortEdt->text(), QString::number(m_pop3.Port()));
-    next(wpOutgoing);
 
     // Outgoing: a port typed by hand stays when the security changes; authentication is on.
     QCOMPARE(wizard.SmtpPortEdt->text(), QStringLiteral("587"));
@@ -153,20 +170,20 @@ void TestWizardWindow::Walk(TWizzardFrm& wizard, const QString& suffix)
     next(wpAccountName);
     QCOMPARE(wizard.NameEdt->text(), QStringLiteral("alice@example.org"));
     Type(wizard.NameEdt, QStringLiteral("Privat"));
-    next(wpConnectionTest);
-
     // The test runs once the click has returned; meanwhile neither Back nor Finish.
-    QTRY_VERIFY(wizard.TestPage->Running());
-    QVERIFY(!wizard.PrevBtn->isEnabled());
-    QVERIFY(!wizard.NextBtn->isEnabled());
-    QVERIFY(!wizard.TestPage->ProgressBar->isHidden());
+    QList<bool> whileRunning;
+    WhenTrue([&] { return wizard.TestPage->Running(); }, [&] {
+        whileRunning = {wizard.PrevBtn->isEnabled(), wizard.NextBtn->isEnabled(), wizard.TestPage->ProgressBar->isHidden()};
+    });
+    next(wpConnectionTest);
     QTRY_VERIFY_WITH_TIMEOUT(wizard.TestPage->Finished(), TestTimeOut);
+    QCOMPARE(whileRunning, (QList<bool>{false, false, false}));
     QVERIFY2(wizard.TestPage->Succeeded(), qPrintable(wizard.TestPage->PopResultLbl->text() + QLatin1Char('\n')
                                                       + wizard.TestPage->SmtpResultLbl->text()));
     QVERIFY(wizard.TestPage->ProgressBar->isHidden());
     const bool english = suffix == QLatin1String("-en");
-    QVERIFY(wizard.TestPage->SmtpResultLbl->text().startsWith(english ? QLatin1String("OK: encrypted")
-                                                                      : QLatin1String("In Ordnung: verschlüsselt")));
+    QVERIFY(wizard.TestPage->SmtpResultLbl->text().startsWith(english ? QStringLiteral("OK: encrypted")
+                                                                      : QStringLiteral("In Ordnung: verschlüsselt")));
     QVERIFY(wizard.PrevBtn->isEnabled());
     QVERIFY(wizard.NextBtn->isEnabled());
     picture();
@@ -261,33 +278,85 @@ void TestWizardWindow::cancelStopsAHangingTest()
     choices.Name = QStringLiteral("Privat");
     wizard.SetChoices(choices);
     wizard.show();
-    wizard.ShowPage(wpConnectionTest);
-    QTRY_VERIFY(wizard.TestPage->Running());
-    QTRY_VERIFY(wizard.TestPage->PopResultLbl->text().startsWith(QLatin1String("Verbinde mit 127.0.0.1:")));
-    SaveScreenshot(wizard, QStringLiteral("lmaccounts-wizard-de-page8-running"));
     QElapsedTimer clock;
-    clock.start();
-    QVERIFY(!wizard.TestPage->StopBtn->isHidden());
-    QTest::mouseClick(wizard.TestPage->StopBtn, Qt::LeftButton);
-    QTRY_VERIFY(!wizard.TestPage->Running());
+    bool stopVisible = false;
+    WhenTrue([&] { return wizard.TestPage->PopResultLbl->text().startsWith(QStringLiteral("Verbinde mit 127.0.0.1:")); },
+             [&] {
+                 SaveScreenshot(wizard, QStringLiteral("lmaccounts-wizard-de-page8-running"));
+                 stopVisible = wizard.TestPage->Running() && !wizard.TestPage->StopBtn->isHidden();
+                 clock.start();
+                 QTest::mouseClick(wizard.TestPage->StopBtn, Qt::LeftButton);
+             });
+    wizard.ShowPage(wpConnectionTest);
+    QTRY_VERIFY_WITH_TIMEOUT(clock.isValid() && !wizard.TestPage->Running(), TestTimeOut);
+    QVERIFY(stopVisible);
     QVERIFY(clock.elapsed() < 10000);
     QVERIFY(!wizard.TestPage->Finished());
     QCOMPARE(wizard.TestPage->PopResultLbl->text(), QStringLiteral("Abgebrochen."));
     QCOMPARE(wizard.TestPage->SmtpResultLbl->text(), QStringLiteral("Abgebrochen."));
-    QVERIFY(wizard.TestPage->SummaryLbl->text().startsWith(QLatin1String("Der Test wurde abgebrochen")));
+    QVERIFY(wizard.TestPage->SummaryLbl->text().startsWith(QStringLiteral("Der Test wurde abgebrochen")));
     // Finish creates the account untested; "Test again" starts over.
     QVERIFY(wizard.NextBtn->isEnabled());
     QVERIFY(!wizard.TestPage->TestBtn->isHidden());
 
     // The wizard's own Cancel during a test ends test and wizard at once.
+    clock.invalidate();
+    WhenTrue([&] { return wizard.TestPage->Running(); }, [&] {
+        clock.start();
+        QTest::mouseClick(wizard.CancelBtn, Qt::LeftButton);
+    });
     QTest::mouseClick(wizard.TestPage->TestBtn, Qt::LeftButton);
-    QTRY_VERIFY(wizard.TestPage->Running());
-    clock.restart();
-    QTest::mouseClick(wizard.CancelBtn, Qt::LeftButton);
-    QTRY_VERIFY(!wizard.TestPage->Running());
+    QTRY_VERIFY_WITH_TIMEOUT(clock.isValid() && !wizard.TestPage->Running(), TestTimeOut);
     QVERIFY(clock.elapsed() < 10000);
     QVERIFY(!wizard.isVisible());
     QCOMPARE(wizard.result(), int(QDialog::Rejected));
+}
+
+void TestWizardWindow::untrustedCertificateIsOfferedAndPinned()
+{
+    Install(0);
+    TWizzardFrm wizard;
+    PrepareForTestServers(wizard);
+    // The test certificate is issued to "localhost": at the address it is not trusted.
+    TWizardChoices choices;
+    choices.Pop = {QStringLiteral("127.0.0.1"), QString::number(m_pop3.TlsPort()), TqmSecurity::secTls};
+    choices.Smtp = {QStringLiteral("localhost"), QString::number(m_smtp.Port()), TqmSecurity::secStartTls};
+    choices.PopUsername = QStringLiteral("alice");
+    choices.PopPassword = QStringLiteral("secret");
+    choices.Name = QStringLiteral("Privat");
+    wizard.SetChoices(choices);
+    int asked = 0;
+    WhenModal<TCertificateFrm>([&](TCertificateFrm& dialog) {
+        ++asked;
+        QTest::mouseClick(dialog.TrustBtn, Qt::LeftButton);
+    });
+    wizard.show();
+    wizard.ShowPage(wpConnectionTest);
+    QTRY_VERIFY_WITH_TIMEOUT(wizard.TestPage->Finished(), TestTimeOut);
+    QCOMPARE(asked, 1);
+    QVERIFY2(wizard.TestPage->Succeeded(), qPrintable(wizard.TestPage->PopResultLbl->text()));
+    QVERIFY2(wizard.TestPage->PopResultLbl->text().contains(QStringLiteral("wird für dieses Mailkonto vertraut")),
+             qPrintable(wizard.TestPage->PopResultLbl->text()));
+
+    const QList<QSslCertificate> served = QSslCertificate::fromPath(m_certificates.filePath(QStringLiteral("server.pem")));
+    QCOMPARE(served.size(), 1);
+    const TServerPin expected{"127.0.0.1:" + QByteArray::number(m_pop3.TlsPort()),
+                              served.first().digest(QCryptographicHash::Sha256).toHex(':')};
+    // Nothing is stored before Finish; the account then keeps that server's pin, and only that one.
+    const TRegistryKey group(AccountSecurityKey("Privat"));
+    QVERIFY(!group.ValueExists(QStringLiteral("PopPinnedCertificate")) && !group.ValueExists(QStringLiteral("PopSecurity")));
+    const TAccountDraft draft = wizard.Draft();
+    QCOMPARE(draft.Security.PopPin, expected);
+    QVERIFY(draft.Security.SmtpPin.IsEmpty());
+    QVERIFY(AddAccount(draft) != 0);
+    QCOMPARE(ReadAccountSecurity("Privat").PopPin, expected);
+    // Tested again, the pin is used at once: no second question.
+    bool started = false;
+    WhenTrue([&] { return wizard.TestPage->Running(); }, [&] { started = true; });
+    QTest::mouseClick(wizard.TestPage->TestBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(started && wizard.TestPage->Finished(), TestTimeOut);
+    QCOMPARE(asked, 1);
+    QVERIFY(wizard.TestPage->Succeeded());
 }
 
 QTEST_MAIN(TestWizardWindow)

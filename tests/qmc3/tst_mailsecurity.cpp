@@ -165,6 +165,7 @@ private slots:
     void pop3Dialogues();
     void plainLogInRefused_data();
     void plainLogInRefused();
+    void tlsHandshakeNamesTheHost_data();
     void tlsHandshakeNamesTheHost();
     void defaultPortFollowsTheMode_data();
     void defaultPortFollowsTheMode();
@@ -422,12 +423,26 @@ void TestMailSecurity::plainLogInRefused()
         QVERIFY2(!outcome.Transfer.Sent.contains(command), outcome.Transfer.Sent.constData());
 }
 
+// A pin reaches the handshake only on the server it was trusted for.
+void TestMailSecurity::tlsHandshakeNamesTheHost_data()
+{
+    QTest::addColumn<QByteArray>("pinnedServer");
+    QTest::addColumn<QByteArray>("handedOn");
+    QTest::newRow("pin of an earlier version") << QByteArray() << QByteArray("AB:CD");
+    QTest::newRow("pin of this server") << QByteArray("127.0.0.1:995") << QByteArray("AB:CD");
+    QTest::newRow("pin of another port") << QByteArray("127.0.0.1:465") << QByteArray();
+    QTest::newRow("pin of another host") << QByteArray("localhost:995") << QByteArray();
+}
+
 void TestMailSecurity::tlsHandshakeNamesTheHost()
 {
+    QFETCH(QByteArray, pinnedServer);
+    QFETCH(QByteArray, handedOn);
     TqmRemotePOP pop;
     pop.UserName = User;
     pop.Password = Password;
     pop.PinnedCertificate = "AB:CD";
+    pop.PinnedServer = pinnedServer;
     const QByteArrayList script{"TLS", "S: -ERR go away"};
     TnkTlsOptions seen;
     const TOutcome outcome = Play(pop, script, TqmSecurity::secTls, [&] {
@@ -442,7 +457,7 @@ void TestMailSecurity::tlsHandshakeNamesTheHost()
     });
     QCOMPARE(outcome.Error, QStringLiteral("-ERR go away"));
     QCOMPARE(seen.PeerName, QStringLiteral("127.0.0.1"));
-    QCOMPARE(seen.PinnedCertificate, QByteArray("AB:CD"));
+    QCOMPARE(seen.PinnedCertificate, handedOn);
 }
 
 void TestMailSecurity::defaultPortFollowsTheMode_data()
