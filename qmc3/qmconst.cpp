@@ -99,6 +99,9 @@ const QHash<int, const char*>& Texts()
                 "choose the security \"none\" for this account"},
         {57130, "The server answered before it had the whole message, so its answers no longer match the "
                 "commands; the connection was closed and the message counts as not sent. The server said: %1"},
+        {57160, "Message %1 (%2 bytes) is larger than the limit of %3 bytes and stays on the server"},
+        {57161, "Message %1 grew past the limit of %2 bytes; the transfer was stopped and nothing was deleted on "
+                "the server"},
     };
     return texts;
 }

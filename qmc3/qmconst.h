@@ -38,4 +38,6 @@ enum TqmMessageId : int {
     qmPlainLogInRefused = 57128,
     qmTlsDowngrade = 57129,
     qmReplyOutOfTurn = 57130,
+    qmMessageAboveLimit = 57160,
+    qmMessageGrewAboveLimit = 57161,
 };
