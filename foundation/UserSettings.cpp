@@ -107,10 +107,10 @@ QStringList DefaultAddressCategories()
 // commas back as a list).
 std::optional<QStringList> SettingsFileCategories(const QString& settingsFile)
 {
-    QFile file(settingsFile);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile raw(settingsFile);
+    if (!raw.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray content = file.readAll();
+    const QByteArray content = raw.readAll();
     QTemporaryFile converted;
     QString readable = settingsFile;
     if (!IsValidUtf8(content)) {
@@ -118,7 +118,11 @@ std::optional<QStringList> SettingsFileCategories(const QString& settingsFile)
             return std::nullopt;
         readable = converted.fileName();
     }
-    const QVariant value = QSettings(readable, QSettings::IniFormat).value(QStringLiteral("General/AdrCategories"));
+    // QSettings keeps "[General]" for keys outside any group and writes a group of that name as
+    // "[%General]": a file of Windows has the one, one written by QSettings the other.
+    const QSettings file(readable, QSettings::IniFormat);
+    const QVariant value = file.contains(QStringLiteral("General/AdrCategories")) ? file.value(QStringLiteral("General/AdrCategories"))
+                                                                                 : file.value(QStringLiteral("AdrCategories"));
     const QString joined = value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(','))
                                                                     : value.toString();
     if (joined.isEmpty())
