@@ -4,6 +4,7 @@
 #include "DamagedFile.h"
 #include "Konstanten.h"
 #include "RecordFile.h"
+#include "qmcharset.h"
 #include "Reporter.h"
 
 #include <QFile>
@@ -119,16 +120,16 @@ TAddressRecord DecodeAddress(const QByteArray& bytes)
     TAddressRecord record;
     record.Deleted = ReadBool(bytes, Field::Deleted);
     record.DeletedCount = ReadInt32(bytes, Field::DeletedCount);
-    record.Category = ReadString(bytes, Field::Category);
+    record.Category = ReadText(bytes, Field::Category);
     record.Group = ReadBool(bytes, Field::Group);
-    record.Key = ReadString(bytes, Field::Key);
-    record.LastName = ReadString(bytes, Field::LastName);
-    record.FirstName = ReadString(bytes, Field::FirstName);
-    record.Email = ReadString(bytes, Field::Email);
-    record.DefaultSubject = ReadString(bytes, Field::DefaultSubject);
-    record.PreferredSender = ReadString(bytes, Field::PreferredSender);
-    record.Info = ReadString(bytes, Field::Info);
-    record.Signature = ReadString(bytes, Field::Signature);
+    record.Key = ReadText(bytes, Field::Key);
+    record.LastName = ReadText(bytes, Field::LastName);
+    record.FirstName = ReadText(bytes, Field::FirstName);
+    record.Email = ReadText(bytes, Field::Email);
+    record.DefaultSubject = ReadText(bytes, Field::DefaultSubject);
+    record.PreferredSender = ReadText(bytes, Field::PreferredSender);
+    record.Info = ReadText(bytes, Field::Info);
+    record.Signature = ReadText(bytes, Field::Signature);
     record.RecordFormat = ReadInt32(bytes, Field::RecordFormat);
     record.Stored = bytes;
     return record;
@@ -265,7 +266,11 @@ QByteArrayList ReadGroupMembers(const QByteArray& key)
     QFile file(GroupFileName(key));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return SplitLines(file.readAll());
+    // Group files of earlier versions are in the Windows code page, line by line like the records.
+    QByteArrayList members = SplitLines(file.readAll());
+    for (QByteArray& member : members)
+        member = UndeclaredToUtf8(member);
+    return members;
 }
 
 bool WriteGroupMembers(const QByteArray& key, const QByteArrayList& members)

@@ -1,6 +1,7 @@
 #include "RecordFile.h"
 
 #include "AtomicFile.h"
+#include "qmcharset.h"
 #include "qmutils.h"
 
 #include <QFile>
@@ -18,6 +19,11 @@ QByteArray ReadString(QByteArrayView record, TStringField field)
     const qsizetype available = record.size() - field.Offset - 1;
     const qsizetype length = std::min({stored, field.Capacity, available});
     return record.sliced(field.Offset + 1, length).toByteArray();
+}
+
+QByteArray ReadText(QByteArrayView record, TStringField field)
+{
+    return UndeclaredToUtf8(ReadString(record, field));
 }
 
 void WriteString(QByteArray& record, TStringField field, QByteArrayView value)

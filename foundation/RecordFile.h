@@ -21,6 +21,9 @@ namespace RecordCodec {
 
 // A length byte beyond the capacity is taken as the capacity: the field never reads past itself.
 QByteArray ReadString(QByteArrayView record, TStringField field);
+// A string field that holds text, as UTF-8: earlier versions wrote the Windows code page, so bytes
+// that are not valid UTF-8 are read as Windows-1252 (the suite writes UTF-8 from then on).
+QByteArray ReadText(QByteArrayView record, TStringField field);
 // `value` cut to the capacity (at a UTF-8 character boundary when valid UTF-8); the bytes behind
 // the text are zeroed so that nothing of an older, longer value stays in the file.
 void WriteString(QByteArray& record, TStringField field, QByteArrayView value);

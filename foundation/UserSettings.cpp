@@ -4,7 +4,15 @@
 #include "tk_langlib.h"
 #include "tk_reglib.h"
 
+#include "qmcharset.h"
+#include "qmpop3.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryFile>
+
 #include <cstddef>
+#include <optional>
 
 namespace {
 
@@ -83,6 +91,45 @@ constexpr TBoolValue<TWarningSettings> MessageWindowWarningBools[] = {
     {"LVNoSubject", &TWarningSettings::LVNoSubject},
 };
 
+constexpr QChar CategorySeparator = QLatin1Char('|');
+constexpr int DefaultCategoriesText = 504;
+const QString CategoriesValue = QStringLiteral("AdrCategories");
+// Set once the categories of the settings file were taken over.
+const QString CategoriesCarriedOverValue = QStringLiteral("AdrCategoriesCarriedOver");
+
+QStringList DefaultAddressCategories()
+{
+    return MessageText(DefaultCategoriesText).split(CategorySeparator);
+}
+
+// The categories the settings file of an earlier version holds, nothing when it has none. The
+// file was written in the Windows code page, or in UTF-8 by QSettings (which hands a value with
+// commas back as a list).
+std::optional<QStringList> SettingsFileCategories(const QString& settingsFile)
+{
+    QFile raw(settingsFile);
+    if (!raw.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray content = raw.readAll();
+    QTemporaryFile converted;
+    QString readable = settingsFile;
+    if (!IsValidUtf8(content)) {
+        if (!converted.open() || converted.write(UndeclaredToUtf8(content)) < 0 || !converted.flush())
+            return std::nullopt;
+        readable = converted.fileName();
+    }
+    // QSettings keeps "[General]" for keys outside any group and writes a group of that name as
+    // "[%General]": a file of Windows has the one, one written by QSettings the other.
+    const QSettings file(readable, QSettings::IniFormat);
+    const QVariant value = file.contains(QStringLiteral("General/AdrCategories")) ? file.value(QStringLiteral("General/AdrCategories"))
+                                                                                 : file.value(QStringLiteral("AdrCategories"));
+    const QString joined = value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(','))
+                                                                    : value.toString();
+    if (joined.isEmpty())
+        return std::nullopt;
+    return joined.split(CategorySeparator, Qt::SkipEmptyParts);
+}
+
 const QString MimeText = QStringLiteral("Mime");
 const QString UUText = QStringLiteral("UU");
 const QString QuotedPrintableText = QStringLiteral("Quoted Printable");
@@ -98,7 +145,7 @@ TGeneralSettings LoadGeneralSettings(const QString& keyName)
     ReadBools(key, s, GeneralBools);
     ReadBools(key, s, GeneralReadOnlyBools);
     s.Signature = key.ReadString(Name("Signature"));
-    s.AdrCategories = key.ReadString(Name("AdrCategories"), MessageText(504));
+    s.AdrCategories = LoadAddressCategories(keyName).join(CategorySeparator);
     s.SoundNewMail = key.ReadString(Name("SoundNewMail"), Paths().Program.NewMailSound);
     s.SoundNoMail = key.ReadString(Name("SoundNoMail"), Paths().Program.NoMailSound);
     return s;
@@ -109,9 +156,57 @@ void SaveGeneralSettings(const QString& keyName, const TGeneralSettings& s)
     TRegistryKey key(keyName);
     WriteBools(key, s, GeneralBools);
     key.WriteString(Name("Signature"), s.Signature);
-    key.WriteString(Name("AdrCategories"), s.AdrCategories);
     key.WriteString(Name("SoundNewMail"), s.SoundNewMail);
     key.WriteString(Name("SoundNoMail"), s.SoundNoMail);
+}
+
+qint64 LoadPopMaxMessageSize(const QString& generalKey)
+{
+    constexpr qint64 MiB = 1024 * 1024;
+    const int value = TRegistryKey(generalKey).ReadInteger(QStringLiteral("PopMaxMessageMiB"),
+                                                           int(TqmCustomPOP::DefaultMaxMessageSize / MiB));
+    return value > 0 ? value * MiB : 0;
+}
+
+QStringList LoadAddressCategories(const QString& generalKey)
+{
+    const QString joined = TRegistryKey(generalKey).ReadString(CategoriesValue);
+    return joined.isEmpty() ? DefaultAddressCategories() : joined.split(CategorySeparator);
+}
+
+void SaveAddressCategories(const QString& generalKey, const QStringList& categories)
+{
+    TRegistryKey key(generalKey);
+    key.WriteString(CategoriesValue, (categories.isEmpty() ? DefaultAddressCategories() : categories).join(CategorySeparator));
+    key.Flush();
+}
+
+void CarryOverAddressCategories(const QString& settingsFile, const QString& generalKey)
+{
+    TRegistryKey key(generalKey);
+    if (key.ReadBool(CategoriesCarriedOverValue, false))
+        return;
+    if (const std::optional<QStringList> old = SettingsFileCategories(settingsFile)) {
+        QStringList categories = key.ValueExists(CategoriesValue) ? LoadAddressCategories(generalKey) : QStringList();
+        for (const QString& category : *old)
+            if (!categories.contains(category))
+                categories.append(category);
+        SaveAddressCategories(generalKey, categories);
+    }
+    key.WriteBool(CategoriesCarriedOverValue, true);
+    key.Flush();
+}
+
+QStringList CurrentAddressCategories()
+{
+    const QString generalKey = UserContext().Keys.General;
+    CarryOverAddressCategories(Paths().Data.UserIniFile, generalKey);
+    return LoadAddressCategories(generalKey);
+}
+
+void SaveCurrentAddressCategories(const QStringList& categories)
+{
+    SaveAddressCategories(UserContext().Keys.General, categories);
 }
 
 TDisplaySettings LoadDisplaySettings(const QString& keyName)

@@ -8,6 +8,7 @@
 #include "RegistryFunctions.h"
 
 #include <QString>
+#include <QStringList>
 
 // The "General" group.
 struct TGeneralSettings {
@@ -88,6 +89,23 @@ TWarningSettings LoadWarningSettings(const QString& key);
 void SaveWarningSettings(const QString& key, const TWarningSettings& settings);
 // The warnings reset: every flag of the group, the message window's included, back to true.
 void ResetAllWarnings(const QString& key);
+
+// "PopMaxMessageMiB" of the General group in bytes: the largest message the agent and the server
+// manager fetch (default 256 MiB); 0 or less turns the limit off and gives 0.
+qint64 LoadPopMaxMessageSize(const QString& generalKey);
+
+// The address book's categories: "AdrCategories" of the General group, joined with "|"; the
+// default is text 504. The address book writes them and the recipient chooser offers them.
+QStringList LoadAddressCategories(const QString& generalKey);
+// An empty list stores the default.
+void SaveAddressCategories(const QString& generalKey, const QStringList& categories);
+// Earlier versions of the address book kept the categories in the user settings file
+// (`settingsFile`, section General): the first call adds those not yet known to the registry's
+// list, and later calls leave it alone. The file itself stays as it was.
+void CarryOverAddressCategories(const QString& settingsFile, const QString& generalKey);
+// The active user's categories, carried over from the settings file first.
+QStringList CurrentAddressCategories();
+void SaveCurrentAddressCategories(const QStringList& categories);
 
 // The four groups together, as the programs with windows keep them.
 struct TSharedSettings {

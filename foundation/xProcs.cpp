@@ -2,11 +2,13 @@
 
 #include "AtomicFile.h"
 #include "Reporter.h"
+#include "qmcharset.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 namespace {
 
@@ -15,6 +17,16 @@ constexpr int WaitSliceMs = 100;
 QString DirectoryOf(const QString& path)
 {
     return QFileInfo(path).absolutePath();
+}
+
+// Pages of earlier versions were written in the Windows code page and say so; once read into UTF-8
+// they must not claim it any more, or a browser shows every umlaut as two characters.
+QString DeclaredAsUtf8(QString page)
+{
+    static const QRegularExpression declared(
+        QStringLiteral(R"((charset\s*=\s*["']?)(windows-1252|iso-8859-1|latin1|cp1252))"),
+        QRegularExpression::CaseInsensitiveOption);
+    return page.replace(declared, QStringLiteral("\\1utf-8"));
 }
 
 bool IsExecutableFile(const QString& path)
@@ -68,7 +80,10 @@ bool ReplaceInFile(const QString& source, const QString& target, const QString& 
     QFile file(source);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    QString text = QString::fromUtf8(file.readAll());
+    const QByteArray content = file.readAll();
+    QString text = QString::fromUtf8(UndeclaredToUtf8(content));
+    if (!IsValidUtf8(content))
+        text = DeclaredAsUtf8(text);
     if (!placeholder.isEmpty())
         text.replace(placeholder, value);
     return WriteFileAtomically(target, text.toUtf8());

@@ -28,5 +28,7 @@ inline constexpr int ProgramCrashed = -2;
 int RunAndWaitExitCode(const QString& path, const QStringList& arguments, bool& runningFlag,
                        const std::function<void()>& refreshCommands = {});
 
-// Writes `source` with every `placeholder` replaced by `value` to `target` (replaced as a whole).
+// Writes `source` with every `placeholder` replaced by `value` to `target` (replaced as a whole),
+// in UTF-8. A source that is not valid UTF-8 is read as Windows-1252, and its charset declaration
+// of that code page becomes "utf-8".
 bool ReplaceInFile(const QString& source, const QString& target, const QString& placeholder, const QString& value);

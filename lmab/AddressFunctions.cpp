@@ -5,11 +5,11 @@
 #include "Konstanten.h"
 #include "RegistryFunctions.h"
 #include "tk_langlib.h"
+#include "UserSettings.h"
 #include "qmutils.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSettings>
 
 namespace {
 
@@ -18,7 +18,6 @@ constexpr int SignaturesText = 513;
 constexpr qsizetype KeyCapacity = 82;
 // Three names and an address; anything longer is not ours.
 constexpr qint64 MaxContactFileSize = 64 * 1024;
-const QString CategoriesSection = QStringLiteral("General/AdrCategories");
 
 QByteArray Utf8(const QString& text)
 {
@@ -190,19 +189,12 @@ QStringList DefaultCategories()
 
 QStringList ReadCategories()
 {
-    const QSettings settings(Paths().Data.UserIniFile, QSettings::IniFormat);
-    const QVariant value = settings.value(CategoriesSection);
-    // QSettings hands a value with commas back as a list.
-    const QString joined = value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(','))
-                                                                    : value.toString();
-    return joined.isEmpty() ? DefaultCategories() : joined.split(QLatin1Char('|'));
+    return CurrentAddressCategories();
 }
 
 void WriteCategories(const QStringList& categories)
 {
-    QSettings settings(Paths().Data.UserIniFile, QSettings::IniFormat);
-    settings.setValue(CategoriesSection, (categories.isEmpty() ? DefaultCategories() : categories).join(QLatin1Char('|')));
-    settings.sync();
+    SaveCurrentAddressCategories(categories);
 }
 
 QStringList SenderEntries()

@@ -71,7 +71,7 @@ int SaveAddress(int k, const TAddressRecord& record, const QByteArrayList& membe
 // A member line: the address, and ";" + the name when there is one.
 QByteArray MemberLine(const QString& address, const QString& name);
 
-// The categories of the user settings file (section General, AdrCategories), default text 504.
+// The categories the address book shares with the recipient chooser (see UserSettings.h).
 QStringList ReadCategories();
 // An empty list stores the default.
 void WriteCategories(const QStringList& categories);

@@ -5,6 +5,7 @@
 #include "Receive.h"
 #include "RegistryFunctions.h"
 #include "Send.h"
+#include "UserSettings.h"
 #include "tk_reglib.h"
 
 #include <QFile>
@@ -18,6 +19,7 @@ TAgentSettings ReadAgentSettings()
     settings.PopTimeout = general.ReadInteger(QStringLiteral("PopTimeout"), 60);
     if (settings.PopTimeout < 1)
         settings.PopTimeout = 60;
+    settings.MaxMessageSize = LoadPopMaxMessageSize(UserContext().Keys.General);
     return settings;
 }
 
@@ -62,6 +64,7 @@ void TAgentRun::Receive()
                               CheckFileName(Paths().Data.MailDir, m_job.Server, m_job.Username), LogFile(),
                               Paths().Data.FilterFile};
     m_receive = std::make_unique<TReceiveRun>(m_job, paths, m_events);
+    m_receive->Limits.MaxMessageSize = m_settings.MaxMessageSize;
     m_errorFlag = !m_receive->Execute(m_dialUp, m_settings.PopTimeout, AgentToday());
 }
 

@@ -5,6 +5,7 @@
 #include "AgentEvents.h"
 #include "DBAgentFunctions.h"
 #include "DialupFunctions.h"
+#include "qmpop3.h"
 
 #include <QDate>
 
@@ -19,6 +20,8 @@ struct TAgentSettings {
     bool DebugMode = false;
     // Seconds of silence before a transfer fails.
     int PopTimeout = 60;
+    // "PopMaxMessageMiB": larger messages stay on the server; 0 turns the limit off.
+    qint64 MaxMessageSize = TqmCustomPOP::DefaultMaxMessageSize;
 };
 
 // From the active user's "General" key.

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QStorageInfo>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -25,6 +26,8 @@ const QString NoConnection = QStringLiteral("No active connection");
 // Received messages are put into place in groups, behind one disk sync each (see FlushGroup).
 constexpr qsizetype GroupMessages = 64;
 constexpr qint64 GroupBytes = 32 * 1024 * 1024;
+// The server manager holds a check file only while it adds a few lines.
+constexpr int CheckFileLockWaitMs = 30000;
 
 bool LineBelongs(const TMessagePlan& plan, bool saved, bool quitConfirmed)
 {
@@ -49,6 +52,59 @@ bool SyncFileSystemOf(const QString& path)
     return synced;
 }
 
+// The free space of the spool's disk is looked at again after this much was written.
+constexpr qint64 DiskCheckInterval = 256 * 1024;
+
+// Passes a message on to its spool file while the disk keeps its reserve: before every
+// DiskCheckInterval bytes the free space is asked for, and a write that would eat into the reserve
+// fails with `fullText`, which ends the retrieval before anything of it is deleted.
+class TDiskReserveGuard final : public QIODevice {
+public:
+    TDiskReserveGuard(QIODevice& target, std::function<qint64()> freeSpace, qint64 reserve, QString fullText)
+        : m_target(target), m_freeSpace(std::move(freeSpace)), m_reserve(reserve), m_fullText(std::move(fullText))
+    {
+        open(QIODevice::WriteOnly);
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        if (m_unchecked + size > m_allowance) {
+            m_allowance = qMin(m_freeSpace() - m_reserve, DiskCheckInterval);
+            m_unchecked = 0;
+            if (size > m_allowance) {
+                setErrorString(m_fullText);
+                return -1;
+            }
+        }
+        m_unchecked += size;
+        const qint64 passed = m_target.write(data, size);
+        if (passed != size)
+            setErrorString(m_target.errorString());
+        return passed;
+    }
+
+private:
+    QIODevice& m_target;
+    std::function<qint64()> m_freeSpace;
+    qint64 m_reserve;
+    QString m_fullText;
+    // Bytes that may still be written before the free space is asked for again.
+    qint64 m_allowance = 0;
+    qint64 m_unchecked = 0;
+};
+
+QString MessageDescription(int index, const TqmRemoteInfoItem& item)
+{
+    const QByteArray subject = item.Headers.GetFieldBody("Subject").trimmed();
+    const QByteArray from = item.Headers.GetFieldBody("From").trimmed();
+    return QStringLiteral("#%1: %2 (%3), %4 Bytes")
+        .arg(index + 1)
+        .arg(QString::fromUtf8(subject), QString::fromUtf8(from))
+        .arg(item.Size);
+}
+
 // Takes the body of a message that cannot be saved, so that the transfer goes on.
 class TDiscardDevice final : public QIODevice {
 public:
@@ -64,6 +120,18 @@ protected:
 TReceiveRun::TReceiveRun(const TAgentJob& job, const TReceivePaths& paths, const TAgentEvents& events)
     : m_job(job), m_paths(paths), m_events(events)
 {
+    Limits.FreeSpace = [](const QString& directory) { return QStorageInfo(directory).bytesAvailable(); };
+}
+
+qint64 TReceiveRun::FreeSpace() const
+{
+    return Limits.FreeSpace(m_paths.SpoolDir);
+}
+
+void TReceiveRun::RequireDiskSpace(qint64 bytes) const
+{
+    if (FreeSpace() - qMax<qint64>(bytes, 0) < Limits.DiskReserve)
+        throw EMessageError(Text(AgentText::DiskNearlyFull, m_paths.SpoolDir));
 }
 
 QString TReceiveRun::Text(int id, const QString& value)
@@ -129,6 +197,7 @@ void TReceiveRun::Configure(int timeoutSeconds)
     m_pop.KeepConnection = true;
     m_pop.LogFileName = m_paths.LogFile;
     m_pop.SetTimeOut(timeoutSeconds);
+    m_pop.MaxMessageSize = Limits.MaxMessageSize;
     ConnectEvents();
 }
 
@@ -169,6 +238,11 @@ TReceiveRun::~TReceiveRun() = default;
 
 void TReceiveRun::Run(const QDate& today)
 {
+    // The check file is rewritten at the end from what is read now: nobody else may change it
+    // in between (the server manager adds the lines of what it fetched under this lock).
+    TCheckFileLock lock(m_paths.CheckFile);
+    if (!lock.Lock(CheckFileLockWaitMs))
+        throw EMessageError(Text(AgentText::CheckFileInUse, m_paths.CheckFile));
     const TCheckList oldList = SettleCheckFile();
     RemoveStaleUnfinishedFiles(m_paths.SpoolDir, QFileInfo(m_paths.CheckFile).absolutePath());
     OpenConnection();
@@ -178,6 +252,7 @@ void TReceiveRun::Run(const QDate& today)
     m_plans = PlanMessages(RemoteMessages(), oldList, {m_job.KeepMails, m_job.DeleteDays, today});
     m_saved = QList<bool>(m_plans.size(), false);
     ApplyRules();
+    LeaveTooLargeOnServer();
     MarkMessages();
     if (!m_checkAppender.Open(m_paths.CheckFile))
         throw EMessageError(Text(AgentText::WriteError, m_paths.CheckFile));
@@ -238,6 +313,27 @@ void TReceiveRun::ApplyRules()
         Report(AgentText::WriteError, TMessageKind::Warning, RuleLogPath(m_paths.SpoolDir));
 }
 
+void TReceiveRun::LeaveTooLargeOnServer()
+{
+    if (Limits.MaxMessageSize <= 0)
+        return;
+    QStringList tooLarge;
+    for (int i = 0; i < m_plans.size(); ++i) {
+        const TqmRemoteInfoItem& item = m_pop.RemoteInfo.Items(i);
+        if (!m_plans.at(i).Retrieve || item.Size <= Limits.MaxMessageSize)
+            continue;
+        // Not retrieved, so not deleted either, and without a line: the next run looks again.
+        m_plans[i].Retrieve = false;
+        m_plans[i].Delete = false;
+        tooLarge.append(MessageDescription(i, item));
+    }
+    if (tooLarge.isEmpty())
+        return;
+    const QString limit = QString::number(Limits.MaxMessageSize / (1024 * 1024));
+    const QString text = Text(AgentText::MessagesTooLarge, limit) + QLatin1Char('\n') + tooLarge.join(QLatin1Char('\n'));
+    ReportText(AgentText::MessagesTooLarge, TMessageKind::Warning, text);
+}
+
 void TReceiveRun::MarkMessages()
 {
     for (int i = 0; i < m_plans.size(); ++i) {
@@ -251,6 +347,7 @@ void TReceiveRun::MarkMessages()
 // The message streams into "<final name>.part", so that its size never matters for the memory.
 QIODevice* TReceiveRun::OpenSpoolFile(int index)
 {
+    RequireDiskSpace(m_pop.RemoteInfo.Items(index).Size);
     const QString fileName = UniqueMessageFileName(m_paths.SpoolDir, QStringLiteral("pop_%1").arg(index + 1));
     m_receiving = std::make_unique<QFile>(fileName + UnfinishedSuffix);
     if (!OpenOwnerOnly(*m_receiving, QIODevice::WriteOnly | QIODevice::NewOnly)) {
@@ -259,7 +356,10 @@ QIODevice* TReceiveRun::OpenSpoolFile(int index)
         m_discard = std::make_unique<TDiscardDevice>();
         return m_discard.get();
     }
-    return m_receiving.get();
+    m_receivingSink = std::make_unique<TDiskReserveGuard>(*m_receiving, [this] { return FreeSpace(); },
+                                                          Limits.DiskReserve,
+                                                          Text(AgentText::DiskNearlyFull, m_paths.SpoolDir));
+    return m_receivingSink.get();
 }
 
 // The commit order of one message: the unfinished file is complete, then its check-file line is
@@ -274,6 +374,7 @@ void TReceiveRun::SpoolFileComplete(int index)
     const QString fileName = unfinished.chopped(UnfinishedSuffix.size());
     const bool written = m_receiving->flush() && m_receiving->error() == QFileDevice::NoError;
     const qint64 size = m_receiving->size();
+    m_receivingSink.reset();
     m_receiving.reset();
     if (!written) {
         QFile::remove(unfinished);
@@ -319,6 +420,7 @@ void TReceiveRun::FlushGroup()
 void TReceiveRun::KeepCompleteMessagesAfterError()
 {
     if (m_receiving) {
+        m_receivingSink.reset();
         QFile::remove(m_receiving->fileName());
         m_receiving.reset();
     }

@@ -16,6 +16,7 @@
 
 #include <QFile>
 
+#include <functional>
 #include <memory>
 
 class TDialUp;
@@ -27,6 +28,16 @@ struct TReceivePaths {
     QString LogFile;
     // The user's filter rules, whose keep and delete rules act on the server.
     QString RulesFile;
+};
+
+// What a run may take from the server and from the disk.
+struct TReceiveLimits {
+    // Messages announced above it stay on the server with a warning; 0 or less: no limit.
+    qint64 MaxMessageSize = TqmCustomPOP::DefaultMaxMessageSize;
+    // A download stops before the free space of the spool's disk falls below this.
+    qint64 DiskReserve = 128 * 1024 * 1024;
+    // Free bytes on the disk of a directory; the file system's figure unless a test sets it.
+    std::function<qint64(const QString& directory)> FreeSpace;
 };
 
 class TReceiveRun {
@@ -43,6 +54,8 @@ public:
     // Drops the connection: no deletion is committed.
     void Cancel() { m_pop.Cancel(); }
 
+    TReceiveLimits Limits;
+
 private:
     // False when the user cancelled.
     bool AskPassword();
@@ -54,7 +67,12 @@ private:
     void OpenConnection();
     QList<TRemoteMessage> RemoteMessages() const;
     void ApplyRules();
+    // Messages above Limits.MaxMessageSize are neither retrieved nor deleted; one warning names them.
+    void LeaveTooLargeOnServer();
     void MarkMessages();
+    qint64 FreeSpace() const;
+    // Throws EMessageError when `bytes` more would leave less than the reserve on the spool's disk.
+    void RequireDiskSpace(qint64 bytes) const;
     TCheckList SettleCheckFile();
     QIODevice* OpenSpoolFile(int index);
     void SpoolFileComplete(int index);
@@ -83,5 +101,7 @@ private:
     TCheckFileAppender m_checkAppender;
     // The unfinished file of the message being retrieved, or the sink of one that cannot be saved.
     std::unique_ptr<QFile> m_receiving;
+    // What the message streams into: m_receiving behind the disk-space guard.
+    std::unique_ptr<QIODevice> m_receivingSink;
     std::unique_ptr<QIODevice> m_discard;
 };

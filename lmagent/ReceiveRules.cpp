@@ -4,20 +4,6 @@
 
 namespace {
 
-// Years beyond this are taken as "never": the day would not survive the date arithmetic.
-constexpr int MaxDeleteDays = 100 * 366;
-
-QByteArray WithoutSeparators(QByteArray field)
-{
-    return field.replace('|', ' ').replace('\r', ' ').replace('\n', ' ');
-}
-
-// Unique ids may hold any printable character, "|" included.
-QByteArray UidlKey(const QByteArray& uidl)
-{
-    return "UIDL " + uidl.toPercentEncoding("!\"#$&'()*+,-./:;<=>?@[\\]^_`{}~");
-}
-
 qsizetype FindLine(const TCheckList& list, const TCheckLine& key)
 {
     for (qsizetype i = 0; i < list.size(); ++i)
@@ -37,24 +23,32 @@ bool DeletionDayHasCome(const TCheckLine& line, const QDate& today)
 TCheckLine NewLine(const TCheckLine& key, const TReceiveRules& rules)
 {
     TCheckLine line = key;
-    if (rules.DeleteDays >= 1 && rules.DeleteDays <= MaxDeleteDays)
-        line.DeleteOn = FormatDeletionDay(rules.Today.addDays(rules.DeleteDays));
+    line.DeleteOn = DeletionDayOfNewLine(rules.KeepMails, rules.DeleteDays, rules.Today);
     return line;
 }
 
-TMessagePlan PlanWithoutKeeping(const TCheckLine& key, TCheckList& oldList, const TReceiveRules& rules)
+// The line of a message: by its key, else by its unique id, under which the server manager
+// records what it fetched.
+qsizetype FindMessageLine(const TCheckList& list, const TCheckLine& key, const QByteArray& uidl)
 {
-    const qsizetype found = FindLine(oldList, key);
-    if (found >= 0)
-        return {false, true, oldList.takeAt(found), TLineUse::UntilQuit};
-    TCheckLine line = key;
-    line.DeleteOn = FormatDeletionDay(rules.Today);
-    return {true, true, line, TLineUse::AfterSaveUntilQuit};
+    const qsizetype found = FindLine(list, key);
+    if (found >= 0 || uidl.isEmpty())
+        return found;
+    return FindLine(list, TCheckLine{UidlKey(uidl), {}, {}, {}});
 }
 
-TMessagePlan PlanKeeping(const TCheckLine& key, TCheckList& oldList, const TReceiveRules& rules)
+TMessagePlan PlanWithoutKeeping(const TCheckLine& key, const QByteArray& uidl, TCheckList& oldList,
+                                const TReceiveRules& rules)
 {
-    const qsizetype found = FindLine(oldList, key);
+    const qsizetype found = FindMessageLine(oldList, key, uidl);
+    if (found >= 0)
+        return {false, true, oldList.takeAt(found), TLineUse::UntilQuit};
+    return {true, true, NewLine(key, rules), TLineUse::AfterSaveUntilQuit};
+}
+
+TMessagePlan PlanKeeping(const TCheckLine& key, const QByteArray& uidl, TCheckList& oldList, const TReceiveRules& rules)
+{
+    const qsizetype found = FindMessageLine(oldList, key, uidl);
     if (found < 0)
         return {true, false, NewLine(key, rules), TLineUse::AfterSave};
     if (DeletionDayHasCome(oldList.at(found), rules.Today))
@@ -69,7 +63,7 @@ TCheckList MessageKeys(const QList<TRemoteMessage>& messages)
     TCheckList keys;
     QSet<QByteArray> seen;
     for (const TRemoteMessage& message : messages) {
-        TCheckLine key{WithoutSeparators(message.MessageId), WithoutSeparators(message.Date), {}};
+        TCheckLine key{KeyField(message.MessageId), KeyField(message.Date), {}};
         const QByteArray text = key.Text();
         const bool ambiguous = (key.MessageId.isEmpty() && key.Date.isEmpty()) || seen.contains(text);
         seen.insert(text);
@@ -84,7 +78,11 @@ QList<TMessagePlan> PlanMessages(const QList<TRemoteMessage>& messages, TCheckLi
                                  const TReceiveRules& rules)
 {
     QList<TMessagePlan> plans;
-    for (const TCheckLine& key : MessageKeys(messages))
-        plans.append(rules.KeepMails ? PlanKeeping(key, oldList, rules) : PlanWithoutKeeping(key, oldList, rules));
+    const TCheckList keys = MessageKeys(messages);
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        const QByteArray& uidl = messages.at(i).Uidl;
+        plans.append(rules.KeepMails ? PlanKeeping(keys.at(i), uidl, oldList, rules)
+                                     : PlanWithoutKeeping(keys.at(i), uidl, oldList, rules));
+    }
     return plans;
 }

@@ -289,9 +289,10 @@ void TLmserverFrm::ServerChanged(int server)
     ShowNewLines();
     if (QTreeWidgetItem* item = Treeview->topLevelItem(server))
         item->setText(0, NodeText(Manager.Table.Servers().at(server)));
-    // A failed listing took its lines back.
+    // A failed listing took its lines back, or the server deleted messages.
     if (Model->ShownServer() == server && Model->rowCount() > Manager.Table.Servers().at(server).Count) {
         Model->Reload();
+        Listview->ApplySort();
         Listview->SelectRow(0);
     }
     UpdateCommands();

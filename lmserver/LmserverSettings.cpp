@@ -2,6 +2,7 @@
 
 #include "DBAccountsFunctions.h"
 #include "RegistryFunctions.h"
+#include "UserSettings.h"
 #include "tk_reglib.h"
 
 #include <QFile>
@@ -44,6 +45,7 @@ TLmserverSettings ReadLmserverSettings()
     s.PopTimeout = general.ReadInteger(QStringLiteral("PopTimeout"), s.PopTimeout);
     if (s.PopTimeout < 1)
         s.PopTimeout = TLmserverSettings().PopTimeout;
+    s.MaxMessageSize = LoadPopMaxMessageSize(keys.General);
     const TRegistryKey lmserver(keys.Lmserver);
     s.QuickServer = lmserver.ReadString(QStringLiteral("QuickServer"));
     s.QuickUsername = lmserver.ReadString(QStringLiteral("QuickUsername"));

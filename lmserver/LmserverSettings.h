@@ -6,10 +6,14 @@
 #include <QString>
 #include <QStringList>
 
+#include "qmpop3.h"
+
 struct TLmserverSettings {
     // General
     bool LogActive = false;
     int PopTimeout = 60;
+    // Larger messages are not fetched (0: no limit); see LoadPopMaxMessageSize.
+    qint64 MaxMessageSize = TqmCustomPOP::DefaultMaxMessageSize;
     // Lmserver
     QString QuickServer;
     QString QuickUsername;

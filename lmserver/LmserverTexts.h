@@ -26,6 +26,7 @@ enum : int {
     DeleteRefused = 25,
     QuitFailed = 26,
     CountChanged = 27,
+    CheckFileNotWritten = 45,
 };
 } // namespace LmserverText
 

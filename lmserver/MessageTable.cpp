@@ -4,6 +4,9 @@
 #include "qmmsgcls.h"
 #include "tk_langlib.h"
 
+#include <algorithm>
+#include <functional>
+
 namespace {
 
 QString HeaderText(const TqmHeaders& headers, const char* name)
@@ -91,6 +94,23 @@ void TMessageTable::DropLinesOf(int server)
     TServerEntry& entry = m_servers[server];
     m_lines.remove(entry.FirstLine, entry.Count);
     entry.Count = 0;
+}
+
+void TMessageTable::RemoveDeletedLines(int server, QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    TServerEntry& entry = m_servers[server];
+    int removed = 0;
+    for (int row : rows) {
+        if (row < entry.FirstLine || row >= entry.FirstLine + entry.Count)
+            continue;
+        m_lines.removeAt(row);
+        --entry.Count;
+        ++removed;
+    }
+    entry.ListedCount = qMax<qint64>(0, entry.ListedCount - removed);
+    for (int later = server + 1; later < int(m_servers.size()); ++later)
+        m_servers[later].FirstLine -= removed;
 }
 
 void TMessageTable::SetMark(const QList<int>& rows, const QString& mark)

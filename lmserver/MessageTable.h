@@ -77,6 +77,9 @@ public:
     void AppendLine(const TMessageLine& line);
     // Removes the lines of the last server added.
     void DropLinesOf(int server);
+    // Removes the given rows of `server`, whose messages the server has deleted: the messages
+    // behind them move up on the server as their lines do here, and the server's count follows.
+    void RemoveDeletedLines(int server, QList<int> rows);
 
     const QList<TServerEntry>& Servers() const { return m_servers; }
     TServerEntry& Server(int index) { return m_servers[index]; }

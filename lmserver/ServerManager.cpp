@@ -2,6 +2,9 @@
 
 #include "AtomicFile.h"
 #include "CertificatePins.h"
+#include "DBAccountsFunctions.h"
+#include "DBAgentFunctions.h"
+#include "Konstanten.h"
 #include "LmserverTexts.h"
 #include "Reporter.h"
 #include "SharedFunctions.h"
@@ -9,6 +12,8 @@
 #include "tk_langlib.h"
 
 #include <QBuffer>
+#include <QDate>
+#include <QScopeGuard>
 
 namespace {
 
@@ -23,6 +28,34 @@ public:
 private:
     bool& m_flag;
 };
+
+// The agent may be in the middle of a receive run of the same account, which holds the check file
+// for its whole run.
+constexpr int CheckFileLockWaitMs = 10000;
+
+// What the agent's check file needs of a fetched message: its unique id, else its key headers.
+TFetchedMessage FetchedMessage(const QByteArray& uidl, const QByteArray& message)
+{
+    constexpr qsizetype MaxHeaderBlock = 256 * 1024;
+    TqmHeaders headers = TqmHeaders::FromText(message.left(MaxHeaderBlock));
+    headers.CleanUp();
+    return {uidl, headers.GetFieldBody("Message-Id"), headers.GetFieldBody("Date")};
+}
+
+// The receive job the main client would write for the entry's mailbox: its account by name, or
+// for a quick connection the account of the same server and user name.
+std::optional<TAgentJob> ReceiveJobOf(const TServerEntry& entry)
+{
+    QByteArrayList names{entry.AccountName};
+    if (entry.AccountName.isEmpty())
+        names = AccountNames();
+    for (const QByteArray& name : std::as_const(names)) {
+        TAgentJob job;
+        if (FillReceiveJob(job, name, KeepModeFromAccount) && job.Server == entry.Server && job.Username == entry.UserName)
+            return job;
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -182,17 +215,26 @@ void TServerManager::CarryOut(const QString& spoolDir)
 
 void TServerManager::CarryOutServer(int server, const QString& spoolDir)
 {
-    const TServerEntry& entry = Table.Servers().at(server);
+    const TServerEntry entry = Table.Servers().at(server);
     m_pop.Configure(entry, m_settings);
+    m_fetched.clear();
     QList<int> deleted;
+    // Whatever ends the pass, what is in the spool counts as received.
+    const auto record = qScopeGuard([&] { RecordFetched(entry); });
     try {
         TrustingOnce(server, [this] { m_pop.OpenConnection(); });
-        if (PositionsAreSafe(entry))
+        const bool safe = PositionsAreSafe(entry);
+        if (safe)
             ProcessLines(server, spoolDir, deleted);
         // QUIT: the server carries out the deletions only now.
         m_pop.CloseConnection();
-        for (int row : deleted)
-            SetMark(row, Mark::Deleted);
+        if (!deleted.isEmpty()) {
+            Table.RemoveDeletedLines(server, deleted);
+            if (m_events.ServerChanged)
+                m_events.ServerChanged(server);
+        }
+        Progress(safe && !m_spoolFailed ? 100 : 0);
+        return;
     } catch (const EqmException& error) {
         QString text = m_cancelled ? MessageText(LmserverText::Cancelled) : ErrorStatus(ShownErrorText(error));
         if (!deleted.isEmpty())
@@ -239,6 +281,7 @@ void TServerManager::ProcessLines(int server, const QString& spoolDir, QList<int
                 m_spoolFailed = true;
                 return;
             }
+            m_fetched.append(FetchedMessage(Table.Lines().at(row).Listed.UIDL, m_retrieved));
             SetMark(row, Mark::Got);
         }
         if (WantsDelete(mark)) {
@@ -261,6 +304,23 @@ bool TServerManager::SaveMessage(const QString& spoolDir, int number, const QByt
     Status(LmserverMessage(LmserverText::WriteError, error));
     Report(LmserverText::WriteError, TMessageKind::Warning, error);
     return false;
+}
+
+void TServerManager::RecordFetched(const TServerEntry& entry)
+{
+    if (m_fetched.isEmpty())
+        return;
+    const std::optional<TAgentJob> job = ReceiveJobOf(entry);
+    if (!job)
+        return;
+    TCheckList lines;
+    for (const TFetchedMessage& message : std::as_const(m_fetched))
+        lines.append(FetchedMessageLine(message, job->KeepMails, job->DeleteDays, QDate::currentDate()));
+    const QString checkFile = CheckFileName(Paths().Data.MailDir, job->Server, job->Username);
+    if (AddCheckLines(checkFile, lines, CheckFileLockWaitMs))
+        return;
+    Status(LmserverMessage(LmserverText::CheckFileNotWritten, checkFile));
+    Report(LmserverText::CheckFileNotWritten, TMessageKind::Warning, checkFile);
 }
 
 void TServerManager::SetMark(int row, const QString& mark)

@@ -8,9 +8,11 @@
 // Nothing is deleted before it is safe: a message marked for fetching and deleting is saved to its
 // spool file (complete on disk under its final name) before its DELE is sent, one whose save failed
 // is not deleted, and a message that is no longer the one listed is skipped with its mark kept.
-// A line shows "DE!" only once the server confirmed the end of the session, which commits the
-// deletions.
+// The lines of deleted messages leave the table once the server confirmed the end of the session,
+// which commits the deletions; the messages behind them then move up on the server as their
+// lines do, so the list stays the server's picture.
 
+#include "CheckFile.h"
 #include "ConnectPlan.h"
 #include "LmserverSettings.h"
 #include "MessageTable.h"
@@ -24,7 +26,8 @@ struct TServerEvents {
     std::function<void(const QString& text)> Status;
     // Percent, 0 to 100.
     std::function<void(int percent)> Progress;
-    // A node was added, or its text or lines changed as a whole (listing failed: lines removed).
+    // A node was added, or its text or lines changed as a whole (listing failed, or messages were
+    // deleted: lines removed).
     std::function<void(int server)> ServerAdded;
     std::function<void(int server)> ServerChanged;
     std::function<void(int row)> LineAdded;
@@ -46,7 +49,8 @@ public:
     // lines, and the others are still tried. Stop ends the whole connect, keeping what was listed.
     void Connect(const TConnectPlan& plan, bool getHeaders);
     // Carries out the marks of every server that has any, saving fetched messages as
-    // "lmserver_<n>" files (n counts from 1 for each server) in `spoolDir`.
+    // "lmserver_<n>" files (n counts from 1 for each server) in `spoolDir` and recording them in
+    // the check file of the mailbox's account, as if the agent had received them.
     void CarryOut(const QString& spoolDir);
     void Cancel();
     bool Busy() const { return m_busy; }
@@ -66,6 +70,9 @@ private:
     void ProcessLines(int server, const QString& spoolDir, QList<int>& deleted);
     bool PositionsAreSafe(const TServerEntry& entry);
     bool SaveMessage(const QString& spoolDir, int number, const QByteArray& message);
+    // Writes what was fetched from `entry` into its account's check file, so that the agent's next
+    // receive counts it as received; nothing for a mailbox of no account.
+    void RecordFetched(const TServerEntry& entry);
     void SetMark(int row, const QString& mark);
     void Status(const QString& text) const;
     void Progress(int percent) const;
@@ -79,4 +86,6 @@ private:
     bool m_spoolFailed = false;
     // The retrieved message of the RETR in progress.
     QByteArray m_retrieved;
+    // The messages of the server in hand saved to the spool in this pass.
+    QList<TFetchedMessage> m_fetched;
 };

@@ -18,6 +18,7 @@ void TServerPOP::Configure(const TServerEntry& entry, const TLmserverSettings& s
     TlsSeenBefore = ::TlsSeenBefore(entry.AccountName, TMailService::Pop, entry.Server);
     KeepConnection = false;
     SetTimeOut(settings.PopTimeout);
+    MaxMessageSize = settings.MaxMessageSize;
     LogFileName = settings.LogActive ? Paths().Data.LogFile : QString();
 }
 

@@ -11,6 +11,7 @@
 #include "Phrases.h"
 #include "Reporter.h"
 #include "ShellFunctions.h"
+#include "UserSettings.h"
 #include "ViewText.h"
 #include "lminfo.h"
 #include "qmexcept.h"
@@ -191,9 +192,13 @@ QString TLmviewFrm::ComposedSenderText() const
 
 void TLmviewFrm::ChooseRecipients(TRecipientList focused)
 {
-    TAdrChooseFrm chooser(Settings.General.AdrCategories, this);
+    // The address book may have changed the categories since this window was opened.
+    TAdrChooseFrm chooser(CurrentAddressCategories().join(QLatin1Char('|')), this);
     chooser.SenderLbl->setText(ComposedSenderText());
-    chooser.RunAddressBook = [this] { RunAndWait(Paths().Program.LmabExe, {}, m_addressBookRunning); };
+    chooser.RunAddressBook = [this, &chooser] {
+        RunAndWait(Paths().Program.LmabExe, {}, m_addressBookRunning);
+        chooser.SetCategories(CurrentAddressCategories());
+    };
     chooser.SetLists(SplitAddressField(SmtpToEdt->currentText()), SplitAddressField(SmtpCCEdt->text()),
                      SplitAddressField(SmtpBCCEdt->text()), focused);
     if (chooser.exec() == QDialog::Accepted)

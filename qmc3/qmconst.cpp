@@ -101,6 +101,9 @@ const QHash<int, const char*>& Texts()
                 "commands; the connection was closed and the message counts as not sent. The server said: %1"},
         {57131, "The certificate of %1 has CHANGED since it was trusted, and the connection was refused: someone on "
                 "the way may be posing as the server (%2).\nTrusted SHA-256 fingerprint: %3\nNew SHA-256 fingerprint: %4"},
+        {57160, "Message %1 (%2 bytes) is larger than the limit of %3 bytes and stays on the server"},
+        {57161, "Message %1 grew past the limit of %2 bytes; the transfer was stopped and nothing was deleted on "
+                "the server"},
     };
     return texts;
 }

@@ -39,4 +39,6 @@ enum TqmMessageId : int {
     qmTlsDowngrade = 57129,
     qmReplyOutOfTurn = 57130,
     qmCertificateChanged = 57131,
+    qmMessageAboveLimit = 57160,
+    qmMessageGrewAboveLimit = 57161,
 };

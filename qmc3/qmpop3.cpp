@@ -7,6 +7,8 @@
 
 #include <QBuffer>
 
+#include <limits>
+
 namespace {
 
 // Keeps the first bytes written to it and swallows the rest, so that a TOP response that never
@@ -34,10 +36,14 @@ constexpr qint64 MaxHeaderBlock = 256 * 1024;
 constexpr int MaxCapabilities = 1000;
 
 // Passes a retrieved body on to its device until it grows past the limit; then every write fails
-// with the library's text, which ends the retrieval.
+// with `overflowText`, which ends the retrieval.
 class TSizeGuard final : public QIODevice {
 public:
-    TSizeGuard(QIODevice& target, qint64 limit) : m_target(target), m_limit(limit) { open(QIODevice::WriteOnly); }
+    TSizeGuard(QIODevice& target, qint64 limit, const QString& overflowText)
+        : m_target(target), m_limit(limit), m_overflowText(overflowText)
+    {
+        open(QIODevice::WriteOnly);
+    }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
@@ -45,7 +51,7 @@ protected:
     {
         m_written += size;
         if (m_written > m_limit) {
-            setErrorString(qmMessageText(qmMessageLargerThanAnnounced));
+            setErrorString(m_overflowText);
             return -1;
         }
         const qint64 passed = m_target.write(data, size);
@@ -57,6 +63,7 @@ protected:
 private:
     QIODevice& m_target;
     qint64 m_limit;
+    QString m_overflowText;
     qint64 m_written = 0;
 };
 
@@ -66,6 +73,11 @@ qint64 RetrievalLimit(qint64 announcedSize)
 {
     constexpr qint64 Margin = 1024 * 1024;
     return 2 * qMax<qint64>(announcedSize, 0) + Margin;
+}
+
+bool HasLimit(qint64 maxMessageSize)
+{
+    return maxMessageSize > 0;
 }
 
 } // namespace
@@ -180,17 +192,19 @@ qint64 TqmCustomPOP::ListSize(int index)
 void TqmCustomPOP::RetrieveMessage(int index)
 {
     const qint64 size = AnnouncedSize(index);
+    if (HasLimit(MaxMessageSize) && size > MaxMessageSize)
+        throw EMessageError(qmMessageText(qmMessageAboveLimit).arg(index + 1).arg(size).arg(MaxMessageSize));
     if (OnRetrieving)
         OnRetrieving(*this, index);
     QIODevice* sink = OpenMsgSink(index);
     Command("RETR " + Number(index));
     if (sink) {
-        ReceiveBody(*sink, size);
+        ReceiveBody(index, *sink, size);
         MsgSinkFinished(index);
     } else {
         QBuffer message;
         message.open(QIODevice::ReadWrite);
-        ReceiveBody(message, size);
+        ReceiveBody(index, message, size);
         message.seek(0);
         OutputMsgStream(index, message);
     }
@@ -198,9 +212,17 @@ void TqmCustomPOP::RetrieveMessage(int index)
         OnRetrieved(*this, index);
 }
 
-void TqmCustomPOP::ReceiveBody(QIODevice& device, qint64 announcedSize)
+// A size LIST did not tell (0) bounds nothing: then only MaxMessageSize does, so that a server
+// that cannot say the size does not make every message above a mebibyte fail.
+void TqmCustomPOP::ReceiveBody(int index, QIODevice& device, qint64 announcedSize)
 {
-    TSizeGuard guard(device, RetrievalLimit(announcedSize));
+    const bool announced = announcedSize > 0;
+    const bool bySize = announced && (!HasLimit(MaxMessageSize) || RetrievalLimit(announcedSize) <= MaxMessageSize);
+    const qint64 limit = bySize ? RetrievalLimit(announcedSize)
+                                : (HasLimit(MaxMessageSize) ? MaxMessageSize : std::numeric_limits<qint64>::max());
+    const QString overflowText = bySize ? qmMessageText(qmMessageLargerThanAnnounced)
+                                        : qmMessageText(qmMessageGrewAboveLimit).arg(index + 1).arg(MaxMessageSize);
+    TSizeGuard guard(device, limit, overflowText);
     try {
         RecvLineStream(guard, announcedSize);
     } catch (const EMessageError&) {

@@ -33,9 +33,11 @@ public:
     void LogOut() override;
     void GetStatistics();
     // Retrieves the message, dot transparency undone and without the final ".", into the device of
-    // OpenMsgSink or else into memory for OutputMsgStream. A body that grows past twice the size LIST
-    // announced and 1 MiB more stops with EMessageError (57127) and a closed connection, so that a
-    // server that never ends a body cannot fill memory or disk, and nothing is deleted.
+    // OpenMsgSink or else into memory for OutputMsgStream. A message announced above MaxMessageSize
+    // is refused with EMessageError (57160) before RETR, and the session goes on. A body that grows
+    // past twice the size LIST announced and 1 MiB more (57127), or past MaxMessageSize (57161),
+    // stops with EMessageError and a closed connection, so that a server that never ends a body
+    // cannot fill memory or disk, and nothing is deleted.
     void RetrieveMessage(int index);
     // The reply to DELE is not examined.
     void DeleteMessage(int index);
@@ -45,6 +47,10 @@ public:
     // Known after LogIn; -1 before.
     qint64 MessageCount = -1;
     qint64 TotalSize = -1;
+    // The largest message RetrieveMessage takes, in bytes; 0 or less: no limit of its own. It also
+    // bounds a message whose size LIST does not tell.
+    qint64 MaxMessageSize = DefaultMaxMessageSize;
+    static constexpr qint64 DefaultMaxMessageSize = 256 * 1024 * 1024;
 
     TqmNumNotifyEvent OnRetrieving;
     TqmNumNotifyEvent OnRetrieved;
@@ -69,7 +75,7 @@ protected:
     static QByteArray Number(int index) { return QByteArray::number(index + 1); }
 
 private:
-    void ReceiveBody(QIODevice& device, qint64 announcedSize);
+    void ReceiveBody(int index, QIODevice& device, qint64 announcedSize);
 };
 
 // Retrieves whole mailboxes into MessageList, one TqmListMessage per message.

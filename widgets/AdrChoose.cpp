@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -102,9 +103,7 @@ TAdrChooseFrm::TAdrChooseFrm(const QString& categories, QWidget* parent)
     AdrBookBtn->setText(QStringLiteral("Adressbuch"));
     AdrBookBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     SetTag(AdrBookBtn, AdrBookTag);
-    CategoryCmb->addItem(MessageText(MsgAllCategories));
-    if (!categories.isEmpty())
-        CategoryCmb->addItems(categories.split(QLatin1Char('|')));
+    SetCategories(categories.isEmpty() ? QStringList() : categories.split(QLatin1Char('|')));
     Listview->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("E-Mail"), QStringLiteral("Absender"),
                                QStringLiteral("Betreff"), QStringLiteral("Signature")});
     SetTag(Listview, ColumnsTag);
@@ -179,6 +178,16 @@ TAdrChooseFrm::TAdrChooseFrm(const QString& categories, QWidget* parent)
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     TranslateFormIfEnglish(this);
     FillList();
+}
+
+void TAdrChooseFrm::SetCategories(const QStringList& categories)
+{
+    const QString chosen = CategoryCmb->currentIndex() > 0 ? CategoryCmb->currentText() : QString();
+    const QSignalBlocker quiet(CategoryCmb);
+    CategoryCmb->clear();
+    CategoryCmb->addItem(MessageText(MsgAllCategories));
+    CategoryCmb->addItems(categories);
+    CategoryCmb->setCurrentIndex(qMax(0, CategoryCmb->findText(chosen)));
 }
 
 void TAdrChooseFrm::FillList()

@@ -34,6 +34,8 @@ public:
     QStringList Addresses(TRecipientList list) const;
     // Reads the address book again into the list, keeping the chosen category.
     void FillList();
+    // Offers `categories` behind "alle"/"all", keeping the chosen one when it is still there.
+    void SetCategories(const QStringList& categories);
 
     // Runs the address book program and waits for it; set by the owner.
     std::function<void()> RunAddressBook;

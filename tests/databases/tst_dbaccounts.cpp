@@ -246,6 +246,35 @@ private slots:
         QCOMPARE(rewritten.mid(9, 8), QByteArray("\x07renamed"));
     }
 
+    // Account databases of earlier versions hold the Windows code page: names and addresses read
+    // as UTF-8 text and are written back as such; the scrambled passwords stay bytes.
+    void windowsCodePageRecordsReadAsText()
+    {
+        TAccount account = NamedAccount("a");
+        account.PopPassword = "p\xe4ss";
+        QCOMPARE(WriteAccount(0, account), 1);
+        QByteArray content = FileContent();
+        PutString(content, RecordSize + 9, "B\xfcro");
+        PutString(content, RecordSize + 327, "J\xfcrgen M\xfcller");
+        PutString(content, RecordSize + 459, "\x84" "Gr\xfc\xdf" "e\x93 \x80");
+        ReplaceFile(content);
+
+        std::optional<TAccount> read = ReadAccount(1);
+        QVERIFY(read);
+        QCOMPARE(QString::fromUtf8(read->Name), QStringLiteral("Büro"));
+        QCOMPARE(QString::fromUtf8(read->SmtpName), QStringLiteral("Jürgen Müller"));
+        QCOMPARE(QString::fromUtf8(read->SmtpCompany), QStringLiteral("„Grüße“ €"));
+        QCOMPARE(read->PopPassword, QByteArray("p\xe4ss"));
+        QCOMPARE(FindAccountByName(QStringLiteral("Büro").toUtf8()), 1);
+
+        QCOMPARE(WriteAccount(1, *read), 1);
+        const QByteArray rewritten = FileContent().mid(RecordSize);
+        QCOMPARE(rewritten.mid(9, 6), QByteArray("\x05" "B\xc3\xbcro"));
+        QCOMPARE(rewritten.mid(327, 16), QByteArray("\x0f" "J\xc3\xbcrgen M\xc3\xbcller"));
+        QCOMPARE(ReadAccount(1)->SmtpCompany, read->SmtpCompany);
+        QCOMPARE(ReadAccount(1)->PopPassword, QByteArray("p\xe4ss"));
+    }
+
     void writeNeedsAHeaderAndNoGap()
     {
         QCOMPARE(WriteAccount(5, NamedAccount("far")), 0);

@@ -267,6 +267,59 @@ private slots:
         QCOMPARE(members, QByteArrayList({"x@example.org", "y@example.org;Y"}));
     }
 
+    // Books of earlier versions hold the Windows code page; what is read is UTF-8, and a record
+    // written back keeps every character.
+    void windowsCodePageRecordsReadAsText_data()
+    {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("category") << 8 << QByteArray("gesch\xe4" "ftlich") << QStringLiteral("geschäftlich");
+        QTest::newRow("last name") << 195 << QByteArray("M\xfcller") << QStringLiteral("Müller");
+        QTest::newRow("first name") << 246 << QByteArray("J\xfcrgen") << QStringLiteral("Jürgen");
+        QTest::newRow("subject with quotes and euro") << 665 << QByteArray("\x84" "Angebot\x93 \x80" "5")
+                                                      << QStringLiteral("„Angebot“ €5");
+        QTest::newRow("info with sharp s") << 1236 << QByteArray("Gr\xfc\xdf" "e") << QStringLiteral("Grüße");
+        QTest::newRow("utf-8 stays") << 1236 << QByteArray("Gr\xc3\xbc\xc3\x9f" "e") << QStringLiteral("Grüße");
+    }
+    void windowsCodePageRecordsReadAsText()
+    {
+        QFETCH(int, offset);
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, text);
+        QCOMPARE(WriteAddress(0, Contact("Doe", "Jane")), 1);
+        QByteArray content = BookContent();
+        PutString(content, RecordSize + offset, stored);
+        ReplaceBook(content);
+
+        std::optional<TAddressRecord> read = ReadAddress(1);
+        QVERIFY(read);
+        const QByteArrayList fields{read->Category, read->LastName, read->FirstName, read->DefaultSubject, read->Info};
+        QVERIFY(fields.contains(text.toUtf8()));
+        QCOMPARE(WriteAddress(1, *read), 1);
+        const QByteArray written = RecordBytes(1).mid(offset, 1 + text.toUtf8().size());
+        QCOMPARE(written, char(text.toUtf8().size()) + text.toUtf8());
+        QCOMPARE(ReadAddress(1)->Email, QByteArray("doe@example.org"));
+    }
+
+    void windowsCodePageKeyAndGroupFile()
+    {
+        QCOMPARE(WriteAddress(0, Group("Team")), 1);
+        QByteArray content = BookContent();
+        PutString(content, RecordSize + 112, "B\xfcro");
+        ReplaceBook(content);
+        QFile file(GroupFileName("B\xc3\xbcro"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("m\xfcller@example.org;M\xfcller\r\nx@example.org\r\n");
+        file.close();
+
+        QCOMPARE(FindAddressByKey("B\xc3\xbcro"), 1);
+        QByteArrayList members;
+        const std::optional<TAddressRecord> read = ReadAddressWithMembers(1, members);
+        QVERIFY(read);
+        QCOMPARE(members, QByteArrayList({"m\xc3\xbcller@example.org;M\xc3\xbcller", "x@example.org"}));
+    }
+
     void olderGroupIsConvertedToAGroupFile()
     {
         TAddressRecord old = Group("Old");

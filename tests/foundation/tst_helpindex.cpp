@@ -110,6 +110,30 @@ private slots:
         QVERIFY(!ReplaceInFile(m_programDir.filePath(QStringLiteral("missing.txt")), target, QStringLiteral("%X%"), {}));
         QCOMPARE(QString::fromUtf8(Read(target)), QStringLiteral("a Grüße b Grüße"));
     }
+
+    // Help pages of earlier versions are in the Windows code page and declare it.
+    void replaceInFileReadsTheWindowsCodePage_data()
+    {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("umlauts and quotes") << QByteArray("\x84Hilfe\x93 f\xfcr %X%") << QStringLiteral("„Hilfe“ für /hilfe/");
+        QTest::newRow("declared code page") << QByteArray("<meta charset=\"windows-1252\">\xc4 %X%")
+                                            << QStringLiteral("<meta charset=\"utf-8\">Ä /hilfe/");
+        QTest::newRow("declared in content type") << QByteArray("content=\"text/html; charset=ISO-8859-1\">\xe9%X%")
+                                                  << QStringLiteral("content=\"text/html; charset=utf-8\">é/hilfe/");
+        QTest::newRow("utf-8 keeps its declaration") << QByteArray("charset=iso-8859-1 \xc3\xa4%X%")
+                                                     << QStringLiteral("charset=iso-8859-1 ä/hilfe/");
+    }
+    void replaceInFileReadsTheWindowsCodePage()
+    {
+        QFETCH(QByteArray, source);
+        QFETCH(QString, expected);
+        const QString sourcePath = m_programDir.filePath(QStringLiteral("legacy.htm"));
+        const QString target = m_programDir.filePath(QStringLiteral("legacy-out.htm"));
+        QVERIFY(Write(sourcePath, source));
+        QVERIFY(ReplaceInFile(sourcePath, target, QStringLiteral("%X%"), QStringLiteral("/hilfe/")));
+        QCOMPARE(Read(target), expected.toUtf8());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestHelpIndex)

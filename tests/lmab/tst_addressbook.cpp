@@ -5,6 +5,8 @@
 #include "DBAccountsFunctions.h"
 #include "ReportCapture.h"
 #include "TestInstallation.h"
+#include "UserSettings.h"
+#include "tk_reglib.h"
 
 #include <QFile>
 #include <QSettings>
@@ -189,9 +191,47 @@ private slots:
         QCOMPARE(ReadCategories(), (QStringList{"privat", "geschäftlich"}));
         WriteCategories(written);
         QCOMPARE(ReadCategories(), read);
-        const QSettings ini(Paths().Data.UserIniFile, QSettings::IniFormat);
-        QCOMPARE(ini.value(QStringLiteral("General/AdrCategories")).toStringList().join(QLatin1Char(',')),
+        // The registry is the one store that the recipient chooser reads too.
+        QCOMPARE(TRegistryKey(UserContext().Keys.General).ReadString(QStringLiteral("AdrCategories")),
                  read.join(QLatin1Char('|')));
+        QCOMPARE(LoadGeneralSettings(UserContext().Keys.General).AdrCategories, read.join(QLatin1Char('|')));
+        QVERIFY(!QFile::exists(Paths().Data.UserIniFile));
+    }
+
+    // The settings file of an earlier version: its categories join the registry's list once.
+    void categoriesAreCarriedOverOnce_data()
+    {
+        QTest::addColumn<QByteArray>("settingsFile");
+        QTest::addColumn<QString>("inRegistry");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("windows code page") << QByteArray("[General]\r\nAdrCategories=privat|Verein|gesch\xe4" "ftlich\r\n")
+                                           << QString() << QStringList{"privat", "Verein", "geschäftlich"};
+        QTest::newRow("written by QSettings, with a comma")
+            << QByteArray("[%General]\nAdrCategories=\"Sport, Spiel|Familie\"\n") << QString()
+            << QStringList{"Sport, Spiel", "Familie"};
+        QTest::newRow("joins the registry's list") << QByteArray("[General]\nAdrCategories=Familie|Kunden\n")
+                                                   << QStringLiteral("Kunden|Presse")
+                                                   << QStringList{"Kunden", "Presse", "Familie"};
+        QTest::newRow("file without categories") << QByteArray("[General]\nOther=1\n") << QStringLiteral("Presse")
+                                                 << QStringList{"Presse"};
+    }
+    void categoriesAreCarriedOverOnce()
+    {
+        QFETCH(QByteArray, settingsFile);
+        QFETCH(QString, inRegistry);
+        QFETCH(QStringList, expected);
+        QFile file(Paths().Data.UserIniFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(settingsFile);
+        file.close();
+        TRegistryKey general(UserContext().Keys.General);
+        if (!inRegistry.isEmpty())
+            general.WriteString(QStringLiteral("AdrCategories"), inRegistry);
+
+        QCOMPARE(ReadCategories(), expected);
+        // Removing one afterwards sticks: the file is not read again.
+        WriteCategories(expected.mid(1));
+        QCOMPARE(ReadCategories(), expected.mid(1).isEmpty() ? DefaultCategories() : expected.mid(1));
     }
 
     void sendersComeFromTheAccounts()

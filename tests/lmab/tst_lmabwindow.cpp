@@ -2,6 +2,7 @@
 // dialogs, bold groups, Delete, the group members page, the settings, and pictures of each window.
 
 #include "AddressListModel.h"
+#include "AdrChoose.h"
 #include "AdrEdt.h"
 #include "EnhListView.h"
 #include "GroupEdt.h"
@@ -11,8 +12,10 @@
 #include "Screenshot.h"
 #include "Settings.h"
 #include "TestInstallation.h"
+#include "UserSettings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFont>
 #include <QLineEdit>
@@ -20,6 +23,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
 
 namespace {
 
@@ -192,6 +197,43 @@ private slots:
         QCOMPARE(dialog.Categories(), (QStringList{"geschäftlich", "Verein"}));
         dialog.StandardBtnClick();
         QCOMPARE(dialog.Categories(), (QStringList{"privat", "geschäftlich"}));
+    }
+
+    // A category made in the address book's settings is offered by the recipient chooser of the
+    // message window, which reads the shared list when it opens, while the address book still runs.
+    void categoryMadeHereIsOfferedByTheRecipientChooser()
+    {
+        Install();
+        TAddressRecord member = Contact("Huber", "Eva", "eva@example.org");
+        member.Category = "Verein";
+        QVERIFY(WriteAddress(0, member) == 1);
+        QVERIFY(WriteAddress(0, Contact("Miller", "Anne", "anne@example.org")) == 2);
+        TMainFrm form({});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        bool added = false;
+        auto* answer = new QTimer(&form);
+        connect(answer, &QTimer::timeout, &form, [&] {
+            auto* settings = qobject_cast<TSettingsFrm*>(QApplication::activeModalWidget());
+            if (!settings)
+                return;
+            answer->stop();
+            settings->CategoryEdt->setText(QStringLiteral("Verein"));
+            settings->AddBtn->click();
+            added = settings->Categories().contains(QStringLiteral("Verein"));
+            settings->OKBtn->click();
+        });
+        answer->start(20);
+        form.SettingsItm->trigger();
+        QVERIFY(added);
+
+        TAdrChooseFrm chooser(CurrentAddressCategories().join(QLatin1Char('|')));
+        const int index = chooser.CategoryCmb->findText(QStringLiteral("Verein"));
+        QVERIFY(index > 0);
+        chooser.CategoryCmb->setCurrentIndex(index);
+        QCOMPARE(chooser.Listview->topLevelItemCount(), 1);
+        QCOMPARE(chooser.Listview->topLevelItem(0)->text(1), QStringLiteral("eva@example.org"));
+        form.close();
     }
 
     void pictures_data()

@@ -2,6 +2,10 @@
 #include "ReceiveRules.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,6 +53,11 @@ private slots:
     void plans_data();
     void plans();
     void newLinesCarryTheDeletionDay();
+    void linesByUniqueIdCount_data();
+    void linesByUniqueIdCount();
+    void fetchedMessageLines_data();
+    void fetchedMessageLines();
+    void addingLinesUnderTheLock();
     void keysOfAmbiguousMessages();
 };
 
@@ -242,6 +251,88 @@ void TestCheckFile::keysOfAmbiguousMessages()
     QCOMPARE(Plans(first), QByteArray("R- R-"));
     const TCheckList saved{first.at(0).Line, first.at(1).Line};
     QCOMPARE(Plans(PlanMessages(copies, saved, {true, 0, Today})), QByteArray("-- --"));
+}
+
+// The server manager records what it fetched under the message's unique id; the agent finds the
+// line by it, whatever key it gives the message itself.
+void TestCheckFile::linesByUniqueIdCount_data()
+{
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<QByteArray>("oldFile");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("kept for ever") << true << QByteArray("UIDL u2|\r\n") << QByteArray("R- -- R-");
+    QTest::newRow("deletion day come") << true << QByteArray("UIDL u2||" + Day(0) + "\r\n") << QByteArray("R- -D R-");
+    QTest::newRow("deletion day ahead") << true << QByteArray("UIDL u2||" + Day(3) + "\r\n") << QByteArray("R- -- R-");
+    QTest::newRow("account deletes") << false << QByteArray("UIDL u2||" + Day(0) + "\r\n") << QByteArray("RD -D RD");
+    QTest::newRow("other id") << true << QByteArray("UIDL u9|\r\n") << QByteArray("R- R- R-");
+}
+
+void TestCheckFile::linesByUniqueIdCount()
+{
+    QFETCH(bool, keep);
+    QFETCH(QByteArray, oldFile);
+    QFETCH(QByteArray, expected);
+    const QList<TRemoteMessage> messages{Message("<1>", "d1", "u1"), Message("<2>", "d2", "u2"), Message("<3>", "d3", "u3")};
+    QCOMPARE(Plans(PlanMessages(messages, ParseCheckFile("100\r\n" + oldFile), {keep, 0, Today})), expected);
+}
+
+void TestCheckFile::fetchedMessageLines_data()
+{
+    QTest::addColumn<QByteArray>("uidl");
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<int>("deleteDays");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("by unique id, kept") << QByteArray("u|1") << true << 0 << QByteArray("UIDL u%7C1|");
+    QTest::newRow("by unique id, days") << QByteArray("u1") << true << 5 << QByteArray("UIDL u1||" + Day(5));
+    QTest::newRow("by unique id, deleting account") << QByteArray("u1") << false << 5 << QByteArray("UIDL u1||" + Day(0));
+    QTest::newRow("without unique id") << QByteArray() << true << 0 << QByteArray("<a b>|Mon, 9 Mar");
+}
+
+void TestCheckFile::fetchedMessageLines()
+{
+    QFETCH(QByteArray, uidl);
+    QFETCH(bool, keep);
+    QFETCH(int, deleteDays);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(FetchedMessageLine({uidl, "<a|b>", "Mon, 9 Mar"}, keep, deleteDays, Today).Text(), expected);
+}
+
+// Adding lines takes the file's lock and adds only what is not there; a lock another holder keeps
+// makes it fail without a change, and a lock whose holder died is taken over.
+void TestCheckFile::addingLinesUnderTheLock()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("h - u.chk"));
+    QVERIFY(WriteCheckFile(path, {{"<1>", "d1", {}, {}}}));
+    const TCheckList added{{"UIDL a", {}, {}, {}}, {"<1>", "d1", Day(3), {}}};
+    {
+        TCheckFileLock agent(path);
+        QVERIFY(agent.Lock(0));
+        QElapsedTimer waited;
+        waited.start();
+        QVERIFY(!AddCheckLines(path, added, 300));
+        QVERIFY(waited.elapsed() >= 250);
+        QCOMPARE(ReadCheckFile(path).size(), 1);
+    }
+    QVERIFY(AddCheckLines(path, added, 300));
+    QByteArrayList lines;
+    for (const TCheckLine& line : ReadCheckFile(path))
+        lines.append(line.Text());
+    QCOMPARE(lines, (QByteArrayList{"<1>|d1", "UIDL a|"}));
+    QVERIFY(!QFile::exists(path + QStringLiteral(".lock")));
+
+    QProcess ended;
+    ended.start(QStringLiteral("sleep"), {QStringLiteral("0.2")});
+    QVERIFY(ended.waitForStarted());
+    const qint64 deadPid = ended.processId();
+    QVERIFY(deadPid > 0);
+    QVERIFY(ended.waitForFinished());
+    QFile stale(path + QStringLiteral(".lock"));
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.write(QByteArray::number(deadPid) + "\nlmagent\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    stale.close();
+    QVERIFY(AddCheckLines(path, {{"UIDL b", {}, {}, {}}}, 300));
+    QCOMPARE(ReadCheckFile(path).size(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestCheckFile)

@@ -223,13 +223,13 @@ private slots:
         ConnectOnce();
         m_manager->Table.SetMark({0, 1, 2}, Mark::GetDelete);
         m_manager->CarryOut(m_spool->path());
-        QCOMPARE(Marks(m_manager->Table), (QStringList{"DE!", "DE!", "DE!"}));
+        // The deleted messages leave the list, which stays the picture of the server.
+        QVERIFY(m_manager->Table.Lines().isEmpty());
+        QCOMPARE(m_manager->Table.Servers().at(0).Count, 0);
+        QVERIFY(NodeText(m_manager->Table.Servers().at(0)).endsWith(QLatin1String(": 0 Messages")));
         QVERIFY(m_mailbox.Messages().isEmpty());
         QCOMPARE(SpoolFiles().size(), 3);
         QCOMPARE(SpoolFile(SpoolFiles().at(1)), MessageNumber(2));
-        // A fetched line can be marked again.
-        m_manager->Table.ToggleMark({0});
-        QCOMPARE(m_manager->Table.Lines().at(0).MarkText, Mark::Get);
     }
 
     void deleteOnlyAndRefetch()
@@ -239,9 +239,35 @@ private slots:
         m_manager->Table.SetMark({0}, Mark::Delete);
         m_manager->Table.SetMark({1}, Mark::Get);
         m_manager->CarryOut(m_spool->path());
-        QCOMPARE(Marks(m_manager->Table), (QStringList{"DE!", "GE!"}));
+        QCOMPARE(Marks(m_manager->Table), (QStringList{"GE!"}));
         QCOMPARE(m_mailbox.Messages(), QByteArrayList{MessageNumber(2)});
         QCOMPARE(SpoolFiles().size(), 1);
+        // A fetched line can be marked again; it now stands at the position its message moved to.
+        m_manager->Table.ToggleMark({0});
+        QCOMPARE(m_manager->Table.Lines().at(0).MarkText, Mark::Get);
+        m_manager->CarryOut(m_spool->path());
+        QCOMPARE(SpoolFiles().size(), 2);
+        QVERIFY(!StatusSeen(QStringLiteral("has changed on the server")));
+    }
+
+    // After deletions the remaining lines name the messages at their new positions: a second pass
+    // deletes exactly what is marked, without a new listing.
+    void secondPassAfterDeletionsHitsTheRightMessages()
+    {
+        m_mailbox.SetMessages(Messages(4));
+        m_manager->Connect({{Target(), Target()}, {}}, false);
+        TMessageTable& table = m_manager->Table;
+        table.SetMark({0, 2}, Mark::Delete);
+        m_manager->CarryOut(m_spool->path());
+        QCOMPARE(table.Servers().at(0).Count, 2);
+        QCOMPARE(table.Servers().at(1).FirstLine, 2);
+        QCOMPARE(m_mailbox.Messages(), (QByteArrayList{MessageNumber(2), MessageNumber(4)}));
+        table.SetMark({1}, Mark::GetDelete);
+        m_manager->CarryOut(m_spool->path());
+        QCOMPARE(m_mailbox.Messages(), QByteArrayList{MessageNumber(2)});
+        QCOMPARE(SpoolFiles().size(), 1);
+        QCOMPARE(SpoolFile(SpoolFiles().at(0)), MessageNumber(4));
+        QCOMPARE(table.Servers().at(0).Count, 1);
     }
 
     // Numbering of the spool files starts at 1 for each server; the unique-name rule keeps the

@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -121,11 +122,13 @@ private slots:
 
         QTest::keyClick(frm->Listview, Qt::Key_F9);
         QTRY_VERIFY(!frm->Manager.Busy());
-        for (const TMessageLine& line : frm->Manager.Table.Lines())
-            QCOMPARE(line.MarkText, Mark::Deleted);
         QVERIFY(m_mailbox.Messages().isEmpty());
         QCOMPARE(SpoolFiles().size(), 3);
+        QCOMPARE(frm->Model->rowCount(), 0);
+        QVERIFY(frm->Treeview->topLevelItem(0)->text(0).endsWith(QLatin1String("(alice): 0 Nachrichten")));
         QCOMPARE(frm->StatusLbl->text(), QStringLiteral("Verbindung beendet"));
+        QCOMPARE(frm->ProgressBar->value(), 100);
+        QVERIFY(!frm->ActionItm->isEnabled());
         SaveScreenshot(*frm, QStringLiteral("lmserver_main_done"));
 
         frm->Listview->setColumnWidth(TMessageListModel::ColSender, 123);
@@ -133,6 +136,38 @@ private slots:
         const TRegistryKey columns(UserContext().Keys.Columns + QLatin1String("/lmserver"));
         QCOMPARE(columns.ReadInteger(QStringLiteral("Count"), -1), 4);
         QCOMPARE(columns.ReadInteger(QStringLiteral("Width1"), 0), 123);
+    }
+
+    // "Empfangen/Löschen" leaves the list as the server now is: deleted messages go, the count
+    // follows, fetched ones show their mark, and the progress bar shows the pass finished.
+    void carryingOutRefreshesTheList()
+    {
+        m_mailbox.SetMessages({Message(1), Message(2), Message(3), Message(4)});
+        FreshInstallation(0);
+        TLmserverFrm frm({QStringLiteral("/update")});
+        frm.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frm));
+        QTRY_COMPARE(frm.Model->rowCount(), 4);
+        QTRY_VERIFY(!frm.Manager.Busy());
+        const QList<std::pair<int, QAction*>> marks{{0, frm.MarkDeleteItm}, {1, frm.MarkGetItm}, {2, frm.MarkGetDeleteItm}};
+        for (const auto& [row, mark] : marks) {
+            frm.Listview->clearSelection();
+            frm.Listview->SelectRow(row);
+            mark->trigger();
+        }
+        frm.Settings.SMDeleteMails = false;
+        QVERIFY(frm.ActionItm->isEnabled());
+        frm.ActionItm->trigger();
+        QTRY_VERIFY(!frm.Manager.Busy());
+        QCOMPARE(m_mailbox.Messages(), (QByteArrayList{Message(2), Message(4)}));
+        QCOMPARE(frm.Model->rowCount(), 2);
+        QCOMPARE(frm.Model->data(frm.Model->index(0, 0), Qt::DisplayRole).toString(), QString::fromUtf8("Grüße number 2"));
+        QCOMPARE(frm.Model->data(frm.Model->index(1, 0), Qt::DisplayRole).toString(), QString::fromUtf8("Grüße number 4"));
+        QCOMPARE(frm.Manager.Table.Lines().at(0).MarkText, Mark::Got);
+        QVERIFY(frm.Treeview->topLevelItem(0)->text(0).endsWith(QLatin1String("(alice): 2 Nachrichten")));
+        QCOMPARE(frm.ProgressBar->value(), 100);
+        QCOMPARE(frm.Listview->FocusedRow(), 0);
+        SaveScreenshot(frm, QStringLiteral("lmserver_after_carry_out"));
     }
 
     // A server's reply is quoted in the status line; as rich text it would load the named file.

@@ -53,6 +53,7 @@ private slots:
     void serverClosingMidBodyClosesTheConnection();
     void endlessBodyStopsAtTheLimit_data();
     void endlessBodyStopsAtTheLimit();
+    void announcedAboveTheLimitIsRefusedBeforeRetr();
     void bodyStreamsIntoTheSink();
     void retrieveAllIntoMessageList();
 };
@@ -335,22 +336,31 @@ void TestPop3::serverClosingMidBodyClosesTheConnection()
 }
 
 // A hostile server that never ends a body: the retrieval stops a little past twice the announced
-// size and 1 MiB, with the library's text, without QUIT (so nothing is deleted), whether the body
-// goes to memory or into a device.
+// size and 1 MiB, or at MaxMessageSize when that comes first or no size was announced, with the
+// library's text, without QUIT (so nothing is deleted), whether the body goes to memory or into a
+// device. A size LIST does not tell does not limit the message to a mebibyte.
 void TestPop3::endlessBodyStopsAtTheLimit_data()
 {
+    constexpr qint64 MiB = 1024 * 1024;
     QTest::addColumn<qint64>("announced");
+    QTest::addColumn<qint64>("maxSize");
     QTest::addColumn<bool>("intoDevice");
-    QTest::newRow("small announced, memory") << qint64(100) << false;
-    QTest::newRow("small announced, device") << qint64(100) << true;
-    QTest::newRow("no size announced, device") << qint64(0) << true;
-    QTest::newRow("larger announced, device") << qint64(1500000) << true;
+    QTest::addColumn<int>("text");
+    QTest::addColumn<qint64>("limit");
+    QTest::newRow("small announced, memory") << qint64(100) << 256 * MiB << false << int(qmMessageLargerThanAnnounced) << 200 + MiB;
+    QTest::newRow("small announced, device") << qint64(100) << 256 * MiB << true << int(qmMessageLargerThanAnnounced) << 200 + MiB;
+    QTest::newRow("larger announced, device") << qint64(1500000) << 256 * MiB << true << int(qmMessageLargerThanAnnounced) << 3000000 + MiB;
+    QTest::newRow("no size announced stops at the limit") << qint64(0) << 3 * MiB << true << int(qmMessageGrewAboveLimit) << 3 * MiB;
+    QTest::newRow("limit before twice the announced") << qint64(1500000) << 2 * MiB << false << int(qmMessageGrewAboveLimit) << 2 * MiB;
 }
 
 void TestPop3::endlessBodyStopsAtTheLimit()
 {
     QFETCH(qint64, announced);
+    QFETCH(qint64, maxSize);
     QFETCH(bool, intoDevice);
+    QFETCH(int, text);
+    QFETCH(qint64, limit);
     const QByteArray line(998, 'x');
     // Far more than any limit: the test ends long before the server would.
     FakeServer server(LogInScript() + QByteArrayList{"C: LIST 1", "S: +OK 1 " + QByteArray::number(announced), "C: RETR 1",
@@ -358,6 +368,7 @@ void TestPop3::endlessBodyStopsAtTheLimit()
     TqmRemotePOP pop;
     SocketErrorWatch errors(pop);
     Configure(pop, server);
+    pop.MaxMessageSize = maxSize;
     QBuffer sink;
     sink.open(QIODevice::WriteOnly);
     bool delivered = false;
@@ -370,11 +381,11 @@ void TestPop3::endlessBodyStopsAtTheLimit()
         pop.RetrieveMessage(0);
         QFAIL("the endless body was taken");
     } catch (const EMessageError& error) {
-        QCOMPARE(error.Message(), qmMessageText(qmMessageLargerThanAnnounced));
+        const QString expected = text == qmMessageGrewAboveLimit ? qmMessageText(text).arg(1).arg(maxSize) : qmMessageText(text);
+        QCOMPARE(error.Message(), expected);
     }
     QVERIFY(!delivered);
     QVERIFY(!pop.OnLine());
-    const qint64 limit = 2 * announced + 1024 * 1024;
     if (intoDevice) {
         QVERIFY(sink.size() <= limit);
         QVERIFY(sink.size() > limit / 2);
@@ -382,6 +393,35 @@ void TestPop3::endlessBodyStopsAtTheLimit()
     QVERIFY(!server.Received().contains("QUIT"));
     QVERIFY(!server.Received().contains("DELE"));
     errors.Take();
+}
+
+// A message announced above the limit is refused before RETR, and the session goes on: a size
+// of 10^12 bytes never reaches memory or disk.
+void TestPop3::announcedAboveTheLimitIsRefusedBeforeRetr()
+{
+    FakeServer server(LogInScript() + QByteArrayList{"C: LIST 1", "S: +OK 1 1000000000000", "C: LIST 2", "S: +OK 2 40",
+                                                     "C: RETR 2", "S: +OK", "S: Subject: s", "S: ", "S: .", "C: QUIT",
+                                                     "S: +OK", "CLOSE"});
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    QList<int> retrieving;
+    pop.OnRetrieving = [&](QObject&, int index) { retrieving.append(index); };
+    QByteArray second;
+    pop.OnUserMessageSave = [&](QObject&, int, QBuffer& contents) { second = contents.data(); };
+    pop.OpenConnection();
+    try {
+        pop.RetrieveMessage(0);
+        QFAIL("the huge message was taken");
+    } catch (const EMessageError& error) {
+        QCOMPARE(error.Message(), qmMessageText(qmMessageAboveLimit).arg(1).arg(1000000000000).arg(pop.MaxMessageSize));
+    }
+    QVERIFY(pop.OnLine());
+    pop.RetrieveMessage(1);
+    pop.CloseConnection();
+    QCOMPARE(second, QByteArray("Subject: s\r\n\r\n"));
+    QCOMPARE(retrieving, QList<int>{1});
+    QCOMPARE(server.Errors(), QStringList());
 }
 
 void TestPop3::bodyStreamsIntoTheSink()

@@ -4,9 +4,13 @@
 #include "SharedFunctions.h"
 #include "SpoolFunctions.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -36,6 +40,10 @@ bool IsFormatMark(const QByteArray& line)
 {
     return !line.contains(Separator);
 }
+
+// Years beyond this are taken as "never": the day would not survive the date arithmetic.
+constexpr int MaxDeleteDays = 100 * 366;
+constexpr int LockSliceMs = 100;
 
 } // namespace
 
@@ -192,4 +200,69 @@ bool TCheckFileAppender::Append(const TCheckLine& line)
 bool TCheckFileAppender::Sync()
 {
     return ::fdatasync(m_file.handle()) == 0;
+}
+
+QByteArray UidlKey(const QByteArray& uidl)
+{
+    return "UIDL " + uidl.toPercentEncoding("!\"#$&'()*+,-./:;<=>?@[\\]^_`{}~");
+}
+
+QByteArray KeyField(QByteArray field)
+{
+    return field.replace('|', ' ').replace('\r', ' ').replace('\n', ' ');
+}
+
+QByteArray DeletionDayOfNewLine(bool keepMails, int deleteDays, const QDate& today)
+{
+    if (!keepMails)
+        return FormatDeletionDay(today);
+    if (deleteDays >= 1 && deleteDays <= MaxDeleteDays)
+        return FormatDeletionDay(today.addDays(deleteDays));
+    return {};
+}
+
+TCheckLine FetchedMessageLine(const TFetchedMessage& message, bool keepMails, int deleteDays, const QDate& today)
+{
+    TCheckLine line;
+    if (message.Uidl.isEmpty()) {
+        line.MessageId = KeyField(message.MessageId);
+        line.Date = KeyField(message.Date);
+    } else {
+        line.MessageId = UidlKey(message.Uidl);
+    }
+    line.DeleteOn = DeletionDayOfNewLine(keepMails, deleteDays, today);
+    return line;
+}
+
+bool AddCheckLines(const QString& path, const TCheckList& lines, int waitMs)
+{
+    TCheckFileLock lock(path);
+    if (!lock.Lock(waitMs))
+        return false;
+    TCheckList content = ReadCheckFile(path);
+    const qsizetype before = content.size();
+    for (const TCheckLine& line : lines) {
+        const bool known = std::any_of(content.cbegin(), content.cend(), [&](const TCheckLine& old) { return old.SameKey(line); });
+        if (!known)
+            content.append(line);
+    }
+    return content.size() == before || WriteCheckFile(path, content);
+}
+
+TCheckFileLock::TCheckFileLock(const QString& checkFile) : m_lock(checkFile + QLatin1String(".lock"))
+{
+    // Only a dead holder gives its lock up: a receive run may take as long as it needs.
+    m_lock.setStaleLockTime(0);
+}
+
+bool TCheckFileLock::Lock(int waitMs)
+{
+    const QDeadlineTimer deadline(waitMs);
+    for (;;) {
+        if (m_lock.tryLock(int(qMin<qint64>(LockSliceMs, deadline.remainingTime()))))
+            return true;
+        if (m_lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents();
+    }
 }

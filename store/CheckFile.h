@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QFile>
 #include <QList>
+#include <QLockFile>
 #include <QString>
 #include <QStringList>
 
@@ -77,6 +78,46 @@ public:
 
 private:
     QFile m_file;
+};
+
+// The key field of a message known by its unique id (RFC 1939, 7: UIDL), which may hold any
+// printable character, "|" included: "UIDL " and the id percent-encoded.
+QByteArray UidlKey(const QByteArray& uidl);
+// A header body as a key field: the separators "|", CR and LF become blanks.
+QByteArray KeyField(QByteArray field);
+// The deletion day the agent writes for a message it retrieved now: without keeping, today (it is
+// deleted in the same run); with keeping, today + `deleteDays`, or empty (never) below 1 day.
+QByteArray DeletionDayOfNewLine(bool keepMails, int deleteDays, const QDate& today);
+
+// What the server manager fetched of one mailbox, for the agent's check file: every message it
+// saved to the spool, keyed by its unique id when the server gave one, else by Message-Id and
+// Date as the agent keys it.
+struct TFetchedMessage {
+    QByteArray Uidl;
+    QByteArray MessageId;
+    QByteArray Date;
+};
+TCheckLine FetchedMessageLine(const TFetchedMessage& message, bool keepMails, int deleteDays, const QDate& today);
+// Adds the lines whose key the check file does not hold yet, under its lock and by replacing the
+// file, as the agent writes it. False when the lock or the write failed (nothing changed then).
+bool AddCheckLines(const QString& path, const TCheckList& lines, int waitMs);
+
+// The lock that keeps two programs from rewriting one check file at once: the agent holds it for
+// its whole receive run (it rewrites the file at the end from what it read at the start), the
+// server manager while it adds its lines. A lock left by a program that died is taken over.
+class TCheckFileLock {
+public:
+    explicit TCheckFileLock(const QString& checkFile);
+    TCheckFileLock(const TCheckFileLock&) = delete;
+    TCheckFileLock& operator=(const TCheckFileLock&) = delete;
+
+    // Waits up to `waitMs` in short slices, in which the event loop runs; false when another
+    // program still holds it.
+    bool Lock(int waitMs);
+    void Unlock() { m_lock.unlock(); }
+
+private:
+    QLockFile m_lock;
 };
 
 // The day written into a line: the short date format of the system with a four-digit year, so
