@@ -440,6 +440,11 @@ void TLmviewFrm::FillWindow()
     m_redirected = IsRedirected(m_message);
     HeaderPanel->setVisible(!edit);
     SmtpPanel->setVisible(edit);
+    // The tool bar shows the buttons of its mode only, so that all of them fit.
+    for (const char* name : {"SendNowSpd", "SendLaterSpd"})
+        Toolbar->findChild<QAction*>(QLatin1String(name))->setVisible(edit);
+    for (const char* name : {"AnswerSpd", "ForwardSpd"})
+        Toolbar->findChild<QAction*>(QLatin1String(name))->setVisible(!edit);
     BodyMem->setReadOnly(!edit || m_redirected);
     OurEmailCmb->setEnabled(!m_redirected);
     SmtpSubjectEdt->setEnabled(!m_redirected);
