@@ -135,3 +135,24 @@ void WriteHandOver(const QString& argument)
     // The running instance reads the slot as soon as it is notified.
     root.Flush();
 }
+
+void WriteSendNowRequest(const TSendNowRequest& request)
+{
+    TRegistryKey root;
+    root.WriteString(Name(RegValue::SendNowRequest), request.WorkFile + QLatin1Char('\n') + request.Account);
+    root.Flush();
+}
+
+std::optional<TSendNowRequest> TakeSendNowRequest()
+{
+    TRegistryKey root;
+    const QString value = root.ReadString(Name(RegValue::SendNowRequest));
+    if (value.isEmpty())
+        return std::nullopt;
+    root.DeleteValue(Name(RegValue::SendNowRequest));
+    root.Flush();
+    const qsizetype newline = value.indexOf(QLatin1Char('\n'));
+    if (newline < 0)
+        return TSendNowRequest{value, {}};
+    return TSendNowRequest{value.left(newline), value.mid(newline + 1)};
+}

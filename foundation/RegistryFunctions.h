@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // Value names of the suite root key.
 namespace RegValue {
 inline constexpr auto Language = "Language";
@@ -13,6 +15,7 @@ inline constexpr auto ProgDir = "ProgDir";
 inline constexpr auto ChooseUser = "ChooseUser";
 inline constexpr auto ProgDirLmconvert = "ProgDirLmconvert";
 inline constexpr auto OurOwnMessage = "OurOwnMessage";
+inline constexpr auto SendNowRequest = "SendNowRequest";
 inline constexpr auto DataDir = "DataDir";
 inline constexpr auto Password = "Password";
 // True while a dial-up connection that the agent opened is up.
@@ -80,3 +83,13 @@ bool DeleteUser(const QString& name);
 // The hand-over slot between two instances of the main client.
 QString ReadHandOver();
 void WriteHandOver(const QString& argument);
+
+// What a message window's "Send now" asks of the main window (window message 3029): the work file it
+// wrote and the name of the sender's account.
+struct TSendNowRequest {
+    QString WorkFile;
+    QString Account;
+};
+void WriteSendNowRequest(const TSendNowRequest& request);
+// Reads and clears the slot; nothing when it is empty.
+std::optional<TSendNowRequest> TakeSendNowRequest();

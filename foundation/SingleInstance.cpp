@@ -12,7 +12,7 @@ constexpr qint64 MaxLineLength = 16;
 
 bool IsWindowMessage(int message)
 {
-    return message >= wmNewFromContact && message <= wmFilterFromHandOver;
+    return message >= wmNewFromContact && message <= wmSendNow;
 }
 
 } // namespace

@@ -16,7 +16,7 @@ class QLocalServer;
 // stored in the hand-over slot and 3027 posted, then 3026; true means this process should end.
 bool HandOverToRunningInstance(const QString& windowTitle, const QStringList& arguments);
 
-// The listening side, owned by the main window. Only the four window messages are passed on, each
+// The listening side, owned by the main window. Only the suite's window messages are passed on, each
 // from the event loop, never from inside the socket's own signal.
 class TInstanceServer : public QObject {
     Q_OBJECT

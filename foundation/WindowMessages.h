@@ -11,6 +11,9 @@ enum TWindowMessage {
     wmRestore = 3026,
     wmHandOver = 3027,
     wmFilterFromHandOver = 3028,
+    // A message window filed its work file and asks for it to be sent at once (RegistryFunctions'
+    // send-now slot names it).
+    wmSendNow = 3029,
 };
 
 inline const QString MainWindowTitle = QStringLiteral("Lumaro Mail 3.20");

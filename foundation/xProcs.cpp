@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int WaitSliceMs = 100;
@@ -50,8 +52,10 @@ bool RunAndWait(const QString& path, const QStringList& arguments, bool& running
     return RunAndWaitExitCode(path, arguments, runningFlag, refreshCommands) != ProgramNotStarted;
 }
 
-int RunAndWaitExitCode(const QString& path, const QStringList& arguments, bool& runningFlag,
-                       const std::function<void()>& refreshCommands)
+namespace {
+
+int WaitForProgram(const QString& path, const QStringList& arguments, const std::function<void()>& started,
+                   const std::function<void()>& ended)
 {
     QProcess process;
     process.setProgram(path);
@@ -62,17 +66,43 @@ int RunAndWaitExitCode(const QString& path, const QStringList& arguments, bool& 
         Report(ProgramNotFoundMessage, TMessageKind::Error, path);
         return ProgramNotStarted;
     }
-    runningFlag = true;
-    if (refreshCommands)
-        refreshCommands();
+    started();
     // Each slice first lets the window handle what arrived, so commands can be re-entered meanwhile.
     do {
         QCoreApplication::processEvents(QEventLoop::AllEvents, WaitSliceMs);
     } while (!process.waitForFinished(WaitSliceMs) && process.state() != QProcess::NotRunning);
-    runningFlag = false;
-    if (refreshCommands)
-        refreshCommands();
+    ended();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : ProgramCrashed;
+}
+
+} // namespace
+
+int RunAndWaitExitCode(const QString& path, const QStringList& arguments, bool& runningFlag,
+                       const std::function<void()>& refreshCommands)
+{
+    const auto set = [&](bool running) {
+        runningFlag = running;
+        if (refreshCommands)
+            refreshCommands();
+    };
+    return WaitForProgram(path, arguments, [&] { set(true); }, [&] { set(false); });
+}
+
+int RunAndWaitExitCode(const QString& path, const QStringList& arguments, int& runningCount,
+                       const std::function<void()>& refreshCommands)
+{
+    const auto count = [&](int step) {
+        runningCount = std::max(runningCount + step, 0);
+        if (refreshCommands)
+            refreshCommands();
+    };
+    return WaitForProgram(path, arguments, [&] { count(1); }, [&] { count(-1); });
+}
+
+bool RunAndWait(const QString& path, const QStringList& arguments, int& runningCount,
+                const std::function<void()>& refreshCommands)
+{
+    return RunAndWaitExitCode(path, arguments, runningCount, refreshCommands) != ProgramNotStarted;
 }
 
 bool ReplaceInFile(const QString& source, const QString& target, const QString& placeholder, const QString& value)

@@ -28,6 +28,13 @@ inline constexpr int ProgramCrashed = -2;
 int RunAndWaitExitCode(const QString& path, const QStringList& arguments, bool& runningFlag,
                        const std::function<void()>& refreshCommands = {});
 
+// The same for a count of running instances: a program waited for inside the wait for another one of
+// its kind (a second message window) must not make the first look ended when it ends.
+bool RunAndWait(const QString& path, const QStringList& arguments, int& runningCount,
+                const std::function<void()>& refreshCommands = {});
+int RunAndWaitExitCode(const QString& path, const QStringList& arguments, int& runningCount,
+                       const std::function<void()>& refreshCommands = {});
+
 // Writes `source` with every `placeholder` replaced by `value` to `target` (replaced as a whole),
 // in UTF-8. A source that is not valid UTF-8 is read as Windows-1252, and its charset declaration
 // of that code page becomes "utf-8".

@@ -73,7 +73,9 @@ TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(
     setCentralWidget(Listview);
     CreateMenus();
     connect(Listview, &TEnhListView::SelectionChanged, this, &TMainFrm::UpdateCommands);
-    connect(Listview, &QAbstractItemView::doubleClicked, this, &TMainFrm::OpenItmClick);
+    // Queued: the contact editor's loop must not run inside the view's own double-click handling.
+    connect(Listview, &QAbstractItemView::doubleClicked, this,
+            [this] { QMetaObject::invokeMethod(this, &TMainFrm::OpenItmClick, Qt::QueuedConnection); });
     resize(520, 420);
     TranslateFormIfEnglish(this);
     Model->Captions = ComponentText(QStringLiteral("Name|E-Mail"), ColumnsTag).split(QLatin1Char('|'));

@@ -78,10 +78,11 @@ std::optional<TCompletion> CompleteRecipient(const QString& text, qsizetype care
 }
 
 TViewCommandStates ComputeViewCommandStates(bool editMode, bool changed, bool redirected, bool attachmentSelected,
-                                            bool htmlMessage)
+                                            bool htmlMessage, bool held)
 {
     TViewCommandStates states;
     states.SendLater = editMode && changed;
+    states.SendNow = editMode && !held;
     states.Answer = !editMode;
     // The text of a redirected message is passed on unchanged.
     states.Compose = editMode && !redirected;

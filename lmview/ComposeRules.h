@@ -51,6 +51,8 @@ std::optional<TCompletion> CompleteRecipient(const QString& text, qsizetype care
 // composing, with "Später senden" only while the message counts as changed.
 struct TViewCommandStates {
     bool SendLater = false;
+    // Any message being edited can be sent at once, changed or not, unless the user holds it back.
+    bool SendNow = false;
     bool Answer = false;  // reply, forward, redirect, filter hand-over, sender to address book
     bool Compose = false; // insert phrase, add attachment, paste, cut, undo, the recipient buttons
     bool RemoveAttachment = false;
@@ -59,4 +61,4 @@ struct TViewCommandStates {
     friend bool operator==(const TViewCommandStates&, const TViewCommandStates&) = default;
 };
 TViewCommandStates ComputeViewCommandStates(bool editMode, bool changed, bool redirected, bool attachmentSelected,
-                                            bool htmlMessage);
+                                            bool htmlMessage, bool held = false);

@@ -41,6 +41,8 @@ constexpr int MsgWorkDirFailed = 3;
 constexpr int MsgWarningCaption = 24;
 constexpr int MsgLoadFailed = 16;
 constexpr int MsgBlocked = 25;
+constexpr int SendNowTag = 670;
+constexpr int SendNowButtonTag = 671;
 
 QAction* Act(QWidget* owner, const char* name, int tag, const QString& text, const QKeySequence& key = {})
 {
@@ -151,6 +153,9 @@ TLmviewFrm::~TLmviewFrm() = default;
 
 void TLmviewFrm::CreateActions()
 {
+    SendNowItm = Act(this, "SendNowItm", SendNowTag, QStringLiteral("So&fort senden"), QKeySequence(Qt::CTRL | Qt::Key_Return));
+    // Ctrl with the keypad's Enter does the same.
+    SendNowItm->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     SendLaterItm = Act(this, "SendLaterItm", 100, QStringLiteral("&Später senden"), QKeySequence(Qt::CTRL | Qt::Key_S));
     SaveAsItm = Act(this, "SaveAsItm", 101, QStringLiteral("Speichern &unter..."));
     AnswerPItm = Act(this, "AnswerPItm", 102, QStringLiteral("Nachricht &beantworten"));
@@ -191,12 +196,13 @@ void TLmviewFrm::CreateActions()
         {AdrItm, QStyle::SP_DirHomeIcon}, {InfoItm, QStyle::SP_MessageBoxInformation}};
     for (const auto& [action, pixmap] : icons)
         action->setIcon(style()->standardIcon(pixmap));
+    SendNowItm->setIcon(QIcon::fromTheme(QStringLiteral("mail-send"), style()->standardIcon(QStyle::SP_CommandLink)));
 }
 
 void TLmviewFrm::CreateMenus()
 {
     QMenu* file = Menu(menuBar(), 130, QStringLiteral("&Datei"));
-    file->addActions({SendLaterItm, SaveAsItm});
+    file->addActions({SendNowItm, SendLaterItm, SaveAsItm});
     file->addSeparator();
     file->addActions({AnswerPItm, ForwardPItm, RedirectItm});
     file->addSeparator();
@@ -246,14 +252,17 @@ void TLmviewFrm::CreateToolbar()
                             QStringLiteral("Drucken"), QStringLiteral("Anhang"), QStringLiteral("Floskel"),
                             QStringLiteral("Eigenschaften"), QStringLiteral("Quelltext"), QStringLiteral("Adressen"),
                             QStringLiteral("Info")};
-    for (int i = 0; i < buttons.size(); ++i) {
-        auto* proxy = new QAction(buttons.at(i).first->icon(), texts.at(i), Toolbar);
-        proxy->setObjectName(QLatin1String(buttons.at(i).second));
-        SetTag(proxy, 140 + i);
-        connect(proxy, &QAction::triggered, buttons.at(i).first, &QAction::trigger);
-        connect(buttons.at(i).first, &QAction::enabledChanged, proxy, &QAction::setEnabled);
+    const auto addButton = [this](QAction* action, const char* name, const QString& text, int tag) {
+        auto* proxy = new QAction(action->icon(), text, Toolbar);
+        proxy->setObjectName(QLatin1String(name));
+        SetTag(proxy, tag);
+        connect(proxy, &QAction::triggered, action, &QAction::trigger);
+        connect(action, &QAction::enabledChanged, proxy, &QAction::setEnabled);
         Toolbar->addAction(proxy);
-    }
+    };
+    addButton(SendNowItm, "SendNowSpd", QStringLiteral("Sofort senden"), SendNowButtonTag);
+    for (int i = 0; i < buttons.size(); ++i)
+        addButton(buttons.at(i).first, buttons.at(i).second, texts.at(i), 140 + i);
 }
 
 QWidget* TLmviewFrm::CreateHeaderPanel()
@@ -431,6 +440,11 @@ void TLmviewFrm::FillWindow()
     m_redirected = IsRedirected(m_message);
     HeaderPanel->setVisible(!edit);
     SmtpPanel->setVisible(edit);
+    // The tool bar shows the buttons of its mode only, so that all of them fit.
+    for (const char* name : {"SendNowSpd", "SendLaterSpd"})
+        Toolbar->findChild<QAction*>(QLatin1String(name))->setVisible(edit);
+    for (const char* name : {"AnswerSpd", "ForwardSpd"})
+        Toolbar->findChild<QAction*>(QLatin1String(name))->setVisible(!edit);
     BodyMem->setReadOnly(!edit || m_redirected);
     OurEmailCmb->setEnabled(!m_redirected);
     SmtpSubjectEdt->setEnabled(!m_redirected);
@@ -452,8 +466,10 @@ void TLmviewFrm::FillWindow()
 void TLmviewFrm::RefreshCommandStates()
 {
     const TViewCommandStates states = ComputeViewCommandStates(m_commandLine.EditMode, m_changed, m_redirected,
-                                                               SelectedAttachment() >= 0, m_content.Html);
+                                                               SelectedAttachment() >= 0, m_content.Html,
+                                                               SmtpHoldChk->isChecked());
     SendLaterItm->setEnabled(states.SendLater);
+    SendNowItm->setEnabled(states.SendNow);
     for (QAction* action : {AnswerPItm, ForwardPItm, RedirectItm, FilterSenderItm, FilterRecipientItm,
                             FilterSubjectItm, AddToAdrItm})
         action->setEnabled(states.Answer);
@@ -518,7 +534,7 @@ void TLmviewFrm::closeEvent(QCloseEvent* event)
             event->ignore();
             return;
         }
-        if (answer == QMessageBox::Yes && !WriteComposedMessage()) {
+        if (answer == QMessageBox::Yes && WriteComposedMessage() == TWriteResult::Declined) {
             event->ignore();
             return;
         }

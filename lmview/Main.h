@@ -76,6 +76,8 @@ public:
 
     // Commands
     void SendLaterItmClick();
+    // Writes the work file as "Später senden" does and asks the main window to send it at once.
+    void SendNowItmClick();
     void AnswerPItmClick();
     void ForwardPItmClick();
     void RedirectItmClick();
@@ -102,6 +104,7 @@ public:
 
     // Components
     QToolBar* Toolbar;
+    QAction* SendNowItm;
     QAction* SendLaterItm;
     QAction* SaveAsItm;
     QAction* AnswerPItm;
@@ -197,7 +200,10 @@ private:
 
     bool MainWindowFound();
     void HandOverToMainWindow(TqmMessage& message);
-    bool WriteComposedMessage();
+    enum class TWriteResult { Declined, Written, Failed };
+    // Declined when the user did not want a message without subject or recipient saved; a failed
+    // write has been reported. `usedAccount`: the account whose sender the message carries.
+    TWriteResult WriteComposedMessage(QString* usedAccount = nullptr);
     void ApplyChooserResult(const TAdrChooseFrm& chooser);
     int SelectedAttachment() const;
     bool ConfirmOpening(int index);

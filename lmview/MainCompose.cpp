@@ -9,10 +9,12 @@
 #include "Konstanten.h"
 #include "PhraseFunctions.h"
 #include "Phrases.h"
+#include "RegistryFunctions.h"
 #include "Reporter.h"
 #include "ShellFunctions.h"
 #include "UserSettings.h"
 #include "ViewText.h"
+#include "WindowMessages.h"
 #include "lminfo.h"
 #include "qmexcept.h"
 #include "tk_langlib.h"
@@ -40,6 +42,7 @@ constexpr int MsgEncodeFailed = 12;
 constexpr int MsgSaveFailed = 13;
 constexpr int MsgNewMessageCaption = 17;
 constexpr int MsgNoSubject = 19;
+constexpr int MsgMainWindowSilent = 40;
 constexpr int MsgAllFiles = 29;
 constexpr int CopiesPage = 1;
 
@@ -128,6 +131,7 @@ void TLmviewFrm::ConnectChangeSignals()
     connect(BCCBtn, &QPushButton::clicked, this, [this] { ChooseRecipients(TRecipientList::BCC); });
 
     connect(SendLaterItm, &QAction::triggered, this, &TLmviewFrm::SendLaterItmClick);
+    connect(SendNowItm, &QAction::triggered, this, &TLmviewFrm::SendNowItmClick);
     connect(SaveAsItm, &QAction::triggered, this, &TLmviewFrm::SaveAsItmClick);
     connect(AnswerPItm, &QAction::triggered, this, &TLmviewFrm::AnswerPItmClick);
     connect(ForwardPItm, &QAction::triggered, this, &TLmviewFrm::ForwardPItmClick);
@@ -254,21 +258,40 @@ void TLmviewFrm::AttRemoveItmClick()
 
 void TLmviewFrm::SendLaterItmClick()
 {
-    if (!SendLaterItm->isEnabled() || !WriteComposedMessage())
+    if (!SendLaterItm->isEnabled() || WriteComposedMessage() == TWriteResult::Declined)
         return;
     m_changed = false;
     close();
 }
 
-// False only when the user declined to save a message without subject or recipient; a failed
-// write is reported and counts as done, since the main client keeps its work file unchanged.
-bool TLmviewFrm::WriteComposedMessage()
+// The main window files the work file into the Outbox once this window has ended and then sends it;
+// a message that could not be written is not asked for (the failure was reported).
+void TLmviewFrm::SendNowItmClick()
+{
+    if (!SendNowItm->isEnabled())
+        return;
+    QString account;
+    const TWriteResult written = WriteComposedMessage(&account);
+    if (written == TWriteResult::Declined)
+        return;
+    m_changed = false;
+    if (written == TWriteResult::Written) {
+        WriteSendNowRequest({m_commandLine.MessageFile, account});
+        if (!PostWindowMessage(MainWindowTitle, wmSendNow))
+            Report(MsgMainWindowSilent, TMessageKind::Warning);
+    }
+    close();
+}
+
+// A failed write is reported and counts as done, since the main client keeps its work file unchanged.
+TLmviewFrm::TWriteResult TLmviewFrm::WriteComposedMessage(QString* usedAccount)
 {
     const bool incomplete = SmtpToEdt->currentText().isEmpty() || SmtpSubjectEdt->text().isEmpty();
     if (Settings.Warnings.LVNoSubject && incomplete
         && Dialogs.Ask(MessageText(MsgNoSubject), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-        return false;
+        return TWriteResult::Declined;
     SendLaterItm->setEnabled(false);
+    SendNowItm->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const QString accountName = AccountNameOfEntry(AccountNamesCmb->currentText());
     const int accountNumber = FindAccountByName(accountName.toUtf8());
@@ -296,11 +319,15 @@ bool TLmviewFrm::WriteComposedMessage()
     for (const QString& error : BuildComposedMessage(input, message))
         Report(MsgEncodeFailed, TMessageKind::Warning, error);
     UpdateHistory(Settings.History, input.To, Settings.KeepHistory, Settings.MaxHistoryCount);
+    if (usedAccount)
+        *usedAccount = QString::fromUtf8(account.Name);
+    TWriteResult result = TWriteResult::Written;
     try {
         message.SaveToFile(m_commandLine.MessageFile);
     } catch (const EMessageError& e) {
         Report(MsgSaveFailed, TMessageKind::Warning, e.Message());
+        result = TWriteResult::Failed;
     }
     QApplication::restoreOverrideCursor();
-    return true;
+    return result;
 }

@@ -15,6 +15,13 @@ bool TransmitPossible(const TCommandInputs& in, bool sendPossible, bool receiveP
     return (sendPossible && t.HasSmtpServer) || t.IgnoreSmtp || (receivePossible && t.HasPopServers) || t.IgnorePop;
 }
 
+bool TransmitUnconfigured(const TTransmitChoice& t)
+{
+    const bool sendPart = t.HasSmtpServer && !t.IgnoreSmtp;
+    const bool receivePart = t.HasPopServers && !t.IgnorePop;
+    return !(t.IgnoreSmtp && t.IgnorePop) && !sendPart && !receivePart;
+}
+
 } // namespace
 
 TCommandStates ComputeCommandStates(const TCommandInputs& in)
@@ -29,7 +36,8 @@ TCommandStates ComputeCommandStates(const TCommandInputs& in)
     const bool transferFree = !in.Running.ServerManager && !in.Running.Agent;
     s.Send = in.OutboxMessages > 0 && transferFree;
     s.Receive = transferFree;
-    s.Transmit = TransmitPossible(in, s.Send, s.Receive);
+    s.TransmitNeedsSettings = transferFree && TransmitUnconfigured(in.Transmit);
+    s.Transmit = TransmitPossible(in, s.Send, s.Receive) || s.TransmitNeedsSettings;
     s.ServerManager = transferFree;
     s.MailAccounts = !in.Running.MailAccounts;
     s.Users = !in.Running.Any();

@@ -4,14 +4,16 @@
 
 #include <array>
 
-// One flag per program the main window waits for.
+// How many of each program the main window waits for are running. Counts, not flags: message windows
+// nest (a reply opened while a message is shown), and the inner one ending must not free the outer's
+// commands.
 struct TRunningFlags {
-    bool ServerManager = false;
-    bool MailAccounts = false;
-    bool MessageWindow = false;
-    bool Agent = false;
+    int ServerManager = 0;
+    int MailAccounts = 0;
+    int MessageWindow = 0;
+    int Agent = 0;
 
-    bool Any() const { return ServerManager || MailAccounts || MessageWindow || Agent; }
+    bool Any() const { return ServerManager > 0 || MailAccounts > 0 || MessageWindow > 0 || Agent > 0; }
 };
 
 struct TTransmitChoice {
@@ -44,6 +46,9 @@ struct TCommandStates {
     bool Send = false;
     bool Receive = false;
     bool Transmit = false;
+    // Transmit has neither an SMTP server to send through nor an account to receive from: F9 opens
+    // the transmit settings first instead of doing nothing.
+    bool TransmitNeedsSettings = false;
     bool ServerManager = false;
     bool MailAccounts = false;
     bool Users = false;

@@ -33,3 +33,8 @@ TFilterRule PrefilledRule(const QString& text)
         rule.Subject = rest;
     return rule;
 }
+
+bool CriterionFitsRuleLine(const QString& criteria)
+{
+    return !criteria.contains(QLatin1Char('"'));
+}

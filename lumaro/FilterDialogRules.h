@@ -37,6 +37,9 @@ struct TRuleEditorState {
 
 TRuleEditorState ComputeRuleEditorState(const TRuleEditorInput& input);
 
+// A criteria text can be stored in a rule line: it holds no double quote, which would end its value.
+bool CriterionFitsRuleLine(const QString& criteria);
+
 // The rule the editor starts from for a pre-fill text "<word> <rest>": "Sender" puts the rest into
 // the sender criteria, "Recipient" into the recipient criteria, any other word into the subject.
 TFilterRule PrefilledRule(const QString& text);

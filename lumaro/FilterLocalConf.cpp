@@ -25,6 +25,7 @@ namespace {
 constexpr int KbytesMaximum = 32000;
 constexpr int KbytesStep = 1000;
 constexpr int MsgErrorWriting = 12;
+constexpr int MsgQuoteInCriterion = 410;
 
 enum FormTag {
     RuleListTag = 700, RuleListTextTag, AddTag, EditTag, RemoveTag, UpTag, DownTag, AutoTag, OkTag, CancelTag,
@@ -109,9 +110,24 @@ TFilterLocalConf2Frm::TFilterLocalConf2Frm(QWidget* parent) : QDialog(parent)
     connect(KbytesEdt, &QSpinBox::valueChanged, this, &TFilterLocalConf2Frm::UpdateStates);
     for (QRadioButton* radio : {ActionKeepRb, ActionDeleteRb, ActionMoveRb})
         connect(radio, &QRadioButton::toggled, this, &TFilterLocalConf2Frm::UpdateStates);
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(OKBtn, &QPushButton::clicked, this, &TFilterLocalConf2Frm::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     TranslateFormIfEnglish(this);
+}
+
+// The rule line encloses each criteria text in double quotes and ends it at the next one: a quote
+// typed into a criterion would end it early and let the rest rewrite the rule.
+void TFilterLocalConf2Frm::OKBtnClick()
+{
+    for (QLineEdit* edit : {FromContainsEdt, ToContainsEdt, SubjectContainsEdt}) {
+        if (!CriterionFitsRuleLine(edit->text())) {
+            Report(MsgQuoteInCriterion, TMessageKind::Warning);
+            edit->setFocus();
+            edit->setCursorPosition(int(edit->text().indexOf(QLatin1Char('"'))));
+            return;
+        }
+    }
+    accept();
 }
 
 void TFilterLocalConf2Frm::FillFolders()
@@ -228,9 +244,12 @@ TFilterLocalConfFrm::TFilterLocalConfFrm(const QString& rulesFile, bool autoLoca
         ListBox->addItem(QString::fromUtf8(line));
     ListBox->setCurrentRow(ListBox->count() > 0 ? 0 : -1);
     connect(ListBox, &QListWidget::currentRowChanged, this, &TFilterLocalConfFrm::UpdateButtons);
+    // Queued: the rule editor's loop runs while the list's signal is still being delivered.
     connect(ListBox, &QListWidget::itemDoubleClicked, this, [this] {
-        if (EditBtn->isEnabled())
-            EditBtnClick();
+        QMetaObject::invokeMethod(this, [this] {
+            if (EditBtn->isEnabled())
+                EditBtnClick();
+        }, Qt::QueuedConnection);
     });
     connect(AddBtn, &QPushButton::clicked, this, &TFilterLocalConfFrm::AddBtnClick);
     connect(EditBtn, &QPushButton::clicked, this, &TFilterLocalConfFrm::EditBtnClick);

@@ -36,6 +36,7 @@ public:
     QPushButton* CancelBtn;
 
 private:
+    void OKBtnClick();
     void FillFolders();
     void SelectFolder(const QString& folderFileName);
     void UpdateStates();

@@ -92,9 +92,12 @@ TFindFrm::TFindFrm(QWidget* parent) : QDialog(parent)
     connect(FindEdt, &QLineEdit::textChanged, this, &TFindFrm::RefreshButtons);
     connect(AllChk, &QCheckBox::toggled, FolderCmb, &QWidget::setDisabled);
     connect(ListView, &QTreeWidget::itemSelectionChanged, this, &TFindFrm::RefreshButtons);
+    // Queued: opening waits for the message window, during which Search may clear this list.
     connect(ListView, &QTreeWidget::itemDoubleClicked, this, [this] {
-        if (OpenBtn->isEnabled())
-            OpenBtnClick();
+        QMetaObject::invokeMethod(this, [this] {
+            if (OpenBtn->isEnabled())
+                OpenBtnClick();
+        }, Qt::QueuedConnection);
     });
     connect(SearchBtn, &QPushButton::clicked, this, &TFindFrm::SearchBtnClick);
     connect(OpenBtn, &QPushButton::clicked, this, &TFindFrm::OpenBtnClick);

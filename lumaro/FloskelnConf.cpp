@@ -74,7 +74,9 @@ TFloskelnConfFrm::TFloskelnConfFrm(QWidget* parent) : QDialog(parent)
             Refresh(category);
     });
     connect(FloskelnLb, &QListWidget::currentRowChanged, this, &TFloskelnConfFrm::RefreshButtons);
-    connect(FloskelnLb, &QListWidget::itemDoubleClicked, this, &TFloskelnConfFrm::EditBtnClick);
+    // Queued: the editor refills the list, deleting the item whose signal is still being delivered.
+    connect(FloskelnLb, &QListWidget::itemDoubleClicked, this,
+            [this] { QMetaObject::invokeMethod(this, &TFloskelnConfFrm::EditBtnClick, Qt::QueuedConnection); });
     connect(FloskelnLb, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         PopupMnu->actions().at(1)->setEnabled(EditBtn->isEnabled());
         PopupMnu->actions().at(2)->setEnabled(DeleteBtn->isEnabled());

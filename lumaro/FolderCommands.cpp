@@ -3,12 +3,17 @@
 #include "TreeviewFunctions.h"
 #include "tk_langlib.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int MsgFolder = 8;
 constexpr int MsgCreate = 18;
 constexpr int MsgRename = 19;
+constexpr int MsgConfirmDelete = 23;
 constexpr int MsgNewFolder = 41;
+constexpr int MsgConfirmDeleteMessages = 413;
+constexpr int MsgNoRenameWithChildren = 415;
 
 // "Ordner: Anlegen" from "Ordner" and "&Anlegen".
 QString DialogCaption(int commandMessage)
@@ -71,7 +76,24 @@ bool ApplyFolderDialog(const TFolderDialogSetup& setup, const QString& name, con
     return RenameFolder(setup.Folder, name, parent);
 }
 
-TFolderInfo FolderInfoOf(const QString& folderName)
+int ChildFolderCount(const QStringList& folders, const QString& folderName)
+{
+    if (folderName.contains(QLatin1Char('$')))
+        return 0;
+    const QString prefix = folderName + QLatin1Char('$');
+    return int(std::count_if(folders.cbegin(), folders.cend(),
+                             [&](const QString& name) { return name.startsWith(prefix, Qt::CaseInsensitive); }));
+}
+
+QString DeleteFolderQuestion(const QString& folderName, int messages)
+{
+    const QString name = FolderDisplayName(folderName);
+    if (messages <= 0)
+        return FillIn(MessageText(MsgConfirmDelete), name);
+    return FillInEach(MessageText(MsgConfirmDeleteMessages), {name, QString::number(messages)});
+}
+
+TFolderInfo FolderInfoOf(const QString& folderName, const QStringList& folders)
 {
     const TFolderState state = FolderState(folderName);
     TFolderInfo info;
@@ -80,6 +102,9 @@ TFolderInfo FolderInfoOf(const QString& folderName)
     info.Records = state.Physical;
     info.Displayed = state.Live;
     info.Deleted = state.Deleted;
-    info.RenameAllowed = !IsSpecialFolder(folderName);
+    const bool hasChildren = ChildFolderCount(folders, folderName) > 0;
+    info.RenameAllowed = !IsSpecialFolder(folderName) && !hasChildren;
+    if (hasChildren)
+        info.RenameRefusal = MessageText(MsgNoRenameWithChildren);
     return info;
 }

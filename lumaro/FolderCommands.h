@@ -33,6 +33,11 @@ bool FolderDialogOkEnabled(const QString& name);
 // Creates or renames by the folder set's rules (reports 42, 43 or 20 when refused).
 bool ApplyFolderDialog(const TFolderDialogSetup& setup, const QString& name, const QString& parent);
 
+// The sub-folders of the top-level folder `folderName` in the folder list.
+int ChildFolderCount(const QStringList& folders, const QString& folderName);
+// The question before deleting a folder: message 23, or 413 with the number of messages lost with it.
+QString DeleteFolderQuestion(const QString& folderName, int messages);
+
 // What the folder properties show.
 struct TFolderInfo {
     QString Caption;
@@ -41,6 +46,8 @@ struct TFolderInfo {
     qint32 Displayed = 0;
     qint32 Deleted = 0;
     bool RenameAllowed = false;
+    // Why Rename is not offered for a user folder (message 415 for one with sub-folders).
+    QString RenameRefusal;
 };
 
-TFolderInfo FolderInfoOf(const QString& folderName);
+TFolderInfo FolderInfoOf(const QString& folderName, const QStringList& folders = ListFolders());

@@ -48,6 +48,9 @@ TFolderInfoFrm::TFolderInfoFrm(QWidget* parent) : QDialog(parent)
     RenameBtn = TaggedButton(QStringLiteral("&Umbenennen"), RenameTag, this);
     CloseBtn = TaggedButton(QStringLiteral("&Schließen"), CloseTag, this);
     CloseBtn->setDefault(true);
+    RenameRefusalLbl = new QLabel(this);
+    RenameRefusalLbl->setWordWrap(true);
+    RenameRefusalLbl->setVisible(false);
     connect(ReorganizeBtn, &QPushButton::clicked, this, [this] { done(ReorganizeChosen); });
     connect(RenameBtn, &QPushButton::clicked, this, [this] { done(RenameChosen); });
     connect(CloseBtn, &QPushButton::clicked, this, [this] { done(Closed); });
@@ -66,6 +69,7 @@ TFolderInfoFrm::TFolderInfoFrm(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
+    layout->addWidget(RenameRefusalLbl);
     setMinimumWidth(340);
     TranslateFormIfEnglish(this);
 }
@@ -79,4 +83,7 @@ void TFolderInfoFrm::Show(const TFolderInfo& info)
     DisplayedLbl->setText(locale.toString(info.Displayed));
     DeletedLbl->setText(locale.toString(info.Deleted));
     RenameBtn->setEnabled(info.RenameAllowed);
+    RenameBtn->setToolTip(info.RenameRefusal);
+    RenameRefusalLbl->setText(info.RenameRefusal);
+    RenameRefusalLbl->setVisible(!info.RenameRefusal.isEmpty());
 }

@@ -25,4 +25,6 @@ public:
     QPushButton* ReorganizeBtn;
     QPushButton* RenameBtn;
     QPushButton* CloseBtn;
+    // Says why Rename is not offered; hidden when it is.
+    QLabel* RenameRefusalLbl;
 };

@@ -79,7 +79,9 @@ TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(
     m_programBuild = QString::fromLatin1(LminfoGetProgBuild());
     CreateComponents();
     ConnectUserAndSettingsCommands();
-    connect(qApp, &QGuiApplication::applicationStateChanged, this, &TMainFrm::ApplicationActivated);
+    // Queued: the import shows the modal progress window, which must not run inside the application's
+    // own state change, nor twice on top of itself when the state changes again meanwhile.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, &TMainFrm::ApplicationActivated, Qt::QueuedConnection);
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [] { ShowHelpForActiveControl(); });
     setWindowTitle(MainWindowTitle);
@@ -344,6 +346,8 @@ void TMainFrm::SaveUserState()
         QFile::remove(Paths().Data.LogFile);
     if (FolderTv->isVisible() && !MainSplitter->sizes().isEmpty())
         Settings.Display.TreeviewWidth = MainSplitter->sizes().first();
+    if (m_shown && MessageLv->isVisible())
+        Settings.Display.ListviewHeight = MessageLv->height();
     SaveMainSettings(UserContext().Keys, Settings);
     TRegistryKey().WriteString(QString::fromLatin1(RegValue::ProgDir), Paths().Program.ProgDir);
     if (m_shown)
@@ -353,10 +357,11 @@ void TMainFrm::SaveUserState()
 // Mail the server manager fetched while it still runs is shown as soon as the user comes back.
 void TMainFrm::ApplicationActivated(Qt::ApplicationState state)
 {
-    const QString spool = Paths().Data.SpoolDir;
-    if (state != Qt::ApplicationActive || !Running.ServerManager || !SpoolHasMail(spool))
+    // A progress window already on screen is importing, or about to.
+    if (state != Qt::ApplicationActive || !Running.ServerManager || ProgressFrm->isVisible()
+        || !SpoolHasMail(Paths().Data.SpoolDir))
         return;
-    ImportSpool(spool, SpecialFolderPaths(TSpecialFolder::Inbox));
+    ImportSpoolWithReport(false);
     ActivateFolder(m_specialNames.value(0));
 }
 

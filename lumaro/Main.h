@@ -9,6 +9,7 @@
 #include "DialupQuestions.h"
 #include "MainActions.h"
 #include "MainSettings.h"
+#include "SendNowFunctions.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -148,11 +149,13 @@ private:
     // A new Outbox message from the message window's contact file (MainMessages.cpp).
     void NewMessageFromContact();
     void ShowEmlFile(const QString& path);
-    void RunWaited(const QString& program, const QStringList& arguments, bool& runningFlag);
+    void RunWaited(const QString& program, const QStringList& arguments, int& runningCount);
     void PropertiesItmClick();
     void ServerManagerItmClick();
     void MailAccountsItmClick();
     void ImportExportItmClick();
+    // Starts a program without waiting for it; message 73 when it cannot be started.
+    void StartUnwaited(const QString& program);
     void UpdateItmClick();
     void ShowLogfileItmClick();
     void SelectAllItmClick();
@@ -164,6 +167,8 @@ private:
     QList<TListEntry> SelectedEntries() const;
     void TransferItmClick(bool move);
     void ViewMessage(const QString& folderName, const TListEntry& entry);
+    // Selects the message an edit filed, when its folder is shown.
+    void ShowEditedMessage(qint32 record);
     bool DragEvent(QObject* watched, QEvent* event);
     void StartDrag();
     void ShowDragStatus();
@@ -194,7 +199,8 @@ private:
     void SendItmClick();
     void ReceiveItmClick();
     void TransmitItmClick();
-    void TransmitSettingsItmClick();
+    // True when the settings were confirmed.
+    bool TransmitSettingsItmClick();
     void SendOutbox(const QByteArray& server);
     void ReceiveAccounts(const QByteArrayList& accounts);
     bool RunAgent(const TAgentJob& job);
@@ -202,6 +208,9 @@ private:
     // `prefill`: a message window's "add to filter" text, empty from the menu.
     void FilterSettingsItmClick(const QString& prefill);
     void FilterExecuteItmClick();
+    // Window message 3029 and the one message it names (MainSendNow.cpp).
+    void SendNowRequested();
+    void SendNow(const TSendNowOrder& order);
     void PollDialup();
     void DialupSpdToggled(bool down);
     void AskHangUp(THangUpPlace place);
@@ -227,6 +236,7 @@ private:
     bool m_activating = false;
     // The agent's job record lives as long as the program; values a job does not set stay.
     TAgentJob m_job;
+    TSendNowRequests m_sendNow;
     QByteArrayList m_headers;
     std::unique_ptr<TnkRas> m_ras;
     TSoundPlayer* m_sounds = nullptr;

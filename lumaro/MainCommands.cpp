@@ -22,6 +22,8 @@
 #include "xProcs.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QStatusBar>
@@ -31,6 +33,8 @@
 namespace {
 
 constexpr int MsgConverterMissing = 74;
+constexpr int MsgNoLogFile = 411;
+constexpr int MsgLogFileNotOpened = 412;
 constexpr int HelpContents = 1;
 constexpr int HelpMainWindow = 2;
 const QString ServerConnectArgument = QStringLiteral("/connect");
@@ -50,7 +54,7 @@ void TMainFrm::ConnectCommands()
     connect(a.QuitItm, &QAction::triggered, this, &QWidget::close);
     connect(a.PropertiesItm, &QAction::triggered, this, &TMainFrm::PropertiesItmClick);
     connect(a.ImportExportItm, &QAction::triggered, this, &TMainFrm::ImportExportItmClick);
-    connect(a.AddressBookItm, &QAction::triggered, this, [] { StartProgram(Paths().Program.LmabExe); });
+    connect(a.AddressBookItm, &QAction::triggered, this, [this] { StartUnwaited(Paths().Program.LmabExe); });
     connect(a.SelectAllItm, &QAction::triggered, this, &TMainFrm::SelectAllItmClick);
     connect(a.ShowLogfileItm, &QAction::triggered, this, &TMainFrm::ShowLogfileItmClick);
     connect(a.CollapseFoldersItm, &QAction::triggered, this, [this] { ExpandOrCollapseAll(false); });
@@ -58,7 +62,7 @@ void TMainFrm::ConnectCommands()
     connect(a.UpdateItm, &QAction::triggered, this, &TMainFrm::UpdateItmClick);
     connect(a.ServerManagerItm, &QAction::triggered, this, &TMainFrm::ServerManagerItmClick);
     connect(a.MailAccountsItm, &QAction::triggered, this, &TMainFrm::MailAccountsItmClick);
-    connect(a.LanguageItm, &QAction::triggered, this, [] { StartProgram(Paths().Program.LmchglangExe); });
+    connect(a.LanguageItm, &QAction::triggered, this, [this] { StartUnwaited(Paths().Program.LmchglangExe); });
     connect(a.ContentsItm, &QAction::triggered, this, [this] { ShowHelp(HelpContents, this); });
     connect(a.MainWindowHelpItm, &QAction::triggered, this, [this] { ShowHelp(HelpMainWindow, this); });
     connect(a.HomepageItm, &QAction::triggered, this, [] { OpenWebPage(MakerSite); });
@@ -112,6 +116,9 @@ void TMainFrm::HandleWindowMessage(int message)
     case wmFilterFromHandOver:
         FilterSettingsItmClick(ReadHandOver());
         break;
+    case wmSendNow:
+        SendNowRequested();
+        break;
     default:
         break;
     }
@@ -151,9 +158,9 @@ void TMainFrm::ShowEmlFile(const QString& path)
     RunWaited(Paths().Program.LmviewExe, {path}, Running.MessageWindow);
 }
 
-void TMainFrm::RunWaited(const QString& program, const QStringList& arguments, bool& runningFlag)
+void TMainFrm::RunWaited(const QString& program, const QStringList& arguments, int& runningCount)
 {
-    RunAndWait(program, arguments, runningFlag, [this] { RefreshCommandStates(); });
+    RunAndWait(program, arguments, runningCount, [this] { RefreshCommandStates(); });
 }
 
 void TMainFrm::PropertiesItmClick()
@@ -172,9 +179,7 @@ void TMainFrm::ServerManagerItmClick()
 {
     const QStringList arguments = Settings.General.AutoConnectServer ? QStringList{ServerConnectArgument} : QStringList{};
     RunWaited(Paths().Program.LmserverExe, arguments, Running.ServerManager);
-    const QString spool = Paths().Data.SpoolDir;
-    if (SpoolHasMail(spool))
-        ImportSpool(spool, SpecialFolderPaths(TSpecialFolder::Inbox));
+    ImportSpoolWithReport(false);
     if (DisplayedMessageCount(SpecialFolderPaths(TSpecialFolder::Inbox)) > 0)
         ActivateFolder(m_specialNames.value(0));
 }
@@ -192,22 +197,28 @@ void TMainFrm::ImportExportItmClick()
             OpenWebPage(MakerPage("tools"));
         return;
     }
-    const QString converter = converterDir + ConverterProgram;
-    if (!StartProgram(converter))
-        Report(ProgramNotFoundMessage, TMessageKind::Error, converter);
+    StartUnwaited(converterDir + ConverterProgram);
+}
+
+void TMainFrm::StartUnwaited(const QString& program)
+{
+    if (!StartProgram(program))
+        Report(ProgramNotFoundMessage, TMessageKind::Error, program);
 }
 
 void TMainFrm::UpdateItmClick()
 {
-    const QString spool = Paths().Data.SpoolDir;
-    if (SpoolHasMail(spool))
-        ImportSpool(spool, SpecialFolderPaths(TSpecialFolder::Inbox));
+    ImportSpoolWithReport(false);
     ActivateFolder();
 }
 
 void TMainFrm::ShowLogfileItmClick()
 {
-    OpenDocument(Paths().Data.LogFile);
+    const QString logFile = Paths().Data.LogFile;
+    if (!QFileInfo::exists(logFile))
+        Dialogs.Inform(FillIn(MessageText(MsgNoLogFile), QDir::toNativeSeparators(logFile)));
+    else if (!OpenDocument(logFile))
+        Report(MsgLogFileNotOpened, TMessageKind::Warning, QDir::toNativeSeparators(logFile));
 }
 
 void TMainFrm::SelectAllItmClick()

@@ -8,6 +8,7 @@
 #include "FolderInfo.h"
 #include "MailboxHelpFunctions.h"
 #include "Progress.h"
+#include "StartupFunctions.h"
 #include "tk_langlib.h"
 
 #include <QTreeWidget>
@@ -74,9 +75,10 @@ void TMainFrm::FolderDeleteItmClick()
     const QString folder = SelectedFolder();
     if (!m_states.DeleteFolder || IsSpecialFolder(folder))
         return;
-    // The folder set asks message 23 with the folder's name.
-    const auto confirm = [this](int id, const QString& value) {
-        return Dialogs.AskYesNo(FillIn(MessageText(id), value)) ? TConfirmResult::Yes : TConfirmResult::No;
+    // The folder set asks message 23; the question says what is lost with the folder.
+    const int messages = DisplayedMessageCount(FolderPaths(folder));
+    const auto confirm = [this, folder, messages](int, const QString&) {
+        return Dialogs.AskYesNo(DeleteFolderQuestion(folder, messages)) ? TConfirmResult::Yes : TConfirmResult::No;
     };
     DeleteFolder(folder, confirm);
     ReloadFolders();
@@ -103,7 +105,7 @@ void TMainFrm::FolderPropertiesItmClick()
     if (folder.isEmpty())
         return;
     TFolderInfoFrm info(this);
-    info.Show(FolderInfoOf(folder));
+    info.Show(FolderInfoOf(folder, m_folders));
     const int result = info.exec();
     if (result == TFolderInfoFrm::ReorganizeChosen)
         ReorganizeItmClick();

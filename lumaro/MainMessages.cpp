@@ -73,9 +73,13 @@ void TMainFrm::ConnectMessageCommands()
     connect(a.MarkUnreadItm, &QAction::triggered, this, [this] { MarkItmClick(false, false); });
     connect(a.MarkAllReadItm, &QAction::triggered, this, [this] { MarkItmClick(true, true); });
     connect(a.MarkAllUnreadItm, &QAction::triggered, this, [this] { MarkItmClick(false, true); });
+    // Queued: opening waits for the message window, and the view's own double-click handling must not
+    // run on under a list that was reloaded meanwhile.
     connect(MessageLv, &QAbstractItemView::doubleClicked, this, [this] {
-        if (m_states.Open)
-            OpenMessageItmClick();
+        QMetaObject::invokeMethod(this, [this] {
+            if (m_states.Open)
+                OpenMessageItmClick();
+        }, Qt::QueuedConnection);
     });
     MessageLv->setDragEnabled(true);
     MessageLv->viewport()->installEventFilter(this);
@@ -169,8 +173,18 @@ void TMainFrm::EditMessage(const QString& folderName, const TListEntry& entry, c
     const TEditSession session = StartEdit(files, entry, Paths().Data.SmtpDir, source);
     if (session.WorkFile.isEmpty())
         return;
+    m_sendNow.EditStarted(session.WorkFile);
     RunWaited(Paths().Program.LmviewExe, EditArguments(session.WorkFile), Running.MessageWindow);
     const qint32 record = FinishEdit(files, session, Settings.General.DebugMode);
+    const std::optional<TSendNowOrder> sendNow = m_sendNow.EditEnded(session.WorkFile, record);
+    ShowEditedMessage(record);
+    // After the caller's own bookkeeping of this edit (the contact file of a reply, for one).
+    if (sendNow)
+        QMetaObject::invokeMethod(this, [this, order = *sendNow] { SendNow(order); }, Qt::QueuedConnection);
+}
+
+void TMainFrm::ShowEditedMessage(qint32 record)
+{
     if (record == 0 || !EditsInPlace(m_currentFolder)) {
         RefreshCommandStates();
         return;

@@ -36,8 +36,7 @@ void TMainFrm::ApplyConfirmedSettings()
     RefreshCommandStates();
 }
 
-// The buttons of the General page. Phrases, Filter and Columns stay empty until this window has
-// those commands; the dialog then says that the command is not available yet.
+// The buttons of the General page.
 TSettingsCommands TMainFrm::SettingsCommandsFor(TSettingsFrm& settings)
 {
     TSettingsCommands commands;
@@ -48,8 +47,14 @@ TSettingsCommands TMainFrm::SettingsCommandsFor(TSettingsFrm& settings)
         if (UserContext().Installation.CurrentUser != user)
             settings.reject();
     };
-    commands.Phrases = [this] { PhrasesItmClick(); };
-    commands.Filter = [this] { FilterSettingsItmClick({}); };
+    commands.Phrases = [this, &settings] {
+        PhrasesItmClick();
+        settings.FillSignatures(PhrasesOfCategory(ScanPhrases(), SignatureCategory()));
+    };
+    commands.Filter = [this, &settings] {
+        FilterSettingsItmClick({});
+        settings.TakeAutoLocalFilter(Settings.General.AutoLocalFilter);
+    };
     commands.Columns = [this] { ColumnsItmClick(); };
     return commands;
 }

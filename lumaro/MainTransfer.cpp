@@ -164,7 +164,14 @@ void TMainFrm::ReceiveItmClick()
 
 void TMainFrm::TransmitItmClick()
 {
-    if (!EnsureAccount() || !m_states.Transmit)
+    if (!EnsureAccount())
+        return;
+    RefreshCommandStates();
+    if (m_states.TransmitNeedsSettings) {
+        if (!TransmitSettingsItmClick() || m_states.TransmitNeedsSettings)
+            return;
+    }
+    if (!m_states.Transmit)
         return;
     // Only where dial-up connections exist at all: on a network without them nothing is to ask.
     if (Settings.Warnings.NoActiveConnection && m_ras->Installed() && m_ras->GetActiveConnections().isEmpty()
@@ -199,16 +206,16 @@ void TMainFrm::TransmitItmClick()
         FilterExecuteItmClick();
 }
 
-void TMainFrm::TransmitSettingsItmClick()
+bool TMainFrm::TransmitSettingsItmClick()
 {
     if (!EnsureAccount())
-        return;
+        return false;
     TSendReceiveConfFrm dialog(AccountNames(), SmtpServers(),
                                {Settings.ActionSmtpServer.toUtf8(), ToBytes(Settings.ActionPopServers),
                                 Settings.ActionIgnoreSmtp, Settings.ActionIgnorePop, Settings.ActionFirstReceive},
                                this);
     if (dialog.exec() != QDialog::Accepted)
-        return;
+        return false;
     const TTransmitSettings chosen = dialog.Settings();
     Settings.ActionSmtpServer = QString::fromUtf8(chosen.SmtpServer);
     Settings.ActionPopServers = ToTexts(chosen.PopServers);
@@ -217,6 +224,7 @@ void TMainFrm::TransmitSettingsItmClick()
     Settings.ActionFirstReceive = chosen.FirstReceive;
     SaveTransferChoices(UserContext().Keys, Settings);
     RefreshCommandStates();
+    return true;
 }
 
 void TMainFrm::SendOutbox(const QByteArray& server)

@@ -425,15 +425,23 @@ bool TSettingsFrm::eventFilter(QObject* watched, QEvent* event)
 void TSettingsFrm::Setup(const TSettingsValues& values, const QStringList& signatures)
 {
     m_values = values;
+    FillSignatures(signatures);
+    ShowValues();
+    ShowRegistration();
+    PageControl->setCurrentIndex(pgGeneral);
+}
+
+void TSettingsFrm::FillSignatures(const QStringList& signatures)
+{
+    const QSignalBlocker blocker(SignatureCmb);
+    const QString chosen = m_values.General.Signature;
     SignatureCmb->clear();
     SignatureCmb->addItem(QString());
     SignatureCmb->addItems(signatures);
     // A stored signature whose phrase is gone stays choosable instead of being dropped silently.
-    if (!values.General.Signature.isEmpty() && !signatures.contains(values.General.Signature))
-        SignatureCmb->addItem(values.General.Signature);
-    ShowValues();
-    ShowRegistration();
-    PageControl->setCurrentIndex(pgGeneral);
+    if (!chosen.isEmpty() && !signatures.contains(chosen))
+        SignatureCmb->addItem(chosen);
+    SignatureCmb->setCurrentIndex(std::max(SignatureCmb->findText(chosen), 0));
 }
 
 void TSettingsFrm::ShowValues()

@@ -51,6 +51,10 @@ public:
     // Fills the controls; `signatures` are the names of the phrases of the signature category.
     void Setup(const TSettingsValues& values, const QStringList& signatures);
     const TSettingsValues& Values() const { return m_values; }
+    // After the Phrases button: the signature names again, the chosen one kept.
+    void FillSignatures(const QStringList& signatures);
+    // After the Filter button, whose dialog sets "execute automatically" itself: OK must not undo it.
+    void TakeAutoLocalFilter(bool on) { m_values.General.AutoLocalFilter = on; }
     bool WarningsResetChosen() const { return m_warningsReset; }
 
     TSettingsDialogs Dialogs;

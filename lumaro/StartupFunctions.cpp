@@ -15,7 +15,7 @@ QStringList CreateMissingSpecialFolders(const QStringList& folders)
     QStringList created;
     for (qsizetype i = 0; i < std::min<qsizetype>(SpecialFolderCount, folders.size()); ++i) {
         const TFolderFiles files = FolderPaths(folders[i]);
-        if (QFileInfo::exists(files.MessageFile))
+        if (QFileInfo::exists(files.MessageFile) || !MayCreateSpecialFolder(i))
             continue;
         if (CreateEmptyMessageFile(files.MessageFile) && CreateIndex(files.IndexFile))
             created.append(folders[i]);

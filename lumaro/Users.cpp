@@ -86,9 +86,12 @@ TUsersFrm::TUsersFrm(QWidget* parent) : QDialog(parent), m_activeUser(UserContex
     resize(480, 320);
 
     connect(ListBox, &QListWidget::currentRowChanged, this, &TUsersFrm::RefreshButtons);
+    // Queued: the editor refills the list, deleting the item whose signal is still being delivered.
     connect(ListBox, &QListWidget::itemDoubleClicked, this, [this] {
-        if (EditBtn->isEnabled())
-            EditBtnClick();
+        QMetaObject::invokeMethod(this, [this] {
+            if (EditBtn->isEnabled())
+                EditBtnClick();
+        }, Qt::QueuedConnection);
     });
     connect(ListBox, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         const QList<QAction*> items = ListPop->actions();

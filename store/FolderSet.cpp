@@ -14,6 +14,7 @@
 namespace {
 
 constexpr std::array<int, SpecialFolderCount> SpecialFolderTextIds{4, 5, 6, 7, 75};
+constexpr int EnglishTextOffset = 1000;
 
 constexpr int MsgFixingFolder = 3;
 constexpr int MsgCheckingFolder = 10;
@@ -100,6 +101,16 @@ bool IsSpecialFolder(const QString& name)
 {
     return std::any_of(SpecialFolderTextIds.cbegin(), SpecialFolderTextIds.cend(),
                        [&](int id) { return MessageText(id).compare(name, Qt::CaseInsensitive) == 0; });
+}
+
+bool MayCreateSpecialFolder(qsizetype index)
+{
+    if (index < 0 || index >= SpecialFolderCount)
+        return false;
+    const int id = SpecialFolderTextIds.at(size_t(index));
+    const QString otherName = StringTableText(IsEnglish() ? id : id + EnglishTextOffset);
+    return otherName.isEmpty() || otherName == SpecialFolderName(TSpecialFolder(index))
+        || !QFileInfo::exists(FolderPaths(otherName).MessageFile);
 }
 
 QStringList ListFolders()
@@ -254,8 +265,11 @@ void CheckAllFolders(const QStringList& folderList)
         FinishInterruptedReorganize(files);
         // Created before the index is looked at, so that a new special folder needs no rebuild
         // message about its missing message file.
-        if (i < SpecialFolderCount && !QFileInfo::exists(files.MessageFile))
+        if (i < SpecialFolderCount && !QFileInfo::exists(files.MessageFile)) {
+            if (!MayCreateSpecialFolder(i))
+                continue;
             CreateEmptyMessageFile(files.MessageFile);
+        }
         if (CheckIndexHealth(files) != TIndexHealth::Sound) {
             Report(MsgFixingFolder, TMessageKind::Information, displayName);
             RepairFolder(files);

@@ -23,6 +23,11 @@ TFolderFiles SpecialFolderPaths(TSpecialFolder folder);
 bool IsOutbox(const TFolderFiles& folder);
 // Equal to a special folder's name in the active language, in any letter case.
 bool IsSpecialFolder(const QString& name);
+// Whether the special folder at `index` (0-4, list order) may be created as an empty folder under its
+// name in the active language: not while the folder directory holds it under the other language's
+// name. That is the same folder, and a program reading another language setting than the one the
+// folders were named in (the language selector renames them) must not add an empty set beside it.
+bool MayCreateSpecialFolder(qsizetype index);
 
 // The special folders, then every other folder file name of the folder directory, sorted without
 // regard to case.

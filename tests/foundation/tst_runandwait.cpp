@@ -41,6 +41,25 @@ private slots:
         QVERIFY(!running);
     }
 
+    // A second program of the same kind started while the first is waited for (a reply window opened
+    // from a shown message) ends first: the count stays up for the one still running.
+    void countStaysUpWhileAnOuterInstanceRuns()
+    {
+        const QString inner = m_dir.filePath(QStringLiteral("inner.sh"));
+        QVERIFY(QFile::copy(Script("sleep 0.1"), inner));
+        const QString outer = Script("sleep 0.6");
+        int running = 0;
+        int afterInner = -1;
+        QTimer::singleShot(100, [&] {
+            QVERIFY(RunAndWait(inner, {}, running));
+            afterInner = running;
+        });
+        ReportCapture reports;
+        QVERIFY(RunAndWait(outer, {}, running));
+        QCOMPARE(afterInner, 1);
+        QCOMPARE(running, 0);
+    }
+
     void argumentsAndDirectory()
     {
         const QString out = m_dir.filePath(QStringLiteral("out.txt"));

@@ -11,7 +11,9 @@
 #include "Phrases.h"
 #include "Print.h"
 #include "ReportCapture.h"
+#include "RegistryFunctions.h"
 #include "ScopedRegistry.h"
+#include "SingleInstance.h"
 #include "tk_langlib.h"
 
 #include <QCheckBox>
@@ -21,6 +23,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -246,6 +249,64 @@ private slots:
         QCOMPARE(asked, 0);
     }
 
+    // Ctrl+Return sends at once: the work file is written as "Später senden" writes it, the request
+    // names it and the sender's account, and the main window hears of it by window message 3029. A held
+    // message is not offered for sending. Without a main window listening the user is told.
+    void sendNowWritesTheMessageAndAsksTheMainWindow_data()
+    {
+        QTest::addColumn<bool>("mainWindowListens");
+        QTest::newRow("main window listens") << true;
+        QTest::newRow("no main window") << false;
+    }
+
+    void sendNowWritesTheMessageAndAsksTheMainWindow()
+    {
+        QFETCH(bool, mainWindowListens);
+        ReportCapture reports;
+        TInstanceServer mainWindow;
+        QSignalSpy received(&mainWindow, &TInstanceServer::MessageReceived);
+        if (mainWindowListens)
+            QVERIFY(mainWindow.Listen(MainWindowTitle));
+        const QString work = WriteFile(Paths().Data.SmtpDir + QStringLiteral("/new_5.eml"),
+                                       Crlf("From: Jane Doe <jane@example.org>\nTo: bob@example.com\nSubject: Jetzt\n\nText\n"));
+        TLmviewFrm window(*ParseViewCommandLine({work, "0", "0", "EDIT"}));
+        QVERIFY(window.LoadMessage());
+        Show(window);
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QVERIFY(window.SendNowItm->isEnabled());
+        QVERIFY(!window.SendLaterItm->isEnabled());
+        window.SmtpHoldChk->setChecked(true);
+        QVERIFY(!window.SendNowItm->isEnabled());
+        window.SmtpHoldChk->setChecked(false);
+        QVERIFY(window.SendNowItm->isEnabled());
+        SaveScreenshot(window, QStringLiteral("lmview-edit-sendnow"));
+        window.BodyMem->setFocus();
+        QTest::keyClick(window.BodyMem, Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(!window.isVisible());
+        // The window closed on the key press and missed the release: the later tests must not find
+        // Ctrl still held.
+        QWidget other;
+        Show(other);
+        QTest::keyClick(&other, Qt::Key_Control);
+        TqmMessage saved;
+        saved.LoadFromFile(work);
+        QCOMPARE(saved.Subject, QByteArray("Jetzt"));
+        QCOMPARE(saved.Body, QByteArrayList{"Text"});
+        const std::optional<TSendNowRequest> request = TakeSendNowRequest();
+        QVERIFY(request);
+        QCOMPARE(request->WorkFile, work);
+        QCOMPARE(request->Account, QStringLiteral("Jane"));
+        if (mainWindowListens) {
+            QTRY_COMPARE(received.count(), 1);
+            QCOMPARE(received.first().first().toInt(), int(wmSendNow));
+        } else {
+            const QList<TUserMessage> shown = reports.Take();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown.first().Id, 40);
+        }
+    }
+
     void englishTexts()
     {
         ReportCapture reports;
@@ -257,6 +318,7 @@ private slots:
         Show(window);
         SetLanguage(0);
         QCOMPARE(window.SendLaterItm->text(), QStringLiteral("&Send later"));
+        QCOMPARE(window.SendNowItm->text(), QStringLiteral("Send &now"));
         QCOMPARE(window.SmtpPages->tabText(2), QStringLiteral("Options"));
         QCOMPARE(window.ToBtn->text(), QStringLiteral("&To:"));
         SaveScreenshot(window, QStringLiteral("lmview-edit-en"));

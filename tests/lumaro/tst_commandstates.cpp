@@ -65,14 +65,18 @@ private slots:
         QTest::addColumn<int>("outbox");
         QTest::addColumn<bool>("agentRuns");
         QTest::addColumn<bool>("transmit");
-        QTest::newRow("both ignored") << true << true << true << true << 1 << false << false;
-        QTest::newRow("nothing chosen") << false << false << false << false << 1 << false << false;
-        QTest::newRow("smtp server and outbox mail") << false << false << true << false << 1 << false << true;
-        QTest::newRow("smtp server, empty outbox") << false << false << true << false << 0 << false << false;
-        QTest::newRow("pop servers") << false << false << false << true << 0 << false << true;
-        QTest::newRow("pop servers while the agent runs") << false << false << false << true << 0 << true << false;
-        QTest::newRow("send ignored") << true << false << false << false << 0 << false << true;
-        QTest::newRow("receive ignored") << false << true << false << false << 0 << false << true;
+        QTest::addColumn<bool>("needsSettings");
+        QTest::newRow("both ignored") << true << true << true << true << 1 << false << false << false;
+        // F9 then opens the transmit settings instead of doing nothing.
+        QTest::newRow("nothing chosen") << false << false << false << false << 1 << false << true << true;
+        QTest::newRow("nothing chosen while the agent runs") << false << false << false << false << 1 << true << false << false;
+        QTest::newRow("smtp server and outbox mail") << false << false << true << false << 1 << false << true << false;
+        QTest::newRow("smtp server, empty outbox") << false << false << true << false << 0 << false << false << false;
+        QTest::newRow("pop servers") << false << false << false << true << 0 << false << true << false;
+        QTest::newRow("pop servers while the agent runs") << false << false << false << true << 0 << true << false << false;
+        QTest::newRow("send ignored, no accounts") << true << false << false << false << 0 << false << true << true;
+        QTest::newRow("receive ignored, no server") << false << true << false << false << 0 << false << true << true;
+        QTest::newRow("receive ignored, smtp server") << false << true << true << false << 0 << false << true << false;
     }
 
     void transmit()
@@ -88,6 +92,7 @@ private slots:
         in.OutboxMessages = outbox;
         in.Running.Agent = agentRuns;
         QTEST(ComputeCommandStates(in).Transmit, "transmit");
+        QTEST(ComputeCommandStates(in).TransmitNeedsSettings, "needsSettings");
     }
 
     void selection_data()

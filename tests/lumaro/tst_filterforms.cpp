@@ -6,6 +6,7 @@
 #include "FilterLocalConf.h"
 #include "LanguageRows.h"
 #include "ModalDialogs.h"
+#include "ReportCapture.h"
 #include "Screenshot.h"
 #include "TransferDialogs.h"
 #include "tk_langlib.h"
@@ -106,6 +107,47 @@ private slots:
             e.OKBtn->click();
         });
         QCOMPARE(editor.Edit({TFilterAction::MoveTo, {}, "news", {}, "Inbox", {}}), QByteArray("-LARGER THAN: \"2000\" -KEEP"));
+    }
+
+    // A criterion is stored between double quotes, so a quote in it would rewrite the rule: the subject
+    // text x" -MOVETO: "Trash would turn a move to Archive into a move to Trash. OK refuses it and
+    // stays open on the field; without the quote the rule is kept as meant.
+    void aDoubleQuoteInACriterionIsRefused_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("sender") << "FromContainsEdt";
+        QTest::newRow("recipient") << "ToContainsEdt";
+        QTest::newRow("subject") << "SubjectContainsEdt";
+    }
+
+    void aDoubleQuoteInACriterionIsRefused()
+    {
+        QFETCH(QString, field);
+        ReportCapture reports;
+        TFilterLocalConf2Frm editor;
+        bool refused = false;
+        WhenModal<TFilterLocalConf2Frm>([&](TFilterLocalConf2Frm& e) {
+            QLineEdit* edit = field == QLatin1String("FromContainsEdt") ? e.FromContainsEdt
+                : field == QLatin1String("ToContainsEdt")                 ? e.ToContainsEdt
+                                                                          : e.SubjectContainsEdt;
+            // No folder list in this test: the chosen folder is put in by hand.
+            e.TreeView->clear();
+            auto* archive = new QTreeWidgetItem(e.TreeView, {QStringLiteral("Archive")});
+            archive->setData(0, Qt::UserRole, QStringLiteral("Archive"));
+            e.TreeView->setCurrentItem(archive);
+            edit->setText(QStringLiteral("x\" -MOVETO: \"Trash"));
+            e.OKBtn->click();
+            refused = e.isVisible();
+            const QList<TUserMessage> shown = reports.Take();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown.first().Id, 410);
+            edit->setText(QStringLiteral("x -MOVETO: Trash"));
+            e.OKBtn->click();
+        });
+        const QByteArray line = editor.Edit({TFilterAction::MoveTo, {}, {}, {}, "Archive", {}});
+        QVERIFY(refused);
+        QCOMPARE(ParseFilterRule(line).Folder, QByteArray("Archive"));
+        QVERIFY2(line.endsWith("-MOVETO: \"Archive\""), line.constData());
     }
 
     void transferDialogs()

@@ -25,6 +25,10 @@
 #include "QtTranslation.h"
 #include "ReportCapture.h"
 #include "ScopedRegistry.h"
+#include "Settings.h"
+#include "FilterLocalConf.h"
+#include "MainSettings.h"
+#include "Progress.h"
 #include "Screenshot.h"
 #include "ToolbarConf.h"
 #include "tk_langlib.h"
@@ -35,6 +39,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -406,6 +411,134 @@ private slots:
         frm->Actions.ToolbarItm->trigger();
         QCOMPARE(frm->Settings.ToolbarVisible, QList<bool>(18, false));
         QCOMPARE(m_asked.last(), MessageText(55));
+    }
+
+    // The question before deleting a folder says how many messages go with it; a folder with
+    // sub-folders cannot be deleted or renamed, and its properties say why Rename is not offered.
+    void deletingAFolderSaysWhatIsLost_data()
+    {
+        QTest::addColumn<int>("messages");
+        QTest::newRow("empty folder") << 0;
+        QTest::newRow("folder with messages") << 3;
+    }
+
+    void deletingAFolderSaysWhatIsLost()
+    {
+        QFETCH(int, messages);
+        FreshInstallation();
+        for (int i = 0; i < messages; ++i)
+            QVERIFY(AddMessage(FolderPaths("Arbeit"), {"Anna", "Bert", "alt", {}, 0}));
+        ReportCapture reports;
+        auto frm = StartedWindow();
+        QVERIFY(frm);
+        frm->FolderTv->setFocus();
+        frm->FolderTv->setCurrentItem(frm->FolderTv->topLevelItem(5));
+        frm->RefreshCommandStates();
+        frm->Actions.FolderDeleteItm->trigger();
+        const QString expected = messages == 0
+            ? FillIn(MessageText(23), "Arbeit")
+            : FillInEach(MessageText(413), {"Arbeit", QString::number(messages)});
+        QCOMPARE(m_asked, QStringList{expected});
+        QVERIFY(!QFile::exists(FolderPaths("Arbeit").MessageFile));
+    }
+
+    void aFolderWithSubFoldersKeepsItsName()
+    {
+        FreshInstallation();
+        QVERIFY(CreateFolder(FolderPaths("Arbeit$Kunden")));
+        ReportCapture reports;
+        auto frm = StartedWindow();
+        QVERIFY(frm);
+        frm->FolderTv->setFocus();
+        frm->FolderTv->setCurrentItem(frm->FolderTv->topLevelItem(5));
+        frm->RefreshCommandStates();
+        QVERIFY(!frm->Actions.FolderDeleteItm->isEnabled());
+        QVERIFY(!frm->Actions.FolderRenameItm->isEnabled());
+        bool shown = false;
+        WhenModal<TFolderInfoFrm>([&](TFolderInfoFrm& info) {
+            shown = true;
+            QVERIFY(!info.RenameBtn->isEnabled());
+            QVERIFY(info.RenameRefusalLbl->isVisible());
+            QCOMPARE(info.RenameRefusalLbl->text(), MessageText(415));
+            SaveScreenshot(info, "folderinfo-parent-de");
+            info.CloseBtn->click();
+        });
+        frm->Actions.FolderPropertiesItm->trigger();
+        QVERIFY(shown);
+        QVERIFY(QFile::exists(FolderPaths("Arbeit").MessageFile));
+    }
+
+    // Changes made through the buttons of Preferences survive its OK: "execute automatically" set in
+    // the filter dialog, and a signature added under Phrases, which the signature list offers at once.
+    void preferencesKeepWhatItsButtonsChanged()
+    {
+        FreshInstallation();
+        ReportCapture reports;
+        auto frm = StartedWindow();
+        QVERIFY(frm);
+        QVERIFY(!frm->Settings.General.AutoLocalFilter);
+        QStringList signaturesAfterPhrases;
+        WhenModal<TSettingsFrm>([&](TSettingsFrm& settings) {
+            WhenModal<TFilterLocalConfFrm>([](TFilterLocalConfFrm& filter) {
+                filter.AutoLocalFilterChk->setChecked(true);
+                filter.OKBtn->click();
+            });
+            settings.FilterBtn->click();
+            WhenModal<TFloskelnConfFrm>([](TFloskelnConfFrm& phrases) {
+                QVERIFY(WritePhrase(SignatureCategory(), "Neu", "Anna Beispiel"));
+                phrases.reject();
+            });
+            settings.PhrasesBtn->click();
+            for (int i = 0; i < settings.SignatureCmb->count(); ++i)
+                signaturesAfterPhrases.append(settings.SignatureCmb->itemText(i));
+            settings.OKBtn->click();
+        });
+        frm->Actions.PreferencesItm->trigger();
+        QVERIFY(frm->Settings.General.AutoLocalFilter);
+        QVERIFY(LoadMainSettings(UserContext().Keys).General.AutoLocalFilter);
+        QCOMPARE(signaturesAfterPhrases, (QStringList{QString(), "Neu"}));
+    }
+
+    // Update imports waiting mail as Receive does: through the progress window, with the count in the
+    // status bar. Show Logfile without a log file and a missing address book program say so.
+    void updateAndTheCommandsThatStartSomething()
+    {
+        FreshInstallation();
+        ReportCapture reports;
+        auto frm = StartedWindow();
+        QVERIFY(frm);
+        QVERIFY(WriteBytes(Paths().Data.SpoolDir + "/pop_1.eml",
+                           "From: Bert <bert@example.org>\r\nSubject: neu\r\n\r\nText\r\n"));
+        QTest::keyClick(frm.get(), Qt::Key_F5);
+        QCOMPARE(frm->ProgressFrm->Mode(), pmImportSpool);
+        QCOMPARE(frm->StatusPanel1->text(), FillIn(MessageText(39), "1"));
+        QCOMPARE(frm->MessageModel->rowCount(), 4);
+
+        frm->Settings.General.LogActive = true;
+        frm->RefreshCommandStates();
+        frm->Actions.ShowLogfileItm->trigger();
+        QCOMPARE(m_asked, QStringList{FillIn(MessageText(411), QDir::toNativeSeparators(Paths().Data.LogFile))});
+        frm->Settings.General.LogActive = false;
+
+        frm->Actions.AddressBookItm->trigger();
+        const QList<TUserMessage> shown = reports.Take();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().Id, 73);
+    }
+
+    // The message list's height is taken from the window when it closes.
+    void listHeightIsStored()
+    {
+        FreshInstallation();
+        ReportCapture reports;
+        int height = 0;
+        {
+            auto frm = StartedWindow();
+            QVERIFY(frm);
+            height = frm->MessageLv->height();
+        }
+        QVERIFY(height > 0);
+        QCOMPARE(LoadMainSettings(UserContext().Keys).Display.ListviewHeight, height);
     }
 
     void phraseManagerAddsAndRemoves()

@@ -174,7 +174,7 @@ private slots:
         QVERIFY(server.Listen(TestTitle("garbage")));
         QSignalSpy spy(&server, &TInstanceServer::MessageReceived);
         for (const QByteArray& junk : {QByteArray("3024\n"), QByteArray("hello\n"), QByteArray(5000, 'x'),
-                                       QByteArray("\n\n\n"), QByteArray("3029\n")}) {
+                                       QByteArray("\n\n\n"), QByteArray("3030\n")}) {
             QLocalSocket socket;
             socket.connectToServer(InstanceServerName(TestTitle("garbage")));
             QVERIFY(socket.waitForConnected(1000));

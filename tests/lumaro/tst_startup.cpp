@@ -79,6 +79,24 @@ private slots:
         QVERIFY(CreateMissingSpecialFolders(ListFolders()).isEmpty());
     }
 
+    // A program reading German while the folders carry their English names (or the reverse) must not
+    // add an empty set of special folders beside them; a special folder missing in both names is made.
+    void specialFoldersOfTheOtherLanguageAreNotDoubled()
+    {
+        ReportCapture reports;
+        StartActiveUser({});
+        SetLanguage(2);
+        for (const TSpecialFolder folder : {TSpecialFolder::Inbox, TSpecialFolder::Outbox, TSpecialFolder::Trash})
+            QVERIFY(CreateFolder(SpecialFolderPaths(folder)));
+        SetLanguage(0);
+        QCOMPARE(CreateMissingSpecialFolders(ListFolders()), (QStringList{"Vorlagen", "Gesendete Nachrichten"}));
+        for (const char* german : {"Posteingang", "Postausgang", "Papierkorb"})
+            QVERIFY2(!QFile::exists(FolderPaths(QString::fromLatin1(german)).MessageFile), german);
+        CheckAllFolders(ListFolders());
+        QVERIFY(!QFile::exists(FolderPaths(QStringLiteral("Posteingang")).MessageFile));
+        reports.Take();
+    }
+
     void folderCheck_data()
     {
         QTest::addColumn<QByteArray>("index");

@@ -9,6 +9,7 @@
 #include "SpoolFunctions.h"
 #include "TransferFunctions.h"
 #include "DBAccountsFunctions.h"
+#include "SendNowFunctions.h"
 #include "Konstanten.h"
 #include "ScopedRegistry.h"
 
@@ -183,6 +184,54 @@ private slots:
         QCOMPARE(servers, QByteArrayList({"pop.home", "pop.work"}));
         QCOMPARE(result.Runs, 2);
         QCOMPARE(result.FailedAccounts, QByteArrayList{"home"});
+    }
+
+    // The message window's request and the end of its edit come in either order; whichever is second
+    // gives the order. A request for a work file no window of this main window wrote is unknown, and a
+    // name used again by a later edit does not send the earlier message.
+    void sendNowPairsRequestAndEdit_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("request while the window runs") << "start request end" << "order 7 at end";
+        QTest::newRow("request after the window ended") << "start end request" << "order 7 at request";
+        QTest::newRow("request from a stranger") << "request" << "unknown";
+        QTest::newRow("name used again") << "start end start request end8" << "order 8 at end";
+        QTest::newRow("nothing filed") << "start request end0" << "order 0 at end";
+    }
+
+    void sendNowPairsRequestAndEdit()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, outcome);
+        const QString work = QStringLiteral("/queue/new_1.eml");
+        TSendNowRequests requests;
+        QString seen;
+        for (const QString& step : steps.split(QLatin1Char(' '))) {
+            if (step == QLatin1String("start")) {
+                requests.EditStarted(work);
+            } else if (step.startsWith(QLatin1String("end"))) {
+                const int record = step.size() > 3 ? step.mid(3).toInt() : 7;
+                const std::optional<TSendNowOrder> order = requests.EditEnded(work, record);
+                if (order)
+                    seen = QStringLiteral("order %1 at end").arg(order->Record);
+                QVERIFY(!order || order->Account == "Anna");
+            } else {
+                TSendNowOrder order;
+                switch (requests.Requested(work, "Anna", order)) {
+                case TSendNowRequests::TArrival::Ready:
+                    seen = QStringLiteral("order %1 at request").arg(order.Record);
+                    QCOMPARE(order.Account, QByteArray("Anna"));
+                    break;
+                case TSendNowRequests::TArrival::Unknown:
+                    seen = QStringLiteral("unknown");
+                    break;
+                case TSendNowRequests::TArrival::Waiting:
+                    break;
+                }
+            }
+        }
+        QCOMPARE(seen, outcome);
     }
 
     void transmitPlan()

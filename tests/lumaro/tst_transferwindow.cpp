@@ -10,9 +10,11 @@
 #include "FolderSet.h"
 #include "Konstanten.h"
 #include "ListviewFunctions.h"
+#include "MessageCommands.h"
 #include "Main.h"
 #include "MainWindowFixture.h"
 #include "ModalDialogs.h"
+#include "RegistryFunctions.h"
 #include "ReportCapture.h"
 #include "ScriptedRasBackend.h"
 #include "SharedFunctions.h"
@@ -23,6 +25,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -335,6 +338,101 @@ private slots:
         QVERIFY2(frm->StatusPanel1->text().contains(FillIn(MessageText(401), QStringLiteral("1"))),
                  qPrintable(frm->StatusPanel1->text()));
         SaveScreenshot(*frm, QStringLiteral("mainwindow-after-server-rules"));
+    }
+
+    // "Sofort senden" in a message window: the main window files the work file into the Outbox, then
+    // sends that one message through the SMTP server of the sender's account; another Outbox message
+    // stays. A server that cannot be reached leaves it in the Outbox, and the window says so and why.
+    void sendNowFromTheMessageWindow_data()
+    {
+        QTest::addColumn<bool>("reachable");
+        QTest::newRow("reaches the server") << true;
+        QTest::newRow("server unreachable") << false;
+    }
+
+    void sendNowFromTheMessageWindow()
+    {
+        QFETCH(bool, reachable);
+        QTemporaryDir received;
+        TestServer smtp;
+        QVERIFY(smtp.StartSmtp(received.path(), QStringLiteral("alice"), QStringLiteral("secret"), {}).isEmpty());
+        AddAccount("Other", "127.0.0.1:1", "127.0.0.1:2");
+        AddAccount("Anna", "127.0.0.1:1", reachable ? smtp.Address() : QByteArray("127.0.0.1:1"));
+        QVERIFY(QFile::copy(QStringLiteral(FAKE_SENDNOW_LMVIEW), Paths().Program.LmviewExe));
+        qputenv("LUMARO_TEST_SENDNOW_ACCOUNT", "Anna");
+        ReportCapture reports;
+        auto frm = StartedWindow();
+        QVERIFY(frm);
+        QVERIFY(frm->ListenForWindowMessages());
+        AppendToOutbox(*frm, {OutboxMessage("waiting")});
+
+        TNewMessageSource source;
+        source.Recipients = "bob@example.org";
+        source.Subject = "sent at once";
+        frm->NewMessage(false, source);
+
+        if (reachable) {
+            QTRY_COMPARE_WITH_TIMEOUT(Subjects(TSpecialFolder::Sent), QByteArray("sent at once(read)"), 20000);
+            QCOMPARE(Subjects(TSpecialFolder::Outbox), QByteArray("waiting"));
+            QCOMPARE(QDir(received.path()).entryList({QStringLiteral("*.eml")}).size(), 1);
+            QCOMPARE(AgentRuns(), QStringList{QLatin1String("SMTP ") + smtp.Address()});
+            QCOMPARE(frm->StatusPanel1->text(), FillIn(MessageText(402), QStringLiteral("1")));
+            QVERIFY(m_told.isEmpty());
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(m_told.size(), 1, 20000);
+            QCOMPARE(m_told.first(), FillIn(MessageText(416), MessageText(420)));
+            QCOMPARE(Subjects(TSpecialFolder::Outbox), QByteArray("waiting sent at once"));
+            QVERIFY(Subjects(TSpecialFolder::Sent).isEmpty());
+        }
+        QVERIFY(frm->FolderTv->isEnabled());
+        QVERIFY(!TakeSendNowRequest());
+        qunsetenv("LUMARO_TEST_SENDNOW_ACCOUNT");
+    }
+
+    // F9 before Transmit was ever set up opens its settings first; OK there goes on with the transfer,
+    // Cancel leaves everything as it is.
+    void transmitWithoutSettingsAsksForThemFirst_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("settings confirmed") << true;
+        QTest::newRow("settings cancelled") << false;
+    }
+
+    void transmitWithoutSettingsAsksForThemFirst()
+    {
+        QFETCH(bool, confirm);
+        Pop3Mailbox box;
+        QVERIFY(box.Start().isEmpty());
+        box.SetMessages({MessageFrom("Bob <bob@example.org>", "hello")});
+        AddAccount("Anna", box.Address());
+        ReportCapture reports;
+        auto frm = StartedWindow();
+        QVERIFY(frm);
+        QVERIFY(frm->Actions.TransmitItm->isEnabled());
+        bool shown = false;
+        WhenModal<TSendReceiveConfFrm>([&](TSendReceiveConfFrm& dialog) {
+            shown = true;
+            SaveScreenshot(dialog, QStringLiteral("transmit-settings-from-f9"));
+            if (!confirm) {
+                dialog.reject();
+                return;
+            }
+            dialog.Listbox->item(0)->setCheckState(Qt::Checked);
+            dialog.ActionIgnoreSmtpChk->setChecked(true);
+            dialog.OKBtn->click();
+        });
+
+        QTest::keyClick(frm.get(), Qt::Key_F9);
+
+        QVERIFY(shown);
+        if (confirm) {
+            QCOMPARE(AgentRuns(), QStringList{QLatin1String("POP3 ") + box.Address()});
+            QCOMPARE(Subjects(TSpecialFolder::Inbox), QByteArray("hello"));
+            QCOMPARE(frm->Settings.ActionPopServers, QStringList{QStringLiteral("Anna")});
+        } else {
+            QVERIFY(AgentRuns().isEmpty());
+            QVERIFY(frm->Settings.ActionPopServers.isEmpty());
+        }
     }
 
     // Where dial-up connections exist: F9 offline asks to go online first (No leaves everything as it
