@@ -26,6 +26,8 @@ public:
 
     // How questions are answered; a message box unless replaced.
     std::function<bool(const QString& text)> AskQuestion;
+    // How a password is asked for; the password window unless replaced. Nothing: cancelled.
+    std::function<std::optional<QByteArray>(const QString& caption, const QString& text)> AskPassword;
 
     QLabel* StatusLbl;
     QLabel* DialStatusLbl;
@@ -39,6 +41,8 @@ protected:
 
 private:
     void ConnectEvents();
+    void ShowStatus(QLabel* label, const QString& text);
+    void FitText();
     void TakeJobFile();
     void StartJob();
     void RunJob();

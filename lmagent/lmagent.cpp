@@ -25,6 +25,12 @@ bool AnswerYes(const QString& text)
     return true;
 }
 
+std::optional<QByteArray> AnswerNoPassword(const QString& caption, const QString& text)
+{
+    std::fprintf(stderr, "password for %s: %s\n", qPrintable(caption), qPrintable(text));
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -39,8 +45,10 @@ int main(int argc, char* argv[])
     InitProgramForActiveUser(QApplication::applicationFilePath());
 
     TAgentFrm agentFrm(DefaultRasBackend(), unattended);
-    if (unattended)
+    if (unattended) {
         agentFrm.AskQuestion = AnswerYes;
+        agentFrm.AskPassword = AnswerNoPassword;
+    }
     agentFrm.show();
     const int result = QApplication::exec();
     if (unattended)
