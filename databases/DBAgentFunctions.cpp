@@ -205,12 +205,12 @@ bool WriteHeaderList(const QByteArrayList& lines, const QString& path)
 
 QString JobFailureFile(const QString& jobFile)
 {
-    return QFileInfo(jobFile).dir().filePath(QStringLiteral("lmagent.err"));
+    return jobFile.isEmpty() ? QString() : QFileInfo(jobFile).dir().filePath(QStringLiteral("lmagent.err"));
 }
 
 bool WriteJobFailure(const QString& text, const QString& path)
 {
-    return WriteFileAtomically(path, text.toUtf8(), true);
+    return !path.isEmpty() && WriteFileAtomically(path, text.toUtf8(), true);
 }
 
 QString TakeJobFailure(const QString& path)
