@@ -64,8 +64,12 @@ TAgentFrm::TAgentFrm(std::shared_ptr<TnkRasBackend> rasBackend, bool autoClose, 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(StatusLbl);
     layout->addWidget(DialStatusLbl);
+    // Room the window gets beyond what the texts need stays below them.
+    layout->addStretch(1);
     layout->addWidget(ProgressBar);
     layout->addLayout(buttonRow);
+    // Wrapping labels give no size of their own: start as small as the texts allow.
+    resize(MinimumWidth, layout->totalHeightForWidth(MinimumWidth));
     AskPassword = [this](const QString& caption, const QString& text) { return TPasswordFrm::Ask(this, caption, text); };
     AskQuestion = [this](const QString& text) {
         return ShowPlainMessageBox(QMessageBox::Question, this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;

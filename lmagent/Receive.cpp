@@ -290,8 +290,9 @@ QIODevice* TReceiveRun::OpenSpoolFile(int index)
     const QString fileName = UniqueMessageFileName(m_paths.SpoolDir, QStringLiteral("pop_%1").arg(index + 1));
     m_receiving = std::make_unique<QFile>(fileName + UnfinishedSuffix);
     if (!OpenOwnerOnly(*m_receiving, QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        const QString reason = m_receiving->errorString();
         m_receiving.reset();
-        SpoolFailed(index, fileName);
+        SpoolFailed(index, fileName, reason);
         m_discard = std::make_unique<TDiscardDevice>();
         return m_discard.get();
     }
@@ -310,12 +311,13 @@ void TReceiveRun::SpoolFileComplete(int index)
     const QString unfinished = m_receiving->fileName();
     const QString fileName = unfinished.chopped(UnfinishedSuffix.size());
     const bool written = m_receiving->flush() && m_receiving->error() == QFileDevice::NoError;
+    const QString reason = m_receiving->errorString();
     const qint64 size = m_receiving->size();
     m_sink.reset();
     m_receiving.reset();
     if (!written) {
         QFile::remove(unfinished);
-        SpoolFailed(index, fileName);
+        SpoolFailed(index, fileName, reason);
         return;
     }
     TestCrashPoint("receive-part-written");
@@ -368,11 +370,11 @@ void TReceiveRun::KeepCompleteMessagesAfterError()
     }
 }
 
-void TReceiveRun::SpoolFailed(int index, const QString& fileName)
+void TReceiveRun::SpoolFailed(int index, const QString& fileName, const QString& reason)
 {
     // Never delete on the server what is not safe here; the next run retrieves it again.
     m_pop.RemoteInfo.Items(index).MarkedToDelete = false;
-    ReportText(AgentText::WriteError, TMessageKind::Warning, WriteFailureText(fileName));
+    ReportText(AgentText::WriteError, TMessageKind::Warning, WriteFailureText(fileName, reason));
 }
 
 void TReceiveRun::WriteCheckFile(bool quitConfirmed)

@@ -63,7 +63,7 @@ private:
     void SpoolFileComplete(int index);
     void FlushGroup();
     void KeepCompleteMessagesAfterError();
-    void SpoolFailed(int index, const QString& fileName);
+    void SpoolFailed(int index, const QString& fileName, const QString& reason);
     void WriteCheckFile(bool quitConfirmed);
     void Fail(const QString& text);
     QString Prefix() const;

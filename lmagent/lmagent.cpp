@@ -2,6 +2,7 @@
 
 #include "Main.h"
 #include "ProgramStart.h"
+#include "QtTranslation.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
 #include "qmpump.h"
@@ -43,6 +44,8 @@ int main(int argc, char* argv[])
     SetReportHandler(unattended ? PrintReport : ShowReportInMessageBox);
     SetMessagePump([] { QCoreApplication::processEvents(); });
     InitProgramForActiveUser(QApplication::applicationFilePath());
+    // Qt's own buttons (Yes, No) in the user's language.
+    InstallQtTranslation(app);
 
     TAgentFrm agentFrm(DefaultRasBackend(), unattended);
     if (unattended) {
