@@ -1,5 +1,6 @@
 #include "DBAccountsFunctions.h"
 
+#include "DBAccountSecurity.h"
 #include "DamagedFile.h"
 #include "Konstanten.h"
 #include "RecordFile.h"
@@ -235,6 +236,16 @@ int FindDefaultAccount()
 int FindAccountByName(const QByteArray& name)
 {
     return FindAccount([&name](const TAccount& account) { return account.Name == name; });
+}
+
+bool StoreAccountPassword(const QByteArray& name, TMailService service, const QByteArray& password)
+{
+    const int n = FindAccountByName(name);
+    std::optional<TAccount> account = ReadAccount(n);
+    if (!account)
+        return false;
+    (service == TMailService::Smtp ? account->SmtpPassword : account->PopPassword) = password;
+    return WriteAccount(n, *account) == n;
 }
 
 int FindAccountBySmtpServer(const QByteArray& smtpServer)

@@ -50,6 +50,10 @@ bool DeleteAccount(int n);
 
 int FindDefaultAccount();
 int FindAccountByName(const QByteArray& name);
+enum class TMailService;
+// Replaces the POP3 or SMTP password of the account named `name` (exact match); false when there
+// is no such account or it cannot be written.
+bool StoreAccountPassword(const QByteArray& name, TMailService service, const QByteArray& password);
 int FindAccountBySmtpServer(const QByteArray& smtpServer);
 QByteArrayList AccountNames();
 // Non-empty SMTP servers in record order, each once regardless of letter case.

@@ -4,7 +4,9 @@
 #include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 
 namespace {
@@ -203,4 +205,25 @@ bool WriteHeaderList(const QByteArrayList& lines, const QString& path)
         content += line + LineEnd;
     }
     return WriteFileAtomically(path, content);
+}
+
+QString JobFailureFile(const QString& jobFile)
+{
+    return jobFile.isEmpty() ? QString() : QFileInfo(jobFile).dir().filePath(QStringLiteral("lmagent.err"));
+}
+
+bool WriteJobFailure(const QString& text, const QString& path)
+{
+    return !path.isEmpty() && WriteFileAtomically(path, text.toUtf8(), true);
+}
+
+QString TakeJobFailure(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QString text = QString::fromUtf8(file.readAll());
+    file.close();
+    file.remove();
+    return text;
 }

@@ -60,6 +60,13 @@ bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode)
 // the receive-only values stay as they were.
 void FillSendJob(TAgentJob& job, const QByteArray& smtpServer);
 
+// Why the agent's last job failed, in the words its window showed: "lmagent.err" beside the job
+// file, written by the agent, taken (read and deleted) by the main client after each run.
+QString JobFailureFile(const QString& jobFile = Paths().Program.JobFile);
+bool WriteJobFailure(const QString& text, const QString& path = JobFailureFile());
+// Empty when the agent left no reason.
+QString TakeJobFailure(const QString& path = JobFailureFile());
+
 // Lines of the header list file; blank lines are skipped, since one would end a message header.
 QByteArrayList ReadHeaderList(const QString& path = Paths().Program.HeadersFile);
 bool WriteHeaderList(const QByteArrayList& lines, const QString& path = Paths().Program.HeadersFile);

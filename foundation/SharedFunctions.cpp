@@ -7,16 +7,23 @@
 #include "qmexcept.h"
 #include "tk_langlib.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QThread>
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 namespace {
 
 constexpr int UnsafeTempDirMessage = 514;
 constexpr int PlainLogInRefusedMessage = 517;
 constexpr int TlsDowngradeMessage = 518;
+constexpr int DiskFullMessage = 535;
+constexpr int WriteFailedBecause = 536;
+constexpr int WriteFailed = 537;
+// Less than this is taken for a full disk: no message file or index record fits any more.
+constexpr quint64 NearlyFullBytes = 64 * 1024;
 // While the packed date stays the same the name stays taken; it changes every two seconds.
 constexpr unsigned long NameRetryDelayMs = 50;
 
@@ -78,4 +85,26 @@ QString ShownErrorText(const EqmException& error)
     if (!refusal)
         return error.Message();
     return FillIn(MessageText(refusal->Downgrade() ? TlsDowngradeMessage : PlainLogInRefusedMessage), refusal->Server());
+}
+
+bool DiskIsFull(const QString& path)
+{
+    QFileInfo existing(path);
+    while (!existing.exists() && !existing.isRoot() && !existing.filePath().isEmpty())
+        existing = QFileInfo(existing.absolutePath());
+    struct statvfs fs {};
+    if (::statvfs(QFile::encodeName(existing.absoluteFilePath()).constData(), &fs) != 0)
+        return false;
+    return quint64(fs.f_bavail) * fs.f_frsize < NearlyFullBytes;
+}
+
+QString WriteFailureText(const QString& path, const QString& systemError)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    if (DiskIsFull(path))
+        return FillIn(MessageText(DiskFullMessage), shown);
+    // Qt's text for a device without a recorded error says nothing.
+    if (systemError.isEmpty() || systemError == QLatin1String("Unknown error"))
+        return FillIn(MessageText(WriteFailed), shown);
+    return FillInEach(MessageText(WriteFailedBecause), {shown, systemError});
 }

@@ -22,6 +22,12 @@ class EqmException;
 // to allow it, and so is a refused certificate, with its fingerprints.
 QString ShownErrorText(const EqmException& error);
 
+// Why `path` could not be written, in the user's language: a full disk is named as such (a short
+// write leaves no system error behind), else `systemError` when there is one.
+QString WriteFailureText(const QString& path, const QString& systemError = {});
+// Whether the file system holding `path` (or its nearest existing parent) has no room left.
+bool DiskIsFull(const QString& path);
+
 // The DOS file date of a local time: date in the high word, time in the low word (2-second steps).
 quint32 PackedFileDate(const QDateTime& localTime);
 

@@ -1,5 +1,7 @@
 #include "tk_langlib.h"
 
+#include "qmconst.h"
+
 #include <QFile>
 
 namespace {
@@ -81,6 +83,8 @@ QHash<int, QString> ParseStringTable(const QByteArray& content)
 void SetLanguage(int languageValue)
 {
     English() = languageValue == EnglishLanguageValue;
+    // The library's errors reach the user through every program's windows.
+    qmSetLanguage(English() ? TqmLanguage::English : TqmLanguage::German);
 }
 
 bool IsEnglish()

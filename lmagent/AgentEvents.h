@@ -69,6 +69,12 @@ inline constexpr int DialFailed = 30;
 inline constexpr int MessagesTooLarge = 70;
 inline constexpr int DiskNearlyFull = 71;
 inline constexpr int CheckFileInUse = 72;
+inline constexpr int ErrorStatus = 40;
+inline constexpr int NoConnection = 41;
+inline constexpr int PasswordRefused = 42;
+inline constexpr int StorePassword = 43;
+inline constexpr int PasswordNotStored = 44;
+inline constexpr int MessageError = 45;
 // Texts the agent shows without a table entry; the ids only tell reports apart.
 inline constexpr int SmtpWithAuth = 90;
 inline constexpr int CouldNotDelete = 91;

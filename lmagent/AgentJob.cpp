@@ -56,6 +56,9 @@ void TAgentRun::Execute()
         Receive();
     else if (m_job.Action == SendAction)
         Send();
+    // The main client names the reason beside the account when it reports the failed runs.
+    if (m_errorFlag && !m_failureFile.isEmpty())
+        WriteJobFailure(FailureText(), m_failureFile);
 }
 
 void TAgentRun::Receive()
@@ -77,15 +80,22 @@ void TAgentRun::Send()
 
 bool TAgentRun::Transferring() const
 {
-    return (m_receive && m_receive->Connected()) || (m_send && m_send->Connected());
+    return (m_receive && m_receive->Running()) || (m_send && m_send->Running());
 }
 
 void TAgentRun::Cancel()
 {
-    if (m_receive && m_receive->Connected())
+    if (m_receive && m_receive->Running())
         m_receive->Cancel();
-    else if (m_send && m_send->Connected())
+    else if (m_send && m_send->Running())
         m_send->Cancel();
     else
         m_dialUp.Cancel();
+}
+
+QString TAgentRun::FailureText() const
+{
+    if (m_receive)
+        return m_receive->FailureText();
+    return m_send ? m_send->FailureText() : QString();
 }

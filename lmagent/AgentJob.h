@@ -42,9 +42,13 @@ public:
     // Receives for "POP3", sends for "SMTP", does nothing for anything else. Runs once.
     void Execute();
     bool ErrorFlag() const { return m_errorFlag; }
-    // Whether a transfer connection is open, which Cancel then drops.
+    // Whether a transfer runs (its connection, or the look-up before it), which Cancel then drops.
     bool Transferring() const;
     void Cancel();
+    // Why the run failed, as its status line said; empty after success.
+    QString FailureText() const;
+    // Where a failed run leaves its reason for the main client; empty: nowhere.
+    void SetFailureFile(const QString& path) { m_failureFile = path; }
 
 private:
     void Receive();
@@ -58,4 +62,5 @@ private:
     std::unique_ptr<TReceiveRun> m_receive;
     std::unique_ptr<TSendRun> m_send;
     bool m_errorFlag = false;
+    QString m_failureFile;
 };

@@ -16,12 +16,15 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 
 constexpr int MinimumWidth = 380;
+// An error of several lines is read more easily in a wider window.
+constexpr int ErrorWidth = 560;
 // A window manager that keeps new windows from taking the focus never activates ours; the job
 // then starts this long after the window was shown, so that the waiting main client is not stuck.
 constexpr int StartWithoutActivationMs = 1000;
@@ -32,6 +35,10 @@ QLabel* StatusLine(QWidget* parent)
     label->setTextFormat(Qt::PlainText);
     label->setMinimumHeight(2 * label->fontMetrics().height());
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Errors quote servers and paths at length: the whole text shows, and can be copied for a
+    // question to the provider.
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     return label;
 }
 
@@ -58,8 +65,13 @@ TAgentFrm::TAgentFrm(std::shared_ptr<TnkRasBackend> rasBackend, bool autoClose, 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(StatusLbl);
     layout->addWidget(DialStatusLbl);
+    // Room the window gets beyond what the texts need stays below them.
+    layout->addStretch(1);
     layout->addWidget(ProgressBar);
     layout->addLayout(buttonRow);
+    // Wrapping labels give no size of their own: start as small as the texts allow.
+    resize(MinimumWidth, layout->totalHeightForWidth(MinimumWidth));
+    AskPassword = [this](const QString& caption, const QString& text) { return TPasswordFrm::Ask(this, caption, text); };
     AskQuestion = [this](const QString& text) {
         return ShowPlainMessageBox(QMessageBox::Question, this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
@@ -73,16 +85,14 @@ TAgentFrm::~TAgentFrm() = default;
 
 void TAgentFrm::ConnectEvents()
 {
-    m_events.OnStatus = [this](const QString& text) { StatusLbl->setText(text); };
-    m_events.OnDialStatus = [this](const QString& text) { DialStatusLbl->setText(text); };
+    m_events.OnStatus = [this](const QString& text) { ShowStatus(StatusLbl, text); };
+    m_events.OnDialStatus = [this](const QString& text) { ShowStatus(DialStatusLbl, text); };
     m_events.OnProgress = [this](int percent) { ProgressBar->setValue(percent); };
     m_events.OnTitle = [this](const QString& title) {
         setWindowTitle(title);
         QApplication::setApplicationDisplayName(title);
     };
-    m_events.OnPasswordRequest = [this](const QString& caption, const QString& text) {
-        return TPasswordFrm::Ask(this, caption, text);
-    };
+    m_events.OnPasswordRequest = [this](const QString& caption, const QString& text) { return AskPassword(caption, text); };
     m_events.OnQuestion = [this](const QString& text) { return AskQuestion(text); };
     m_events.OnCertificateQuestion = [this](const TnkCertificateFacts& facts) { return AskCertificate(facts); };
 }
@@ -103,7 +113,28 @@ void TAgentFrm::TakeJobFile()
         return;
     }
     m_run = std::make_unique<TAgentRun>(*m_job, m_settings, m_events, m_rasBackend);
+    m_run->SetFailureFile(JobFailureFile());
     QTimer::singleShot(StartWithoutActivationMs, this, &TAgentFrm::StartJob);
+}
+
+void TAgentFrm::ShowStatus(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    FitText();
+}
+
+// Grows the window (never shrinks it) until the wrapped status lines show whole.
+void TAgentFrm::FitText()
+{
+    if (!layout())
+        return;
+    const int available = screen() ? screen()->availableGeometry().width() * 9 / 10 : ErrorWidth;
+    int width = this->width();
+    if (layout()->totalHeightForWidth(width) > height() && width < ErrorWidth)
+        width = qMin(ErrorWidth, available);
+    const int needed = layout()->totalHeightForWidth(width);
+    if (width != this->width() || needed > height())
+        resize(width, qMax(height(), needed));
 }
 
 void TAgentFrm::changeEvent(QEvent* event)

@@ -28,6 +28,8 @@ public:
     std::function<bool(const QString& text)> AskQuestion;
     // Whether to trust a certificate the system does not; the certificate window unless replaced.
     std::function<bool(const TnkCertificateFacts& facts)> AskCertificate;
+    // How a password is asked for; the password window unless replaced. Nothing: cancelled.
+    std::function<std::optional<QByteArray>(const QString& caption, const QString& text)> AskPassword;
 
     QLabel* StatusLbl;
     QLabel* DialStatusLbl;
@@ -41,6 +43,8 @@ protected:
 
 private:
     void ConnectEvents();
+    void ShowStatus(QLabel* label, const QString& text);
+    void FitText();
     void TakeJobFile();
     void StartJob();
     void RunJob();

@@ -5,6 +5,7 @@
 #include "DBAccountSecurity.h"
 #include "DialupFunctions.h"
 #include "FilterFunctions.h"
+#include "LogInRetry.h"
 #include "MailboxHelpFunctions.h"
 #include "ServerRules.h"
 #include "Reporter.h"
@@ -22,7 +23,6 @@
 
 namespace {
 
-const QString NoConnection = QStringLiteral("No active connection");
 // Received messages are put into place in groups, behind one disk sync each (see FlushGroup).
 constexpr qsizetype GroupMessages = 64;
 constexpr qint64 GroupBytes = 32 * 1024 * 1024;
@@ -115,6 +115,27 @@ protected:
     qint64 writeData(const char*, qint64 size) override { return size; }
 };
 
+// Passes a received message on to its spool file. A short write leaves no error behind in the file
+// (a full disk), so the failure is told here, naming the file the user will look for.
+class TSpoolSink final : public QIODevice {
+public:
+    TSpoolSink(QFile& file, QString shownName) : m_file(file), m_shownName(std::move(shownName)) { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        if (m_file.write(data, size) == size)
+            return size;
+        setErrorString(WriteFailureText(m_shownName, m_file.errorString()));
+        return -1;
+    }
+
+private:
+    QFile& m_file;
+    QString m_shownName;
+};
+
 } // namespace
 
 TReceiveRun::TReceiveRun(const TAgentJob& job, const TReceivePaths& paths, const TAgentEvents& events)
@@ -163,19 +184,44 @@ bool TReceiveRun::Execute(TDialUp& dialUp, int timeoutSeconds, const QDate& toda
     Configure(timeoutSeconds);
     try {
         if (!EnsureConnection(dialUp, QString::fromUtf8(m_job.RasService), m_job.RasForceService, m_events))
-            throw ESocketError(NoConnection);
-        Run(today);
+            throw ESocketError(Text(AgentText::NoConnection));
+        RunWithLogInRetry(today);
+        m_running = false;
         return true;
     } catch (const ECanceledError&) {
-        m_events.Status(Text(AgentText::Cancelled));
+        m_failure = Text(AgentText::Cancelled);
+        m_events.Status(m_failure);
     } catch (const EqmException& error) {
         Fail(ShownErrorText(error));
     } catch (const std::exception& error) {
         Fail(QString::fromLocal8Bit(error.what()));
     }
+    m_running = false;
     if (m_pop.OnLine())
         m_pop.Close();
     return false;
+}
+
+void TReceiveRun::RunWithLogInRetry(const QDate& today)
+{
+    // From here on Cancel reaches the POP3 client, also while it still looks up the server's name.
+    m_running = true;
+    try {
+        Run(today);
+    } catch (const ELogInRefused& refusal) {
+        const std::optional<QByteArray> password = AskRefusedPassword(m_events, m_job, TMailService::Pop, refusal);
+        if (!password)
+            throw;
+        m_job.Password = *password;
+        m_pop.Password = *password;
+        Run(today);
+    }
+}
+
+void TReceiveRun::Cancel()
+{
+    if (m_running)
+        m_pop.Cancel();
 }
 
 void TReceiveRun::Fail(const QString& text)
@@ -183,7 +229,8 @@ void TReceiveRun::Fail(const QString& text)
     // Closing shows "Connection closed", which must not hide the reason.
     if (m_pop.OnLine())
         m_pop.Close();
-    m_events.Status(QString::fromUtf8(m_job.Server) + QStringLiteral(" Error: ") + text);
+    m_failure = ErrorStatusText(m_job.Server, text);
+    m_events.Status(m_failure);
 }
 
 void TReceiveRun::Configure(int timeoutSeconds)
@@ -255,13 +302,15 @@ void TReceiveRun::Run(const QDate& today)
     LeaveTooLargeOnServer();
     MarkMessages();
     if (!m_checkAppender.Open(m_paths.CheckFile))
-        throw EMessageError(Text(AgentText::WriteError, m_paths.CheckFile));
+        throw EMessageError(WriteFailureText(m_paths.CheckFile));
     try {
         m_pop.Transfer();
     } catch (...) {
         KeepCompleteMessagesAfterError();
         throw;
     }
+    // An empty mailbox leaves Transfer nothing to do, and the session still open.
+    m_pop.CloseConnection();
     m_checkAppender.Close();
     WriteCheckFile(true);
 }
@@ -286,7 +335,7 @@ TCheckList TReceiveRun::SettleCheckFile()
     if (!settled.Changed)
         return settled.Lines;
     if (!::WriteCheckFile(m_paths.CheckFile, settled.Lines))
-        throw EMessageError(Text(AgentText::WriteError, m_paths.CheckFile));
+        throw EMessageError(WriteFailureText(m_paths.CheckFile));
     TestCrashPoint("receive-settled");
     for (const QString& unfinished : std::as_const(settled.Unfinished))
         QFile::remove(unfinished);
@@ -351,13 +400,14 @@ QIODevice* TReceiveRun::OpenSpoolFile(int index)
     const QString fileName = UniqueMessageFileName(m_paths.SpoolDir, QStringLiteral("pop_%1").arg(index + 1));
     m_receiving = std::make_unique<QFile>(fileName + UnfinishedSuffix);
     if (!OpenOwnerOnly(*m_receiving, QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        const QString reason = m_receiving->errorString();
         m_receiving.reset();
-        SpoolFailed(index, fileName);
+        SpoolFailed(index, fileName, reason);
         m_discard = std::make_unique<TDiscardDevice>();
         return m_discard.get();
     }
-    m_receivingSink = std::make_unique<TDiskReserveGuard>(*m_receiving, [this] { return FreeSpace(); },
-                                                          Limits.DiskReserve,
+    m_sink = std::make_unique<TSpoolSink>(*m_receiving, fileName);
+    m_receivingSink = std::make_unique<TDiskReserveGuard>(*m_sink, [this] { return FreeSpace(); }, Limits.DiskReserve,
                                                           Text(AgentText::DiskNearlyFull, m_paths.SpoolDir));
     return m_receivingSink.get();
 }
@@ -373,19 +423,21 @@ void TReceiveRun::SpoolFileComplete(int index)
     const QString unfinished = m_receiving->fileName();
     const QString fileName = unfinished.chopped(UnfinishedSuffix.size());
     const bool written = m_receiving->flush() && m_receiving->error() == QFileDevice::NoError;
+    const QString reason = m_receiving->errorString();
     const qint64 size = m_receiving->size();
     m_receivingSink.reset();
+    m_sink.reset();
     m_receiving.reset();
     if (!written) {
         QFile::remove(unfinished);
-        SpoolFailed(index, fileName);
+        SpoolFailed(index, fileName, reason);
         return;
     }
     TestCrashPoint("receive-part-written");
     TCheckLine line = m_plans.at(index).Line;
     line.PendingFile = QFile::encodeName(QFileInfo(unfinished).fileName());
     if (!m_checkAppender.Append(line))
-        throw EMessageError(Text(AgentText::WriteError, m_paths.CheckFile));
+        throw EMessageError(WriteFailureText(m_paths.CheckFile));
     TestCrashPoint("receive-line-written");
     m_saved[index] = true;
     m_group.append({unfinished, fileName});
@@ -402,17 +454,17 @@ void TReceiveRun::FlushGroup()
     if (m_group.isEmpty())
         return;
     if (!SyncFileSystemOf(m_paths.SpoolDir) || !SyncFileSystemOf(m_paths.CheckFile))
-        throw EMessageError(Text(AgentText::WriteError, m_paths.CheckFile));
+        throw EMessageError(WriteFailureText(m_paths.CheckFile));
     for (const TGroupEntry& entry : std::as_const(m_group)) {
         if (!QFile::rename(entry.Unfinished, entry.FileName))
-            throw EMessageError(Text(AgentText::WriteError, entry.FileName));
+            throw EMessageError(WriteFailureText(entry.FileName));
         TestCrashPoint("receive-renamed");
     }
     const QString lastRenamed = m_group.last().FileName;
     m_group.clear();
     m_groupBytes = 0;
     if (!SyncDirectoryOf(lastRenamed))
-        throw EMessageError(Text(AgentText::WriteError, m_paths.SpoolDir));
+        throw EMessageError(WriteFailureText(m_paths.SpoolDir));
 }
 
 // The messages retrieved whole before the error are kept; the one cut off is removed, and its
@@ -421,6 +473,7 @@ void TReceiveRun::KeepCompleteMessagesAfterError()
 {
     if (m_receiving) {
         m_receivingSink.reset();
+        m_sink.reset();
         QFile::remove(m_receiving->fileName());
         m_receiving.reset();
     }
@@ -431,11 +484,11 @@ void TReceiveRun::KeepCompleteMessagesAfterError()
     }
 }
 
-void TReceiveRun::SpoolFailed(int index, const QString& fileName)
+void TReceiveRun::SpoolFailed(int index, const QString& fileName, const QString& reason)
 {
     // Never delete on the server what is not safe here; the next run retrieves it again.
     m_pop.RemoteInfo.Items(index).MarkedToDelete = false;
-    Report(AgentText::WriteError, TMessageKind::Warning, fileName);
+    ReportText(AgentText::WriteError, TMessageKind::Warning, WriteFailureText(fileName, reason));
 }
 
 void TReceiveRun::WriteCheckFile(bool quitConfirmed)
@@ -451,5 +504,5 @@ void TReceiveRun::WriteCheckFile(bool quitConfirmed)
         }
     }
     if (!::WriteCheckFile(m_paths.CheckFile, lines))
-        throw EMessageError(Text(AgentText::WriteError, m_paths.CheckFile));
+        throw EMessageError(WriteFailureText(m_paths.CheckFile));
 }

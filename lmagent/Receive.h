@@ -49,10 +49,15 @@ public:
 
     // False when the run failed (the error flag); asking for a password and getting none is no
     // failure. `dialUp` is asked for a connection first.
+    // A refused password is asked for once more (and may be stored); the run then starts over.
     bool Execute(TDialUp& dialUp, int timeoutSeconds, const QDate& today);
-    bool Connected() const { return m_pop.OnLine(); }
-    // Drops the connection: no deletion is committed.
-    void Cancel() { m_pop.Cancel(); }
+    // From the POP3 client's start (the server's name being looked up) to the run's end.
+    bool Running() const { return m_running; }
+    // Ends a running transfer: the connection, or the look-up before it, is dropped and no deletion
+    // is committed.
+    void Cancel();
+    // The status line that told why the run failed; empty after success.
+    const QString& FailureText() const { return m_failure; }
 
     TReceiveLimits Limits;
 
@@ -61,6 +66,7 @@ private:
     bool AskPassword();
     void Configure(int timeoutSeconds);
     void ConnectEvents();
+    void RunWithLogInRetry(const QDate& today);
     void Run(const QDate& today);
     // Opens the connection; a certificate the user trusts when asked is pinned for the account's
     // POP3 server and the connection tried once more.
@@ -78,7 +84,7 @@ private:
     void SpoolFileComplete(int index);
     void FlushGroup();
     void KeepCompleteMessagesAfterError();
-    void SpoolFailed(int index, const QString& fileName);
+    void SpoolFailed(int index, const QString& fileName, const QString& reason);
     void WriteCheckFile(bool quitConfirmed);
     void Fail(const QString& text);
     QString Prefix() const;
@@ -101,7 +107,11 @@ private:
     TCheckFileAppender m_checkAppender;
     // The unfinished file of the message being retrieved, or the sink of one that cannot be saved.
     std::unique_ptr<QFile> m_receiving;
-    // What the message streams into: m_receiving behind the disk-space guard.
+    // What the message streams into: the spool file, which names itself when the disk is full,
+    // behind the disk-space guard.
+    std::unique_ptr<QIODevice> m_sink;
     std::unique_ptr<QIODevice> m_receivingSink;
     std::unique_ptr<QIODevice> m_discard;
+    bool m_running = false;
+    QString m_failure;
 };

@@ -3,9 +3,11 @@
 #include "CertificatePins.h"
 #include "DBAccountSecurity.h"
 #include "DialupFunctions.h"
+#include "LogInRetry.h"
 #include "OutgoingText.h"
 #include "Reporter.h"
 #include "SharedFunctions.h"
+#include "qmconst.h"
 #include "tk_langlib.h"
 
 #include <QBuffer>
@@ -14,7 +16,6 @@
 
 namespace {
 
-const QString NoConnection = QStringLiteral("No active connection");
 constexpr int SubjectShown = 30;
 
 QString ShortSubject(const QByteArray& subject)
@@ -69,13 +70,15 @@ bool TSendRun::Execute(TDialUp& dialUp, int timeoutSeconds, bool debugMode)
     Configure(timeoutSeconds, debugMode);
     try {
         if (!EnsureConnection(dialUp, QString::fromUtf8(m_job.RasService), m_job.RasHangUp, m_events))
-            throw ESocketError(NoConnection);
+            throw ESocketError(Text(AgentText::NoConnection));
+        m_running = true;
         Connect();
         m_headerLines = ReadHeaderList(m_paths.HeadersFile);
         for (const QString& path : QueueFiles(m_paths.QueueDir))
             if (!SendFile(path))
                 break;
         m_smtp.CloseConnection();
+        m_running = false;
         // Closing says "Connection closed"; the user must still see why a message stayed.
         if (m_failed)
             m_events.Status(m_lastFailure);
@@ -83,8 +86,9 @@ bool TSendRun::Execute(TDialUp& dialUp, int timeoutSeconds, bool debugMode)
     } catch (const ECanceledError&) {
         m_lastFailure = Text(AgentText::Cancelled);
     } catch (const EqmException& error) {
-        m_lastFailure = QString::fromUtf8(m_job.Server) + QStringLiteral(" ERROR: ") + ShownErrorText(error);
+        m_lastFailure = ErrorStatusText(m_job.Server, ShownErrorText(error));
     }
+    m_running = false;
     if (m_smtp.OnLine())
         m_smtp.Close();
     m_events.Status(m_lastFailure);
@@ -133,7 +137,7 @@ void TSendRun::ConnectEvents()
     // send delivers it to everyone once.
     m_smtp.OnAddressRejected = [](QObject&, const QByteArray& address, const QByteArray& reply, bool& proceed) {
         ReportText(AgentText::AddressRejected, TMessageKind::Warning,
-                   FillIn(MessageText(AgentText::AddressRejected), QString::fromUtf8(address)) + QString::fromUtf8(reply));
+                   FillIn(MessageText(AgentText::AddressRejected), QString::fromUtf8(address)) + qmReplyText(reply));
         proceed = !reply.startsWith('4');
     };
 }
@@ -156,7 +160,31 @@ void TSendRun::Connect()
     if (m_smtp.UpgradedToTls())
         RememberTlsSeen(m_job.AccountName, TMailService::Smtp, m_job.Server);
     if (!m_smtp.UserName.isEmpty())
+        AuthenticateWithRetry();
+}
+
+void TSendRun::AuthenticateWithRetry()
+{
+    try {
         m_smtp.Authenticate();
+    } catch (const ELogInRefused& refusal) {
+        const std::optional<QByteArray> password = AskRefusedPassword(m_events, m_job, TMailService::Smtp, refusal);
+        if (!password)
+            throw;
+        m_job.Password = *password;
+        m_smtp.Password = *password;
+        // RFC 4954, 4: after a failed AUTH the client may try again in the same session.
+        if (m_smtp.OnLine())
+            m_smtp.Authenticate();
+        else
+            Connect();
+    }
+}
+
+void TSendRun::Cancel()
+{
+    if (m_running)
+        m_smtp.Cancel();
 }
 
 // The message object gives the envelope (sender, recipients, blind copies) and the subject shown;
@@ -193,7 +221,7 @@ bool TSendRun::SendFile(const QString& path)
     } catch (const ECanceledError&) {
         throw;
     } catch (const EqmException& error) {
-        return AskAfterFailure(error.Message());
+        return AskAfterFailure(ShownErrorText(error));
     }
     if (!QFile::remove(path))
         ReportText(AgentText::CouldNotDelete, TMessageKind::Warning, QStringLiteral("Error, could not delete file ") + path);
@@ -202,7 +230,7 @@ bool TSendRun::SendFile(const QString& path)
 
 bool TSendRun::AskAfterFailure(const QString& text)
 {
-    m_lastFailure = QStringLiteral("Error: ") + text;
+    m_lastFailure = Text(AgentText::MessageError, text);
     m_events.Status(m_lastFailure);
     m_failed = true;
     if (!m_events.Question(Text(AgentText::SendFailedQuestion, QString::fromUtf8(m_message.Subject)) + QStringLiteral("\n\n") + text))

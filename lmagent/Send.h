@@ -33,9 +33,13 @@ public:
     TSendRun& operator=(const TSendRun&) = delete;
 
     // False when anything failed (the error flag).
+    // A refused password is asked for once more (and may be stored), then AUTH is tried again.
     bool Execute(TDialUp& dialUp, int timeoutSeconds, bool debugMode);
-    bool Connected() const { return m_smtp.OnLine(); }
-    void Cancel() { m_smtp.Cancel(); }
+    // From the SMTP client's start (the server's name being looked up) to the run's end.
+    bool Running() const { return m_running; }
+    void Cancel();
+    // The status line that told why the run or its last failed message failed; empty after success.
+    const QString& FailureText() const { return m_lastFailure; }
 
 private:
     void Configure(int timeoutSeconds, bool debugMode);
@@ -44,6 +48,7 @@ private:
     // Opens the connection; a certificate the user trusts when asked is pinned for the account's
     // SMTP server and the connection tried once more.
     void OpenConnection();
+    void AuthenticateWithRetry();
     // False when the loop is to stop.
     bool SendFile(const QString& path);
     void PrepareMessage(const QString& path);
@@ -60,6 +65,7 @@ private:
     QByteArrayList m_headerLines;
     QByteArray m_queueText;
     bool m_failed = false;
+    bool m_running = false;
     // The status line that says why the run or the last message failed.
     QString m_lastFailure;
 };

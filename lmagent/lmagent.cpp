@@ -2,6 +2,7 @@
 
 #include "Main.h"
 #include "ProgramStart.h"
+#include "QtTranslation.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
 #include "qmpump.h"
@@ -33,6 +34,12 @@ bool AnswerCertificate(const TnkCertificateFacts& facts)
     return qEnvironmentVariable("LUMARO_TEST_CERTIFICATE_ANSWER") == QLatin1String("trust");
 }
 
+std::optional<QByteArray> AnswerNoPassword(const QString& caption, const QString& text)
+{
+    std::fprintf(stderr, "password for %s: %s\n", qPrintable(caption), qPrintable(text));
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -45,11 +52,14 @@ int main(int argc, char* argv[])
     SetReportHandler(unattended ? PrintReport : ShowReportInMessageBox);
     SetMessagePump([] { QCoreApplication::processEvents(); });
     InitProgramForActiveUser(QApplication::applicationFilePath());
+    // Qt's own buttons (Yes, No) in the user's language.
+    InstallQtTranslation(app);
 
     TAgentFrm agentFrm(DefaultRasBackend(), unattended);
     if (unattended) {
         agentFrm.AskQuestion = AnswerYes;
         agentFrm.AskCertificate = AnswerCertificate;
+        agentFrm.AskPassword = AnswerNoPassword;
     }
     agentFrm.show();
     const int result = QApplication::exec();

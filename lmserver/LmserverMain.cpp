@@ -147,6 +147,9 @@ void TLmserverFrm::CreateViews()
     StatusLbl = new QLabel(this);
     // The status quotes server replies, which a hostile server fills with markup.
     StatusLbl->setTextFormat(Qt::PlainText);
+    // A long error wraps instead of being cut off, and can be copied.
+    StatusLbl->setWordWrap(true);
+    StatusLbl->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     StatusLbl->setObjectName(QStringLiteral("StatusLbl"));
     ProgressBar = new QProgressBar(this);
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
@@ -287,8 +290,10 @@ void TLmserverFrm::ServerChanged(int server)
 {
     m_newLinesTimer->stop();
     ShowNewLines();
-    if (QTreeWidgetItem* item = Treeview->topLevelItem(server))
+    if (QTreeWidgetItem* item = Treeview->topLevelItem(server)) {
         item->setText(0, NodeText(Manager.Table.Servers().at(server)));
+        item->setToolTip(0, Manager.Table.Servers().at(server).Error);
+    }
     // A failed listing took its lines back, or the server deleted messages.
     if (Model->ShownServer() == server && Model->rowCount() > Manager.Table.Servers().at(server).Count) {
         Model->Reload();
@@ -313,7 +318,11 @@ void TLmserverFrm::ShowNewLines()
 
 void TLmserverFrm::TreeviewChange()
 {
-    Model->SetServer(Treeview->currentItem() ? Treeview->indexOfTopLevelItem(Treeview->currentItem()) : -1);
+    const int server = Treeview->currentItem() ? Treeview->indexOfTopLevelItem(Treeview->currentItem()) : -1;
+    // The mailbox that failed says why when it is chosen, whatever the status line said since.
+    if (server >= 0 && server < Manager.Table.Servers().size() && Manager.Table.Servers().at(server).Failed && !Manager.Busy())
+        StatusLbl->setText(Manager.Table.Servers().at(server).Error);
+    Model->SetServer(server);
     Listview->ApplySort();
     Listview->SelectRow(0);
     UpdateCommands();

@@ -44,6 +44,8 @@ struct TServerEntry {
     int FirstLine = 0;
     int Count = 0;
     bool Failed = false;
+    // Why listing failed, as the status line said it; kept so that the node can tell it later.
+    QString Error = {};
     // The message count the server reported when the list was built.
     qint64 ListedCount = 0;
     // Empty for a quick connection.

@@ -198,7 +198,8 @@ void TServerManager::ListingFailed(int server, const QString& error)
 {
     Table.DropLinesOf(server);
     Table.Server(server).Failed = true;
-    Status(ErrorStatus(error));
+    Table.Server(server).Error = ErrorStatus(error);
+    Status(Table.Server(server).Error);
 }
 
 void TServerManager::CarryOut(const QString& spoolDir)

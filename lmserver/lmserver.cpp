@@ -3,6 +3,7 @@
 #include "LmserverMain.h"
 #include "LmserverTexts.h"
 #include "ProgramStart.h"
+#include "QtTranslation.h"
 #include "RegistryFunctions.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
@@ -25,6 +26,8 @@ int main(int argc, char* argv[])
 
     SetMessagePump([] { QCoreApplication::processEvents(); });
     InitProgramForActiveUser(QApplication::applicationFilePath());
+    // Qt's own buttons (Yes, No) in the user's language.
+    InstallQtTranslation(app);
     ReportRefusedTempDirectory();
 
     TLmserverFrm lmserverFrm(arguments.Own);

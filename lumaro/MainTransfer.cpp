@@ -255,7 +255,7 @@ void TMainFrm::ReceiveAccounts(const QByteArrayList& accounts)
     if (kept > 0)
         SetTransientStatus(Joined(StatusPanel1->text(), FillIn(MessageText(MsgLeftByRules), QString::number(kept))));
     if (!result.FailedAccounts.isEmpty())
-        Dialogs.Inform(FillIn(MessageText(MsgReceiveFailed), ToTexts(result.FailedAccounts).join(QLatin1String(", "))));
+        Dialogs.Inform(FillIn(MessageText(MsgReceiveFailed), FailedAccountsText(result)));
 }
 
 bool TMainFrm::RunAgent(const TAgentJob& job)

@@ -71,17 +71,33 @@ TSendResult RunSendJob(const QByteArray& smtpServer, const TFolderFiles& outbox,
     return result;
 }
 
-TReceiveResult RunReceiveJob(const QByteArrayList& accountNames, TAgentJob& job, const TAgentRunner& runAgent)
+TReceiveResult RunReceiveJob(const QByteArrayList& accountNames, TAgentJob& job, const TAgentRunner& runAgent,
+                             const QString& failureFile)
 {
     TReceiveResult result;
     for (const QByteArray& name : accountNames) {
         if (!FillReceiveJob(job, name, KeepModeFromAccount))
             continue;
         ++result.Runs;
-        if (!runAgent(job))
+        // A reason left by an agent that died must not be taken for this run's.
+        TakeJobFailure(failureFile);
+        if (!runAgent(job)) {
             result.FailedAccounts.append(name);
+            result.FailureReasons.append(TakeJobFailure(failureFile));
+        }
     }
     return result;
+}
+
+QString FailedAccountsText(const TReceiveResult& result)
+{
+    QStringList lines;
+    for (qsizetype i = 0; i < result.FailedAccounts.size(); ++i) {
+        const QString name = QString::fromUtf8(result.FailedAccounts.at(i));
+        const QString reason = result.FailureReasons.value(i);
+        lines.append(reason.isEmpty() ? name : name + QStringLiteral(": ") + reason);
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 TTransmitPlan PlanTransmit(bool ignoreSmtp, bool ignorePop, bool receiveFirst, bool outboxHasMessages)

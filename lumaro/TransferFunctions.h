@@ -8,6 +8,7 @@
 
 #include <QByteArrayList>
 #include <QList>
+#include <QStringList>
 
 #include <functional>
 
@@ -48,10 +49,16 @@ struct TReceiveResult {
     int Runs = 0;
     // Accounts whose run ended with the agent's error flag; the others went on regardless.
     QByteArrayList FailedAccounts;
+    // Why each of them failed, as the agent said (empty when it said nothing), in the same order.
+    QStringList FailureReasons;
 };
 
-// One agent run per account, in the given order; names without an account are skipped.
-TReceiveResult RunReceiveJob(const QByteArrayList& accountNames, TAgentJob& job, const TAgentRunner& runAgent);
+// One agent run per account, in the given order; names without an account are skipped. The reason
+// a failed run leaves beside the job file (`failureFile`) is taken for the report.
+TReceiveResult RunReceiveJob(const QByteArrayList& accountNames, TAgentJob& job, const TAgentRunner& runAgent,
+                             const QString& failureFile = JobFailureFile());
+// One line per failed account: its name, and after a colon the reason when there is one.
+QString FailedAccountsText(const TReceiveResult& result);
 
 // What Transmit does, from the transmit settings and the Outbox.
 struct TTransmitPlan {

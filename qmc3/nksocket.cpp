@@ -492,7 +492,7 @@ int TnkSocket::RecvLines()
     for (int count = 1; !detail::EndsMultiLineReply(line, code); ++count) {
         if (count > MaxReplyLines) {
             Close();
-            throw EServerError(QString::fromUtf8(line));
+            throw EServerError(qmMessageText(qmReplyWithoutEnd).arg(QString::fromUtf8(m_lastCommand)).arg(MaxReplyLines).arg(qmReplyText(line)));
         }
         RecvLine(line);
         ReplyLines.append(line);
@@ -522,6 +522,7 @@ void TnkSocket::SendSecretLine(const QByteArray& line, const QByteArray& shown)
     // lines after a "." for instance) would be taken for the reply to it.
     DiscardInput();
     Write(line + "\r\n");
+    m_lastCommand = shown.left(shown.indexOf(' '));
     Log(shown);
     if (OnLineSent)
         OnLineSent(*this, shown);
@@ -551,7 +552,7 @@ void TnkSocket::RequireNoUnreadInput(const QByteArrayList& readAlready)
         Log(text);
         shown.append(text);
     }
-    QString message = qmMessageText(qmReplyOutOfTurn).arg(QString::fromUtf8(shown.join(" / ")));
+    QString message = qmMessageText(qmReplyOutOfTurn).arg(qmReplyText(shown.join(" / ")));
     Close();
     ReportError(message);
     throw EServerError(message);

@@ -209,6 +209,8 @@ private:
     QByteArray m_input;
     qsizetype m_inputPos = 0;
     QByteArrayList m_log;
+    // The verb of the last command sent ("EHLO"), which a reply without end is named by.
+    QByteArray m_lastCommand;
 
     bool m_canceled = false;
     bool m_hostResolved = false;

@@ -99,6 +99,11 @@ const QHash<int, const char*>& Texts()
                 "choose the security \"none\" for this account"},
         {57130, "The server answered before it had the whole message, so its answers no longer match the "
                 "commands; the connection was closed and the message counts as not sent. The server said: %1"},
+        {57136, "(an empty line)"},
+        {57137, "%1 did not answer as a %2 server. It sent: %3"},
+        {57138, "%1 refused the log-in: the user name or the password is probably wrong. The server replied: %2"},
+        {57139, "The server's answer to %1 does not end (more than %2 lines), so the connection was closed. Its "
+                "last line: %3"},
         {57131, "The certificate of %1 has CHANGED since it was trusted, and the connection was refused: someone on "
                 "the way may be posing as the server (%2).\nTrusted SHA-256 fingerprint: %3\nNew SHA-256 fingerprint: %4"},
         {57160, "Message %1 (%2 bytes) is larger than the limit of %3 bytes and stays on the server"},
@@ -108,10 +113,117 @@ const QHash<int, const char*>& Texts()
     return texts;
 }
 
+// The German form of the texts the programs show; the texts that go into messages (57106 to 57113)
+// and the rare socket errors stay English.
+const QHash<int, const char*>& GermanTexts()
+{
+    static const QHash<int, const char*> texts = {
+        {10013, "[10013] Zugriff verweigert."},
+        {10024, "[10024] Zu viele offene Dateien"},
+        {10040, "[10040] Nachricht zu lang"},
+        {10045, "[10045] Vorgang nicht unterstützt"},
+        {10048, "[10048] Adresse wird bereits verwendet"},
+        {10050, "[10050] Das Netzwerk ist nicht verfügbar"},
+        {10051, "[10051] Das Netzwerk ist nicht erreichbar"},
+        {10052, "[10052] Die Netzwerkverbindung wurde unterbrochen"},
+        {10053, "[10053] Die Verbindung wurde abgebrochen"},
+        {10054, "[10054] Die Verbindung wurde vom Server getrennt"},
+        {10055, "[10055] Kein Pufferspeicher verfügbar"},
+        {10060, "[10060] Zeitüberschreitung beim Verbindungsaufbau"},
+        {10061, "[10061] Verbindung abgelehnt"},
+        {10064, "[10064] Der Server ist nicht in Betrieb"},
+        {10065, "[10065] Keine Route zum Server"},
+        {11001, "[11001] Server nicht gefunden"},
+        {11002, "[11002] Server nicht gefunden (keine verbindliche Antwort)"},
+        {11003, "[11003] Nicht behebbarer Fehler bei der Namensauflösung"},
+        {11004, "[11004] Der Name ist gültig, hat aber keine Adresse"},
+        {57000, "Zeitüberschreitung: der Server antwortet nicht"},
+        {57001, "Der Vorgang wurde abgebrochen"},
+        {57002, "Es ist kein Server angegeben"},
+        {57004, "Fehler beim Auflösen des Servernamens"},
+        {57005, "Es ist kein Dienstname angegeben"},
+        {57008, "Es besteht keine Verbindung zum Server"},
+        {57100, "Die Adresse des Absenders fehlt"},
+        {57101, "Es muss mindestens ein Empfänger (An, Kopie oder Blindkopie) angegeben sein"},
+        {57102, "Es ist keine Nachricht angegeben"},
+        {57103, "Es ist kein Benutzername angegeben"},
+        {57104, "Es ist kein Kennwort angegeben"},
+        {57105, "Die Nachrichten auf dem Server haben sich geändert (IDs sind verschieden)"},
+        {57114, "Die Teile der Nachricht sind zu tief verschachtelt"},
+        {57120, "Der Server bietet %1 nicht an, daher kann die Verbindung nicht verschlüsselt werden; es wurde "
+                "nichts unverschlüsselt gesendet"},
+        {57121, "Die sichere Verbindung zu %1 ist fehlgeschlagen: %2"},
+        {57122, "Dem Zertifikat von %1 wird nicht vertraut: %2\nSHA-256-Fingerabdruck: %3"},
+        {57123, "Der Server bietet kein Anmeldeverfahren an, das dieses Programm kennt (PLAIN, LOGIN, CRAM-MD5)"},
+        {57124, "Die Nachricht (%1 Bytes) ist größer, als der Server annimmt (%2 Bytes)"},
+        {57125, "Die Anmelde-Aufforderung des Servers ist kein gültiges Base64"},
+        {57126, "Der Server hat Daten gesendet, bevor die sichere Verbindung bestand"},
+        {57127, "Der Server hat weit mehr gesendet als die angekündigte Größe der Nachricht; die Übertragung "
+                "wurde abgebrochen"},
+        {57128, "%1 bietet keine verschlüsselte Verbindung an (kein %2), daher wurde kein Kennwort gesendet. "
+                "Um sich ohne Verschlüsselung anzumelden, wählen Sie für dieses Konto die Verbindungssicherheit "
+                "\"Keine (Klartext)\""},
+        {57129, "%1 hat früher eine verschlüsselte Verbindung angeboten und bietet %2 nicht mehr an: "
+                "möglicherweise entfernt jemand unterwegs die Verschlüsselung. Weder Kennwort noch Nachricht "
+                "wurden gesendet. Falls der Server wirklich nicht mehr verschlüsselt, wählen Sie für dieses Konto "
+                "die Verbindungssicherheit \"Keine (Klartext)\""},
+        {57130, "Der Server hat geantwortet, bevor er die ganze Nachricht hatte, daher passen seine Antworten "
+                "nicht mehr zu den Befehlen; die Verbindung wurde getrennt und die Nachricht gilt als nicht "
+                "gesendet. Der Server sagte: %1"},
+        {57136, "(eine leere Zeile)"},
+        {57137, "%1 hat nicht als %2-Server geantwortet. Gesendet wurde: %3"},
+        {57138, "%1 hat die Anmeldung abgelehnt: vermutlich sind Benutzername oder Kennwort falsch. Antwort des "
+                "Servers: %2"},
+        {57139, "Die Antwort des Servers auf %1 endet nicht (mehr als %2 Zeilen), daher wurde die Verbindung "
+                "getrennt. Ihre letzte Zeile: %3"},
+    };
+    return texts;
+}
+
+bool& German()
+{
+    static bool german = false;
+    return german;
+}
+
+// "\x1B" for a control character, "\u202E" for an invisible format character such as a
+// direction override: what the server sent stays visible and cannot rearrange the text around it.
+void AppendVisible(QString& out, QChar c)
+{
+    const QChar::Category category = c.category();
+    if (category == QChar::Other_Control)
+        out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    else if (category == QChar::Other_Format)
+        out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    else
+        out += c;
+}
+
 } // namespace
+
+void qmSetLanguage(TqmLanguage language)
+{
+    German() = language == TqmLanguage::German;
+}
 
 QString qmMessageText(int id)
 {
-    const char* text = Texts().value(id, nullptr);
-    return text ? QString::fromUtf8(text) : QStringLiteral("Error #%1").arg(id);
+    const char* text = German() ? GermanTexts().value(id, nullptr) : nullptr;
+    if (!text)
+        text = Texts().value(id, nullptr);
+    if (text)
+        return QString::fromUtf8(text);
+    return (German() ? QStringLiteral("Fehler Nr. %1") : QStringLiteral("Error #%1")).arg(id);
+}
+
+QString qmReplyText(QByteArrayView reply)
+{
+    if (reply.isEmpty())
+        return qmMessageText(qmEmptyReply);
+    const QString decoded = QString::fromUtf8(reply);
+    QString shown;
+    shown.reserve(decoded.size());
+    for (QChar c : decoded)
+        AppendVisible(shown, c);
+    return shown;
 }

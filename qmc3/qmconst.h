@@ -1,11 +1,19 @@
 #pragma once
 // The library's numbered texts: socket errors (10000-11004, written with their number in brackets)
-// and library messages (57000-57131). The library speaks English only.
+// and library messages (57000-57169), in English or, for the texts the programs show, German.
 
+#include <QByteArrayView>
 #include <QString>
 
+enum class TqmLanguage { English, German };
+
+// English until a program sets its user's language.
+void qmSetLanguage(TqmLanguage language);
 // The text of a library message id; "Error #" and the number when the id has no text.
 QString qmMessageText(int id);
+// A line the server sent, as a person may read and copy it: control and invisible format
+// characters written as "\x.." and "\u....", an empty line named as such.
+QString qmReplyText(QByteArrayView reply);
 
 // Ids of the library messages used across units.
 enum TqmMessageId : int {
@@ -38,6 +46,10 @@ enum TqmMessageId : int {
     qmPlainLogInRefused = 57128,
     qmTlsDowngrade = 57129,
     qmReplyOutOfTurn = 57130,
+    qmEmptyReply = 57136,
+    qmNotAServer = 57137,
+    qmLogInRefused = 57138,
+    qmReplyWithoutEnd = 57139,
     qmCertificateChanged = 57131,
     qmMessageAboveLimit = 57160,
     qmMessageGrewAboveLimit = 57161,

@@ -49,3 +49,14 @@ private:
     QString m_server;
     bool m_downgrade;
 };
+
+// The server refused the credentials (POP3 "-ERR" to PASS, SMTP 535 to AUTH): the caller may ask
+// for the password again. The message says so and quotes the reply, which Reply() keeps as sent.
+class ELogInRefused : public EServerError {
+public:
+    ELogInRefused(QString message, QByteArray reply) : EServerError(std::move(message)), m_reply(std::move(reply)) {}
+    const QByteArray& Reply() const noexcept { return m_reply; }
+
+private:
+    QByteArray m_reply;
+};

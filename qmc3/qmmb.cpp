@@ -21,7 +21,20 @@ void TqmMailBase::CloseConnection()
 void TqmMailBase::Require(bool accepted) const
 {
     if (!accepted)
-        throw EServerError(QString::fromUtf8(LastReply));
+        throw EServerError(qmReplyText(LastReply));
+}
+
+void TqmMailBase::RefuseLogIn() const
+{
+    throw ELogInRefused(qmMessageText(qmLogInRefused).arg(QString::fromUtf8(HostName()), qmReplyText(LastReply)), LastReply);
+}
+
+void TqmMailBase::RequireGreeting(bool accepted, bool isReply, const char* protocol) const
+{
+    if (accepted)
+        return;
+    Require(!isReply);
+    throw EServerError(qmMessageText(qmNotAServer).arg(QString::fromUtf8(HostName()), QLatin1String(protocol), qmReplyText(LastReply)));
 }
 
 void TqmMailBase::RefusePlainLogIn(const char* tlsCommand)

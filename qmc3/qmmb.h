@@ -27,8 +27,14 @@ public:
     bool TlsSeenBefore = false;
 
 protected:
-    // Throws EServerError with the last reply line unless `accepted`.
+    // Throws EServerError with the last reply line (control characters made visible) unless
+    // `accepted`.
     void Require(bool accepted) const;
+    // Throws ELogInRefused quoting the last reply line.
+    [[noreturn]] void RefuseLogIn() const;
+    // The greeting must be `accepted`. A refusal (`isReply`) is quoted; a line that is no reply of
+    // `protocol` at all (a wrong port, another service, binary noise) is named as such.
+    void RequireGreeting(bool accepted, bool isReply, const char* protocol) const;
     // Closes the connection and raises EPlainLogInRefused (after OnError): security "auto" met a
     // server without `tlsCommand` in its capabilities, where a credential would have to go out
     // in clear, or one that offered it before.

@@ -125,7 +125,7 @@ QByteArrayList TqmCustomPOP::Capabilities()
     for (RecvLine(line); line != "."; RecvLine(line)) {
         if (capabilities.size() >= MaxCapabilities) {
             Close();
-            throw EServerError(QString::fromUtf8(line));
+            throw EServerError(qmMessageText(qmReplyWithoutEnd).arg(QStringLiteral("CAPA")).arg(MaxCapabilities).arg(qmReplyText(line)));
         }
         capabilities.append(line.split(' ').constFirst().toUpper());
     }
@@ -154,17 +154,29 @@ void TqmCustomPOP::LogIn()
         ReInit();
         Connect();
         QByteArray greeting;
-        Require(RecvLine(greeting) == 1);
+        const int code = RecvLine(greeting);
+        RequireGreeting(code == 1, code == -1, "POP3");
         NegotiateTls();
         Command("USER " + UserName);
         SendSecretLine("PASS " + Password, "PASS ****");
         QByteArray reply;
-        Require(RecvLine(reply) == 1);
+        if (RecvLine(reply) != 1)
+            RefusePassword(reply);
         GetStatistics();
     } catch (...) {
         Close();
         throw;
     }
+}
+
+void TqmCustomPOP::RefusePassword(const QByteArray& reply) const
+{
+    // RFC 3206: these codes say that the server cannot let anyone in just now, not that the
+    // password is wrong; asking for another one would not help.
+    for (const char* code : {"[SYS/", "[IN-USE]", "[LOGIN-DELAY]"})
+        if (reply.mid(4).trimmed().startsWith(code))
+            Require(false);
+    RefuseLogIn();
 }
 
 void TqmCustomPOP::LogOut()

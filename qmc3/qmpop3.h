@@ -25,7 +25,8 @@ public:
     void Verify() override;
     void Open() override;
     // Greeting, STLS (secStartTls or secAuto), USER, PASS and STAT. A refusal raises EServerError
-    // with the server's line; a server without STLS in CAPA gets no user name: secStartTls raises
+    // with the server's line, a refused PASS ELogInRefused (unless RFC 3206 says the server is
+    // busy or broken); a server without STLS in CAPA gets no user name: secStartTls raises
     // ESocketError 57120, secAuto EPlainLogInRefused (57128, or 57129 with TlsSeenBefore); only
     // secNone logs in without TLS. Any error closes the connection first. The log shows "PASS ****".
     void LogIn() override;
@@ -76,6 +77,7 @@ protected:
 
 private:
     void ReceiveBody(int index, QIODevice& device, qint64 announcedSize);
+    [[noreturn]] void RefusePassword(const QByteArray& reply) const;
 };
 
 // Retrieves whole mailboxes into MessageList, one TqmListMessage per message.

@@ -8,9 +8,17 @@
 #include <QDir>
 #include <QHostInfo>
 
+#include <utility>
+
 namespace {
 
 constexpr qint64 CopyBlockSize = 64 * 1024;
+// RFC 4954, 4: the server's challenges and its request for more come as 334.
+constexpr int ContinueAuth = 334;
+// RFC 4954, 6: "535 5.7.8 Authentication credentials invalid".
+constexpr int CredentialsInvalid = 535;
+// Every message was accepted before QUIT: its answer is awaited only briefly.
+constexpr int QuitTimeoutSeconds = 5;
 
 void CopyDevice(QIODevice& source, QIODevice& target)
 {
@@ -81,16 +89,28 @@ void TqmSMTP::Open()
 
 int TqmSMTP::Command(const QByteArray& line)
 {
-    SendLine(line);
-    const int code = RecvLines();
+    const int code = CommandCode(line);
     return code < 0 ? -1 : code / 100;
+}
+
+int TqmSMTP::CommandCode(const QByteArray& line)
+{
+    SendLine(line);
+    return RecvLines();
+}
+
+void TqmSMTP::RequireAuthAccepted(int code) const
+{
+    if (code == CredentialsInvalid)
+        RefuseLogIn();
+    RequireClass(code < 0 ? -1 : code / 100, 2);
 }
 
 void TqmSMTP::LogIn()
 {
     Connect();
     const int greeting = RecvLines();
-    Require(greeting / 100 == 2);
+    RequireGreeting(greeting / 100 == 2, greeting > 0, "SMTP");
     m_extended = Greet();
     if (!WantsStartTls())
         return;
@@ -147,7 +167,23 @@ QByteArray TqmSMTP::HeloName() const
 void TqmSMTP::LogOut()
 {
     ProcessMessagesNow();
-    RequireClass(Command("QUIT"), 2);
+    SendLine("QUIT");
+    // RFC 5321, 4.1.1.10: the server answers 221, then closes. Closing first would cut off what it
+    // still has to say; but the messages went before, so no answer, a late one or a refusal
+    // changes nothing and is not an error.
+    const int limit = GetTimeOut();
+    const TqmErrorEvent onError = std::exchange(OnError, nullptr);
+    SetTimeOut(qMin(limit, QuitTimeoutSeconds));
+    try {
+        RecvLines();
+    } catch (const ECanceledError&) {
+        OnError = onError;
+        SetTimeOut(limit);
+        throw;
+    } catch (const EqmException&) {
+    }
+    OnError = onError;
+    SetTimeOut(limit);
 }
 
 void TqmSMTP::Authenticate()
@@ -159,11 +195,17 @@ void TqmSMTP::Authenticate()
         AuthenticateLogin(false);
         return;
     }
+    // Some servers offer AUTH only after a step they do not announce, or not at all: then their own
+    // refusal tells the user more than "no log-in method".
+    if (!Extensions.contains("AUTH")) {
+        AuthenticateLogin(true);
+        return;
+    }
     const QByteArrayList offered = Extensions.value("AUTH").split(' ');
     switch (detail::ChooseSaslMechanism(offered, Encrypted())) {
     case detail::TSaslMechanism::Plain:
         SendSecretLine("AUTH PLAIN " + detail::SaslPlainMessage(UserName, Password).toBase64(), "AUTH PLAIN ****");
-        RequireClass(RecvLines() / 100, 2);
+        RequireAuthAccepted(RecvLines());
         return;
     case detail::TSaslMechanism::Login: AuthenticateLogin(true); return;
     case detail::TSaslMechanism::CramMd5: AuthenticateCramMd5(); return;
@@ -174,27 +216,29 @@ void TqmSMTP::Authenticate()
 
 void TqmSMTP::AuthenticateLogin(bool requireUserAccepted)
 {
-    RequireClass(Command("AUTH LOGIN"), 3);
+    Require(CommandCode("AUTH LOGIN") == ContinueAuth);
     SendSecretLine(UserName.toBase64(), "****");
-    const int userReply = RecvLines() / 100;
-    if (userReply != 3) {
+    const int userReply = RecvLines();
+    if (userReply != ContinueAuth) {
+        if (userReply == CredentialsInvalid)
+            RefuseLogIn();
         Require(!requireUserAccepted);
         return;
     }
     SendSecretLine(Password.toBase64(), "****");
-    RequireClass(RecvLines() / 100, 2);
+    RequireAuthAccepted(RecvLines());
 }
 
 void TqmSMTP::AuthenticateCramMd5()
 {
-    RequireClass(Command("AUTH CRAM-MD5"), 3);
+    Require(CommandCode("AUTH CRAM-MD5") == ContinueAuth);
     QByteArray challenge;
     if (!detail::DecodeChallenge(LastReply, challenge)) {
         Close();
         throw EServerError(qmMessageText(qmBadChallenge));
     }
     SendSecretLine(detail::CramMd5Response(UserName, Password, challenge).toBase64(), "****");
-    RequireClass(RecvLines() / 100, 2);
+    RequireAuthAccepted(RecvLines());
 }
 
 void TqmSMTP::Reset()

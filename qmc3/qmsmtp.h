@@ -48,9 +48,13 @@ public:
     // does secAuto with TlsSeenBefore (EPlainLogInRefused 57129). Without TLS and without
     // authentication secAuto may still send: no secret goes out.
     void LogIn() override;
+    // QUIT, then a short wait for the server's answer; neither its absence nor a refusal is an
+    // error, since every message was accepted before.
     void LogOut() override;
     // Logs in with UserName and Password through the mechanism the EHLO reply offers (over TLS
-    // PLAIN, LOGIN, CRAM-MD5 in that order, without TLS CRAM-MD5 first). A server that offers none
+    // PLAIN, LOGIN, CRAM-MD5 in that order, without TLS CRAM-MD5 first); a server that announces
+    // no AUTH at all gets AUTH LOGIN, and its refusal is raised. Only 334 continues an exchange;
+    // 535 raises ELogInRefused. A server that offers only mechanisms this client does not know
     // raises EServerError 57123; a CRAM-MD5 challenge that is not base64 closes the connection with
     // 57125. A server that only spoke HELO gets AUTH LOGIN, and one that does not take the user
     // name there ends it without an error: the next MAIL FROM meets its refusal. The log shows
@@ -89,6 +93,10 @@ public:
 private:
     // Sends `line` and reads the whole reply; returns its class (2 for 2xx, ...), -1 for none.
     int Command(const QByteArray& line);
+    // The same, returning the whole reply code.
+    int CommandCode(const QByteArray& line);
+    // 2xx goes on, 535 raises ELogInRefused, anything else EServerError with the reply.
+    void RequireAuthAccepted(int code) const;
     void RequireClass(int replyClass, int wanted) const { Require(replyClass == wanted); }
     // EHLO, or the HELO fallbacks; false when the server only speaks HELO.
     bool Greet();

@@ -93,7 +93,13 @@ public:
     }
     // Every journalled file is deleted: nothing left to recognise.
     void Clear() { m_file.resize(0); }
-    void Close() { m_file.remove(); }
+    // On a full disk closing fails to flush, and QFile::remove then keeps the file: an empty journal
+    // would stay behind.
+    void Close()
+    {
+        m_file.close();
+        QFile::remove(m_file.fileName());
+    }
 
     // The spool file's message is record `record` of the folder, byte for byte.
     static bool HoldsMessageFile(const TFolderFiles& folder, qint32 record, const QString& path)
@@ -201,6 +207,7 @@ int ImportSpool(const QString& spoolDir, const TFolderFiles& inbox)
     const QDir dir(spoolDir);
     QStringList imported;
     int count = 0;
+    bool reported = false;
     qint32 nextRecord = CountMessages(inbox.IndexFile, false) + 1;
     for (const QString& name : names) {
         const QString path = dir.filePath(name);
@@ -208,7 +215,11 @@ int ImportSpool(const QString& spoolDir, const TFolderFiles& inbox)
         TestCrashPoint("import-journaled");
         const qint32 record = AppendMessageFile(inbox, path);
         if (record == 0) {
-            ReportText(MsgErrorWriting, TMessageKind::Warning, MessageText(MsgErrorWriting) + QLatin1Char('\n') + path);
+            // The spool file stays for the next import. What failed is the folder, and it is named
+            // once: a full disk would otherwise ask for one click per message.
+            if (!reported)
+                ReportText(MsgErrorWriting, TMessageKind::Warning, WriteFailureText(inbox.MessageFile));
+            reported = true;
             continue;
         }
         TestCrashPoint("import-appended");

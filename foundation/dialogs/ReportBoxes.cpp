@@ -8,6 +8,8 @@ QMessageBox::StandardButton ShowPlainMessageBox(QMessageBox::Icon icon, QWidget*
     QMessageBox box(icon, title, text, buttons, parent);
     box.setObjectName(QStringLiteral("PlainMessageBox"));
     box.setTextFormat(Qt::PlainText);
+    // Errors quote servers and paths: the user may copy them.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     const int answer = box.exec();
     // Closing the box by its frame gives the escape button, or -1 without one.
     return answer < 0 ? QMessageBox::NoButton : QMessageBox::StandardButton(answer);

@@ -132,8 +132,11 @@ void TestPop3Dovecot::wrongPasswordShowsServerReply()
     try {
         pop.OpenConnection();
         QFAIL("logged in with a wrong password");
-    } catch (const EServerError& error) {
-        QVERIFY2(error.Message().startsWith(QLatin1String("-ERR")), qPrintable(error.Message()));
+    } catch (const ELogInRefused& error) {
+        // Said as a refused log-in, quoting the server: never its bare reply alone.
+        QVERIFY2(error.Message().startsWith(QLatin1String("127.0.0.1 refused the log-in")), qPrintable(error.Message()));
+        QVERIFY2(error.Message().endsWith(QString::fromUtf8(error.Reply())), qPrintable(error.Message()));
+        QVERIFY2(error.Reply().startsWith("-ERR"), error.Reply().constData());
     }
     QVERIFY(!pop.OnLine());
 }

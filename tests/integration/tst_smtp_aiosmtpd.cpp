@@ -165,8 +165,9 @@ void TestSmtpAiosmtpd::wrongPasswordIsRefused()
     try {
         smtp.Authenticate();
         QFAIL("authenticated with a wrong password");
-    } catch (const EServerError& error) {
-        QVERIFY2(error.Message().startsWith(QLatin1String("535")), qPrintable(error.Message()));
+    } catch (const ELogInRefused& error) {
+        QVERIFY2(error.Message().startsWith(QLatin1String("127.0.0.1 refused the log-in")), qPrintable(error.Message()));
+        QVERIFY2(error.Reply().startsWith("535"), error.Reply().constData());
     }
     smtp.CloseConnection();
 }

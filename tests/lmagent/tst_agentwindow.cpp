@@ -10,6 +10,7 @@
 #include "RegistryFunctions.h"
 #include "ReportCapture.h"
 #include "ScopedRegistry.h"
+#include "Screenshot.h"
 #include "SharedFunctions.h"
 #include "tk_langlib.h"
 
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -45,6 +47,8 @@ private slots:
     void cleanup();
     void closesAfterSuccess();
     void staysOpenWithErrorFlag();
+    void refusedLogInShowsTheWholeReason_data();
+    void refusedLogInShowsTheWholeReason();
     void passwordCancelEndsQuietly();
     void typedPasswordLogsIn();
     void cancelDuringTransferCommitsNothing();
@@ -111,6 +115,9 @@ void TestAgentWindow::closesAfterSuccess()
     QTRY_VERIFY(form.JobDone());
     QVERIFY(!form.ErrorFlag());
     QTRY_VERIFY(!form.isVisible());
+    // An empty mailbox still ends its session with QUIT.
+    QCOMPARE(form.StatusLbl->text(), QStringLiteral("Verbindung beendet"));
+    QVERIFY(server.Done());
     QVERIFY(server.Errors().isEmpty());
     QVERIFY(!QFile::exists(Paths().Program.JobFile));
 }
@@ -120,15 +127,68 @@ void TestAgentWindow::staysOpenWithErrorFlag()
     FakeServer server(LogIn("wrong", "-ERR [AUTH] Authentication failed."));
     WriteJob(server.Address(), "wrong");
     TAgentFrm form(NotInstalledRasBackend(), false);
+    form.AskPassword = [](const QString&, const QString&) { return std::nullopt; };
     Start(form);
     QTRY_VERIFY(form.JobDone());
     QVERIFY(form.ErrorFlag());
     QVERIFY(form.isVisible());
     QCOMPARE(form.CancelBtn->text(), QStringLiteral("Schließen"));
-    QCOMPARE(form.StatusLbl->text(), QString::fromUtf8(server.Address()) + QStringLiteral(" Error: -ERR [AUTH] Authentication failed."));
+    QCOMPARE(form.StatusLbl->text(), QString::fromUtf8(server.Address())
+                                         + QStringLiteral(" Fehler: 127.0.0.1 hat die Anmeldung abgelehnt: vermutlich sind "
+                                                          "Benutzername oder Kennwort falsch. Antwort des Servers: -ERR [AUTH] "
+                                                          "Authentication failed."));
     QVERIFY(!QFile::exists(Paths().Program.JobFile));
     QTest::mouseClick(form.CancelBtn, Qt::LeftButton);
     QVERIFY(!form.isVisible());
+}
+
+void TestAgentWindow::refusedLogInShowsTheWholeReason_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("asked");
+    QTest::newRow("german") << 1 << QStringLiteral("Fehler: 127.0.0.1 hat die Anmeldung abgelehnt")
+                            << QStringLiteral("Bitte geben Sie das Kennwort erneut ein.");
+    QTest::newRow("english") << 2 << QStringLiteral("Error: 127.0.0.1 refused the log-in")
+                             << QStringLiteral("Please enter the password again.");
+}
+
+// The refusal is asked about once and then shown whole, wrapped, in the user's language, and can
+// be selected and copied into a question to the provider.
+void TestAgentWindow::refusedLogInShowsTheWholeReason()
+{
+    QFETCH(int, language);
+    QFETCH(QString, reason);
+    QFETCH(QString, asked);
+    SetLanguage(language);
+    FakeServer server(LogIn("wrong", "-ERR [AUTH] Authentication failed."));
+    WriteJob(server.Address(), "wrong");
+    TAgentFrm form(NotInstalledRasBackend(), false);
+    QStringList prompts;
+    form.AskPassword = [&](const QString& caption, const QString& text) {
+        prompts.append(caption + QLatin1Char('|') + text);
+        return std::nullopt;
+    };
+    Start(form);
+    QTRY_VERIFY(form.JobDone());
+    SetLanguage(1);
+    QCOMPARE(prompts.size(), 1);
+    QVERIFY2(prompts.first().startsWith(QStringLiteral("alice (%1)|").arg(QString::fromUtf8(server.Address()))), qPrintable(prompts.first()));
+    QVERIFY2(prompts.first().contains(asked) && prompts.first().contains(QLatin1String("-ERR [AUTH] Authentication failed.")),
+             qPrintable(prompts.first()));
+    QVERIFY(form.ErrorFlag());
+    const QString status = form.StatusLbl->text();
+    QVERIFY2(status.contains(reason) && status.endsWith(QLatin1String("-ERR [AUTH] Authentication failed.")), qPrintable(status));
+    QVERIFY(form.StatusLbl->wordWrap());
+    QTRY_VERIFY(form.StatusLbl->height() >= form.StatusLbl->heightForWidth(form.StatusLbl->width()));
+    // Too long for one line of the window: it wraps instead of being cut off.
+    QVERIFY(form.StatusLbl->heightForWidth(form.StatusLbl->width()) >= 2 * form.StatusLbl->fontMetrics().lineSpacing());
+    QVERIFY(form.StatusLbl->fontMetrics().horizontalAdvance(status) > form.StatusLbl->width());
+    QVERIFY(form.frameGeometry().width() <= form.screen()->availableGeometry().width());
+    QVERIFY(form.StatusLbl->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+    form.StatusLbl->setSelection(0, int(status.size()));
+    QCOMPARE(form.StatusLbl->selectedText(), status);
+    SaveScreenshot(form, QStringLiteral("agent-refused-log-in-%1").arg(QLatin1String(QTest::currentDataTag())));
 }
 
 void TestAgentWindow::passwordCancelEndsQuietly()

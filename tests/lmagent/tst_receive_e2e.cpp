@@ -212,8 +212,14 @@ void TestReceiveEndToEnd::wrongPassword()
     QVERIFY(m_agent->WriteJob(job));
     const AgentResult result = m_agent->Run();
     QCOMPARE(result.ExitCode, 1);
-    QVERIFY2(result.Errors.contains(" Error: -ERR"), result.Errors.constData());
+    // Asked once (the unattended run answers with Cancel), then told in German, quoting the server.
+    QCOMPARE(result.Errors.count("password for alice"), 1);
+    QVERIFY2(result.Errors.contains(" Fehler: 127.0.0.1 hat die Anmeldung abgelehnt")
+                 && result.Errors.contains("Antwort des Servers: -ERR"),
+             result.Errors.constData());
     QVERIFY(!QFile::exists(m_agent->JobFile()));
+    // The reason waits for the main client's report.
+    QVERIFY(TakeJobFailure(JobFailureFile(m_agent->JobFile())).contains(QLatin1String("Antwort des Servers: -ERR")));
     QVERIFY(Spool().isEmpty());
     QCOMPARE(m_mailbox.Messages().size(), 3);
 }

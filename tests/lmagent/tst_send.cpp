@@ -7,6 +7,7 @@
 #include "ReportCapture.h"
 #include "Send.h"
 #include "DialupFunctions.h"
+#include "tk_langlib.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,6 +29,7 @@ class TestSend : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { SetLanguage(1); }
     void refusedMessage_data();
     void refusedMessage();
     void blindCopiesReplaceTheList();
@@ -37,6 +39,8 @@ private slots:
     void plainTextOnlyWithNone();
     void replyBeforeTheEndOfTheData_data();
     void replyBeforeTheEndOfTheData();
+    void refusedPasswordAskedOnce_data();
+    void refusedPasswordAskedOnce();
 };
 
 void TestSend::refusedMessage_data()
@@ -78,7 +82,7 @@ void TestSend::refusedMessage()
         return goOn;
     };
     events.OnStatus = [&](const QString& text) {
-        if (text.startsWith(QLatin1String("Error")))
+        if (text.startsWith(QLatin1String("Fehler")))
             status = text;
     };
     TSendRun run(job, {queue.path(), queue.filePath(QStringLiteral("headers.ini")), {}}, events);
@@ -86,7 +90,7 @@ void TestSend::refusedMessage()
     QVERIFY(!run.Execute(dialUp, 10, false));
     QCOMPARE(questions, QStringList{QStringLiteral("Beim Versenden der Nachricht '1.eml' ist ein Fehler aufgetreten. "
                                                    "Sollen weitere Mails versendet werden..?\n\n451 try later")});
-    QCOMPARE(status, QStringLiteral("Error: 451 try later"));
+    QCOMPARE(status, QStringLiteral("Fehler: 451 try later"));
     QCOMPARE(QDir(queue.path()).entryList(QDir::Files, QDir::Name), left);
     QVERIFY2(server.Errors().isEmpty(), qPrintable(server.Errors().join(QLatin1Char('\n'))));
     QTRY_VERIFY(server.Done());
@@ -118,21 +122,21 @@ void TestSend::failureStaysVisible_data()
     QTest::addColumn<QStringList>("reports");
     QTest::addColumn<bool>("fileStays");
     QTest::newRow("refused greeting") << QByteArrayList{"S: 554 no service for you"}
-                                      << QStringLiteral("%1 ERROR: 554 no service for you") << QStringList() << true;
+                                      << QStringLiteral("%1 Fehler: 554 no service for you") << QStringList() << true;
     QTest::newRow("refused EHLO and HELO")
         << QByteArrayList{"S: 220 ready", "C: EHLO *", "S: 500 no", "C: HELO *", "S: 501 no", "C: HELO", "S: 502 never"}
-        << QStringLiteral("%1 ERROR: 502 never") << QStringList() << true;
+        << QStringLiteral("%1 Fehler: 502 never") << QStringList() << true;
     QTest::newRow("message refused after the dot")
         << hello + QByteArrayList{"S: 250 ok", "C: DATA", "S: 354 go", "C: <DATA>", "S: 500 Line too long", "C: QUIT", "S: 221 bye"}
-        << QStringLiteral("Error: 500 Line too long") << QStringList() << true;
+        << QStringLiteral("Fehler: 500 Line too long") << QStringList() << true;
     QTest::newRow("temporary recipient refusal keeps the file, no DATA")
         << hello + QByteArrayList{"S: 452 4.5.3 Too many recipients", "C: QUIT", "S: 221 bye"}
-        << QStringLiteral("Error: 452 4.5.3 Too many recipients")
+        << QStringLiteral("Fehler: 452 4.5.3 Too many recipients")
         << QStringList{QStringLiteral("Die Nachricht an 'b@example.org' wurde vom SMTP-Server abgewiesen, Grund:\n"
                                       "452 4.5.3 Too many recipients")}
         << true;
     QTest::newRow("permanent refusal of the only recipient sends no DATA")
-        << hello + QByteArrayList{"S: 550 no such user", "C: QUIT", "S: 221 bye"} << QStringLiteral("Error: 550 no such user")
+        << hello + QByteArrayList{"S: 550 no such user", "C: QUIT", "S: 221 bye"} << QStringLiteral("Fehler: 550 no such user")
         << QStringList{QStringLiteral("Die Nachricht an 'b@example.org' wurde vom SMTP-Server abgewiesen, Grund:\n"
                                       "550 no such user")}
         << true;
@@ -170,8 +174,8 @@ void TestSend::failureStaysVisible()
     for (const TUserMessage& report : capture.Take())
         reported.append(report.Text);
     QCOMPARE(reported, reports);
-    if (status.startsWith(QLatin1String("Error: ")))
-        QVERIFY2(questions.value(0).endsWith(status.mid(7)), qPrintable(questions.value(0)));
+    if (status.startsWith(QLatin1String("Fehler: ")))
+        QVERIFY2(questions.value(0).endsWith(status.mid(8)), qPrintable(questions.value(0)));
     QCOMPARE(QFile::exists(file.fileName()), fileStays);
     QVERIFY(!server.Received().contains("DATA") || finalStatus.contains(QLatin1String("Line too long")));
     QVERIFY2(server.Errors().isEmpty(), qPrintable(server.Errors().join(QLatin1Char('\n'))));
@@ -279,7 +283,7 @@ void TestSend::replyBeforeTheEndOfTheData()
     TAgentEvents events;
     QString status;
     events.OnStatus = [&](const QString& text) {
-        if (text.startsWith(QLatin1String("Error")))
+        if (text.startsWith(QLatin1String("Fehler")))
             status = text;
     };
     events.OnQuestion = [](const QString&) { return false; };
@@ -288,6 +292,66 @@ void TestSend::replyBeforeTheEndOfTheData()
     QVERIFY(!run.Execute(dialUp, 10, false));
     QVERIFY(QFile::exists(file.fileName()));
     QVERIFY2(status.contains(named), qPrintable(status));
+    QVERIFY2(server.Errors().isEmpty(), qPrintable(server.Errors().join(QLatin1Char('\n'))));
+}
+
+void TestSend::refusedPasswordAskedOnce_data()
+{
+    // "YWxpY2U=" is "alice", "d3Jvbmc=" "wrong", "c2VjcmV0" "secret".
+    const QByteArrayList logIn{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: YWxpY2U=", "S: 334 UGFzc3dvcmQ6"};
+    const QByteArrayList refused = logIn + QByteArrayList{"C: d3Jvbmc=", "S: 535 5.7.8 Authentication credentials invalid"};
+    QTest::addColumn<QByteArray>("typed");
+    QTest::addColumn<QByteArrayList>("rest");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("typed again") << QByteArray("secret")
+                                 << refused + logIn
+                                        + QByteArrayList{"C: c2VjcmV0", "S: 235 ok", "C: MAIL FROM:<a@example.org>", "S: 250 ok",
+                                                         "C: RCPT TO:<b@example.org>", "S: 250 ok", "C: DATA", "S: 354 go",
+                                                         "C: <DATA>", "S: 250 queued", "C: QUIT", "S: 221 bye"}
+                                 << true;
+    QTest::newRow("refused twice") << QByteArray("secret")
+                                   << refused + logIn + QByteArrayList{"C: c2VjcmV0", "S: 535 5.7.8 no", "SILENT"} << false;
+    QTest::newRow("cancelled") << QByteArray() << refused + QByteArrayList{"SILENT"} << false;
+}
+
+// SMTP 535 asks for the password once (in the same session, RFC 4954 lets the client try again);
+// a second refusal or Cancel ends the run with the refusal quoted.
+void TestSend::refusedPasswordAskedOnce()
+{
+    QFETCH(QByteArray, typed);
+    QFETCH(QByteArrayList, rest);
+    QFETCH(bool, sent);
+    FakeServer server(QByteArrayList{"S: 220 ready", "C: EHLO *", "S: 250-hello", "S: 250 AUTH LOGIN"} + rest);
+    QTemporaryDir queue;
+    QFile file(queue.filePath(QStringLiteral("1.eml")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QueueMessage("one"));
+    file.close();
+    TAgentJob job;
+    job.Action = "SMTP";
+    job.Server = server.Address();
+    job.Security = TqmSecurity::secNone;
+    job.Username = "alice";
+    job.Password = "wrong";
+    TAgentEvents events;
+    QString status;
+    QStringList prompts;
+    events.OnStatus = [&](const QString& text) { status = text; };
+    events.OnPasswordRequest = [&](const QString&, const QString& text) -> std::optional<QByteArray> {
+        prompts.append(text);
+        if (typed.isEmpty())
+            return std::nullopt;
+        return typed;
+    };
+    TSendRun run(job, {queue.path(), queue.filePath(QStringLiteral("headers.ini")), {}}, events);
+    TDialUp dialUp(NotInstalledRasBackend());
+    QCOMPARE(run.Execute(dialUp, 10, false), sent);
+    QCOMPARE(prompts.size(), 1);
+    QVERIFY2(prompts.first().endsWith(QLatin1String("Antwort des Servers: 535 5.7.8 Authentication credentials invalid")),
+             qPrintable(prompts.first()));
+    QCOMPARE(QFile::exists(file.fileName()), !sent);
+    if (!sent)
+        QVERIFY2(status.contains(QLatin1String("hat die Anmeldung abgelehnt")), qPrintable(status));
     QVERIFY2(server.Errors().isEmpty(), qPrintable(server.Errors().join(QLatin1Char('\n'))));
 }
 

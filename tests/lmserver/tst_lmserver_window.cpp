@@ -185,8 +185,38 @@ private slots:
         QTRY_VERIFY(frm.StatusLbl->text().contains(QLatin1String("<img src=\"/dev/zero\">")));
         QTRY_VERIFY(!frm.Manager.Busy());
         QCOMPARE(frm.StatusLbl->textFormat(), Qt::PlainText);
-        QVERIFY(frm.StatusLbl->sizeHint().height() < 3 * frm.StatusLbl->fontMetrics().height());
+        // The status wraps now: a loaded picture, not the text, would make it tall at the window's width.
+        QVERIFY(frm.StatusLbl->heightForWidth(frm.StatusLbl->width()) < 3 * frm.StatusLbl->fontMetrics().height());
         SaveScreenshot(frm, QStringLiteral("lmserver_hostile_reply"));
+    }
+
+    // A refused log-in is told in the user's language, quoting the server; the node keeps the
+    // reason, and the status line wraps and can be copied.
+    void refusedLogInNamedOnItsNode()
+    {
+        FreshInstallation(0);
+        TLmserverSettings settings = ReadLmserverSettings();
+        settings.QuickPassword = "wrong";
+        WriteLmserverSettings(settings);
+        TLmserverFrm frm({QStringLiteral("/update")});
+        frm.resize(520, 360);
+        frm.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frm));
+        QTRY_VERIFY(frm.Treeview->topLevelItemCount() == 1 && frm.Treeview->topLevelItem(0)->text(0).endsWith(QLatin1String("[ERROR]")));
+        QTRY_VERIFY(!frm.Manager.Busy());
+        const QString reason = frm.Treeview->topLevelItem(0)->toolTip(0);
+        QVERIFY2(reason.startsWith(QLatin1String("Fehler: 127.0.0.1 hat die Anmeldung abgelehnt"))
+                     && reason.contains(QLatin1String("Antwort des Servers: -ERR")),
+                 qPrintable(reason));
+        QCOMPARE(frm.StatusLbl->text(), reason);
+        QVERIFY(frm.StatusLbl->wordWrap());
+        QVERIFY(frm.StatusLbl->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+        frm.StatusLbl->setText(QString());
+        frm.Treeview->setCurrentItem(nullptr);
+        frm.Treeview->setCurrentItem(frm.Treeview->topLevelItem(0));
+        QCOMPARE(frm.StatusLbl->text(), reason);
+        QTRY_VERIFY(frm.StatusLbl->height() >= frm.StatusLbl->heightForWidth(frm.StatusLbl->width()));
+        SaveScreenshot(frm, QStringLiteral("lmserver_refused_log_in"));
     }
 
     void connectWindowRules()

@@ -169,7 +169,7 @@ private slots:
     {
         ScopedRegistry registry;
         QVERIFY(CreateAccountsDatabase());
-        for (const char* name : {"work", "home"}) {
+        for (const char* name : {"work", "home", "spare"}) {
             TAccount account;
             account.Name = name;
             account.PopServer = QByteArray("pop.") + name;
@@ -177,13 +177,24 @@ private slots:
         }
         QByteArrayList servers;
         TAgentJob job;
-        const TReceiveResult result = RunReceiveJob({"home", "gone", "work"}, job, [&](const TAgentJob& j) {
-            servers.append(j.Server);
-            return j.AccountName != "home";
-        });
-        QCOMPARE(servers, QByteArrayList({"pop.home", "pop.work"}));
-        QCOMPARE(result.Runs, 2);
-        QCOMPARE(result.FailedAccounts, QByteArrayList{"home"});
+        QTemporaryDir programDir;
+        const QString failureFile = JobFailureFile(programDir.filePath(QStringLiteral("lmagent.ini")));
+        // Left by an agent that died before: never taken for a later run's reason.
+        QVERIFY(WriteJobFailure(QStringLiteral("stale"), failureFile));
+        const TReceiveResult result = RunReceiveJob(
+            {"home", "gone", "work", "spare"}, job,
+            [&](const TAgentJob& j) {
+                servers.append(j.Server);
+                if (j.AccountName == "home")
+                    WriteJobFailure(QStringLiteral("pop.home Fehler: [10061] Verbindung abgelehnt"), failureFile);
+                return j.AccountName == "work";
+            },
+            failureFile);
+        QCOMPARE(servers, QByteArrayList({"pop.home", "pop.work", "pop.spare"}));
+        QCOMPARE(result.Runs, 3);
+        QCOMPARE(result.FailedAccounts, (QByteArrayList{"home", "spare"}));
+        QCOMPARE(FailedAccountsText(result), QStringLiteral("home: pop.home Fehler: [10061] Verbindung abgelehnt\nspare"));
+        QVERIFY(!QFile::exists(failureFile));
     }
 
     // The message window's request and the end of its edit come in either order; whichever is second

@@ -152,8 +152,12 @@ private slots:
         AddAccount("home", home.Address());
         TAgentJob job;
         const TReceiveResult result
-            = RunReceiveJob({"broken", "home"}, job, [this](const TAgentJob& j) { return RunAgent(j); });
+            = RunReceiveJob({"broken", "home"}, job, [this](const TAgentJob& j) { return RunAgent(j); },
+                            JobFailureFile(m_agent->JobFile()));
         QCOMPARE(result.FailedAccounts, QByteArrayList{"broken"});
+        // The report names why, in the agent's words.
+        QVERIFY2(FailedAccountsText(result).startsWith(QLatin1String("broken: 127.0.0.1:1 ")), qPrintable(FailedAccountsText(result)));
+        QVERIFY2(FailedAccountsText(result).contains(QLatin1String("[10061]")), qPrintable(FailedAccountsText(result)));
         QCOMPARE(ImportSpool(Paths().Data.SpoolDir, FolderPaths(QStringLiteral("Inbox"))), 1);
     }
 

@@ -265,6 +265,9 @@ private slots:
         QCOMPARE(m_told.size(), 1);
         QVERIFY2(m_told.first().contains(QLatin1String("broken")) && !m_told.first().contains(QLatin1String("work")),
                  qPrintable(m_told.first()));
+        // The failed account is named with the agent's reason, in the user's language.
+        QVERIFY2(m_told.first().endsWith(QLatin1String("\nbroken: 127.0.0.1:1 Fehler: [10061] Verbindung abgelehnt")),
+                 qPrintable(m_told.first()));
         QCOMPARE(frm->CurrentFolder(), SpecialFolderName(TSpecialFolder::Inbox));
         QCOMPARE(frm->MessageModel->rowCount(), 3);
         QCOMPARE(Bodies(TSpecialFolder::Inbox), (QByteArrayList{"work one", "home one", "home two"}));

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+Q_DECLARE_METATYPE(TqmSecurity)
+
 namespace {
 
 QByteArrayList LogInScript(const QByteArray& statReply = "+OK 2 320")
@@ -87,31 +89,63 @@ void TestPop3::logInReadsStatistics()
 void TestPop3::refusedLogIn_data()
 {
     QTest::addColumn<QByteArrayList>("script");
+    QTest::addColumn<TqmSecurity>("security");
     QTest::addColumn<QString>("message");
-    QTest::newRow("greeting") << QByteArrayList{"S: -ERR go away", "SILENT"} << QStringLiteral("-ERR go away");
-    QTest::newRow("USER") << QByteArrayList{"S: +OK", "C: USER alice", "S: -ERR unknown user", "SILENT"}
-                          << QStringLiteral("-ERR unknown user");
+    // A refused password is what the programs ask the password again for; nothing else is.
+    QTest::addColumn<bool>("passwordRefused");
+    const TqmSecurity none = TqmSecurity::secNone;
+    const QString notPop3 = QStringLiteral("127.0.0.1 did not answer as a POP3 server. It sent: ");
+    QTest::newRow("greeting") << QByteArrayList{"S: -ERR go away", "SILENT"} << none << QStringLiteral("-ERR go away") << false;
+    QTest::newRow("USER") << QByteArrayList{"S: +OK", "C: USER alice", "S: -ERR unknown user", "SILENT"} << none
+                          << QStringLiteral("-ERR unknown user") << false;
     QTest::newRow("PASS") << QByteArrayList{"S: +OK", "C: USER alice", "S: +OK", "C: PASS secret", "S: -ERR [AUTH] wrong password", "SILENT"}
-                          << QStringLiteral("-ERR [AUTH] wrong password");
-    QTest::newRow("STAT") << LogInScript("-ERR mailbox locked") + QByteArrayList{"SILENT"} << QStringLiteral("-ERR mailbox locked");
-    QTest::newRow("STAT without count") << LogInScript("+OK mailbox is fine") + QByteArrayList{"SILENT"}
-                                        << QStringLiteral("+OK mailbox is fine");
-    QTest::newRow("negative count") << LogInScript("+OK -3 100") + QByteArrayList{"SILENT"} << QStringLiteral("+OK -3 100");
-    QTest::newRow("neither + nor -") << QByteArrayList{"S: * OK IMAP4 ready", "SILENT"} << QStringLiteral("* OK IMAP4 ready");
+                          << none
+                          << QStringLiteral("127.0.0.1 refused the log-in: the user name or the password is probably wrong. "
+                                            "The server replied: -ERR [AUTH] wrong password")
+                          << true;
+    QTest::newRow("PASS while the server is busy")
+        << QByteArrayList{"S: +OK", "C: USER alice", "S: +OK", "C: PASS secret", "S: -ERR [SYS/TEMP] try later", "SILENT"} << none
+        << QStringLiteral("-ERR [SYS/TEMP] try later") << false;
+    QTest::newRow("PASS while the mailbox is in use")
+        << QByteArrayList{"S: +OK", "C: USER alice", "S: +OK", "C: PASS secret", "S: -ERR [IN-USE] locked", "SILENT"} << none
+        << QStringLiteral("-ERR [IN-USE] locked") << false;
+    QTest::newRow("STAT") << LogInScript("-ERR mailbox locked") + QByteArrayList{"SILENT"} << none
+                          << QStringLiteral("-ERR mailbox locked") << false;
+    QTest::newRow("STAT without count") << LogInScript("+OK mailbox is fine") + QByteArrayList{"SILENT"} << none
+                                        << QStringLiteral("+OK mailbox is fine") << false;
+    QTest::newRow("negative count") << LogInScript("+OK -3 100") + QByteArrayList{"SILENT"} << none
+                                    << QStringLiteral("+OK -3 100") << false;
+    QTest::newRow("neither + nor -") << QByteArrayList{"S: * OK IMAP4 ready", "SILENT"} << none
+                                     << notPop3 + QStringLiteral("* OK IMAP4 ready") << false;
+    QTest::newRow("greeting starting with NUL") << QByteArrayList{"S% %00%2BOK ready%0D%0A", "SILENT"} << none
+                                                << notPop3 + QStringLiteral("\\x00+OK ready") << false;
+    QTest::newRow("empty greeting") << QByteArrayList{"S: ", "SILENT"} << none << notPop3 + QStringLiteral("(an empty line)") << false;
+    QTest::newRow("control characters made visible")
+        << QByteArrayList{"S% -ERR %1B[2J%07bell%E2%80%AEevil%0D%0A", "SILENT"} << none
+        << QStringLiteral("-ERR \\x1b[2J\\x07bell\\u202eevil") << false;
+    QTest::newRow("CAPA without end")
+        << QByteArrayList{"S: +OK", "C: CAPA", "S: +OK", "SLOW 1001 0 1 100", "SILENT"} << TqmSecurity::secStartTls
+        << QStringLiteral("The server's answer to CAPA does not end (more than 1000 lines), so the connection was closed. "
+                          "Its last line: 1 100")
+        << false;
 }
 
 void TestPop3::refusedLogIn()
 {
     QFETCH(QByteArrayList, script);
+    QFETCH(TqmSecurity, security);
+    QFETCH(bool, passwordRefused);
     FakeServer server(script);
     TqmRemotePOP pop;
     SocketErrorWatch errors(pop);
     Configure(pop, server);
+    pop.Security = security;
     try {
         pop.OpenConnection();
         QFAIL("log-in accepted");
     } catch (const EServerError& error) {
         QTEST(error.Message(), "message");
+        QCOMPARE(dynamic_cast<const ELogInRefused*>(&error) != nullptr, passwordRefused);
     }
     QVERIFY(!pop.OnLine());
     QTRY_VERIFY(server.ClientDisconnected());

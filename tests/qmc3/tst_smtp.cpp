@@ -4,6 +4,7 @@
 #include "qmsmtp.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QTest>
 
 namespace {
@@ -40,6 +41,10 @@ private slots:
     void refusedDataLeavesConnectionOpen();
     void authenticate_data();
     void authenticate();
+    void authenticateWithoutAnnouncedAuth_data();
+    void authenticateWithoutAnnouncedAuth();
+    void quitWaitsBrieflyForTheAnswer_data();
+    void quitWaitsBrieflyForTheAnswer();
     void localChecksComeBeforeAnythingIsSent();
     void resetConnectsFirst();
     void sendMessageSendsTheEncodedText();
@@ -217,24 +222,76 @@ void TestSmtp::authenticate_data()
 {
     QTest::addColumn<QByteArrayList>("dialogue");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("passwordRefused");
+    const QString refused = QStringLiteral("127.0.0.1 refused the log-in: the user name or the password is probably wrong. "
+                                           "The server replied: ");
     // "YWxpY2U=" is "alice", "c2VjcmV0" is "secret".
     QTest::newRow("accepted") << QByteArrayList{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: YWxpY2U=", "S: 334 UGFzc3dvcmQ6",
                                                 "C: c2VjcmV0", "S: 235 2.7.0 Authentication successful"}
-                              << QString();
+                              << QString() << false;
     QTest::newRow("AUTH LOGIN unknown") << QByteArrayList{"C: AUTH LOGIN", "S: 504 5.5.4 Unrecognized authentication type"}
-                                        << QStringLiteral("504 5.5.4 Unrecognized authentication type");
+                                        << QStringLiteral("504 5.5.4 Unrecognized authentication type") << false;
     QTest::newRow("user name not taken") << QByteArrayList{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: YWxpY2U=", "S: 535 no"}
-                                         << QStringLiteral("535 no");
+                                         << refused + QStringLiteral("535 no") << true;
     QTest::newRow("password refused") << QByteArrayList{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: YWxpY2U=", "S: 334 UGFzc3dvcmQ6",
                                                         "C: c2VjcmV0", "S: 535 5.7.8 Authentication credentials invalid"}
-                                      << QStringLiteral("535 5.7.8 Authentication credentials invalid");
+                                      << refused + QStringLiteral("535 5.7.8 Authentication credentials invalid") << true;
+    QTest::newRow("other failure after the password")
+        << QByteArrayList{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: YWxpY2U=", "S: 334 UGFzc3dvcmQ6", "C: c2VjcmV0",
+                          "S: 454 4.7.0 Temporary authentication failure"}
+        << QStringLiteral("454 4.7.0 Temporary authentication failure") << false;
+    QTest::newRow("3xx other than 334 to AUTH") << QByteArrayList{"C: AUTH LOGIN", "S: 354 start mail input"}
+                                               << QStringLiteral("354 start mail input") << false;
+    QTest::newRow("3xx other than 334 to the user name")
+        << QByteArrayList{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: YWxpY2U=", "S: 354 go ahead"}
+        << QStringLiteral("354 go ahead") << false;
 }
 
 void TestSmtp::authenticate()
 {
     QFETCH(QByteArrayList, dialogue);
     QFETCH(QString, error);
+    QFETCH(bool, passwordRefused);
     FakeServer server(AuthGreeting + dialogue + QByteArrayList{"SILENT"});
+    TqmSMTP smtp;
+    SocketErrorWatch errors(smtp);
+    Configure(smtp, server);
+    smtp.UserName = "alice";
+    smtp.Password = "secret";
+    smtp.OpenConnection();
+    if (error.isEmpty()) {
+        smtp.Authenticate();
+    } else {
+        try {
+            smtp.Authenticate();
+            QFAIL("refusal ignored");
+        } catch (const EServerError& raised) {
+            QCOMPARE(raised.Message(), error);
+            QCOMPARE(dynamic_cast<const ELogInRefused*>(&raised) != nullptr, passwordRefused);
+        }
+    }
+    QTRY_VERIFY(server.Done());
+    QCOMPARE(server.Errors(), QStringList());
+}
+
+void TestSmtp::authenticateWithoutAnnouncedAuth_data()
+{
+    QTest::addColumn<QByteArrayList>("dialogue");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("server refuses") << QByteArrayList{"C: AUTH LOGIN", "S: 502 5.5.1 AUTH not available before STARTTLS"}
+                                    << QStringLiteral("502 5.5.1 AUTH not available before STARTTLS");
+    QTest::newRow("server accepts") << QByteArrayList{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: YWxpY2U=", "S: 334 UGFzc3dvcmQ6",
+                                                      "C: c2VjcmV0", "S: 235 ok"}
+                                    << QString();
+}
+
+// The server's own answer says more than "no log-in method" would.
+void TestSmtp::authenticateWithoutAnnouncedAuth()
+{
+    QFETCH(QByteArrayList, dialogue);
+    QFETCH(QString, error);
+    FakeServer server(QByteArrayList{"S: 220 ready", "C: EHLO *", "S: 250-hello", "S: 250 8BITMIME"} + dialogue
+                      + QByteArrayList{"SILENT"});
     TqmSMTP smtp;
     SocketErrorWatch errors(smtp);
     Configure(smtp, server);
@@ -251,6 +308,38 @@ void TestSmtp::authenticate()
             QCOMPARE(raised.Message(), error);
         }
     }
+    QTRY_VERIFY(server.Done());
+    QCOMPARE(server.Errors(), QStringList());
+}
+
+void TestSmtp::quitWaitsBrieflyForTheAnswer_data()
+{
+    QTest::addColumn<QByteArrayList>("afterQuit");
+    QTest::addColumn<int>("minimumMs");
+    QTest::newRow("late 221") << QByteArrayList{"PAUSE 400", "S: 221 bye", "CLOSE"} << 400;
+    QTest::newRow("closed without 221") << QByteArrayList{"CLOSE"} << 0;
+    QTest::newRow("refused") << QByteArrayList{"S: 500 what?", "SILENT"} << 0;
+    QTest::newRow("no answer at all") << QByteArrayList{"SILENT"} << 4500;
+}
+
+// Every message went before QUIT: its answer is awaited, but only briefly, and no outcome is an error.
+void TestSmtp::quitWaitsBrieflyForTheAnswer()
+{
+    QFETCH(QByteArrayList, afterQuit);
+    QFETCH(int, minimumMs);
+    FakeServer server(Greeting + QByteArrayList{"C: QUIT"} + afterQuit);
+    TqmSMTP smtp;
+    SocketErrorWatch errors(smtp);
+    Configure(smtp, server);
+    smtp.SetTimeOut(60);
+    smtp.OpenConnection();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    smtp.CloseConnection();
+    QVERIFY(elapsed.elapsed() >= minimumMs);
+    QVERIFY(elapsed.elapsed() < 15000);
+    QVERIFY(!smtp.OnLine());
+    QCOMPARE(smtp.GetTimeOut(), 60);
     QTRY_VERIFY(server.Done());
     QCOMPARE(server.Errors(), QStringList());
 }

@@ -142,7 +142,8 @@ private slots:
             QCOMPARE(ImportSpool(Paths().Data.SpoolDir, m_inbox), 0);
             const TUserMessage report = reports.Take().value(0);
             QCOMPARE(report.Id, 12);
-            QVERIFY(report.Text.contains(SpoolPath(QStringLiteral("pop_1.eml"))));
+            // What could not be written is the folder; the spool file only waits.
+            QVERIFY2(report.Text.contains(m_inbox.MessageFile), qPrintable(report.Text));
         }
         // The emptying step before the next receive keeps it, so the next import gets it.
         QVERIFY(ClearSpoolForReceive(Paths().Data.SpoolDir));

@@ -1,6 +1,7 @@
 // The lmtool store commands run as a program: list, append, export, rebuild, reorganize,
 // import-spool and check, their JSON lines, exit codes and refusals.
 
+#include "FullDisk.h"
 #include "LmtoolRun.h"
 #include "StoreTestSupport.h"
 
@@ -146,6 +147,32 @@ private slots:
         QCOMPARE(import.Lines.value(0).value(QStringLiteral("imported")).toInt(), 1);
         QCOMPARE(Subjects(RunLmtool({QStringLiteral("list"), m_dir.filePath(QStringLiteral("Mail/Posteingang.mbx"))})),
                  QByteArrayList{"spooled"});
+    }
+
+    // A full disk: the report names the folder that could not be written and says why, the spool
+    // file stays for the next import, and no empty journal is left behind.
+    void importOnAFullDiskNamesTheFolder()
+    {
+        QTemporaryDir base;
+        const QString dataDir = base.filePath(QStringLiteral("data"));
+        FullDisk disk(dataDir, 512);
+        if (!disk.Mounted())
+            QSKIP("a small file system cannot be mounted here (needs root)");
+        QVERIFY(QDir().mkpath(dataDir + QLatin1String("/Spool")) && QDir().mkpath(dataDir + QLatin1String("/Mail")));
+        QCOMPARE(RunLmtool({QStringLiteral("check"), dataDir}).ExitCode, 0);
+        const QString spoolFile = dataDir + QLatin1String("/Spool/pop_1.eml");
+        WriteContent(spoolFile, Message("spooled") + QByteArray(100 * 1024, 'x') + "\r\n");
+        disk.Fill();
+        const TToolRun import = RunLmtool({QStringLiteral("import-spool"), dataDir});
+        QCOMPARE(import.ExitCode, 1);
+        QString reported;
+        for (const QJsonObject& line : import.Lines)
+            reported += line.value(QStringLiteral("text")).toString();
+        QVERIFY2(reported.startsWith(QStringLiteral("Der Datenträger ist voll: '%1/Mail/Posteingang.mbx'").arg(dataDir)),
+                 qPrintable(reported));
+        QVERIFY(QFile::exists(spoolFile));
+        QCOMPARE(QDir(dataDir + QLatin1String("/Spool")).entryList({QStringLiteral(".import")}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
     void usage_data()
