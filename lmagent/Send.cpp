@@ -5,7 +5,9 @@
 #include "OutgoingText.h"
 #include "Reporter.h"
 #include "SharedFunctions.h"
+#include "SpoolFunctions.h"
 #include "tk_langlib.h"
+#include "qmlinelength.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -48,7 +50,8 @@ QStringList QueueFiles(const QString& queueDir)
     const QDir dir(queueDir);
     QStringList files;
     for (const QString& name : dir.entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name))
-        files.append(dir.filePath(name));
+        if (!IsWorkFileName(name))
+            files.append(dir.filePath(name));
     return files;
 }
 
@@ -161,9 +164,8 @@ void TSendRun::PrepareMessage(const QString& path)
     ApplyBlindCopies(m_message);
 }
 
-void TSendRun::Transmit()
+void TSendRun::Transmit(QByteArray text)
 {
-    QByteArray text = TransmitText(m_queueText, m_headerLines);
     QBuffer buffer(&text);
     buffer.open(QIODevice::ReadOnly);
     m_events.Progress(0);
@@ -176,7 +178,10 @@ bool TSendRun::SendFile(const QString& path)
         PrepareMessage(path);
         if (!m_message.Headers.GetFieldBody("X-LMHOLD").trimmed().isEmpty())
             return true;
-        Transmit();
+        const std::optional<QByteArray> text = MendedText();
+        if (!text)
+            return true;
+        Transmit(*text);
     } catch (const ECanceledError&) {
         throw;
     } catch (const EqmException& error) {
@@ -185,6 +190,20 @@ bool TSendRun::SendFile(const QString& path)
     if (!QFile::remove(path))
         ReportText(AgentText::CouldNotDelete, TMessageKind::Warning, QStringLiteral("Error, could not delete file ") + path);
     return true;
+}
+
+// Strict servers refuse a line over 998 octets on every run; mended, the message goes out, and one
+// that cannot be mended stays queued (like a held one) with a warning instead of failing each time.
+std::optional<QByteArray> TSendRun::MendedText()
+{
+    const QByteArray text = TransmitText(m_queueText, m_headerLines);
+    try {
+        return MendOverlongLines(text);
+    } catch (const EMessageError& error) {
+        ReportText(AgentText::LineTooLongHeld, TMessageKind::Warning,
+                   Text(AgentText::LineTooLongHeld, QString::fromUtf8(m_message.Subject)) + error.Message());
+        return std::nullopt;
+    }
 }
 
 bool TSendRun::AskAfterFailure(const QString& text)

@@ -70,6 +70,8 @@ public:
     // Message commands (MainMessages.cpp)
     void OpenMessageItmClick();
     // `fromFileMenu`: the File menu's item, which offers the templates (as does Shift).
+    // Asks for a first account when there is none; true when one exists afterwards.
+    bool EnsureAccount();
     void NewMessage(bool fromFileMenu, const TNewMessageSource& source);
     void EditMessage(const QString& folderName, const TListEntry& entry, const TNewMessageSource& source);
     void DeleteItmClick();
@@ -227,6 +229,8 @@ private:
     bool m_activating = false;
     // The agent's job record lives as long as the program; values a job does not set stay.
     TAgentJob m_job;
+    // Outbox records open in a message window; a send run leaves them alone.
+    QList<qint32> m_outboxRecordsBeingEdited;
     QByteArrayList m_headers;
     std::unique_ptr<TnkRas> m_ras;
     TSoundPlayer* m_sounds = nullptr;

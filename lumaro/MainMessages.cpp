@@ -120,14 +120,19 @@ void TMainFrm::ViewMessage(const QString& folderName, const TListEntry& entry)
               Running.MessageWindow);
 }
 
+bool TMainFrm::EnsureAccount()
+{
+    if (CountAccounts() > 0)
+        return true;
+    if (Dialogs.AskYesNo(MessageText(MsgCreateAccount)))
+        MailAccountsItmClick();
+    return CountAccounts() > 0;
+}
+
 void TMainFrm::NewMessage(bool fromFileMenu, const TNewMessageSource& source)
 {
-    if (CountAccounts() == 0) {
-        if (Dialogs.AskYesNo(MessageText(MsgCreateAccount)))
-            MailAccountsItmClick();
-        if (CountAccounts() == 0)
-            return;
-    }
+    if (!EnsureAccount())
+        return;
     TNewMessageSource start = source;
     const TFolderFiles templates = SpecialFolderPaths(TSpecialFolder::Templates);
     const bool offerTemplates = fromFileMenu || QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
@@ -158,6 +163,13 @@ void TMainFrm::NewMessageFromContact()
     const QString contact = Paths().Data.ContactFile;
     if (!QFile::exists(contact))
         return;
+    // The contact file holds what the user wrote in the message window: without an account it
+    // waits in the Outbox instead of being thrown away.
+    if (!EnsureAccount()) {
+        if (KeepContactInOutbox(contact, SpecialFolderPaths(TSpecialFolder::Outbox)))
+            ActivateFolder();
+        return;
+    }
     NewMessage(false, {contact, {}, {}, {}});
     if (!Settings.General.DebugMode)
         QFile::remove(contact);
@@ -169,7 +181,12 @@ void TMainFrm::EditMessage(const QString& folderName, const TListEntry& entry, c
     const TEditSession session = StartEdit(files, entry, Paths().Data.SmtpDir, source);
     if (session.WorkFile.isEmpty())
         return;
+    const bool outboxMessage = IsOutbox(files) && entry.Record > 0;
+    if (outboxMessage)
+        m_outboxRecordsBeingEdited.append(entry.Record);
     RunWaited(Paths().Program.LmviewExe, EditArguments(session.WorkFile), Running.MessageWindow);
+    if (outboxMessage)
+        m_outboxRecordsBeingEdited.removeOne(entry.Record);
     const qint32 record = FinishEdit(files, session, Settings.General.DebugMode);
     if (record == 0 || !EditsInPlace(m_currentFolder)) {
         RefreshCommandStates();

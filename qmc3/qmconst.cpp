@@ -99,6 +99,11 @@ const QHash<int, const char*>& Texts()
                 "choose the security \"none\" for this account"},
         {57130, "The server answered before it had the whole message, so its answers no longer match the "
                 "commands; the connection was closed and the message counts as not sent. The server said: %1"},
+        {57150, "A line of the header field \"%1\" is longer than 998 characters and has no white space to fold it at"},
+        {57151, "A part with a line longer than 998 characters uses the unknown transfer encoding \"%1\""},
+        {57152, "A multipart body with a line longer than 998 characters has no closing boundary \"%1\""},
+        {57153, "A part with a line longer than 998 characters is nested more than %1 levels deep"},
+        {57154, "The message has more than %1 parts; the structure was cut there and the rest is kept unread"},
     };
     return texts;
 }

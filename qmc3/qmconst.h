@@ -1,6 +1,6 @@
 #pragma once
 // The library's numbered texts: socket errors (10000-11004, written with their number in brackets)
-// and library messages (57000-57130). The library speaks English only.
+// and library messages (57000-57154). The library speaks English only.
 
 #include <QString>
 
@@ -38,4 +38,9 @@ enum TqmMessageId : int {
     qmPlainLogInRefused = 57128,
     qmTlsDowngrade = 57129,
     qmReplyOutOfTurn = 57130,
+    qmLineTooLongInHeader = 57150,
+    qmLineTooLongUnknownEncoding = 57151,
+    qmLineTooLongNoBoundary = 57152,
+    qmLineTooLongNestedTooDeeply = 57153,
+    qmStructureCut = 57154,
 };
