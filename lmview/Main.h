@@ -198,6 +198,9 @@ private:
     bool MainWindowFound();
     void HandOverToMainWindow(TqmMessage& message);
     bool WriteComposedMessage();
+    // Replaces address book names in To, CC and BCC by their addresses; false (reported, the field
+    // focused) when an entry is neither an address nor such a name.
+    bool ExpandRecipientFields();
     void ApplyChooserResult(const TAdrChooseFrm& chooser);
     int SelectedAttachment() const;
     bool ConfirmOpening(int index);

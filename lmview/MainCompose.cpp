@@ -32,6 +32,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include <functional>
+
 namespace {
 
 constexpr int MsgNotAnAccount = 5;
@@ -40,6 +42,7 @@ constexpr int MsgSaveFailed = 13;
 constexpr int MsgNewMessageCaption = 17;
 constexpr int MsgNoSubject = 19;
 constexpr int MsgAllFiles = 29;
+constexpr int MsgNotAnAddress = 80;
 constexpr int CopiesPage = 1;
 
 QList<TAccount> AllAccounts()
@@ -263,6 +266,8 @@ bool TLmviewFrm::WriteComposedMessage()
     if (Settings.Warnings.LVNoSubject && incomplete
         && Dialogs.Ask(MessageText(MsgNoSubject), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return false;
+    if (!ExpandRecipientFields())
+        return false;
     SendLaterItm->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const QString accountName = AccountNameOfEntry(AccountNamesCmb->currentText());
@@ -297,5 +302,33 @@ bool TLmviewFrm::WriteComposedMessage()
         Report(MsgSaveFailed, TMessageKind::Warning, e.Message());
     }
     QApplication::restoreOverrideCursor();
+    return true;
+}
+
+bool TLmviewFrm::ExpandRecipientFields()
+{
+    struct TField {
+        QWidget* Editor;
+        int Page;
+        std::function<QString()> Get;
+        std::function<void(const QString&)> Set;
+    };
+    const QList<TField> fields{
+        {SmtpToEdt, 0, [this] { return SmtpToEdt->currentText(); }, [this](const QString& t) { SmtpToEdt->setEditText(t); }},
+        {SmtpCCEdt, CopiesPage, [this] { return SmtpCCEdt->text(); }, [this](const QString& t) { SmtpCCEdt->setText(t); }},
+        {SmtpBCCEdt, CopiesPage, [this] { return SmtpBCCEdt->text(); }, [this](const QString& t) { SmtpBCCEdt->setText(t); }},
+    };
+    for (const TField& field : fields) {
+        QString refused;
+        const QString expanded = ExpandedAddressField(field.Get(), refused);
+        if (!refused.isEmpty()) {
+            Report(MsgNotAnAddress, TMessageKind::Warning, refused);
+            SmtpPages->setCurrentIndex(field.Page);
+            field.Editor->setFocus();
+            return false;
+        }
+        if (expanded != field.Get())
+            field.Set(expanded);
+    }
     return true;
 }
