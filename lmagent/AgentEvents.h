@@ -61,6 +61,7 @@ inline constexpr int EntryNotFound = 28;
 inline constexpr int NoDialUp = 29;
 inline constexpr int DialFailed = 30;
 inline constexpr int LineTooLongHeld = 60;
+inline constexpr int RecipientNotAnAddress = 61;
 // Texts the agent shows without a table entry; the ids only tell reports apart.
 inline constexpr int SmtpWithAuth = 90;
 inline constexpr int CouldNotDelete = 91;

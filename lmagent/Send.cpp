@@ -18,6 +18,20 @@ namespace {
 const QString NoConnection = QStringLiteral("No active connection");
 constexpr int SubjectShown = 30;
 
+// The message window expands names when a message is queued; one that reached the queue another
+// way (copied into the Outbox) could still name "Proj Team", which would go out as "RCPT TO:<Proj Team>".
+QByteArray FirstRecipientWithoutAt(const TqmMessage& message)
+{
+    for (const TqmAddressList* list : {&message.Recipients, &message.CC, &message.BCC}) {
+        for (qsizetype i = 0; i < list->Count(); ++i) {
+            const QByteArray& address = list->Items(i).Address;
+            if (!address.contains('@'))
+                return address.isEmpty() ? list->Items(i).Name : address;
+        }
+    }
+    return {};
+}
+
 QString ShortSubject(const QByteArray& subject)
 {
     const QString text = QString::fromUtf8(subject);
@@ -178,6 +192,11 @@ bool TSendRun::SendFile(const QString& path)
         PrepareMessage(path);
         if (!m_message.Headers.GetFieldBody("X-LMHOLD").trimmed().isEmpty())
             return true;
+        if (const QByteArray recipient = FirstRecipientWithoutAt(m_message); !recipient.isEmpty()) {
+            ReportText(AgentText::RecipientNotAnAddress, TMessageKind::Warning,
+                       Text(AgentText::RecipientNotAnAddress, QString::fromUtf8(m_message.Subject)) + QString::fromUtf8(recipient));
+            return true;
+        }
         const std::optional<QByteArray> text = MendedText();
         if (!text)
             return true;

@@ -70,8 +70,6 @@ public:
     // Message commands (MainMessages.cpp)
     void OpenMessageItmClick();
     // `fromFileMenu`: the File menu's item, which offers the templates (as does Shift).
-    // Asks for a first account when there is none; true when one exists afterwards.
-    bool EnsureAccount();
     void NewMessage(bool fromFileMenu, const TNewMessageSource& source);
     void EditMessage(const QString& folderName, const TListEntry& entry, const TNewMessageSource& source);
     void DeleteItmClick();

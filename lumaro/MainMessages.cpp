@@ -120,15 +120,6 @@ void TMainFrm::ViewMessage(const QString& folderName, const TListEntry& entry)
               Running.MessageWindow);
 }
 
-bool TMainFrm::EnsureAccount()
-{
-    if (CountAccounts() > 0)
-        return true;
-    if (Dialogs.AskYesNo(MessageText(MsgCreateAccount)))
-        MailAccountsItmClick();
-    return CountAccounts() > 0;
-}
-
 void TMainFrm::NewMessage(bool fromFileMenu, const TNewMessageSource& source)
 {
     if (!EnsureAccount())
