@@ -75,6 +75,8 @@ inline constexpr int PasswordRefused = 42;
 inline constexpr int StorePassword = 43;
 inline constexpr int PasswordNotStored = 44;
 inline constexpr int MessageError = 45;
+inline constexpr int LineTooLongHeld = 60;
+inline constexpr int RecipientNotAnAddress = 61;
 // Texts the agent shows without a table entry; the ids only tell reports apart.
 inline constexpr int SmtpWithAuth = 90;
 inline constexpr int CouldNotDelete = 91;

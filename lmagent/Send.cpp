@@ -8,7 +8,9 @@
 #include "Reporter.h"
 #include "SharedFunctions.h"
 #include "qmconst.h"
+#include "SpoolFunctions.h"
 #include "tk_langlib.h"
+#include "qmlinelength.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -17,6 +19,20 @@
 namespace {
 
 constexpr int SubjectShown = 30;
+
+// The message window expands names when a message is queued; one that reached the queue another
+// way (copied into the Outbox) could still name "Proj Team", which would go out as "RCPT TO:<Proj Team>".
+QByteArray FirstRecipientWithoutAt(const TqmMessage& message)
+{
+    for (const TqmAddressList* list : {&message.Recipients, &message.CC, &message.BCC}) {
+        for (qsizetype i = 0; i < list->Count(); ++i) {
+            const QByteArray& address = list->Items(i).Address;
+            if (!address.contains('@'))
+                return address.isEmpty() ? list->Items(i).Name : address;
+        }
+    }
+    return {};
+}
 
 QString ShortSubject(const QByteArray& subject)
 {
@@ -50,7 +66,8 @@ QStringList QueueFiles(const QString& queueDir)
     const QDir dir(queueDir);
     QStringList files;
     for (const QString& name : dir.entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name))
-        files.append(dir.filePath(name));
+        if (!IsWorkFileName(name))
+            files.append(dir.filePath(name));
     return files;
 }
 
@@ -202,9 +219,8 @@ void TSendRun::PrepareMessage(const QString& path)
     ApplyBlindCopies(m_message);
 }
 
-void TSendRun::Transmit()
+void TSendRun::Transmit(QByteArray text)
 {
-    QByteArray text = TransmitText(m_queueText, m_headerLines);
     QBuffer buffer(&text);
     buffer.open(QIODevice::ReadOnly);
     m_events.Progress(0);
@@ -217,7 +233,15 @@ bool TSendRun::SendFile(const QString& path)
         PrepareMessage(path);
         if (!m_message.Headers.GetFieldBody("X-LMHOLD").trimmed().isEmpty())
             return true;
-        Transmit();
+        if (const QByteArray recipient = FirstRecipientWithoutAt(m_message); !recipient.isEmpty()) {
+            ReportText(AgentText::RecipientNotAnAddress, TMessageKind::Warning,
+                       Text(AgentText::RecipientNotAnAddress, QString::fromUtf8(m_message.Subject)) + QString::fromUtf8(recipient));
+            return true;
+        }
+        const std::optional<QByteArray> text = MendedText();
+        if (!text)
+            return true;
+        Transmit(*text);
     } catch (const ECanceledError&) {
         throw;
     } catch (const EqmException& error) {
@@ -226,6 +250,20 @@ bool TSendRun::SendFile(const QString& path)
     if (!QFile::remove(path))
         ReportText(AgentText::CouldNotDelete, TMessageKind::Warning, QStringLiteral("Error, could not delete file ") + path);
     return true;
+}
+
+// Strict servers refuse a line over 998 octets on every run; mended, the message goes out, and one
+// that cannot be mended stays queued (like a held one) with a warning instead of failing each time.
+std::optional<QByteArray> TSendRun::MendedText()
+{
+    const QByteArray text = TransmitText(m_queueText, m_headerLines);
+    try {
+        return MendOverlongLines(text);
+    } catch (const EMessageError& error) {
+        ReportText(AgentText::LineTooLongHeld, TMessageKind::Warning,
+                   Text(AgentText::LineTooLongHeld, QString::fromUtf8(m_message.Subject)) + error.Message());
+        return std::nullopt;
+    }
 }
 
 bool TSendRun::AskAfterFailure(const QString& text)

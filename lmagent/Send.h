@@ -3,12 +3,15 @@
 // deleted once the server accepted its message; that is the only sign to the main client that
 // the message went out. Held messages ("X-LMHOLD") stay; blind copies ("X-LMBCC") become envelope
 // recipients only; the text goes out as the queue file holds it, less the agent's own fields and
-// plus the lines of the header list (TransmitText).
+// plus the lines of the header list (TransmitText), and with lines over 998 octets mended
+// (MendOverlongLines).
 
 #include "AgentEvents.h"
 #include "DBAgentFunctions.h"
 #include "qmmsg.h"
 #include "qmsmtp.h"
+
+#include <optional>
 
 class TDialUp;
 
@@ -23,7 +26,7 @@ struct TSendPaths {
 void ApplyBlindCopies(TqmMessage& message);
 // Removes every field called `name`.
 void RemoveAllFields(TqmHeaders& headers, const QByteArray& name);
-// The queue's "*.eml" files in name order.
+// The queue's "*.eml" files in name order, less the message window's work files.
 QStringList QueueFiles(const QString& queueDir);
 
 class TSendRun {
@@ -52,7 +55,10 @@ private:
     // False when the loop is to stop.
     bool SendFile(const QString& path);
     void PrepareMessage(const QString& path);
-    void Transmit();
+    // The text to send: the queue file as TransmitText gives it, overlong lines mended; nothing
+    // (reported) when it cannot be mended.
+    std::optional<QByteArray> MendedText();
+    void Transmit(QByteArray text);
     bool AskAfterFailure(const QString& text);
     void RecoverSession();
     static QString Text(int id, const QString& value = {});

@@ -1,5 +1,7 @@
 #include "ComposeFunctions.h"
 
+#include "RecipientNames.h"
+
 #include "DBAccountsFunctions.h"
 #include "qmcharset.h"
 #include "qmdates.h"
@@ -115,6 +117,18 @@ void ReadAddressField(const QString& text, TqmAddressList& list)
     list.Clear();
     for (const QString& piece : SplitAddressField(text))
         list.AddAddress(piece.toUtf8(), QByteArray());
+}
+
+QString ExpandedAddressField(const QString& text, QString& refused)
+{
+    QByteArrayList entries;
+    for (const QString& piece : SplitAddressField(text))
+        entries.append(piece.toUtf8());
+    const TRecipientExpansion expansion = ExpandRecipientNames(entries);
+    refused = QString::fromUtf8(expansion.Refused);
+    if (!refused.isEmpty())
+        return text;
+    return QString::fromUtf8(expansion.Addresses.join(','));
 }
 
 QString WriteAddressField(const TqmAddressList& list)

@@ -23,6 +23,10 @@ struct TAccount;
 void ReadAddressField(const QString& text, TqmAddressList& list);
 QString WriteAddressField(const TqmAddressList& list);
 QStringList SplitAddressField(const QString& text);
+// An address field as it is queued: names of the address book replaced by their addresses
+// (ExpandRecipientNames), written with ","; `refused` gets the first entry that cannot be sent to
+// (then the field is returned unchanged).
+QString ExpandedAddressField(const QString& text, QString& refused);
 // The values of every "X-LMBCC" field in header order, joined with ",".
 QString BccFieldText(const TqmHeaders& headers);
 

@@ -204,6 +204,9 @@ private:
     // Declined when the user did not want a message without subject or recipient saved; a failed
     // write has been reported. `usedAccount`: the account whose sender the message carries.
     TWriteResult WriteComposedMessage(QString* usedAccount = nullptr);
+    // Replaces address book names in To, CC and BCC by their addresses; false (reported, the field
+    // focused) when an entry is neither an address nor such a name.
+    bool ExpandRecipientFields();
     void ApplyChooserResult(const TAdrChooseFrm& chooser);
     int SelectedAttachment() const;
     bool ConfirmOpening(int index);

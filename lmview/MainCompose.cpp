@@ -35,6 +35,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include <functional>
+
 namespace {
 
 constexpr int MsgNotAnAccount = 5;
@@ -44,6 +46,7 @@ constexpr int MsgNewMessageCaption = 17;
 constexpr int MsgNoSubject = 19;
 constexpr int MsgMainWindowSilent = 40;
 constexpr int MsgAllFiles = 29;
+constexpr int MsgNotAnAddress = 80;
 constexpr int CopiesPage = 1;
 
 QList<TAccount> AllAccounts()
@@ -290,6 +293,8 @@ TLmviewFrm::TWriteResult TLmviewFrm::WriteComposedMessage(QString* usedAccount)
     if (Settings.Warnings.LVNoSubject && incomplete
         && Dialogs.Ask(MessageText(MsgNoSubject), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return TWriteResult::Declined;
+    if (!ExpandRecipientFields())
+        return TWriteResult::Declined;
     SendLaterItm->setEnabled(false);
     SendNowItm->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -330,4 +335,32 @@ TLmviewFrm::TWriteResult TLmviewFrm::WriteComposedMessage(QString* usedAccount)
     }
     QApplication::restoreOverrideCursor();
     return result;
+}
+
+bool TLmviewFrm::ExpandRecipientFields()
+{
+    struct TField {
+        QWidget* Editor;
+        int Page;
+        std::function<QString()> Get;
+        std::function<void(const QString&)> Set;
+    };
+    const QList<TField> fields{
+        {SmtpToEdt, 0, [this] { return SmtpToEdt->currentText(); }, [this](const QString& t) { SmtpToEdt->setEditText(t); }},
+        {SmtpCCEdt, CopiesPage, [this] { return SmtpCCEdt->text(); }, [this](const QString& t) { SmtpCCEdt->setText(t); }},
+        {SmtpBCCEdt, CopiesPage, [this] { return SmtpBCCEdt->text(); }, [this](const QString& t) { SmtpBCCEdt->setText(t); }},
+    };
+    for (const TField& field : fields) {
+        QString refused;
+        const QString expanded = ExpandedAddressField(field.Get(), refused);
+        if (!refused.isEmpty()) {
+            Report(MsgNotAnAddress, TMessageKind::Warning, refused);
+            SmtpPages->setCurrentIndex(field.Page);
+            field.Editor->setFocus();
+            return false;
+        }
+        if (expanded != field.Get())
+            field.Set(expanded);
+    }
+    return true;
 }

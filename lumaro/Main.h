@@ -237,6 +237,8 @@ private:
     // The agent's job record lives as long as the program; values a job does not set stay.
     TAgentJob m_job;
     TSendNowRequests m_sendNow;
+    // Outbox records open in a message window; a send run leaves them alone.
+    QList<qint32> m_outboxRecordsBeingEdited;
     QByteArrayList m_headers;
     std::unique_ptr<TnkRas> m_ras;
     TSoundPlayer* m_sounds = nullptr;

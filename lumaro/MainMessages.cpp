@@ -126,12 +126,8 @@ void TMainFrm::ViewMessage(const QString& folderName, const TListEntry& entry)
 
 void TMainFrm::NewMessage(bool fromFileMenu, const TNewMessageSource& source)
 {
-    if (CountAccounts() == 0) {
-        if (Dialogs.AskYesNo(MessageText(MsgCreateAccount)))
-            MailAccountsItmClick();
-        if (CountAccounts() == 0)
-            return;
-    }
+    if (!EnsureAccount())
+        return;
     TNewMessageSource start = source;
     const TFolderFiles templates = SpecialFolderPaths(TSpecialFolder::Templates);
     const bool offerTemplates = fromFileMenu || QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
@@ -162,6 +158,13 @@ void TMainFrm::NewMessageFromContact()
     const QString contact = Paths().Data.ContactFile;
     if (!QFile::exists(contact))
         return;
+    // The contact file holds what the user wrote in the message window: without an account it
+    // waits in the Outbox instead of being thrown away.
+    if (!EnsureAccount()) {
+        if (KeepContactInOutbox(contact, SpecialFolderPaths(TSpecialFolder::Outbox)))
+            ActivateFolder();
+        return;
+    }
     NewMessage(false, {contact, {}, {}, {}});
     if (!Settings.General.DebugMode)
         QFile::remove(contact);
@@ -174,7 +177,12 @@ void TMainFrm::EditMessage(const QString& folderName, const TListEntry& entry, c
     if (session.WorkFile.isEmpty())
         return;
     m_sendNow.EditStarted(session.WorkFile);
+    const bool outboxMessage = IsOutbox(files) && entry.Record > 0;
+    if (outboxMessage)
+        m_outboxRecordsBeingEdited.append(entry.Record);
     RunWaited(Paths().Program.LmviewExe, EditArguments(session.WorkFile), Running.MessageWindow);
+    if (outboxMessage)
+        m_outboxRecordsBeingEdited.removeOne(entry.Record);
     const qint32 record = FinishEdit(files, session, Settings.General.DebugMode);
     const std::optional<TSendNowOrder> sendNow = m_sendNow.EditEnded(session.WorkFile, record);
     ShowEditedMessage(record);

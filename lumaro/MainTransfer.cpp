@@ -234,7 +234,8 @@ void TMainFrm::SendOutbox(const QByteArray& server)
         listed.append(MessageModel->Entry(row));
     const TSendResult result
         = RunSendJob(server, SpecialFolderPaths(TSpecialFolder::Outbox), SpecialFolderPaths(TSpecialFolder::Sent), listed,
-                     Paths().Data.SmtpDir, m_job, [this](const TAgentJob& job) { return RunAgent(job); });
+                     Paths().Data.SmtpDir, m_job, [this](const TAgentJob& job) { return RunAgent(job); },
+                     m_outboxRecordsBeingEdited);
     ActivateFolder();
     if (!result.Started)
         return;

@@ -129,7 +129,7 @@ TEditSession StartEdit(const TFolderFiles& folder, const TListEntry& entry, cons
                        const TNewMessageSource& source)
 {
     TEditSession session;
-    session.Record = entry.Record;
+    session.Source = MarkOf(folder, entry);
     session.WorkFile = entry.Record < 1 ? MakeNewMessageFile(queueDir, source) : ExportForEditing(folder, entry, queueDir);
     if (session.WorkFile.isEmpty()) {
         if (entry.Record < 1)
@@ -142,5 +142,16 @@ TEditSession StartEdit(const TFolderFiles& folder, const TListEntry& entry, cons
 
 qint32 FinishEdit(const TFolderFiles& folder, const TEditSession& session, bool keepWorkFile)
 {
-    return FileWorkFile(folder, session.WorkFile, session.HandedOver, session.Record, keepWorkFile);
+    return FileWorkFile(folder, session.WorkFile, session.HandedOver, session.Source, keepWorkFile);
+}
+
+bool KeepContactInOutbox(const QString& contactFile, const TFolderFiles& outbox)
+{
+    if (QueueMessageFile(outbox, contactFile) == 0) {
+        Report(MsgErrorWriting, TMessageKind::Warning);
+        return false;
+    }
+    Report(MsgKeptInOutbox, TMessageKind::Information, SpecialFolderName(TSpecialFolder::Outbox));
+    QFile::remove(contactFile);
+    return true;
 }

@@ -4,6 +4,7 @@
 // handed to the message window, and the work files of the edit cycle.
 
 #include "DBMailboxFunctions.h"
+#include "SpoolFunctions.h"
 
 #include <QDateTime>
 #include <QList>
@@ -66,8 +67,8 @@ QString MakeNewMessageFile(const QString& queueDir, const TNewMessageSource& sou
 struct TEditSession {
     QString WorkFile;
     QDateTime HandedOver;
-    // The record the work file came from; 0 for a new message.
-    qint32 Record = 0;
+    // The message the work file came from, as it was then; record 0 for a new message.
+    TMessageMark Source;
 };
 
 // Prepares editing `entry` of `folder` (record below 1: a new message from `source`). Reports 12 and
@@ -75,6 +76,13 @@ struct TEditSession {
 TEditSession StartEdit(const TFolderFiles& folder, const TListEntry& entry, const QString& queueDir,
                        const TNewMessageSource& source = {});
 // After the message window ended: a work file changed since it was handed over is appended to the
-// folder and replaces the message it was made from. The new record number, 0 when nothing changed
-// or filing failed (reported).
+// folder and replaces the message it was made from, while the folder still holds that message (see
+// FileWorkFile). The new record number, 0 when nothing changed or filing failed (reported).
 qint32 FinishEdit(const TFolderFiles& folder, const TEditSession& session, bool keepWorkFile);
+
+inline constexpr int MsgKeptInOutbox = 450;
+
+// A reply, forward or redirect arrived (contact file) while no account exists and the user did not
+// create one: its text goes into the Outbox, where it waits to be opened once an account exists;
+// reported with 450. The contact file is deleted only when that succeeded (else 12, file kept).
+bool KeepContactInOutbox(const QString& contactFile, const TFolderFiles& outbox);

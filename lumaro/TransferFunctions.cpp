@@ -1,5 +1,6 @@
 #include "TransferFunctions.h"
 
+#include "Reporter.h"
 #include "SpoolFunctions.h"
 
 #include <algorithm>
@@ -14,6 +15,21 @@ QByteArray ListedServer(const QByteArrayList& servers, const QByteArray& wanted)
     const auto found = std::find_if(servers.cbegin(), servers.cend(),
                                     [&folded](const QByteArray& server) { return server.toLower() == folded; });
     return found == servers.cend() ? QByteArray() : *found;
+}
+
+// The listed messages less those open in a message window, each of which is named to the user.
+QList<TListEntry> QueuedEntries(const TFolderFiles& outbox, const QList<TListEntry>& listed, const QList<qint32>& beingEdited)
+{
+    QList<TListEntry> queued;
+    for (const TListEntry& entry : listed) {
+        if (!beingEdited.contains(entry.Record)) {
+            queued.append(entry);
+            continue;
+        }
+        const std::optional<TIndexRecord> record = ReadIndexRecord(outbox.IndexFile, entry.Record);
+        Report(MsgOpenForEditing, TMessageKind::Information, QString::fromUtf8(record ? record->Subject : QByteArray()));
+    }
+    return queued;
 }
 
 } // namespace
@@ -53,13 +69,15 @@ bool PrepareHeaderList(QByteArrayList& headers, const QByteArray& buildText, con
 }
 
 TSendResult RunSendJob(const QByteArray& smtpServer, const TFolderFiles& outbox, const TFolderFiles& sent,
-                       QList<TListEntry>& listed, const QString& queueDir, TAgentJob& job, const TAgentRunner& runAgent)
+                       QList<TListEntry>& listed, const QString& queueDir, TAgentJob& job, const TAgentRunner& runAgent,
+                       const QList<qint32>& beingEdited)
 {
     TSendResult result;
     // What an interrupted run sent must leave the Outbox (and `listed`) before a new queue could
     // send it again.
-    FileSentMessages(outbox, sent, listed, queueDir);
-    if (!BuildQueue(outbox, listed, queueDir))
+    if (!FileSentMessages(outbox, sent, listed, queueDir))
+        return result;
+    if (!BuildQueue(outbox, QueuedEntries(outbox, listed, beingEdited), queueDir))
         return result;
     result.Started = true;
     FillSendJob(job, smtpServer);

@@ -33,17 +33,23 @@ QByteArray PreselectedSmtpServer(const QByteArrayList& servers, const QByteArray
 QByteArrayList PreselectedPopAccounts(const QByteArrayList& accounts, const QByteArrayList& remembered);
 
 struct TSendResult {
-    // The queue was built and the agent run; false when an export failed (nothing was sent).
+    // The queue was built and the agent run; false when an export failed or the sent messages of
+    // an earlier run could not be filed (nothing was sent).
     bool Started = false;
     int Sent = 0;
     int Unsent = 0;
 };
 
+inline constexpr int MsgOpenForEditing = 451;
+
 // Sends the listed Outbox messages through `smtpServer`: finishes the filing of an interrupted
-// earlier run, builds the queue in list order, runs the agent, then files the sent messages into
-// Sent (read) and takes them out of `listed`; unsent ones stay in the Outbox.
+// earlier run (when that fails nothing is sent: the queue build would send those messages again),
+// builds the queue in list order, runs the agent, then files the sent messages into Sent (read) and
+// takes them out of `listed`; unsent ones stay in the Outbox. Records in `beingEdited` are open in a
+// message window: they are not queued and each is named in report 451.
 TSendResult RunSendJob(const QByteArray& smtpServer, const TFolderFiles& outbox, const TFolderFiles& sent,
-                       QList<TListEntry>& listed, const QString& queueDir, TAgentJob& job, const TAgentRunner& runAgent);
+                       QList<TListEntry>& listed, const QString& queueDir, TAgentJob& job, const TAgentRunner& runAgent,
+                       const QList<qint32>& beingEdited = {});
 
 struct TReceiveResult {
     int Runs = 0;

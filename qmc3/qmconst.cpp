@@ -109,6 +109,11 @@ const QHash<int, const char*>& Texts()
         {57160, "Message %1 (%2 bytes) is larger than the limit of %3 bytes and stays on the server"},
         {57161, "Message %1 grew past the limit of %2 bytes; the transfer was stopped and nothing was deleted on "
                 "the server"},
+        {57150, "A line of the header field \"%1\" is longer than 998 characters and has no white space to fold it at"},
+        {57151, "A part with a line longer than 998 characters uses the unknown transfer encoding \"%1\""},
+        {57152, "A multipart body with a line longer than 998 characters has no closing boundary \"%1\""},
+        {57153, "A part with a line longer than 998 characters is nested more than %1 levels deep"},
+        {57154, "The message has more than %1 parts; the structure was cut there and the rest is kept unread"},
     };
     return texts;
 }

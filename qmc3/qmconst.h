@@ -53,4 +53,9 @@ enum TqmMessageId : int {
     qmCertificateChanged = 57131,
     qmMessageAboveLimit = 57160,
     qmMessageGrewAboveLimit = 57161,
+    qmLineTooLongInHeader = 57150,
+    qmLineTooLongUnknownEncoding = 57151,
+    qmLineTooLongNoBoundary = 57152,
+    qmLineTooLongNestedTooDeeply = 57153,
+    qmStructureCut = 57154,
 };

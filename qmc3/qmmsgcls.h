@@ -61,6 +61,9 @@ public:
     // Stores the name; a non-empty name also sets ContentType from its extension and Encoding from
     // that type.
     void SetFileName(const QByteArray& fileName);
+    // Stores the name alone, for a reader that takes type and encoding from the part itself: the
+    // type lookup by extension costs more than the rest of a small part.
+    void SetFileNameOnly(const QByteArray& fileName) { m_fileName = fileName; }
     const QByteArray& GetFileName() const { return m_fileName; }
     void Assign(const TqmAttItem& source) { *this = source; }
 

@@ -398,7 +398,7 @@ TqmAttItem TqmCustomDecoder::MakeAttachment(const TqmHeaders& partHeaders, bool 
         name = prefix + QByteArray::number(m_target.Attachments.Count());
     }
     TqmAttItem item;
-    item.SetFileName(CutToCapacity(name, qmShortTextCapacity));
+    item.SetFileNameOnly(CutToCapacity(name, qmShortTextCapacity));
     // The name's extension must not override what the part itself declares.
     item.ContentType = contentType.isEmpty() ? QByteArrayLiteral("text/plain") : GetFirstPart(contentType);
     item.Encoding = AttachmentEncoding(TransferEncoding(partHeaders));
@@ -506,6 +506,10 @@ TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadParts(const QByteArray& contentT
 
 TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadPart(const TqmHeaders& headers, PartRole role, int depth)
 {
+    // A few megabytes of empty parts would otherwise cost seconds and hundreds of megabytes; the
+    // fallback keeps the whole text, so nothing is lost.
+    if (++m_partsRead > MaxMessageParts)
+        throw EMessageParserError(qmMessageText(qmStructureCut).arg(MaxMessageParts));
     const QByteArray contentType = FieldBody(headers, "Content-Type");
     if (GetFirstPart(contentType).toLower().startsWith("multipart/")) {
         const QByteArray boundary = GetParameter(QByteArrayLiteral("boundary="), contentType);

@@ -25,6 +25,10 @@ enum class TransferKind { Plain, QuotedPrintable, Base64, UUEncoded };
 QByteArrayList SplitTextLines(QByteArrayView text);
 } // namespace detail
 
+// The parts of a multipart message the parser walks; past them it stops with a note (57154) and
+// keeps the whole text as "original.eml", as for malformed MIME.
+inline constexpr qsizetype MaxMessageParts = 10000;
+
 // Eight random decimal digits, used as a multipart boundary.
 QByteArray MakeUniqueID();
 
@@ -107,6 +111,7 @@ private:
     QByteArrayList m_boundaries;
     QByteArray m_bodyType; // Content-Type of the part that became the body; empty while none did
     bool m_bodyFound = false;
+    qsizetype m_partsRead = 0;
 };
 
 // The decoder TqmMessage::LoadFromStream runs: a TqmMessage target receives the recipient lists too.

@@ -1,5 +1,6 @@
 #pragma once
-// Folder files: a folder N is the message file N.mbx, every message behind the 7-byte separator
+// Folder files (FolderRecords, FolderAppend, FolderRead, FolderCopy, FolderDelete, FolderRebuild,
+// FolderCompaction): a folder N is the message file N.mbx, every message behind the 7-byte separator
 // line "From " CR LF, and the index file N.idx of 192-byte little-endian records, record 0 being the
 // header with the format mark "LM104" and the count of records marked deleted. Deleting only marks
 // records; reorganizing removes the marked messages. Every function opens its files, works and

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QSet>
 
@@ -21,6 +22,8 @@
 namespace {
 
 constexpr int MsgErrorWriting = 12;
+constexpr int MsgEditedMessageChanged = 100;
+constexpr int MsgSentNotFiled = 101;
 // Spool files are deleted in batches after one sync of the Inbox, so that importing many files
 // costs few disk syncs.
 constexpr qsizetype ImportBatch = 64;
@@ -132,42 +135,61 @@ void DeleteImported(const TFolderFiles& inbox, QStringList& imported)
     imported.clear();
 }
 
-// The queue's manifest: which Outbox messages the last queue held, one "record offset length" line
-// each. It outlives a crash of the main client after the agent ran, so that the messages the agent
+// The queue's manifest: which Outbox messages the last queue held, one "record offset length date
+// digest" line each (see TMessageMark; manifests of older versions have only the first three). It outlives a crash of the main client after the agent ran, so that the messages the agent
 // sent are filed (never sent again) at the next send or start.
 QString ManifestPath(const QString& queueDir)
 {
     return QDir(queueDir).filePath(QStringLiteral("queue.lst"));
 }
 
-bool WriteQueueManifest(const QString& queueDir, const QList<TListEntry>& listed)
+bool WriteQueueManifest(const QString& queueDir, const QList<TMessageMark>& queued)
 {
     QByteArray content;
-    for (const TListEntry& entry : listed)
-        content += QByteArray::number(entry.Record) + ' ' + QByteArray::number(entry.Offset) + ' '
-            + QByteArray::number(entry.Length) + '\n';
+    for (const TMessageMark& mark : queued)
+        content += QByteArray::number(mark.Entry.Record) + ' ' + QByteArray::number(mark.Entry.Offset) + ' '
+            + QByteArray::number(mark.Entry.Length) + ' ' + QByteArray::number(mark.Date, 'g', 17) + ' ' + mark.Digest + '\n';
     return WriteFileAtomically(ManifestPath(queueDir), content, true);
 }
 
-std::optional<QList<TListEntry>> ReadQueueManifest(const QString& queueDir)
+// A line without a date (older manifest) is checked by place only.
+std::optional<QList<std::pair<TMessageMark, bool>>> ReadQueueManifest(const QString& queueDir)
 {
     QFile file(ManifestPath(queueDir));
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QList<TListEntry> entries;
+    QList<std::pair<TMessageMark, bool>> marks;
     for (const QByteArray& line : file.readAll().split('\n')) {
         const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() == 3)
-            entries.append({fields[0].toInt(), fields[1].toInt(), fields[2].toInt(), 0});
+        if (fields.size() < 3)
+            continue;
+        const TMessageMark mark{{fields[0].toInt(), fields[1].toInt(), fields[2].toInt(), 0}, fields.value(3).toDouble(),
+                                fields.value(4)};
+        marks.append({mark, fields.size() > 3});
     }
-    return entries;
+    return marks;
 }
 
 // The Outbox still holds this message live at the same place: it was not filed yet.
-bool StillInOutbox(const TFolderFiles& outbox, const TListEntry& entry)
+bool StillInOutbox(const TFolderFiles& outbox, const TMessageMark& mark, bool withDate)
 {
-    const std::optional<TIndexRecord> record = ReadIndexRecord(outbox.IndexFile, entry.Record);
-    return record && !record->Deleted && record->Offset == entry.Offset && record->Length == entry.Length;
+    TMessageMark compared = mark;
+    if (!withDate)
+        compared.Date = MarkOf(outbox, mark.Entry).Date;
+    return StillHolds(outbox, compared);
+}
+
+// Never empty: a message that cannot be read gets a digest no message has.
+QByteArray StoredDigest(const TFolderFiles& folder, qint32 offset, qint32 length)
+{
+    const std::optional<QByteArray> bytes = ReadRawMessage(folder.MessageFile, offset, length);
+    return bytes ? QCryptographicHash::hash(*bytes, QCryptographicHash::Sha1).toHex() : QByteArray("-");
+}
+
+// The queue's own files: the messages of the last build and its manifest.
+bool IsQueueFileName(const QString& name)
+{
+    return !IsWorkFileName(name);
 }
 
 } // namespace
@@ -195,6 +217,30 @@ QString EditFileName(const QString& queueDir, qint32 record)
 bool SpoolHasMail(const QString& spoolDir)
 {
     return !MessageFilesOf(spoolDir).isEmpty();
+}
+
+bool IsWorkFileName(const QString& fileName)
+{
+    return (fileName.startsWith(QLatin1String("new_"), Qt::CaseInsensitive)
+            || fileName.startsWith(QLatin1String("edit_"), Qt::CaseInsensitive))
+        && QDir::match(MessageFilePattern, fileName);
+}
+
+TMessageMark MarkOf(const TFolderFiles& folder, const TListEntry& entry)
+{
+    const std::optional<TIndexRecord> record = entry.Record > 0 ? ReadIndexRecord(folder.IndexFile, entry.Record) : std::nullopt;
+    if (!record)
+        return {};
+    return {entry, record->Date, StoredDigest(folder, entry.Offset, entry.Length)};
+}
+
+bool StillHolds(const TFolderFiles& folder, const TMessageMark& mark)
+{
+    const std::optional<TIndexRecord> record =
+        mark.Entry.Record > 0 ? ReadIndexRecord(folder.IndexFile, mark.Entry.Record) : std::nullopt;
+    return record && !record->Deleted && record->Offset == mark.Entry.Offset && record->Length == mark.Entry.Length
+        && record->Date == mark.Date
+        && (mark.Digest.isEmpty() || StoredDigest(folder, record->Offset, record->Length) == mark.Digest);
 }
 
 int ImportSpool(const QString& spoolDir, const TFolderFiles& inbox)
@@ -245,25 +291,31 @@ bool ClearSpoolForReceive(const QString& spoolDir)
 
 bool BuildQueue(const TFolderFiles& outbox, const QList<TListEntry>& listed, const QString& queueDir)
 {
-    EmptyDirectory(queueDir);
+    if (QFileInfo::exists(ManifestPath(queueDir))) {
+        Report(MsgSentNotFiled, TMessageKind::Warning, SpecialFolderName(TSpecialFolder::Sent));
+        return false;
+    }
+    EmptyDirectory(queueDir, IsQueueFileName);
     bool exported = true;
+    QList<TMessageMark> queued;
     for (const TListEntry& entry : listed) {
+        queued.append(MarkOf(outbox, entry));
         if (!ExportMessage(outbox.MessageFile, QueueFileName(queueDir, entry.Record), entry.Offset, entry.Length))
             exported = false;
     }
-    return exported && WriteQueueManifest(queueDir, listed);
+    return exported && WriteQueueManifest(queueDir, queued);
 }
 
 bool FileSentMessages(const TFolderFiles& outbox, const TFolderFiles& sent, QList<TListEntry>& listed,
                       const QString& queueDir)
 {
-    const std::optional<QList<TListEntry>> queued = ReadQueueManifest(queueDir);
+    const std::optional<QList<std::pair<TMessageMark, bool>>> queued = ReadQueueManifest(queueDir);
     if (!queued)
         return true;
     QList<TListEntry> wasSent;
-    for (const TListEntry& entry : *queued)
-        if (!QFileInfo::exists(QueueFileName(queueDir, entry.Record)) && StillInOutbox(outbox, entry))
-            wasSent.append(entry);
+    for (const auto& [mark, withDate] : *queued)
+        if (!QFileInfo::exists(QueueFileName(queueDir, mark.Entry.Record)) && StillInOutbox(outbox, mark, withDate))
+            wasSent.append(mark.Entry);
     const QList<TListEntry> toMove = wasSent;
     const bool filed = CopyMessages(outbox, sent, wasSent, TCopyOptions{true, true});
     // What CopyMessages left in `wasSent` was not moved; everything else leaves the list.
@@ -275,9 +327,13 @@ bool FileSentMessages(const TFolderFiles& outbox, const TFolderFiles& sent, QLis
     listed.removeIf([&](const TListEntry& entry) { return moved.contains(entry.Record); });
     // Only now may the manifest go: until then a repeat files what is left. The remaining queue
     // files are of unsent messages, which stay in the Outbox.
-    if (filed && DeleteFileWarn(ManifestPath(queueDir)))
+    if (!filed) {
+        Report(MsgSentNotFiled, TMessageKind::Warning, SpecialFolderName(TSpecialFolder::Sent));
+        return false;
+    }
+    if (DeleteFileWarn(ManifestPath(queueDir)))
         EmptyDirectory(queueDir, [](const QString& name) { return name.startsWith(QLatin1String("smtp_")); });
-    return filed;
+    return true;
 }
 
 bool ResumeFilingSent(const TFolderFiles& outbox, const TFolderFiles& sent, const QString& queueDir)
@@ -305,7 +361,7 @@ qint32 QueueMessageFile(const TFolderFiles& outbox, const QString& messageFile)
 }
 
 qint32 FileWorkFile(const TFolderFiles& folder, const QString& workFile, const QDateTime& handedOver,
-                   qint32 replacedRecord, bool keepFile)
+                   const TMessageMark& replaced, bool keepFile)
 {
     qint32 record = 0;
     if (QFileInfo(workFile).lastModified() > handedOver) {
@@ -314,8 +370,10 @@ qint32 FileWorkFile(const TFolderFiles& folder, const QString& workFile, const Q
             Report(MsgErrorWriting, TMessageKind::Warning);
             return 0;
         }
-        if (replacedRecord > 0)
-            MarkDeleted(folder.IndexFile, replacedRecord);
+        if (StillHolds(folder, replaced))
+            MarkDeleted(folder.IndexFile, replaced.Entry.Record);
+        else if (replaced.Entry.Record > 0)
+            Report(MsgEditedMessageChanged, TMessageKind::Warning);
     }
     if (!keepFile)
         QFile::remove(workFile);

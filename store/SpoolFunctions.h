@@ -21,6 +21,26 @@ QString EditFileName(const QString& queueDir, qint32 record);
 
 bool SpoolHasMail(const QString& spoolDir);
 
+// "new_" and "edit_" files: the message window's work files, which share the queue directory but
+// are never sent and never removed by a queue build (one kept after a failed append holds the
+// user's text).
+bool IsWorkFileName(const QString& fileName);
+
+// A message of a folder as a command that outlives the message list saw it. Record numbers are
+// reused (after a reorganize, or when an emptied folder fills again), so the record is still that
+// message only while it is live and has the same offset, length and date, and its stored bytes the
+// same digest (two messages of one length and date can follow each other at the same place).
+struct TMessageMark {
+    TListEntry Entry;
+    TDateTime Date = 0;
+    // SHA-1 of the stored bytes in hex; empty: not compared.
+    QByteArray Digest;
+};
+
+// The mark of a listed message; its record number 0 when the record cannot be read.
+TMessageMark MarkOf(const TFolderFiles& folder, const TListEntry& entry);
+bool StillHolds(const TFolderFiles& folder, const TMessageMark& mark);
+
 // The agent writes a received message under its final name + this suffix and renames it when the
 // message is complete; only the agent removes such files (see CheckFile.h of the agent).
 inline constexpr QLatin1String UnfinishedSuffix(".part");
@@ -37,15 +57,18 @@ int ImportSpool(const QString& spoolDir, const TFolderFiles& inbox);
 // False when a deletion failed.
 bool ClearSpoolForReceive(const QString& spoolDir);
 
-// Empties the queue, exports every listed Outbox message as its "smtp_" file and records them in
-// the queue's manifest. False when an export failed; the send run must then not start. Call
-// ResumeFilingSent first: emptying the queue would forget what an interrupted run sent.
+// Empties the queue (work files stay), exports every listed Outbox message as its "smtp_" file and
+// records them in the queue's manifest. False when an export failed; the send run must then not
+// start. Refused (reported with 101) while the manifest of an earlier run is still there: emptying
+// the queue would forget what that run sent, and the messages would go out again. Call
+// ResumeFilingSent first.
 bool BuildQueue(const TFolderFiles& outbox, const QList<TListEntry>& listed, const QString& queueDir);
 // After a send run: every message of the queue's manifest whose queue file is gone was sent and
 // moves to `sent` with the read mark (and out of `listed`); the others stay. Messages moved before
 // an interruption are not moved again, so a repeat after a crash never files a message twice (only
 // the one in flight at the crash may show twice in Sent) and never leaves a sent one in the Outbox
-// to be sent again. Without a manifest there is nothing to file.
+// to be sent again. Without a manifest there is nothing to file. When the filing fails (reported
+// with 101) the manifest stays, so that no queue build can send these messages again.
 bool FileSentMessages(const TFolderFiles& outbox, const TFolderFiles& sent, QList<TListEntry>& listed,
                       const QString& queueDir);
 // Finishes the filing of a send run that the main client did not see to its end.
@@ -55,11 +78,12 @@ bool ResumeFilingSent(const TFolderFiles& outbox, const TFolderFiles& sent, cons
 qint32 QueueMessageFile(const TFolderFiles& outbox, const QString& messageFile);
 // Files a "new_" or "edit_" work file after the message window ended: when it was changed after
 // `handedOver` (its modification time then), it is appended to `folder` (queued when that is the
-// Outbox) and the message it was made
-// from (`replacedRecord`; 0 for a new message) is marked deleted. A failed append reports 12 and
-// keeps the work file, which holds the user's text; otherwise the file is deleted unless `keepFile`
-// (debug mode). The new record number, 0 when nothing was filed.
+// Outbox) and the message it was made from (`replaced`; record 0 for a new message) is marked
+// deleted, but only while the folder still holds that message (StillHolds): one sent, moved or
+// deleted meanwhile, or renumbered by a reorganize, is left alone and both stay, reported with 100.
+// A failed append reports 12 and keeps the work file, which holds the user's text; otherwise the
+// file is deleted unless `keepFile` (debug mode). The new record number, 0 when nothing was filed.
 qint32 FileWorkFile(const TFolderFiles& folder, const QString& workFile, const QDateTime& handedOver,
-                    qint32 replacedRecord, bool keepFile);
+                    const TMessageMark& replaced, bool keepFile);
 // Exports a message for the message window; the path of the "edit_" file, or empty on failure.
 QString ExportForEditing(const TFolderFiles& folder, const TListEntry& entry, const QString& queueDir);

@@ -41,6 +41,7 @@ private slots:
     void replyBeforeTheEndOfTheData();
     void refusedPasswordAskedOnce_data();
     void refusedPasswordAskedOnce();
+    void recipientWithoutAtStaysQueued();
 };
 
 void TestSend::refusedMessage_data()
@@ -352,6 +353,36 @@ void TestSend::refusedPasswordAskedOnce()
     QCOMPARE(QFile::exists(file.fileName()), !sent);
     if (!sent)
         QVERIFY2(status.contains(QLatin1String("hat die Anmeldung abgelehnt")), qPrintable(status));
+}
+
+// "Proj Team" in CC of a message that reached the queue unexpanded: no RCPT TO:<Proj Team>; the
+// message stays queued with a warning naming the recipient, and the next one is still sent.
+void TestSend::recipientWithoutAtStaysQueued()
+{
+    FakeServer server({"S: 220 ready", "C: EHLO *", "S: 250 hello", "C: MAIL FROM:<a@example.org>", "S: 250 ok",
+                       "C: RCPT TO:<b@example.org>", "S: 250 ok", "C: DATA", "S: 354 go", "C: <DATA>", "S: 250 queued",
+                       "C: QUIT", "S: 221 bye"});
+    QTemporaryDir queue;
+    const QByteArray team = "From: <a@example.org>\r\nTo: <b@example.org>\r\nCc: Proj Team\r\nSubject: team\r\n\r\ntext\r\n";
+    for (const auto& [name, text] : {std::pair{"1.eml", team}, std::pair{"2.eml", QueueMessage("two")}}) {
+        QFile file(queue.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    TAgentJob job;
+    job.Action = "SMTP";
+    job.Server = server.Address();
+    TAgentEvents events;
+    ReportCapture capture;
+    TSendRun run(job, {queue.path(), queue.filePath(QStringLiteral("headers.ini")), {}}, events);
+    TDialUp dialUp(NotInstalledRasBackend());
+    QVERIFY(run.Execute(dialUp, 10, false));
+    const QList<TUserMessage> reports = capture.Take();
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports.first().Id, 61);
+    QVERIFY2(reports.first().Text.contains(QLatin1String("'team'")) && reports.first().Text.endsWith(QLatin1String("Proj Team")),
+             qPrintable(reports.first().Text));
+    QCOMPARE(QDir(queue.path()).entryList({QStringLiteral("*.eml")}), QStringList{QStringLiteral("1.eml")});
     QVERIFY2(server.Errors().isEmpty(), qPrintable(server.Errors().join(QLatin1Char('\n'))));
 }
 

@@ -2,7 +2,13 @@
 // (envelope and text) and what stays in the queue.
 
 #include "AgentFixture.h"
+#include "TestData.h"
 #include "TestServers.h"
+
+#include "qmlinelength.h"
+#include "qmmsg.h"
+
+#include <QBuffer>
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +21,19 @@ QByteArray QueueMessage(const QByteArray& subject, const QByteArray& extraHeader
         + "Date: Mon, 9 Mar 2026 10:00:00 +0100\r\nMessage-ID: <" + subject + "@example.org>\r\n" + extraHeaders
         + "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=\"us-ascii\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\n"
         + "Text of " + subject + "\r\n.\r\n.dot line\r\n";
+}
+
+// What a reader gets out of a message: the text and each attachment's name and bytes.
+QByteArrayList ReadableContent(QByteArray text)
+{
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::ReadOnly);
+    TqmMessage message;
+    message.LoadFromStream(buffer);
+    QByteArrayList content{message.Subject, message.Body.join("\n")};
+    for (qsizetype i = 0; i < message.Attachments.Count(); ++i)
+        content << message.Attachments.Items(i).GetFileName() << message.Attachments.Items(i).Data;
+    return content;
 }
 
 struct Delivery {
@@ -37,6 +56,7 @@ private slots:
     void authentication_data();
     void authentication();
     void notAMessage();
+    void longLinesAreMendedAndWorkFilesStay();
 
 private:
     TAgentJob Job() const;
@@ -191,6 +211,31 @@ void TestSendEndToEnd::notAMessage()
     const QList<Delivery> deliveries = Deliveries();
     QCOMPARE(deliveries.size(), 1);
     QVERIFY(deliveries.at(0).Text.contains("Subject: after garbage"));
+}
+
+// The server refuses lines over 998 octets ("500 Line too long"). A forwarded message with a long
+// text line and a long binary line arrives mended and reads the same; a subject that cannot be
+// folded stays queued with a warning; the message window's work files are not sent.
+void TestSendEndToEnd::longLinesAreMendedAndWorkFilesStay()
+{
+    const QByteArray forwarded = ReadTestData(QStringLiteral("longlines/long-multipart.eml"));
+    Queue(QStringLiteral("smtp_1.eml"), forwarded);
+    Queue(QStringLiteral("smtp_2.eml"), ReadTestData(QStringLiteral("longlines/long-token-subject.eml")));
+    Queue(QStringLiteral("new_3123.eml"), QueueMessage("draft"));
+    Queue(QStringLiteral("edit_4123.eml"), QueueMessage("being edited"));
+    QVERIFY(m_agent->WriteJob(Job()));
+    const AgentResult result = m_agent->Run();
+    QVERIFY2(result.ExitCode == 0, result.Errors.constData());
+    QVERIFY2(result.Errors.contains("report 60: Die Nachricht 'xxxx") && result.Errors.contains("\"Subject\""),
+             result.Errors.constData());
+    QCOMPARE(QueueNames(), (QStringList{QStringLiteral("edit_4123.eml"), QStringLiteral("new_3123.eml"), QStringLiteral("smtp_2.eml")}));
+    const QList<Delivery> deliveries = Deliveries();
+    QCOMPARE(deliveries.size(), 1);
+    QCOMPARE(deliveries.at(0).Envelope, (QByteArrayList{"anna@example.org", "bob@example.net"}));
+    const QByteArray& text = deliveries.at(0).Text;
+    QVERIFY(!HasOverlongLine(text));
+    QVERIFY(text.contains("\r\nContent-Transfer-Encoding: base64\r\n"));
+    QCOMPARE(ReadableContent(text), ReadableContent(forwarded));
 }
 
 QTEST_GUILESS_MAIN(TestSendEndToEnd)

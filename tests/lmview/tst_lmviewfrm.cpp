@@ -359,6 +359,51 @@ private slots:
         SaveScreenshot(chooser, QStringLiteral("adrchoose"));
     }
 
+    // "Proj Team" typed into CC: the group of that name becomes its addresses when the message is
+    // saved for sending; a name the address book does not know keeps the window open, with the
+    // name in the warning, and nothing is written.
+    void recipientNamesAreExpandedOrRefused()
+    {
+        ReportCapture reports;
+        QVERIFY(CreateAddressBook());
+        TAddressRecord group;
+        group.Group = true;
+        group.Key = "Proj Team";
+        QVERIFY(WriteAddressWithMembers(0, group, {"ann@example.org;Ann", "carl@example.com;Carl"}) > 0);
+        const QByteArray original = Crlf("From: Jane Doe <jane@example.org>\nTo: bob@example.com\nSubject: Plan\n\nx\n");
+        const QString work = WriteFile(Paths().Data.SmtpDir + QStringLiteral("/new_4.eml"), original);
+        TLmviewFrm window(*ParseViewCommandLine({work, "0", "0", "EDIT"}));
+        QVERIFY(window.LoadMessage());
+        Show(window);
+        window.SmtpPages->setCurrentIndex(1);
+        QTest::keyClicks(window.SmtpCCEdt, QStringLiteral("dora@example.net,Proj Tem"));
+        window.SmtpPages->setCurrentIndex(0);
+        window.SendLaterItmClick();
+        const QList<TUserMessage> shown = reports.Take();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().Id, 80);
+        QVERIFY2(shown.first().Text.contains(QLatin1String("'Proj Tem'")), qPrintable(shown.first().Text));
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.SmtpPages->currentIndex(), 1);
+        QFile file(work);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), original);
+        file.close();
+
+        window.SmtpCCEdt->clear();
+        QTest::keyClicks(window.SmtpCCEdt, QStringLiteral("dora@example.net, proj team"));
+        SaveScreenshot(window, QStringLiteral("lmview-recipient-names"));
+        window.SendLaterItmClick();
+        QVERIFY(!window.isVisible());
+        TqmMessage saved;
+        saved.LoadFromFile(work);
+        QCOMPARE(saved.CC.Count(), 3);
+        QByteArrayList cc;
+        for (qsizetype i = 0; i < saved.CC.Count(); ++i)
+            cc.append(saved.CC.Items(i).Address);
+        QCOMPARE(cc, (QByteArrayList{"dora@example.net", "ann@example.org", "carl@example.com"}));
+    }
+
     void phraseInserterHandsTheTextOver()
     {
         QVERIFY(WritePhrase(QStringLiteral("Signaturen"), QStringLiteral("Büro"), QStringLiteral("Jane Doe\nBüro 4")));

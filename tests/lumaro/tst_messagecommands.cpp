@@ -262,6 +262,37 @@ private slots:
         QCOMPARE(QFile::exists(session.WorkFile), debug);
     }
 
+    // A reply arrived while no account exists and the user did not create one: the text waits in
+    // the Outbox; only a contact file that reached it is deleted.
+    void contactWithoutAccountIsKeptInTheOutbox_data()
+    {
+        QTest::addColumn<bool>("outboxWritable");
+        QTest::newRow("kept in the Outbox") << true;
+        QTest::newRow("Outbox cannot be written") << false;
+    }
+
+    void contactWithoutAccountIsKeptInTheOutbox()
+    {
+        QFETCH(bool, outboxWritable);
+        const TFolderFiles outbox = SpecialFolderPaths(TSpecialFolder::Outbox);
+        const QString contact = Paths().Data.ContactFile;
+        QVERIFY(QDir().mkpath(QFileInfo(contact).path()));
+        QVERIFY(WriteBytes(contact, "From: Anna <anna@example.org>\r\nTo: bert@example.org\r\nSubject: Re: Frage\r\n\r\n"
+                                    "Meine Antwort\r\n"));
+        if (!outboxWritable)
+            QVERIFY(QFile::remove(outbox.MessageFile));
+        ReportCapture reports;
+        QCOMPARE(KeepContactInOutbox(contact, outbox), outboxWritable);
+        const QList<TUserMessage> shown = reports.Take();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().Id, outboxWritable ? MsgKeptInOutbox : MsgErrorWriting);
+        QCOMPARE(QFile::exists(contact), !outboxWritable);
+        if (outboxWritable) {
+            QVERIFY2(shown.first().Text.contains(SpecialFolderName(TSpecialFolder::Outbox)), qPrintable(shown.first().Text));
+            QCOMPARE(Subjects(SpecialFolderName(TSpecialFolder::Outbox)), QByteArrayList{"Re: Frage"});
+        }
+    }
+
     void newMessageFile_data()
     {
         QTest::addColumn<QByteArrayList>("signature");

@@ -11,6 +11,7 @@
 #include "DBAccountsFunctions.h"
 #include "SendNowFunctions.h"
 #include "Konstanten.h"
+#include "ReportCapture.h"
 #include "ScopedRegistry.h"
 
 #include <QDir>
@@ -163,6 +164,55 @@ private slots:
         QCOMPARE(relisted.size(), 1);
         QCOMPARE(Subjects(m_sent), QByteArray("one(read)"));
         QCOMPARE(Subjects(m_outbox), QByteArray("two"));
+    }
+
+    // The message window is open on "two": it stays in the Outbox, and the user is told why.
+    void messageOpenForEditingIsNotSent()
+    {
+        CreateFolder(m_sent);
+        QList<TListEntry> listed = Fill(m_outbox, {{"me@x", "a@y", "one", {}}, {"me@x", "b@y", "two", {}}});
+        const QString queue = Paths().Data.SmtpDir;
+        TAgentJob job;
+        ReportCapture reports;
+        const TSendResult result = RunSendJob("smtp", m_outbox, m_sent, listed, queue, job, SendingAgent(queue, {}),
+                                              {listed[1].Record});
+        const QList<TUserMessage> shown = reports.Take();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().Id, MsgOpenForEditing);
+        QVERIFY2(shown.first().Text.contains("'two'"), qPrintable(shown.first().Text));
+        QCOMPARE(result.Sent, 1);
+        QCOMPARE(result.Unsent, 1);
+        QCOMPARE(Subjects(m_outbox), QByteArray("two"));
+        QCOMPARE(Subjects(m_sent), QByteArray("one(read)"));
+    }
+
+    // An earlier run sent "one" but it could not be filed: nothing goes to the agent, "one"
+    // above all, until the filing succeeds.
+    void failedFilingSendsNothing()
+    {
+        CreateFolder(m_sent);
+        QList<TListEntry> listed = Fill(m_outbox, {{"me@x", "a@y", "one", {}}, {"me@x", "b@y", "two", {}}});
+        const QString queue = Paths().Data.SmtpDir;
+        QVERIFY(BuildQueue(m_outbox, listed, queue));
+        QVERIFY(QFile::remove(QueueFileName(queue, listed.first().Record)));
+        QVERIFY(QFile::remove(m_sent.MessageFile));
+        bool agentRan = false;
+        TAgentJob job;
+        ReportCapture reports;
+        const TSendResult result = RunSendJob("smtp", m_outbox, m_sent, listed, queue, job, [&](const TAgentJob&) {
+            agentRan = true;
+            return true;
+        });
+        QCOMPARE(reports.Take().last().Id, 101);
+        QVERIFY(!result.Started);
+        QVERIFY(!agentRan);
+        QVERIFY(QFile::exists(QDir(queue).filePath(QStringLiteral("queue.lst"))));
+        QCOMPARE(Subjects(m_outbox), QByteArray("one two"));
+
+        CreateFolder(m_sent);
+        QVERIFY(RunSendJob("smtp", m_outbox, m_sent, listed, queue, job, SendingAgent(queue, {})).Started);
+        QCOMPARE(Subjects(m_sent), QByteArray("one(read) two(read)"));
+        QCOMPARE(Subjects(m_outbox), QByteArray());
     }
 
     void receiveRunsOncePerAccountInOrderAndGoesOnAfterAFailure()

@@ -99,7 +99,7 @@ private slots:
         const QString workFile = Paths().Data.SmtpDir + QLatin1String("/new_1.eml");
         QVERIFY(LumaroTest::WriteBytes(workFile, "From: Jane <jane@mail.example.org>\r\nTo: <to@example.org>\r\n"
                                                  "Subject: composed\r\n\r\nHello.\r\n"));
-        QVERIFY(FileWorkFile(outbox, workFile, QDateTime::currentDateTime().addDays(-1), 0, false) > 0);
+        QVERIFY(FileWorkFile(outbox, workFile, QDateTime::currentDateTime().addDays(-1), {}, false) > 0);
         QList<TListEntry> listed = ListEntries(EnumerateLiveMessages(outbox));
         QCOMPARE(listed.size(), 1);
         const QByteArrayList queued

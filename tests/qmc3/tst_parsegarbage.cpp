@@ -130,7 +130,8 @@ void TestParseGarbage::loadsWithoutFailure_data()
         + "--" + longBoundary + "\r\n\r\nbody\r\n--" + longBoundary + "\r\n\r\npart\r\n--" + longBoundary + "--\r\n" << false;
     QTest::newRow("boundary of 100000 characters") << MimeHeaders("multipart/mixed; boundary=" + QByteArray(100000, 'c'))
         + "--c\r\n" << true;
-    QTest::newRow("20000 parts") << ManyParts(20000) << false;
+    // More parts than the parser walks: the structure is cut and the whole text kept.
+    QTest::newRow("20000 parts") << ManyParts(20000) << true;
     QTest::newRow("base64 with invalid characters") << MimeHeaders("application/pdf; name=a.pdf")
         .replace("\r\n\r\n", "\r\nContent-Transfer-Encoding: base64\r\n\r\n") + "JVBE\x01Ri0x\r\n" << true;
     QTest::newRow("uuencode without end") << QByteArray("From: a@example.com\r\n\r\nbegin 644 x\r\nM86)C\r\n") << false;

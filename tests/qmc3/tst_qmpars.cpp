@@ -39,6 +39,27 @@ QByteArray Crlf(QByteArray text)
     return text.replace("\n", "\r\n");
 }
 
+// A multipart of `parts` empty unnamed parts, or of two nested multiparts holding half of them each.
+QByteArray ManyParts(qsizetype parts, bool nested)
+{
+    const QByteArray empty = "Content-Type: application/octet-stream\r\n\r\n\r\n";
+    auto multipart = [&empty](const QByteArray& boundary, qsizetype count) {
+        QByteArray body;
+        for (qsizetype i = 0; i < count; ++i)
+            body += "--" + boundary + "\r\n" + empty;
+        return body + "--" + boundary + "--\r\n";
+    };
+    QByteArray body;
+    if (nested) {
+        for (const QByteArray inner : {"I1", "I2"})
+            body += "--B\r\nContent-Type: multipart/mixed; boundary=\"" + inner + "\"\r\n\r\n" + multipart(inner, parts / 2);
+        body += "--B--\r\n";
+    } else {
+        body = multipart("B", parts);
+    }
+    return "From: a@example.com\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"B\"\r\n\r\n" + body;
+}
+
 QByteArray MultipartWith(const QByteArray& partHeaders, const QByteArray& content)
 {
     return Crlf("From: a@example.com\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"B\"\n\n--B\n"
@@ -66,6 +87,8 @@ private slots:
     void trailingDotLine_data();
     void trailingDotLine();
     void readsFromTheCurrentPosition();
+    void partsWalkedAreCapped_data();
+    void partsWalkedAreCapped();
 };
 
 void TestMessageParser::lineStream_data()
@@ -257,6 +280,45 @@ void TestMessageParser::readsFromTheCurrentPosition()
     QCOMPARE(message.Subject, QByteArray("Broken"));
     QCOMPARE(message.Attachments.Count(), 1);
     QCOMPARE(message.Attachments.Items(0).Data, text.mid(37));
+}
+
+// A message of a few megabytes may hold hundreds of thousands of empty parts. The parser walks
+// MaxMessageParts of them (nested multiparts count as parts too); past that it says the structure
+// was cut and keeps the whole text as "original.eml".
+void TestMessageParser::partsWalkedAreCapped_data()
+{
+    QTest::addColumn<qsizetype>("parts");
+    QTest::addColumn<bool>("nested");
+    QTest::addColumn<bool>("cut");
+    QTest::newRow("exactly the limit") << MaxMessageParts << false << false;
+    QTest::newRow("one more") << MaxMessageParts + 1 << false << true;
+    QTest::newRow("nested, containers counted") << MaxMessageParts << true << true;
+    QTest::newRow("far more") << 20 * MaxMessageParts << false << true;
+}
+
+void TestMessageParser::partsWalkedAreCapped()
+{
+    QFETCH(qsizetype, parts);
+    QFETCH(bool, nested);
+    QFETCH(bool, cut);
+    const QByteArray text = ManyParts(parts, nested);
+    TqmMessage message;
+    Load(text, message);
+    const qsizetype count = message.Attachments.Count();
+    const QByteArray note = message.Body.join('\n');
+    QCOMPARE(note.contains("structure was cut"), cut);
+    if (!cut) {
+        QCOMPARE(count, parts);
+        return;
+    }
+    QVERIFY2(note.contains(QByteArray::number(MaxMessageParts)), note.constData());
+    QVERIFY(count <= MaxMessageParts + 1);
+    const TqmAttItem& original = message.Attachments.Items(count - 1);
+    QCOMPARE(original.GetFileName(), QByteArray("original.eml"));
+    QCOMPARE(original.Data, text);
+    // Unnamed parts keep the type they declare, whatever their made-up name suggests.
+    QCOMPARE(message.Attachments.Items(0).GetFileName(), QByteArray("att.0"));
+    QCOMPARE(message.Attachments.Items(0).ContentType, QByteArray("application/octet-stream"));
 }
 
 QTEST_GUILESS_MAIN(TestMessageParser)

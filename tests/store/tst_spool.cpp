@@ -162,14 +162,90 @@ private slots:
         QVERIFY(QFileInfo(Paths().Data.SmtpDir).isDir());
     }
 
-    void buildQueueExportsWithoutSeparator()
+    // A work file kept after a failed append, or one open in the message window, holds the user's
+    // text: the build removes only what an earlier queue left.
+    void buildQueueExportsWithoutSeparatorAndKeepsWorkFiles()
     {
         const QList<TListEntry> listed = FillOutbox({"a", "b"});
-        QVERIFY(WriteContent(QueuePath(QStringLiteral("edit_9123.eml")), "left over"));
+        QVERIFY(WriteContent(QueuePath(QStringLiteral("edit_9123.eml")), "kept edit"));
+        QVERIFY(WriteContent(QueuePath(QStringLiteral("new_4711.eml")), "kept new message"));
+        QVERIFY(WriteContent(QueuePath(QStringLiteral("smtp_9.eml")), "stale queue file"));
         QVERIFY(BuildQueue(m_outbox, listed, Paths().Data.SmtpDir));
         QCOMPARE(Files(Paths().Data.SmtpDir),
-                 QStringList({QStringLiteral("queue.lst"), QStringLiteral("smtp_1.eml"), QStringLiteral("smtp_2.eml")}));
+                 QStringList({QStringLiteral("edit_9123.eml"), QStringLiteral("new_4711.eml"), QStringLiteral("queue.lst"),
+                              QStringLiteral("smtp_1.eml"), QStringLiteral("smtp_2.eml")}));
         QCOMPARE(Content(QueuePath(QStringLiteral("smtp_2.eml"))), Message("b"));
+        QCOMPARE(Content(QueuePath(QStringLiteral("edit_9123.eml"))), QByteArray("kept edit"));
+    }
+
+    void workFileNamesAreNotQueueFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("workFile");
+        QTest::newRow("new") << QStringLiteral("new_123.eml") << true;
+        QTest::newRow("edit") << QStringLiteral("edit_4123.eml") << true;
+        QTest::newRow("queue file") << QStringLiteral("smtp_4.eml") << false;
+        QTest::newRow("manifest") << QStringLiteral("queue.lst") << false;
+        QTest::newRow("new without extension") << QStringLiteral("new_1.tmp") << false;
+    }
+
+    void workFileNamesAreNotQueueFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, workFile);
+        QCOMPARE(IsWorkFileName(name), workFile);
+    }
+
+    // The agent sent "a"; filing it into Sent fails (after the run, or again at the next send). The
+    // manifest stays, so no queue build can send "a" a second time; once Sent can be written, the
+    // next send files "a" once and queues only what is left.
+    void failedFilingKeepsTheManifest_data()
+    {
+        QTest::addColumn<int>("failedAttempts");
+        QTest::newRow("filing after the run fails") << 1;
+        QTest::newRow("filing before the next build fails too") << 2;
+    }
+
+    void failedFilingKeepsTheManifest()
+    {
+        QFETCH(int, failedAttempts);
+        QList<TListEntry> listed = FillOutbox({"a", "b"});
+        QVERIFY(BuildQueue(m_outbox, listed, Paths().Data.SmtpDir));
+        QVERIFY(QFile::remove(QueuePath(QStringLiteral("smtp_1.eml"))));
+        QVERIFY(QFile::remove(m_sent.MessageFile));
+        for (int attempt = 0; attempt < failedAttempts; ++attempt) {
+            ReportCapture reports;
+            QVERIFY(!FileSentMessages(m_outbox, m_sent, listed, Paths().Data.SmtpDir));
+            QCOMPARE(reports.Take().last().Id, 101);
+            QVERIFY(QFile::exists(QueuePath(QStringLiteral("queue.lst"))));
+            QVERIFY(!BuildQueue(m_outbox, listed, Paths().Data.SmtpDir));
+            const QList<TUserMessage> refusal = reports.Take();
+            QCOMPARE(refusal.size(), 1);
+            QCOMPARE(refusal.first().Id, 101);
+            QVERIFY(!QFile::exists(QueuePath(QStringLiteral("smtp_1.eml"))));
+        }
+        QCOMPARE(Subjects(m_outbox), QByteArray("a b"));
+
+        QVERIFY(CreateEmptyMessageFile(m_sent.MessageFile));
+        QVERIFY(FileSentMessages(m_outbox, m_sent, listed, Paths().Data.SmtpDir));
+        QCOMPARE(Subjects(m_sent), QByteArray("a(read)"));
+        QVERIFY(BuildQueue(m_outbox, listed, Paths().Data.SmtpDir));
+        QCOMPARE(Files(Paths().Data.SmtpDir), QStringList({QStringLiteral("queue.lst"), QStringLiteral("smtp_2.eml")}));
+    }
+
+    // A manifest written before it carried dates still files what was sent.
+    void manifestWithoutDatesIsRead()
+    {
+        QList<TListEntry> listed = FillOutbox({"a", "b"});
+        QVERIFY(BuildQueue(m_outbox, listed, Paths().Data.SmtpDir));
+        QByteArray old;
+        for (const TListEntry& entry : listed)
+            old += QByteArray::number(entry.Record) + ' ' + QByteArray::number(entry.Offset) + ' ' + QByteArray::number(entry.Length) + '\n';
+        QVERIFY(WriteContent(QueuePath(QStringLiteral("queue.lst")), old));
+        QVERIFY(QFile::remove(QueuePath(QStringLiteral("smtp_2.eml"))));
+        QVERIFY(FileSentMessages(m_outbox, m_sent, listed, Paths().Data.SmtpDir));
+        QCOMPARE(Subjects(m_outbox), QByteArray("a"));
+        QCOMPARE(Subjects(m_sent), QByteArray("b(read)"));
     }
 
     void buildQueueFailsOnAnUnreadableMessage()
@@ -269,12 +345,72 @@ private slots:
         if (appendFails)
             QVERIFY(QFile::remove(m_outbox.MessageFile));
         ReportCapture reports;
-        const qint32 record = FileWorkFile(m_outbox, path, handedOver, listed[0].Record, false);
+        const qint32 record = FileWorkFile(m_outbox, path, handedOver, MarkOf(m_outbox, listed[0]), false);
         QCOMPARE(record, (changed && !appendFails) ? 3 : 0);
         QCOMPARE(reports.Take().size(), appendFails ? 1 : 0);
         if (!appendFails)
             QCOMPARE(Subjects(m_outbox), outboxAfter);
         QCOMPARE(QFile::exists(path), fileKept);
+        if (appendFails)
+            QVERIFY(CreateEmptyMessageFile(m_outbox.MessageFile));
+        QVERIFY(BuildQueue(m_outbox, ListEntries(EnumerateLiveMessages(m_outbox)), Paths().Data.SmtpDir));
+        QCOMPARE(QFile::exists(path), fileKept);
+    }
+
+    // The message window was open on "b" while the folder changed under it. Saving replaces "b"
+    // only while the folder still holds it; otherwise both stay and the user is told.
+    void savedEditReplacesOnlyTheSameMessage_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<QByteArray>("outboxAfter");
+        QTest::addColumn<QByteArray>("sentAfter");
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("nothing happened") << QString() << QByteArray("a b2") << QByteArray() << false;
+        QTest::newRow("sent") << QStringLiteral("send") << QByteArray("a b2") << QByteArray("b(read)") << true;
+        QTest::newRow("deleted") << QStringLiteral("delete") << QByteArray("a b2") << QByteArray() << true;
+        QTest::newRow("reorganized, other message on its record")
+            << QStringLiteral("reorganize") << QByteArray("b cc b2") << QByteArray() << true;
+        QTest::newRow("emptied and filled again")
+            << QStringLiteral("refill") << QByteArray("x y b2") << QByteArray("a(read) b(read)") << true;
+    }
+
+    void savedEditReplacesOnlyTheSameMessage()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(QByteArray, outboxAfter);
+        QFETCH(QByteArray, sentAfter);
+        QFETCH(bool, warned);
+        QList<TListEntry> listed = FillOutbox({"a", "b"});
+        const TMessageMark editing = MarkOf(m_outbox, listed[1]);
+        const QString path = ExportForEditing(m_outbox, listed[1], Paths().Data.SmtpDir);
+        const QDateTime handedOver = QFileInfo(path).lastModified();
+        if (meanwhile == QLatin1String("send")) {
+            QList<TListEntry> sent{listed[1]};
+            QVERIFY(CopyMessages(m_outbox, m_sent, sent, TCopyOptions{true, true}));
+        } else if (meanwhile == QLatin1String("delete")) {
+            QVERIFY(MarkDeleted(m_outbox.IndexFile, listed[1].Record));
+        } else if (meanwhile == QLatin1String("reorganize")) {
+            QVERIFY(MarkDeleted(m_outbox.IndexFile, listed[0].Record));
+            QVERIFY(ReorganizeFolder(m_outbox, QStringLiteral("Outbox")));
+            AppendMessage(m_outbox, Message("cc"), m_dir.path());
+        } else if (meanwhile == QLatin1String("refill")) {
+            QVERIFY(CopyMessages(m_outbox, m_sent, listed, TCopyOptions{true, true}));
+            QCOMPARE(QFileInfo(m_outbox.MessageFile).size(), 0);
+            FillOutbox({"x", "y"});
+        }
+        QVERIFY(WriteContent(path, Message("b2")));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(handedOver.addSecs(2), QFileDevice::FileModificationTime));
+        file.close();
+
+        ReportCapture reports;
+        QVERIFY(FileWorkFile(m_outbox, path, handedOver, editing, false) > 0);
+        const QList<TUserMessage> shown = reports.Take();
+        QCOMPARE(shown.size(), warned ? 1 : 0);
+        if (warned)
+            QCOMPARE(shown.first().Id, 100);
+        QCOMPARE(Subjects(m_outbox), outboxAfter);
+        QCOMPARE(Subjects(m_sent), sentAfter);
     }
 
     // Every way into the Outbox: the message window's work file, a copy from another folder, and
@@ -298,7 +434,7 @@ private slots:
         QVERIFY(QueueMessageFile(outbox, workFile) > 0);
         QCOMPARE(Content(workFile), message);
         const QDateTime handedOver = QFileInfo(workFile).lastModified().addSecs(-2);
-        QVERIFY(FileWorkFile(outbox, workFile, handedOver, 0, false) > 0);
+        QVERIFY(FileWorkFile(outbox, workFile, handedOver, {}, false) > 0);
         AppendMessage(m_inbox, message, m_dir.path());
         QList<TListEntry> copied = ListEntries(EnumerateLiveMessages(m_inbox));
         QVERIFY(CopyMessages(m_inbox, outbox, copied));
@@ -325,13 +461,16 @@ private slots:
         const QString workFile = QueuePath(QStringLiteral("new_1.eml"));
         QVERIFY(WriteContent(workFile, Message("queued")));
         QVERIFY(QueueMessageFile(outbox, workFile) > 0);
-        const QList<TListEntry> listed = ListEntries(EnumerateLiveMessages(outbox));
+        QList<TListEntry> listed = ListEntries(EnumerateLiveMessages(outbox));
         QByteArrayList sends;
         for (int run = 0; run < 2; ++run) {
             QVERIFY(BuildQueue(outbox, listed, Paths().Data.SmtpDir));
             const QByteArrayList fields = IdFieldsOfText(Content(QueueFileName(Paths().Data.SmtpDir, listed[0].Record)));
             QCOMPARE(fields.size(), 1);
             sends.append(fields.first());
+            // The send failed: its queue file is still there, and the message stays.
+            QVERIFY(FileSentMessages(outbox, m_sent, listed, Paths().Data.SmtpDir));
+            QCOMPARE(listed.size(), 1);
         }
         QCOMPARE(sends[0], sends[1]);
         QCOMPARE(MessageIdFields(outbox).value(0), QByteArrayList{sends[0]});
@@ -342,7 +481,7 @@ private slots:
         const QString workFile = QueuePath(QStringLiteral("new_1.eml"));
         QVERIFY(WriteContent(workFile, Message("draft")));
         QVERIFY(!IsOutbox(m_sent));
-        QVERIFY(FileWorkFile(m_sent, workFile, QFileInfo(workFile).lastModified().addSecs(-2), 0, false) > 0);
+        QVERIFY(FileWorkFile(m_sent, workFile, QFileInfo(workFile).lastModified().addSecs(-2), {}, false) > 0);
         QList<TListEntry> copied = ListEntries(EnumerateLiveMessages(m_sent));
         QVERIFY(CopyMessages(m_sent, m_inbox, copied));
         QCOMPARE(MessageIdFields(m_sent), QList<QByteArrayList>{QByteArrayList()});
