@@ -273,9 +273,10 @@ void TestSend::replyBeforeTheEndOfTheData()
     QFile file(queue.filePath(QStringLiteral("1.eml")));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QueueMessage("one"));
-    // Large enough that the agent waits for the socket while it sends.
+    // Larger than the loopback socket buffers can take, so that the agent is still sending when the
+    // early reply comes (with a smaller body it may have handed everything to the kernel already).
     if (bodySize == "large")
-        for (int i = 0; i < 30000; ++i)
+        for (int i = 0; i < 250000; ++i)
             file.write("0123456789012345678901234567890123456789012345678901234567890123456789\r\n");
     file.close();
     TAgentJob job;
