@@ -57,6 +57,7 @@ def main():
     parser.add_argument("--reject", action="append", default=[])
     parser.add_argument("--defer", action="append", default=[])
     parser.add_argument("--certs", default="")
+    parser.add_argument("--auth-required", action="store_true", help="refuse MAIL before a successful AUTH")
     args = parser.parse_args()
 
     def authenticate(server, session, envelope, mechanism, auth_data):
@@ -70,7 +71,7 @@ def main():
     asyncio.set_event_loop(loop)
 
     def listen(ssl_context=None, **options):
-        factory = lambda: SMTP(handler, hostname="smtp.test", authenticator=authenticate, auth_required=False,
+        factory = lambda: SMTP(handler, hostname="smtp.test", authenticator=authenticate, auth_required=args.auth_required,
                                decode_data=False, **options)
         return loop.run_until_complete(loop.create_server(factory, host="127.0.0.1", port=0, ssl=ssl_context))
 
