@@ -23,6 +23,10 @@ TPasswordFrm::TPasswordFrm(QWidget* parent) : QDialog(parent)
     SetTag(this, FormTag);
     PromptLbl = new QLabel(this);
     PromptLbl->setTextFormat(Qt::PlainText);
+    // The prompt may quote a server's refusal, which can be longer than any window is wide.
+    PromptLbl->setWordWrap(true);
+    PromptLbl->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    PromptLbl->setMaximumWidth(520);
     PasswordEdt = new QLineEdit(this);
     PasswordEdt->setObjectName(QStringLiteral("PasswordEdt"));
     PasswordEdt->setEchoMode(QLineEdit::Password);
