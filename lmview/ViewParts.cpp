@@ -64,7 +64,7 @@ QString ViewHtml(const TqmMessage& message, const TViewContent& content)
         if (IsHtml(item))
             page += PartText(item);
         else
-            page += QLatin1String("<pre>") + PartText(item).toHtmlEscaped() + QLatin1String("</pre>");
+            page += QLatin1String("<div style=\"white-space: pre-wrap\">") + PartText(item).toHtmlEscaped() + QLatin1String("</div>");
     }
     return page;
 }

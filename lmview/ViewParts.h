@@ -17,7 +17,7 @@ class TqmMessage;
 QString ViewText(const TqmMessage& message, const TViewContent& content);
 
 // The page of the HTML view: the HTML alternative (or the body), then the parts shown after it, in
-// order: HTML parts as they are, text parts as preformatted text.
+// order: HTML parts as they are, text parts with their line breaks kept.
 QString ViewHtml(const TqmMessage& message, const TViewContent& content);
 
 // A text or HTML part in the charset its Content-Type declares (an HTML part without one: the

@@ -574,14 +574,14 @@ TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadLeaf(const TqmHeaders& headers, 
 {
     ++m_leafParts;
     if (role.mayBeBody && !m_bodyFound && IsBodyText(headers)) {
-        TqmAttItem item;
-        const PartEnd end = ReadBody(headers, item.Data);
+        QByteArray notText;
+        const PartEnd end = ReadBody(headers, notText);
         if (m_bodyFound)
             return end;
         // No text after all: the part is kept as it came.
-        TqmAttItem named = MakeAttachment(headers, role.alternative);
-        named.Data = std::move(item.Data);
-        m_target.Attachments.Add(std::move(named));
+        TqmAttItem item = MakeAttachment(headers, role.alternative);
+        item.Data = std::move(notText);
+        m_target.Attachments.Add(std::move(item));
         return end;
     }
     TqmAttItem item = MakeAttachment(headers, role.alternative);

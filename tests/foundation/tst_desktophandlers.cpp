@@ -75,21 +75,6 @@ private slots:
         Write(root.filePath(QStringLiteral("config/mimeapps.list")), "[Default Applications]\nimage/gif=kde-viewer.desktop\n");
         QVERIFY(DesktopHandlerExists(QStringLiteral("image/gif"), directories));
     }
-
-    void directoriesFollowTheEnvironment()
-    {
-        qputenv("XDG_CONFIG_HOME", "/x/config");
-        qputenv("XDG_CONFIG_DIRS", "/x/etc1:/x/etc2");
-        qputenv("XDG_DATA_HOME", "/x/data");
-        qputenv("XDG_DATA_DIRS", "/x/share1:/x/share2");
-        const TDesktopDirectories directories = DesktopDirectoriesFromEnvironment();
-        QCOMPARE(directories.ConfigDirs, (QStringList{"/x/config", "/x/etc1", "/x/etc2"}));
-        QCOMPARE(directories.ApplicationDirs,
-                 (QStringList{"/x/data/applications", "/x/share1/applications", "/x/share2/applications"}));
-        qunsetenv("XDG_DATA_DIRS");
-        QCOMPARE(DesktopDirectoriesFromEnvironment().ApplicationDirs.mid(1),
-                 (QStringList{"/usr/local/share/applications", "/usr/share/applications"}));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestDesktopHandlers)

@@ -22,7 +22,7 @@ private slots:
             << QStringList{"here is the contract", "Bitte unterschreiben, Grüße.", "Sent from my computer"}
             << QStringList{"<br>Bitte", "JVBER"};
         QTest::newRow("html, pdf, html: HTML view") << "apple-mixed-html-pdf-html" << true << true
-            << QStringList{"here is the contract", "Bitte unterschreiben, Grüße.", "<pre>Sent from my computer</pre>"}
+            << QStringList{"here is the contract", "Bitte unterschreiben, Grüße.", "white-space: pre-wrap\">Sent from my computer</div>"}
             << QStringList{"JVBER"};
         QTest::newRow("alternative with html, pdf, html: text view") << "apple-mixed-alternative-mixed" << false << true
             << QStringList{"[contract.pdf]", "Please sign it."} << QStringList{"<html>", "<br>"};
