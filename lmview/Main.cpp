@@ -10,6 +10,7 @@
 #include "RegistryFunctions.h"
 #include "ReportBoxes.h"
 #include "Reporter.h"
+#include "ViewParts.h"
 #include "ViewText.h"
 #include "tk_langlib.h"
 
@@ -19,6 +20,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QLabel>
@@ -132,6 +134,9 @@ TLmviewFrm::TLmviewFrm(const TViewCommandLine& commandLine, QWidget* parent)
     };
     Dialogs.ConfirmOpen = [this](const QString& text, bool offerCheckBox) {
         return Confirm(0, MessageText(MsgWarningCaption), Settings.Warnings.LVExecuteAttachment, offerCheckBox, text, this) == arYes;
+    };
+    Dialogs.AskSaveFile = [this](const QString& title, const QString& proposed, const QString& filter) {
+        return QFileDialog::getSaveFileName(this, title, proposed, filter);
     };
     CreateActions();
     CreateMenus();
@@ -448,7 +453,9 @@ void TLmviewFrm::FillWindow()
     BodyMem->setReadOnly(!edit || m_redirected);
     OurEmailCmb->setEnabled(!m_redirected);
     SmtpSubjectEdt->setEnabled(!m_redirected);
-    BodyMem->setPlainText(BodyText(m_message));
+    if (!edit)
+        m_content = PrepareViewContent(m_message);
+    BodyMem->setPlainText(edit ? BodyText(m_message) : ViewText(m_message, m_content));
     if (edit)
         FillComposePanel();
     else

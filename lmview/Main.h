@@ -53,6 +53,8 @@ struct TViewDialogs {
     // The warning before an attachment is opened; `offerCheckBox` is false for programs and
     // scripts, whose warning cannot be switched off. True to open.
     std::function<bool(const QString& text, bool offerCheckBox)> ConfirmOpen;
+    // The file to save an attachment as (title, proposed path, filters); empty when cancelled.
+    std::function<QString(const QString& title, const QString& proposed, const QString& filter)> AskSaveFile;
 };
 
 class TLmviewFrm : public QMainWindow {
@@ -101,6 +103,13 @@ public:
     std::function<void(const QUrl&)> OpenUrl;
     // Called instead of the desktop when an attachment file is opened (tests); true when opened.
     std::function<bool(const QString& path)> OpenFile;
+    // Whether the desktop has a program for a MIME type (tests). Unset: the desktop's associations
+    // are asked, unless OpenFile stands in for the desktop.
+    std::function<bool(const QString& mimeType)> HasHandler;
+
+    // Shows `message` (the bytes of a message file named `name`) in a message window of its own,
+    // in view mode, which keeps its own copy of the file; nullptr after a report when it cannot.
+    TLmviewFrm* OpenMessageWindow(const QByteArray& message, const QString& name);
 
     // Components
     QToolBar* Toolbar;
@@ -210,6 +219,11 @@ private:
     void ApplyChooserResult(const TAdrChooseFrm& chooser);
     int SelectedAttachment() const;
     bool ConfirmOpening(int index);
+    // The bytes and the declared type of the attachment in row `index` of the list.
+    QByteArray AttachmentBytes(int index, QString* declaredType = nullptr) const;
+    bool DesktopCanOpen(const QString& mimeType) const;
+    // The save dialog for the bytes of an attachment; failures are reported.
+    void SaveAttachmentAs(const QString& name, const QByteArray& bytes);
     // Writes attachment `index` of the message into its own folder of AttachmentDirectory(), so
     // that parts of the same name never overwrite each other; empty after a report on failure.
     QString WriteAttachment(qsizetype index);
@@ -221,6 +235,8 @@ private:
     TViewContent m_content;
     TSenderList m_senders;
     std::unique_ptr<QTemporaryDir> m_attachmentDir;
+    // Holds the message file of a window opened on a message inside another message.
+    std::unique_ptr<QTemporaryDir> m_ownMessageDir;
     bool m_redirected = false;
     bool m_changed = false;
     bool m_filling = false;

@@ -15,6 +15,9 @@
 #include "RegistryFunctions.h"
 #include "Reporter.h"
 #include "ShellFunctions.h"
+#include "SourceView.h"
+#include "DesktopHandlers.h"
+#include "ViewParts.h"
 #include "ViewSafety.h"
 #include "ViewText.h"
 #include "WindowMessages.h"
@@ -33,6 +36,7 @@
 #include <QListWidget>
 #include <QLabel>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTextBlock>
 #include <QUrlQuery>
@@ -48,6 +52,9 @@ constexpr int MsgSaveFailed = 13;
 constexpr int MsgSaveAttachmentFailed = 14;
 constexpr int MsgIncludeCC = 18;
 constexpr int MsgLinkRefused = 26;
+constexpr int MsgNoHandler = 200;
+constexpr int MsgOpenFailedSave = 201;
+constexpr int MsgMessageWindowFailed = 202;
 constexpr int MsgMisleadingLink = 33;
 constexpr int SeparatorLength = 7;
 const QColor QuoteColour(0, 0, 128);
@@ -134,7 +141,6 @@ void TLmviewFrm::FillAttachmentList()
             item->setData(Qt::UserRole, path);
         }
     } else {
-        m_content = PrepareViewContent(m_message);
         for (const TAttachmentEntry& entry : m_content.Attachments) {
             auto* item = new QListWidgetItem(QFileIconProvider().icon(QFileInfo(entry.FileName)), entry.FileName, AttachLv);
             item->setData(Qt::UserRole, entry.Index);
@@ -170,8 +176,7 @@ void TLmviewFrm::ShowHtml(bool on)
         return;
     BlockedLbl->setVisible(false);
     Html->Document->SetParts(m_content.Attachments, m_message);
-    Html->setHtml(m_content.HtmlPart >= 0 ? DecodeText(m_message.Attachments.Items(m_content.HtmlPart).Data)
-                                          : BodyText(m_message));
+    Html->setHtml(ViewHtml(m_message, m_content));
 }
 
 void TLmviewFrm::OpenLink(const QUrl& url)
@@ -208,19 +213,30 @@ void TLmviewFrm::OpenHtmlLink(const QUrl& url)
     OpenLink(url);
 }
 
+QByteArray TLmviewFrm::AttachmentBytes(int index, QString* declaredType) const
+{
+    if (m_commandLine.EditMode) {
+        QFile file(AttachLv->item(index)->data(Qt::UserRole).toString());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    const TAttachmentEntry& entry = m_content.Attachments.at(index);
+    if (declaredType)
+        *declaredType = entry.ContentType;
+    return m_message.Attachments.Items(entry.Index).Data;
+}
+
+bool TLmviewFrm::DesktopCanOpen(const QString& mimeType) const
+{
+    if (HasHandler)
+        return HasHandler(mimeType);
+    return OpenFile ? true : DesktopHandlerExists(mimeType);
+}
+
 // Programs and scripts are always warned about; other files as the user's setting says.
 bool TLmviewFrm::ConfirmOpening(int index)
 {
     const QString name = AttachLv->item(index)->text();
-    QByteArray data;
-    if (m_commandLine.EditMode) {
-        QFile file(AttachLv->item(index)->data(Qt::UserRole).toString());
-        if (file.open(QIODevice::ReadOnly))
-            data = file.read(64 * 1024);
-    } else {
-        data = m_message.Attachments.Items(m_content.Attachments.at(index).Index).Data;
-    }
-    const TAttachmentType type = AttachmentTypeOf(name, data);
+    const TAttachmentType type = AttachmentTypeOf(name, AttachmentBytes(index).left(64 * 1024));
     if (!type.Runs && !Settings.Warnings.LVExecuteAttachment)
         return true;
     return Dialogs.ConfirmOpen(OpenWarningText(name, type), !type.Runs);
@@ -231,15 +247,40 @@ bool TLmviewFrm::OpenAttachmentFile(const QString& path)
     return OpenFile ? OpenFile(path) : OpenDocument(path);
 }
 
+// A message is shown here, in a window of its own; anything else goes to the desktop's program for
+// its type, and where the desktop has none the user may save it instead.
 void TLmviewFrm::AttOpenItmClick()
 {
     const int index = SelectedAttachment();
-    if (index < 0 || !ConfirmOpening(index))
+    if (index < 0)
+        return;
+    const QString name = AttachLv->item(index)->text();
+    QString declaredType;
+    const QByteArray data = AttachmentBytes(index, &declaredType);
+    const TAttachmentType type = AttachmentTypeOf(name, data.left(64 * 1024));
+    const auto canOpen = [this](const QString& mimeType) { return DesktopCanOpen(mimeType); };
+    switch (HowToOpen(declaredType, name, type.MimeName, canOpen)) {
+    case TAttachmentOpening::OwnMessageWindow:
+        OpenMessageWindow(data, name);
+        return;
+    case TAttachmentOpening::NoHandler: {
+        const QString shownType = declaredType.isEmpty() || declaredType == QLatin1String("application/octet-stream")
+            ? type.MimeName : declaredType;
+        if (Dialogs.Ask(FillInEach(MessageText(MsgNoHandler), {name, shownType}), QMessageBox::Yes | QMessageBox::No)
+            == QMessageBox::Yes)
+            SaveAttachmentAs(name, data);
+        return;
+    }
+    case TAttachmentOpening::Desktop:
+        break;
+    }
+    if (!ConfirmOpening(index))
         return;
     const QString path = m_commandLine.EditMode ? AttachLv->item(index)->data(Qt::UserRole).toString()
                                                 : WriteAttachment(m_content.Attachments.at(index).Index);
-    if (!path.isEmpty() && !OpenAttachmentFile(path))
-        Report(MsgOpenAttachmentFailed, TMessageKind::Warning);
+    if (!path.isEmpty() && !OpenAttachmentFile(path)
+        && Dialogs.Ask(FillIn(MessageText(MsgOpenFailedSave), name), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+        SaveAttachmentAs(name, data);
 }
 
 void TLmviewFrm::AttSaveItmClick()
@@ -247,16 +288,53 @@ void TLmviewFrm::AttSaveItmClick()
     const int index = SelectedAttachment();
     if (index < 0 || m_commandLine.EditMode)
         return;
+    SaveAttachmentAs(m_content.Attachments.at(index).FileName, AttachmentBytes(index));
+}
+
+void TLmviewFrm::SaveAttachmentAs(const QString& name, const QByteArray& bytes)
+{
     const auto [title, filter] = DialogTexts(MsgSaveAttachmentTitle);
-    const TAttachmentEntry& entry = m_content.Attachments.at(index);
-    const QString proposed = QDir(Settings.ViewAttachmentDir).filePath(entry.FileName);
-    const QString target = QFileDialog::getSaveFileName(this, title, proposed, filter);
+    const QString proposed = QDir(Settings.ViewAttachmentDir).filePath(name);
+    const QString target = Dialogs.AskSaveFile(title, proposed, filter);
     if (target.isEmpty())
         return;
     Settings.ViewAttachmentDir = QFileInfo(target).absolutePath();
     QString error;
-    if (!WriteBytes(target, m_message.Attachments.Items(entry.Index).Data, error))
+    if (!WriteBytes(target, bytes, error))
         Report(MsgSaveAttachmentFailed, TMessageKind::Warning, error);
+}
+
+TLmviewFrm* TLmviewFrm::OpenMessageWindow(const QByteArray& message, const QString& name)
+{
+    const QString base = Paths().System.TempDir.isEmpty() ? QDir::tempPath() : Paths().System.TempDir;
+    auto directory = std::make_unique<QTemporaryDir>(QDir(base).filePath(QStringLiteral("lmview-XXXXXX")));
+    QString fileName = QFileInfo(name).fileName();
+    if (fileName.isEmpty() || fileName.startsWith(QLatin1Char('.')))
+        fileName = QStringLiteral("message.eml");
+    if (!fileName.endsWith(QLatin1String(".eml"), Qt::CaseInsensitive))
+        fileName += QLatin1String(".eml");
+    QString error = directory->errorString();
+    const QString path = directory->filePath(fileName);
+    if (!directory->isValid() || !WriteBytes(path, message, error)) {
+        Report(MsgMessageWindowFailed, TMessageKind::Warning, error);
+        return nullptr;
+    }
+    TViewCommandLine commandLine;
+    commandLine.MessageFile = path;
+    auto* window = new TLmviewFrm(commandLine);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->m_ownMessageDir = std::move(directory);
+    window->OpenUrl = OpenUrl;
+    window->OpenFile = OpenFile;
+    window->HasHandler = HasHandler;
+    if (!window->LoadMessage()) {
+        delete window;
+        return nullptr;
+    }
+    window->show();
+    // Beside this window, so that both stay in sight.
+    window->move(pos() + QPoint(32, 32));
+    return window;
 }
 
 void TLmviewFrm::BuildSendToMenus()
@@ -308,19 +386,22 @@ void TLmviewFrm::SaveAsItmClick()
 
 void TLmviewFrm::SourceItmClick()
 {
-    const QString source = Paths().System.SourceFile;
-    QFile::remove(source);
-    bool copied = false;
+    std::optional<QByteArray> raw;
     if (m_commandLine.SingleFile) {
-        copied = QFile::copy(m_commandLine.MessageFile, source);
+        QFile file(m_commandLine.MessageFile);
+        if (file.open(QIODevice::ReadOnly))
+            raw = file.readAll();
     } else {
-        const std::optional<QByteArray> raw = ReadRawMessage(m_commandLine.MessageFile, m_commandLine.Offset + SeparatorLength,
-                                                             m_commandLine.Length - SeparatorLength);
-        QString error;
-        copied = raw && WriteBytes(source, *raw, error);
+        raw = ReadRawMessage(m_commandLine.MessageFile, m_commandLine.Offset + SeparatorLength,
+                             m_commandLine.Length - SeparatorLength);
     }
-    if (!copied || !OpenDocument(source))
+    if (!raw) {
         Report(MsgFileError, TMessageKind::Warning);
+        return;
+    }
+    auto* source = new TSourceFrm(*raw, QString::fromUtf8(m_message.Subject), this);
+    source->setAttribute(Qt::WA_DeleteOnClose);
+    source->show();
 }
 
 void TLmviewFrm::PropertiesItmClick()

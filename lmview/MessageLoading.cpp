@@ -87,7 +87,7 @@ bool IsRedirected(const TqmMessage& message)
 
 bool BodyLooksLikeHtml(const TqmMessage& message)
 {
-    if (message.GetContentType() == "text/html")
+    if (message.GetContentType() == "text/html" || message.BodyContentType == "text/html")
         return true;
     const QByteArray start = message.Body.join('\n').left(6).toUpper();
     return start == "<HTML>" || start == "<!DOCT";
@@ -119,7 +119,8 @@ TViewContent PrepareViewContent(TqmMessage& message)
 
 QString BodyText(const TqmMessage& message)
 {
-    return DecodeText(message.Body.join('\n'), message.BodyCharset);
+    const QByteArray body = message.Body.join('\n');
+    return BodyLooksLikeHtml(message) ? DecodeHtmlText(body, message.BodyCharset) : DecodeText(body, message.BodyCharset);
 }
 
 bool IsRemoteResource(const QUrl& name)

@@ -36,12 +36,13 @@ struct TViewContent {
 
 // The attachment list of the view: an HTML alternative ("_alt." and text/html) is renamed
 // "Mail.htm". Nothing is written: a part reaches the disk only when the user opens or saves it.
-// Without an alternative the message is HTML when its type is text/html or its text starts with
-// "<HTML>" or "<!DOCT".
+// Without an alternative the message is HTML when its type or the type of its text part is
+// text/html, or its text starts with "<HTML>" or "<!DOCT".
 TViewContent PrepareViewContent(TqmMessage& message);
 bool BodyLooksLikeHtml(const TqmMessage& message);
 
-// The body for the text control and the HTML view, decoded from its declared charset.
+// The body for the text control and the HTML view, decoded from its declared charset (an HTML body
+// without one: the charset its meta tag names), else detected from its bytes.
 QString BodyText(const TqmMessage& message);
 
 // The attachment (index into the message's Attachments) that answers a resource request of the

@@ -1,5 +1,6 @@
 #include "qmcharset.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -267,4 +268,41 @@ QString DecodeText(const QByteArray& bytes, const QByteArray& charset)
     bool known = false;
     const QByteArray utf8 = CharsetToUtf8(bytes, charset, &known);
     return QString::fromUtf8(known ? utf8 : UndeclaredToUtf8(bytes));
+}
+
+QByteArray HtmlMetaCharset(QByteArrayView html)
+{
+    const QByteArray head = html.first(std::min<qsizetype>(html.size(), 4096)).toByteArray().toLower();
+    for (qsizetype meta = head.indexOf("<meta"); meta >= 0; meta = head.indexOf("<meta", meta + 5)) {
+        const qsizetype end = head.indexOf('>', meta);
+        const QByteArray tag = head.mid(meta, end < 0 ? -1 : end - meta);
+        qsizetype at = tag.indexOf("charset");
+        if (at < 0)
+            continue;
+        at += 7;
+        while (at < tag.size() && (tag.at(at) == ' ' || tag.at(at) == '\t'))
+            ++at;
+        if (at >= tag.size() || tag.at(at) != '=')
+            continue;
+        ++at;
+        while (at < tag.size() && (tag.at(at) == ' ' || tag.at(at) == '\t' || tag.at(at) == '"' || tag.at(at) == '\''))
+            ++at;
+        qsizetype stop = at;
+        while (stop < tag.size() && !QByteArrayView(" \t\"';/>").contains(tag.at(stop)))
+            ++stop;
+        if (stop > at)
+            return tag.mid(at, stop - at);
+    }
+    return {};
+}
+
+QString DecodeHtmlText(const QByteArray& bytes, const QByteArray& charset)
+{
+    for (const QByteArray& name : {charset, HtmlMetaCharset(bytes)}) {
+        bool known = false;
+        const QByteArray utf8 = name.trimmed().isEmpty() ? QByteArray() : CharsetToUtf8(bytes, name, &known);
+        if (known)
+            return QString::fromUtf8(utf8);
+    }
+    return QString::fromUtf8(UndeclaredToUtf8(bytes));
 }

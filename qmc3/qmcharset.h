@@ -24,3 +24,11 @@ QByteArray UndeclaredToUtf8(QByteArrayView bytes);
 // Text for a widget: bytes in `charset` (empty: undeclared, see UndeclaredToUtf8). Unknown charsets are
 // read as undeclared text.
 QString DecodeText(const QByteArray& bytes, const QByteArray& charset = QByteArray());
+
+// The charset an HTML text names for itself in its first 4096 bytes: <meta charset="…"> or the
+// charset parameter of <meta http-equiv="Content-Type" content="…">, in lower case; empty when none.
+QByteArray HtmlMetaCharset(QByteArrayView html);
+
+// HTML bytes for a viewer: in `charset` when it is declared and known, else in the charset its meta
+// tag names, else read as undeclared text.
+QString DecodeHtmlText(const QByteArray& bytes, const QByteArray& charset = QByteArray());

@@ -114,6 +114,8 @@ const QHash<int, const char*>& Texts()
         {57152, "A multipart body with a line longer than 998 characters has no closing boundary \"%1\""},
         {57153, "A part with a line longer than 998 characters is nested more than %1 levels deep"},
         {57154, "The message has more than %1 parts; the structure was cut there and the rest is kept unread"},
+        {57170, "Part %1"},
+        {57171, "Message"},
     };
     return texts;
 }
@@ -181,6 +183,8 @@ const QHash<int, const char*>& GermanTexts()
                 "Servers: %2"},
         {57139, "Die Antwort des Servers auf %1 endet nicht (mehr als %2 Zeilen), daher wurde die Verbindung "
                 "getrennt. Ihre letzte Zeile: %3"},
+        {57170, "Teil %1"},
+        {57171, "Nachricht"},
     };
     return texts;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The library's numbered texts: socket errors (10000-11004, written with their number in brackets)
-// and library messages (57000-57169), in English or, for the texts the programs show, German.
+// and library messages (57000-57179), in English or, for the texts the programs show, German.
 
 #include <QByteArrayView>
 #include <QString>
@@ -58,4 +58,6 @@ enum TqmMessageId : int {
     qmLineTooLongNoBoundary = 57152,
     qmLineTooLongNestedTooDeeply = 57153,
     qmStructureCut = 57154,
+    qmUnnamedPart = 57170,
+    qmUnnamedMessage = 57171,
 };

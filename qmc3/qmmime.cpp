@@ -478,7 +478,6 @@ void MakeBinData(QByteArrayView line, QByteArray& bytes)
         d[2] = char(v);
         d += 3;
     }
-    // An incomplete last group is not decoded, but its characters must still be valid.
     for (qsizetype i = whole; i < n; ++i)
         seen |= Base64Values[s[i]];
     if (seen & 0x80)
@@ -487,6 +486,20 @@ void MakeBinData(QByteArrayView line, QByteArray& bytes)
     while (padding < whole && s[whole - 1 - padding] == '=')
         ++padding;
     bytes.resize(std::max<qsizetype>(0, bytes.size() - padding));
+    // A last group without its padding: two or three characters still carry one or two bytes
+    // (broken, but accepted for interoperability, as lenient decoders do).
+    qsizetype rest = n - whole;
+    while (rest > 0 && s[whole + rest - 1] == '=')
+        --rest;
+    if (rest >= 2) {
+        quint32 v = 0;
+        for (qsizetype i = 0; i < rest; ++i)
+            v = (v << 6) | Base64Values[s[whole + i]];
+        v <<= 6 * (4 - rest);
+        bytes.append(char(v >> 16));
+        if (rest == 3)
+            bytes.append(char(v >> 8));
+    }
     ProcessMessages();
 }
 

@@ -10,9 +10,9 @@
 class QIODevice;
 
 // Decodes one base64 line into `bytes` (replacing its content, reusing its capacity).
-// Characters are taken in groups of four; a trailing incomplete group is ignored (its characters are
-// still checked). "=" stands for six one bits, and as many bytes as the complete groups end in "="
-// are removed afterwards. Throws EMessageParserError "Invalid Character" for anything outside the
+// Characters are taken in groups of four; "=" stands for six one bits, and as many bytes as the
+// complete groups end in "=" are removed afterwards. A trailing incomplete group of two or three
+// characters (padding left off) gives one or two bytes; a single character gives none. Throws EMessageParserError "Invalid Character" for anything outside the
 // alphabet and "=" (a blank or CR included). Processes pending events (ProcessMessages) once per line.
 void MakeBinData(QByteArrayView line, QByteArray& bytes);
 

@@ -217,6 +217,7 @@ void TqmCustomMessage::Clear()
 {
     Body.clear();
     BodyCharset.clear();
+    BodyContentType.clear();
     Attachments.Clear();
     Sender.Clear();
     Headers.clear();
@@ -237,6 +238,7 @@ void TqmCustomMessage::Assign(const TqmCustomMessage& source)
     Headers = source.Headers;
     Body = source.Body;
     BodyCharset = source.BodyCharset;
+    BodyContentType = source.BodyContentType;
     Attachments.Assign(source.Attachments);
     // With body and attachments copied, the type set gives the same computed type as the source's.
     m_contentType = source.m_contentType;

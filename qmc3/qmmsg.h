@@ -87,6 +87,9 @@ public:
     QByteArrayList Body;
     // Charset declared for the text loaded into Body; empty when none was declared.
     QByteArray BodyCharset;
+    // Type of the part Body was read from ("text/html"), lower case without parameters; empty when
+    // the message declared none. A multipart message with an HTML text reports its own type.
+    QByteArray BodyContentType;
     QStringList TempFiles;
     int Tag = 0;
 

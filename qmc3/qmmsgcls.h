@@ -54,6 +54,10 @@ private:
     std::vector<std::unique_ptr<TqmMailAddress>> m_items;
 };
 
+// How a text part that did not become the body was meant to be shown: after the body, or after
+// the HTML alternative (a part of the multipart that holds that alternative).
+enum class TInlineText : int { None, AfterBody, AfterAlternative };
+
 // One attachment: its decoded content in memory, the name it travels under, its MIME type and the
 // transfer encoding to send it with.
 class TqmAttItem {
@@ -75,6 +79,9 @@ public:
     TqmParameters Parameters;
     // The part's Content-ID without angle brackets (what a "cid:" link names); empty when none.
     QByteArray ContentID;
+    // Set by the reader for unnamed text and HTML parts of a multipart/mixed that the sender shows
+    // inline; the part stays an attachment all the same.
+    TInlineText Inline = TInlineText::None;
 
 private:
     QByteArray m_fileName;

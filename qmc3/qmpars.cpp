@@ -4,6 +4,7 @@
 #include "qmconst.h"
 #include "qmexcept.h"
 #include "qmmime.h"
+#include "qmpartname.h"
 #include "qmpump.h"
 #include "qmutils.h"
 #include "qmuucode.h"
@@ -163,19 +164,23 @@ public:
     }
 
 private:
-    // Whole groups of four from consecutive lines decode as one text; a line with padding or an
-    // incomplete group ends a batch, so every line still decodes as it would alone.
+    // RFC 2045, 6.8: line breaks carry no meaning, so a group of four may be split between lines
+    // and consecutive lines decode as one text. Padding ends a text: what follows decodes as a new
+    // one. An incomplete last group is decoded when the part ends (see MakeBinData).
     void AddBase64(QByteArrayView line)
     {
-        if (line.size() % 4 != 0) {
-            FlushBase64();
-            MakeBinData(line, m_decoded);
-            m_data += m_decoded;
-            return;
-        }
         m_base64 += line;
-        if (line.endsWith('=') || m_base64.size() >= Base64Batch)
+        if (line.endsWith('='))
             FlushBase64();
+        else if (m_base64.size() >= Base64Batch)
+            FlushWholeGroups();
+    }
+    void FlushWholeGroups()
+    {
+        const qsizetype whole = m_base64.size() & ~qsizetype(3);
+        MakeBinData(QByteArrayView(m_base64).first(whole), m_decoded);
+        m_data += m_decoded;
+        m_base64.remove(0, whole);
     }
     void FlushBase64()
     {
@@ -249,6 +254,13 @@ bool IsPlainText(const TqmHeaders& headers)
 {
     const QByteArray type = GetFirstPart(FieldBody(headers, "Content-Type")).toLower();
     return (type.isEmpty() || type == "text/plain") && IsBodyText(headers);
+}
+
+// Text a reader shows where it stands: plain text or HTML, neither named nor marked as attachment.
+bool IsInlineText(const TqmHeaders& headers)
+{
+    const QByteArray type = GetFirstPart(FieldBody(headers, "Content-Type")).toLower();
+    return (type.isEmpty() || type == "text/plain" || type == "text/html") && IsBodyText(headers);
 }
 
 } // namespace
@@ -357,6 +369,7 @@ void TqmCustomDecoder::DecodeSingleText()
     const QByteArray type = GetFirstPart(contentType).toLower();
     if (type == "text/html" || type == "text/rtf")
         m_target.SetContentType(type);
+    m_target.BodyContentType = type;
     const QByteArray transfer = TransferEncoding(Headers);
     const bool quotedPrintable = transfer == "quoted-printable"
         || FieldBody(Headers, "X-MIME-Autoconverted").toLower().contains("quoted-printable");
@@ -394,8 +407,8 @@ TqmAttItem TqmCustomDecoder::MakeAttachment(const TqmHeaders& partHeaders, bool 
         name = ParameterValue(ReadParameters(partHeaders.GetRawFieldBody("Content-Disposition")), "filename");
     name = FileNameText(DecodeHeader(name));
     if (name.isEmpty()) {
-        const QByteArray prefix = alternative ? QByteArrayLiteral("_alt.") : QByteArrayLiteral("att.");
-        name = prefix + QByteArray::number(m_target.Attachments.Count());
+        name = alternative ? "_alt." + QByteArray::number(m_target.Attachments.Count())
+                           : MadeUpName(GetFirstPart(contentType));
     }
     TqmAttItem item;
     item.SetFileNameOnly(CutToCapacity(name, qmShortTextCapacity));
@@ -408,10 +421,24 @@ TqmAttItem TqmCustomDecoder::MakeAttachment(const TqmHeaders& partHeaders, bool 
     return item;
 }
 
+QByteArray TqmCustomDecoder::MadeUpName(const QByteArray& contentType) const
+{
+    QByteArray name = UnnamedPartName(contentType, m_leafParts);
+    // Names of parts hold their position, but a message's name ("Message.eml") does not.
+    if (!name.endsWith(".eml"))
+        return name;
+    for (qsizetype i = 0; i < m_target.Attachments.Count(); ++i) {
+        if (m_target.Attachments.Items(i).GetFileName() == name)
+            return UnnamedPartName(contentType, m_leafParts, true);
+    }
+    return name;
+}
+
 void TqmCustomDecoder::DecodeSingleFile(const TqmHeaders& headers)
 {
     if (FieldBody(headers, "Content-Type").isEmpty())
         ThrowParserError(qmMissingContentType);
+    m_leafParts = 1;
     TqmAttItem item = MakeAttachment(headers, false);
     ReadContent(KindOf(TransferEncoding(headers)), false, item.Data);
     m_target.Attachments.Add(std::move(item));
@@ -477,6 +504,10 @@ TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadParts(const QByteArray& contentT
         ? UnBracketed(GetParameter(QByteArrayLiteral("start="), contentType))
         : QByteArray();
     const qsizetype level = m_boundaries.size() - 1;
+    const bool bodyFoundBefore = m_bodyFound;
+    // Further text of a mixed multipart continues what its first part showed: the body, else (in
+    // an alternative) the alternative.
+    TInlineText continues = TInlineText::None;
     for (int index = 0;; ++index) {
         ProcessMessages();
         TqmHeaders headers;
@@ -484,7 +515,10 @@ TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadParts(const QByteArray& contentT
         PartRole part;
         switch (container) {
         case Container::Mixed:
-            part = {role.mayBeBody, role.alternative && index == 0};
+            if (index == 1)
+                continues = role.alternative && (bodyFoundBefore || !m_bodyFound) ? TInlineText::AfterAlternative
+                                                                                  : TInlineText::AfterBody;
+            part = {role.mayBeBody, role.alternative && index == 0, continues};
             break;
         case Container::Alternative:
             // The plain text is the body; the first alternative stands in for it when it comes first.
@@ -538,15 +572,27 @@ TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadNestedMultipart(const QByteArray
 
 TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadLeaf(const TqmHeaders& headers, PartRole role)
 {
-    if (role.mayBeBody && !m_bodyFound && IsBodyText(headers))
-        return ReadBody(headers, role);
+    ++m_leafParts;
+    if (role.mayBeBody && !m_bodyFound && IsBodyText(headers)) {
+        QByteArray notText;
+        const PartEnd end = ReadBody(headers, notText);
+        if (m_bodyFound)
+            return end;
+        // No text after all: the part is kept as it came.
+        TqmAttItem item = MakeAttachment(headers, role.alternative);
+        item.Data = std::move(notText);
+        m_target.Attachments.Add(std::move(item));
+        return end;
+    }
     TqmAttItem item = MakeAttachment(headers, role.alternative);
+    if (role.inlineAs != TInlineText::None && IsInlineText(headers))
+        item.Inline = role.inlineAs;
     const PartEnd end = ReadContent(KindOf(TransferEncoding(headers)), true, item.Data);
     m_target.Attachments.Add(std::move(item));
     return end;
 }
 
-TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadBody(const TqmHeaders& headers, PartRole role)
+TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadBody(const TqmHeaders& headers, QByteArray& notText)
 {
     const QByteArray contentType = FieldBody(headers, "Content-Type");
     const QByteArray transfer = TransferEncoding(headers);
@@ -555,11 +601,10 @@ TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadBody(const TqmHeaders& headers, 
     if (transfer == "base64") {
         QByteArray text;
         end = ReadContent(TransferKind::Base64, true, text);
-        // Text that declares no charset and is no UTF-8 cannot be shown as the body.
-        if (GetParameter(QByteArrayLiteral("charset="), contentType).isEmpty() && !IsValidUtf8(text)) {
-            TqmAttItem item = MakeAttachment(headers, role.alternative);
-            item.Data = std::move(text);
-            m_target.Attachments.Add(std::move(item));
+        // Text of any charset, declared or not, is the body (the view detects an undeclared one);
+        // bytes with NUL in them are no text, whatever their label says.
+        if (text.contains('\0')) {
+            notText = std::move(text);
             return end;
         }
         lines = SplitTextLines(text);
@@ -573,6 +618,7 @@ TqmCustomDecoder::PartEnd TqmCustomDecoder::ReadBody(const TqmHeaders& headers, 
     }
     m_bodyFound = true;
     m_bodyType = contentType;
+    m_target.BodyContentType = GetFirstPart(contentType).toLower();
     m_target.Body = lines;
     // A body part that is present but empty still counts as the body.
     if (m_target.Body.isEmpty())
@@ -664,7 +710,7 @@ bool TqmCustomDecoder::ReadUUFile(QByteArrayView beginLine)
 {
     QByteArray name = UUPickFileName(beginLine);
     if (name.isEmpty())
-        name = "att." + QByteArray::number(m_target.Attachments.Count());
+        name = UnnamedPartName(QByteArrayLiteral("application/octet-stream"), m_target.Attachments.Count() + 1);
     TqmAttItem item;
     item.SetFileName(CutToCapacity(name, qmShortTextCapacity));
     QByteArray decoded;

@@ -70,6 +70,8 @@ private:
     struct PartRole {
         bool mayBeBody = false;
         bool alternative = false;
+        // For a text part of a multipart/mixed after its first part: where it is shown.
+        TInlineText inlineAs = TInlineText::None;
     };
 
     static Container ContainerOf(const QByteArray& contentType);
@@ -85,7 +87,9 @@ private:
     PartEnd ReadPart(const TqmHeaders& headers, PartRole role, int depth);
     PartEnd ReadNestedMultipart(const QByteArray& contentType, const QByteArray& boundary, PartRole role, int depth);
     PartEnd ReadLeaf(const TqmHeaders& headers, PartRole role);
-    PartEnd ReadBody(const TqmHeaders& headers, PartRole role);
+    // Reads a text part into Body; bytes that are no text after all end in `notText` instead, and
+    // no body is found.
+    PartEnd ReadBody(const TqmHeaders& headers, QByteArray& notText);
     // After a close delimiter of `level`: lines up to the next delimiter of an enclosing multipart.
     PartEnd SkipEpilogue(qsizetype level);
     void ReadUUFiles(QByteArrayView beginLine);
@@ -104,6 +108,8 @@ private:
     PartEnd ReadTextLines(bool toBoundary, QByteArrayList& lines);
     void ApplyTextCharset(const QByteArray& contentType, bool quotedPrintable);
     TqmAttItem MakeAttachment(const TqmHeaders& partHeaders, bool alternative) const;
+    // The name of an unnamed part at the current position (m_leafParts).
+    QByteArray MadeUpName(const QByteArray& contentType) const;
 
     std::unique_ptr<QBuffer> m_copy;
     TLineStream m_lines;
@@ -112,6 +118,7 @@ private:
     QByteArray m_bodyType; // Content-Type of the part that became the body; empty while none did
     bool m_bodyFound = false;
     qsizetype m_partsRead = 0;
+    qsizetype m_leafParts = 0; // parts that are no multipart, the body included: the position of a part
 };
 
 // The decoder TqmMessage::LoadFromStream runs: a TqmMessage target receives the recipient lists too.

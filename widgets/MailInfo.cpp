@@ -3,9 +3,10 @@
 #include "DBMailboxFunctions.h"
 #include "FormTranslation.h"
 #include "Konstanten.h"
-#include "ShellFunctions.h"
+#include "SourceView.h"
 #include "qmdates.h"
 #include "qmmsg.h"
+#include "qmsource.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -168,15 +169,16 @@ void TMailInfoFrm::Show(const TMessageDetails& details)
     SizeLbl->setText(QString::number(details.Size));
     HeaderLb->clear();
     HeaderLb->addItems(details.HeaderLines);
-    SourceMemo->setPlainText(QString::fromUtf8(details.Source));
+    SourceMemo->setPlainText(MessageSourceText(details.Source));
+    m_source = details.Source;
+    m_subject = details.Subject;
 }
 
+// The stored bytes, not the memo's text: a trip through the memo would change 8-bit text of other
+// charsets and the line ends.
 void TMailInfoFrm::SourceBtnClick()
 {
-    const QString sourceFile = Paths().System.SourceFile;
-    QFile file(sourceFile);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(SourceMemo->toPlainText().toUtf8()) >= 0) {
-        file.close();
-        OpenDocument(sourceFile);
-    }
+    auto* source = new TSourceFrm(m_source, m_subject, this);
+    source->setAttribute(Qt::WA_DeleteOnClose);
+    source->open();
 }

@@ -54,4 +54,7 @@ public:
 
 private:
     void SourceBtnClick();
+
+    QByteArray m_source;
+    QString m_subject;
 };

@@ -114,7 +114,7 @@ void TestParseCommand::currentMailerShapes_data()
     QTest::addColumn<QStringList>("attachments"); // file name, then Content-ID, for each
     QTest::newRow("html with inline images") << QStringLiteral("html-inline-images-and-attachment")
         << QStringLiteral("Hello Dave,\n\nthe chart")
-        << QStringList{"_alt.0", "", "chart.png", "chart.png@01DA0001", "att.2", "logo@01DA0001", "report.pdf", ""};
+        << QStringList{"_alt.0", "", "chart.png", "chart.png@01DA0001", "Part 4.gif", "logo@01DA0001", "report.pdf", ""};
     QTest::newRow("rfc 2231 names") << QStringLiteral("rfc2231-names") << QStringLiteral("Four files")
         << QStringList{"Résumé.pdf", "", "Lettre de motivation pour le poste de développeuse.odt", "",
                        "Grüße aus Köln.txt", "", "Büro Foto.png", ""};

@@ -54,6 +54,10 @@ QByteArray MessageSummary(const TqmMessage& message, bool detailed)
     out += "subject: " + Escaped(message.Subject) + '\n';
     out += "priority: " + QByteArray::number(message.Priority) + '\n';
     out += "return-receipt: " + QByteArray(message.ReturnReceipt ? "yes" : "no") + '\n';
+    // Only where the message's own type does not already say what the text is.
+    if (detailed && !message.BodyContentType.isEmpty() && message.BodyContentType != "text/plain"
+        && message.BodyContentType != message.GetContentType())
+        out += "body-type: " + Escaped(message.BodyContentType) + '\n';
     out += "body: " + QByteArray::number(message.Body.size()) + " lines\n";
     for (const QByteArray& line : message.Body)
         out += "  |" + Escaped(line) + '\n';
@@ -64,6 +68,8 @@ QByteArray MessageSummary(const TqmMessage& message, bool detailed)
             + " sha256=" + QCryptographicHash::hash(item.Data, QCryptographicHash::Sha256).toHex().left(16) + '\n';
         if (detailed && !item.Parameters.isEmpty())
             out += "  parameters:" + Escaped(WriteParameters(item.Parameters).mid(1)) + '\n';
+        if (detailed && item.Inline != TInlineText::None)
+            out += item.Inline == TInlineText::AfterBody ? "  inline: after the body\n" : "  inline: after the alternative\n";
         if (detailed && !item.ContentID.isEmpty())
             out += "  content-id: " + Escaped(item.ContentID) + '\n';
         if (ShowsContent(item))

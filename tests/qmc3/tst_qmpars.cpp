@@ -3,7 +3,9 @@
 
 #include "qmCls.h"
 #include "qmconst.h"
+#include "qmutils.h"
 #include "qmpars.h"
+#include "qmpartname.h"
 #include "OneByteDevice.h"
 
 #include <QBuffer>
@@ -89,6 +91,10 @@ private slots:
     void readsFromTheCurrentPosition();
     void partsWalkedAreCapped_data();
     void partsWalkedAreCapped();
+    void unnamedPartNames_data();
+    void unnamedPartNames();
+    void savedAgainKeepsNamesTypesAndBody_data();
+    void savedAgainKeepsNamesTypesAndBody();
 };
 
 void TestMessageParser::lineStream_data()
@@ -317,8 +323,72 @@ void TestMessageParser::partsWalkedAreCapped()
     QCOMPARE(original.GetFileName(), QByteArray("original.eml"));
     QCOMPARE(original.Data, text);
     // Unnamed parts keep the type they declare, whatever their made-up name suggests.
-    QCOMPARE(message.Attachments.Items(0).GetFileName(), QByteArray("att.0"));
+    QCOMPARE(message.Attachments.Items(0).GetFileName(), QByteArray("Part 1"));
     QCOMPARE(message.Attachments.Items(0).ContentType, QByteArray("application/octet-stream"));
+}
+
+void TestMessageParser::unnamedPartNames_data()
+{
+    QTest::addColumn<bool>("german");
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<qsizetype>("position");
+    QTest::addColumn<bool>("numbered");
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("image") << false << QByteArray("image/gif") << qsizetype(2) << false << QByteArray("Part 2.gif");
+    QTest::newRow("image, German") << true << QByteArray("image/gif") << qsizetype(2) << false << QByteArray("Teil 2.gif");
+    QTest::newRow("type in capitals") << false << QByteArray("IMAGE/GIF") << qsizetype(3) << false << QByteArray("Part 3.gif");
+    QTest::newRow("text") << false << QByteArray("text/plain") << qsizetype(1) << false << QByteArray("Part 1.txt");
+    QTest::newRow("no type is text") << false << QByteArray() << qsizetype(4) << false << QByteArray("Part 4.txt");
+    QTest::newRow("html") << true << QByteArray("text/html") << qsizetype(4) << false << QByteArray("Teil 4.html");
+    QTest::newRow("pdf") << false << QByteArray("application/pdf") << qsizetype(7) << false << QByteArray("Part 7.pdf");
+    QTest::newRow("unknown type") << false << QByteArray("x-example/thing") << qsizetype(5) << false << QByteArray("Part 5");
+    QTest::newRow("message") << false << QByteArray("message/rfc822") << qsizetype(2) << false << QByteArray("Message.eml");
+    QTest::newRow("message, German") << true << QByteArray("message/rfc822") << qsizetype(2) << false << QByteArray("Nachricht.eml");
+    QTest::newRow("second message") << true << QByteArray("message/rfc822") << qsizetype(3) << true << QByteArray("Nachricht 3.eml");
+}
+
+void TestMessageParser::unnamedPartNames()
+{
+    QFETCH(bool, german);
+    QFETCH(QByteArray, type);
+    QFETCH(qsizetype, position);
+    QFETCH(bool, numbered);
+    QFETCH(QByteArray, name);
+    qmSetLanguage(german ? TqmLanguage::German : TqmLanguage::English);
+    const QByteArray actual = UnnamedPartName(type, position, numbered);
+    qmSetLanguage(TqmLanguage::English);
+    QCOMPARE(actual, name);
+    // The name leads back to the type, so that a part sent on from its file keeps it.
+    if (name.contains('.') && !type.isEmpty() && !name.endsWith(".eml"))
+        QCOMPARE(GetContentType(QString::fromUtf8(name)), type.toLower());
+}
+
+void TestMessageParser::savedAgainKeepsNamesTypesAndBody_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char* name : {"forwarded-with-attachments", "text-without-charset", "apple-mixed-html-pdf-html",
+                             "unpadded-base64", "html-only-without-charset"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// What the reader made of a part (its made-up name, its declared type, its bytes) survives saving
+// the message and reading it again.
+void TestMessageParser::savedAgainKeepsNamesTypesAndBody()
+{
+    QFETCH(QString, name);
+    TqmMessage first;
+    first.LoadFromFile(TestDataPath(QStringLiteral("mime/%1.eml").arg(name)));
+    TqmMessage second;
+    Load(EncodeMessage(first), second);
+    QCOMPARE(second.Attachments.Count(), first.Attachments.Count());
+    for (qsizetype i = 0; i < first.Attachments.Count(); ++i) {
+        const TqmAttItem& before = first.Attachments.Items(i);
+        const TqmAttItem& after = second.Attachments.Items(i);
+        QCOMPARE(after.GetFileName(), before.GetFileName());
+        QCOMPARE(after.ContentType, before.ContentType);
+        QCOMPARE(after.Data, before.Data);
+    }
+    QCOMPARE(second.Body, first.Body);
 }
 
 QTEST_GUILESS_MAIN(TestMessageParser)

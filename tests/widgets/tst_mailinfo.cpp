@@ -4,12 +4,14 @@
 #include "Konstanten.h"
 #include "MailInfo.h"
 #include "ReportCapture.h"
+#include "SourceView.h"
 #include "qmmsg.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -62,6 +64,34 @@ private slots:
         QCOMPARE(frm.SizeLbl->text(), QString::number(Sample.size()));
         QCOMPARE(frm.HeaderLb->count(), 3);
         QVERIFY(frm.SourceMemo->isHidden());
+    }
+
+    // The source shown from the details is the stored message byte for byte: 8-bit text of another
+    // charset and CR LF survive, and "Speichern unter" writes them back unchanged.
+    void sourceKeepsTheStoredBytes()
+    {
+        ReportCapture reports;
+        const QByteArray latin1 = "From: a@example.org\r\nSubject: Gr\xfc\xdf\x65\r\n"
+                                  "Content-Type: text/plain; charset=iso-8859-1\r\n\r\nK\xe4se\r\n";
+        TqmMessage message;
+        QByteArray copy = latin1;
+        QBuffer buffer(&copy);
+        buffer.open(QIODevice::ReadOnly);
+        message.LoadFromStream(buffer);
+        TMailInfoFrm frm;
+        frm.Show(DetailsOf(message, latin1, latin1.size()));
+        frm.SourceBtn->click();
+        auto* source = frm.findChild<TSourceFrm*>();
+        QVERIFY(source);
+        QCOMPARE(source->Source(), latin1);
+        QVERIFY(source->SourceMem->toPlainText().endsWith(QStringLiteral("\n\nKäse\n")));
+        const QString target = m_dir.filePath(QStringLiteral("source.eml"));
+        source->AskSaveFile = [&](const QString&, const QString&, const QString&) { return target; };
+        source->SaveAsBtnClick();
+        QFile saved(target);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), latin1);
+        QVERIFY(!QFile::exists(Paths().System.SourceFile));
     }
 
     void unreadableMessageShowsTheStoredLength()
