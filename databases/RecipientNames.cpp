@@ -1,6 +1,7 @@
 #include "RecipientNames.h"
 
 #include "DBAddressFunctions.h"
+#include "qmutils.h"
 
 #include <optional>
 
@@ -78,4 +79,22 @@ TRecipientExpansion ExpandRecipientNames(const QByteArrayList& entries)
         }
     }
     return expansion;
+}
+
+QByteArrayList AddressBookRecipients()
+{
+    QByteArrayList recipients;
+    const int count = CountAddresses();
+    for (int k = 1; k <= count; ++k) {
+        const std::optional<TAddressRecord> record = ReadAddress(k);
+        if (!record)
+            continue;
+        if (record->Group) {
+            if (!record->Key.trimmed().isEmpty())
+                recipients.append(record->Key.trimmed());
+        } else if (IsAddress(record->Email) && !record->Email.contains(',')) {
+            recipients.append(FormatMailbox((record->FirstName + ' ' + record->LastName).trimmed(), record->Email.trimmed()));
+        }
+    }
+    return recipients;
 }

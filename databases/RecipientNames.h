@@ -16,3 +16,8 @@ struct TRecipientExpansion {
 };
 
 TRecipientExpansion ExpandRecipientNames(const QByteArrayList& entries);
+
+// What the address book offers while an address field is typed into: every contact with an address
+// as "Name <address>" (FormatMailbox) and every group by its name, which is expanded when the
+// message is queued; in book order.
+QByteArrayList AddressBookRecipients();

@@ -11,6 +11,7 @@
 #include "SpoolFunctions.h"
 #include "tk_langlib.h"
 #include "qmlinelength.h"
+#include "qmutils.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -55,9 +56,13 @@ void ApplyBlindCopies(TqmMessage& message)
     QByteArrayList addresses;
     message.Headers.GetMultiLineFieldBody("X-LMBCC", addresses);
     message.BCC.Clear();
-    for (const QByteArray& address : std::as_const(addresses))
-        if (!address.isEmpty())
-            message.BCC.AddAddress(address, {});
+    // A blind copy may carry its name as the message window wrote it ("Name" <box@host>).
+    for (const QByteArray& entry : std::as_const(addresses)) {
+        TqmMailAddress address;
+        PickMailAddress(entry, address);
+        if (!address.Address.isEmpty())
+            message.BCC.Add(address);
+    }
     RemoveAllFields(message.Headers, "X-LMBCC");
 }
 

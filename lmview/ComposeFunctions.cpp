@@ -109,7 +109,12 @@ void AddComposeHeaders(const TComposeInput& input, const TSenderText& sender, Tq
 
 QStringList SplitAddressField(const QString& text)
 {
-    return text.isEmpty() ? QStringList() : text.split(QLatin1Char(','));
+    QStringList pieces;
+    if (text.isEmpty())
+        return pieces;
+    for (const QByteArray& piece : SplitAddressList(text.toUtf8()))
+        pieces.append(QString::fromUtf8(piece));
+    return pieces;
 }
 
 void ReadAddressField(const QString& text, TqmAddressList& list)
@@ -133,10 +138,10 @@ QString ExpandedAddressField(const QString& text, QString& refused)
 
 QString WriteAddressField(const TqmAddressList& list)
 {
-    QStringList addresses;
+    QStringList entries;
     for (qsizetype i = 0; i < list.Count(); ++i)
-        addresses.append(QString::fromUtf8(list.Items(i).Address));
-    return addresses.join(QLatin1Char(','));
+        entries.append(QString::fromUtf8(FormatMailbox(list.Items(i).Name, list.Items(i).Address)));
+    return entries.join(QLatin1Char(','));
 }
 
 QString BccFieldText(const TqmHeaders& headers)
@@ -267,7 +272,7 @@ QStringList BuildComposedMessage(const TComposeInput& input, TqmMessage& message
     QStringList failed;
     for (const QString& file : input.AttachmentFiles) {
         try {
-            message.Attachments.AddFile(file);
+            ApplyDeclaredType(input.WorkAttachments, file, message.Attachments.AddFile(file));
         } catch (const EMessageError& e) {
             failed.append(e.Message());
         }

@@ -4,6 +4,7 @@
 // Every builder fills a message object; nothing here touches a window or a file but the
 // attachments the composed message reads.
 
+#include "ComposeAttachments.h"
 #include "UserSettings.h"
 #include "qmmsgcls.h"
 
@@ -18,8 +19,10 @@ class TqmHeaders;
 class TqmMessage;
 struct TAccount;
 
-// The address fields' own list format: split at every ",", pieces kept as they are (not trimmed),
-// each an address without name; written back as the addresses joined with ",".
+// The address fields' own list format: split at the commas between entries (a comma in a quoted
+// name such as "Schmidt, Jürgen" <j@example.de> does not split), pieces kept as they are (not
+// trimmed); read as addresses without name, written back as "Name <address>" (FormatMailbox)
+// entries joined with ",", so that names survive re-editing.
 void ReadAddressField(const QString& text, TqmAddressList& list);
 QString WriteAddressField(const TqmAddressList& list);
 QStringList SplitAddressField(const QString& text);
@@ -70,6 +73,8 @@ struct TComposeInput {
     QString Subject;
     QString Text;
     QStringList AttachmentFiles;
+    // The attachments of the loaded message as written to the work directory, with their types.
+    QList<TWorkAttachment> WorkAttachments;
     bool Hold = false;
     bool Receipt = false;
     bool Disposition = false;

@@ -1,6 +1,22 @@
 #include "ComposeRules.h"
 
 #include "DBAccountsFunctions.h"
+#include "qmutils.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace {
+
+// An entry as the user may have typed it: a quoted name without its quotes.
+QByteArray PlainEntry(const QString& candidate)
+{
+    QByteArray bytes = candidate.toUtf8();
+    return bytes.startsWith('"') ? bytes.mid(1) : bytes;
+}
+
+} // namespace
 
 QString SenderEntryText(const QByteArray& address, const QByteArray& name)
 {
@@ -51,7 +67,7 @@ TSenderChoice SelectSender(const TSenderList& senders, const QString& text)
 
 bool UpdateHistory(QStringList& history, const QString& to, bool keepHistory, int maxCount)
 {
-    if (!keepHistory || to.contains(QLatin1Char(',')) || to.size() <= 3 || !to.contains(QLatin1Char('@'))
+    if (!keepHistory || SplitAddressList(to.toUtf8()).size() != 1 || to.size() <= 3 || !to.contains(QLatin1Char('@'))
         || history.contains(to))
         return false;
     history.append(to);
@@ -60,21 +76,63 @@ bool UpdateHistory(QStringList& history, const QString& to, bool keepHistory, in
     return true;
 }
 
-std::optional<TCompletion> CompleteRecipient(const QString& text, qsizetype caret, const QStringList& history)
+qsizetype TypedRecipientStart(const QString& text, qsizetype caret)
+{
+    const QString before = text.left(caret);
+    const QString piece = QString::fromUtf8(SplitAddressList(before.toUtf8()).constLast());
+    qsizetype start = before.size() - piece.size();
+    while (start < caret && text.at(start).isSpace())
+        ++start;
+    return start;
+}
+
+QStringList MatchingRecipients(const QString& typed, const QStringList& candidates)
+{
+    QStringList matches;
+    if (typed.trimmed().isEmpty())
+        return matches;
+    const auto matchesWord = [&typed](const QString& candidate) {
+        QByteArray address;
+        QByteArray name;
+        SplitAddress(candidate.toUtf8(), address, name);
+        if (QString::fromUtf8(address).startsWith(typed, Qt::CaseInsensitive))
+            return true;
+        const QStringList words = QString::fromUtf8(name).split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
+        return std::any_of(words.cbegin(), words.cend(), [&typed](const QString& word) { return word.startsWith(typed, Qt::CaseInsensitive); });
+    };
+    for (const QString& candidate : candidates) {
+        if (matches.contains(candidate))
+            continue;
+        if (candidate.startsWith(typed, Qt::CaseInsensitive) || QString::fromUtf8(PlainEntry(candidate)).startsWith(typed, Qt::CaseInsensitive)
+            || matchesWord(candidate))
+            matches.append(candidate);
+    }
+    return matches;
+}
+
+std::optional<TCompletion> CompleteRecipient(const QString& text, qsizetype caret, const QStringList& candidates)
 {
     if (text.mid(caret).contains(QLatin1Char(',')))
         return std::nullopt;
-    const qsizetype typedStart = text.left(caret).lastIndexOf(QLatin1Char(',')) + 1;
+    const qsizetype typedStart = TypedRecipientStart(text, caret);
     const QString typed = text.mid(typedStart, caret - typedStart);
     if (typed.isEmpty())
         return std::nullopt;
-    for (const QString& entry : history) {
-        if (entry.startsWith(typed, Qt::CaseInsensitive)) {
-            const QString completed = text.left(typedStart) + entry;
+    for (const QString& candidate : candidates) {
+        // What was typed stays as typed; only the rest comes from the entry.
+        if (candidate.startsWith(typed, Qt::CaseInsensitive)) {
+            const QString completed = text.left(caret) + candidate.mid(typed.size());
             return TCompletion{completed, caret, completed.size() - caret};
         }
     }
     return std::nullopt;
+}
+
+TCompletion InsertRecipient(const QString& text, qsizetype caret, const QString& chosen)
+{
+    const qsizetype typedStart = TypedRecipientStart(text, caret);
+    const QString completed = text.left(typedStart) + chosen;
+    return TCompletion{completed + text.mid(caret), completed.size(), 0};
 }
 
 TViewCommandStates ComputeViewCommandStates(bool editMode, bool changed, bool redirected, bool attachmentSelected,

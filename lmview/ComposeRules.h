@@ -33,7 +33,7 @@ struct TSenderChoice {
 // " <" (letter case ignored); else the default entry.
 TSenderChoice SelectSender(const TSenderList& senders, const QString& text);
 
-// Appends a single new address (no ",", longer than 3 characters, with "@") and drops the oldest
+// Appends a single new address (one entry, longer than 3 characters, with "@") and drops the oldest
 // entries beyond `maxCount`; true when the history changed.
 bool UpdateHistory(QStringList& history, const QString& to, bool keepHistory, int maxCount);
 
@@ -43,9 +43,18 @@ struct TCompletion {
     qsizetype SelectionStart = 0;
     qsizetype SelectionLength = 0;
 };
-// Completes the part typed after the last "," before the caret from the first history entry that
-// starts with it (letter case ignored); nothing when the text after the caret holds a ",".
-std::optional<TCompletion> CompleteRecipient(const QString& text, qsizetype caret, const QStringList& history);
+// Where the entry being typed begins: after the last comma between entries before the caret (a
+// comma in a quoted name does not count) and the blanks after it.
+qsizetype TypedRecipientStart(const QString& text, qsizetype caret);
+// Completes the entry typed before the caret from the first candidate (history entries, then the
+// address book's "Name <address>") that starts with it, letter case ignored; what was typed keeps
+// its letters and only the rest is added. Nothing when the text after the caret holds a ",".
+std::optional<TCompletion> CompleteRecipient(const QString& text, qsizetype caret, const QStringList& candidates);
+// The candidates that `typed` fits, letter case ignored: at the start of the entry, of its address,
+// or of a word of its name ("wei" finds "Björn Weiß <bjoern@example.net>"); each once, in order.
+QStringList MatchingRecipients(const QString& typed, const QStringList& candidates);
+// The text with the entry typed before the caret replaced by `chosen`, the caret behind it.
+TCompletion InsertRecipient(const QString& text, qsizetype caret, const QString& chosen);
 
 // Which commands the window offers. View mode: reading, answering and handing over; edit mode:
 // composing, with "Später senden" only while the message counts as changed.

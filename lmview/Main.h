@@ -5,6 +5,7 @@
 // senden" writes the work file named on the command line. The rules live in lmview_core; this
 // class wires them to the widgets.
 
+#include "ComposeAttachments.h"
 #include "ComposeRules.h"
 #include "MessageDocument.h"
 #include "MessageLoading.h"
@@ -12,6 +13,7 @@
 #include "ViewSettings.h"
 #include "qmmsg.h"
 
+#include <QCompleter>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QTextBrowser>
@@ -204,6 +206,9 @@ private:
     void UpdateCopiesCaption();
     void UpdateCaretPanel();
     void CompleteTo(const QString& text);
+    // Offers the history and address book entries that the entry being typed fits.
+    void OfferRecipients(const QString& text);
+    void InsertChosenRecipient(const QString& chosen);
     void BuildSendToMenus();
     void SendAttachmentTo(const QString& entry);
 
@@ -233,6 +238,8 @@ private:
     TViewCommandLine m_commandLine;
     TqmMessage m_message;
     TViewContent m_content;
+    // Edit mode: the loaded message's attachments in the work directory, with their declared types.
+    QList<TWorkAttachment> m_workAttachments;
     TSenderList m_senders;
     std::unique_ptr<QTemporaryDir> m_attachmentDir;
     // Holds the message file of a window opened on a message inside another message.
@@ -243,6 +250,9 @@ private:
     bool m_firstShow = true;
     bool m_addressBookRunning = false;
     qsizetype m_lastToLength = 0;
+    // History, then the address book: what the To field completes from.
+    QStringList m_recipientCandidates;
+    QCompleter* m_recipientCompleter = nullptr;
     TPhrasesFrm* m_phrases = nullptr;
     TFindFrm* m_find = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "DBAccountsFunctions.h"
 #include "Konstanten.h"
 #include "PhraseFunctions.h"
+#include "RecipientNames.h"
 #include "Phrases.h"
 #include "RegistryFunctions.h"
 #include "Reporter.h"
@@ -20,6 +21,7 @@
 #include "tk_langlib.h"
 #include "xProcs.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -33,6 +35,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QTabWidget>
 
 #include <functional>
@@ -84,6 +87,9 @@ void TLmviewFrm::FillComposePanel()
     const QString subject = QString::fromUtf8(m_message.Subject);
     setWindowTitle(subject.isEmpty() ? MessageText(MsgNewMessageCaption) : subject);
     SmtpToEdt->addItems(Settings.History);
+    m_recipientCandidates = Settings.History;
+    for (const QByteArray& recipient : AddressBookRecipients())
+        m_recipientCandidates.append(QString::fromUtf8(recipient));
     SmtpToEdt->setCurrentText(WriteAddressField(m_message.Recipients));
     m_lastToLength = SmtpToEdt->currentText().size();
     SmtpCCEdt->setText(WriteAddressField(m_message.CC));
@@ -120,6 +126,13 @@ void TLmviewFrm::ConnectChangeSignals()
     }
     connect(SmtpToEdt, &QComboBox::currentTextChanged, this, &TLmviewFrm::MarkChanged);
     connect(SmtpToEdt->lineEdit(), &QLineEdit::textEdited, this, &TLmviewFrm::CompleteTo);
+    // The combo box's own completer would put the history entry's letters over what was typed.
+    SmtpToEdt->setCompleter(nullptr);
+    SmtpToEdt->setInsertPolicy(QComboBox::NoInsert);
+    m_recipientCompleter = new QCompleter(new QStringListModel(this), this);
+    m_recipientCompleter->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    m_recipientCompleter->setWidget(SmtpToEdt->lineEdit());
+    connect(m_recipientCompleter, qOverload<const QString&>(&QCompleter::activated), this, &TLmviewFrm::InsertChosenRecipient);
     connect(OurEmailCmb, &QComboBox::currentIndexChanged, this, [this](int index) {
         AccountNamesCmb->setCurrentIndex(index);
         MarkChanged();
@@ -184,12 +197,43 @@ void TLmviewFrm::CompleteTo(const QString& text)
     if (!grew)
         return;
     QLineEdit* edit = SmtpToEdt->lineEdit();
-    const std::optional<TCompletion> completion = CompleteRecipient(text, edit->cursorPosition(), Settings.History);
+    OfferRecipients(text);
+    const std::optional<TCompletion> completion = CompleteRecipient(text, edit->cursorPosition(), m_recipientCandidates);
     if (!completion)
         return;
     edit->setText(completion->Text);
     edit->setSelection(int(completion->SelectionStart + completion->SelectionLength), -int(completion->SelectionLength));
     m_lastToLength = completion->SelectionStart;
+}
+
+void TLmviewFrm::OfferRecipients(const QString& text)
+{
+    const qsizetype caret = SmtpToEdt->lineEdit()->cursorPosition();
+    const qsizetype start = TypedRecipientStart(text, caret);
+    const QStringList matches = MatchingRecipients(text.mid(start, caret - start), m_recipientCandidates);
+    auto* model = static_cast<QStringListModel*>(m_recipientCompleter->model());
+    model->setStringList(matches);
+    if (matches.isEmpty())
+        m_recipientCompleter->popup()->hide();
+    else
+        m_recipientCompleter->complete();
+}
+
+void TLmviewFrm::InsertChosenRecipient(const QString& chosen)
+{
+    QLineEdit* edit = SmtpToEdt->lineEdit();
+    // An inline completion still selected is no part of what was typed.
+    QString text = edit->text();
+    qsizetype caret = edit->cursorPosition();
+    if (edit->hasSelectedText()) {
+        caret = edit->selectionStart();
+        text.remove(caret, edit->selectedText().size());
+    }
+    const TCompletion inserted = InsertRecipient(text, caret, chosen);
+    edit->setText(inserted.Text);
+    edit->setCursorPosition(int(inserted.SelectionStart));
+    m_lastToLength = inserted.Text.size();
+    MarkChanged();
 }
 
 QString TLmviewFrm::ComposedSenderText() const
@@ -313,6 +357,7 @@ TLmviewFrm::TWriteResult TLmviewFrm::WriteComposedMessage(QString* usedAccount)
     input.Text = BodyMem->toPlainText();
     for (int i = 0; i < AttachLv->count(); ++i)
         input.AttachmentFiles.append(AttachLv->item(i)->data(Qt::UserRole).toString());
+    input.WorkAttachments = m_workAttachments;
     input.Hold = SmtpHoldChk->isChecked();
     input.Receipt = SmtpReceiptChk->isChecked();
     input.Disposition = SmtpDispositionChk->isChecked();

@@ -154,13 +154,11 @@ QString TLmviewFrm::WriteAttachment(qsizetype index)
     const QString directory = AttachmentDirectory();
     if (directory.isEmpty())
         return {};
-    const QString folder = QDir(directory).filePath(QString::number(index));
-    if (!QDir().mkpath(folder)) {
-        Report(MsgSaveAttachmentFailed, TMessageKind::Warning, folder);
-        return {};
-    }
     try {
-        return m_message.SaveAttachment(index, folder);
+        const TWorkAttachment written = WriteWorkAttachment(m_message, index, directory);
+        if (m_commandLine.EditMode)
+            m_workAttachments.append(written);
+        return written.Path;
     } catch (const EMessageError& e) {
         Report(MsgSaveAttachmentFailed, TMessageKind::Warning, e.Message());
     }

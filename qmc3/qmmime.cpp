@@ -383,7 +383,11 @@ void AppendDecodedWord(QByteArray& out, const EncodedWord& word)
 }
 
 constexpr qsizetype MaxEncodedWord = 75;                          // RFC 2047, 2
-constexpr qsizetype MaxWordPayload = MaxEncodedWord - 10 - 2;     // "=?utf-8?X?" and "?="
+constexpr qsizetype WordFrame = 10 + 2;                           // "=?utf-8?X?" and "?="
+constexpr qsizetype MaxWordPayload = MaxEncodedWord - WordFrame;
+constexpr qsizetype MaxHeaderLine = 78;                           // RFC 5322, 2.1.1
+// A first word shorter than this is not worth it: it then starts a line of its own.
+constexpr qsizetype MinFirstPayload = 12;
 
 int Utf8LeadLength(unsigned char b)
 {
@@ -396,9 +400,79 @@ int Utf8LeadLength(unsigned char b)
     return 4;
 }
 
+bool Is8Bit(char c)
+{
+    return static_cast<unsigned char>(c) >= 0x80;
+}
+
+bool IsAsciiText(const QByteArray& text)
+{
+    return std::none_of(text.cbegin(), text.cend(), Is8Bit);
+}
+
+// RFC 5322, 3.2.3: the characters that make a display name a quoted string.
+bool HasPhraseSpecials(const QByteArray& text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](char c) { return std::strchr("()<>[]:;@\\,.\"", c) && c != 0; });
+}
+
+// A whole quoted string: quotes at both ends and none unescaped between them.
+bool IsQuotedString(const QByteArray& text)
+{
+    if (text.size() < 2 || !text.startsWith('"') || !text.endsWith('"'))
+        return false;
+    qsizetype i = 1;
+    while (i < text.size() - 1) {
+        if (text.at(i) == '\\')
+            i += 2;
+        else if (text.at(i) == '"')
+            return false;
+        else
+            ++i;
+    }
+    // An escaped closing quote leaves the string open.
+    return i == text.size() - 1;
+}
+
+QByteArray Unquoted(const QByteArray& quoted)
+{
+    QByteArray text;
+    for (qsizetype i = 1; i < quoted.size() - 1; ++i) {
+        if (quoted.at(i) == '\\' && i + 1 < quoted.size() - 1)
+            ++i;
+        text += quoted.at(i);
+    }
+    return text;
+}
+
+// The payload the first encoded word may carry when it follows `column` characters of the line and
+// `plainBefore` plain ones of the text; the full payload when the column is unknown (negative) or
+// too little room is left.
+qsizetype FirstPayload(qsizetype column, qsizetype plainBefore)
+{
+    if (column < 0)
+        return MaxWordPayload;
+    const qsizetype room = MaxHeaderLine - column - plainBefore - WordFrame;
+    return room >= MinFirstPayload ? std::min(room, MaxWordPayload) : MaxWordPayload;
+}
+
+bool IsFoldBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// A single blank between two other characters: folding there and unfolding again (which keeps the
+// blank) gives the same text, even for readers that squeeze runs of blanks.
+bool IsFoldPoint(QByteArrayView line, qsizetype at)
+{
+    return IsFoldBlank(line.at(at)) && at > 0 && at + 1 < line.size() && !IsFoldBlank(line.at(at - 1))
+        && !IsFoldBlank(line.at(at + 1));
+}
+
 // Writes `run` (valid UTF-8) as encoded words of at most 75 characters, separated by one blank and
-// split only between characters.
-void AppendUtf8Words(QByteArray& out, QByteArrayView run)
+// split only between characters. The first word carries at most `firstPayload` encoded characters,
+// so that it can end a line that is already partly filled.
+void AppendUtf8Words(QByteArray& out, QByteArrayView run, qsizetype firstPayload = MaxWordPayload)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(run.data());
     const qsizetype n = run.size();
@@ -415,6 +489,7 @@ void AppendUtf8Words(QByteArray& out, QByteArrayView run)
         // Take whole characters while the payload fits.
         qsizetype end = i;
         qsizetype payload = 0;
+        const qsizetype limit = first ? std::min(firstPayload, MaxWordPayload) : MaxWordPayload;
         while (end < n) {
             const qsizetype len = std::min<qsizetype>(Utf8LeadLength(p[end]), n - end);
             qsizetype cost = 0;
@@ -424,7 +499,7 @@ void AppendUtf8Words(QByteArray& out, QByteArrayView run)
             } else {
                 cost = (end - i + len + 2) / 3 * 4 - payload;
             }
-            if (payload + cost > MaxWordPayload && end > i)
+            if (payload + cost > limit && end > i)
                 break;
             payload += cost;
             end += len;
@@ -704,18 +779,22 @@ QByteArray DecodeHeader(const QByteArray& text)
 
 QByteArray EncodeHeader(const QByteArray& text)
 {
+    return EncodeHeader(text, -1);
+}
+
+QByteArray EncodeHeader(const QByteArray& text, qsizetype column)
+{
     if (text.startsWith('\x1B')) {
         QByteArray encoded;
         MakeTextData(text, encoded);
         return "=?ISO-2022-JP?B?" + encoded + "?=";
     }
-    const auto is8Bit = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
-    if (std::none_of(text.cbegin(), text.cend(), is8Bit))
+    if (IsAsciiText(text))
         return text;
     // Text in another charset is sent as what the user sees (undeclared text reads as Windows-1252).
     const QByteArray utf8 = IsValidUtf8(text) ? text : UndeclaredToUtf8(text);
-    const qsizetype first8Bit = std::find_if(utf8.cbegin(), utf8.cend(), is8Bit) - utf8.cbegin();
-    const qsizetype last8Bit = utf8.crend() - std::find_if(utf8.crbegin(), utf8.crend(), is8Bit) - 1;
+    const qsizetype first8Bit = std::find_if(utf8.cbegin(), utf8.cend(), Is8Bit) - utf8.cbegin();
+    const qsizetype last8Bit = utf8.crend() - std::find_if(utf8.crbegin(), utf8.crend(), Is8Bit) - 1;
     // Only the words holding 8-bit bytes are encoded, so that an address or a plain word around them
     // stays readable; all of it when the plain part holds "=?", which a reader would try to decode.
     const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
@@ -730,7 +809,83 @@ QByteArray EncodeHeader(const QByteArray& text)
         runEnd = utf8.size();
     }
     QByteArray out = utf8.left(runStart);
-    AppendUtf8Words(out, QByteArrayView(utf8).sliced(runStart, runEnd - runStart));
+    AppendUtf8Words(out, QByteArrayView(utf8).sliced(runStart, runEnd - runStart), FirstPayload(column, runStart));
     out += QByteArrayView(utf8).sliced(runEnd);
     return out;
+}
+
+QByteArray EncodePhrase(const QByteArray& name, qsizetype column)
+{
+    if (IsQuotedString(name) && IsAsciiText(name))
+        return name;
+    const QByteArray text = IsQuotedString(name) ? Unquoted(name) : name;
+    if (text.isEmpty())
+        return text;
+    if (IsAsciiText(text)) {
+        if (!HasPhraseSpecials(text))
+            return text;
+        QByteArray escaped = text;
+        escaped.replace('\\', "\\\\").replace('"', "\\\"");
+        return '"' + escaped + '"';
+    }
+    if (!HasPhraseSpecials(text) || text.startsWith('\x1B'))
+        return EncodeHeader(text, column);
+    // RFC 2047, 5 (3): encoded words may stand for words of a phrase, specials and all, but never
+    // inside a quoted string; half-encoded, "Schmidt, Jürgen" would read as two addresses. Each run
+    // of words that need it becomes encoded words, plain words stay plain: readers differ on the
+    // blank between two encoded words (RFC 2047 drops it, some keep it), never on a plain one.
+    const QByteArray utf8 = IsValidUtf8(text) ? text : UndeclaredToUtf8(text);
+    const QByteArrayList words = utf8.split(' ');
+    const auto needsEncoding = [](const QByteArray& word) {
+        return !IsAsciiText(word) || HasPhraseSpecials(word) || word.contains("=?");
+    };
+    QByteArray out;
+    for (qsizetype i = 0; i < words.size();) {
+        if (i > 0)
+            out += ' ';
+        if (!needsEncoding(words.at(i))) {
+            out += words.at(i++);
+            continue;
+        }
+        qsizetype end = i + 1;
+        while (end < words.size() && (needsEncoding(words.at(end)) || words.at(end).isEmpty()))
+            ++end;
+        AppendUtf8Words(out, words.mid(i, end - i).join(' '), FirstPayload(column, out.size()));
+        i = end;
+    }
+    return out;
+}
+
+QByteArrayList FoldHeaderLine(QByteArrayView line)
+{
+    QByteArrayList lines;
+    // Folding whitespace must follow the field name and something after it (RFC 5322, 3.2.2 and 2.2.3).
+    qsizetype start = 0;
+    // An indented line (the next entry of an address list) keeps its first word likewise.
+    const bool indented = !line.isEmpty() && IsFoldBlank(line.at(0));
+    qsizetype firstBreak = indented ? 0 : line.indexOf(':') + 1;
+    while (firstBreak < line.size() && IsFoldBlank(line.at(firstBreak)))
+        ++firstBreak;
+    while (line.size() - start > MaxHeaderLine) {
+        // The last fold point that leaves a line of at most 78 characters; without one, the first
+        // after it: a word longer than a line stays whole.
+        qsizetype cut = -1;
+        for (qsizetype at = std::max(start + 1, firstBreak); at < line.size() - 1; ++at) {
+            if (!IsFoldPoint(line, at))
+                continue;
+            if (at - start <= MaxHeaderLine) {
+                cut = at;
+                continue;
+            }
+            if (cut < 0)
+                cut = at;
+            break;
+        }
+        if (cut < 0)
+            break;
+        lines.append(line.sliced(start, cut - start).toByteArray());
+        start = cut;
+    }
+    lines.append(line.sliced(start).toByteArray());
+    return lines;
 }

@@ -65,5 +65,20 @@ private:
 // Decodes the encoded words of a header text into UTF-8 (unknown charsets keep their bytes).
 QByteArray DecodeHeader(const QByteArray& text);
 // Encodes a header text for the wire: ISO-2022-JP text as one B word, other non-ASCII text as
-// UTF-8 encoded words; pure ASCII text unchanged.
+// UTF-8 encoded words of at most 75 characters; pure ASCII text unchanged.
 QByteArray EncodeHeader(const QByteArray& text);
+// The same for a text that follows `column` characters of its header line: the first encoded word
+// is made short enough to end by column 78 (RFC 5322, 2.1.1), so that folding can keep every line
+// within 78 characters.
+QByteArray EncodeHeader(const QByteArray& text, qsizetype column);
+// A display name as the phrase before "<address>" (RFC 5322, 3.2.5): as it is when it holds no
+// specials, a quoted string when it is ASCII with specials ("Schmidt, Hans"), and in a non-ASCII
+// name with specials every run of words that holds a special or a non-ASCII letter as encoded words
+// (RFC 2047, 5 (3)), so that no special stays bare: encoded words are not decoded inside quotes. An ASCII name given already quoted stays as it is; a non-ASCII one
+// is taken as its unquoted text.
+QByteArray EncodePhrase(const QByteArray& name, qsizetype column);
+// One header line folded into lines of at most 78 characters where blanks allow: each fold comes
+// before a single blank between two other characters, which then begins the next line, never
+// before the first word after the field name (after the indent of a line that begins with blanks).
+// A word longer than a line stays whole.
+QByteArrayList FoldHeaderLine(QByteArrayView line);

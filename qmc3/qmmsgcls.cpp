@@ -57,23 +57,16 @@ QByteArray DecodedEntry(const QByteArray& piece)
     return CutToCapacity(DecodeHeader(piece.trimmed()), qmShortTextCapacity);
 }
 
-// Splits at the commas outside double quotes; the entry after the last comma is added only when
-// it is not empty.
+// Splits at the commas between entries (SplitAddressList); the entry after the last comma is added
+// only when it is not empty. Entries are decoded after the split, so that an encoded comma stays
+// inside its name.
 void AppendEntries(const QByteArray& text, QByteArrayList& list)
 {
-    bool quoted = false;
-    qsizetype start = 0;
-    for (qsizetype pos = 0; pos < text.size(); ++pos) {
-        if (text[pos] == '"')
-            quoted = !quoted;
-        else if (text[pos] == ',' && !quoted) {
-            list.append(DecodedEntry(text.mid(start, pos - start)));
-            start = pos + 1;
-        }
-    }
-    const QByteArray last = text.mid(start).trimmed();
-    if (!last.isEmpty())
-        list.append(DecodedEntry(last));
+    QByteArrayList entries = SplitAddressList(text);
+    if (entries.last().trimmed().isEmpty())
+        entries.removeLast();
+    for (const QByteArray& entry : std::as_const(entries))
+        list.append(DecodedEntry(entry));
 }
 
 template <typename Item>
@@ -255,11 +248,12 @@ void TqmHeaders::GetMultiLineFieldBody(const QByteArray& name, QByteArrayList& l
             ++index;
             continue;
         }
-        AppendEntries(AfterColon(at(index), at(index).indexOf(':')), list);
-        // Folded lines begin with a blank; lines without a colon are taken too, since broken
-        // mailers fold without one.
+        // The field is unfolded before it is split: a name may be folded across lines. Folded lines
+        // begin with a blank; lines without a colon are taken too, since broken mailers fold without one.
+        QByteArray body = AfterColon(at(index), at(index).indexOf(':'));
         for (++index; index < size() && (IsContinuationLine(at(index)) || !at(index).contains(':')); ++index)
-            AppendEntries(at(index), list);
+            body += IsContinuationLine(at(index)) ? at(index) : ' ' + at(index);
+        AppendEntries(body, list);
     }
 }
 

@@ -144,13 +144,15 @@ protected:
 
     // Writes the line and CR LF.
     void StringToStream(QByteArrayView line);
+    // Writes a header line folded at 78 characters where it has room to fold.
+    void FieldToStream(QByteArrayView line);
     // Writes text that holds its own line ends.
     void WriteText(QByteArrayView text);
     void Flush();
     // "Name: " padded to ten characters, as the address fields are written.
     static QByteArray PaddedFieldName(QByteArray name);
-    // A display name as written in From, To and CC.
-    QByteArray DisplayName(const QByteArray& name) const;
+    // A display name as written in From, To and CC after `column` characters of its line.
+    static QByteArray DisplayName(const QByteArray& name, qsizetype column);
 
     const TqmCustomMessage& m_source;
 

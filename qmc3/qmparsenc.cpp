@@ -200,18 +200,15 @@ QByteArray TqmCustomEncoder::PaddedFieldName(QByteArray name)
     return name.leftJustified(10, ' ');
 }
 
-QByteArray TqmCustomEncoder::DisplayName(const QByteArray& name) const
+QByteArray TqmCustomEncoder::DisplayName(const QByteArray& name, qsizetype column)
 {
-    const QByteArray line = OneLine(name);
-    const QByteArray encoded = EncodeHeader(line);
-    if (encoded != line)
-        return encoded;
-    // RFC 5322, 3.2.3: a name with specials must be quoted, or a comma splits the entry in two.
-    const bool special = line.contains('.') || line.contains(',') || line.contains(';') || line.contains(':')
-        || line.contains('@') || line.contains('<') || line.contains('>');
-    if (special && !line.contains('"'))
-        return '"' + line + '"';
-    return line;
+    return EncodePhrase(OneLine(name), column);
+}
+
+void TqmCustomEncoder::FieldToStream(QByteArrayView line)
+{
+    for (const QByteArray& folded : FoldHeaderLine(line))
+        StringToStream(folded);
 }
 
 // Plain 7-bit text declares its charset as the message says; any other byte (8-bit text in a message
@@ -337,7 +334,7 @@ void TqmCustomEncoder::WriteFile()
         StringToStream((name == "_htmbody.htm" ? "Content-Type: text/html" : "Content-Type: text/rtf")
                        + WriteParameters(item.Parameters));
     else
-        StringToStream(ContentTypeField(item, true));
+        FieldToStream(ContentTypeField(item, true));
     StringToStream("Content-Transfer-Encoding: " + encoding);
     if (!bodyForm)
         WriteDisposition(item);
@@ -400,7 +397,7 @@ void TqmCustomEncoder::WriteMultipart(bool alternativeMode, const QByteArray& co
 void TqmCustomEncoder::WriteAttachmentPart(const TqmAttItem& item, bool inlineBody)
 {
     const QByteArray encoding = WireEncoding(item);
-    StringToStream(ContentTypeField(item, !inlineBody));
+    FieldToStream(ContentTypeField(item, !inlineBody));
     StringToStream("Content-Transfer-Encoding: " + encoding);
     if (!item.ContentID.isEmpty())
         StringToStream("Content-ID: <" + OneLine(item.ContentID) + '>');
@@ -426,7 +423,7 @@ QByteArray TqmCustomEncoder::ContentTypeField(const TqmAttItem& item, bool named
 void TqmCustomEncoder::WriteDisposition(const TqmAttItem& item)
 {
     const QByteArray disposition = item.ContentID.isEmpty() ? QByteArrayLiteral("attachment") : QByteArrayLiteral("inline");
-    StringToStream("Content-Disposition: " + disposition + "; filename=" + QuotedFileName(item));
+    FieldToStream("Content-Disposition: " + disposition + "; filename=" + QuotedFileName(item));
 }
 
 void TqmCustomEncoder::WriteAttachmentContent(const TqmAttItem& item, const QByteArray& encoding)
@@ -490,11 +487,11 @@ void TqmMessageEncoder::ListHeadersToStream(const QByteArray& name, const TqmAdd
     const QByteArray indent(10, ' ');
     for (qsizetype i = 0; i < list.Count(); ++i) {
         const TqmMailAddress& entry = list.Items(i);
-        QByteArray line = (i == 0 ? PaddedFieldName(name) : indent) + DisplayName(entry.Name) + " <"
-            + OneLine(entry.Address) + '>';
+        const QByteArray start = i == 0 ? PaddedFieldName(name) : indent;
+        QByteArray line = start + DisplayName(entry.Name, start.size()) + " <" + OneLine(entry.Address) + '>';
         if (i + 1 < list.Count())
             line += ',';
-        StringToStream(line);
+        FieldToStream(line);
     }
 }
 
@@ -509,14 +506,15 @@ void TqmMessageEncoder::WriteOwnHeaders(const TqmHeaders& headers)
             skipping = IsRewrittenField(line);
         // An empty line would end the header block early.
         if (!skipping && !line.trimmed().isEmpty())
-            StringToStream(line);
+            FieldToStream(line);
     }
 }
 
 void TqmMessageEncoder::PrepareGlobalHeaders()
 {
     const TqmMessage& message = m_message;
-    StringToStream(PaddedFieldName("From") + DisplayName(message.Sender.Name) + " <" + OneLine(message.Sender.Address) + '>');
+    const QByteArray from = PaddedFieldName("From");
+    FieldToStream(from + DisplayName(message.Sender.Name, from.size()) + " <" + OneLine(message.Sender.Address) + '>');
     ListHeadersToStream("To", message.Recipients);
     ListHeadersToStream("CC", message.CC);
     if (ForceBCC)
@@ -529,7 +527,7 @@ void TqmMessageEncoder::PrepareGlobalHeaders()
         StringToStream("X-Priority: 1");
     WriteOwnHeaders(message.Headers);
     if (!message.Subject.isEmpty())
-        StringToStream("Subject: " + EncodeHeader(OneLine(message.Subject)));
+        FieldToStream("Subject: " + EncodeHeader(OneLine(message.Subject), 9));
     if (message.Encoding != meUU)
         StringToStream("Mime-Version: 1.0");
 }

@@ -8,6 +8,7 @@
 #include <QMimeDatabase>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -20,6 +21,44 @@ bool IsUtf8ContinuationByte(char byte)
 QByteArray TrimmedShortText(const QByteArray& text)
 {
     return CutToCapacity(TrimQuotes(text), qmShortTextCapacity);
+}
+
+// The last "<" outside double quotes: a quoted name may hold one ("a <b>" <c@d>).
+qsizetype AngleOutsideQuotes(const QByteArray& text)
+{
+    qsizetype found = -1;
+    bool quoted = false;
+    for (qsizetype pos = 0; pos < text.size(); ++pos) {
+        const char c = text.at(pos);
+        if (quoted && c == '\\')
+            ++pos;
+        else if (c == '"')
+            quoted = !quoted;
+        else if (c == '<' && !quoted)
+            found = pos;
+    }
+    return found;
+}
+
+// The display name before an address: a whole quoted string loses its quotes and escapes; other
+// text its outer quotes, as before.
+QByteArray PhraseText(const QByteArray& text)
+{
+    const QByteArray trimmed = text.trimmed();
+    if (trimmed.size() >= 2 && trimmed.startsWith('"') && trimmed.endsWith('"')) {
+        QByteArray unquoted;
+        bool whole = true;
+        for (qsizetype i = 1; i < trimmed.size() - 1 && whole; ++i) {
+            if (trimmed.at(i) == '\\' && i + 1 < trimmed.size() - 1)
+                ++i;
+            else if (trimmed.at(i) == '"')
+                whole = false;
+            unquoted += trimmed.at(i);
+        }
+        if (whole)
+            return CutToCapacity(unquoted.trimmed(), qmShortTextCapacity);
+    }
+    return TrimmedShortText(trimmed);
 }
 
 bool IsFieldWhiteSpace(char c)
@@ -279,9 +318,43 @@ QByteArray CutToCapacity(QByteArrayView text, qsizetype capacity)
     return text.first(cut).toByteArray();
 }
 
+QByteArrayList SplitAddressList(QByteArrayView text)
+{
+    QByteArrayList entries;
+    bool quoted = false;
+    int comment = 0;
+    bool angle = false;
+    qsizetype start = 0;
+    for (qsizetype pos = 0; pos < text.size(); ++pos) {
+        const char c = text.at(pos);
+        if (c == '\\' && (quoted || comment > 0)) {
+            ++pos;
+        } else if (c == '"' && comment == 0) {
+            quoted = !quoted;
+        } else if (quoted) {
+            continue;
+        } else if (c == '(') {
+            ++comment;
+        } else if (c == ')' && comment > 0) {
+            --comment;
+        } else if (comment > 0) {
+            continue;
+        } else if (c == '<') {
+            angle = true;
+        } else if (c == '>') {
+            angle = false;
+        } else if (c == ',' && !angle) {
+            entries.append(text.sliced(start, pos - start).toByteArray());
+            start = pos + 1;
+        }
+    }
+    entries.append(text.sliced(std::min(start, text.size())).toByteArray());
+    return entries;
+}
+
 void SplitAddress(const QByteArray& text, QByteArray& address, QByteArray& name)
 {
-    const qsizetype open = text.indexOf('<');
+    const qsizetype open = AngleOutsideQuotes(text);
     if (open >= 0) {
         const qsizetype close = text.indexOf('>', open + 1);
         if (close < 0) {
@@ -291,7 +364,7 @@ void SplitAddress(const QByteArray& text, QByteArray& address, QByteArray& name)
             return;
         }
         address = TrimmedShortText(text.mid(open + 1, close - open - 1));
-        name = TrimmedShortText(text.left(open) + text.mid(close + 1));
+        name = PhraseText(text.left(open) + text.mid(close + 1));
         return;
     }
     const qsizetype bracket = text.indexOf('(');
@@ -305,6 +378,20 @@ void SplitAddress(const QByteArray& text, QByteArray& address, QByteArray& name)
     }
     address = CutToCapacity(text.trimmed(), qmShortTextCapacity);
     name.clear();
+}
+
+QByteArray FormatMailbox(const QByteArray& name, const QByteArray& address)
+{
+    const QByteArray plainName = name.trimmed();
+    if (plainName.isEmpty())
+        return address;
+    const bool special = std::any_of(plainName.cbegin(), plainName.cend(),
+                                     [](char c) { return c != 0 && std::strchr("()<>[]:;@\\,.\"", c); });
+    if (!special)
+        return plainName + " <" + address + '>';
+    QByteArray escaped = plainName;
+    escaped.replace('\\', "\\\\").replace('"', "\\\"");
+    return '"' + escaped + "\" <" + address + '>';
 }
 
 void PickMailAddress(const QByteArray& text, TqmMailAddress& mailAddress)

@@ -20,7 +20,16 @@ QByteArray CutToCapacity(QByteArrayView text, qsizetype capacity);
 // Splits one address entry ("Name <box@host>", "box@host (Name)", "box@host") into mailbox and
 // display name, quotes trimmed, each cut to qmShortTextCapacity. A "<" without ">" yields an
 // empty address and the whole entry as name.
+// The address is taken from the last "<" outside double quotes; a quoted name loses its quotes and
+// backslash escapes.
 void SplitAddress(const QByteArray& text, QByteArray& address, QByteArray& name);
+// The entries of an address list (RFC 5322, 3.4): split at every comma that stands outside double
+// quotes, comments in parentheses and angle brackets; backslash escapes count inside quotes and
+// comments. The entries are returned as they stand, not trimmed; an empty text gives one empty entry.
+QByteArrayList SplitAddressList(QByteArrayView text);
+// "Name <address>" as a person types it into an address field, the name in double quotes (with
+// backslash escapes) when it holds specials such as a comma; just the address without a name.
+QByteArray FormatMailbox(const QByteArray& name, const QByteArray& address);
 void PickMailAddress(const QByteArray& text, TqmMailAddress& mailAddress);
 
 // MIME type of a file judged by its extension alone; "application/octet-stream" when unknown.

@@ -3,6 +3,7 @@
 #include "DBAddressFunctions.h"
 #include "FormTranslation.h"
 #include "Reporter.h"
+#include "qmutils.h"
 #include "tk_langlib.h"
 
 #include <QComboBox>
@@ -68,8 +69,13 @@ QStringList ItemTexts(const QListWidget* list)
 
 QStringList RecipientAddressesOf(const TAddressRecord& record)
 {
-    if (!record.Group)
-        return {Text(record.Email)};
+    if (!record.Group) {
+        const QByteArray address = record.Email.trimmed();
+        // A field of several addresses has no one name to go with them.
+        if (address.contains(','))
+            return {Text(address)};
+        return {Text(FormatMailbox((record.FirstName + ' ' + record.LastName).trimmed(), address))};
+    }
     QStringList addresses;
     if (record.RecordFormat < 1) {
         for (const QByteArray& address : record.Email.split(',')) {
@@ -79,9 +85,11 @@ QStringList RecipientAddressesOf(const TAddressRecord& record)
         return addresses;
     }
     for (const QByteArray& member : ReadGroupMembers(record.Key)) {
-        const QByteArray address = member.left(member.indexOf(';') < 0 ? member.size() : member.indexOf(';'));
-        if (!address.trimmed().isEmpty())
-            addresses.append(Text(address.trimmed()));
+        const qsizetype semicolon = member.indexOf(';');
+        const QByteArray address = (semicolon < 0 ? member : member.left(semicolon)).trimmed();
+        const QByteArray name = semicolon < 0 ? QByteArray() : member.mid(semicolon + 1).trimmed();
+        if (!address.isEmpty())
+            addresses.append(Text(FormatMailbox(name, address)));
     }
     return addresses;
 }

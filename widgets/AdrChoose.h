@@ -17,8 +17,9 @@ class QToolButton;
 class QTreeWidget;
 struct TAddressRecord;
 
-// The addresses an entry adds: a contact its address; a group the part before ";" of each member
-// line of its group file, or for an older group record each ","-separated address of its field.
+// The recipients an entry adds, each with its name as "Name <address>" (FormatMailbox): a contact
+// its first and last name with its address; a group each member line of its group file (address,
+// ";", name), or for an older group record each ","-separated address of its field.
 QStringList RecipientAddressesOf(const TAddressRecord& record);
 
 enum class TRecipientList { To, CC, BCC };

@@ -44,6 +44,17 @@ private slots:
         AddContact("Roe", "Richard", "");
         AddGroup("Proj Team", {"bob@example.net;Bob", "carol@example.net;Carol"});
         AddGroup("Broken", {"bob@example.net;Bob", "nobody;Nobody"});
+        AddContact("Weiß", "Björn", "bjoern@example.net");
+        AddContact("Müller, Dr.", "Anna", "anna@example.de");
+    }
+
+    // What the To field offers while typing: contacts with their names, quoted where a comma or a
+    // dot needs it, groups by name; contacts without an address are left out.
+    void bookRecipients()
+    {
+        QCOMPARE(AddressBookRecipients(),
+                 (QByteArrayList{"Jane Doe <jane@example.org>", "Proj Team", "Broken", "Björn Weiß <bjoern@example.net>",
+                                 "\"Anna Müller, Dr.\" <anna@example.de>"}));
     }
 
     void expand_data()

@@ -2,6 +2,7 @@
 // (envelope and text) and what stays in the queue.
 
 #include "AgentFixture.h"
+#include "PythonMail.h"
 #include "TestData.h"
 #include "TestServers.h"
 
@@ -9,6 +10,8 @@
 #include "qmmsg.h"
 
 #include <QBuffer>
+#include <QJsonArray>
+#include <QJsonObject>
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -57,6 +60,7 @@ private slots:
     void authentication();
     void notAMessage();
     void longLinesAreMendedAndWorkFilesStay();
+    void namesWithCommasReachEveryRecipient();
 
 private:
     TAgentJob Job() const;
@@ -236,6 +240,52 @@ void TestSendEndToEnd::longLinesAreMendedAndWorkFilesStay()
     QVERIFY(!HasOverlongLine(text));
     QVERIFY(text.contains("\r\nContent-Transfer-Encoding: base64\r\n"));
     QCOMPARE(ReadableContent(text), ReadableContent(forwarded));
+}
+
+
+// What the message window writes for "Last, First" names with umlauts goes to each person once: one
+// RCPT per recipient, and a text whose header a conforming reader reads back with the same names.
+void TestSendEndToEnd::namesWithCommasReachEveryRecipient()
+{
+    TqmMessage message;
+    message.CharSet = csUTF8;
+    message.Sender.Name = "Weiß, Anna";
+    message.Sender.Address = "sender@example.org";
+    message.Recipients.AddAddress("j@example.de", "Schmidt, Jürgen");
+    message.Recipients.AddAddress("bjoern@example.net", "Weiß, Björn");
+    message.CC.AddAddress("ayse@example.org", "Öztürk, Ayşe");
+    message.Headers = TqmHeaders{"Date: Mon, 9 Mar 2026 10:00:00 +0100", "Message-ID: <names@example.org>",
+                                 "X-LMBCC: \"Meier, Hans\" <hans@example.org>"};
+    message.Subject = "Grüße an Jürgen, Björn und Ayşe – die Änderungen für Müller & Söhne sind übernommen, "
+                      "bitte prüft die Maße für das Büro in Düsseldorf";
+    message.Body = {"Hallo zusammen"};
+    QBuffer queued;
+    queued.open(QIODevice::WriteOnly);
+    message.SaveToStream(queued);
+    Queue(QStringLiteral("smtp_1.eml"), queued.data());
+    QVERIFY(m_agent->WriteJob(Job()));
+    const AgentResult result = m_agent->Run();
+    QVERIFY2(result.ExitCode == 0, result.Errors.constData());
+    QVERIFY(QueueNames().isEmpty());
+    const QList<Delivery> deliveries = Deliveries();
+    QCOMPARE(deliveries.size(), 1);
+    QCOMPARE(deliveries.at(0).Envelope, (QByteArrayList{"sender@example.org", "j@example.de", "bjoern@example.net",
+                                                         "ayse@example.org", "hans@example.org"}));
+    QString error;
+    const QJsonObject python = ReadWithPython(deliveries.at(0).Text, error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const auto names = [&python](const char* field) {
+        QStringList entries;
+        for (const QJsonValue& entry : python.value(QLatin1String(field)).toArray())
+            entries << entry.toArray().at(0).toString() + QLatin1Char('|') + entry.toArray().at(1).toString();
+        return entries;
+    };
+    QCOMPARE(names("to"), (QStringList{"Schmidt, Jürgen|j@example.de", "Weiß, Björn|bjoern@example.net"}));
+    QCOMPARE(names("cc"), QStringList{"Öztürk, Ayşe|ayse@example.org"});
+    QCOMPARE(names("from"), QStringList{"Weiß, Anna|sender@example.org"});
+    QCOMPARE(python.value(QStringLiteral("subject")).toString(), QString::fromUtf8(message.Subject));
+    QVERIFY(python.value(QStringLiteral("longest")).toInt() <= 78);
+    QVERIFY(!deliveries.at(0).Text.contains("hans@example.org"));
 }
 
 QTEST_GUILESS_MAIN(TestSendEndToEnd)

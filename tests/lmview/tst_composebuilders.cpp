@@ -3,10 +3,13 @@
 
 #include "ComposeFunctions.h"
 #include "DBAccountsFunctions.h"
+#include "PythonMail.h"
 #include "TestData.h"
 #include "qmmsg.h"
 
 #include <QBuffer>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,6 +61,22 @@ void CompareWithGolden(const QByteArray& actual, const QString& expectedFile)
     if (actual != expected)
         qWarning().noquote() << "actual output:\n" << actual;
     QCOMPARE(actual, expected);
+}
+
+QStringList Entries(const TqmAddressList& list)
+{
+    QStringList entries;
+    for (qsizetype i = 0; i < list.Count(); ++i)
+        entries << QString::fromUtf8(list.Items(i).Name + '|' + list.Items(i).Address);
+    return entries;
+}
+
+QStringList PythonEntries(const QJsonArray& list)
+{
+    QStringList entries;
+    for (const QJsonValue& entry : list)
+        entries << entry.toArray().at(0).toString() + QLatin1Char('|') + entry.toArray().at(1).toString();
+    return entries;
 }
 
 void Load(const QString& file, TqmMessage& message)
@@ -157,7 +176,22 @@ private slots:
         const TComposeInput input = ReadComposeInput(ReadTestData(QStringLiteral("lmview/compose/%1.compose").arg(name)));
         TqmMessage message;
         QVERIFY(BuildComposedMessage(input, message).isEmpty());
-        CompareWithGolden(Encoded(message), QStringLiteral("lmview/compose/%1.expected").arg(name));
+        const QByteArray written = Encoded(message);
+        CompareWithGolden(written, QStringLiteral("lmview/compose/%1.expected").arg(name));
+        // A conforming reader finds the same recipients and subject, in lines of at most 78.
+        TqmMessage ours;
+        QByteArray copy = written;
+        QBuffer buffer(&copy);
+        buffer.open(QIODevice::ReadOnly);
+        ours.LoadFromStream(buffer);
+        QString error;
+        const QJsonObject python = ReadWithPython(written, error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(PythonEntries(python.value(QStringLiteral("to")).toArray()), Entries(ours.Recipients));
+        QCOMPARE(PythonEntries(python.value(QStringLiteral("cc")).toArray()), Entries(ours.CC));
+        QCOMPARE(python.value(QStringLiteral("subject")).toString(), QString::fromUtf8(ours.Subject));
+        QCOMPARE(python.value(QStringLiteral("defects")).toArray(), QJsonArray());
+        QVERIFY(python.value(QStringLiteral("longest")).toInt() <= 78);
     }
 
     void bccFieldsSurviveTheWorkFile()
@@ -247,6 +281,8 @@ private slots:
         QTest::newRow("two without blank") << "a@x.org,b@y.org" << 2 << "a@x.org,b@y.org";
         QTest::newRow("blank kept as read") << "a@x.org, b@y.org" << 2 << "a@x.org, b@y.org";
         QTest::newRow("trailing comma") << "a@x.org," << 2 << "a@x.org,";
+        QTest::newRow("comma in a quoted name") << "\"Schmidt, Jürgen\" <j@example.de>,b@y.org" << 2
+                                                << "\"Schmidt, Jürgen\" <j@example.de>,b@y.org";
     }
 
     void addressFields()
@@ -258,6 +294,95 @@ private slots:
         ReadAddressField(text, list);
         QCOMPARE(list.Count(), count);
         QCOMPARE(WriteAddressField(list), written);
+    }
+
+    // The To field of a re-opened work file shows the names it was saved with.
+    void namesSurviveReediting_data()
+    {
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("last, first") << "\"Schmidt, Jürgen\" <j@example.de>, Björn Weiß <bjoern@example.net>"
+                                     << "\"Schmidt, Jürgen\" <j@example.de>,Björn Weiß <bjoern@example.net>";
+        QTest::newRow("bare addresses") << "a@x.org,b@y.org" << "a@x.org,b@y.org";
+        QTest::newRow("quote in name") << "\"Jane \\\"JD\\\" Doe\" <jd@example.org>" << "\"Jane \\\"JD\\\" Doe\" <jd@example.org>";
+    }
+
+    void namesSurviveReediting()
+    {
+        QFETCH(QString, to);
+        QFETCH(QString, shown);
+        QTemporaryDir dir;
+        TComposeInput input;
+        input.SenderText = QStringLiteral("jane@example.org <Jane>");
+        input.To = to;
+        TqmMessage message;
+        BuildComposedMessage(input, message);
+        const QString file = dir.filePath(QStringLiteral("edit_1.eml"));
+        message.SaveToFile(file);
+        TqmMessage reread;
+        reread.LoadFromFile(file);
+        QCOMPARE(WriteAddressField(reread.Recipients), shown);
+    }
+
+    // A forward goes through the contact file and an edit window, whose work directory holds the
+    // attachments as files until "Später senden" reads them back: each keeps its bytes and the type
+    // it was declared with, whatever its name says.
+    void forwardKeepsAttachments_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::newRow("forward-unnamed-gif-sent") << "unnamed-gif.eml";
+        QTest::newRow("forward-same-names-sent") << "same-names.eml";
+    }
+
+    void forwardKeepsAttachments()
+    {
+        QFETCH(QString, source);
+        QTemporaryDir dir;
+        TqmMessage original;
+        Load(source, original);
+        TAccount account;
+        account.SmtpAddress = "me@example.org";
+        account.SmtpName = "Me Myself";
+        TqmMessage forward;
+        BuildForward(original, account, forward);
+        const QString contactFile = dir.filePath(QStringLiteral("contact.eml"));
+        forward.SaveToFile(contactFile);
+        TqmMessage loaded;
+        loaded.LoadFromFile(contactFile);
+        TComposeInput input;
+        input.Now = QDateTime(QDate(2026, 12, 8), QTime(14, 30, 5), Qt::OffsetFromUTC, 3600);
+        input.SenderText = QStringLiteral("me@example.org <Me Myself>");
+        input.To = QStringLiteral("\"Schmidt, Jürgen\" <j@example.de>");
+        input.Subject = QString::fromUtf8(loaded.Subject);
+        input.Text = QStringLiteral("Zur Info.");
+        input.CarriedFields = CarriedFields(loaded.Headers, false);
+        for (qsizetype i = 0; i < loaded.Attachments.Count(); ++i) {
+            input.WorkAttachments.append(WriteWorkAttachment(loaded, i, dir.filePath(QStringLiteral("work"))));
+            input.AttachmentFiles.append(input.WorkAttachments.constLast().Path);
+        }
+        TqmMessage composed;
+        QVERIFY(BuildComposedMessage(input, composed).isEmpty());
+        const QByteArray sent = Encoded(composed);
+        CompareWithGolden(sent, QStringLiteral("lmview/builders/%1.expected").arg(QString::fromLatin1(QTest::currentDataTag())));
+
+        TqmMessage received;
+        QByteArray copy = sent;
+        QBuffer buffer(&copy);
+        buffer.open(QIODevice::ReadOnly);
+        received.LoadFromStream(buffer);
+        QString error;
+        const QJsonObject python = ReadWithPython(sent, error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QJsonArray pythonParts = python.value(QStringLiteral("attachments")).toArray();
+        QCOMPARE(received.Attachments.Count(), original.Attachments.Count());
+        QCOMPARE(pythonParts.size(), original.Attachments.Count());
+        for (qsizetype i = 0; i < original.Attachments.Count(); ++i) {
+            const TqmAttItem& before = original.Attachments.Items(i);
+            QCOMPARE(received.Attachments.Items(i).ContentType, before.ContentType);
+            QCOMPARE(received.Attachments.Items(i).Data, before.Data);
+            QCOMPARE(pythonParts.at(i).toArray().at(1).toString(), QString::fromUtf8(before.ContentType));
+            QCOMPARE(pythonParts.at(i).toArray().at(2).toInt(), before.Data.size());
+        }
     }
 
     void subjects_data()

@@ -17,7 +17,9 @@
 #include "tk_langlib.h"
 
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -350,13 +352,54 @@ private slots:
         chooser.ToAddBtn->click();
         chooser.Listview->setCurrentItem(chooser.Listview->findItems(QStringLiteral("Team"), Qt::MatchExactly).first());
         chooser.BCCAddBtn->click();
-        QCOMPARE(chooser.Addresses(TRecipientList::To), (QStringList{"old@example.org", "bob@example.com"}));
-        QCOMPARE(chooser.Addresses(TRecipientList::BCC), (QStringList{"ann@example.org", "carl@example.com"}));
+        QCOMPARE(chooser.Addresses(TRecipientList::To), (QStringList{"old@example.org", "Bob Roe <bob@example.com>"}));
+        QCOMPARE(chooser.Addresses(TRecipientList::BCC), (QStringList{"Ann <ann@example.org>", "Carl <carl@example.com>"}));
         QCOMPARE(chooser.SubjectLbl->text(), QStringLiteral("Hallo Bob"));
         chooser.CategoryCmb->setCurrentIndex(1);
         QCOMPARE(chooser.Listview->topLevelItemCount(), 1);
         chooser.CategoryCmb->setCurrentIndex(0);
         SaveScreenshot(chooser, QStringLiteral("adrchoose"));
+    }
+
+    // Typing into To keeps the typed letters, offers contacts by any word of their name, and the
+    // chosen "Last, First" contact is saved with its name.
+    void toFieldCompletesNamesAndKeepsWhatWasTyped()
+    {
+        ReportCapture reports;
+        QVERIFY(CreateAddressBook());
+        TAddressRecord contact;
+        contact.Key = "Schmidt, Jürgen";
+        contact.LastName = "Schmidt, Jürgen";
+        contact.Email = "j@example.de";
+        QVERIFY(WriteAddress(0, contact) > 0);
+        const QString work = WriteFile(Paths().Data.SmtpDir + QStringLiteral("/new_3.eml"),
+                                       Crlf("From: Jane Doe <jane@example.org>\nSubject: Termin\n\nText\n"));
+        TLmviewFrm window(*ParseViewCommandLine({work, "0", "0", "EDIT"}));
+        window.Settings.History = {QStringLiteral("bob@example.com")};
+        window.Dialogs.Ask = [](const QString&, QMessageBox::StandardButtons) { return QMessageBox::Yes; };
+        QVERIFY(window.LoadMessage());
+        Show(window);
+        QLineEdit* to = window.SmtpToEdt->lineEdit();
+        to->setFocus();
+        QTest::keyClicks(to, QStringLiteral("BO"));
+        QCOMPARE(to->text(), QStringLiteral("BOb@example.com"));
+        QCOMPARE(to->selectedText(), QStringLiteral("b@example.com"));
+        QTest::keyClick(to, Qt::Key_Delete);
+        QTest::keyClicks(to, QStringLiteral(", sch"));
+        QCompleter* completer = window.findChild<QCompleter*>();
+        QVERIFY(completer && completer->popup()->isVisible());
+        QCOMPARE(completer->model()->rowCount(), 1);
+        SaveScreenshot(window, QStringLiteral("lmview-to-completion"));
+        QTest::keyClick(completer->popup(), Qt::Key_Down);
+        QTest::keyClick(completer->popup(), Qt::Key_Return);
+        QCOMPARE(to->text(), QStringLiteral("BO, \"Schmidt, Jürgen\" <j@example.de>"));
+        to->setText(QStringLiteral("bob@example.com, \"Schmidt, Jürgen\" <j@example.de>"));
+        window.SendLaterItmClick();
+        TqmMessage saved;
+        saved.LoadFromFile(work);
+        QCOMPARE(saved.Recipients.Count(), 2);
+        QCOMPARE(saved.Recipients.Items(1).Name, QByteArray("Schmidt, Jürgen"));
+        QCOMPARE(saved.Recipients.Items(1).Address, QByteArray("j@example.de"));
     }
 
     // "Proj Team" typed into CC: the group of that name becomes its addresses when the message is

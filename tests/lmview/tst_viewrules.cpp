@@ -137,6 +137,8 @@ private slots:
         const QStringList before{"old@x.org", "mid@x.org"};
         QTest::newRow("single address") << "new@x.org" << true << QStringList{"mid@x.org", "new@x.org"};
         QTest::newRow("two addresses") << "a@x.org,b@x.org" << true << before;
+        QTest::newRow("one name with a comma") << "\"Schmidt, Jürgen\" <j@example.de>" << true
+                                               << QStringList{"mid@x.org", "\"Schmidt, Jürgen\" <j@example.de>"};
         QTest::newRow("three characters") << "a@b" << true << before;
         QTest::newRow("no at sign") << "nobody" << true << before;
         QTest::newRow("already there") << "mid@x.org" << true << before;
@@ -159,7 +161,10 @@ private slots:
         QTest::addColumn<QString>("completed");
         QTest::addColumn<int>("selectionLength");
         QTest::newRow("first entry") << "bo" << 2 << "bob@x.org" << 7;
-        QTest::newRow("case ignored") << "BE" << 2 << "ben@x.org" << 7;
+        QTest::newRow("case ignored, typed letters kept") << "BE" << 2 << "BEn@x.org" << 7;
+        QTest::newRow("name from the address book") << "Bj" << 2 << "Björn Weiß <bjoern@example.net>" << 29;
+        QTest::newRow("after a quoted comma") << "\"Schmidt, Jürgen\" <j@example.de>, bo" << 36
+                                              << "\"Schmidt, Jürgen\" <j@example.de>, bob@x.org" << 7;
         QTest::newRow("after comma") << "a@y.org,be" << 10 << "a@y.org,ben@x.org" << 7;
         QTest::newRow("comma after caret") << "bo,x" << 2 << "" << 0;
         QTest::newRow("no match") << "zz" << 2 << "" << 0;
@@ -171,13 +176,56 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, caret);
         QFETCH(QString, completed);
-        const std::optional<TCompletion> result = CompleteRecipient(text, caret, {"bob@x.org", "ben@x.org"});
+        const std::optional<TCompletion> result
+            = CompleteRecipient(text, caret, {"bob@x.org", "ben@x.org", "Björn Weiß <bjoern@example.net>"});
         QCOMPARE(result.has_value(), !completed.isEmpty());
         if (!result)
             return;
         QCOMPARE(result->Text, completed);
         QCOMPARE(int(result->SelectionStart), caret);
         QTEST(int(result->SelectionLength), "selectionLength");
+    }
+
+    void recipientMatches_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("matches");
+        QTest::newRow("last name") << "wei" << QStringList{"Björn Weiß <bjoern@example.net>", "\"Weiß, Anna\" <anna@example.de>"};
+        QTest::newRow("first name after a comma") << "anna" << QStringList{"\"Weiß, Anna\" <anna@example.de>"};
+        QTest::newRow("address") << "BJOERN@" << QStringList{"Björn Weiß <bjoern@example.net>"};
+        QTest::newRow("quoted name typed without quote") << "Weiß, A" << QStringList{"\"Weiß, Anna\" <anna@example.de>"};
+        QTest::newRow("history entry") << "bo" << QStringList{"bob@x.org"};
+        QTest::newRow("middle of a word") << "örn" << QStringList{};
+        QTest::newRow("blank") << " " << QStringList{};
+    }
+
+    void recipientMatches()
+    {
+        QFETCH(QString, typed);
+        const QStringList candidates{"bob@x.org", "Björn Weiß <bjoern@example.net>", "\"Weiß, Anna\" <anna@example.de>",
+                                     "bob@x.org"};
+        QTEST(MatchingRecipients(typed, candidates), "matches");
+    }
+
+    void insertRecipient_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<QString>("inserted");
+        QTest::addColumn<int>("newCaret");
+        const QString chosen = QStringLiteral("\"Weiß, Anna\" <anna@example.de>");
+        QTest::newRow("alone") << "wei" << 3 << chosen << 30;
+        QTest::newRow("after an entry") << "a@x.org, wei" << 12 << "a@x.org, " + chosen << 39;
+        QTest::newRow("before an entry") << "wei,b@y.org" << 3 << chosen + ",b@y.org" << 30;
+    }
+
+    void insertRecipient()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, caret);
+        const TCompletion result = InsertRecipient(text, caret, QStringLiteral("\"Weiß, Anna\" <anna@example.de>"));
+        QTEST(result.Text, "inserted");
+        QTEST(int(result.SelectionStart), "newCaret");
     }
 
     void quoteStretches_data()
