@@ -93,6 +93,11 @@ QUrl HelpUrlForContext(int context, const std::function<bool(const QString&)>& r
     return url;
 }
 
+bool HelpIndexLoaded()
+{
+    return CachedIndex().has_value();
+}
+
 void ForgetHelpIndex()
 {
     CachedIndex().reset();

@@ -34,5 +34,8 @@ QString HelpLanguageDir();
 // message 501.
 QUrl HelpUrlForContext(int context, const std::function<bool(const QString& program)>& runAndWait);
 
+// True once the index has been read.
+bool HelpIndexLoaded();
+
 // Forgets the index read so far (after the help was unpacked, and for tests).
 void ForgetHelpIndex();

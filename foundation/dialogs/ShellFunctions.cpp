@@ -51,7 +51,7 @@ void ShowHelp(int context, QWidget* window)
 {
     QUrl url = HelpUrlForContext(context, RunExtractor);
     // A control without a topic of its own still gets the guide rather than nothing.
-    if (url.isEmpty() && context != HelpContext::Contents)
+    if (url.isEmpty() && context != HelpContext::Contents && HelpIndexLoaded())
         url = HelpUrlForContext(HelpContext::Contents, RunExtractor);
     if (url.isEmpty())
         return;
