@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTextBrowser>
@@ -114,7 +115,7 @@ void THelpFrm::CreateControls()
     splitter->addWidget(left);
     splitter->addWidget(Browser);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({240, 680});
+    splitter->setSizes({220, 700});
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(tools);
     layout->addWidget(splitter, 1);
@@ -209,7 +210,11 @@ void THelpFrm::PagesLstActivate(QListWidgetItem* item)
     // A found page opens at the first place that holds a word searched for.
     if (!m_searchWords.isEmpty()) {
         Browser->moveCursor(QTextCursor::Start);
-        Browser->find(m_searchWords.first());
+        if (Browser->find(m_searchWords.first())) {
+            // Near the top, with the text before it in sight, rather than on the last line.
+            QScrollBar* bar = Browser->verticalScrollBar();
+            bar->setValue(bar->value() + Browser->cursorRect().top() - Browser->viewport()->height() / 4);
+        }
     }
 }
 
