@@ -14,7 +14,22 @@ enum Number : int {
     AccountEditor = 11,
     AccountWizard = 12,
     ServerManager = 20,
+    ServerConnect = 21,
     AddressBook = 30,
+    Contact = 31,
+    Group = 32,
+    // The main client's dialogs.
+    Search = 40,
+    FilterRules = 41,
+    FilterEditor = 42,
+    Users = 43,
+    Phrases = 44,
+    FolderCreate = 45,
+    Columns = 46,
+    Receive = 47,
+    Send = 48,
+    TransmitSettings = 49,
+    Language = 50,
     // The Settings dialog's pages, in page order.
     SettingsGeneral = 60,
     SettingsSend = 61,
@@ -25,9 +40,10 @@ enum Number : int {
     MessageCompose = 403,
 };
 
-inline constexpr std::array All{Contents,        MainWindow,      Accounts,           AccountEditor,
-                                AccountWizard,   ServerManager,   AddressBook,        SettingsGeneral,
-                                SettingsSend,    SettingsReceive, SettingsMaintenance, SettingsAdvanced,
-                                MessageView,     MessageCompose};
+inline constexpr std::array All{
+    Contents,     MainWindow,   Accounts,        AccountEditor,   AccountWizard, ServerManager,     ServerConnect,
+    AddressBook,  Contact,      Group,           Search,          FilterRules,   FilterEditor,      Users,
+    Phrases,      FolderCreate, Columns,         Receive,         Send,          TransmitSettings,  Language,
+    SettingsGeneral, SettingsSend, SettingsReceive, SettingsMaintenance, SettingsAdvanced, MessageView, MessageCompose};
 
 } // namespace HelpContext

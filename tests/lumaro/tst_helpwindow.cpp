@@ -13,7 +13,10 @@
 #include "ReportCapture.h"
 #include "ScopedRegistry.h"
 #include "Screenshot.h"
+#include "FilterLocalConf.h"
 #include "Settings.h"
+#include "TransferDialogs.h"
+#include "Users.h"
 #include "ShellFunctions.h"
 #include "tk_langlib.h"
 #include "tk_reglib.h"
@@ -189,6 +192,36 @@ private slots:
         QTest::keyClick(&settings, Qt::Key_F1);
         QVERIFY(help->isVisible());
         QCOMPARE(Shown(*help), Language(english) + QStringLiteral("/settings.htm#") + anchor);
+    }
+
+    // F1 in a dialog of the main client opens the topic of that dialog.
+    void dialogF1OpensItsTopic_data()
+    {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QString>("topic");
+        QTest::newRow("users") << "users" << "users.htm";
+        QTest::newRow("receive") << "receive" << "reading.htm#receive";
+        QTest::newRow("filter rule") << "filter rule" << "filters.htm#editor";
+    }
+
+    void dialogF1OpensItsTopic()
+    {
+        QFETCH(QString, dialog);
+        QFETCH(QString, topic);
+        FreshInstallation(false);
+        std::unique_ptr<QDialog> window;
+        if (dialog == QLatin1String("users"))
+            window = std::make_unique<TUsersFrm>();
+        else if (dialog == QLatin1String("receive"))
+            window = std::make_unique<TReceiveMultipleFrm>(QByteArrayList{QByteArrayLiteral("Home")}, QByteArrayList{});
+        else
+            window = std::make_unique<TFilterLocalConf2Frm>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_F1);
+        THelpFrm* help = OpenedHelp();
+        QVERIFY(help);
+        QCOMPARE(Shown(*help), QStringLiteral("de/") + topic);
     }
 
     // Words typed into the search field list the pages that hold all of them; Return opens the first
