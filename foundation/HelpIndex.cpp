@@ -2,6 +2,7 @@
 
 #include "Konstanten.h"
 #include "Reporter.h"
+#include "tk_langlib.h"
 #include "xProcs.h"
 
 #include <QFile>
@@ -21,7 +22,7 @@ std::optional<QByteArray>& CachedIndex()
 
 QString PagePath(const QString& pageName)
 {
-    return Paths().Program.HelpDir + QLatin1Char('/') + pageName + QLatin1String(".htm");
+    return Paths().Program.HelpDir + QLatin1Char('/') + pageName + QLatin1String(HelpPageSuffix);
 }
 
 // After unpacking, the page that links into the help directory is generated from its template.
@@ -59,7 +60,17 @@ QString HelpPageName(const QByteArray& index, int context)
     return {};
 }
 
-QString HelpPageForContext(int context, const std::function<bool(const QString&)>& runAndWait)
+QString HelpLanguageDir(bool english)
+{
+    return Paths().Program.HelpDir + (english ? QLatin1String("/en") : QLatin1String("/de"));
+}
+
+QString HelpLanguageDir()
+{
+    return HelpLanguageDir(IsEnglish());
+}
+
+QUrl HelpUrlForContext(int context, const std::function<bool(const QString&)>& runAndWait)
 {
     UnpackHelp(runAndWait);
     std::optional<QByteArray>& index = CachedIndex();
@@ -71,8 +82,20 @@ QString HelpPageForContext(int context, const std::function<bool(const QString&)
         }
         index = file.readAll();
     }
-    const QString page = HelpPageName(*index, context);
-    return page.isEmpty() ? QString() : PagePath(page);
+    const QString entry = HelpPageName(*index, context);
+    if (entry.isEmpty())
+        return {};
+    const qsizetype hash = entry.indexOf(QLatin1Char('#'));
+    QUrl url = QUrl::fromLocalFile(HelpLanguageDir() + QLatin1Char('/') + entry.left(hash)
+                                   + QLatin1String(HelpPageSuffix));
+    if (hash >= 0)
+        url.setFragment(entry.mid(hash + 1));
+    return url;
+}
+
+bool HelpIndexLoaded()
+{
+    return CachedIndex().has_value();
 }
 
 void ForgetHelpIndex()

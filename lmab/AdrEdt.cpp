@@ -3,6 +3,7 @@
 #include "AddressFunctions.h"
 #include "FormHelpers.h"
 #include "FormTranslation.h"
+#include "ShellFunctions.h"
 #include "qmutils.h"
 
 #include <QDialogButtonBox>
@@ -81,6 +82,7 @@ TAdrEdtFrm::TAdrEdtFrm(const QStringList& categories, QWidget* parent) : QDialog
             [this](const QString& text) { OKBtn->setEnabled(ContactNameAcceptable(text)); });
     setMinimumWidth(420);
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::Contact);
     SetRecord(TAddressRecord{});
 }
 

@@ -4,6 +4,7 @@
 #include "AdrEdt.h"
 #include "FormHelpers.h"
 #include "FormTranslation.h"
+#include "ShellFunctions.h"
 #include "tk_langlib.h"
 #include "qmutils.h"
 #include "ReportBoxes.h"
@@ -58,6 +59,7 @@ TGroupEdtFrm::TGroupEdtFrm(const QStringList& categories, QWidget* parent) : QDi
     connect(NameEdt, &QLineEdit::textChanged, this, [this](const QString& text) { OKBtn->setEnabled(!text.trimmed().isEmpty()); });
     resize(560, 400);
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::Group);
     SetRecord(TAddressRecord{}, {});
 }
 

@@ -118,7 +118,7 @@ void TMainFrm::CreateMenus()
     connect(ImportExportItm, &QAction::triggered, this, &TMainFrm::ImportExportItmClick);
     connect(ExitItm, &QAction::triggered, this, &QWidget::close);
     connect(SettingsItm, &QAction::triggered, this, &TMainFrm::SettingsItmClick);
-    connect(ContentsItm, &QAction::triggered, this, [this] { ShowHelp(1, this); });
+    connect(ContentsItm, &QAction::triggered, this, [this] { ShowHelp(HelpContext::AddressBook, this); });
     connect(InfoItm, &QAction::triggered, this, [] { ShowInfoDialog(); });
 }
 

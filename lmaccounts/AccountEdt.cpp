@@ -5,6 +5,7 @@
 #include "FormHelpers.h"
 #include "FormTranslation.h"
 #include "Reporter.h"
+#include "ShellFunctions.h"
 #include "tk_langlib.h"
 
 #include <QDialogButtonBox>
@@ -115,6 +116,7 @@ TAccountEdtFrm::TAccountEdtFrm(std::shared_ptr<TnkRasBackend> dialUpBackend, QWi
     connect(RasRb, &QRadioButton::clicked, this, &TAccountEdtFrm::RasRbClick);
     connect(RasEditBtn, &QPushButton::clicked, this, &TAccountEdtFrm::RasEditBtnClick);
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::AccountEditor);
     SetAccount(TAccount{});
 }
 

@@ -7,6 +7,7 @@
 #include "FormTranslation.h"
 #include "RegistryFunctions.h"
 #include "Reporter.h"
+#include "ShellFunctions.h"
 #include "Wizzard.h"
 #include "tk_langlib.h"
 #include "ReportBoxes.h"
@@ -98,6 +99,7 @@ TAccountsMainFrm::TAccountsMainFrm(std::shared_ptr<TnkRasBackend> dialUpBackend,
     layout->addWidget(UserLbl);
     resize(460, 300);
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::Accounts);
     RestoreFormPlacement(*this, UserContext().Keys.Forms);
     FillList(0);
 }

@@ -6,6 +6,7 @@
 #include "FormTranslation.h"
 #include "ReportBoxes.h"
 #include "Reporter.h"
+#include "ShellFunctions.h"
 #include "tk_langlib.h"
 
 #include <QCheckBox>
@@ -151,6 +152,7 @@ TWizzardFrm::TWizzardFrm(QWidget* parent) : QDialog(parent)
     setMinimumSize(560, 360);
 
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::AccountWizard);
     m_nextCaption = NextBtn->text();
     m_finishCaption = IsEnglish() ? StringTableText(FinishTag + ComponentTextOffset) : QStringLiteral("&Fertigstellen");
     SetChoices(TWizardChoices{});

@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "LanguageFunctions.h"
+#include "ShellFunctions.h"
 #include "tk_langlib.h"
 
 #include <QFont>
@@ -32,6 +33,7 @@ TChgLangFrm::TChgLangFrm(QWidget* parent) : QDialog(parent)
     connect(GermanBtn, &QPushButton::clicked, this, &TChgLangFrm::GermanBtnClick);
     connect(EnglishBtn, &QPushButton::clicked, this, &TChgLangFrm::EnglishBtnClick);
     connect(QuitBtn, &QPushButton::clicked, this, &QDialog::reject);
+    InstallHelpKey(this, HelpContext::Language);
 
     auto* current = new QHBoxLayout;
     current->addWidget(CurrentLbl);

@@ -3,6 +3,7 @@
 #include "ConnectPlan.h"
 #include "DBAccountsFunctions.h"
 #include "FormTranslation.h"
+#include "ShellFunctions.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -75,6 +76,7 @@ TConnectFrm::TConnectFrm(const TLmserverSettings& settings, const QStringList& a
     QuickChk->setChecked(settings.QuickConnect);
     QuickChkClick();
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::ServerConnect);
 }
 
 QWidget* TConnectFrm::CreateQuickPanel()

@@ -12,6 +12,7 @@
 #include "Password.h"
 #include "RegistryFunctions.h"
 #include "Reporter.h"
+#include "ShellFunctions.h"
 #include "SingleInstance.h"
 #include "lminfo.h"
 #include "tk_langlib.h"
@@ -74,6 +75,7 @@ TLmserverFrm::TLmserverFrm(const QStringList& arguments, QWidget* parent)
     CreateViews();
     ConnectSignals();
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::ServerManager);
     Model->SetCaptions(SplitParts(IsEnglish() ? StringTableText(ListviewTag + ComponentTextOffset)
                                               : QStringLiteral("Betreff|Absender|Datum|Bytes"),
                                   TMessageListModel::ColumnCount));

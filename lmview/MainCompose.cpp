@@ -178,7 +178,7 @@ void TLmviewFrm::ConnectChangeSignals()
     connect(FilterRecipientItm, &QAction::triggered, this, [this] { FilterItmClick(TFilterField::Recipient); });
     connect(FilterSubjectItm, &QAction::triggered, this, [this] { FilterItmClick(TFilterField::Subject); });
     connect(AddToAdrItm, &QAction::triggered, this, &TLmviewFrm::AddToAdrItmClick);
-    connect(HelpItm, &QAction::triggered, this, [this] { ShowHelp(m_commandLine.EditMode ? 403 : 402, this); });
+    connect(HelpItm, &QAction::triggered, this, [this] { ShowHelp(m_commandLine.EditMode ? HelpContext::MessageCompose : HelpContext::MessageView, this); });
     connect(InfoItm, &QAction::triggered, this, [] { ShowInfoDialog(); });
 }
 

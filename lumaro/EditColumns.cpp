@@ -3,6 +3,7 @@
 #include "ColumnEditing.h"
 #include "FormParts.h"
 #include "FormTranslation.h"
+#include "ShellFunctions.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -95,6 +96,7 @@ TEditColumnsFrm::TEditColumnsFrm(QWidget* parent) : QDialog(parent)
     layout->addLayout(buttons);
     resize(520, 320);
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::Columns);
 }
 
 void TEditColumnsFrm::Setup(const QStringList& available, const QStringList& defaults, const QStringList& displayed)

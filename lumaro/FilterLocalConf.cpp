@@ -5,6 +5,7 @@
 #include "FormHelpers.h"
 #include "FormTranslation.h"
 #include "Reporter.h"
+#include "ShellFunctions.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -113,6 +114,7 @@ TFilterLocalConf2Frm::TFilterLocalConf2Frm(QWidget* parent) : QDialog(parent)
     connect(OKBtn, &QPushButton::clicked, this, &TFilterLocalConf2Frm::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::FilterEditor);
 }
 
 // The rule line encloses each criteria text in double quotes and ends it at the next one: a quote
@@ -260,6 +262,7 @@ TFilterLocalConfFrm::TFilterLocalConfFrm(const QString& rulesFile, bool autoLoca
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     UpdateButtons();
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::FilterRules);
 }
 
 bool TFilterLocalConfFrm::AutoLocalFilter() const

@@ -4,6 +4,7 @@
 #include "FormParts.h"
 #include "FormTranslation.h"
 #include "Konstanten.h"
+#include "ShellFunctions.h"
 #include "tk_langlib.h"
 #include "ReportBoxes.h"
 
@@ -127,6 +128,7 @@ TFindFrm::TFindFrm(QWidget* parent) : QDialog(parent)
     layout->addLayout(buttons);
     resize(760, 420);
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::Search);
     RefreshButtons();
 }
 

@@ -5,6 +5,7 @@
 #include "FormTranslation.h"
 #include "PhraseFunctions.h"
 #include "Reporter.h"
+#include "ShellFunctions.h"
 #include "tk_langlib.h"
 #include "ReportBoxes.h"
 
@@ -109,6 +110,7 @@ TFloskelnConfFrm::TFloskelnConfFrm(QWidget* parent) : QDialog(parent)
     layout->addLayout(grid, 1);
     resize(560, 360);
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::Phrases);
 }
 
 void TFloskelnConfFrm::showEvent(QShowEvent* event)

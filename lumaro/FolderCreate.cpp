@@ -2,6 +2,7 @@
 
 #include "FormTranslation.h"
 #include "Images.h"
+#include "ShellFunctions.h"
 #include "TreeviewFunctions.h"
 
 #include <QHBoxLayout>
@@ -51,6 +52,7 @@ TFolderCreateFrm::TFolderCreateFrm(QWidget* parent) : QDialog(parent)
     layout->addLayout(buttons);
     resize(320, 360);
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::FolderCreate);
 }
 
 void TFolderCreateFrm::Setup(const TFolderDialogSetup& setup)

@@ -82,8 +82,7 @@ TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(
     // Queued: the import shows the modal progress window, which must not run inside the application's
     // own state change, nor twice on top of itself when the state changes again meanwhile.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, &TMainFrm::ApplicationActivated, Qt::QueuedConnection);
-    auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(help, &QShortcut::activated, this, [] { ShowHelpForActiveControl(); });
+    InstallHelpKey(this, HelpContext::MainWindow);
     setWindowTitle(MainWindowTitle);
     // A connection the agent dialled in an earlier run is not ours any more.
     TRegistryKey root;

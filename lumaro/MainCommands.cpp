@@ -35,8 +35,6 @@ namespace {
 constexpr int MsgConverterMissing = 74;
 constexpr int MsgNoLogFile = 411;
 constexpr int MsgLogFileNotOpened = 412;
-constexpr int HelpContents = 1;
-constexpr int HelpMainWindow = 2;
 const QString ServerConnectArgument = QStringLiteral("/connect");
 const QString ConverterProgram = QStringLiteral("/lmconvert");
 const QString MakerSite = QStringLiteral("https://www.velquist.de");
@@ -63,8 +61,8 @@ void TMainFrm::ConnectCommands()
     connect(a.ServerManagerItm, &QAction::triggered, this, &TMainFrm::ServerManagerItmClick);
     connect(a.MailAccountsItm, &QAction::triggered, this, &TMainFrm::MailAccountsItmClick);
     connect(a.LanguageItm, &QAction::triggered, this, [this] { StartUnwaited(Paths().Program.LmchglangExe); });
-    connect(a.ContentsItm, &QAction::triggered, this, [this] { ShowHelp(HelpContents, this); });
-    connect(a.MainWindowHelpItm, &QAction::triggered, this, [this] { ShowHelp(HelpMainWindow, this); });
+    connect(a.ContentsItm, &QAction::triggered, this, [this] { ShowHelp(HelpContext::Contents, this); });
+    connect(a.MainWindowHelpItm, &QAction::triggered, this, [this] { ShowHelp(HelpContext::MainWindow, this); });
     connect(a.HomepageItm, &QAction::triggered, this, [] { OpenWebPage(MakerSite); });
     connect(a.ToolsPageItm, &QAction::triggered, this, [] { OpenWebPage(MakerPage("tools")); });
     connect(a.SupportPageItm, &QAction::triggered, this, [] { OpenWebPage(MakerPage("support")); });

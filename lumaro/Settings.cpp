@@ -43,7 +43,7 @@ constexpr int MsgRegistrationFailed = 185;
 constexpr int MsgDefaultFont = 186;
 constexpr int MsgFileNotFound = 502;
 // Help topics of the pages, in page order.
-constexpr int FirstPageHelpContext = 60;
+constexpr int FirstPageHelpContext = HelpContext::SettingsGeneral;
 
 enum Tags {
     FormTag = 100, GeneralTag, SendTag, ReceiveTag, MaintenanceTag, AdvancedTag, FolderChooserTag, ShowTreeviewTag,

@@ -2,6 +2,7 @@
 
 #include "FormHelpers.h"
 #include "FormTranslation.h"
+#include "ShellFunctions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -78,6 +79,7 @@ TSendSimpleFrm::TSendSimpleFrm(const QByteArrayList& smtpServers, const QByteArr
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     update();
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::Send);
 }
 
 QByteArray TSendSimpleFrm::Server() const
@@ -106,6 +108,7 @@ TReceiveMultipleFrm::TReceiveMultipleFrm(const QByteArrayList& accounts, const Q
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     update();
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::Receive);
 }
 
 QByteArrayList TReceiveMultipleFrm::Ticked() const
@@ -156,6 +159,7 @@ TSendReceiveConfFrm::TSendReceiveConfFrm(const QByteArrayList& accounts, const Q
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     update();
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::TransmitSettings);
 }
 
 TTransmitSettings TSendReceiveConfFrm::Settings() const

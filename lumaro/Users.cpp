@@ -4,6 +4,7 @@
 #include "EditUser.h"
 #include "FormTranslation.h"
 #include "RegistryFunctions.h"
+#include "ShellFunctions.h"
 #include "tk_langlib.h"
 #include "ReportBoxes.h"
 
@@ -109,6 +110,7 @@ TUsersFrm::TUsersFrm(QWidget* parent) : QDialog(parent), m_activeUser(UserContex
     ChooseUserChk->setChecked(UserContext().Installation.ChooseUser);
     FillList(m_activeUser);
     TranslateFormIfEnglish(this);
+    InstallHelpKey(this, HelpContext::Users);
 }
 
 void TUsersFrm::FillList(const QString& select)

@@ -1,14 +1,17 @@
 #include "ShellFunctions.h"
 
+#include "HelpContexts.h"
 #include "HelpIndex.h"
+#include "HelpWindow.h"
 #include "Konstanten.h"
 #include "Reporter.h"
-#include "tk_langlib.h"
 #include "xProcs.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QFileInfo>
 #include <QUrl>
 #include <QWidget>
@@ -23,21 +26,10 @@ bool RunExtractor(const QString& program)
     return RunAndWait(program, {}, running);
 }
 
-// Page 901 is made from template 900 so that English users see a link to the page in question.
-QString EnglishLinkPage(const QString& page)
-{
-    const QString templatePage = HelpPageForContext(HelpLinkTemplate, RunExtractor);
-    const QString linkPage = HelpPageForContext(HelpLinkPage, RunExtractor);
-    if (templatePage.isEmpty() || linkPage.isEmpty())
-        return page;
-    ReplaceInFile(templatePage, linkPage, QString::fromLatin1(HelpLinkPlaceholder), page);
-    return linkPage;
-}
-
 int HelpContextOf(const QWidget* widget)
 {
     for (; widget; widget = widget->parentWidget()) {
-        if (const int context = widget->property("HelpContext").toInt())
+        if (const int context = widget->property(HelpContextProperty).toInt())
             return context;
     }
     return 0;
@@ -55,23 +47,35 @@ bool OpenWebPage(const QString& url)
     return QDesktopServices::openUrl(QUrl(url));
 }
 
-void ShowHelp(int context, QWidget*)
+void ShowHelp(int context, QWidget* window)
 {
-    if (context == 0)
+    QUrl url = HelpUrlForContext(context, RunExtractor);
+    // A control without a topic of its own still gets the guide rather than nothing.
+    if (url.isEmpty() && context != HelpContext::Contents && HelpIndexLoaded())
+        url = HelpUrlForContext(HelpContext::Contents, RunExtractor);
+    if (url.isEmpty())
         return;
-    QString page = HelpPageForContext(context, RunExtractor);
-    if (page.isEmpty())
-        return;
-    if (IsEnglish())
-        page = EnglishLinkPage(page);
-    if (!QFileInfo::exists(page)) {
-        Report(FileNotFoundMessage, TMessageKind::Warning, page);
+    if (!QFileInfo::exists(url.toLocalFile())) {
+        Report(FileNotFoundMessage, TMessageKind::Warning, url.toLocalFile());
         return;
     }
-    OpenDocument(page);
+    HelpWindow(window)->ShowUrl(url);
 }
 
 void ShowHelpForActiveControl()
 {
-    ShowHelp(HelpContextOf(QApplication::focusWidget()));
+    QWidget* focus = QApplication::focusWidget();
+    ShowHelp(HelpContextOf(focus), focus ? focus->window() : QApplication::activeWindow());
+}
+
+void SetHelpContext(QWidget* widget, int context)
+{
+    widget->setProperty(HelpContextProperty, context);
+}
+
+void InstallHelpKey(QWidget* window, int context)
+{
+    SetHelpContext(window, context);
+    auto* key = new QShortcut(QKeySequence::HelpContents, window);
+    QObject::connect(key, &QShortcut::activated, window, [] { ShowHelpForActiveControl(); });
 }

@@ -2,6 +2,8 @@
 // What the desktop opens for the suite: documents and web pages with their default program, and the
 // context help pages.
 
+#include "HelpContexts.h"
+
 #include <QString>
 
 class QWidget;
@@ -10,8 +12,16 @@ class QWidget;
 bool OpenDocument(const QString& path);
 bool OpenWebPage(const QString& url);
 
-// Shows the help page of `context` (nothing for 0). English users get the page generated from the
-// link template with the found page's path; a missing page is reported with message 502.
+inline constexpr auto HelpContextProperty = "HelpContext";
+
+// Opens the help window beside `window` at the page of `context` in the interface language. A
+// context without a page of its own (0 included) opens the contents; a page that is missing is
+// reported with message 502, a help index that cannot be read with message 501.
 void ShowHelp(int context, QWidget* window = nullptr);
-// ShowHelp with the context (the "HelpContext" property) of the focused control of the active window.
+// ShowHelp with the context of the focused control: its own "HelpContext" property or the nearest
+// one of the widgets it lies in.
 void ShowHelpForActiveControl();
+// Gives `widget` and what lies in it the help context `context`.
+void SetHelpContext(QWidget* widget, int context);
+// SetHelpContext, and F1 in `window` shows the help of the focused control.
+void InstallHelpKey(QWidget* window, int context);

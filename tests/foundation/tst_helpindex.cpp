@@ -3,6 +3,7 @@
 #include "HelpIndex.h"
 #include "Konstanten.h"
 #include "ReportCapture.h"
+#include "tk_langlib.h"
 #include "xProcs.h"
 
 #include <QDir>
@@ -64,16 +65,25 @@ private slots:
 
     void pageForContext()
     {
-        QVERIFY(Write(Paths().Program.HelpIndexFile, "12 mail_send\n"));
+        QVERIFY(Write(Paths().Program.HelpIndexFile, "12 mail_send\n13 settings#send\n"));
         ReportCapture reports;
-        QCOMPARE(HelpPageForContext(12, {}), Paths().Program.HelpDir + QStringLiteral("/mail_send.htm"));
-        QCOMPARE(HelpPageForContext(1, {}), QString());
+        const QString help = Paths().Program.HelpDir;
+        QCOMPARE(HelpUrlForContext(12, {}), QUrl::fromLocalFile(help + QStringLiteral("/de/mail_send.htm")));
+        QCOMPARE(HelpUrlForContext(1, {}), QUrl());
+        QUrl anchored = QUrl::fromLocalFile(help + QStringLiteral("/de/settings.htm"));
+        anchored.setFragment(QStringLiteral("send"));
+        QCOMPARE(HelpUrlForContext(13, {}), anchored);
+        SetLanguage(2);
+        anchored.setPath(help + QStringLiteral("/en/settings.htm"));
+        QCOMPARE(HelpUrlForContext(13, {}), anchored);
+        SetLanguage(0);
+        QVERIFY(reports.Take().isEmpty());
     }
 
     void missingIndexReports501()
     {
         ReportCapture reports;
-        QCOMPARE(HelpPageForContext(12, {}), QString());
+        QCOMPARE(HelpUrlForContext(12, {}), QUrl());
         const QList<TUserMessage> shown = reports.Take();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().Id, 501);
@@ -91,12 +101,12 @@ private slots:
             return Write(p.HelpIndexFile, "902 template\n903 start\n4 topic\n");
         };
         ReportCapture reports;
-        QCOMPARE(HelpPageForContext(4, extractor), p.HelpDir + QStringLiteral("/topic.htm"));
+        QCOMPARE(HelpUrlForContext(4, extractor), QUrl::fromLocalFile(p.HelpDir + QStringLiteral("/de/topic.htm")));
         QCOMPARE(runs, 1);
         QVERIFY(!QFile::exists(p.HelpExtractor));
         const QByteArray link = (p.HelpDir + QLatin1Char('/')).toUtf8();
         QCOMPARE(Read(p.HelpDir + QStringLiteral("/start.htm")), "<a href=\"" + link + "index.htm\">" + link + "</a>");
-        HelpPageForContext(4, extractor);
+        HelpUrlForContext(4, extractor);
         QCOMPARE(runs, 1);
     }
 
