@@ -160,7 +160,7 @@ bool RebuildIndex(const TFolderFiles& folder)
         return false;
     }
     TMessageFileContent content(folder.MessageFile);
-    if (!content.Open()) {
+    if (!content.Open(true)) {
         Report(MsgErrorLoading, TMessageKind::Warning);
         return false;
     }
