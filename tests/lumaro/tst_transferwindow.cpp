@@ -5,6 +5,7 @@
 #include "AgentFixture.h"
 #include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
+#include "EnhListView.h"
 #include "FilterFunctions.h"
 #include "FolderFixture.h"
 #include "FolderSet.h"
