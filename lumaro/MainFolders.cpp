@@ -209,6 +209,8 @@ void TMainFrm::ShowFirstNewMessage()
         const QModelIndex index = MessageModel->index(row, 0);
         if (!MessageLv->viewport()->rect().contains(MessageLv->visualRect(index)))
             MessageLv->scrollTo(index, QAbstractItemView::PositionAtTop);
+        // The columns were fitted to the messages shown before; the new ones may need more room.
+        FitColumnsToContent();
         return;
     }
 }

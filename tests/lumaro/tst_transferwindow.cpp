@@ -374,6 +374,11 @@ private slots:
         QVERIFY(!frm->MessageLv->selectionModel()->isRowSelected(150, {}));
         QCOMPARE(frm->MessageLv->SelectedRows(), QList<int>{0});
         QCOMPARE(frm->FolderTv->topLevelItem(0)->text(0), SpecialFolderName(TSpecialFolder::Inbox) + QLatin1String(" (2)"));
+        // The columns make room for the new senders, which are longer than the old ones.
+        const QString sender = frm->MessageModel->index(150, 0).data().toString();
+        QFont bold = frm->MessageLv->font();
+        bold.setBold(true);
+        QVERIFY(frm->MessageLv->columnWidth(0) >= QFontMetrics(bold).horizontalAdvance(sender));
         SaveScreenshot(*frm, QStringLiteral("mainwindow-new-mail-in-view"));
     }
 
