@@ -59,15 +59,16 @@ bool WriteLargeFolder(const TFolderFiles& folder, int count)
 // The dates of the folder's records in a scrambled order (a permutation of the same dates).
 bool ScrambleDates(const TFolderFiles& folder, int count)
 {
-    for (int i = 1; i <= count; ++i) {
-        std::optional<TIndexRecord> record = ReadIndexRecord(folder.IndexFile, i);
-        if (!record)
-            return false;
-        record->Date = 46000.0 + (qint64(i) * 7919 % count) / 100.0;
-        if (!WriteIndexRecord(folder.IndexFile, i, *record))
-            return false;
+    QFile file(folder.IndexFile);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray index = file.readAll();
+    for (int i = 1; i <= count && (i + 1) * IndexRecordSize <= index.size(); ++i) {
+        TIndexRecord record = detail::DecodeIndexRecord(QByteArrayView(index).sliced(i * IndexRecordSize, IndexRecordSize));
+        record.Date = 46000.0 + (qint64(i) * 7919 % count) / 100.0;
+        index.replace(i * IndexRecordSize, IndexRecordSize, detail::EncodeIndexRecord(record));
     }
-    return true;
+    return file.seek(0) && file.write(index) == index.size();
 }
 
 // Whether the model's rows are in ascending order of the subjects (case-folded).

@@ -15,6 +15,7 @@ QString WidthName(int column)
 }
 
 const QString SortColumnName = QStringLiteral("SortColumn");
+const QString SortDescendingName = QStringLiteral("SortDescending");
 // Bit i: the user set the width of column i.
 const QString UserWidthsName = QStringLiteral("UserWidths");
 constexpr int MaxTrackedColumns = 64;
@@ -23,7 +24,6 @@ quint64 ColumnBit(int column)
 {
     return column >= 0 && column < MaxTrackedColumns ? quint64(1) << column : 0;
 }
-const QString SortDescendingName = QStringLiteral("SortDescending");
 
 } // namespace
 

@@ -366,6 +366,38 @@ private slots:
         QCOMPARE(restored.SortColumn(), -1);
     }
 
+    // Dragging a border in the header is the user's width, kept and stored; a width the program sets
+    // is neither, and the stretched last column never counts as the user's.
+    void draggedWidthIsTheUsers()
+    {
+        ScopedRegistry registry;
+        TEnhListView view;
+        view.setModel(NewModel(&view));
+        view.SetColumnsKey(ColumnsKey);
+        view.StoreOnlyUserWidths(150);
+        view.header()->setStretchLastSection(true);
+        view.RestoreColumnWidths();
+        view.resize(700, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.setColumnWidth(1, 120);
+        QVERIFY(!view.IsUserWidth(1));
+        QHeaderView* header = view.header();
+        const QPoint border(header->sectionViewportPosition(1) + header->sectionSize(1) - 1, header->height() / 2);
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, border);
+        QTest::mouseMove(header->viewport(), border + QPoint(60, 0));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, border + QPoint(60, 0));
+        QVERIFY2(view.columnWidth(1) > 150, qPrintable(QString::number(view.columnWidth(1))));
+        QVERIFY(view.IsUserWidth(1));
+        QVERIFY(!view.IsUserWidth(0));
+        QVERIFY(!view.IsUserWidth(3));
+        view.SaveColumnWidths();
+        const TRegistryKey key(ColumnsKey);
+        QCOMPARE(key.ReadInteger(QStringLiteral("Width1"), 0), view.columnWidth(1));
+        QVERIFY(!key.ValueExists(QStringLiteral("Width0")));
+        QCOMPARE(key.ReadString(QStringLiteral("UserWidths"), QString()), QStringLiteral("2"));
+    }
+
     void sortStateIsKeptAndAppliedToNewRows()
     {
         ScopedRegistry registry;
