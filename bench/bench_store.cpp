@@ -2,8 +2,9 @@
 // fed from a spool and reorganized, with two references measured in the same run on the same data:
 // `grep -c -i '^from '` over the message file (for the rebuild) and Python's mailbox.mbox listing the
 // subjects of an mbox holding the same messages (for the listing).
-//   bench_store WORKDIR [COUNT] [--files DIR] [--lmtool PATH]
-// With --lmtool, `lmtool list` of the folder is timed as a process as well.
+//   bench_store WORKDIR [COUNT] [--files DIR] [--lmtool PATH] [--rounds N] [--rebuild-only]
+// With --lmtool, `lmtool list` of the folder is timed as a process as well. --rebuild-only ends after
+// the rebuild and the listing, and checks that the rebuilt index holds one record per separator line.
 // The 10,000 message files for the append and spool runs come from DIR (for example the output of
 // make_corpus) or, without --files, from the small generator below. The folder itself uses the small
 // generator: make_corpus averages about 60 KB a message, and 100,000 of them would not fit a folder
@@ -26,6 +27,7 @@
 #include <cstdio>
 #include <optional>
 #include <ctime>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -152,13 +154,33 @@ QByteArray AsMbox(const QByteArray& message)
     return "From sender@example.org Mon Dec  7 13:25:03 2026\n" + body + (body.endsWith('\n') ? "\n" : "\n\n");
 }
 
-double TimeProcess(const QString& program, const QStringList& arguments, QByteArray* output = nullptr)
+// Processor time (user and system) of the child processes that ended so far.
+double ChildCpuSeconds()
+{
+    rusage usage {};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Processor time of this process, user and system (std::clock counts both as well).
+double OwnCpuSeconds()
+{
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double TimeProcess(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
+                   double* cpuSeconds = nullptr)
 {
     QProcess process;
+    const double cpuBefore = ChildCpuSeconds();
     const PhaseTimer timer;
     process.start(program, arguments);
     process.waitForFinished(-1);
     const double seconds = timer.Wall();
+    if (cpuSeconds)
+        *cpuSeconds = ChildCpuSeconds() - cpuBefore;
     if (output)
         *output = process.readAllStandardOutput().trimmed();
     return seconds;
@@ -207,8 +229,14 @@ int main(int argc, char* argv[])
         lmtool = arguments.at(at + 1);
         arguments.remove(at, 2);
     }
+    int rounds = 3;
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--rounds")); at >= 0 && at + 1 < arguments.size()) {
+        rounds = std::max(1, arguments.at(at + 1).toInt());
+        arguments.remove(at, 2);
+    }
+    const bool rebuildOnly = arguments.removeAll(QStringLiteral("--rebuild-only")) > 0;
     if (arguments.isEmpty()) {
-        std::fputs("usage: bench_store WORKDIR [COUNT] [--files DIR] [--lmtool PATH]\n", stderr);
+        std::fputs("usage: bench_store WORKDIR [COUNT] [--files DIR] [--lmtool PATH] [--rounds N] [--rebuild-only]\n", stderr);
         return 2;
     }
     const QDir work(arguments.first());
@@ -235,25 +263,29 @@ int main(int argc, char* argv[])
 
     // The sides alternate over the rounds (who goes first changes), and the medians are compared,
     // so that a busy phase of the shared machine does not fall on one side only.
-    constexpr int Rounds = 3;
+    const int Rounds = rounds;
     const QString python = QStringLiteral(
         "import mailbox, sys, time\n"
         "t = time.perf_counter()\n"
         "subjects = [m['subject'] for m in mailbox.mbox(sys.argv[1])]\n"
         "print(len(subjects), time.perf_counter() - t)\n");
-    QList<double> grepTimes, rebuildTimes, listTimes, pythonTimes, lmtoolTimes;
+    QList<double> grepTimes, rebuildTimes, listTimes, pythonTimes, lmtoolTimes, grepCpu, rebuildCpu;
     QByteArray grepCount;
     QByteArray pythonOutput;
     qsizetype listed = 0;
     qsizetype lmtoolLines = 0;
     for (int round = 0; round < Rounds; ++round) {
         const auto grep = [&] {
-            grepTimes.append(TimeProcess(QStringLiteral("grep"), {QStringLiteral("-c"), QStringLiteral("-i"), QStringLiteral("^from "), folder.MessageFile}, &grepCount));
+            double cpu = 0;
+            grepTimes.append(TimeProcess(QStringLiteral("grep"), {QStringLiteral("-c"), QStringLiteral("-i"), QStringLiteral("^from "), folder.MessageFile}, &grepCount, &cpu));
+            grepCpu.append(cpu);
         };
         const auto rebuild = [&] {
+            const double cpuBefore = OwnCpuSeconds();
             const PhaseTimer timer;
             RebuildIndex(folder);
             rebuildTimes.append(timer.Wall());
+            rebuildCpu.append(OwnCpuSeconds() - cpuBefore);
         };
         const auto pythonList = [&] {
             TimeProcess(QStringLiteral("python3"), {QStringLiteral("-c"), python, mboxPath}, &pythonOutput);
@@ -269,11 +301,30 @@ int main(int argc, char* argv[])
                 lmtoolLines = lines.count('\n') + 1;
             }
         };
-        if (round % 2 == 0) {
+        if (rebuildOnly) {
+            if (round % 2 == 0)
+                grep(), rebuild();
+            else
+                rebuild(), grep();
+        } else if (round % 2 == 0) {
             grep(), rebuild(), pythonList(), list();
         } else {
             rebuild(), grep(), list(), pythonList();
         }
+    }
+    if (rebuildOnly) {
+        const double grepSeconds = Median(grepTimes);
+        const double rebuildSeconds = Median(rebuildTimes);
+        Print("rebuild index", rebuildSeconds, PerSecond(megabytes, rebuildSeconds, "MB"), Median(rebuildCpu));
+        Print("  reference: grep -c -i '^from '", grepSeconds, PerSecond(megabytes, grepSeconds, "MB") + ", " + grepCount + " lines",
+              Median(grepCpu));
+        std::printf("processor time: rebuild %.2f times grep's\n", Median(rebuildCpu) / Median(grepCpu));
+        // The generator writes exactly one separator line per message, so a rebuild that did its work
+        // holds `count` records.
+        const qint32 records = CountMessages(folder.IndexFile, false);
+        std::printf("\nmedians of %d alternating rounds: rebuild %.2f times the grep time (goal 2); %d records for %d "
+                    "messages%s\n", Rounds, rebuildSeconds / grepSeconds, records, count, records == count ? "" : " - WRONG");
+        return records == count ? 0 : 1;
     }
     const double grepSeconds = Median(grepTimes);
     const double rebuildSeconds = Median(rebuildTimes);

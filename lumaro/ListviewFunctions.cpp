@@ -1,5 +1,6 @@
 #include "ListviewFunctions.h"
 
+#include "ListSorting.h"
 #include "qmdates.h"
 #include "tk_langlib.h"
 #include "tk_reglib.h"
@@ -9,7 +10,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <numeric>
+#include <limits>
 
 namespace {
 
@@ -25,16 +26,16 @@ QString ColumnValueName(const char* german, const char* english)
 }
 
 // Index texts are UTF-8 when written by this suite; older 8-bit text shows as Latin-1.
-QString TextOf(const QByteArray& bytes)
+QString TextOf(QByteArrayView bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder(bytes);
     return decoder.hasError() ? QString::fromLatin1(bytes) : text;
 }
 
-bool RecordInMessageFile(const TIndexRecord& record, qint64 messageFileSize)
+bool RecordInMessageFile(qint32 offset, qint32 length, qint64 messageFileSize)
 {
-    return record.Offset >= 0 && record.Length > 0 && qint64(record.Offset) + record.Length <= messageFileSize;
+    return offset >= 0 && length > 0 && qint64(offset) + length <= messageFileSize;
 }
 
 } // namespace
@@ -93,6 +94,36 @@ void SaveColumnCaptions(const QString& columnsKey, const QStringList& captions)
         key.WriteString(captionName + QString::number(i), captions[i]);
 }
 
+QList<int> FittedColumnWidths(const QList<TColumnFit>& columns, int available, int minimum)
+{
+    QList<int> widths;
+    QList<int> natural;
+    int space = available;
+    for (const TColumnFit& column : columns) {
+        widths.append(column.UserWidth > 0 ? column.UserWidth : column.Natural);
+        if (column.UserWidth > 0)
+            space -= column.UserWidth;
+        else
+            natural.append(column.Natural);
+    }
+    // The narrow columns keep their width; what is left is shared by the wide ones.
+    std::sort(natural.begin(), natural.end());
+    int cap = std::numeric_limits<int>::max();
+    for (qsizetype i = 0; i < natural.size(); ++i) {
+        const int share = space / int(natural.size() - i);
+        if (natural[i] > share) {
+            cap = std::max(share, minimum);
+            break;
+        }
+        space -= natural[i];
+    }
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        if (columns[i].UserWidth <= 0)
+            widths[i] = std::min(widths[i], cap);
+    }
+    return widths;
+}
+
 int ImageIndexOfFlags(qint32 flags)
 {
     return (flags & mfRead ? 2 : 0) + (flags & mfAttachments ? 1 : 0) + (flags & mfHeld ? 4 : 0);
@@ -106,36 +137,56 @@ TMessageListModel::TMessageListModel(QObject* parent) : QAbstractTableModel(pare
 bool TMessageListModel::Load(const TFolderFiles& folder)
 {
     beginResetModel();
-    m_rows.clear();
-    m_index.clear();
+    // Emptied, not freed: the next folder fills the memory of the last one where it fits. Fresh memory
+    // of a folder's size costs more to take from the system than to fill.
+    m_rows.resize(0);
+    m_index.resize(0);
     m_damagedRecords = 0;
-    QFile file(folder.IndexFile);
-    const bool readable = file.open(QIODevice::ReadOnly);
-    if (readable)
-        m_index = file.readAll();
-    const bool current = readable && m_index.size() >= IndexRecordSize
-        && detail::DecodeIndexRecord(QByteArrayView(m_index).first(IndexRecordSize)).Subject == IndexFormatMark;
+    const bool current = ReadIndex(folder.IndexFile);
     if (!current) {
-        m_index.clear();
+        m_index.resize(0);
         endResetModel();
         return false;
     }
     const qint64 messageFileSize = QFileInfo(folder.MessageFile).size();
     const qsizetype records = m_index.size() / IndexRecordSize;
-    m_rows.reserve(records - 1);
+    // Read in place: a million records pass in milliseconds when nothing is copied out of them.
+    if (m_rows.capacity() < records - 1) {
+        m_rows = QList<TListEntry>();
+        m_rows.reserve(records - 1);
+    }
+    m_rows.resize(records - 1);
+    TListEntry* row = m_rows.data();
     for (qsizetype n = 1; n < records; ++n) {
-        const TIndexRecord record = detail::DecodeIndexRecord(QByteArrayView(m_index).sliced(n * IndexRecordSize, IndexRecordSize));
-        if (record.Deleted)
+        const detail::TIndexRecordView record(m_index.constData() + n * IndexRecordSize);
+        if (record.Deleted())
             continue;
-        if (RecordInMessageFile(record, messageFileSize))
-            m_rows.append(TListEntry{qint32(n), record.Offset, record.Length, record.Flags});
+        if (RecordInMessageFile(record.Offset(), record.Length(), messageFileSize))
+            *row++ = TListEntry{qint32(n), record.Offset(), record.Length(), record.Flags()};
         else
             ++m_damagedRecords;
     }
-    m_rows.squeeze();
-    m_index.squeeze();
+    m_rows.resize(row - m_rows.data());
     endResetModel();
     return true;
+}
+
+bool TMessageListModel::ReadIndex(const QString& indexPath)
+{
+    QFile file(indexPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // Whole records only, read into one buffer of that size.
+    const qint64 size = file.size() / IndexRecordSize * IndexRecordSize;
+    if (size < IndexRecordSize)
+        return false;
+    if (m_index.capacity() < size)
+        m_index = QByteArray(size, Qt::Uninitialized);
+    else
+        m_index.resize(size);
+    if (file.read(m_index.data(), size) != size)
+        return false;
+    return detail::DecodeIndexRecord(QByteArrayView(m_index).first(IndexRecordSize)).Subject == IndexFormatMark;
 }
 
 void TMessageListModel::Clear()
@@ -178,6 +229,11 @@ qsizetype TMessageListModel::MemoryUsed() const
     return m_index.capacity() + m_rows.capacity() * qsizetype(sizeof(TListEntry));
 }
 
+int TMessageListModel::UnreadCount() const
+{
+    return int(std::count_if(m_rows.cbegin(), m_rows.cend(), [](const TListEntry& row) { return (row.Flags & mfRead) == 0; }));
+}
+
 int TMessageListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int(m_rows.size());
@@ -188,22 +244,22 @@ int TMessageListModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : int(m_columns.size());
 }
 
-QByteArrayView TMessageListModel::RecordBytes(const TListEntry& entry) const
+detail::TIndexRecordView TMessageListModel::RecordOf(const TListEntry& entry) const
 {
-    return QByteArrayView(m_index).sliced(qsizetype(entry.Record) * IndexRecordSize, IndexRecordSize);
+    return detail::TIndexRecordView(m_index.constData() + qsizetype(entry.Record) * IndexRecordSize);
 }
 
-QString TMessageListModel::CellText(const TIndexRecord& record, TColumnKind kind) const
+QString TMessageListModel::CellText(detail::TIndexRecordView record, TColumnKind kind) const
 {
     switch (kind) {
     case TColumnKind::From:
-        return TextOf(record.From);
+        return TextOf(record.From());
     case TColumnKind::Subject:
-        return TextOf(record.Subject);
+        return TextOf(record.Subject());
     case TColumnKind::Date:
-        return record.Date == 0 ? QString() : DateTimeToQDateTime(record.Date).toString(m_dateFormat);
+        return record.Date() == 0 ? QString() : DateTimeToQDateTime(record.Date()).toString(m_dateFormat);
     case TColumnKind::To:
-        return TextOf(record.To);
+        return TextOf(record.To());
     }
     return {};
 }
@@ -215,7 +271,7 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const
     const TListEntry& entry = m_rows.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return CellText(detail::DecodeIndexRecord(RecordBytes(entry)), m_columns.at(index.column()).Kind);
+        return CellText(RecordOf(entry), m_columns.at(index.column()).Kind);
     case Qt::DecorationRole: {
         const int image = ImageIndexOfFlags(entry.Flags);
         if (index.column() == 0 && image < m_images.size())
@@ -252,41 +308,51 @@ void TMessageListModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= m_columns.size() || m_rows.size() < 2)
         return;
-    const TColumnKind kind = m_columns.at(column).Kind;
-    QList<int> order_(m_rows.size());
-    std::iota(order_.begin(), order_.end(), 0);
-    if (kind == TColumnKind::Date) {
-        QList<double> keys(m_rows.size());
-        for (qsizetype i = 0; i < m_rows.size(); ++i)
-            keys[i] = detail::DecodeIndexRecord(RecordBytes(m_rows[i])).Date;
-        std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) { return keys[a] < keys[b]; });
-    } else {
-        QStringList keys(m_rows.size());
-        for (qsizetype i = 0; i < m_rows.size(); ++i)
-            keys[i] = CellText(detail::DecodeIndexRecord(RecordBytes(m_rows[i])), kind).toCaseFolded();
-        std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) { return keys[a] < keys[b]; });
-    }
+    QList<qint32> newOrder = AscendingOrder(m_columns.at(column).Kind);
+    // Descending is the ascending order read backwards, equal rows included.
     if (order == Qt::DescendingOrder)
-        std::reverse(order_.begin(), order_.end());
-    Reorder(order_);
+        std::reverse(newOrder.begin(), newOrder.end());
+    Reorder(newOrder);
 }
 
-void TMessageListModel::Reorder(const QList<int>& newOrder)
+QList<qint32> TMessageListModel::AscendingOrder(TColumnKind kind) const
+{
+    const auto count = qint32(m_rows.size());
+    if (kind == TColumnKind::Date)
+        return AscendingByDate(count, [&](qint32 row) { return RecordOf(m_rows[row]).Date(); });
+    // Texts other than ASCII are compared case-folded; they are few, and only they are copied.
+    QList<QByteArray> folded;
+    return AscendingByText(count, [&](qint32 row) -> QByteArrayView {
+        const detail::TIndexRecordView record = RecordOf(m_rows[row]);
+        const QByteArrayView text = kind == TColumnKind::From ? record.From()
+            : kind == TColumnKind::Subject                   ? record.Subject()
+                                                             : record.To();
+        if (std::all_of(text.begin(), text.end(), [](char c) { return quint8(c) < 0x80; }))
+            return text;
+        folded.append(TextOf(text).toCaseFolded().toUtf8());
+        return folded.last();
+    });
+}
+
+void TMessageListModel::Reorder(const QList<qint32>& newOrder)
 {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    QList<int> newRowOf(m_rows.size());
-    QList<TListEntry> rows;
-    rows.reserve(m_rows.size());
-    for (qsizetype i = 0; i < newOrder.size(); ++i) {
-        rows.append(m_rows[newOrder[i]]);
-        newRowOf[newOrder[i]] = int(i);
-    }
-    m_rows = std::move(rows);
     const QModelIndexList before = persistentIndexList();
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (const QModelIndex& old : before)
-        after.append(index(newRowOf[old.row()], old.column()));
-    changePersistentIndexList(before, after);
+    QList<TListEntry> rows(m_rows.size());
+    for (qsizetype i = 0; i < newOrder.size(); ++i)
+        rows[i] = m_rows[newOrder[i]];
+    m_rows.swap(rows);
+    rows.clear();
+    rows.squeeze();
+    if (!before.isEmpty()) {
+        QList<qint32> newRowOf(newOrder.size());
+        for (qsizetype i = 0; i < newOrder.size(); ++i)
+            newRowOf[newOrder[i]] = qint32(i);
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (const QModelIndex& old : before)
+            after.append(index(newRowOf[old.row()], old.column()));
+        changePersistentIndexList(before, after);
+    }
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

@@ -4,7 +4,9 @@
 //
 // TMessageListModel keeps the folder's index file in memory as it is on disk and, per row, only the
 // 16-byte list entry (record number, offset, length, flags); texts are decoded from the record when a
-// view asks. Sorting reorders the row vector; changing a row never re-sorts.
+// view asks for a row on screen. Sorting builds compact keys for the time of the sort and reorders
+// the row vector; changing a row never re-sorts. The memory of the largest folder loaded stays with
+// the model for the next load until Clear().
 
 #include "DBMailboxFunctions.h"
 
@@ -32,6 +34,18 @@ QList<TColumn> ColumnsOf(const QStringList& captions, bool exchangeFromTo);
 QStringList LoadColumnCaptions(const QString& columnsKey);
 void SaveColumnCaptions(const QString& columnsKey, const QStringList& captions);
 
+// One column of the list for FittedColumnWidths: the width its texts and caption need, and the width
+// the user set (0: none).
+struct TColumnFit {
+    int Natural = 0;
+    int UserWidth = 0;
+};
+
+// The widths of the columns in `available` pixels: a width the user set stays; the others get their
+// natural width, and when they would not all fit, the widest of them are narrowed to one common width
+// (never below `minimum`), so that no column is pushed out of view by another.
+QList<int> FittedColumnWidths(const QList<TColumnFit>& columns, int available, int minimum);
+
 // The row image: 2 when read, plus 1 with attachments, plus 4 when held.
 int ImageIndexOfFlags(qint32 flags);
 
@@ -56,6 +70,8 @@ public:
     void SetFlags(int row, qint32 flags);
     // Bytes held for the rows, the index image included.
     qsizetype MemoryUsed() const;
+    // Rows not marked read.
+    int UnreadCount() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -65,9 +81,13 @@ public:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
-    QByteArrayView RecordBytes(const TListEntry& entry) const;
-    QString CellText(const TIndexRecord& record, TColumnKind kind) const;
-    void Reorder(const QList<int>& newOrder);
+    // Reads the whole records of the index; false unless it carries the format mark.
+    bool ReadIndex(const QString& indexPath);
+    detail::TIndexRecordView RecordOf(const TListEntry& entry) const;
+    QString CellText(detail::TIndexRecordView record, TColumnKind kind) const;
+    // Row positions in ascending order of the column's texts or dates; equal keys keep their order.
+    QList<qint32> AscendingOrder(TColumnKind kind) const;
+    void Reorder(const QList<qint32>& newOrder);
 
     QByteArray m_index;
     int m_damagedRecords = 0;

@@ -58,6 +58,8 @@ constexpr int ComboLines = 16;
 constexpr int DefaultWidth = 1000;
 constexpr int DefaultHeight = 640;
 constexpr int ToolbarMargin = 16;
+// Every column had this width before the list fitted them: a stored width of it was not the user's.
+constexpr int FormerColumnWidth = 150;
 
 const QString OwnConnectionValue = QString::fromLatin1(RegValue::OwnConnection);
 
@@ -150,6 +152,8 @@ void TMainFrm::CreateComponents()
     MessageLv->setModel(MessageModel);
     MessageLv->setContextMenuPolicy(Qt::CustomContextMenu);
     MessageLv->installEventFilter(this);
+    MessageLv->header()->setStretchLastSection(true);
+    MessageLv->StoreOnlyUserWidths(FormerColumnWidth);
 
     auto* right = new QWidget(this);
     auto* rightLayout = new QVBoxLayout(right);
@@ -249,6 +253,8 @@ void TMainFrm::FirstShow()
     ApplyListviewHeight();
     RestoreFormPlacement(*this, UserContext().Keys.Forms);
     StatusPanel0->clear();
+    // The first folder was fitted before the window had its size and the list its font.
+    QTimer::singleShot(0, this, &TMainFrm::FitColumnsToContent);
 }
 
 // Wide enough for every tool bar button in either language; where the screen is narrower than

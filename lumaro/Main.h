@@ -10,6 +10,7 @@
 #include "MainActions.h"
 #include "MainSettings.h"
 #include "SendNowFunctions.h"
+#include "TreeviewFunctions.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -138,9 +139,18 @@ private:
     QTreeWidgetItem* NodeOf(const QString& folderName) const;
     void FolderTvSelectionChanged();
     void FolderCmbActivated(int index);
-    void UpdateOutboxCaption(int outboxCount);
+    // Every folder's node and combo box entry with its count: unread messages, the Outbox's waiting ones.
+    void UpdateFolderCaptions(int outboxCount);
+    int UnreadCount(const QString& folderName);
     bool SelectedFolderRemovable() const;
     void RebuildColumns(const QString& folderName);
+    // Columns whose width the user never set get the width of their content, narrowed where they
+    // would not all fit beside each other; the last column takes the rest of the list's width.
+    void FitColumnsToContent();
+    void ApplyFittedWidths();
+    // Scrolls the first message of the last receive into view when the Inbox is shown; the selection
+    // stays as it is.
+    void ShowFirstNewMessage();
     void ExpandOrCollapseAll(bool expand);
 
     // Commands (MainCommands.cpp)
@@ -234,6 +244,12 @@ private:
     bool m_shown = false;
     bool m_shutDown = false;
     bool m_activating = false;
+    // The widths FitColumnsToContent chose, kept while the same folder is reloaded.
+    QList<int> m_fittedWidths;
+    // The Inbox record of the first message the last receive brought (0: none to show), kept until
+    // another folder is shown.
+    qint32 m_firstNewInboxRecord = 0;
+    TUnreadCounts m_unreadCounts;
     // The agent's job record lives as long as the program; values a job does not set stay.
     TAgentJob m_job;
     TSendNowRequests m_sendNow;

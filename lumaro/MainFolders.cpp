@@ -21,7 +21,13 @@ namespace {
 constexpr int MsgFolderDamaged = 21;
 constexpr int InitialColumnWidth = 150;
 constexpr int FolderNameRole = Qt::UserRole;
+// The node's text without its count.
+constexpr int FolderTextRole = Qt::UserRole + 1;
 constexpr int ComboItemHeight = 20;
+// No fitted column is narrowed below this when the columns do not fit.
+constexpr int MinimumFittedWidth = 60;
+// Room for the text's margins beyond what the view reports for its widest text.
+constexpr int FittedWidthMargin = 8;
 
 enum SpecialIndex { Inbox = 0, Outbox = 1, Templates = 2, Sent = 3 };
 
@@ -29,6 +35,7 @@ QTreeWidgetItem* NodeItem(const TFolderTreeNode& node, const QList<QIcon>& image
 {
     auto* item = new QTreeWidgetItem(QStringList{node.Text});
     item->setData(0, FolderNameRole, node.FolderName);
+    item->setData(0, FolderTextRole, node.Text);
     item->setIcon(0, images.value(node.Image));
     for (const TFolderTreeNode& child : node.Children)
         item->addChild(NodeItem(child, images));
@@ -64,6 +71,7 @@ void TMainFrm::FillFolderCombo()
     for (const auto& [text, folderName] : ComboEntries(::BuildFolderTree(m_folders))) {
         FolderCmb->addItem(images.value(ComboImageOf(text, m_specialNames)), text, folderName);
         FolderCmb->setItemData(FolderCmb->count() - 1, QSize(0, ComboItemHeight), Qt::SizeHintRole);
+        FolderCmb->setItemData(FolderCmb->count() - 1, text, FolderTextRole);
     }
     connect(FolderCmb, &QComboBox::activated, this, &TMainFrm::FolderCmbActivated, Qt::UniqueConnection);
 }
@@ -112,6 +120,8 @@ bool TMainFrm::ActivateFolder(const QString& folderName)
     if (name.isEmpty() || m_activating)
         return false;
     m_activating = true;
+    // A reload of the folder shown keeps the columns as they are; another folder is fitted anew.
+    const bool firstShow = name != m_currentFolder;
     const TFolderFiles files = FolderPaths(name);
     // Before the first folder the list has no columns, and saving would overwrite the stored sort.
     if (MessageModel->columnCount() > 0)
@@ -138,6 +148,14 @@ bool TMainFrm::ActivateFolder(const QString& folderName)
     MessageLv->ApplySort();
     if (MessageModel->rowCount() > 0)
         MessageLv->SelectRow(0);
+    if (firstShow || m_fittedWidths.size() != MessageModel->columnCount())
+        FitColumnsToContent();
+    else
+        ApplyFittedWidths();
+    if (name == m_specialNames.value(Inbox))
+        ShowFirstNewMessage();
+    else if (firstShow)
+        m_firstNewInboxRecord = 0;
     SelectFolderNode(name);
     HeadlinePan->setText(QLatin1Char(' ') + FolderDisplayName(name));
     RefreshCommandStates();
@@ -154,14 +172,83 @@ void TMainFrm::RebuildColumns(const QString& folderName)
     MessageLv->RestoreColumnWidths();
 }
 
-void TMainFrm::UpdateOutboxCaption(int outboxCount)
+void TMainFrm::FitColumnsToContent()
 {
-    const QString caption = OutboxCaption(m_specialNames.value(Outbox), outboxCount);
-    if (QTreeWidgetItem* node = NodeOf(m_specialNames.value(Outbox)))
-        node->setText(0, caption);
-    const int comboIndex = FolderCmb->findData(m_specialNames.value(Outbox));
-    if (comboIndex >= 0)
-        FolderCmb->setItemText(comboIndex, caption);
+    const int columns = MessageModel->columnCount();
+    const QHeaderView& header = *MessageLv->header();
+    const QAbstractItemView& view = *MessageLv;
+    QList<TColumnFit> fits;
+    for (int column = 0; column < columns; ++column) {
+        const int natural = std::max(view.sizeHintForColumn(column) + FittedWidthMargin, header.sectionSizeHint(column));
+        // The last column is stretched over the rest of the list: no width of its own is kept.
+        const bool userWidth = MessageLv->IsUserWidth(column) && column < columns - 1;
+        fits.append(TColumnFit{natural, userWidth ? MessageLv->columnWidth(column) : 0});
+    }
+    m_fittedWidths = FittedColumnWidths(fits, MessageLv->viewport()->width(), MinimumFittedWidth);
+    ApplyFittedWidths();
+}
+
+void TMainFrm::ApplyFittedWidths()
+{
+    // The stretched last column never gets narrower than the width set for it: its share.
+    const int last = MessageModel->columnCount() - 1;
+    for (int column = 0; column <= last && column < m_fittedWidths.size(); ++column) {
+        if (column == last || !MessageLv->IsUserWidth(column))
+            MessageLv->setColumnWidth(column, m_fittedWidths[column]);
+    }
+}
+
+void TMainFrm::ShowFirstNewMessage()
+{
+    if (m_firstNewInboxRecord <= 0)
+        return;
+    // The first of the new messages in the list's order: the top one of them on screen.
+    for (int row = 0; row < MessageModel->rowCount(); ++row) {
+        if (MessageModel->Entry(row).Record < m_firstNewInboxRecord)
+            continue;
+        const QModelIndex index = MessageModel->index(row, 0);
+        if (!MessageLv->viewport()->rect().contains(MessageLv->visualRect(index)))
+            MessageLv->scrollTo(index, QAbstractItemView::PositionAtTop);
+        // The columns were fitted to the messages shown before; the new ones may need more room.
+        FitColumnsToContent();
+        return;
+    }
+}
+
+int TMainFrm::UnreadCount(const QString& folderName)
+{
+    if (folderName == m_currentFolder)
+        return MessageModel->UnreadCount();
+    return m_unreadCounts.Of(FolderPaths(folderName).IndexFile);
+}
+
+void TMainFrm::UpdateFolderCaptions(int outboxCount)
+{
+    const QString outbox = m_specialNames.value(Outbox);
+    QHash<QString, int> counts;
+    for (QTreeWidgetItemIterator it(FolderTv); *it; ++it) {
+        QTreeWidgetItem* node = *it;
+        const QString folderName = node->data(0, FolderNameRole).toString();
+        const bool isOutbox = folderName == outbox;
+        const int count = isOutbox ? outboxCount : UnreadCount(folderName);
+        counts.insert(folderName, count);
+        const QString caption = FolderCaption(node->data(0, FolderTextRole).toString(), count);
+        if (node->text(0) != caption)
+            node->setText(0, caption);
+        // Folders with unread mail stand out as unread messages do in the list.
+        const bool bold = !isOutbox && count > 0;
+        if (node->font(0).bold() != bold) {
+            QFont font = node->font(0);
+            font.setBold(bold);
+            node->setFont(0, font);
+        }
+    }
+    for (int i = 0; i < FolderCmb->count(); ++i) {
+        const QString caption = FolderCaption(FolderCmb->itemData(i, FolderTextRole).toString(),
+                                              counts.value(FolderCmb->itemData(i).toString()));
+        if (FolderCmb->itemText(i) != caption)
+            FolderCmb->setItemText(i, caption);
+    }
 }
 
 bool TMainFrm::SelectedFolderRemovable() const
@@ -204,7 +291,7 @@ void TMainFrm::RefreshCommandStates()
     a.MailAccountsItm->setEnabled(m_states.MailAccounts);
     a.UsersItm->setEnabled(m_states.Users);
     a.FilterExecuteItm->setEnabled(m_states.ExecuteFilter);
-    UpdateOutboxCaption(in.OutboxMessages);
+    UpdateFolderCaptions(in.OutboxMessages);
     StatusPanel3->setText(QStringLiteral("%1/%2").arg(MessageModel->rowCount()).arg(in.SelectedRows));
 }
 

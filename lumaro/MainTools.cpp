@@ -15,7 +15,6 @@
 namespace {
 
 constexpr int MsgRestartNeeded = 55;
-constexpr int InitialColumnWidth = 150;
 
 } // namespace
 
@@ -43,10 +42,10 @@ void TMainFrm::ColumnsItmClick()
     if (columns.exec() != QDialog::Accepted)
         return;
     Settings.ColumnCaptions = columns.Displayed();
+    // The widths the user set for the old columns do not fit the new ones: every column starts anew.
+    MessageLv->ForgetUserWidths();
     ActivateFolder();
-    // The widths stored for the old columns do not fit the new ones: every column starts anew.
-    for (int column = 0; column < MessageModel->columnCount(); ++column)
-        MessageLv->setColumnWidth(column, InitialColumnWidth);
+    FitColumnsToContent();
 }
 
 void TMainFrm::ToolbarItmClick()

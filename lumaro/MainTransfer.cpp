@@ -273,8 +273,11 @@ void TMainFrm::ImportSpoolWithReport(bool noMailReport)
     const QString spool = Paths().Data.SpoolDir;
     int imported = 0;
     if (SpoolHasMail(spool)) {
-        ProgressFrm->Execute(MessageText(MsgProcessingSpool), pmImportSpool,
-                             [&] { imported = ImportSpool(spool, SpecialFolderPaths(TSpecialFolder::Inbox)); });
+        const TFolderFiles inbox = SpecialFolderPaths(TSpecialFolder::Inbox);
+        const qint32 firstNew = CountMessages(inbox.IndexFile, false) + 1;
+        ProgressFrm->Execute(MessageText(MsgProcessingSpool), pmImportSpool, [&] { imported = ImportSpool(spool, inbox); });
+        if (imported > 0)
+            m_firstNewInboxRecord = firstNew;
     } else if (!noMailReport) {
         return;
     }

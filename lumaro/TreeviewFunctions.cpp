@@ -1,6 +1,11 @@
 #include "TreeviewFunctions.h"
 
+#include "DBMailboxFunctions.h"
+
+#include <QFile>
+
 #include <array>
+#include <sys/stat.h>
 
 namespace {
 
@@ -54,9 +59,54 @@ QList<TFolderTreeNode> BuildFolderTree(const QStringList& folders)
 
 QString OutboxCaption(const QString& outboxName, int messageCount)
 {
-    if (messageCount < 1)
-        return outboxName;
-    return QStringLiteral("%1 (%2)").arg(outboxName).arg(messageCount);
+    return FolderCaption(outboxName, messageCount);
+}
+
+QString FolderCaption(const QString& name, int count)
+{
+    if (count < 1)
+        return name;
+    return QStringLiteral("%1 (%2)").arg(name).arg(count);
+}
+
+int CountUnreadMessages(const QString& indexPath)
+{
+    QFile file(indexPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray header = file.read(IndexRecordSize);
+    if (header.size() != IndexRecordSize || detail::DecodeIndexRecord(header).Subject != IndexFormatMark)
+        return 0;
+    // In pieces of whole records, so that a large folder never sits in memory twice.
+    constexpr qint64 RecordsPerPiece = 4096;
+    QByteArray piece(RecordsPerPiece * IndexRecordSize, Qt::Uninitialized);
+    int unread = 0;
+    for (;;) {
+        const qint64 read = file.read(piece.data(), piece.size());
+        if (read < IndexRecordSize)
+            break;
+        for (qint64 at = 0; at + IndexRecordSize <= read; at += IndexRecordSize) {
+            const detail::TIndexRecordView record(piece.constData() + at);
+            if (!record.Deleted() && (record.Flags() & mfRead) == 0)
+                ++unread;
+        }
+        // A torn record at the end of the index is no message.
+        if (read % IndexRecordSize != 0)
+            break;
+    }
+    return unread;
+}
+
+int TUnreadCounts::Of(const QString& indexPath)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(indexPath).constData(), &info) != 0)
+        return 0;
+    const qint64 changed = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    TKnown& known = m_known[indexPath];
+    if (known.Size != info.st_size || known.Changed != changed)
+        known = TKnown{info.st_size, changed, CountUnreadMessages(indexPath)};
+    return known.Unread;
 }
 
 int ComboImageOf(const QString& text, const QStringList& specialNames)

@@ -13,7 +13,10 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <QtEndian>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <optional>
 
@@ -167,6 +170,51 @@ TIndexHealth CheckIndexHealth(const TFolderFiles& folder);
 bool RepairFolder(const TFolderFiles& folder);
 
 namespace detail {
+
+// An encoded index record read in place, without copying its strings: for passes over a whole index
+// in memory (the message list loads and sorts by it). The layout is the record table above.
+class TIndexRecordView {
+public:
+    static constexpr qsizetype OffsetAt = 0;
+    static constexpr qsizetype LengthAt = 4;
+    static constexpr qsizetype FlagsAt = 8;
+    static constexpr qsizetype DeletedAt = 12;
+    static constexpr qsizetype DateAt = 20;
+    static constexpr qsizetype FromAt = 28;
+    static constexpr qsizetype ToAt = 69;
+    static constexpr qsizetype SubjectAt = 110;
+    static constexpr qsizetype AddressCapacity = 40;
+    static constexpr qsizetype SubjectCapacity = 80;
+
+    // `bytes` holds IndexRecordSize bytes.
+    explicit TIndexRecordView(const char* bytes) : m_bytes(bytes) {}
+
+    qint32 Offset() const { return qFromLittleEndian<qint32>(m_bytes + OffsetAt); }
+    qint32 Length() const { return qFromLittleEndian<qint32>(m_bytes + LengthAt); }
+    qint32 Flags() const { return qFromLittleEndian<qint32>(m_bytes + FlagsAt); }
+    bool Deleted() const { return m_bytes[DeletedAt] != 0; }
+    // The date's IEEE bits, as stored.
+    quint64 DateBits() const { return qFromLittleEndian<quint64>(m_bytes + DateAt); }
+    TDateTime Date() const
+    {
+        const quint64 bits = DateBits();
+        TDateTime date = 0;
+        std::memcpy(&date, &bits, sizeof date);
+        return date;
+    }
+    QByteArrayView From() const { return String(FromAt, AddressCapacity); }
+    QByteArrayView To() const { return String(ToAt, AddressCapacity); }
+    QByteArrayView Subject() const { return String(SubjectAt, SubjectCapacity); }
+
+private:
+    // A length byte beyond the capacity reads as the capacity, as the record codec reads it.
+    QByteArrayView String(qsizetype at, qsizetype capacity) const
+    {
+        return {m_bytes + at + 1, std::min<qsizetype>(quint8(m_bytes[at]), capacity)};
+    }
+
+    const char* m_bytes;
+};
 
 QByteArray EncodeIndexRecord(const TIndexRecord& record);
 TIndexRecord DecodeIndexRecord(QByteArrayView bytes);

@@ -12,27 +12,37 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 using namespace detail;
 
 namespace {
 
 // Index records for the messages of `data` (which starts at `base` in its message file); messages
-// that would lie beyond what an index can address are left out.
+// that would lie beyond what an index can address are left out. The lines that matter are found in
+// one pass over the whole file; each message then reads its header and those of its lines only.
 QByteArray IndexMessages(QByteArrayView data, qint64 base)
 {
     QByteArray records;
-    QList<qsizetype> starts = detail::MessageStarts(data);
+    const QList<qsizetype> marked = detail::MarkedLineStarts(data);
+    QList<qsizetype> starts = detail::MessageStarts(data, marked);
     records.reserve(starts.size() * IndexRecordSize);
     starts.append(data.size());
+    const qsizetype* firstMarked = marked.constData();
+    const qsizetype* const markedEnd = firstMarked + marked.size();
     for (qsizetype i = 0; i + 1 < starts.size(); ++i) {
         const qint64 offset = base + starts[i];
         const qint64 length = starts[i + 1] - starts[i];
         if (offset + length > MaxMessageFileSize)
             break;
-        TIndexRecord record = detail::RecordOfMessage(data.sliced(starts[i], length), false);
+        firstMarked = std::lower_bound(firstMarked, markedEnd, starts[i]);
+        const qsizetype* endMarked = std::lower_bound(firstMarked, markedEnd, starts[i + 1]);
+        const detail::TMarkedLines lines{std::span<const qsizetype>(firstMarked, endMarked), starts[i]};
+        TIndexRecord record = detail::RecordOfMessage(data.sliced(starts[i], length), false, lines);
         record.Offset = qint32(offset);
         record.Length = qint32(length);
         records += detail::EncodeIndexRecord(record);
+        firstMarked = endMarked;
     }
     return records;
 }
@@ -150,7 +160,7 @@ bool RebuildIndex(const TFolderFiles& folder)
         return false;
     }
     TMessageFileContent content(folder.MessageFile);
-    if (!content.Open()) {
+    if (!content.Open(true)) {
         Report(MsgErrorLoading, TMessageKind::Warning);
         return false;
     }

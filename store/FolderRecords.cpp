@@ -40,6 +40,15 @@ bool StringLengthFits(QByteArrayView record, TStringField field)
     return quint8(record[field.Offset]) <= field.Capacity;
 }
 
+// The in-place reader must read the fields where the codec writes them.
+static_assert(TIndexRecordView::OffsetAt == OffsetField && TIndexRecordView::LengthAt == LengthField
+              && TIndexRecordView::FlagsAt == FlagsField && TIndexRecordView::DeletedAt == DeletedField
+              && TIndexRecordView::DateAt == DateField);
+static_assert(TIndexRecordView::FromAt == FromField.Offset && TIndexRecordView::AddressCapacity == FromField.Capacity
+              && TIndexRecordView::ToAt == ToField.Offset && TIndexRecordView::AddressCapacity == ToField.Capacity
+              && TIndexRecordView::SubjectAt == SubjectField.Offset
+              && TIndexRecordView::SubjectCapacity == SubjectField.Capacity);
+
 } // namespace
 
 namespace detail {

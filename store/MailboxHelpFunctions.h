@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <span>
 
 class TqmMessage;
 
@@ -38,12 +39,29 @@ void TestCrashPoint(const char* name);
 
 namespace detail {
 
+// The starts of the lines of `data` that begin with "F", "B" or "-" in either letter case, in
+// ascending order: what the cutting into messages and the attachment flag look at. A line starts at
+// 0 and behind every LF and every CR; all of them are found in one pass over the bytes.
+QList<qsizetype> MarkedLineStarts(QByteArrayView data);
+
+// Marked line starts of one message, taken from the starts of a whole message file: `Starts` are
+// positions in that file, `Base` is where the message begins in it.
+struct TMarkedLines {
+    std::span<const qsizetype> Starts;
+    qsizetype Base = 0;
+};
+
 // Offsets of the messages in the bytes of a message file, cut as RebuildIndex cuts them.
 QList<qsizetype> MessageStarts(QByteArrayView data);
+// The same with the marked line starts of `data` already known.
+QList<qsizetype> MessageStarts(QByteArrayView data, const QList<qsizetype>& markedLines);
 
 // The index record of message bytes (separator included): sender, first To address, subject,
 // date, the attachment flag and, with `withHeld`, the held flag. Offset and length stay 0.
 TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld = true);
+// The same with the marked line starts of the message already known (a rebuild finds those of the
+// whole file in one pass).
+TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld, TMarkedLines markedLines);
 
 // Runs the message parser over `bytes`; throws what the parser throws.
 void ParseMessageBytes(QByteArrayView bytes, TqmMessage& message);

@@ -2,6 +2,7 @@
 
 #include "tk_reglib.h"
 
+#include <QEvent>
 #include <QHeaderView>
 
 #include <algorithm>
@@ -15,6 +16,14 @@ QString WidthName(int column)
 
 const QString SortColumnName = QStringLiteral("SortColumn");
 const QString SortDescendingName = QStringLiteral("SortDescending");
+// Bit i: the user set the width of column i.
+const QString UserWidthsName = QStringLiteral("UserWidths");
+constexpr int MaxTrackedColumns = 64;
+
+quint64 ColumnBit(int column)
+{
+    return column >= 0 && column < MaxTrackedColumns ? quint64(1) << column : 0;
+}
 
 } // namespace
 
@@ -32,6 +41,38 @@ TEnhListView::TEnhListView(QWidget* parent) : QTreeView(parent)
     header()->setSortIndicatorShown(false);
     header()->setStretchLastSection(false);
     connect(header(), &QHeaderView::sectionClicked, this, &TEnhListView::HeaderClick);
+    connect(header(), &QHeaderView::sectionResized, this, &TEnhListView::SectionResized);
+    header()->viewport()->installEventFilter(this);
+}
+
+void TEnhListView::StoreOnlyUserWidths(int formerDefaultWidth)
+{
+    m_formerDefaultWidth = formerDefaultWidth;
+}
+
+bool TEnhListView::IsUserWidth(int column) const
+{
+    return m_formerDefaultWidth == 0 || (m_userWidths & ColumnBit(column)) != 0;
+}
+
+bool TEnhListView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Between a press and its release in the header, a section that changes size is the user's doing.
+    if (watched == header()->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+            m_userResizing = true;
+        else if (event->type() == QEvent::MouseButtonRelease)
+            m_userResizing = false;
+    }
+    return QTreeView::eventFilter(watched, event);
+}
+
+void TEnhListView::SectionResized(int column)
+{
+    // The stretched last section follows the others and the window; it is never the user's width.
+    const bool stretched = header()->stretchLastSection() && column == header()->count() - 1;
+    if (m_userResizing && !stretched)
+        m_userWidths |= ColumnBit(column);
 }
 
 void TEnhListView::SetColumnsKey(const QString& key)
@@ -44,10 +85,17 @@ void TEnhListView::RestoreColumnWidths()
     if (m_columnsKey.isEmpty() || !model())
         return;
     const TRegistryKey key(m_columnsKey);
+    const bool marked = key.ValueExists(UserWidthsName);
+    const auto userWidths = quint64(key.ReadString(UserWidthsName, QString()).toULongLong());
+    m_userWidths = 0;
     for (int column = 0; column < model()->columnCount(); ++column) {
         const int width = key.ReadInteger(WidthName(column), 0);
-        if (width > 0)
+        const bool userWidth = m_formerDefaultWidth == 0 || (marked ? (userWidths & ColumnBit(column)) != 0
+                                                                     : width != m_formerDefaultWidth);
+        if (width > 0 && userWidth) {
             setColumnWidth(column, width);
+            m_userWidths |= ColumnBit(column);
+        }
     }
     const int sortColumn = key.ReadInteger(SortColumnName, -1);
     m_sortColumn = sortColumn < model()->columnCount() ? sortColumn : -1;
@@ -68,8 +116,14 @@ void TEnhListView::SaveColumnWidths() const
     if (m_columnsKey.isEmpty() || !model())
         return;
     TRegistryKey key(m_columnsKey);
-    for (int column = 0; column < model()->columnCount(); ++column)
-        key.WriteInteger(WidthName(column), columnWidth(column));
+    for (int column = 0; column < model()->columnCount(); ++column) {
+        if (IsUserWidth(column))
+            key.WriteInteger(WidthName(column), columnWidth(column));
+        else
+            key.DeleteValue(WidthName(column));
+    }
+    if (m_formerDefaultWidth != 0)
+        key.WriteString(UserWidthsName, QString::number(m_userWidths));
     key.WriteInteger(SortColumnName, m_sortColumn);
     key.WriteBool(SortDescendingName, m_sortOrder == Qt::DescendingOrder);
 }

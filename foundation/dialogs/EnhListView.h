@@ -18,6 +18,14 @@ public:
     // Restores the widths and the sort state stored for the columns the model has now; call after
     // creating the columns.
     void RestoreColumnWidths();
+    // From now on only the widths the user set (by dragging or double-clicking a border in the header)
+    // are stored; the program chooses the others each time. Widths stored before, when every width was
+    // stored, count as set by the user unless they are `formerDefaultWidth`, what the program chose then.
+    void StoreOnlyUserWidths(int formerDefaultWidth);
+    // Whether the user set the column's width (always true without StoreOnlyUserWidths).
+    bool IsUserWidth(int column) const;
+    // The columns changed: no width is the user's any more.
+    void ForgetUserWidths() { m_userWidths = 0; }
     // Sorts freshly loaded rows by the current sort state (nothing when unsorted).
     void ApplySort();
     void SaveColumnWidths() const;
@@ -38,11 +46,17 @@ signals:
 
 protected:
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void HeaderClick(int column);
+    void SectionResized(int column);
 
     QString m_columnsKey;
+    // Set by StoreOnlyUserWidths: 0 stores every width.
+    int m_formerDefaultWidth = 0;
+    quint64 m_userWidths = 0;
+    bool m_userResizing = false;
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

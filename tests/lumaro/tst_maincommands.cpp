@@ -390,8 +390,10 @@ private slots:
         frm->Actions.ColumnsItm->trigger();
         QCOMPARE(frm->Settings.ColumnCaptions, (QStringList{"An", "Datum"}));
         QCOMPARE(frm->MessageModel->columnCount(), 2);
-        QCOMPARE(frm->MessageLv->columnWidth(0), 150);
         QCOMPARE(frm->MessageModel->index(0, 0).data().toString(), QStringLiteral("Bert"));
+        // The new columns start without widths of the user's: they are fitted to their texts.
+        QVERIFY(!frm->MessageLv->IsUserWidth(0));
+        QVERIFY(frm->MessageLv->columnWidth(0) >= QFontMetrics(frm->MessageLv->font()).horizontalAdvance(QStringLiteral("Bert")));
     }
 
     void toolbarDialogTicksBecomeTheFlags()

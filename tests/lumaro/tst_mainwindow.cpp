@@ -26,6 +26,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
@@ -276,7 +277,8 @@ private slots:
         QVERIFY(frm);
         reports.Take();
         QVERIFY(IndexIsCurrent(folder.IndexFile));
-        frm->FolderTv->setCurrentItem(FindNode(*frm->FolderTv, QStringLiteral("Alt")));
+        // The rebuilt index has lost the read marks: the one message counts as unread.
+        frm->FolderTv->setCurrentItem(FindNode(*frm->FolderTv, QStringLiteral("Alt (1)")));
         QCOMPARE(frm->MessageModel->rowCount(), 1);
         QCOMPARE(frm->MessageModel->index(0, 1).data().toString(), QStringLiteral("alt"));
     }
@@ -425,6 +427,135 @@ private slots:
         QCOMPARE(frm->MessageModel->headerData(0, Qt::Horizontal).toString(), QStringLiteral("From"));
         SaveScreenshot(*frm, QStringLiteral("mainwindow-english"));
         SetLanguage(0);
+    }
+
+    // The list uses its width: a subject that fits is not cut, the last column reaches the right edge,
+    // and nothing needs a horizontal scroll bar.
+    void listColumnsFitTheirTexts()
+    {
+        FreshInstallation();
+        const TFolderFiles inbox = FolderPaths(QStringLiteral("Posteingang"));
+        QVERIFY(CreateFolder(inbox));
+        const QByteArray longSubject = "Protokoll der Jahresversammlung mit allen Beschl\xc3\xbcssen";
+        QVERIFY(AddMessage(inbox, {"Anna Beispiel", "bob@example.org", longSubject, QDateTime(QDate(2026, 12, 7), QTime(9, 15)), 0}));
+        QVERIFY(AddMessage(inbox, {"Bob", "anna@example.org", "Kurz", QDateTime(QDate(2026, 12, 8), QTime(10, 0)), mfRead}));
+        ReportCapture reports;
+        auto frm = StartedWindow();
+        QVERIFY(frm);
+        TEnhListView& list = *frm->MessageLv;
+        const QHeaderView& header = *list.header();
+        const int last = header.count() - 1;
+        // Wide enough for every text; the folder is fitted when it is shown.
+        frm->resize(1300, 500);
+        QTRY_COMPARE(frm->width(), 1300);
+        frm->ActivateFolder(QStringLiteral("Postausgang"));
+        frm->ActivateFolder(QStringLiteral("Posteingang"));
+        QTRY_VERIFY(header.sectionSize(1) > 150);
+        // A reload of the folder shown keeps the widths.
+        const int subjectWidth = header.sectionSize(1);
+        frm->Actions.UpdateItm->trigger();
+        QCOMPARE(header.sectionSize(1), subjectWidth);
+        QFont bold = list.font();
+        bold.setBold(true);
+        QVERIFY2(header.sectionSize(1) >= QFontMetrics(bold).horizontalAdvance(QString::fromUtf8(longSubject)),
+                 qPrintable(QString::number(header.sectionSize(1))));
+        QVERIFY(header.sectionSize(0) >= QFontMetrics(bold).horizontalAdvance(QStringLiteral("Anna Beispiel")));
+        QVERIFY(!list.horizontalScrollBar()->isVisible());
+        QCOMPARE(header.sectionViewportPosition(last) + header.sectionSize(last), list.viewport()->width());
+        SaveScreenshot(*frm, QStringLiteral("mainwindow-fitted-columns"));
+
+        // Too narrow for every text: the columns share the width instead of pushing one out of view.
+        frm->resize(520, 500);
+        frm->ActivateFolder(QStringLiteral("Postausgang"));
+        frm->ActivateFolder(QStringLiteral("Posteingang"));
+        QTRY_VERIFY2(header.sectionViewportPosition(last) + header.sectionSize(last) <= list.viewport()->width() + 1,
+                     qPrintable(QStringLiteral("%1 %2 %3 %4 / %5, window %6").arg(header.sectionSize(0)).arg(header.sectionSize(1))
+                                    .arg(header.sectionSize(2)).arg(header.sectionSize(3)).arg(list.viewport()->width()).arg(frm->width())));
+        QVERIFY(header.sectionSize(last) >= 60);
+    }
+
+    // A width the user set is kept and stored; the widths the program chose are not stored, and of the
+    // widths an older version stored for every column only those it did not choose count as the user's.
+    void userWidthsAreKept_data()
+    {
+        QTest::addColumn<QVariantMap>("stored");
+        QTest::addColumn<int>("kept");
+        QTest::addColumn<int>("width");
+        QTest::newRow("marked as set by the user") << QVariantMap{{"Width1", 90}, {"UserWidths", QStringLiteral("2")}} << 1 << 90;
+        QTest::newRow("older version, width the user chose") << QVariantMap{{"Width0", 222}, {"Width1", 150}} << 0 << 222;
+    }
+
+    void userWidthsAreKept()
+    {
+        QFETCH(QVariantMap, stored);
+        QFETCH(int, kept);
+        QFETCH(int, width);
+        FreshInstallation();
+        const TFolderFiles inbox = FolderPaths(QStringLiteral("Posteingang"));
+        QVERIFY(CreateFolder(inbox));
+        QVERIFY(AddMessage(inbox, {"Anna", "bob@example.org", "Ein Betreff, der breiter ist als neunzig Punkte", {}, 0}));
+        TRegistryKey key(UserContext().Keys.Columns);
+        for (auto value = stored.cbegin(); value != stored.cend(); ++value) {
+            if (value.value().typeId() == QMetaType::QString)
+                key.WriteString(value.key(), value.value().toString());
+            else
+                key.WriteInteger(value.key(), value.value().toInt());
+        }
+        ReportCapture reports;
+        auto frm = StartedWindow();
+        QVERIFY(frm);
+        QTRY_COMPARE(frm->MessageLv->columnWidth(kept), width);
+        const int other = 1 - kept;
+        QVERIFY(frm->MessageLv->IsUserWidth(kept));
+        QVERIFY(!frm->MessageLv->IsUserWidth(other));
+        frm->close();
+        frm.reset();
+        const TRegistryKey saved(UserContext().Keys.Columns);
+        QCOMPARE(saved.ReadInteger(QStringLiteral("Width%1").arg(kept), 0), width);
+        QVERIFY(!saved.ValueExists(QStringLiteral("Width%1").arg(other)));
+        QCOMPARE(saved.ReadString(QStringLiteral("UserWidths"), QString()), QString::number(1 << kept));
+    }
+
+    // Every folder shows its unread messages in brackets and in bold; the Outbox keeps the count of
+    // the messages waiting to be sent.
+    void folderTreeShowsUnreadCounts()
+    {
+        FreshInstallation();
+        const TFolderFiles inbox = FolderPaths(QStringLiteral("Posteingang"));
+        const TFolderFiles outbox = FolderPaths(QStringLiteral("Postausgang"));
+        const TFolderFiles work = FolderPaths(QStringLiteral("Arbeit$Kunden"));
+        for (const TFolderFiles& folder : {inbox, outbox, work})
+            QVERIFY(CreateFolder(folder));
+        for (const char* subject : {"eins", "zwei", "drei"})
+            QVERIFY(AddMessage(inbox, {"Anna", "me", subject, {}, 0}));
+        QVERIFY(AddMessage(inbox, {"Anna", "me", "gelesen", {}, mfRead}));
+        QVERIFY(AddMessage(inbox, {"Anna", "me", "weg", {}, 0, true}));
+        for (const char* subject : {"raus", "auch raus"})
+            QVERIFY(AddMessage(outbox, {"me", "you", subject, {}, 0}));
+        QVERIFY(AddMessage(work, {"Kunde", "me", "Anfrage", {}, 0}));
+        ReportCapture reports;
+        auto frm = StartedWindow();
+        QVERIFY(frm);
+        QCOMPARE(TopLevelTexts(*frm->FolderTv).mid(0, 2), (QStringList{"Posteingang (3)", "Postausgang (2)"}));
+        QVERIFY(frm->FolderTv->topLevelItem(0)->font(0).bold());
+        QVERIFY(!frm->FolderTv->topLevelItem(1)->font(0).bold());
+        QVERIFY(!frm->FolderTv->topLevelItem(2)->font(0).bold());
+        QCOMPARE(FindNode(*frm->FolderTv, QStringLiteral("Kunden (1)"))->parent()->text(0), QStringLiteral("Arbeit"));
+        QCOMPARE(frm->FolderCmb->itemText(0), QStringLiteral("Posteingang (3)"));
+        QCOMPARE(frm->FolderCmb->findText(QStringLiteral("Kunden (1)")), frm->FolderCmb->count() - 1);
+        frm->FolderTv->expandAll();
+        SaveScreenshot(*frm, QStringLiteral("mainwindow-unread-counts"));
+
+        // Reading a message counts down at once; a folder changed elsewhere is counted anew.
+        frm->MessageLv->SelectRow(0);
+        frm->Actions.MarkReadItm->trigger();
+        QCOMPARE(frm->FolderTv->topLevelItem(0)->text(0), QStringLiteral("Posteingang (2)"));
+        QVERIFY(AddMessage(work, {"Kunde", "me", "Nachfrage", {}, 0}));
+        frm->RefreshCommandStates();
+        QVERIFY(FindNode(*frm->FolderTv, QStringLiteral("Kunden (2)")));
+        frm->Actions.MarkAllReadItm->trigger();
+        QCOMPARE(frm->FolderTv->topLevelItem(0)->text(0), QStringLiteral("Posteingang"));
+        QVERIFY(!frm->FolderTv->topLevelItem(0)->font(0).bold());
     }
 
     void garbledRegistryStillStarts()

@@ -25,6 +25,17 @@ QDateTime At(int day, int hour)
     return QDateTime(QDate(2026, 12, day), QTime(hour, 0));
 }
 
+// What the sort must give: the rows' texts case-folded, in a stable order.
+QStringList ExpectedOrder(QStringList texts, Qt::SortOrder order)
+{
+    std::stable_sort(texts.begin(), texts.end(), [](const QString& a, const QString& b) {
+        return a.toCaseFolded().toUtf8() < b.toCaseFolded().toUtf8();
+    });
+    if (order == Qt::DescendingOrder)
+        std::reverse(texts.begin(), texts.end());
+    return texts;
+}
+
 QStringList ColumnTexts(const QAbstractItemModel& model, int column)
 {
     QStringList texts;
@@ -172,6 +183,94 @@ private slots:
         delete model;
     }
 
+    // Texts that agree far beyond the first sixteen bytes, in other letter cases, with letters beyond
+    // ASCII and with equal ones, sort as their case-folded texts do; equal texts keep their order.
+    void textSortFollowsTheFoldedTexts()
+    {
+        const TFolderFiles folder = FolderFilesOf(m_dir.filePath(QStringLiteral("Many.mbx")));
+        QVERIFY(CreateFolder(folder));
+        const QByteArrayList stems{"[lumaro-users] Weekly report about the long discussion ",
+                                   "[LUMARO-users] weekly report about the long discussion ",
+                                   "Message number ", "Re: ", "RE: ", "\xc3\x84rger mit ", "\xc3\xa4rger mit ", "Zebra ", ""};
+        QStringList subjects;
+        for (int i = 0; i < 180; ++i) {
+            const QByteArray subject = stems[i % stems.size()] + (i % 7 == 0 ? QByteArray() : QByteArray::number((i * 37) % 101));
+            subjects.append(QString::fromUtf8(subject));
+            QVERIFY(AddMessage(folder, {"a", "b", subject, At(1 + i % 28, i % 24), 0}));
+        }
+        TMessageListModel* model = NewModel(this);
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(model->Load(folder));
+        for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            model->sort(1, order);
+            QCOMPARE(ColumnTexts(*model, 1), ExpectedOrder(subjects, order));
+        }
+        // Equal subjects stay in the order they had: by date after a sort by date.
+        model->sort(2, Qt::AscendingOrder);
+        QList<qint32> byDate;
+        for (int row = 0; row < model->rowCount(); ++row)
+            byDate.append(model->Entry(row).Record);
+        model->sort(1, Qt::AscendingOrder);
+        for (int row = 1; row < model->rowCount(); ++row) {
+            if (model->index(row, 1).data() == model->index(row - 1, 1).data())
+                QVERIFY(byDate.indexOf(model->Entry(row - 1).Record) < byDate.indexOf(model->Entry(row).Record));
+        }
+        delete model;
+    }
+
+    // Dates that are no numbers or lie before 1899 still sort; a date that is no number never
+    // disturbs the order of the others.
+    void dateSortTakesEveryStoredDate()
+    {
+        const TFolderFiles folder = FolderFilesOf(m_dir.filePath(QStringLiteral("Dates.mbx")));
+        QVERIFY(CreateFolder(folder));
+        const QList<double> dates{45000.5, std::numeric_limits<double>::quiet_NaN(), -10.25, 0, 45000.25, 2.0, -10.5};
+        for (const double date : dates) {
+            QVERIFY(AddMessage(folder, {"a", "b", QByteArray::number(date, 'f', 2), {}, 0}));
+            TIndexRecord record = ReadIndexRecord(folder.IndexFile, CountMessages(folder.IndexFile, false)).value();
+            record.Date = date;
+            QVERIFY(WriteIndexRecord(folder.IndexFile, CountMessages(folder.IndexFile, false), record));
+        }
+        TMessageListModel* model = NewModel(this);
+        QVERIFY(model->Load(folder));
+        model->sort(2, Qt::AscendingOrder);
+        QStringList numbers = ColumnTexts(*model, 1);
+        numbers.removeAll(QStringLiteral("nan"));
+        QCOMPARE(numbers, (QStringList{"-10.50", "-10.25", "0.00", "2.00", "45000.25", "45000.50"}));
+        delete model;
+    }
+
+    void columnsFitTheirWidth_data()
+    {
+        QTest::addColumn<QList<int>>("natural");
+        QTest::addColumn<QList<int>>("user");
+        QTest::addColumn<int>("available");
+        QTest::addColumn<QList<int>>("widths");
+        QTest::newRow("room for all") << QList<int>{100, 300, 120, 80} << QList<int>{0, 0, 0, 0} << 800
+                                      << QList<int>{100, 300, 120, 80};
+        QTest::newRow("the widest is narrowed") << QList<int>{100, 500, 120, 80} << QList<int>{0, 0, 0, 0} << 600
+                                                << QList<int>{100, 300, 120, 80};
+        QTest::newRow("two wide ones share") << QList<int>{400, 500, 100} << QList<int>{0, 0, 0} << 600
+                                             << QList<int>{250, 250, 100};
+        QTest::newRow("user widths stay and take their room") << QList<int>{100, 500, 120} << QList<int>{0, 0, 300} << 600
+                                                               << QList<int>{100, 200, 300};
+        QTest::newRow("never below the minimum") << QList<int>{400, 500, 100} << QList<int>{0, 0, 0} << 100
+                                                 << QList<int>{60, 60, 60};
+        QTest::newRow("narrow columns below the minimum stay") << QList<int>{30, 500} << QList<int>{0, 0} << 100
+                                                               << QList<int>{30, 70};
+    }
+
+    void columnsFitTheirWidth()
+    {
+        QFETCH(QList<int>, natural);
+        QFETCH(QList<int>, user);
+        QFETCH(int, available);
+        QList<TColumnFit> columns;
+        for (qsizetype i = 0; i < natural.size(); ++i)
+            columns.append(TColumnFit{natural[i], user[i]});
+        QTEST(FittedColumnWidths(columns, available, 60), "widths");
+    }
+
     void columnsExchangeFromAndTo_data()
     {
         QTest::addColumn<QStringList>("captions");
@@ -265,6 +364,38 @@ private slots:
         restored.RestoreColumnWidths();
         QCOMPARE(restored.columnWidth(1), 222);
         QCOMPARE(restored.SortColumn(), -1);
+    }
+
+    // Dragging a border in the header is the user's width, kept and stored; a width the program sets
+    // is neither, and the stretched last column never counts as the user's.
+    void draggedWidthIsTheUsers()
+    {
+        ScopedRegistry registry;
+        TEnhListView view;
+        view.setModel(NewModel(&view));
+        view.SetColumnsKey(ColumnsKey);
+        view.StoreOnlyUserWidths(150);
+        view.header()->setStretchLastSection(true);
+        view.RestoreColumnWidths();
+        view.resize(700, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.setColumnWidth(1, 120);
+        QVERIFY(!view.IsUserWidth(1));
+        QHeaderView* header = view.header();
+        const QPoint border(header->sectionViewportPosition(1) + header->sectionSize(1) - 1, header->height() / 2);
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, border);
+        QTest::mouseMove(header->viewport(), border + QPoint(60, 0));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, border + QPoint(60, 0));
+        QVERIFY2(view.columnWidth(1) > 150, qPrintable(QString::number(view.columnWidth(1))));
+        QVERIFY(view.IsUserWidth(1));
+        QVERIFY(!view.IsUserWidth(0));
+        QVERIFY(!view.IsUserWidth(3));
+        view.SaveColumnWidths();
+        const TRegistryKey key(ColumnsKey);
+        QCOMPARE(key.ReadInteger(QStringLiteral("Width1"), 0), view.columnWidth(1));
+        QVERIFY(!key.ValueExists(QStringLiteral("Width0")));
+        QCOMPARE(key.ReadString(QStringLiteral("UserWidths"), QString()), QStringLiteral("2"));
     }
 
     void sortStateIsKeptAndAppliedToNewRows()

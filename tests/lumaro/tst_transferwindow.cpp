@@ -5,6 +5,7 @@
 #include "AgentFixture.h"
 #include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
+#include "EnhListView.h"
 #include "FilterFunctions.h"
 #include "FolderFixture.h"
 #include "FolderSet.h"
@@ -341,6 +342,44 @@ private slots:
         QVERIFY2(frm->StatusPanel1->text().contains(FillIn(MessageText(401), QStringLiteral("1"))),
                  qPrintable(frm->StatusPanel1->text()));
         SaveScreenshot(*frm, QStringLiteral("mainwindow-after-server-rules"));
+    }
+
+    // New mail is not appended out of sight: after the receive the first new message is scrolled into
+    // view, the selection stays where it was, and the Inbox counts the new unread messages.
+    void receiveShowsTheFirstNewMessage()
+    {
+        Pop3Mailbox box;
+        QVERIFY(box.Start().isEmpty());
+        box.SetMessages({TestMessage("<n1@x>", "Mon, 9 Mar 2026 10:00:00 +0100", "new one"),
+                         TestMessage("<n2@x>", "Mon, 9 Mar 2026 11:00:00 +0100", "new two")});
+        AddAccount("Anna", box.Address());
+        const TFolderFiles inbox = SpecialFolderPaths(TSpecialFolder::Inbox);
+        QVERIFY(LumaroTest::CreateFolder(inbox));
+        for (int i = 0; i < 150; ++i)
+            QVERIFY(LumaroTest::AddMessage(inbox, {"old@example.org", "anna@example.org", "old " + QByteArray::number(i), {}, mfRead}));
+        ReportCapture reports;
+        auto frm = StartedWindow();
+        QVERIFY(frm);
+        QCOMPARE(frm->FolderTv->topLevelItem(0)->text(0), SpecialFolderName(TSpecialFolder::Inbox));
+        WhenModal<TReceiveMultipleFrm>([](TReceiveMultipleFrm& dialog) {
+            dialog.Listbox->item(0)->setCheckState(Qt::Checked);
+            dialog.ReceiveBtn->click();
+        });
+        Click(*frm, "ReceiveSpd");
+
+        QCOMPARE(frm->MessageModel->rowCount(), 152);
+        const QModelIndex first = frm->MessageModel->index(150, 0);
+        QCOMPARE(frm->MessageModel->Entry(150).Record, 151);
+        QVERIFY(frm->MessageLv->viewport()->rect().contains(frm->MessageLv->visualRect(first)));
+        QVERIFY(!frm->MessageLv->selectionModel()->isRowSelected(150, {}));
+        QCOMPARE(frm->MessageLv->SelectedRows(), QList<int>{0});
+        QCOMPARE(frm->FolderTv->topLevelItem(0)->text(0), SpecialFolderName(TSpecialFolder::Inbox) + QLatin1String(" (2)"));
+        // The columns make room for the new senders, which are longer than the old ones.
+        const QString sender = frm->MessageModel->index(150, 0).data().toString();
+        QFont bold = frm->MessageLv->font();
+        bold.setBold(true);
+        QVERIFY(frm->MessageLv->columnWidth(0) >= QFontMetrics(bold).horizontalAdvance(sender));
+        SaveScreenshot(*frm, QStringLiteral("mainwindow-new-mail-in-view"));
     }
 
     // "Sofort senden" in a message window: the main window files the work file into the Outbox, then

@@ -53,6 +53,39 @@ QList<qsizetype> Starts(std::initializer_list<qsizetype> values)
     return QList<qsizetype>(values);
 }
 
+// The marked line starts found the slow way, one byte after the other.
+QList<qsizetype> MarkedLineStartsOneByOne(QByteArrayView data)
+{
+    QList<qsizetype> starts;
+    for (qsizetype at = 0; at < data.size(); ++at) {
+        const bool lineStart = at == 0 || data[at - 1] == '\n' || data[at - 1] == '\r';
+        if (lineStart && QByteArrayView("FfBb-").contains(data[at]))
+            starts.append(at);
+    }
+    return starts;
+}
+
+// Messages whose records depend on lines deep in their bodies, in the line ends mailers write.
+QByteArrayList BoundaryMessages(const QByteArray& end)
+{
+    const auto lines = [&](std::initializer_list<const char*> texts) {
+        QByteArray joined;
+        for (const char* text : texts)
+            joined += QByteArray(text) + end;
+        return joined;
+    };
+    return {
+        lines({"From: Anna <anna@example.org>", "Subject: escaped", "", ">From the start", "from below", "Body."}),
+        lines({"Subject: uuencoded", "", "See the file.", "", "begin 644 a.txt", "#86)C", "`", "end"}),
+        lines({"Subject: two parts", "MIME-Version: 1.0", "Content-Type: multipart/mixed; boundary=\"b1\"", "",
+               "--b1", "Content-Type: text/plain", "", "Text.", "--b1", "Content-Type: application/pdf", "",
+               "JVBERg==", "--b1--"}),
+        lines({"Subject: text with a dash", "", "-- ", "Anna", "before", "but not begin"}),
+        // The last one ends without a line end.
+        lines({"To: bob@example.org", "Subject: last", ""}) + "begin 644 b.bin" + end + "M" + end + "end",
+    };
+}
+
 } // namespace
 
 class TestFolderFiles : public QObject {
@@ -419,6 +452,73 @@ private slots:
             qInfo().noquote() << actual;
         QCOMPARE(actual, expected);
         QCOMPARE(CheckIndexHealth(m_folder), TIndexHealth::Sound);
+    }
+
+    // The rebuild looks at the bytes sixteen at a time: wherever a line begins in such a block and
+    // whatever ends it, the same lines are found as byte by byte.
+    void markedLinesAtEveryPosition_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        const QList<std::pair<const char*, QByteArray>> ends{{"LF", "\n"}, {"CR LF", "\r\n"}, {"CR", "\r"}};
+        for (const auto& [name, end] : ends) {
+            for (int shift = 0; shift < 34; ++shift) {
+                QTest::addRow("%s, shifted by %d", name, shift)
+                    << QByteArray(shift, 'x') + end + "From " + end + "B: 1" + end + end + "-- " + end + "f" + end
+                        + end + "FROM " + end + "begin 644 f";
+            }
+        }
+    }
+
+    void markedLinesAtEveryPosition()
+    {
+        QFETCH(QByteArray, data);
+        // Every length, so that the end of the bytes falls everywhere in a block as well.
+        for (qsizetype size = 0; size <= data.size(); ++size)
+            QCOMPARE(detail::MarkedLineStarts(QByteArrayView(data).first(size)), MarkedLineStartsOneByOne(data.first(size)));
+    }
+
+    // A rebuild takes the lines of the whole file in one pass and hands each message its share; the
+    // records must be those of each message read alone, wherever the messages lie in the file.
+    void rebuildAgreesWithEachMessageAlone_data()
+    {
+        QTest::addColumn<QByteArray>("end");
+        QTest::addColumn<int>("shift");
+        const QList<std::pair<const char*, QByteArray>> ends{{"LF", "\n"}, {"CR LF", "\r\n"}, {"CR", "\r"}};
+        for (const auto& [name, end] : ends) {
+            for (int shift = 0; shift < 17; ++shift)
+                QTest::addRow("%s, shifted by %d", name, shift) << end << shift;
+        }
+    }
+
+    void rebuildAgreesWithEachMessageAlone()
+    {
+        QFETCH(QByteArray, end);
+        QFETCH(int, shift);
+        QByteArrayList messages = BoundaryMessages(end);
+        messages.first().prepend("X-Shift: " + QByteArray(shift, 's') + end);
+        QByteArray file;
+        for (const QByteArray& message : std::as_const(messages))
+            file += "From " + end + message;
+        QVERIFY(WriteContent(m_folder.MessageFile, file));
+        QVERIFY(RebuildIndex(m_folder));
+        QCOMPARE(CountMessages(m_folder.IndexFile, false), qint32(messages.size()));
+        qint32 offset = 0;
+        for (qint32 n = 1; n <= messages.size(); ++n) {
+            const QByteArray bytes = "From " + end + messages[n - 1];
+            const TIndexRecord expected = detail::RecordOfMessage(bytes, false);
+            const TIndexRecord record = ReadIndexRecord(m_folder.IndexFile, n).value_or(TIndexRecord{});
+            QCOMPARE(record.Offset, offset);
+            QCOMPARE(record.Length, qint32(bytes.size()));
+            QCOMPARE(record.Subject, expected.Subject);
+            QCOMPARE(record.To, expected.To);
+            QCOMPARE(record.Flags, expected.Flags);
+            offset += qint32(bytes.size());
+        }
+        // What the flags say, not only that both ways agree: the uuencoded file, the second part and
+        // the file at the very end are attachments; a signature dash and "but not begin" are not.
+        const QList<qint32> attachments{0, mfAttachments, mfAttachments, 0, mfAttachments};
+        for (qint32 n = 1; n <= messages.size(); ++n)
+            QCOMPARE(ReadIndexRecord(m_folder.IndexFile, n)->Flags, attachments[n - 1]);
     }
 
     void rebuildWithoutMessageFile()
