@@ -173,7 +173,7 @@ qsizetype HeaderBlockEnd(QByteArrayView bytes)
     return pos;
 }
 
-enum TRecordField { rfFrom, rfTo, rfSubject, rfDate, rfHeld, rfMimeVersion, rfContentType, rfFieldCount };
+enum TRecordField { rfFrom, rfTo, rfSubject, rfDate, rfHeld, rfMimeVersion, rfContentType, rfReceived, rfFieldCount };
 // Per field of the record, its header lines with their continuation lines, in message order.
 using TRecordFields = std::array<TqmHeaders, rfFieldCount>;
 
@@ -183,7 +183,7 @@ using TRecordFields = std::array<TqmHeaders, rfFieldCount>;
 TRecordFields RecordFieldLines(QByteArrayView block)
 {
     static constexpr QByteArrayView Names[rfFieldCount] = {"FROM:", "TO", "SUBJECT:", "DATE:", "X-LMHOLD:",
-                                                           "MIME-VERSION:", "CONTENT-TYPE:"};
+                                                           "MIME-VERSION:", "CONTENT-TYPE:", "RECEIVED:"};
     TRecordFields fields;
     int current = -1;
     for (qsizetype pos = 0; pos < block.size();) {
@@ -207,6 +207,17 @@ TRecordFields RecordFieldLines(QByteArrayView block)
 QByteArray FieldBody(const TRecordFields& fields, TRecordField field, const char* name)
 {
     return fields[field].isEmpty() ? QByteArray() : fields[field].GetFieldBody(QByteArray(name));
+}
+
+// The list shows and sorts local time. A message without a readable date is dated by its first
+// Received field, which the last server wrote when it arrived, and failing that by `arrival`.
+TDateTime RecordDate(const TRecordFields& fields, TDateTime arrival)
+{
+    if (const TDateTime written = MailDateToLocal(FieldBody(fields, rfDate, "Date")); written != 0)
+        return written;
+    if (const TDateTime received = ReceivedDateToLocal(FieldBody(fields, rfReceived, "Received")); received != 0)
+        return received;
+    return arrival;
 }
 
 enum class TAttachments { No, Yes, Unknown };
@@ -289,7 +300,7 @@ QList<qsizetype> MessageStarts(QByteArrayView data)
     return starts;
 }
 
-TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld)
+TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld, TDateTime arrival)
 {
     const qsizetype headerEnd = HeaderBlockEnd(bytes);
     const TRecordFields fields = RecordFieldLines(bytes.first(headerEnd));
@@ -306,8 +317,7 @@ TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld)
         SplitAddress(recipients.first(), record.To, name);
     }
     record.Subject = FieldBody(fields, rfSubject, "Subject");
-    QByteArray zone;
-    MailDateToDateTime(FieldBody(fields, rfDate, "Date"), record.Date, zone);
+    record.Date = RecordDate(fields, arrival);
     if (HasAttachments(bytes, fields, bytes.sliced(headerEnd)))
         record.Flags |= mfAttachments;
     if (withHeld && !FieldBody(fields, rfHeld, "X-LMHOLD").isEmpty())

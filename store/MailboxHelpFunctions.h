@@ -42,8 +42,9 @@ namespace detail {
 QList<qsizetype> MessageStarts(QByteArrayView data);
 
 // The index record of message bytes (separator included): sender, first To address, subject,
-// date, the attachment flag and, with `withHeld`, the held flag. Offset and length stay 0.
-TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld = true);
+// date in local time (see RecordDate; `arrival` dates a message that carries none), the
+// attachment flag and, with `withHeld`, the held flag. Offset and length stay 0.
+TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld = true, TDateTime arrival = 0);
 
 // Runs the message parser over `bytes`; throws what the parser throws.
 void ParseMessageBytes(QByteArrayView bytes, TqmMessage& message);
