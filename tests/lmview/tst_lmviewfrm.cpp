@@ -7,6 +7,7 @@
 #include "DBAddressFunctions.h"
 #include "Konstanten.h"
 #include "Main.h"
+#include "ModalDialogs.h"
 #include "PhraseFunctions.h"
 #include "Phrases.h"
 #include "Print.h"
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -444,6 +446,7 @@ private slots:
         const QString pdf = Paths().System.TempDir + QStringLiteral("/out.pdf");
         print.Printer().setOutputFormat(QPrinter::PdfFormat);
         print.Printer().setOutputFileName(pdf);
+        WhenModal<QPrintDialog>([](QPrintDialog& dialog) { dialog.accept(); });
         QVERIFY(print.PrintBtnClick());
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly));
