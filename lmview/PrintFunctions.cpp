@@ -25,6 +25,7 @@ constexpr int MsgUntitled = 283;
 constexpr int SubjectPointSize = 12;
 // Wide enough for "Datum:" and "From:" in the usual fonts, so the values start in one column.
 constexpr double TabStopMillimetres = 20;
+constexpr double ScreenDpi = 96;
 constexpr qsizetype MaxFileNameLength = 100;
 
 TPrintLine Field(int captionId, const QString& value)
@@ -146,7 +147,8 @@ int PaintPages(const QTextDocument& source, QPagedPaintDevice& device)
     const std::unique_ptr<QTextDocument> document(source.clone());
     document->documentLayout()->setPaintDevice(&device);
     QTextOption option = document->defaultTextOption();
-    option.setTabStopDistance(TabStopMillimetres / MillimetresPerInch * device.logicalDpiX());
+    // Tab stops are given in the pixels of a 96 dpi screen; the layout scales them to the device.
+    option.setTabStopDistance(TabStopMillimetres / MillimetresPerInch * ScreenDpi);
     document->setDefaultTextOption(option);
 
     const QFontMetricsF footer(source.defaultFont(), &device);

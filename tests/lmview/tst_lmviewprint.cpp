@@ -169,6 +169,14 @@ private slots:
         QCOMPARE(pageTexts.size(), pages);
         QVERIFY(pageTexts.first().contains(QStringLiteral("Quartalsbericht: Zahlen/Fakten")));
         QVERIFY(pageTexts.first().contains(QStringLiteral("jane@example.org <Jane Doe>")));
+        // The values stand beside their captions, in one column.
+        const QRegularExpression fromLine(QStringLiteral("\\n( *)(Von|From):( +)jane@example.org"));
+        const QRegularExpression toLine(QStringLiteral("\\n( *)(An|To):( +)bob@example.com"));
+        const QRegularExpressionMatch from = fromLine.match(pageTexts.first());
+        const QRegularExpressionMatch to = toLine.match(pageTexts.first());
+        QVERIFY2(from.hasMatch() && to.hasMatch(), qPrintable(pageTexts.first().left(400)));
+        QCOMPARE(from.capturedStart(3) + from.capturedLength(3) - from.capturedStart(0),
+                 to.capturedStart(3) + to.capturedLength(3) - to.capturedStart(0));
         QVERIFY(!pageTexts.last().contains(QStringLiteral("jane@example.org")) || pages == 1);
         QVERIFY(text.contains(QStringLiteral("Zeile 1 des Berichts")));
         QVERIFY(pageTexts.last().contains(QStringLiteral("Zeile %1 des Berichts").arg(lines)));
