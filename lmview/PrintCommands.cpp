@@ -66,7 +66,8 @@ QPageLayout PrintPageLayout(const QPageLayout& paper, const TPrintSettings& sett
 bool PrintWithDialog(QWidget* parent, QPrinter& printer, const QTextDocument& document,
                      const TPrintSettings& settings)
 {
-    printer.setDocName(DocumentTitle(document));
+    // The dialog proposes the document name as the PDF file name.
+    printer.setDocName(PdfFileName(DocumentTitle(document)).chopped(4));
     QPrintDialog dialog(&printer, parent);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     if (dialog.exec() != QDialog::Accepted)
