@@ -53,5 +53,5 @@ function(lumaro_add_test name)
     file(MAKE_DIRECTORY "${sandbox}/tmp")
     set_tests_properties(${name} PROPERTIES
         LABELS ${T_LABEL}
-        ENVIRONMENT "LANG=C.UTF-8;LC_ALL=C.UTF-8;QT_QPA_PLATFORM=offscreen;TMPDIR=${sandbox}/tmp;LUMARO_REGISTRY=${sandbox}/registry.ini;XDG_DATA_HOME=${sandbox}/xdg-data;XDG_CONFIG_HOME=${sandbox}/xdg-config;LUMARO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+        ENVIRONMENT "LANG=C.UTF-8;LC_ALL=C.UTF-8;TZ=UTC;QT_QPA_PLATFORM=offscreen;TMPDIR=${sandbox}/tmp;LUMARO_REGISTRY=${sandbox}/registry.ini;XDG_DATA_HOME=${sandbox}/xdg-data;XDG_CONFIG_HOME=${sandbox}/xdg-config;LUMARO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
 endfunction()

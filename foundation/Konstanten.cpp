@@ -2,6 +2,7 @@
 
 #include "Reporter.h"
 #include "SharedFunctions.h"
+#include "tk_langlib.h"
 #include "qmmsg.h"
 
 #include <QDir>
@@ -162,10 +163,22 @@ void InitProgramPaths(const QString& executablePath)
     paths.System = ComputeSystemDirs();
     // Attachments opened from messages land in the private directory, not in the shared /tmp.
     SetAttachmentTempDir(paths.System.TempDir);
-    const QLocale locale = QLocale::system();
-    paths.DisplayDateFormat = detail::DisplayDateFormat(locale.dateFormat(QLocale::ShortFormat),
-                                                        locale.timeFormat(QLocale::ShortFormat));
+    ChooseDisplayDateFormat(QLocale::system(), IsEnglish());
     SetDataDirectory(paths.Program.DefaultDataDir);
+}
+
+QLocale DisplayLocale(const QLocale& system, bool english)
+{
+    if (system.language() != QLocale::C)
+        return system;
+    return english ? QLocale(QLocale::English, QLocale::UnitedStates) : QLocale(QLocale::German, QLocale::Germany);
+}
+
+void ChooseDisplayDateFormat(const QLocale& system, bool english)
+{
+    const QLocale locale = DisplayLocale(system, english);
+    detail::MutablePaths().DisplayDateFormat = detail::DisplayDateFormat(locale.dateFormat(QLocale::ShortFormat),
+                                                                         locale.timeFormat(QLocale::ShortFormat));
 }
 
 void ApplyDataDirectory(const QString& path)

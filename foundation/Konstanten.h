@@ -3,6 +3,7 @@
 // the paths derived from it, the system directories, and the data-directory paths. They are
 // computed once at start-up into one process-wide set that every part of a program reads.
 
+#include <QLocale>
 #include <QString>
 
 // Paths derived from the program directory.
@@ -84,6 +85,12 @@ void UseDefaultDataDirectory();
 
 // Creates the missing data directories in order, one path component each; failures are ignored.
 void CreateDataDirectories();
+
+// The locale whose formats the suite shows: the system's, unless the system names none (C or POSIX,
+// usual on servers and in containers), where the interface language's locale stands in.
+QLocale DisplayLocale(const QLocale& system, bool english);
+// Computes the display date format again from DisplayLocale, once the language is known.
+void ChooseDisplayDateFormat(const QLocale& system, bool english);
 
 namespace detail {
 

@@ -9,6 +9,8 @@
 
 #include <QStringList>
 
+class QCoreApplication;
+
 class TProgramArguments {
 public:
     TProgramArguments(int argc, char* argv[]);
@@ -25,3 +27,9 @@ public:
 // A process that holds account passwords leaves no core dump and cannot be attached to by other
 // processes of the user; a crash dump would otherwise carry the passwords in clear.
 void TurnOffCoreDumps();
+
+// Qt's own texts (the buttons of message, file and print dialogs, key names in menus) and the
+// display formats of dates and numbers in the suite's language. Every program calls it once the
+// language is read and before its first window. False when German is active but Qt's German
+// translation is not installed on the system; Qt's texts then stay English.
+bool ApplyProgramLanguage(QCoreApplication& application);

@@ -17,6 +17,7 @@ int main(int argc, char* argv[])
     QApplication app(arguments.QtArgc, arguments.QtArgv);
     // The title, and with it the running instance's name, is in the stored language.
     ReadLanguage();
+    ApplyProgramLanguage(app);
     SetReportHandler(ShowReportInMessageBox);
     // The arguments of a second start are not passed on; its window just comes to the front.
     if (PostWindowMessage(AddressBookWindowTitle(), wmRestore))

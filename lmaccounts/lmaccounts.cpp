@@ -18,6 +18,7 @@ int main(int argc, char* argv[])
     QApplication app(arguments.QtArgc, arguments.QtArgv);
     // The title, and with it the running instance's name, is in the stored language.
     ReadLanguage();
+    ApplyProgramLanguage(app);
     SetReportHandler(ShowReportInMessageBox);
     if (PostWindowMessage(AccountsWindowTitle(), wmRestore))
         return 0;

@@ -77,7 +77,8 @@ inline constexpr int PasswordNotStored = 44;
 inline constexpr int MessageError = 45;
 inline constexpr int LineTooLongHeld = 60;
 inline constexpr int RecipientNotAnAddress = 61;
-// Texts the agent shows without a table entry; the ids only tell reports apart.
-inline constexpr int SmtpWithAuth = 90;
+inline constexpr int CouldNotRead = 280;
+inline constexpr int SmtpWithAuth = 281;
+// The fixed English text every program shows for a file it cannot delete; the id tells it apart.
 inline constexpr int CouldNotDelete = 91;
 } // namespace AgentText

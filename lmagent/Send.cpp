@@ -125,7 +125,7 @@ void TSendRun::Configure(int timeoutSeconds, bool debugMode)
     m_smtp.TlsSeenBefore = TlsSeenBefore(m_job.AccountName, TMailService::Smtp, m_job.Server);
     if (!m_job.Username.isEmpty()) {
         if (debugMode)
-            ReportText(AgentText::SmtpWithAuth, TMessageKind::Information, QStringLiteral("SMTP with AUTH."));
+            Report(AgentText::SmtpWithAuth, TMessageKind::Information);
         m_smtp.UserName = m_job.Username;
         m_smtp.Password = m_job.Password;
     }
@@ -215,7 +215,7 @@ void TSendRun::PrepareMessage(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw EMessageError(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
+        throw EMessageError(FillInEach(MessageText(AgentText::CouldNotRead), {path, file.errorString()}));
     m_queueText = file.readAll();
     QBuffer buffer(&m_queueText);
     buffer.open(QIODevice::ReadOnly);

@@ -2,7 +2,6 @@
 
 #include "Main.h"
 #include "ProgramStart.h"
-#include "QtTranslation.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
 #include "qmpump.h"
@@ -52,8 +51,7 @@ int main(int argc, char* argv[])
     SetReportHandler(unattended ? PrintReport : ShowReportInMessageBox);
     SetMessagePump([] { QCoreApplication::processEvents(); });
     InitProgramForActiveUser(QApplication::applicationFilePath());
-    // Qt's own buttons (Yes, No) in the user's language.
-    InstallQtTranslation(app);
+    ApplyProgramLanguage(app);
 
     TAgentFrm agentFrm(DefaultRasBackend(), unattended);
     if (unattended) {

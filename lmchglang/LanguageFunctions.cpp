@@ -57,6 +57,7 @@ void WriteLanguageValue(int value)
 TSelectorTexts SelectorTexts()
 {
     TSelectorTexts texts;
+    texts.Title = MessageText(LanguageText::Title);
     texts.Explanation = MessageText(LanguageText::Explanation);
     texts.CurrentLabel = MessageText(LanguageText::CurrentLanguage);
     texts.GermanButton = MessageText(LanguageText::German);

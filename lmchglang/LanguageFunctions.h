@@ -15,11 +15,11 @@ inline constexpr int English = 4;
 inline constexpr int FolderTaken = 5;
 inline constexpr int RenameFailed = 6;
 inline constexpr int Quit = 7;
+inline constexpr int Title = 280;
 } // namespace LanguageText
 
 inline constexpr int GermanLanguageValue = 1;
 inline constexpr int EnglishLanguageValue = 2;
-inline const QString LanguageSelectTitle = QStringLiteral("Lumaro Mail Language Select");
 
 // The stored `Language` value (0 when missing).
 int ReadLanguageValue();
@@ -27,6 +27,7 @@ int ReadLanguageValue();
 void WriteLanguageValue(int value);
 
 struct TSelectorTexts {
+    QString Title;
     QString Explanation;
     QString CurrentLabel;
     // The active language's button text without its first character ("&").

@@ -13,7 +13,6 @@
 TChgLangFrm::TChgLangFrm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("ChgLangFrm"));
-    setWindowTitle(LanguageSelectTitle);
     ExplanationLbl = new QLabel(this);
     ExplanationLbl->setWordWrap(true);
     CurrentLbl = new QLabel(this);
@@ -58,6 +57,7 @@ void TChgLangFrm::ShowLanguage()
 {
     SetLanguage(ReadLanguageValue());
     const TSelectorTexts texts = SelectorTexts();
+    setWindowTitle(texts.Title);
     ExplanationLbl->setText(texts.Explanation);
     CurrentLbl->setText(texts.CurrentLabel);
     LanguageLbl->setText(texts.CurrentLanguage);

@@ -12,8 +12,9 @@ int main(int argc, char* argv[])
 {
     TProgramArguments arguments(argc, argv);
     QApplication app(arguments.QtArgc, arguments.QtArgv);
-    QApplication::setApplicationName(LanguageSelectTitle);
     InitProgramForActiveUser(QApplication::applicationFilePath());
+    ApplyProgramLanguage(app);
+    QApplication::setApplicationName(SelectorTexts().Title);
     SetReportHandler(ShowReportInMessageBox);
 
     TChgLangFrm form;

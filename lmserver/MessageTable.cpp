@@ -65,7 +65,7 @@ QString NodeText(const TServerEntry& entry)
 {
     const QString head = QStringLiteral("%1 (%2): ").arg(QString::fromUtf8(entry.Server), QString::fromUtf8(entry.UserName));
     if (entry.Failed)
-        return head + QLatin1String("[ERROR]");
+        return head + MessageText(LmserverText::FailedServerMark);
     return head + QString::number(entry.Count) + QLatin1Char(' ') + MessageText(LmserverText::Messages);
 }
 

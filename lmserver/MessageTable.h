@@ -66,7 +66,7 @@ QString NextMark(const QString& mark);
 bool WantsRetrieve(const QString& mark);
 bool WantsDelete(const QString& mark);
 
-// "server (user): n Messages", or "server (user): [ERROR]".
+// "server (user): n Messages", or "server (user): [FEHLER]" ("[ERROR]" in English).
 QString NodeText(const TServerEntry& entry);
 
 // Every server's lines in one list.

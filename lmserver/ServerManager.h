@@ -45,7 +45,7 @@ public:
     TServerManager(const TServerManager&) = delete;
     TServerManager& operator=(const TServerManager&) = delete;
 
-    // Empties the table and lists every target in order; a failing server gets "[ERROR]" and no
+    // Empties the table and lists every target in order; a failing server gets the error mark and no
     // lines, and the others are still tried. Stop ends the whole connect, keeping what was listed.
     void Connect(const TConnectPlan& plan, bool getHeaders);
     // Carries out the marks of every server that has any, saving fetched messages as

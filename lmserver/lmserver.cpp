@@ -3,7 +3,6 @@
 #include "LmserverMain.h"
 #include "LmserverTexts.h"
 #include "ProgramStart.h"
-#include "QtTranslation.h"
 #include "RegistryFunctions.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
@@ -21,13 +20,12 @@ int main(int argc, char* argv[])
     QApplication::setApplicationDisplayName(LmserverTitle);
     SetReportHandler(ShowReportInMessageBox);
     ReadLanguage();
+    ApplyProgramLanguage(app);
     if (PostWindowMessage(LmserverTitle, wmRestore))
         return 0;
 
     SetMessagePump([] { QCoreApplication::processEvents(); });
     InitProgramForActiveUser(QApplication::applicationFilePath());
-    // Qt's own buttons (Yes, No) in the user's language.
-    InstallQtTranslation(app);
     ReportRefusedTempDirectory();
 
     TLmserverFrm lmserverFrm(arguments.Own);

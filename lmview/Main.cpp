@@ -45,6 +45,8 @@ constexpr int MsgLoadFailed = 16;
 constexpr int MsgBlocked = 25;
 constexpr int SendNowTag = 670;
 constexpr int SendNowButtonTag = 671;
+constexpr int PdfTag = 860;
+constexpr int PreviewTag = 861;
 
 QAction* Act(QWidget* owner, const char* name, int tag, const QString& text, const QKeySequence& key = {})
 {
@@ -172,6 +174,8 @@ void TLmviewFrm::CreateActions()
     AttRemoveItm = Act(this, "AttRemoveItm", 108, QStringLiteral("&Entfernen"));
     AdrItm = Act(this, "AdrItm", 109, QStringLiteral("&Adressbuch"));
     PrintItm = Act(this, "PrintItm", 110, QStringLiteral("&Drucken..."), QKeySequence(Qt::CTRL | Qt::Key_P));
+    PreviewItm = Act(this, "PreviewItm", PreviewTag, QStringLiteral("Seiten&ansicht..."));
+    PdfItm = Act(this, "PdfItm", PdfTag, QStringLiteral("Als &PDF speichern..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
     PropertiesItm = Act(this, "PropertiesItm", 111, QStringLiteral("&Eigenschaften..."), QKeySequence(Qt::ALT | Qt::Key_Return));
     CloseItm = Act(this, "CloseItm", 112, QStringLiteral("Schließen"), QKeySequence(Qt::Key_Escape));
     UndoItm = Act(this, "UndoItm", 113, QStringLiteral("&Rückgängig"), QKeySequence::Undo);
@@ -217,7 +221,7 @@ void TLmviewFrm::CreateMenus()
     AttSendToMnu = attachment->addMenu(QStringLiteral("&Senden an"));
     SetTag(AttSendToMnu->menuAction(), 132);
     attachment->addActions({AttAddItm, AttRemoveItm});
-    file->addActions({AdrItm, PrintItm, PropertiesItm});
+    file->addActions({AdrItm, PrintItm, PreviewItm, PdfItm, PropertiesItm});
     file->addSeparator();
     file->addAction(CloseItm);
     QMenu* edit = Menu(menuBar(), 133, QStringLiteral("&Bearbeiten"));

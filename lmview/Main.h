@@ -92,7 +92,11 @@ public:
     void SaveAsItmClick();
     void SourceItmClick();
     void PropertiesItmClick();
+    // The system print dialog, then the pages as the preview shows them.
     void PrintItmClick();
+    void PreviewItmClick();
+    // The pages as a PDF file, through a save dialog that proposes the subject.
+    void PdfItmClick();
     void FloskelItmClick();
     void FindItmClick();
     void FilterItmClick(TFilterField field);
@@ -127,6 +131,8 @@ public:
     QAction* AttRemoveItm;
     QAction* AdrItm;
     QAction* PrintItm;
+    QAction* PreviewItm;
+    QAction* PdfItm;
     QAction* PropertiesItm;
     QAction* CloseItm;
     QAction* UndoItm;

@@ -158,6 +158,8 @@ void TLmviewFrm::ConnectChangeSignals()
     connect(AttRemoveItm, &QAction::triggered, this, &TLmviewFrm::AttRemoveItmClick);
     connect(AdrItm, &QAction::triggered, this, [] { StartProgram(Paths().Program.LmabExe); });
     connect(PrintItm, &QAction::triggered, this, &TLmviewFrm::PrintItmClick);
+    connect(PreviewItm, &QAction::triggered, this, &TLmviewFrm::PreviewItmClick);
+    connect(PdfItm, &QAction::triggered, this, &TLmviewFrm::PdfItmClick);
     connect(PropertiesItm, &QAction::triggered, this, &TLmviewFrm::PropertiesItmClick);
     connect(CloseItm, &QAction::triggered, this, &QWidget::close);
     connect(UndoItm, &QAction::triggered, BodyMem, &QTextEdit::undo);

@@ -12,6 +12,8 @@
 #include "MailInfo.h"
 #include "PhraseFunctions.h"
 #include "Print.h"
+#include "PrintCommands.h"
+#include "PrintFunctions.h"
 #include "RegistryFunctions.h"
 #include "Reporter.h"
 #include "ShellFunctions.h"
@@ -37,6 +39,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QPrinter>
 #include <QTemporaryFile>
 #include <QTextBlock>
 #include <QUrlQuery>
@@ -420,9 +423,23 @@ void TLmviewFrm::PropertiesItmClick()
 
 void TLmviewFrm::PrintItmClick()
 {
+    QPrinter printer(QPrinter::HighResolution);
+    const auto document = BuildPrintDocument(m_message, BodyMem->toPlainText(), PrintFont(Settings.Display.MailFont));
+    PrintWithDialog(this, printer, *document, Settings.Print);
+}
+
+void TLmviewFrm::PreviewItmClick()
+{
     TPrintFrm print(m_message, BodyMem->toPlainText(), Settings.Print, Settings.Display.MailFont, this);
     print.exec();
     Settings.Print = print.PrintSettings();
+}
+
+void TLmviewFrm::PdfItmClick()
+{
+    const QPrinter paper(QPrinter::HighResolution);
+    const auto document = BuildPrintDocument(m_message, BodyMem->toPlainText(), PrintFont(Settings.Display.MailFont));
+    SavePdfWithDialog(this, *document, PrintPageLayout(paper.pageLayout(), Settings.Print), QString::fromUtf8(m_message.Subject));
 }
 
 void TLmviewFrm::FindItmClick()

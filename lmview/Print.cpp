@@ -1,9 +1,9 @@
 #include "Print.h"
 
-#include "FontText.h"
 #include "FormTranslation.h"
+#include "PageSetup.h"
+#include "PrintCommands.h"
 #include "PrintFunctions.h"
-#include "Reporter.h"
 #include "qmmsg.h"
 
 #include <QActionGroup>
@@ -14,28 +14,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPageSetupDialog>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
 
-constexpr int MsgPrinterFailed = 30;
-const QString ReplacedFont = QStringLiteral("MS Sans Serif");
-
-QFont OutputFont(const QString& mailFont)
-{
-    TFontSpec spec;
-    TextToFont(mailFont, spec);
-    if (spec.Font.family() == ReplacedFont)
-        return QFont(QStringLiteral("Arial"), 9);
-    return spec.Font;
-}
+constexpr int PdfBtnTag = 862;
 
 QLineEdit* MarginEdit()
 {
@@ -51,8 +38,9 @@ TPrintFrm::TPrintFrm(const TqmMessage& message, const QString& text, const TPrin
     : QDialog(parent), PageControl(new QTabWidget), ZoomPop(new QMenu(this)), TopEdt(MarginEdit()),
       BottomEdt(MarginEdit()), LeftEdt(MarginEdit()), RightEdt(MarginEdit()), UnitCmb(new QComboBox),
       StandardBtn(new QPushButton(QStringLiteral("&Standard"))), PrinterBtn(new QPushButton(QStringLiteral("Druck&er..."))),
-      PrintBtn(new QPushButton(QStringLiteral("&Drucken"))), CloseBtn(new QPushButton(QStringLiteral("Schließen"))),
-      m_message(message), m_text(text), m_settings(settings), m_font(OutputFont(mailFont)),
+      PrintBtn(new QPushButton(QStringLiteral("&Drucken..."))),
+      PdfBtn(new QPushButton(QStringLiteral("Als &PDF speichern..."))), CloseBtn(new QPushButton(QStringLiteral("Schließen"))),
+      m_message(message), m_text(text), m_settings(settings), m_font(PrintFont(mailFont)),
       m_printer(QPrinter::HighResolution)
 {
     setObjectName(QStringLiteral("TPrintFrm"));
@@ -75,18 +63,20 @@ TPrintFrm::TPrintFrm(const TqmMessage& message, const QString& text, const TPrin
     SetTag(StandardBtn, 182);
     SetTag(PrinterBtn, 183);
     SetTag(PrintBtn, 184);
+    SetTag(PdfBtn, PdfBtnTag);
     SetTag(CloseBtn, 185);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(PrintBtn);
+    buttons->addWidget(PdfBtn);
     buttons->addWidget(CloseBtn);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl, 1);
     layout->addLayout(buttons);
     resize(640, 620);
 
-    connect(Preview, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* printer) { BuildDocument()->print(printer); });
+    connect(Preview, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* printer) { PaintPages(*BuildDocument(), *printer); });
     connect(Preview, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) { ZoomPop->exec(Preview->mapToGlobal(at)); });
     connect(PageControl, &QTabWidget::currentChanged, this, &TPrintFrm::BuildPages);
     for (QLineEdit* edit : {TopEdt, BottomEdt, LeftEdt, RightEdt})
@@ -102,6 +92,7 @@ TPrintFrm::TPrintFrm(const TqmMessage& message, const QString& text, const TPrin
         if (PrintBtnClick())
             accept();
     });
+    connect(PdfBtn, &QPushButton::clicked, this, &TPrintFrm::PdfBtnClick);
     connect(CloseBtn, &QPushButton::clicked, this, [this] {
         ReadMargins();
         reject();
@@ -172,58 +163,38 @@ void TPrintFrm::UnitCmbChange()
 void TPrintFrm::BuildPages()
 {
     ReadMargins();
-    m_printer.setPageMargins(QMarginsF(m_settings.MarginLeft, m_settings.MarginTop, m_settings.MarginRight,
-                                       m_settings.MarginBottom),
-                             QPageLayout::Millimeter);
+    m_printer.setPageLayout(PrintPageLayout(m_printer.pageLayout(), m_settings));
     Preview->updatePreview();
 }
 
 std::unique_ptr<QTextDocument> TPrintFrm::BuildDocument() const
 {
-    auto document = std::make_unique<QTextDocument>();
-    document->setDefaultFont(m_font);
-    document->setDocumentMargin(0);
-    document->setMetaInformation(QTextDocument::DocumentTitle, QString::fromUtf8(m_message.Subject));
-    QTextCursor cursor(document.get());
-    bool first = true;
-    for (const TPrintLine& line : PrintHeaderBlock(m_message)) {
-        if (!first)
-            cursor.insertBlock();
-        first = false;
-        QTextCharFormat format;
-        format.setFont(m_font);
-        format.setFontWeight(line.Bold ? QFont::Bold : QFont::Normal);
-        if (line.PointSize > 0)
-            format.setFontPointSize(line.PointSize);
-        cursor.insertText(line.Text, format);
-    }
-    QTextCharFormat body;
-    body.setFont(m_font);
-    for (const QString& line : m_text.split(QLatin1Char('\n'))) {
-        cursor.insertBlock();
-        cursor.insertText(line, body);
-    }
-    document->setPageSize(m_printer.pageLayout().paintRect(QPageLayout::Point).size());
-    return document;
+    return BuildPrintDocument(m_message, m_text, m_font);
 }
 
 bool TPrintFrm::PrintBtnClick()
 {
     PageControl->setCurrentIndex(0);
     BuildPages();
-    BuildDocument()->print(&m_printer);
-    if (m_printer.printerState() == QPrinter::Error) {
-        Report(MsgPrinterFailed, TMessageKind::Warning);
-        return false;
-    }
-    return true;
+    return PrintWithDialog(this, m_printer, *BuildDocument(), m_settings);
+}
+
+bool TPrintFrm::PdfBtnClick()
+{
+    BuildPages();
+    return SavePdfWithDialog(this, *BuildDocument(), m_printer.pageLayout(), QString::fromUtf8(m_message.Subject));
 }
 
 void TPrintFrm::PrinterBtnClick()
 {
-    QPageSetupDialog setup(&m_printer, this);
-    if (setup.exec() == QDialog::Accepted)
-        BuildPages();
+    ReadMargins();
+    TPageSetupFrm setup(m_printer.pageLayout(), m_settings, this);
+    if (setup.exec() != QDialog::Accepted)
+        return;
+    m_settings = setup.PrintSettings();
+    m_printer.setPageLayout(PrintPageLayout(setup.PaperLayout(), m_settings));
+    ShowMargins();
+    BuildPages();
 }
 
 void TPrintFrm::SetZoom(int percent)

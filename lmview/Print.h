@@ -1,7 +1,8 @@
 #pragma once
-// The print dialog: the message laid out on pages with its header block, a zoomable preview, the
-// page margins in millimetres or inches, the printer set-up, and printing. The margins it shows
-// are handed back through PrintSettings when it closes, printed or not.
+// The print preview: the message laid out on pages with its header block, a zoomable preview, the
+// page margins in millimetres or inches, the page set-up, printing through the system print
+// dialog and saving as PDF. The margins it shows are handed back through PrintSettings when it
+// closes, printed or not.
 
 #include "ViewSettings.h"
 
@@ -30,8 +31,13 @@ public:
     QPrinter& Printer() { return m_printer; }
     // The laid-out document as it is printed.
     std::unique_ptr<QTextDocument> BuildDocument() const;
-    // Takes the dialog's margins and prints; false when the printer failed.
+    // Takes the dialog's margins, opens the system print dialog and prints; false when cancelled
+    // or failed (reported).
     bool PrintBtnClick();
+    // Takes the dialog's margins and saves the pages as PDF through a save dialog.
+    bool PdfBtnClick();
+    // The page set-up: paper, orientation and margins.
+    void PrinterBtnClick();
 
     QTabWidget* PageControl;
     QPrintPreviewWidget* Preview;
@@ -44,6 +50,7 @@ public:
     QPushButton* StandardBtn;
     QPushButton* PrinterBtn;
     QPushButton* PrintBtn;
+    QPushButton* PdfBtn;
     QPushButton* CloseBtn;
 
 private:
@@ -52,7 +59,6 @@ private:
     void ShowMargins();
     void BuildPages();
     void UnitCmbChange();
-    void PrinterBtnClick();
     void SetZoom(int percent);
 
     const TqmMessage& m_message;

@@ -118,11 +118,8 @@ QString AddressListLabelText(const TqmAddressList& list)
 
 QString DateLabelText(const QByteArray& dateField, const QString& displayFormat)
 {
-    TDateTime value = 0;
-    QByteArray zone;
-    if (!MailDateToDateTime(dateField, value, zone))
-        return {};
-    return DateTimeToQDateTime(value).toString(displayFormat);
+    const TDateTime value = MailDateToLocal(dateField);
+    return value == 0 ? QString() : DateTimeToQDateTime(value).toString(displayFormat);
 }
 
 QString FilterHandOverText(TFilterField field, const TqmMessage& message)

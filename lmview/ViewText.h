@@ -40,7 +40,7 @@ TLinkAction LinkActionFor(const QUrl& url);
 QString SenderLabelText(const TqmMailAddress& sender);
 // Each entry's name, or its address without a name, joined with ",".
 QString AddressListLabelText(const TqmAddressList& list);
-// The Date field in the display format; empty when it is no readable date.
+// The Date field in local time in the display format; empty when it is no readable date.
 QString DateLabelText(const QByteArray& dateField, const QString& displayFormat);
 
 enum class TFilterField { Sender, Recipient, Subject };

@@ -24,6 +24,7 @@ int main(int argc, char* argv[])
     SetReportHandler(ShowReportInMessageBox);
     SetMessagePump([] { QCoreApplication::processEvents(); });
     InitProgramForActiveUser(QApplication::applicationFilePath());
+    ApplyProgramLanguage(app);
     ReportRefusedTempDirectory();
 
     const std::optional<TViewCommandLine> commandLine = ParseViewCommandLine(arguments.Own);

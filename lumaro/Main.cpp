@@ -98,6 +98,7 @@ TMainFrm::TMainFrm(const QStringList& arguments, QWidget* parent) : QMainWindow(
         Report(MsgLoggingActive, TMessageKind::Information);
     PrepareFolders();
     TranslateFormIfEnglish(this);
+    ShortenToolbarCaptions(Actions);
     ApplyDefaultSize();
     RefreshCommandStates();
 }

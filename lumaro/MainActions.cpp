@@ -1,6 +1,7 @@
 #include "MainActions.h"
 
 #include "FormTranslation.h"
+#include "tk_langlib.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -219,6 +220,18 @@ void CreateToolbar(QMainWindow* form, TMainActions& a)
 }
 
 } // namespace
+
+void ShortenToolbarCaptions(TMainActions& a)
+{
+    constexpr int ToolbarCaptions = 280;
+    if (!IsEnglish())
+        return;
+    const QStringList captions = MessageText(ToolbarCaptions).split(QLatin1Char('|'));
+    qsizetype next = 0;
+    for (QAction* item : std::as_const(a.ToolbarItems))
+        if (!item->isSeparator() && next < captions.size())
+            item->setText(captions.at(next++));
+}
 
 void CreateMainActions(QMainWindow* form, TMainActions& a)
 {

@@ -86,3 +86,6 @@ struct TMainActions {
 };
 
 void CreateMainActions(QMainWindow* form, TMainActions& a);
+// The tool bar buttons' captions in English are single words, so that the bar fits the default
+// window as the German one does; their hints keep the full names.
+void ShortenToolbarCaptions(TMainActions& a);

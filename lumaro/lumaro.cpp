@@ -3,7 +3,6 @@
 #include "Konstanten.h"
 #include "Main.h"
 #include "ProgramStart.h"
-#include "QtTranslation.h"
 #include "RegistryFunctions.h"
 #include "ReportBoxes.h"
 #include "SharedFunctions.h"
@@ -22,12 +21,12 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Lumaro Mail"));
     SetReportHandler(ShowReportInMessageBox);
     ReadLanguage();
+    ApplyProgramLanguage(app);
     if (HandOverToRunningInstance(MainWindowTitle, arguments.Own))
         return 0;
 
     SetMessagePump([] { QCoreApplication::processEvents(); });
     InitProgramPaths(QApplication::applicationFilePath());
-    InstallQtTranslation(app);
     ReportRefusedTempDirectory();
 
     TMainFrm mainFrm(arguments.Own);

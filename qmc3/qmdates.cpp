@@ -281,3 +281,21 @@ TDateTime MailDateToGMT(const QByteArray& text)
         return 0;
     return dateTime - TimeZone(zone);
 }
+
+TDateTime MailDateToLocal(const QByteArray& text)
+{
+    TDateTime dateTime = 0;
+    QByteArray zone;
+    if (!MailDateToDateTime(text, dateTime, zone))
+        return 0;
+    if (!ValidTimeZone(zone))
+        return dateTime;
+    const QDateTime utc = DateTimeToQDateTime(dateTime - TimeZone(zone), Qt::UTC);
+    return utc.isValid() ? QDateTimeToDateTime(utc.toLocalTime()) : dateTime;
+}
+
+TDateTime ReceivedDateToLocal(const QByteArray& text)
+{
+    const qsizetype semicolon = text.lastIndexOf(';');
+    return semicolon < 0 ? 0 : MailDateToLocal(text.mid(semicolon + 1));
+}

@@ -42,3 +42,10 @@ bool ValidTimeZone(const QByteArray& zone);
 TDateTime TimeZone(const QByteArray& zone);
 // The date of a Date field body converted to UTC; 0 when unreadable.
 TDateTime MailDateToGMT(const QByteArray& text);
+// The date of a Date field body as the wall clock of this system's time zone shows that moment,
+// so that mail from other zones reads and sorts among local mail. A date without a zone the
+// suite understands is taken as local already. 0 when unreadable.
+TDateTime MailDateToLocal(const QByteArray& text);
+// When a Received field body was written (RFC 5322, 3.6.7: the date after its last ";"), as
+// MailDateToLocal gives it; 0 when it carries no readable date.
+TDateTime ReceivedDateToLocal(const QByteArray& text);

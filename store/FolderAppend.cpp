@@ -67,7 +67,7 @@ qint32 AppendMessageFile(const TFolderFiles& folder, const QString& messageFile)
 qint32 AppendMessageText(const TFolderFiles& folder, const QByteArray& messageText)
 {
     const QByteArray bytes = FolderSeparator.toByteArray() + messageText;
-    TIndexRecord record = detail::RecordOfMessage(bytes);
+    TIndexRecord record = detail::RecordOfMessage(bytes, true, QDateTimeToDateTime(QDateTime::currentDateTime()));
     if (!MoveLeftoverBeforeAppend(folder))
         return 0;
     const std::optional<TMessageSpan> span = AppendRawBytes(folder.MessageFile, bytes);

@@ -205,7 +205,7 @@ bool HasUUCodeStart(QByteArrayView body, qsizetype bodyStart, TMarkedLines marke
     });
 }
 
-enum TRecordField { rfFrom, rfTo, rfSubject, rfDate, rfHeld, rfMimeVersion, rfContentType, rfFieldCount };
+enum TRecordField { rfFrom, rfTo, rfSubject, rfDate, rfHeld, rfMimeVersion, rfContentType, rfReceived, rfFieldCount };
 // Per field of the record, its header lines with their continuation lines, in message order.
 using TRecordFields = std::array<TqmHeaders, rfFieldCount>;
 
@@ -222,7 +222,7 @@ struct THeaderBlock {
 int RecordFieldOf(QByteArrayView line)
 {
     static constexpr QByteArrayView Names[rfFieldCount] = {"FROM:", "TO", "SUBJECT:", "DATE:", "X-LMHOLD:",
-                                                           "MIME-VERSION:", "CONTENT-TYPE:"};
+                                                           "MIME-VERSION:", "CONTENT-TYPE:", "RECEIVED:"};
     // The names begin with different letters, so the first one tells which name can match.
     int field = -1;
     switch (line.front() | 0x20) {
@@ -233,6 +233,7 @@ int RecordFieldOf(QByteArrayView line)
     case 'x': field = rfHeld; break;
     case 'm': field = rfMimeVersion; break;
     case 'c': field = rfContentType; break;
+    case 'r': field = rfReceived; break;
     default: return -1;
     }
     return StartsWithIgnoringCase(line, Names[field]) ? field : -1;
@@ -262,6 +263,17 @@ THeaderBlock RecordHeaderBlock(QByteArrayView bytes)
 QByteArray FieldBody(const TRecordFields& fields, TRecordField field, const char* name)
 {
     return fields[field].isEmpty() ? QByteArray() : fields[field].GetFieldBody(QByteArray(name));
+}
+
+// The list shows and sorts local time. A message without a readable date is dated by its first
+// Received field, which the last server wrote when it arrived, and failing that by `arrival`.
+TDateTime RecordDate(const TRecordFields& fields, TDateTime arrival)
+{
+    if (const TDateTime written = MailDateToLocal(FieldBody(fields, rfDate, "Date")); written != 0)
+        return written;
+    if (const TDateTime received = ReceivedDateToLocal(FieldBody(fields, rfReceived, "Received")); received != 0)
+        return received;
+    return arrival;
 }
 
 enum class TAttachments { No, Yes, Unknown };
@@ -368,13 +380,13 @@ QList<qsizetype> MessageStarts(QByteArrayView data, const QList<qsizetype>& mark
     return starts;
 }
 
-TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld)
+TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld, TDateTime arrival)
 {
     const QList<qsizetype> marked = MarkedLineStarts(bytes);
-    return RecordOfMessage(bytes, withHeld, TMarkedLines{marked, 0});
+    return RecordOfMessage(bytes, withHeld, TMarkedLines{marked, 0}, arrival);
 }
 
-TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld, TMarkedLines markedLines)
+TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld, TMarkedLines markedLines, TDateTime arrival)
 {
     const auto [fields, headerEnd] = RecordHeaderBlock(bytes);
     TIndexRecord record;
@@ -390,8 +402,7 @@ TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld, TMarkedLines m
         SplitAddress(recipients.first(), record.To, name);
     }
     record.Subject = FieldBody(fields, rfSubject, "Subject");
-    QByteArray zone;
-    MailDateToDateTime(FieldBody(fields, rfDate, "Date"), record.Date, zone);
+    record.Date = RecordDate(fields, arrival);
     if (HasAttachments(bytes, fields, headerEnd, markedLines))
         record.Flags |= mfAttachments;
     if (withHeld && !FieldBody(fields, rfHeld, "X-LMHOLD").isEmpty())

@@ -57,11 +57,12 @@ QList<qsizetype> MessageStarts(QByteArrayView data);
 QList<qsizetype> MessageStarts(QByteArrayView data, const QList<qsizetype>& markedLines);
 
 // The index record of message bytes (separator included): sender, first To address, subject,
-// date, the attachment flag and, with `withHeld`, the held flag. Offset and length stay 0.
-TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld = true);
+// date in local time (see RecordDate; `arrival` dates a message that carries none), the
+// attachment flag and, with `withHeld`, the held flag. Offset and length stay 0.
+TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld = true, TDateTime arrival = 0);
 // The same with the marked line starts of the message already known (a rebuild finds those of the
 // whole file in one pass).
-TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld, TMarkedLines markedLines);
+TIndexRecord RecordOfMessage(QByteArrayView bytes, bool withHeld, TMarkedLines markedLines, TDateTime arrival = 0);
 
 // Runs the message parser over `bytes`; throws what the parser throws.
 void ParseMessageBytes(QByteArrayView bytes, TqmMessage& message);

@@ -42,9 +42,8 @@ QString Text(const QByteArray& bytes)
 
 QString LocalDateOf(const TqmMessage& message)
 {
-    TDateTime date = 0;
-    QByteArray zone;
-    if (!MailDateToDateTime(message.Headers.GetFieldBody("Date"), date, zone) || date == 0)
+    const TDateTime date = MailDateToLocal(message.Headers.GetFieldBody("Date"));
+    if (date == 0)
         return {};
     return DateTimeToQDateTime(date).toString(Paths().DisplayDateFormat);
 }

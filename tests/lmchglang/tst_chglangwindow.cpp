@@ -20,7 +20,7 @@ private slots:
         TChgLangFrm form;
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        QCOMPARE(form.windowTitle(), QStringLiteral("Lumaro Mail Language Select"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Lumaro Mail Sprachauswahl"));
         QCOMPARE(form.LanguageLbl->text(), QStringLiteral("Deutsch"));
         QCOMPARE(QApplication::focusWidget(), form.EnglishBtn);
         SaveScreenshot(form, QStringLiteral("lmchglang-de"));
@@ -28,6 +28,7 @@ private slots:
         QTest::mouseClick(form.EnglishBtn, Qt::LeftButton);
         QCOMPARE(ReadLanguageValue(), EnglishLanguageValue);
         QCOMPARE(form.LanguageLbl->text(), QStringLiteral("English"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Lumaro Mail Language Select"));
         QCOMPARE(form.GermanBtn->text(), QStringLiteral("&German"));
         QCOMPARE(form.QuitBtn->text(), QStringLiteral("&Quit"));
         SaveScreenshot(form, QStringLiteral("lmchglang-en"));

@@ -76,6 +76,7 @@ private slots:
         QTest::newRow("empty, English") << 2 << 0 << false << "pop.example (alice): 0 Messages";
         QTest::newRow("three") << 0 << 3 << false << "pop.example (alice): 3 Nachrichten";
         QTest::newRow("error") << 2 << 0 << true << "pop.example (alice): [ERROR]";
+        QTest::newRow("error, German") << 0 << 0 << true << "pop.example (alice): [FEHLER]";
     }
     void nodeText()
     {

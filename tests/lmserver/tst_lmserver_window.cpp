@@ -202,7 +202,7 @@ private slots:
         frm.resize(520, 360);
         frm.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frm));
-        QTRY_VERIFY(frm.Treeview->topLevelItemCount() == 1 && frm.Treeview->topLevelItem(0)->text(0).endsWith(QLatin1String("[ERROR]")));
+        QTRY_VERIFY(frm.Treeview->topLevelItemCount() == 1 && frm.Treeview->topLevelItem(0)->text(0).endsWith(QLatin1String("[FEHLER]")));
         QTRY_VERIFY(!frm.Manager.Busy());
         const QString reason = frm.Treeview->topLevelItem(0)->toolTip(0);
         QVERIFY2(reason.startsWith(QLatin1String("Fehler: 127.0.0.1 hat die Anmeldung abgelehnt"))

@@ -7,6 +7,7 @@
 #include "DBAddressFunctions.h"
 #include "Konstanten.h"
 #include "Main.h"
+#include "ModalDialogs.h"
 #include "PhraseFunctions.h"
 #include "Phrases.h"
 #include "Print.h"
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -487,6 +489,7 @@ private slots:
         const QString pdf = Paths().System.TempDir + QStringLiteral("/out.pdf");
         print.Printer().setOutputFormat(QPrinter::PdfFormat);
         print.Printer().setOutputFileName(pdf);
+        WhenModal<QPrintDialog>([](QPrintDialog& dialog) { dialog.accept(); });
         QVERIFY(print.PrintBtnClick());
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly));

@@ -22,7 +22,7 @@
 #include "MessageCommands.h"
 #include "ModalDialogs.h"
 #include "PhraseFunctions.h"
-#include "QtTranslation.h"
+#include "ProgramStart.h"
 #include "ReportCapture.h"
 #include "ScopedRegistry.h"
 #include "Settings.h"
@@ -578,7 +578,7 @@ private slots:
     void qtDialogButtonsFollowTheLanguage()
     {
         SetLanguage(0);
-        QVERIFY(InstallQtTranslation(*QCoreApplication::instance()));
+        QVERIFY(ApplyProgramLanguage(*QCoreApplication::instance()));
         QDialogButtonBox buttons(QDialogButtonBox::Yes | QDialogButtonBox::No);
         QCOMPARE(buttons.button(QDialogButtonBox::Yes)->text().remove('&'), QStringLiteral("Ja"));
         QCOMPARE(buttons.button(QDialogButtonBox::No)->text().remove('&'), QStringLiteral("Nein"));

@@ -5,6 +5,7 @@
 #include <QTimeZone>
 
 #include <cmath>
+#include <ctime>
 
 namespace {
 
@@ -12,6 +13,30 @@ QDateTime At(int year, int month, int day, int hour, int minute, int second)
 {
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
 }
+
+// The process runs in `zone` while the object lives.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const QByteArray& zone) : m_previous(qgetenv("TZ")), m_had(qEnvironmentVariableIsSet("TZ"))
+    {
+        qputenv("TZ", zone);
+        ::tzset();
+    }
+    ~ScopedTimeZone()
+    {
+        if (m_had)
+            qputenv("TZ", m_previous);
+        else
+            qunsetenv("TZ");
+        ::tzset();
+    }
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+    QByteArray m_previous;
+    bool m_had;
+};
 
 int OffsetMinutes(TDateTime offset)
 {
@@ -43,6 +68,8 @@ private slots:
     void zoneStringOfSystemZones();
     void qDateTimeConversion_data();
     void qDateTimeConversion();
+    void localTime_data();
+    void localTime();
 };
 
 void TestMailDates::readDate_data()
@@ -305,6 +332,40 @@ void TestMailDates::qDateTimeConversion()
     QFETCH(QDateTime, expected);
     QCOMPARE(DateTimeToQDateTime(value), expected);
     QCOMPARE(QDateTimeToDateTime(expected), value);
+}
+
+// Read in Berlin: winter is UTC+1, summer UTC+2.
+void TestMailDates::localTime_data()
+{
+    QTest::addColumn<bool>("received");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QDateTime>("local");
+    QTest::newRow("New York") << false << QByteArray("Tue, 8 Dec 2026 09:15:00 -0500") << At(2026, 12, 8, 15, 15, 0);
+    QTest::newRow("Berlin itself") << false << QByteArray("Tue, 8 Dec 2026 14:00:00 +0100") << At(2026, 12, 8, 14, 0, 0);
+    QTest::newRow("Tokyo, the day before here") << false << QByteArray("Wed, 9 Dec 2026 01:30:00 +0900")
+                                                << At(2026, 12, 8, 17, 30, 0);
+    QTest::newRow("named zone") << false << QByteArray("Tue, 8 Dec 2026 09:15:00 EST") << At(2026, 12, 8, 15, 15, 0);
+    QTest::newRow("summer time here") << false << QByteArray("Mon, 6 Jul 2026 12:00:00 GMT") << At(2026, 7, 6, 14, 0, 0);
+    QTest::newRow("no zone: taken as local") << false << QByteArray("8 Dec 2026 10:07:01") << At(2026, 12, 8, 10, 7, 1);
+    QTest::newRow("unknown zone: taken as local") << false << QByteArray("8 Dec 2026 10:07:01 XYZW")
+                                                  << At(2026, 12, 8, 10, 7, 1);
+    QTest::newRow("unreadable") << false << QByteArray("next Tuesday") << QDateTime();
+    QTest::newRow("Received") << true << QByteArray("from a.example by b.example; Tue, 8 Dec 2026 12:00:00 +0000")
+                              << At(2026, 12, 8, 13, 0, 0);
+    QTest::newRow("Received, semicolon in a comment")
+        << true << QByteArray("from a (x; y) by b with ESMTP id 7;\r\n\tTue, 8 Dec 2026 12:00:00 +0000 (UTC)")
+        << At(2026, 12, 8, 13, 0, 0);
+    QTest::newRow("Received without date") << true << QByteArray("from a.example by b.example") << QDateTime();
+}
+
+void TestMailDates::localTime()
+{
+    QFETCH(bool, received);
+    QFETCH(QByteArray, text);
+    QFETCH(QDateTime, local);
+    const ScopedTimeZone berlin("Europe/Berlin");
+    const TDateTime value = received ? ReceivedDateToLocal(text) : MailDateToLocal(text);
+    QCOMPARE(value, local.isValid() ? QDateTimeToDateTime(local) : 0.0);
 }
 
 QTEST_GUILESS_MAIN(TestMailDates)
