@@ -292,6 +292,10 @@ void TReceiveRun::Run(const QDate& today)
         throw EMessageError(Text(AgentText::CheckFileInUse, m_paths.CheckFile));
     const TCheckList oldList = SettleCheckFile();
     RemoveStaleUnfinishedFiles(m_paths.SpoolDir, QFileInfo(m_paths.CheckFile).absolutePath());
+    // A message known by its unique id is planned from its line: only new messages, which the
+    // keep and delete rules may still look at, need their header lines (one TOP each).
+    m_knownByUidl = LinesByUidl(oldList);
+    m_pop.OnHeadersWanted = [this](int, const TqmRemoteInfoItem& item) { return !m_knownByUidl.contains(item.UIDL); };
     OpenConnection();
     if (m_pop.UpgradedToTls())
         RememberTlsSeen(m_job.AccountName, TMailService::Pop, m_job.Server);
@@ -347,7 +351,11 @@ QList<TRemoteMessage> TReceiveRun::RemoteMessages() const
     QList<TRemoteMessage> messages;
     for (qsizetype i = 0; i < m_pop.RemoteInfo.Count(); ++i) {
         const TqmRemoteInfoItem& item = m_pop.RemoteInfo.Items(i);
-        messages.append({item.Headers.GetFieldBody("Message-Id"), item.Headers.GetFieldBody("Date"), item.UIDL});
+        const auto known = item.HeadersRead ? m_knownByUidl.constEnd() : m_knownByUidl.constFind(item.UIDL);
+        if (known != m_knownByUidl.constEnd())
+            messages.append({known->MessageId, known->Date, item.UIDL});
+        else
+            messages.append({item.Headers.GetFieldBody("Message-Id"), item.Headers.GetFieldBody("Date"), item.UIDL});
     }
     return messages;
 }
