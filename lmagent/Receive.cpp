@@ -11,6 +11,7 @@
 #include "Reporter.h"
 #include "SharedFunctions.h"
 #include "SpoolFunctions.h"
+#include "qmdiscard.h"
 #include "tk_langlib.h"
 
 #include <QFile>
@@ -104,16 +105,6 @@ QString MessageDescription(int index, const TqmRemoteInfoItem& item)
         .arg(QString::fromUtf8(subject), QString::fromUtf8(from))
         .arg(item.Size);
 }
-
-// Takes the body of a message that cannot be saved, so that the transfer goes on.
-class TDiscardDevice final : public QIODevice {
-public:
-    TDiscardDevice() { open(QIODevice::WriteOnly); }
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char*, qint64 size) override { return size; }
-};
 
 // Passes a received message on to its spool file. A short write leaves no error behind in the file
 // (a full disk), so the failure is told here, naming the file the user will look for.
@@ -411,7 +402,7 @@ QIODevice* TReceiveRun::OpenSpoolFile(int index)
         const QString reason = m_receiving->errorString();
         m_receiving.reset();
         SpoolFailed(index, fileName, reason);
-        m_discard = std::make_unique<TDiscardDevice>();
+        m_discard = std::make_unique<TqmDiscardDevice>();
         return m_discard.get();
     }
     m_sink = std::make_unique<TSpoolSink>(*m_receiving, fileName);

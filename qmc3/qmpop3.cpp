@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "nkwire.h"
 #include "qmconst.h"
+#include "qmdiscard.h"
 #include "qmutils.h"
 
 #include <QBuffer>
@@ -89,15 +90,6 @@ constexpr qint64 ListingLineBytes = 100;
 
 enum TPopCommandKind { ckTop = 1, ckRetr, ckDele };
 
-// Swallows what it is given: the bodies of replies read only to keep a pipeline in step.
-class TDiscardSink final : public QIODevice {
-public:
-    TDiscardSink() { open(QIODevice::WriteOnly); }
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char*, qint64 size) override { return size; }
-};
 
 } // namespace
 
@@ -162,7 +154,7 @@ void TqmCustomPOP::RefusedInPipeline(detail::TCommandPipeline& pipeline, const Q
                                      const std::function<bool(int kind)>& multiLine)
 {
     QByteArray line;
-    TDiscardSink discard;
+    TqmDiscardDevice discard;
     while (pipeline.Unanswered() > 0) {
         const detail::TPipelinedCommand command = pipeline.TakeAnswered();
         if (RecvLine(line) == 1 && multiLine(command.Kind))
