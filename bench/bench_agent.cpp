@@ -5,6 +5,9 @@
 // The sides alternate over several rounds and the median is reported. Run through bench_agent.sh,
 // which installs fetchmail.
 //   bench_agent LMAGENT LIBQMC3 TESTSERVERS_DIR [count] [rounds] [OLD_LMAGENT OLD_LIBQMC3]
+// With --check first: a receive check that finds nothing new in a mailbox of [count] (10,000)
+// small messages with KeepMails on, timed over [rounds] runs after one run that took them all.
+//   bench_agent --check LMAGENT LIBQMC3 TESTSERVERS_DIR [count] [rounds]
 
 #include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
@@ -36,6 +39,9 @@
 
 namespace {
 
+struct Pop3Server;
+double RunAgentIn(const QDir& root, const Pop3Server& server, int count, bool keep);
+
 struct Pop3Server {
     QString Port;
     QString Pid;
@@ -56,12 +62,13 @@ QByteArray Message(int n, QRandomGenerator& random)
     return text;
 }
 
-bool WriteCorpus(const QString& dir, int count)
+bool WriteCorpus(const QString& dir, int count, bool small = false)
 {
     QRandomGenerator random(7);
     for (int n = 0; n < count; ++n) {
         QFile file(QStringLiteral("%1/%2.eml").arg(dir).arg(n, 5, 10, QLatin1Char('0')));
-        if (!file.open(QIODevice::WriteOnly) || file.write(Message(n, random)) < 0)
+        const QByteArray text = small ? Message(n, random).left(400) + "\r\n" : Message(n, random);
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) < 0)
             return false;
     }
     return true;
@@ -126,7 +133,18 @@ double RunAgent(const QString& program, const QString& library, const Pop3Server
     const QDir root(install.path());
     if (!PrepareInstallation(root, program, library))
         return -1;
+    return RunAgentIn(root, server, count, false);
+}
+
+// One run of the agent installed in `root`, keeping the mail on the server or not; the spool is
+// emptied first.
+double RunAgentIn(const QDir& root, const Pop3Server& server, int count, bool keep)
+{
+    const QString spool = root.filePath(QStringLiteral("data/Spool"));
+    for (const QString& name : QDir(spool).entryList(QDir::Files))
+        QFile::remove(QDir(spool).filePath(name));
     TAgentJob job;
+    job.KeepMails = keep;
     job.Action = "POP3";
     job.Server = ServerAddress(server);
     job.Username = "alice";
@@ -243,6 +261,32 @@ double Median(QList<double> values)
     return values.isEmpty() ? -1 : values.at(values.size() / 2);
 }
 
+// The receive check of a large mailbox with nothing new: the median of `rounds` runs.
+int RunCheck(const QString& program, const QString& library, int count, int rounds)
+{
+    QTemporaryDir corpus;
+    if (!WriteCorpus(corpus.path(), count, true))
+        return 1;
+    const std::optional<Pop3Server> server = StartPop3(corpus.path());
+    if (!server)
+        return 1;
+    QTemporaryDir install;
+    const QDir root(install.path());
+    QList<double> seconds;
+    bool ok = PrepareInstallation(root, program, library) && RunAgentIn(root, *server, count, true) >= 0;
+    for (int round = 0; ok && round < rounds; ++round) {
+        seconds.append(RunAgentIn(root, *server, 0, true));
+        ok = seconds.last() >= 0;
+    }
+    StopPop3(*server);
+    QByteArray all;
+    for (double value : std::as_const(seconds))
+        all += QByteArray::number(value, 'f', 3) + ' ';
+    std::printf("receive check, nothing new, %d messages kept: median %.3f s\n           rounds: %s\n", count, Median(seconds),
+                all.constData());
+    return ok ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -251,6 +295,11 @@ int main(int argc, char* argv[])
     // The agent started by the benchmark and by the main window ends by itself when done.
     qputenv("LUMARO_TEST_AUTOCLOSE", "1");
     QApplication app(argc, argv);
+    if (argc >= 5 && qstrcmp(argv[1], "--check") == 0) {
+        g_servers = QString::fromLocal8Bit(argv[4]);
+        return RunCheck(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), argc > 5 ? std::atoi(argv[5]) : 10000,
+                        argc > 6 ? std::atoi(argv[6]) : 5);
+    }
     if (argc < 4) {
         std::fprintf(stderr, "usage: bench_agent LMAGENT LIBQMC3 TESTSERVERS_DIR [count] [rounds] [OLD_LMAGENT OLD_LIBQMC3]\n");
         return 2;

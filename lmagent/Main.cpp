@@ -85,16 +85,41 @@ TAgentFrm::~TAgentFrm() = default;
 
 void TAgentFrm::ConnectEvents()
 {
-    m_events.OnStatus = [this](const QString& text) { ShowStatus(StatusLbl, text); };
-    m_events.OnDialStatus = [this](const QString& text) { ShowStatus(DialStatusLbl, text); };
-    m_events.OnProgress = [this](int percent) { ProgressBar->setValue(percent); };
+    m_events.OnStatus = [this](const QString& text) {
+        m_statusText = text;
+        m_display.Changed();
+    };
+    m_events.OnDialStatus = [this](const QString& text) {
+        m_display.Flush();
+        ShowStatus(DialStatusLbl, text);
+    };
+    m_events.OnProgress = [this](int percent) {
+        m_progress = percent;
+        m_display.Changed();
+    };
     m_events.OnTitle = [this](const QString& title) {
         setWindowTitle(title);
         QApplication::setApplicationDisplayName(title);
     };
-    m_events.OnPasswordRequest = [this](const QString& caption, const QString& text) { return AskPassword(caption, text); };
-    m_events.OnQuestion = [this](const QString& text) { return AskQuestion(text); };
-    m_events.OnCertificateQuestion = [this](const TnkCertificateFacts& facts) { return AskCertificate(facts); };
+    m_events.OnPasswordRequest = [this](const QString& caption, const QString& text) {
+        m_display.Flush();
+        return AskPassword(caption, text);
+    };
+    m_events.OnQuestion = [this](const QString& text) {
+        m_display.Flush();
+        return AskQuestion(text);
+    };
+    m_events.OnCertificateQuestion = [this](const TnkCertificateFacts& facts) {
+        m_display.Flush();
+        return AskCertificate(facts);
+    };
+}
+
+void TAgentFrm::ShowTransferState()
+{
+    if (StatusLbl->text() != m_statusText)
+        ShowStatus(StatusLbl, m_statusText);
+    ProgressBar->setValue(m_progress);
 }
 
 void TAgentFrm::showEvent(QShowEvent* event)
@@ -155,6 +180,7 @@ void TAgentFrm::StartJob()
 void TAgentFrm::RunJob()
 {
     m_run->Execute();
+    m_display.Flush();
     m_jobDone = true;
     Finish();
 }

@@ -5,6 +5,7 @@
 
 #include "AgentEvents.h"
 #include "AgentJob.h"
+#include "DisplayThrottle.h"
 
 #include <QWidget>
 
@@ -44,6 +45,8 @@ protected:
 private:
     void ConnectEvents();
     void ShowStatus(QLabel* label, const QString& text);
+    // Draws the newest transfer status and progress (see m_display).
+    void ShowTransferState();
     void FitText();
     void TakeJobFile();
     void StartJob();
@@ -54,6 +57,12 @@ private:
     std::shared_ptr<TnkRasBackend> m_rasBackend;
     bool m_autoClose;
     TAgentSettings m_settings;
+    // The transfer status and progress change per message and reply; they are drawn at most every
+    // 100 ms, and always before a question and at the end. Declared before the run, which reports
+    // to it until it is gone.
+    QString m_statusText;
+    int m_progress = 0;
+    TDisplayThrottle m_display{[this] { ShowTransferState(); }};
     TAgentEvents m_events;
     std::optional<TAgentJob> m_job;
     std::unique_ptr<TAgentRun> m_run;

@@ -11,6 +11,7 @@
 #include "Reporter.h"
 #include "SharedFunctions.h"
 #include "SpoolFunctions.h"
+#include "qmdiscard.h"
 #include "tk_langlib.h"
 
 #include <QFile>
@@ -104,16 +105,6 @@ QString MessageDescription(int index, const TqmRemoteInfoItem& item)
         .arg(QString::fromUtf8(subject), QString::fromUtf8(from))
         .arg(item.Size);
 }
-
-// Takes the body of a message that cannot be saved, so that the transfer goes on.
-class TDiscardDevice final : public QIODevice {
-public:
-    TDiscardDevice() { open(QIODevice::WriteOnly); }
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char*, qint64 size) override { return size; }
-};
 
 // Passes a received message on to its spool file. A short write leaves no error behind in the file
 // (a full disk), so the failure is told here, naming the file the user will look for.
@@ -292,6 +283,10 @@ void TReceiveRun::Run(const QDate& today)
         throw EMessageError(Text(AgentText::CheckFileInUse, m_paths.CheckFile));
     const TCheckList oldList = SettleCheckFile();
     RemoveStaleUnfinishedFiles(m_paths.SpoolDir, QFileInfo(m_paths.CheckFile).absolutePath());
+    // A message known by its unique id is planned from its line: only new messages, which the
+    // keep and delete rules may still look at, need their header lines (one TOP each).
+    m_knownByUidl = LinesByUidl(oldList);
+    m_pop.OnHeadersWanted = [this](int, const TqmRemoteInfoItem& item) { return !m_knownByUidl.contains(item.UIDL); };
     OpenConnection();
     if (m_pop.UpgradedToTls())
         RememberTlsSeen(m_job.AccountName, TMailService::Pop, m_job.Server);
@@ -347,7 +342,11 @@ QList<TRemoteMessage> TReceiveRun::RemoteMessages() const
     QList<TRemoteMessage> messages;
     for (qsizetype i = 0; i < m_pop.RemoteInfo.Count(); ++i) {
         const TqmRemoteInfoItem& item = m_pop.RemoteInfo.Items(i);
-        messages.append({item.Headers.GetFieldBody("Message-Id"), item.Headers.GetFieldBody("Date"), item.UIDL});
+        const auto known = item.HeadersRead ? m_knownByUidl.constEnd() : m_knownByUidl.constFind(item.UIDL);
+        if (known != m_knownByUidl.constEnd())
+            messages.append({known->MessageId, known->Date, item.UIDL});
+        else
+            messages.append({item.Headers.GetFieldBody("Message-Id"), item.Headers.GetFieldBody("Date"), item.UIDL});
     }
     return messages;
 }
@@ -403,7 +402,7 @@ QIODevice* TReceiveRun::OpenSpoolFile(int index)
         const QString reason = m_receiving->errorString();
         m_receiving.reset();
         SpoolFailed(index, fileName, reason);
-        m_discard = std::make_unique<TDiscardDevice>();
+        m_discard = std::make_unique<TqmDiscardDevice>();
         return m_discard.get();
     }
     m_sink = std::make_unique<TSpoolSink>(*m_receiving, fileName);

@@ -95,6 +95,7 @@ private:
     const TAgentEvents& m_events;
     TqmRemotePOP m_pop;
     QList<TMessagePlan> m_plans;
+    QHash<QByteArray, TCheckLine> m_knownByUidl;
     QList<bool> m_saved;
 
     // Messages complete in their unfinished files, with their lines appended, not yet renamed.

@@ -4,13 +4,54 @@
 
 namespace {
 
-qsizetype FindLine(const TCheckList& list, const TCheckLine& key)
-{
-    for (qsizetype i = 0; i < list.size(); ++i)
-        if (list.at(i).SameKey(key))
-            return i;
-    return -1;
-}
+QByteArray KeyText(const TCheckLine& line) { return line.MessageId + '|' + line.Date; }
+
+// The old lines by key and by recorded unique id, so that planning a mailbox of many thousand
+// messages does not search the whole list for each. A line that is taken (to be deleted now) is
+// found no more; a carried line may be found again by a second message of the same key.
+class TOldLines {
+public:
+    explicit TOldLines(TCheckList lines) : m_lines(std::move(lines)), m_taken(m_lines.size(), false)
+    {
+        for (qsizetype i = 0; i < m_lines.size(); ++i) {
+            m_byKey[KeyText(m_lines.at(i))].append(i);
+            if (!m_lines.at(i).Uidl.isEmpty())
+                m_byUidl[m_lines.at(i).Uidl].append(i);
+        }
+    }
+
+    // The line of a message: by the unique id it records, by its key, else by the key under which
+    // the server manager records what it fetched; -1 when there is none.
+    qsizetype Find(const TCheckLine& key, const QByteArray& uidl) const
+    {
+        qsizetype found = uidl.isEmpty() ? -1 : First(m_byUidl.value(uidl));
+        if (found < 0)
+            found = First(m_byKey.value(KeyText(key)));
+        if (found < 0 && !uidl.isEmpty())
+            found = First(m_byKey.value(UidlKey(uidl) + '|'));
+        return found;
+    }
+    const TCheckLine& At(qsizetype i) const { return m_lines.at(i); }
+    TCheckLine Take(qsizetype i)
+    {
+        m_taken[i] = true;
+        return m_lines.at(i);
+    }
+
+private:
+    qsizetype First(const QList<qsizetype>& candidates) const
+    {
+        for (qsizetype i : candidates)
+            if (!m_taken.at(i))
+                return i;
+        return -1;
+    }
+
+    TCheckList m_lines;
+    QList<bool> m_taken;
+    QHash<QByteArray, QList<qsizetype>> m_byKey;
+    QHash<QByteArray, QList<qsizetype>> m_byUidl;
+};
 
 bool DeletionDayHasCome(const TCheckLine& line, const QDate& today)
 {
@@ -27,33 +68,23 @@ TCheckLine NewLine(const TCheckLine& key, const TReceiveRules& rules)
     return line;
 }
 
-// The line of a message: by its key, else by its unique id, under which the server manager
-// records what it fetched.
-qsizetype FindMessageLine(const TCheckList& list, const TCheckLine& key, const QByteArray& uidl)
-{
-    const qsizetype found = FindLine(list, key);
-    if (found >= 0 || uidl.isEmpty())
-        return found;
-    return FindLine(list, TCheckLine{UidlKey(uidl), {}, {}, {}});
-}
-
-TMessagePlan PlanWithoutKeeping(const TCheckLine& key, const QByteArray& uidl, TCheckList& oldList,
+TMessagePlan PlanWithoutKeeping(const TCheckLine& key, const QByteArray& uidl, TOldLines& oldLines,
                                 const TReceiveRules& rules)
 {
-    const qsizetype found = FindMessageLine(oldList, key, uidl);
+    const qsizetype found = oldLines.Find(key, uidl);
     if (found >= 0)
-        return {false, true, oldList.takeAt(found), TLineUse::UntilQuit};
+        return {false, true, oldLines.Take(found), TLineUse::UntilQuit};
     return {true, true, NewLine(key, rules), TLineUse::AfterSaveUntilQuit};
 }
 
-TMessagePlan PlanKeeping(const TCheckLine& key, const QByteArray& uidl, TCheckList& oldList, const TReceiveRules& rules)
+TMessagePlan PlanKeeping(const TCheckLine& key, const QByteArray& uidl, TOldLines& oldLines, const TReceiveRules& rules)
 {
-    const qsizetype found = FindMessageLine(oldList, key, uidl);
+    const qsizetype found = oldLines.Find(key, uidl);
     if (found < 0)
         return {true, false, NewLine(key, rules), TLineUse::AfterSave};
-    if (DeletionDayHasCome(oldList.at(found), rules.Today))
-        return {false, true, oldList.takeAt(found), TLineUse::UntilQuit};
-    return {false, false, oldList.at(found), TLineUse::Carried};
+    if (DeletionDayHasCome(oldLines.At(found), rules.Today))
+        return {false, true, oldLines.Take(found), TLineUse::UntilQuit};
+    return {false, false, oldLines.At(found), TLineUse::Carried};
 }
 
 } // namespace
@@ -78,11 +109,28 @@ QList<TMessagePlan> PlanMessages(const QList<TRemoteMessage>& messages, TCheckLi
                                  const TReceiveRules& rules)
 {
     QList<TMessagePlan> plans;
+    plans.reserve(messages.size());
     const TCheckList keys = MessageKeys(messages);
+    TOldLines oldLines(std::move(oldList));
     for (qsizetype i = 0; i < keys.size(); ++i) {
         const QByteArray& uidl = messages.at(i).Uidl;
-        plans.append(rules.KeepMails ? PlanKeeping(keys.at(i), uidl, oldList, rules)
-                                     : PlanWithoutKeeping(keys.at(i), uidl, oldList, rules));
+        plans.append(rules.KeepMails ? PlanKeeping(keys.at(i), uidl, oldLines, rules)
+                                     : PlanWithoutKeeping(keys.at(i), uidl, oldLines, rules));
+        if (!uidl.isEmpty())
+            plans.last().Line.Uidl = uidl;
     }
     return plans;
+}
+
+QHash<QByteArray, TCheckLine> LinesByUidl(const TCheckList& list)
+{
+    static const QByteArray Prefix = UidlKey({});
+    QHash<QByteArray, TCheckLine> lines;
+    for (const TCheckLine& line : list) {
+        if (!line.Uidl.isEmpty())
+            lines.insert(line.Uidl, line);
+        else if (line.MessageId.startsWith(Prefix) && line.Date.isEmpty())
+            lines.insert(QByteArray::fromPercentEncoding(line.MessageId.mid(Prefix.size())), line);
+    }
+    return lines;
 }

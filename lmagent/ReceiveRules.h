@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QHash>
 #include <QList>
 
 struct TRemoteMessage {
@@ -46,8 +47,15 @@ struct TMessagePlan {
 // its unique id when the server gave one, so that no two messages share a line.
 TCheckList MessageKeys(const QList<TRemoteMessage>& messages);
 
-// One plan per message, in server order. A message whose line is in `oldList` was retrieved
-// before and is never retrieved again; with KeepMails it is deleted once its deletion day has
-// come (a day that cannot be read counts as not yet), without KeepMails at once.
+// One plan per message, in server order. A message whose line is in `oldList` (found by the unique
+// id the line records, else by its key, else by the key the server manager gives it) was
+// retrieved before and is never retrieved again; with KeepMails it is deleted once its deletion
+// day has come (a day that cannot be read counts as not yet), without KeepMails at once. Every
+// line of a message with a unique id records that id.
 QList<TMessagePlan> PlanMessages(const QList<TRemoteMessage>& messages, TCheckList oldList,
                                  const TReceiveRules& rules);
+
+// The lines of `list` by the unique id they record: in their own field, or as the key the server
+// manager writes (UidlKey). A message whose id is among them needs no header lines to be planned:
+// its line's key stands for them.
+QHash<QByteArray, TCheckLine> LinesByUidl(const TCheckList& list);

@@ -197,8 +197,14 @@ void TLmserverFrm::RestoreLayout()
 TServerEvents TLmserverFrm::ManagerEvents()
 {
     TServerEvents events;
-    events.Status = [this](const QString& text) { StatusLbl->setText(text); };
-    events.Progress = [this](int percent) { ProgressBar->setValue(percent); };
+    events.Status = [this](const QString& text) {
+        m_statusText = text;
+        m_display.Changed();
+    };
+    events.Progress = [this](int percent) {
+        m_progress = percent;
+        m_display.Changed();
+    };
     events.ServerAdded = [this](int server) { ServerAdded(server); };
     events.ServerChanged = [this](int server) { ServerChanged(server); };
     events.LineAdded = [this](int) {
@@ -209,9 +215,21 @@ TServerEvents TLmserverFrm::ManagerEvents()
             m_newLinesTimer->start();
     };
     events.LineChanged = [this](int row) { Model->LineChanged(row); };
-    events.PasswordRequest = [this](const TConnectTarget& target) { return AskPassword(target); };
-    events.CertificateQuestion = [this](const TnkCertificateFacts& facts) { return AskCertificate(facts); };
+    events.PasswordRequest = [this](const TConnectTarget& target) {
+        m_display.Flush();
+        return AskPassword(target);
+    };
+    events.CertificateQuestion = [this](const TnkCertificateFacts& facts) {
+        m_display.Flush();
+        return AskCertificate(facts);
+    };
     return events;
+}
+
+void TLmserverFrm::ShowTransferState()
+{
+    StatusLbl->setText(m_statusText);
+    ProgressBar->setValue(m_progress);
 }
 
 void TLmserverFrm::showEvent(QShowEvent* event)
@@ -322,8 +340,10 @@ void TLmserverFrm::TreeviewChange()
 {
     const int server = Treeview->currentItem() ? Treeview->indexOfTopLevelItem(Treeview->currentItem()) : -1;
     // The mailbox that failed says why when it is chosen, whatever the status line said since.
-    if (server >= 0 && server < Manager.Table.Servers().size() && Manager.Table.Servers().at(server).Failed && !Manager.Busy())
+    if (server >= 0 && server < Manager.Table.Servers().size() && Manager.Table.Servers().at(server).Failed && !Manager.Busy()) {
+        m_display.Flush();
         StatusLbl->setText(Manager.Table.Servers().at(server).Error);
+    }
     Model->SetServer(server);
     Listview->ApplySort();
     Listview->SelectRow(0);
@@ -374,6 +394,7 @@ void TLmserverFrm::ActionItmClick()
 
 void TLmserverFrm::SetActivity(TActivity activity)
 {
+    m_display.Flush();
     m_activity = activity;
     UpdateCommands();
 }

@@ -5,6 +5,7 @@
 
 #include "CommandStates.h"
 #include "LmserverSettings.h"
+#include "DisplayThrottle.h"
 #include "ServerManager.h"
 
 #include <QMainWindow>
@@ -42,6 +43,17 @@ public:
     void ToggleMarkOfSelection();
 
     TLmserverSettings Settings;
+
+private:
+    // The status line and progress bar change per reply while a mailbox is listed; they are drawn
+    // at most every 100 ms and always at the end of a command. Declared before the manager, which
+    // reports to them until it is gone.
+    QString m_statusText;
+    int m_progress = 0;
+    TDisplayThrottle m_display{[this] { ShowTransferState(); }};
+    void ShowTransferState();
+
+public:
     TServerManager Manager;
     // Asks for a missing password; the password window unless a test replaces it.
     std::function<std::optional<QByteArray>(const TConnectTarget&)> AskPassword;

@@ -528,6 +528,26 @@ void TnkSocket::SendSecretLine(const QByteArray& line, const QByteArray& shown)
         OnLineSent(*this, shown);
 }
 
+void TnkSocket::SendPipelined(const QByteArrayList& lines)
+{
+    if (lines.isEmpty())
+        return;
+    RequireConnected();
+    QByteArray data;
+    for (const QByteArray& line : lines) {
+        if (line.contains('\r') || line.contains('\n'))
+            Error(ErrInvalidArgument);
+        data += line + "\r\n";
+    }
+    Write(data);
+    m_lastCommand = lines.constLast().left(lines.constLast().indexOf(' '));
+    for (const QByteArray& line : lines) {
+        Log(line);
+        if (OnLineSent)
+            OnLineSent(*this, line);
+    }
+}
+
 void TnkSocket::DiscardInput()
 {
     Pull();

@@ -90,6 +90,10 @@ public:
     void SendLine(const QByteArray& line);
     // As SendLine, but the log and OnLineSent see `shown` (a password masked) instead of `line`.
     void SendSecretLine(const QByteArray& line, const QByteArray& shown);
+    // Sends several commands in one write without waiting for replies (RFC 2449 and RFC 2920
+    // pipelining). Unlike SendLine it keeps what was received: replies to earlier commands of the
+    // same pipeline may already be waiting to be read.
+    void SendPipelined(const QByteArrayList& lines);
     // Reads a dot-terminated body into `stream`, one leading "." of each line removed and without
     // the terminating line. `expectedSize` (bytes, or lines with utLines; -1 unknown) only scales
     // the progress.

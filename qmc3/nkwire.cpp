@@ -171,4 +171,16 @@ QByteArray TDotEncoder::Terminator() const
     return m_atLineStart || m_empty ? QByteArray(".\r\n") : QByteArray("\r\n.\r\n");
 }
 
+QByteArrayList TCommandPipeline::TakeSendable()
+{
+    QByteArrayList texts;
+    if (m_sent.size() > m_window / 2)
+        return texts;
+    while (!m_queued.isEmpty() && m_sent.size() < m_window) {
+        texts.append(m_queued.constFirst().Text);
+        m_sent.append(m_queued.takeFirst());
+    }
+    return texts;
+}
+
 } // namespace detail

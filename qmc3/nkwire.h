@@ -4,7 +4,9 @@
 // that every rule can be tested without a socket.
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QByteArrayView>
+#include <QList>
 
 namespace detail {
 
@@ -71,6 +73,38 @@ public:
 private:
     bool m_atLineStart = true;
     bool m_empty = true;
+};
+
+// One command of a pipelined exchange, with what its reply is for.
+struct TPipelinedCommand {
+    QByteArray Text;
+    // The message the command is about (zero-based), -1 for none.
+    int Index = -1;
+    // The caller's own kind of command (RETR, DELE, TOP ...).
+    int Kind = 0;
+};
+
+// The order book of pipelining (RFC 2449, 6.6; RFC 2920, 3.1): commands are queued, go out in
+// windows of at most `window` unanswered ones, and their replies come back in the order they were
+// sent. A window is refilled only once half of it is answered, so that the commands leave in a
+// few large writes rather than one per reply.
+class TCommandPipeline {
+public:
+    explicit TCommandPipeline(qsizetype window) : m_window(qMax<qsizetype>(1, window)) {}
+
+    void Queue(TPipelinedCommand command) { m_queued.append(std::move(command)); }
+    // The texts to write now, in order; empty while the window is still more than half full.
+    QByteArrayList TakeSendable();
+    // The oldest sent command whose reply is read next; the pipeline must have one (Unanswered).
+    TPipelinedCommand TakeAnswered() { return m_sent.takeFirst(); }
+    qsizetype Unanswered() const { return m_sent.size(); }
+    qsizetype Queued() const { return m_queued.size(); }
+    bool Finished() const { return m_queued.isEmpty() && m_sent.isEmpty(); }
+
+private:
+    qsizetype m_window;
+    QList<TPipelinedCommand> m_queued;
+    QList<TPipelinedCommand> m_sent;
 };
 
 } // namespace detail

@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "nkwire.h"
 #include "qmconst.h"
+#include "qmdiscard.h"
 #include "qmutils.h"
 
 #include <QBuffer>
@@ -80,6 +81,16 @@ bool HasLimit(qint64 maxMessageSize)
     return maxMessageSize > 0;
 }
 
+// Commands sent ahead of their replies. Small replies (TOP) take a wide window; message bodies a
+// narrower one, which still keeps the connection busy while a reply is being saved.
+constexpr qsizetype HeaderWindow = 64;
+constexpr qsizetype RetrieveWindow = 16;
+// A line of a UIDL or LIST listing: "70 characters" (RFC 1939, 7) and the message number.
+constexpr qint64 ListingLineBytes = 100;
+
+enum TPopCommandKind { ckTop = 1, ckRetr, ckDele };
+
+
 } // namespace
 
 TqmCustomPOP::TqmCustomPOP(QObject* parent) : TqmMailBase(parent)
@@ -115,8 +126,49 @@ void TqmCustomPOP::Command(const QByteArray& command)
     Require(RecvLine(reply) == 1);
 }
 
+bool TqmCustomPOP::Pipelines()
+{
+    if (!UsePipelining || !OnLine())
+        return false;
+    if (!m_capabilitiesKnown)
+        Capabilities();
+    return m_capabilities.contains("PIPELINING");
+}
+
+QByteArray TqmCustomPOP::ReceiveListing(const char* command, qint64 limit)
+{
+    QBuffer listing;
+    listing.open(QIODevice::ReadWrite);
+    const QString overflowText = qmMessageText(qmReplyWithoutEnd).arg(QLatin1String(command)).arg(limit / ListingLineBytes).arg(QString());
+    TSizeGuard guard(listing, limit, overflowText);
+    try {
+        RecvLineStream(guard, -1);
+    } catch (const EMessageError& error) {
+        Close();
+        throw EServerError(error.Message());
+    }
+    return listing.data();
+}
+
+void TqmCustomPOP::RefusedInPipeline(detail::TCommandPipeline& pipeline, const QByteArray& reply,
+                                     const std::function<bool(int kind)>& multiLine)
+{
+    QByteArray line;
+    TqmDiscardDevice discard;
+    while (pipeline.Unanswered() > 0) {
+        const detail::TPipelinedCommand command = pipeline.TakeAnswered();
+        if (RecvLine(line) == 1 && multiLine(command.Kind))
+            RecvLineStream(discard, -1);
+    }
+    LastReply = reply;
+    Require(false);
+    throw EServerError(qmReplyText(reply));
+}
+
 QByteArrayList TqmCustomPOP::Capabilities()
 {
+    m_capabilitiesKnown = true;
+    m_capabilities.clear();
     SendLine("CAPA");
     QByteArray line;
     if (RecvLine(line) != 1)
@@ -129,6 +181,7 @@ QByteArrayList TqmCustomPOP::Capabilities()
         }
         capabilities.append(line.split(' ').constFirst().toUpper());
     }
+    m_capabilities = capabilities;
     return capabilities;
 }
 
@@ -150,6 +203,9 @@ void TqmCustomPOP::NegotiateTls()
 
 void TqmCustomPOP::LogIn()
 {
+    ++m_session;
+    m_capabilitiesKnown = false;
+    m_capabilities.clear();
     try {
         ReInit();
         Connect();
@@ -210,13 +266,18 @@ void TqmCustomPOP::RetrieveMessage(int index)
         OnRetrieving(*this, index);
     QIODevice* sink = OpenMsgSink(index);
     Command("RETR " + Number(index));
-    if (sink) {
-        ReceiveBody(index, *sink, size);
+    ReceiveRetrieved(index, sink, size);
+}
+
+void TqmCustomPOP::ReceiveRetrieved(int index, QIODevice* device, qint64 announcedSize)
+{
+    if (device) {
+        ReceiveBody(index, *device, announcedSize);
         MsgSinkFinished(index);
     } else {
         QBuffer message;
         message.open(QIODevice::ReadWrite);
-        ReceiveBody(index, message, size);
+        ReceiveBody(index, message, announcedSize);
         message.seek(0);
         OutputMsgStream(index, message);
     }
@@ -284,6 +345,19 @@ void TqmRemotePOP::Update(bool withInfo, bool withUidl)
     OpenConnection();
     Fire(OnUpdatingInfo, *this);
     RemoteInfo.Clear();
+    m_infoSession = 0;
+    if (MessageCount > 0 && Pipelines())
+        UpdatePipelined(withInfo, withUidl);
+    else
+        UpdateOneByOne(withInfo, withUidl);
+    m_infoSession = Session();
+    if (!KeepConnection)
+        CloseConnection();
+    Fire(OnInfoUpdated, *this);
+}
+
+void TqmRemotePOP::UpdateOneByOne(bool withInfo, bool withUidl)
+{
     bool uidlSupported = true;
     for (int index = 0; index < MessageCount; ++index) {
         auto item = std::make_unique<TqmRemoteInfoItem>();
@@ -292,9 +366,91 @@ void TqmRemotePOP::Update(bool withInfo, bool withUidl)
         if (OnNextInfoUpdated)
             OnNextInfoUpdated(*this, index);
     }
-    if (!KeepConnection)
-        CloseConnection();
-    Fire(OnInfoUpdated, *this);
+}
+
+// C: UIDL          S: +OK / 1 whqtswO00WBw418f9t5JxYwZ / 2 QhdPYR:00WBw1Ph7x7 / .
+QByteArrayList TqmRemotePOP::UidlListing(bool& supported)
+{
+    QByteArrayList uidls(MessageCount);
+    SendLine("UIDL");
+    QByteArray reply;
+    supported = RecvLine(reply) == 1;
+    if (!supported)
+        return uidls;
+    const QByteArray listing = ReceiveListing("UIDL", (MessageCount + 1) * ListingLineBytes);
+    for (const QByteArray& line : listing.split('\n')) {
+        const QByteArrayList words = line.simplified().split(' ');
+        const qint64 number = words.constFirst().toLongLong();
+        if (words.size() >= 2 && number >= 1 && number <= MessageCount)
+            uidls[number - 1] = words.at(1);
+    }
+    return uidls;
+}
+
+// C: LIST          S: +OK 2 messages (320 octets) / 1 120 / 2 200 / .
+QList<qint64> TqmRemotePOP::SizeListing()
+{
+    QList<qint64> sizes(MessageCount, 0);
+    Command("LIST");
+    const QByteArray listing = ReceiveListing("LIST", (MessageCount + 1) * ListingLineBytes);
+    for (const QByteArray& line : listing.split('\n')) {
+        // The line reads like a reply without its status word.
+        const qint64 number = line.simplified().split(' ').constFirst().toLongLong();
+        if (number >= 1 && number <= MessageCount)
+            sizes[number - 1] = detail::ParseListSize("+OK " + line);
+    }
+    return sizes;
+}
+
+void TqmRemotePOP::UpdatePipelined(bool withInfo, bool withUidl)
+{
+    const int count = int(MessageCount);
+    bool uidlSupported = false;
+    const QByteArrayList uidls = withUidl ? UidlListing(uidlSupported) : QByteArrayList(count);
+    const QList<qint64> sizes = withInfo ? SizeListing() : QList<qint64>(count, 0);
+    std::vector<std::unique_ptr<TqmRemoteInfoItem>> items;
+    detail::TCommandPipeline pipeline(HeaderWindow);
+    for (int index = 0; index < count; ++index) {
+        auto item = std::make_unique<TqmRemoteInfoItem>();
+        item->UIDL = uidls.at(index);
+        item->Size = sizes.at(index);
+        if (withInfo && HeadersWanted(index, *item))
+            pipeline.Queue({"TOP " + Number(index) + " 1", index, ckTop});
+        items.push_back(std::move(item));
+    }
+    int next = 0;
+    const auto addUpTo = [&](int end) {
+        for (; next < end; ++next) {
+            RemoteInfo.Add(std::move(items[size_t(next)]));
+            if (OnNextInfoUpdated)
+                OnNextInfoUpdated(*this, next);
+        }
+    };
+    while (!pipeline.Finished()) {
+        SendPipelined(pipeline.TakeSendable());
+        const detail::TPipelinedCommand command = pipeline.TakeAnswered();
+        addUpTo(command.Index);
+        QByteArray reply;
+        if (RecvLine(reply) != 1)
+            RefusedInPipeline(pipeline, reply, [](int kind) { return kind != ckDele; });
+        ReadHeaders(*items[size_t(command.Index)]);
+        addUpTo(command.Index + 1);
+    }
+    addUpTo(count);
+}
+
+bool TqmRemotePOP::HeadersWanted(int index, const TqmRemoteInfoItem& item) const
+{
+    return item.UIDL.isEmpty() || !OnHeadersWanted || OnHeadersWanted(index, item);
+}
+
+void TqmRemotePOP::ReadHeaders(TqmRemoteInfoItem& item)
+{
+    TBoundedSink headers(MaxHeaderBlock);
+    RecvLineStream(headers, -1);
+    item.Headers = TqmHeaders::FromText(headers.Data());
+    item.Headers.CleanUp();
+    item.HeadersRead = true;
 }
 
 void TqmRemotePOP::FillInfoItem(int index, TqmRemoteInfoItem& item, bool withInfo, bool withUidl, bool& uidlSupported)
@@ -311,11 +467,10 @@ void TqmRemotePOP::FillInfoItem(int index, TqmRemoteInfoItem& item, bool withInf
     if (!withInfo)
         return;
     item.Size = ListSize(index);
+    if (!HeadersWanted(index, item))
+        return;
     Command("TOP " + Number(index) + " 1");
-    TBoundedSink headers(MaxHeaderBlock);
-    RecvLineStream(headers, -1);
-    item.Headers = TqmHeaders::FromText(headers.Data());
-    item.Headers.CleanUp();
+    ReadHeaders(item);
 }
 
 bool TqmRemotePOP::IDsAreSame(const TqmRemoteInfoItem& first, const TqmRemoteInfoItem& second)
@@ -333,11 +488,20 @@ bool TqmRemotePOP::IDsAreSame(const TqmRemoteInfoItem& first, const TqmRemoteInf
 
 bool TqmRemotePOP::CheckIdentity(int index)
 {
+    const TqmRemoteInfoItem& seen = RemoteInfo.Items(index);
     TqmRemoteInfoItem current;
     bool uidlSupported = true;
-    FillInfoItem(index, current, true, true, uidlSupported);
-    if (!IDsAreSame(current, RemoteInfo.Items(index)))
-        Error(qmIDsAreDifferent);
+    if (seen.HeadersRead || seen.UIDL.isEmpty()) {
+        FillInfoItem(index, current, true, true, uidlSupported);
+        if (!IDsAreSame(current, seen))
+            Error(qmIDsAreDifferent);
+    } else {
+        // Listed without its header lines: its unique id is all there is to compare.
+        FillInfoItem(index, current, false, true, uidlSupported);
+        if (current.UIDL != seen.UIDL)
+            Error(qmIDsAreDifferent);
+        current.Size = ListSize(index);
+    }
     m_checked = {index, current.Size};
     return true;
 }
@@ -351,8 +515,15 @@ void TqmRemotePOP::Transfer()
 {
     if (RemoteInfo.Count() == 0)
         return;
+    const bool sameSession = OnLine() && m_infoSession == Session();
     OpenConnection();
     Fire(OnTransferringData, *this);
+    if (sameSession && Pipelines()) {
+        TransferPipelined();
+        Fire(OnDataTransfered, *this);
+        CloseConnection();
+        return;
+    }
     for (int index = 0; index < RemoteInfo.Count(); ++index) {
         const TqmRemoteInfoItem& item = RemoteInfo.Items(index);
         if (!item.MarkedToRetrieve && !item.MarkedToDelete)
@@ -390,4 +561,51 @@ void TqmRemotePOP::OutputMsgStream(int index, QBuffer& stream)
     const QString fileName = m_messageDirectory + QStringLiteral("msg_%1.eml").arg(index);
     if (!WriteFileAtomically(fileName, stream.data()))
         throw EMessageError(QStringLiteral("Cannot write file \"%1\"").arg(fileName));
+}
+
+// The commit order stays the caller's: a message's DELE goes out only after its body was taken
+// whole (and its sink finished), so that a message whose saving failed (the caller clears its
+// delete mark then) is never deleted; deletions take effect with the QUIT after OnDataTransfered.
+void TqmRemotePOP::TransferPipelined()
+{
+    detail::TCommandPipeline pipeline(RetrieveWindow);
+    QString stopText;
+    for (int index = 0; index < RemoteInfo.Count() && stopText.isEmpty(); ++index) {
+        const TqmRemoteInfoItem& item = RemoteInfo.Items(index);
+        if (item.MarkedToRetrieve && HasLimit(MaxMessageSize) && item.Size > MaxMessageSize)
+            stopText = qmMessageText(qmMessageAboveLimit).arg(index + 1).arg(item.Size).arg(MaxMessageSize);
+        else if (item.MarkedToRetrieve)
+            pipeline.Queue({"RETR " + Number(index), index, ckRetr});
+        else if (item.MarkedToDelete)
+            pipeline.Queue({"DELE " + Number(index), index, ckDele});
+    }
+    try {
+        while (!pipeline.Finished()) {
+            SendPipelined(pipeline.TakeSendable());
+            const detail::TPipelinedCommand command = pipeline.TakeAnswered();
+            QByteArray reply;
+            if (command.Kind == ckDele) {
+                if (OnDeleting)
+                    OnDeleting(*this, command.Index);
+                RecvLine(reply);
+                continue;
+            }
+            if (OnRetrieving)
+                OnRetrieving(*this, command.Index);
+            QIODevice* sink = OpenMsgSink(command.Index);
+            if (RecvLine(reply) != 1)
+                RefusedInPipeline(pipeline, reply, [](int kind) { return kind == ckRetr; });
+            ReceiveRetrieved(command.Index, sink, RemoteInfo.Items(command.Index).Size);
+            if (RemoteInfo.Items(command.Index).MarkedToDelete)
+                pipeline.Queue({"DELE " + Number(command.Index), command.Index, ckDele});
+        }
+    } catch (...) {
+        // A refusal has read every reply still owed, and the session stays open; after any other
+        // failure replies still on their way would be taken for the answers to the next commands.
+        if (pipeline.Unanswered() > 0 && OnLine())
+            Close();
+        throw;
+    }
+    if (!stopText.isEmpty())
+        throw EMessageError(stopText);
 }

@@ -11,7 +11,13 @@
 #include "qmmsg.h"
 #include "qmpop3cl.h"
 
+#include <functional>
+
 class QBuffer;
+
+namespace detail {
+class TCommandPipeline;
+}
 
 class TqmCustomPOP : public TqmMailBase {
     Q_OBJECT
@@ -43,8 +49,14 @@ public:
     // The reply to DELE is not examined.
     void DeleteMessage(int index);
 
+    // True when commands of this session go out ahead of their replies: UsePipelining and the
+    // server lists PIPELINING (RFC 2449, 6.6). Asks CAPA once per session when the log-in did not.
+    bool Pipelines();
+
     QByteArray UserName;
     QByteArray Password;
+    // False: one command, one reply, whatever the server offers.
+    bool UsePipelining = true;
     // Known after LogIn; -1 before.
     qint64 MessageCount = -1;
     qint64 TotalSize = -1;
@@ -74,10 +86,26 @@ protected:
     // LIST n: the size of the message, 0 when the server does not say.
     qint64 ListSize(int index);
     static QByteArray Number(int index) { return QByteArray::number(index + 1); }
+    // Reads the rest of a multi-line reply (after its +OK) whole; one that grows past `limit`
+    // bytes closes the connection and raises EServerError 57139 naming `command`.
+    QByteArray ReceiveListing(const char* command, qint64 limit);
+    // The replies still owed to a pipeline whose command `failed` was refused are read (their
+    // bodies thrown away), so that the session stays in step; then the refusal is raised as
+    // EServerError with `reply`.
+    [[noreturn]] void RefusedInPipeline(detail::TCommandPipeline& pipeline, const QByteArray& reply,
+                                        const std::function<bool(int kind)>& multiLine);
+    // Counts log-ins, so that a caller can tell whether an earlier picture is of this session.
+    int Session() const { return m_session; }
+    // The body of an accepted RETR into `device` (or memory and OutputMsgStream when null).
+    void ReceiveRetrieved(int index, QIODevice* device, qint64 announcedSize);
 
 private:
     void ReceiveBody(int index, QIODevice& device, qint64 announcedSize);
     [[noreturn]] void RefusePassword(const QByteArray& reply) const;
+
+    int m_session = 0;
+    bool m_capabilitiesKnown = false;
+    QByteArrayList m_capabilities;
 };
 
 // Retrieves whole mailboxes into MessageList, one TqmListMessage per message.
@@ -131,6 +159,10 @@ public:
     TNotifyEvent OnTransferringData;
     TNotifyEvent OnDataTransfered;
     TqmNumNotifyEvent OnNextInfoUpdated;
+    // Asked, once the unique id and size of a message are known, whether its header lines are
+    // needed; false spares the TOP (HeadersRead stays false). Only messages with a unique id are
+    // asked; unset: every message gets its header lines.
+    std::function<bool(int index, const TqmRemoteInfoItem& item)> OnHeadersWanted;
     // Takes over the retrieved messages; without it they go to MessageDirectory as msg_N.eml.
     TqmUserMsgSaveEvent OnUserMessageSave;
     // When set, each retrieved message streams into the device it returns (which must stay open
@@ -147,8 +179,19 @@ protected:
 
 private:
     void Update(bool withInfo, bool withUidl);
+    // The same picture through the list forms of UIDL and LIST and pipelined TOP commands.
+    void UpdatePipelined(bool withInfo, bool withUidl);
+    void UpdateOneByOne(bool withInfo, bool withUidl);
     // `uidlSupported` is cleared by the first refused UIDL, which stops further UIDL commands.
     void FillInfoItem(int index, TqmRemoteInfoItem& item, bool withInfo, bool withUidl, bool& uidlSupported);
+    bool HeadersWanted(int index, const TqmRemoteInfoItem& item) const;
+    void ReadHeaders(TqmRemoteInfoItem& item);
+    // "UIDL" and "LIST" without argument: one line per message; missing ones stay empty or 0.
+    QByteArrayList UidlListing(bool& supported);
+    QList<qint64> SizeListing();
+    // RETR and DELE of the marked messages pipelined; only within the session of the update,
+    // where message numbers cannot have moved (RFC 1939, 5).
+    void TransferPipelined();
 
     QString m_messageDirectory;
     // The message the last identity check of Transfer was made for, and the size it read.
@@ -157,4 +200,6 @@ private:
         qint64 Size = 0;
     };
     TCheckedMessage m_checked;
+    // The session the last update was made in; 0: none.
+    int m_infoSession = 0;
 };

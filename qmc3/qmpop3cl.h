@@ -16,6 +16,8 @@ public:
     TqmHeaders Headers;
     // Empty when the server gave none.
     QByteArray UIDL;
+    // False when the update left the header lines out (see TqmRemotePOP::OnHeadersWanted).
+    bool HeadersRead = false;
 };
 
 // Owns its items; item i describes server message i + 1.

@@ -281,8 +281,12 @@ void TqmSMTP::SendMessageData(QIODevice& messageText)
 {
     VerifyMessage();
     VerifySize(messageText);
-    SendEnvelope();
-    RequireClass(Command("DATA"), 3);
+    if (Pipelines()) {
+        SendEnvelopePipelined();
+    } else {
+        SendEnvelope();
+        RequireClass(Command("DATA"), 3);
+    }
     SendStream(messageText, TSendMode::DotStuffed);
     RequireClass(RecvLines() / 100, 2);
     // A line behind the acceptance means that one of them answered something else; the caller
@@ -313,6 +317,56 @@ void TqmSMTP::SendEnvelope()
         anyAccepted = SendRecipient(address) || anyAccepted;
     // DATA without a recipient would only meet the server's refusal, or worse, an early "354".
     Require(anyAccepted);
+}
+
+bool TqmSMTP::Pipelines() const
+{
+    return UsePipelining && m_extended && Extensions.contains("PIPELINING");
+}
+
+void TqmSMTP::SendEnvelopePipelined()
+{
+    Fire(OnSending, *this);
+    const QByteArray& sender = MailMessage->Sender.Address;
+    const QByteArrayList recipients = EnvelopeRecipients();
+    QByteArrayList commands;
+    if (!sender.isEmpty())
+        commands.append("MAIL FROM:<" + sender + ">");
+    for (const QByteArray& address : recipients)
+        commands.append("RCPT TO:<" + address + ">");
+    // RFC 2920, 3.1: DATA ends the group; the text waits for its 354.
+    commands.append("DATA");
+    SendPipelined(commands);
+    // The reply that stops the message, empty while it may go out.
+    QByteArray refusal;
+    if (!sender.isEmpty() && RecvLines() / 100 != 2)
+        refusal = LastReply;
+    bool anyAccepted = false;
+    for (const QByteArray& address : recipients) {
+        const int replyClass = RecvLines() / 100;
+        if (!refusal.isEmpty())
+            continue;
+        if (replyClass == 2) {
+            anyAccepted = true;
+            continue;
+        }
+        bool proceed = false;
+        if (OnAddressRejected)
+            OnAddressRejected(*this, address, LastReply, proceed);
+        if (!proceed)
+            refusal = LastReply;
+    }
+    if (refusal.isEmpty() && !anyAccepted)
+        refusal = LastReply;
+    const int dataClass = RecvLines() / 100;
+    if (refusal.isEmpty()) {
+        RequireClass(dataClass, 3);
+        return;
+    }
+    if (dataClass == 3)
+        Close();
+    LastReply = refusal;
+    Require(false);
 }
 
 bool TqmSMTP::SendRecipient(const QByteArray& address)

@@ -76,7 +76,13 @@ public:
     // RSET, connecting first when needed.
     void Reset();
 
+    // True when MAIL, RCPT and DATA of a message go out in one write: UsePipelining and the EHLO
+    // reply offers PIPELINING (RFC 2920).
+    bool Pipelines() const;
+
     TqmMessage* MailMessage = nullptr;
+    // False: one command, one reply, whatever the server offers.
+    bool UsePipelining = true;
     QByteArray UserName;
     QByteArray Password;
     // Bare addresses; when not empty they replace the message's recipients in the envelope.
@@ -108,6 +114,10 @@ private:
     void VerifyMessage() const;
     void VerifySize(QIODevice& messageText) const;
     void SendEnvelope();
+    // MAIL, every RCPT and DATA in one write, the replies read in order and judged as SendEnvelope
+    // and DATA judge them one by one. When the message must not go out and the server nevertheless
+    // answered DATA with 354, the connection is closed: only that keeps it from being delivered.
+    void SendEnvelopePipelined();
     // False when the server refused the address and the handler let it through.
     bool SendRecipient(const QByteArray& address);
 

@@ -47,13 +47,19 @@ constexpr int LockSliceMs = 100;
 
 } // namespace
 
+// The characters of a unique id (0x21-0x7E) that stay as they are in a key or a field; "|" and
+// "%" are encoded.
+const QByteArray UidlUnencoded("!\"#$&'()*+,-./:;<=>?@[\\]^_`{}~");
+
 QByteArray TCheckLine::Text() const
 {
     QByteArray text = MessageId + Separator + Date;
-    if (!DeleteOn.isEmpty() || !PendingFile.isEmpty())
+    if (!DeleteOn.isEmpty() || !PendingFile.isEmpty() || !Uidl.isEmpty())
         text += Separator + DeleteOn;
-    if (!PendingFile.isEmpty())
+    if (!PendingFile.isEmpty() || !Uidl.isEmpty())
         text += Separator + PendingFile;
+    if (!Uidl.isEmpty())
+        text += Separator + Uidl.toPercentEncoding(UidlUnencoded);
     return text;
 }
 
@@ -84,7 +90,7 @@ TCheckList ParseCheckFile(const QByteArray& content)
         const QByteArrayList fields = line.split(Separator);
         if (fields.size() < 2)
             continue;
-        result.append({fields.at(0), fields.at(1), fields.value(2), fields.value(3)});
+        result.append({fields.at(0), fields.at(1), fields.value(2), fields.value(3), QByteArray::fromPercentEncoding(fields.value(4))});
     }
     return result;
 }
@@ -204,7 +210,7 @@ bool TCheckFileAppender::Sync()
 
 QByteArray UidlKey(const QByteArray& uidl)
 {
-    return "UIDL " + uidl.toPercentEncoding("!\"#$&'()*+,-./:;<=>?@[\\]^_`{}~");
+    return "UIDL " + uidl.toPercentEncoding(UidlUnencoded);
 }
 
 QByteArray KeyField(QByteArray field)

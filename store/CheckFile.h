@@ -23,6 +23,10 @@ struct TCheckLine {
     // Set only while the message's spool file is being put into place: the name of its
     // unfinished file. A line left with it after a crash counts only when that file is gone.
     QByteArray PendingFile;
+    // The server's unique id of the message (RFC 1939, 7), empty when unknown: a later run knows
+    // the message by it without reading its header lines again. Stored percent-encoded as a fifth
+    // field, which readers of the two- and three-field form skip.
+    QByteArray Uidl;
 
     bool SameKey(const TCheckLine& other) const { return MessageId == other.MessageId && Date == other.Date; }
     QByteArray Text() const;
@@ -36,8 +40,8 @@ QString EscapeFileNamePart(const QString& text);
 
 // The lines of the file; a missing or unreadable file gives an empty list. The first line is
 // dropped when it is the format mark or holds no "|"; lines of a single field are dropped (the
-// message is then retrieved again rather than forgotten); a fourth field is the pending file, and
-// further fields are ignored.
+// message is then retrieved again rather than forgotten); a fourth field is the pending file, a
+// fifth the unique id, and further fields are ignored.
 TCheckList ReadCheckFile(const QString& path);
 TCheckList ParseCheckFile(const QByteArray& content);
 // What a crashed run left pending in a check file, settled: a line whose unfinished spool file still

@@ -234,7 +234,7 @@ void TestAgentWindow::typedPasswordLogsIn()
 
 void TestAgentWindow::cancelDuringTransferCommitsNothing()
 {
-    QByteArrayList script = LogIn("secret", "+OK") + QByteArrayList{"C: STAT", "S: +OK 1 120", "C: UIDL 1", "S: +OK 1 u1",
+    QByteArrayList script = LogIn("secret", "+OK") + QByteArrayList{"C: STAT", "S: +OK 1 120", "C: CAPA", "S: -ERR", "C: UIDL 1", "S: +OK 1 u1",
                                                                      "C: LIST 1", "S: +OK 1 120", "C: TOP 1 1"};
     script += HeaderOfOne();
     script += QByteArrayList{"C: UIDL 1", "S: +OK 1 u1", "C: LIST 1", "S: +OK 1 120", "C: TOP 1 1"};

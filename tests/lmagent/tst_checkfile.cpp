@@ -59,6 +59,8 @@ private slots:
     void fetchedMessageLines();
     void addingLinesUnderTheLock();
     void keysOfAmbiguousMessages();
+    void recordedUniqueIds();
+    void planningManyMessagesIsLinear();
 };
 
 void TestCheckFile::escapesFileNames()
@@ -77,7 +79,9 @@ void TestCheckFile::parsesLines_data()
     QTest::newRow("no mark, entry first") << QByteArray("<a>|Mon\r\n<b>|Tue\r\n") << QByteArray("<a>|Mon;<b>|Tue");
     QTest::newRow("other mark") << QByteArray("200\r\n<a>|Mon\r\n") << QByteArray("<a>|Mon");
     QTest::newRow("one field dropped") << QByteArray("100\r\nlonely\r\n<a>|Mon\r\n") << QByteArray("<a>|Mon");
-    QTest::newRow("five fields") << QByteArray("100\r\n<a>|Mon|5/5/2026|x.part|junk\r\n") << QByteArray("<a>|Mon|5/5/2026|x.part");
+    QTest::newRow("unique id, more fields") << QByteArray("100\r\n<a>|Mon|5/5/2026|x.part|u%7C1|junk\r\n")
+                                            << QByteArray("<a>|Mon|5/5/2026|x.part|u%7C1");
+    QTest::newRow("unique id alone") << QByteArray("100\r\n<a>|Mon|||u1\r\n") << QByteArray("<a>|Mon|||u1");
     QTest::newRow("bare LF") << QByteArray("100\n<a>|Mon\n") << QByteArray("<a>|Mon");
     QTest::newRow("empty key") << QByteArray("100\r\n|\r\n") << QByteArray("|");
 }
@@ -333,6 +337,46 @@ void TestCheckFile::addingLinesUnderTheLock()
     stale.close();
     QVERIFY(AddCheckLines(path, {{"UIDL b", {}, {}, {}}}, 300));
     QCOMPARE(ReadCheckFile(path).size(), 3);
+}
+
+// A line records its message's unique id (percent-encoded, "|" included); a later run finds the
+// message by it whatever key it would have, and learns the ids of lines written without one.
+void TestCheckFile::recordedUniqueIds()
+{
+    const TCheckList old = ParseCheckFile("100\r\n<1>|d1|||u%7C1\r\nUIDL u2|\r\n<3>|d3\r\n");
+    QCOMPARE(old.at(0).Uidl, QByteArray("u|1"));
+    const QHash<QByteArray, TCheckLine> known = LinesByUidl(old);
+    QCOMPARE(known.size(), 2);
+    QCOMPARE(known.value("u|1").MessageId, QByteArray("<1>"));
+    QCOMPARE(known.value("u2").MessageId, QByteArray("UIDL u2"));
+
+    const QList<TRemoteMessage> messages{Message("<other>", "key", "u|1"), Message("<3>", "d3", "u3"), Message("<4>", "d4", "u4")};
+    const QList<TMessagePlan> plans = PlanMessages(messages, old, {true, 0, Today});
+    QCOMPARE(Plans(plans), QByteArray("-- -- R-"));
+    QCOMPARE(plans.at(0).Line.Text(), QByteArray("<1>|d1|||u%7C1"));
+    QCOMPARE(plans.at(1).Line.Text(), QByteArray("<3>|d3|||u3"));
+    QCOMPARE(plans.at(2).Line.Text(), QByteArray("<4>|d4|||u4"));
+    QCOMPARE(ParseCheckFile(CheckFileContent({plans.at(0).Line})).at(0).Uidl, QByteArray("u|1"));
+}
+
+// A mailbox of many thousand known messages is planned at once, not by searching the whole list
+// for each message.
+void TestCheckFile::planningManyMessagesIsLinear()
+{
+    constexpr int Count = 20000;
+    QList<TRemoteMessage> messages;
+    TCheckList old;
+    for (int i = 0; i < Count; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        messages.append({"<" + n + "@x>", "d", "u" + n});
+        old.append({"<" + n + "@x>", "d", {}, {}, "u" + n});
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const QList<TMessagePlan> plans = PlanMessages(messages, old, {true, 0, Today});
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(plans.size(), Count);
+    QVERIFY(std::none_of(plans.cbegin(), plans.cend(), [](const TMessagePlan& plan) { return plan.Retrieve; }));
 }
 
 QTEST_GUILESS_MAIN(TestCheckFile)

@@ -30,7 +30,7 @@ TAgentJob ReceiveJob(const QByteArray& server)
     job.Server = server;
     job.Username = "alice";
     job.Password = "secret";
-    // The scripted servers speak plain POP3 without CAPA.
+    // The scripted servers speak plain POP3 and refuse CAPA.
     job.Security = TqmSecurity::secNone;
     return job;
 }
@@ -97,7 +97,7 @@ void TestReceive::endlessBody()
     QFETCH(int, wholeBefore);
     const int count = wholeBefore + 1;
     QByteArrayList script{"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS secret", "S: +OK",
-                          "C: STAT", "S: +OK " + QByteArray::number(count) + " 120"};
+                          "C: STAT", "S: +OK " + QByteArray::number(count) + " 120", "C: CAPA", "S: -ERR"};
     for (int n = 1; n <= count; ++n)
         script += Info(n, "<" + QByteArray::number(n) + "@x>");
     for (int n = 1; n <= count; ++n) {
@@ -174,7 +174,7 @@ void TestReceive::limits()
     QFETCH(bool, diskError);
     const int count = int(sizes.size());
     QByteArrayList script{"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS secret", "S: +OK",
-                          "C: STAT", "S: +OK " + QByteArray::number(count) + " 120"};
+                          "C: STAT", "S: +OK " + QByteArray::number(count) + " 120", "C: CAPA", "S: -ERR"};
     for (int n = 1; n <= count; ++n)
         script += Info(n, "<" + QByteArray::number(n) + "@x>", sizes.at(n - 1));
     // Only the first message is ever asked for.
@@ -333,7 +333,7 @@ void TestReceive::fullDiskNamesTheFile()
     if (!disk.Mounted())
         QSKIP("a small file system cannot be mounted here (needs root)");
     disk.Fill(16 * 1024);
-    QByteArrayList script = LogInScript + QByteArrayList{"C: STAT", "S: +OK 1 200000", "C: UIDL 1", "S: +OK 1 u1",
+    QByteArrayList script = LogInScript + QByteArrayList{"C: STAT", "S: +OK 1 200000", "C: CAPA", "S: -ERR", "C: UIDL 1", "S: +OK 1 u1",
                                                          "C: LIST 1", "S: +OK 1 200000", "C: TOP 1 1", "S: +OK",
                                                          "S: Message-ID: <big@x>", "S: Date: d", "S: ", "S: ."};
     script += {"C: UIDL 1", "S: +OK 1 u1", "C: LIST 1", "S: +OK 1 200000", "C: TOP 1 1", "S: +OK", "S: Message-ID: <big@x>",

@@ -49,6 +49,7 @@ private slots:
     void killedAtPointsLosesAndRepeatsNothing_data();
     void killedAtPointsLosesAndRepeatsNothing();
     void spoolAndCheckFilesArePrivate();
+    void pipelinesAndSkipsTopForKnownMessages();
 
 private:
     TAgentJob Job(bool keep, int deleteDays = 0) const;
@@ -373,6 +374,54 @@ void TestReceiveEndToEnd::spoolAndCheckFilesArePrivate()
         QCOMPARE(QFile::permissions(file) & 0x7077, ownerOnly);
     for (const QString& dir : {m_agent->SpoolDir(), m_agent->MailDir()})
         QCOMPARE(QFile::permissions(dir) & 0x7077, ownerOnly | QFileDevice::ExeOwner);
+}
+
+// Dovecot lists PIPELINING: the commands of a window leave before the first reply to them, which is
+// also what the kill tests above interrupt. A message whose unique id the check file records is
+// planned without its header lines: a run that finds one new message sends one TOP.
+void TestReceiveEndToEnd::pipelinesAndSkipsTopForKnownMessages()
+{
+    m_agent->SetGeneral(QStringLiteral("LogActive"), 1);
+    const auto logLines = [this] {
+        QFile log(m_agent->DataDir() + QLatin1String("/logfile.txt"));
+        return log.open(QIODevice::ReadOnly) ? log.readAll().split('\n') : QByteArrayList();
+    };
+    const auto topLines = [](const QByteArrayList& log) {
+        QByteArrayList tops;
+        for (const QByteArray& line : log)
+            if (line.startsWith("TOP "))
+                tops.append(line);
+        return tops;
+    };
+    QVERIFY(m_agent->WriteJob(Job(true)));
+    RunOk();
+    QCOMPARE(SpoolContents(), ThreeMessages());
+    QByteArrayList log = logLines();
+    QVERIFY(log.contains("CAPA"));
+    const qsizetype firstRetr = log.indexOf("RETR 1");
+    QVERIFY2(firstRetr >= 0, log.join('\n').constData());
+    QCOMPARE(log.mid(firstRetr, 3), (QByteArrayList{"RETR 1", "RETR 2", "RETR 3"}));
+    const qsizetype firstTop = log.indexOf("TOP 1 1");
+    QVERIFY(firstTop >= 0);
+    QCOMPARE(log.mid(firstTop, 3), (QByteArrayList{"TOP 1 1", "TOP 2 1", "TOP 3 1"}));
+    for (const TCheckLine& line : CheckLines())
+        QVERIFY(!line.Uidl.isEmpty());
+    EmptySpool();
+
+    const QByteArray fourth = TestMessage("<four@example.org>", Date1, "fourth");
+    m_mailbox.AddMessage(fourth);
+    QVERIFY(m_agent->WriteJob(Job(true)));
+    RunOk();
+    QCOMPARE(SpoolContents(), QByteArrayList{fourth});
+    QCOMPARE(topLines(logLines()), QByteArrayList{"TOP 4 1"});
+    QCOMPARE(CheckLines().size(), 4);
+    EmptySpool();
+
+    QVERIFY(m_agent->WriteJob(Job(true)));
+    RunOk();
+    QVERIFY(Spool().isEmpty());
+    QCOMPARE(topLines(logLines()), QByteArrayList());
+    QCOMPARE(m_mailbox.Messages().size(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestReceiveEndToEnd)

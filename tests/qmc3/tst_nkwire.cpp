@@ -25,6 +25,8 @@ private slots:
     void dotEncodingRoundTrip();
     void logLineText_data();
     void logLineText();
+    void pipelineWindows_data();
+    void pipelineWindows();
 };
 
 void TestNkWire::smtpReplies_data()
@@ -219,6 +221,47 @@ void TestNkWire::logLineText()
 {
     QFETCH(QByteArray, line);
     QTEST(LogLineText(line), "logged");
+}
+
+// A script of steps: "q" queues a command, "s" sends what the window lets go (the row lists how
+// many left per send), "a" reads one reply. Replies come back in the order the commands went out.
+void TestNkWire::pipelineWindows_data()
+{
+    QTest::addColumn<int>("window");
+    QTest::addColumn<QByteArray>("steps");
+    QTest::addColumn<QList<int>>("sent");
+    QTest::newRow("fewer than the window go at once") << 4 << QByteArray("qqqsaaa") << QList<int>{3};
+    QTest::newRow("the window caps a send") << 4 << QByteArray("qqqqqqsaaaasaa") << QList<int>{4, 2};
+    QTest::newRow("refilled once half is answered") << 4 << QByteArray("qqqqqqsasasasaaa") << QList<int>{4, 0, 2, 0};
+    QTest::newRow("commands queued late follow") << 2 << QByteArray("qsaqqsaa") << QList<int>{1, 2};
+    QTest::newRow("a window of one alternates") << 1 << QByteArray("qqsasa") << QList<int>{1, 1};
+}
+
+void TestNkWire::pipelineWindows()
+{
+    QFETCH(int, window);
+    QFETCH(QByteArray, steps);
+    TCommandPipeline pipeline(window);
+    QList<int> sent;
+    QByteArrayList order;
+    int queued = 0;
+    for (const char step : steps) {
+        if (step == 'q') {
+            pipeline.Queue({"CMD " + QByteArray::number(++queued), queued, 0});
+        } else if (step == 's') {
+            const QByteArrayList texts = pipeline.TakeSendable();
+            QVERIFY(pipeline.Unanswered() <= window);
+            sent.append(int(texts.size()));
+            order += texts;
+        } else {
+            QVERIFY(pipeline.Unanswered() > 0);
+            const TPipelinedCommand answered = pipeline.TakeAnswered();
+            QCOMPARE(answered.Text, "CMD " + QByteArray::number(answered.Index));
+            QCOMPARE(order.indexOf(answered.Text), answered.Index - 1);
+        }
+    }
+    QTEST(sent, "sent");
+    QVERIFY(pipeline.Finished());
 }
 
 QTEST_GUILESS_MAIN(TestNkWire)

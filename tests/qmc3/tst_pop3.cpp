@@ -17,6 +17,24 @@ QByteArrayList LogInScript(const QByteArray& statReply = "+OK 2 320")
     return {"S: +OK POP3 ready", "C: USER alice", "S: +OK", "C: PASS secret", "S: +OK logged in", "C: STAT", "S: " + statReply};
 }
 
+// The capabilities asked for once per session before the first update or transfer.
+const QByteArrayList CapaRefused{"C: CAPA", "S: -ERR unknown command"};
+const QByteArrayList CapaPipelining{"C: CAPA", "S: +OK", "S: USER", "S: PIPELINING", "S: UIDL", "S: ."};
+
+// The pipelined picture of three messages: both listings, then the TOP commands of `tops` in one
+// write, answered after all of them arrived.
+QByteArrayList PipelinedInfoScript(const QList<int>& tops)
+{
+    QByteArrayList script = CapaPipelining;
+    script += {"C: UIDL", "S: +OK", "S: 1 uid-1", "S: 2 uid-2", "S: 3 uid-3", "S: .",
+               "C: LIST", "S: +OK 3 messages", "S: 1 120", "S: 2 130", "S: 3 140", "S: ."};
+    for (int n : tops)
+        script.append("C: TOP " + QByteArray::number(n) + " 1");
+    for (int n : tops)
+        script += {"S: +OK", "S: Message-ID: <" + QByteArray::number(n) + "@x>", "S: ", "S: body line", "S: ."};
+    return script;
+}
+
 QByteArrayList InfoScript(int number, const QByteArray& uid, const QByteArray& messageId)
 {
     const QByteArray n = QByteArray::number(number);
@@ -58,6 +76,12 @@ private slots:
     void announcedAboveTheLimitIsRefusedBeforeRetr();
     void bodyStreamsIntoTheSink();
     void retrieveAllIntoMessageList();
+    void pipelinedUpdateSkipsTopForKnownIds();
+    void updateWithoutPipeliningIsOneByOne_data();
+    void updateWithoutPipeliningIsOneByOne();
+    void pipelinedTransferDeletesAfterTheBody();
+    void refusedRetrKeepsRepliesMatched();
+    void pipelinedTransferRefusesTooLargeInTurn();
 };
 
 void TestPop3::logInReadsStatistics_data()
@@ -234,7 +258,7 @@ void TestPop3::deleteIgnoresRefusal()
 void TestPop3::updateWithoutUidlSupport()
 {
     // The second message has no UIDL command: one refusal switches UIDL off for the update.
-    FakeServer server(LogInScript() + QByteArrayList{"C: UIDL 1", "S: -ERR unknown command",   "C: LIST 1", "S: +OK 1 100",
+    FakeServer server(LogInScript() + CapaRefused + QByteArrayList{"C: UIDL 1", "S: -ERR unknown command",   "C: LIST 1", "S: +OK 1 100",
                                                      "C: TOP 1 1",  "S: +OK",                 "S: Subject: one", "S: ",
                                                      "S: body",     "S: .",                   "C: LIST 2",      "S: +OK 2 200",
                                                      "C: TOP 2 1",  "S: +OK",                 "S: Subject: two", "S: From: b@c",
@@ -273,7 +297,7 @@ void TestPop3::emptyMailboxTransfersNothing()
 
 void TestPop3::transferRetrievesAndDeletesMarked()
 {
-    QByteArrayList script = LogInScript();
+    QByteArrayList script = LogInScript() + CapaRefused;
     script += InfoScript(1, "uid-1", "<1@x>");
     script += InfoScript(2, "uid-2", "<2@x>");
     // Transfer: message 1 retrieved only, message 2 deleted only; each checked first, and the
@@ -306,7 +330,7 @@ void TestPop3::transferRetrievesAndDeletesMarked()
 
 void TestPop3::transferStopsWhenIDsAreDifferent()
 {
-    QByteArrayList script = LogInScript("+OK 1 120");
+    QByteArrayList script = LogInScript("+OK 1 120") + CapaRefused;
     script += InfoScript(1, "uid-1", "<1@x>");
     // Another client deleted message 1 in between: position 1 now holds a different message.
     script += InfoScript(1, "uid-9", "<9@x>");
@@ -496,6 +520,161 @@ void TestPop3::retrieveAllIntoMessageList()
     QVERIFY(!pop.OnLine());
     QCOMPARE(server.Errors(), QStringList());
     QVERIFY(server.Done());
+}
+
+// The server lists PIPELINING: the listings come whole, the TOP commands leave together (the
+// script answers only once all of them arrived), and a message whose id the caller knows gets none.
+void TestPop3::pipelinedUpdateSkipsTopForKnownIds()
+{
+    FakeServer server(LogInScript("+OK 3 390") + PipelinedInfoScript({1, 3}) + QByteArrayList{"C: QUIT", "S: +OK", "CLOSE"});
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    QList<int> added;
+    QList<int> asked;
+    pop.OnNextInfoUpdated = [&](QObject&, int index) { added.append(index); };
+    pop.OnHeadersWanted = [&](int index, const TqmRemoteInfoItem& item) {
+        asked.append(index);
+        return item.UIDL != "uid-2";
+    };
+    pop.UpdateRemoteInfoAndUIDL();
+    QCOMPARE(added, (QList<int>{0, 1, 2}));
+    QCOMPARE(asked, (QList<int>{0, 1, 2}));
+    const QList<qint64> sizes{120, 130, 140};
+    for (int i = 0; i < 3; ++i) {
+        const TqmRemoteInfoItem& item = pop.RemoteInfo.Items(i);
+        QCOMPARE(item.UIDL, "uid-" + QByteArray::number(i + 1));
+        QCOMPARE(item.Size, sizes.at(i));
+        QCOMPARE(item.HeadersRead, i != 1);
+        QCOMPARE(item.Headers.GetFieldBody("Message-ID"), i == 1 ? QByteArray() : "<" + QByteArray::number(i + 1) + "@x>");
+    }
+    QVERIFY(!pop.OnLine());
+    QCOMPARE(server.Errors(), QStringList());
+}
+
+// Without PIPELINING (or when the caller does not want it) the picture is read one command at a
+// time as always; a known id still spares its TOP.
+void TestPop3::updateWithoutPipeliningIsOneByOne_data()
+{
+    QTest::addColumn<QByteArrayList>("capabilities");
+    QTest::addColumn<bool>("usePipelining");
+    QTest::newRow("CAPA refused") << CapaRefused << true;
+    QTest::newRow("no PIPELINING in CAPA") << QByteArrayList{"C: CAPA", "S: +OK", "S: TOP", "S: UIDL", "S: ."} << true;
+    QTest::newRow("pipelining not wanted") << QByteArrayList() << false;
+}
+
+void TestPop3::updateWithoutPipeliningIsOneByOne()
+{
+    QFETCH(QByteArrayList, capabilities);
+    QFETCH(bool, usePipelining);
+    QByteArrayList script = LogInScript() + capabilities + InfoScript(1, "uid-1", "<1@x>");
+    script += {"C: UIDL 2", "S: +OK 2 uid-2", "C: LIST 2", "S: +OK 2 130", "C: QUIT", "S: +OK", "CLOSE"};
+    FakeServer server(script);
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    pop.UsePipelining = usePipelining;
+    pop.OnHeadersWanted = [](int, const TqmRemoteInfoItem& item) { return item.UIDL != "uid-2"; };
+    pop.UpdateRemoteInfoAndUIDL();
+    QCOMPARE(pop.RemoteInfo.Count(), 2);
+    QVERIFY(pop.RemoteInfo.Items(0).HeadersRead);
+    QVERIFY(!pop.RemoteInfo.Items(1).HeadersRead);
+    QCOMPARE(pop.RemoteInfo.Items(1).Size, qint64(130));
+    QCOMPARE(server.Errors(), QStringList());
+    QVERIFY(server.Done());
+}
+
+// RETR and DELE of a window leave together; the DELE of a retrieved message follows only once its
+// body is in, and the replies are taken in the order the commands went.
+void TestPop3::pipelinedTransferDeletesAfterTheBody()
+{
+    QByteArrayList script = LogInScript("+OK 3 390") + PipelinedInfoScript({1, 2, 3});
+    script += {"C: RETR 1", "C: RETR 2", "C: DELE 3", "S: +OK", "S: Subject: one", "S: ", "S: ..dot", "S: ."};
+    script += {"C: DELE 1", "S: +OK", "S: Subject: two", "S: .", "S: +OK 3 deleted", "S: +OK 1 deleted"};
+    script += {"C: QUIT", "S: +OK", "CLOSE"};
+    FakeServer server(script);
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    pop.KeepConnection = true;
+    pop.UpdateRemoteInfoAndUIDL();
+    pop.MarkToRetrieve(0);
+    pop.MarkToDelete(0);
+    pop.MarkToRetrieve(1);
+    pop.MarkToDelete(2);
+    QByteArrayList saved;
+    QList<int> events;
+    pop.OnUserMessageSave = [&](QObject&, int index, QBuffer& contents) {
+        events.append(index);
+        saved.append(contents.readAll());
+    };
+    pop.OnDeleting = [&](QObject&, int index) { events.append(100 + index); };
+    pop.Transfer();
+    QCOMPARE(saved, (QByteArrayList{"Subject: one\r\n\r\n.dot\r\n", "Subject: two\r\n"}));
+    QCOMPARE(events, (QList<int>{0, 1, 102, 100}));
+    QVERIFY(!pop.OnLine());
+    QCOMPARE(server.Errors(), QStringList());
+    QVERIFY(server.Done());
+}
+
+// A RETR refused in the middle of a window: the replies still owed are read, so that the session
+// stays in step (its QUIT gets its own answer), what came before is delivered, and nothing is
+// deleted.
+void TestPop3::refusedRetrKeepsRepliesMatched()
+{
+    QByteArrayList script = LogInScript("+OK 3 390") + PipelinedInfoScript({1, 2, 3});
+    script += {"C: RETR 1", "C: RETR 2", "C: RETR 3", "S: +OK", "S: Subject: one", "S: .", "S: -ERR no such message",
+               "S: +OK", "S: Subject: three", "S: ."};
+    script += {"C: QUIT", "S: +OK bye", "CLOSE"};
+    FakeServer server(script);
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    pop.KeepConnection = true;
+    pop.UpdateRemoteInfoAndUIDL();
+    for (int i = 0; i < 3; ++i)
+        pop.MarkToRetrieve(i);
+    QByteArrayList saved;
+    pop.OnUserMessageSave = [&](QObject&, int, QBuffer& contents) { saved.append(contents.readAll()); };
+    try {
+        pop.Transfer();
+        QFAIL("the refusal was not raised");
+    } catch (const EServerError& error) {
+        QCOMPARE(error.Message(), QStringLiteral("-ERR no such message"));
+    }
+    QCOMPARE(saved, QByteArrayList{"Subject: one\r\n"});
+    QVERIFY(pop.OnLine());
+    pop.CloseConnection();
+    QCOMPARE(pop.LastReply, QByteArray("+OK bye"));
+    QCOMPARE(server.Errors(), QStringList());
+    QVERIFY(server.Done());
+    QVERIFY(!server.Received().contains("DELE"));
+}
+
+// A message announced above the limit stops the transfer where the one-by-one transfer would:
+// the messages before it are taken, nothing after it is asked for.
+void TestPop3::pipelinedTransferRefusesTooLargeInTurn()
+{
+    QByteArrayList script = LogInScript("+OK 3 390") + PipelinedInfoScript({1, 2, 3});
+    script += {"C: RETR 1", "S: +OK", "S: Subject: one", "S: .", "SILENT"};
+    FakeServer server(script);
+    TqmRemotePOP pop;
+    SocketErrorWatch errors(pop);
+    Configure(pop, server);
+    pop.KeepConnection = true;
+    pop.MaxMessageSize = 125;
+    pop.UpdateRemoteInfoAndUIDL();
+    pop.MarkToRetrieve(0);
+    pop.MarkToRetrieve(1);
+    pop.MarkToDelete(2);
+    int saved = 0;
+    pop.OnUserMessageSave = [&](QObject&, int, QBuffer&) { ++saved; };
+    QVERIFY_THROWS_EXCEPTION(EMessageError, pop.Transfer());
+    QCOMPARE(saved, 1);
+    QVERIFY(pop.OnLine());
+    QTRY_VERIFY(server.Done());
+    QCOMPARE(server.Errors(), QStringList());
+    QVERIFY(!server.Received().contains("RETR 2"));
 }
 
 QTEST_GUILESS_MAIN(TestPop3)

@@ -9,9 +9,11 @@
 
 namespace {
 
-// Multi-line greeting and EHLO reply: each must be read whole before the next command.
-const QByteArrayList Greeting{"S: 220-smtp.example ESMTP", "S: 220 ready", "C: EHLO *", "S: 250-hello", "S: 250-PIPELINING",
+// Multi-line greeting and EHLO reply: each must be read whole before the next command. Without
+// PIPELINING the client waits for each reply.
+const QByteArrayList Greeting{"S: 220-smtp.example ESMTP", "S: 220 ready", "C: EHLO *", "S: 250-hello", "S: 250-ENHANCEDSTATUSCODES",
                               "S: 250 8BITMIME"};
+const QByteArrayList PipeliningGreeting{"S: 220 ready", "C: EHLO *", "S: 250-hello", "S: 250-PIPELINING", "S: 250 8BITMIME"};
 const QByteArrayList AuthGreeting{"S: 220 ready", "C: EHLO *", "S: 250-hello", "S: 250 AUTH LOGIN"};
 
 void Configure(TqmSMTP& smtp, const FakeServer& server) { smtp.Server = server.Address(); }
@@ -49,6 +51,10 @@ private slots:
     void resetConnectsFirst();
     void sendMessageSendsTheEncodedText();
     void temporaryFileIsRemoved();
+    void pipelinedEnvelope_data();
+    void pipelinedEnvelope();
+    void notPipelinedUnlessOffered_data();
+    void notPipelinedUnlessOffered();
 };
 
 void TestSmtp::sendsEnvelopeAndStuffedData()
@@ -429,6 +435,107 @@ void TestSmtp::temporaryFileIsRemoved()
         QVERIFY(QFile::exists(path));
     }
     QVERIFY(!QFile::exists(path));
+}
+
+// MAIL, RCPT and DATA leave in one write (the script answers only once all of them arrived); the
+// replies are judged in their order: a refused recipient goes to OnAddressRejected as without
+// pipelining, and a message that must not go out never gets its text, even when the server
+// answered DATA with 354 regardless (then only closing the connection keeps it from delivery).
+void TestSmtp::pipelinedEnvelope_data()
+{
+    QTest::addColumn<bool>("proceed");
+    QTest::addColumn<QByteArray>("dataReply");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("online");
+    QTest::newRow("refused recipient let through") << true << QByteArray("354 go") << QString() << true;
+    QTest::newRow("refused recipient stops") << false << QByteArray("554 no valid recipients") << QStringLiteral("550 5.1.1 no bob") << true;
+    QTest::newRow("stopped, but DATA accepted") << false << QByteArray("354 go") << QStringLiteral("550 5.1.1 no bob") << false;
+}
+
+void TestSmtp::pipelinedEnvelope()
+{
+    QFETCH(bool, proceed);
+    QFETCH(QByteArray, dataReply);
+    QFETCH(QString, error);
+    QFETCH(bool, online);
+    QByteArrayList script = PipeliningGreeting;
+    script += {"C: MAIL FROM:<alice@example.org>", "C: RCPT TO:<bob@example.org>", "C: RCPT TO:<carol@example.org>", "C: DATA",
+               "S: 250 sender ok", "S: 550 5.1.1 no bob", "S: 250 carol ok", "S: " + dataReply};
+    if (error.isEmpty())
+        script += {"C: <DATA>", "S: 250 queued", "C: RSET", "S: 250 reset"};
+    else if (online)
+        script += {"C: RSET", "S: 250 reset"};
+    script += "SILENT";
+    FakeServer server(script);
+    TqmSMTP smtp;
+    SocketErrorWatch errors(smtp);
+    Configure(smtp, server);
+    TqmMessage message;
+    message.Sender.Address = "alice@example.org";
+    message.Recipients.AddAddress("bob@example.org", {});
+    message.Recipients.AddAddress("carol@example.org", {});
+    smtp.MailMessage = &message;
+    QByteArrayList rejected;
+    smtp.OnAddressRejected = [&](QObject&, const QByteArray& address, const QByteArray& reply, bool& goOn) {
+        rejected += {address, reply};
+        goOn = proceed;
+    };
+    QByteArray text = "Subject: z\r\n\r\n.hi\r\n";
+    QBuffer device(&text);
+    device.open(QIODevice::ReadOnly);
+    smtp.OpenConnection();
+    QVERIFY(smtp.Pipelines());
+    try {
+        smtp.SendMessageData(device);
+        QVERIFY(error.isEmpty());
+    } catch (const EServerError& refusal) {
+        QCOMPARE(refusal.Message(), error);
+    }
+    QCOMPARE(rejected, (QByteArrayList{"bob@example.org", "550 5.1.1 no bob"}));
+    QCOMPARE(smtp.OnLine(), online);
+    if (online)
+        smtp.Reset();
+    QTRY_VERIFY(server.Done());
+    QCOMPARE(server.Errors(), QStringList());
+    if (error.isEmpty())
+        QCOMPARE(server.DataReceived(), QByteArray("Subject: z\r\n\r\n..hi\r\n.\r\n"));
+    else
+        QVERIFY(!server.Received().contains("Subject: z"));
+}
+
+// Without PIPELINING in the EHLO reply, or when the caller does not want it, RCPT waits for the
+// reply to MAIL: a server that keeps silent after MAIL sees nothing more.
+void TestSmtp::notPipelinedUnlessOffered_data()
+{
+    QTest::addColumn<QByteArrayList>("greeting");
+    QTest::addColumn<bool>("usePipelining");
+    QTest::newRow("not offered") << Greeting << true;
+    QTest::newRow("not wanted") << PipeliningGreeting << false;
+}
+
+void TestSmtp::notPipelinedUnlessOffered()
+{
+    QFETCH(QByteArrayList, greeting);
+    QFETCH(bool, usePipelining);
+    FakeServer server(greeting + QByteArrayList{"C: MAIL FROM:<alice@example.org>", "SILENT"});
+    TqmSMTP smtp;
+    SocketErrorWatch errors(smtp);
+    Configure(smtp, server);
+    smtp.UsePipelining = usePipelining;
+    smtp.SetTimeOut(1);
+    TqmMessage message;
+    message.Sender.Address = "alice@example.org";
+    message.Recipients.AddAddress("bob@example.org", {});
+    smtp.MailMessage = &message;
+    QByteArray text = "x\r\n";
+    QBuffer device(&text);
+    device.open(QIODevice::ReadOnly);
+    smtp.OpenConnection();
+    QVERIFY(!smtp.Pipelines());
+    QVERIFY_THROWS_EXCEPTION(ETimedOutError, smtp.SendMessageData(device));
+    errors.Take();
+    QVERIFY(server.Received().contains("MAIL FROM"));
+    QVERIFY(!server.Received().contains("RCPT"));
 }
 
 QTEST_GUILESS_MAIN(TestSmtp)
