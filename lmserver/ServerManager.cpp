@@ -146,15 +146,13 @@ void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders
     m_pop.Configure(entry, m_settings);
     m_pop.OnNextInfoUpdated = [this, getHeaders](QObject&, int index) { AppendListedLine(index, getHeaders); };
     try {
-        // Without headers only the unique ids are listed: no TOP reaches a broken message, and
-        // the ids still tell whether a message moved before it is fetched or deleted.
-        TrustingOnce(server, [this, getHeaders] {
-            if (getHeaders)
-                m_pop.UpdateRemoteInfoAndUIDL();
-            else
-                m_pop.UpdateUIDL();
-        });
-        Table.Server(server).ListedCount = m_pop.MessageCount;
+        try {
+            ListServer(server, getHeaders);
+        } catch (const ELogInRefused& refusal) {
+            if (m_cancelled || !PasswordAskedAgain(server, refusal))
+                throw;
+            ListServer(server, getHeaders);
+        }
     } catch (const EqmException& error) {
         // Stop closes the connection, so the next command may fail for that reason.
         if (!m_cancelled)
@@ -166,6 +164,38 @@ void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders
     Progress(0);
     if (m_events.ServerChanged)
         m_events.ServerChanged(server);
+}
+
+void TServerManager::ListServer(int server, bool getHeaders)
+{
+    // Without headers only the unique ids are listed: no TOP reaches a broken message, and
+    // the ids still tell whether a message moved before it is fetched or deleted.
+    TrustingOnce(server, [this, getHeaders] {
+        if (getHeaders)
+            m_pop.UpdateRemoteInfoAndUIDL();
+        else
+            m_pop.UpdateUIDL();
+    });
+    Table.Server(server).ListedCount = m_pop.MessageCount;
+}
+
+bool TServerManager::PasswordAskedAgain(int server, const ELogInRefused& refusal)
+{
+    if (!m_events.PasswordRequest)
+        return false;
+    if (m_pop.OnLine())
+        m_pop.Close();
+    // The refusal stays readable in the status line while the password window is open.
+    Status(ErrorStatus(ShownErrorText(refusal)));
+    TServerEntry& entry = Table.Server(server);
+    TConnectTarget target{entry.Server, entry.UserName, QByteArray(), entry.Security, entry.Pin};
+    target.AccountName = entry.AccountName;
+    const std::optional<QByteArray> typed = m_events.PasswordRequest(target);
+    if (!typed || typed->isEmpty())
+        return false;
+    entry.Password = *typed;
+    m_pop.Configure(entry, m_settings);
+    return true;
 }
 
 void TServerManager::TrustingOnce(int server, const std::function<void()>& step)

@@ -22,6 +22,8 @@
 #include <functional>
 #include <optional>
 
+class ELogInRefused;
+
 struct TServerEvents {
     std::function<void(const QString& text)> Status;
     // Percent, 0 to 100.
@@ -60,6 +62,10 @@ public:
 private:
     void ConnectEvents();
     void ConnectServer(const TConnectTarget& target, bool getHeaders);
+    void ListServer(int server, bool getHeaders);
+    // After a refused log-in: asks for the password once more, as for a missing one, and prepares
+    // the connection with it. False when the user cancelled or nobody can be asked.
+    bool PasswordAskedAgain(int server, const ELogInRefused& refusal);
     void AppendListedLine(int index, bool getHeaders);
     void ListingFailed(int server, const QString& error);
     // Runs `step`. When it fails on a certificate that the user then trusts, the pin is stored for

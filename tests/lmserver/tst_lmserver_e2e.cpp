@@ -199,6 +199,41 @@ private slots:
         QVERIFY(manager.Table.Servers().isEmpty());
     }
 
+    // A refused password is asked for once more; the new one is used for the listing and kept for
+    // carrying out the marks, and a second refusal is final.
+    void refusedPasswordIsAskedAgainOnce_data()
+    {
+        QTest::addColumn<QByteArray>("typed");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("right the second time") << QByteArray("secret") << 1;
+        QTest::newRow("wrong again") << QByteArray("still wrong") << 0;
+        QTest::newRow("cancelled") << QByteArray() << 0;
+    }
+    void refusedPasswordIsAskedAgainOnce()
+    {
+        QFETCH(QByteArray, typed);
+        QFETCH(int, lines);
+        m_mailbox.SetMessages(Messages(1));
+        int asked = 0;
+        TServerEvents events = m_events;
+        events.PasswordRequest = [&](const TConnectTarget& target) -> std::optional<QByteArray> {
+            ++asked;
+            if (!target.Password.isEmpty() || typed.isEmpty())
+                return std::nullopt;
+            return typed;
+        };
+        TServerManager manager(m_settings, events);
+        manager.Connect({{Target("wrong")}, {}}, true);
+        QCOMPARE(asked, 1);
+        QCOMPARE(manager.Table.Lines().size(), lines);
+        QCOMPARE(manager.Table.Servers().at(0).Failed, lines == 0);
+        if (lines > 0) {
+            manager.Table.SetMark({0}, Mark::Get);
+            manager.CarryOut(m_spool->path());
+            QCOMPARE(SpoolFiles().size(), 1);
+        }
+    }
+
     void getSavesByteEqualSpoolFiles()
     {
         m_mailbox.SetMessages(Messages(3));
