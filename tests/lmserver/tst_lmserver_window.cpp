@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <memory>
@@ -190,14 +191,24 @@ private slots:
         SaveScreenshot(frm, QStringLiteral("lmserver_hostile_reply"));
     }
 
-    // A refused log-in is told in the user's language, quoting the server; the node keeps the
-    // reason, and the status line wraps and can be copied.
+    // A refused log-in is told in the user's language, quoting the server, while the password is
+    // asked for again; cancelled, the node keeps the reason, and the status line wraps and can be
+    // copied.
     void refusedLogInNamedOnItsNode()
     {
         FreshInstallation(0);
         TLmserverSettings settings = ReadLmserverSettings();
         settings.QuickPassword = "wrong";
         WriteLmserverSettings(settings);
+        QString statusWhileAsked;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            if (auto* dialog = qobject_cast<TPasswordFrm*>(QApplication::activeModalWidget())) {
+                statusWhileAsked = qobject_cast<TLmserverFrm*>(dialog->parentWidget())->StatusLbl->text();
+                dialog->reject();
+            }
+        });
+        answer.start(20);
         TLmserverFrm frm({QStringLiteral("/update")});
         frm.resize(520, 360);
         frm.show();
@@ -209,6 +220,7 @@ private slots:
                      && reason.contains(QLatin1String("Antwort des Servers: -ERR")),
                  qPrintable(reason));
         QCOMPARE(frm.StatusLbl->text(), reason);
+        QCOMPARE(statusWhileAsked, reason);
         QVERIFY(frm.StatusLbl->wordWrap());
         QVERIFY(frm.StatusLbl->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
         frm.StatusLbl->setText(QString());
