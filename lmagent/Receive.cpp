@@ -12,6 +12,7 @@
 #include "SharedFunctions.h"
 #include "SpoolFunctions.h"
 #include "qmdiscard.h"
+#include "qmwriteguard.h"
 #include "tk_langlib.h"
 
 #include <QFile>
@@ -59,35 +60,27 @@ constexpr qint64 DiskCheckInterval = 256 * 1024;
 // Passes a message on to its spool file while the disk keeps its reserve: before every
 // DiskCheckInterval bytes the free space is asked for, and a write that would eat into the reserve
 // fails with `fullText`, which ends the retrieval before anything of it is deleted.
-class TDiskReserveGuard final : public QIODevice {
+class TDiskReserveGuard final : public TqmWriteGuard {
 public:
     TDiskReserveGuard(QIODevice& target, std::function<qint64()> freeSpace, qint64 reserve, QString fullText)
-        : m_target(target), m_freeSpace(std::move(freeSpace)), m_reserve(reserve), m_fullText(std::move(fullText))
+        : TqmWriteGuard(target), m_freeSpace(std::move(freeSpace)), m_reserve(reserve), m_fullText(std::move(fullText))
     {
-        open(QIODevice::WriteOnly);
     }
 
 protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 size) override
+    QString Refusal(qint64 size) override
     {
         if (m_unchecked + size > m_allowance) {
             m_allowance = qMin(m_freeSpace() - m_reserve, DiskCheckInterval);
             m_unchecked = 0;
-            if (size > m_allowance) {
-                setErrorString(m_fullText);
-                return -1;
-            }
+            if (size > m_allowance)
+                return m_fullText;
         }
         m_unchecked += size;
-        const qint64 passed = m_target.write(data, size);
-        if (passed != size)
-            setErrorString(m_target.errorString());
-        return passed;
+        return {};
     }
 
 private:
-    QIODevice& m_target;
     std::function<qint64()> m_freeSpace;
     qint64 m_reserve;
     QString m_fullText;
@@ -108,19 +101,13 @@ QString MessageDescription(int index, const TqmRemoteInfoItem& item)
 
 // Passes a received message on to its spool file. A short write leaves no error behind in the file
 // (a full disk), so the failure is told here, naming the file the user will look for.
-class TSpoolSink final : public QIODevice {
+class TSpoolSink final : public TqmWriteGuard {
 public:
-    TSpoolSink(QFile& file, QString shownName) : m_file(file), m_shownName(std::move(shownName)) { open(QIODevice::WriteOnly); }
+    TSpoolSink(QFile& file, QString shownName) : TqmWriteGuard(file), m_file(file), m_shownName(std::move(shownName)) {}
 
 protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 size) override
-    {
-        if (m_file.write(data, size) == size)
-            return size;
-        setErrorString(WriteFailureText(m_shownName, m_file.errorString()));
-        return -1;
-    }
+    QString Refusal(qint64) override { return {}; }
+    QString FailureText() const override { return WriteFailureText(m_shownName, m_file.errorString()); }
 
 private:
     QFile& m_file;

@@ -5,6 +5,7 @@
 #include "qmconst.h"
 #include "qmdiscard.h"
 #include "qmutils.h"
+#include "qmwriteguard.h"
 
 #include <QBuffer>
 
@@ -38,31 +39,21 @@ constexpr int MaxCapabilities = 1000;
 
 // Passes a retrieved body on to its device until it grows past the limit; then every write fails
 // with `overflowText`, which ends the retrieval.
-class TSizeGuard final : public QIODevice {
+class TSizeGuard final : public TqmWriteGuard {
 public:
     TSizeGuard(QIODevice& target, qint64 limit, const QString& overflowText)
-        : m_target(target), m_limit(limit), m_overflowText(overflowText)
+        : TqmWriteGuard(target), m_limit(limit), m_overflowText(overflowText)
     {
-        open(QIODevice::WriteOnly);
     }
 
 protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 size) override
+    QString Refusal(qint64 size) override
     {
         m_written += size;
-        if (m_written > m_limit) {
-            setErrorString(m_overflowText);
-            return -1;
-        }
-        const qint64 passed = m_target.write(data, size);
-        if (passed != size)
-            setErrorString(m_target.errorString());
-        return passed;
+        return m_written > m_limit ? m_overflowText : QString();
     }
 
 private:
-    QIODevice& m_target;
     qint64 m_limit;
     QString m_overflowText;
     qint64 m_written = 0;
