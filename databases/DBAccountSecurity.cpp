@@ -7,6 +7,8 @@ namespace {
 
 const QString PopSecurityValue = QStringLiteral("PopSecurity");
 const QString SmtpSecurityValue = QStringLiteral("SmtpSecurity");
+const QString IncomingProtocolValue = QStringLiteral("IncomingProtocol");
+const QString SecretStoreValue = QStringLiteral("SecretStore");
 const QString LegacyPinValue = QStringLiteral("PinnedCertificate");
 
 QString PinValue(TMailService service)
@@ -56,12 +58,34 @@ bool GroupExists(const QByteArray& accountName)
 
 } // namespace
 
+QByteArray IncomingProtocolText(TIncomingProtocol protocol)
+{
+    return protocol == TIncomingProtocol::Imap ? QByteArrayLiteral("imap") : QByteArrayLiteral("pop3");
+}
+
+TIncomingProtocol IncomingProtocolFromText(QByteArrayView text)
+{
+    return text.trimmed().toByteArray().toLower() == "imap" ? TIncomingProtocol::Imap : TIncomingProtocol::Pop3;
+}
+
+QByteArray SecretStoreText(TSecretStore store)
+{
+    return store == TSecretStore::Keyring ? QByteArrayLiteral("keyring") : QByteArrayLiteral("record");
+}
+
+TSecretStore SecretStoreFromText(QByteArrayView text)
+{
+    return text.trimmed().toByteArray().toLower() == "keyring" ? TSecretStore::Keyring : TSecretStore::Record;
+}
+
 QString AccountSecurityKey(const QByteArray& accountName) { return AccountsKey() + QLatin1Char('/') + GroupName(accountName); }
 
 TAccountSecurity ReadAccountSecurity(const QByteArray& accountName)
 {
     const TRegistryKey key(AccountSecurityKey(accountName));
     TAccountSecurity security;
+    security.Incoming = IncomingProtocolFromText(key.ReadString(IncomingProtocolValue).toUtf8());
+    security.Secrets = SecretStoreFromText(key.ReadString(SecretStoreValue).toUtf8());
     security.PopSecurity = SecurityFromText(key.ReadString(PopSecurityValue).toUtf8());
     security.SmtpSecurity = SecurityFromText(key.ReadString(SmtpSecurityValue).toUtf8());
     security.PopPin = ReadPin(key, TMailService::Pop);
@@ -72,6 +96,8 @@ TAccountSecurity ReadAccountSecurity(const QByteArray& accountName)
 void WriteAccountSecurity(const QByteArray& accountName, const TAccountSecurity& security)
 {
     TRegistryKey key(AccountSecurityKey(accountName));
+    key.WriteString(IncomingProtocolValue, QString::fromLatin1(IncomingProtocolText(security.Incoming)));
+    key.WriteString(SecretStoreValue, QString::fromLatin1(SecretStoreText(security.Secrets)));
     key.WriteString(PopSecurityValue, QString::fromLatin1(SecurityText(security.PopSecurity)));
     key.WriteString(SmtpSecurityValue, QString::fromLatin1(SecurityText(security.SmtpSecurity)));
     WritePin(key, TMailService::Pop, security.PopPin);

@@ -10,6 +10,8 @@
 // SmtpTlsSeen hold the server (as the account names it, lower case) that last agreed to STLS or
 // STARTTLS: security "auto" then refuses that server without TLS as a downgrade. A "/" or "\" in
 // an account name is written percent-encoded, so that the name stays one group.
+// IncomingProtocol ("pop3", "imap"; missing = "pop3") says how mail is fetched, SecretStore
+// ("record", "keyring"; missing = "record") where the account's password and tokens are kept.
 
 #include "nktypes.h"
 
@@ -25,11 +27,22 @@ struct TServerPin {
     friend bool operator==(const TServerPin&, const TServerPin&) = default;
 };
 
+enum class TIncomingProtocol { Pop3, Imap };
+enum class TSecretStore { Record, Keyring };
+
+QByteArray IncomingProtocolText(TIncomingProtocol protocol);
+// Anything but "imap" (any case) is POP3, so that older and damaged groups keep working.
+TIncomingProtocol IncomingProtocolFromText(QByteArrayView text);
+QByteArray SecretStoreText(TSecretStore store);
+TSecretStore SecretStoreFromText(QByteArrayView text);
+
 struct TAccountSecurity {
     TqmSecurity PopSecurity = TqmSecurity::secAuto;
     TqmSecurity SmtpSecurity = TqmSecurity::secAuto;
     TServerPin PopPin = {};
     TServerPin SmtpPin = {};
+    TIncomingProtocol Incoming = TIncomingProtocol::Pop3;
+    TSecretStore Secrets = TSecretStore::Record;
 };
 
 // The registry key of the account's group for the active user.

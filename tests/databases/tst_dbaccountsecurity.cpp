@@ -27,6 +27,24 @@ private slots:
         QCOMPARE(security.SmtpSecurity, TqmSecurity::secAuto);
         QVERIFY(security.PopPin.IsEmpty());
         QVERIFY(security.SmtpPin.IsEmpty());
+        QCOMPARE(security.Incoming, TIncomingProtocol::Pop3);
+        QCOMPARE(security.Secrets, TSecretStore::Record);
+    }
+
+    void protocolAndSecretStoreRoundTrip()
+    {
+        TAccountSecurity security;
+        security.Incoming = TIncomingProtocol::Imap;
+        security.Secrets = TSecretStore::Keyring;
+        WriteAccountSecurity("Work", security);
+        const TRegistryKey key(QStringLiteral("Users/alice/Accounts/Work"));
+        QCOMPARE(key.ReadString(QStringLiteral("IncomingProtocol")), QStringLiteral("imap"));
+        QCOMPARE(key.ReadString(QStringLiteral("SecretStore")), QStringLiteral("keyring"));
+        const TAccountSecurity read = ReadAccountSecurity("Work");
+        QCOMPARE(read.Incoming, TIncomingProtocol::Imap);
+        QCOMPARE(read.Secrets, TSecretStore::Keyring);
+        QCOMPARE(IncomingProtocolFromText(" IMAP "), TIncomingProtocol::Imap);
+        QCOMPARE(IncomingProtocolFromText("smoke"), TIncomingProtocol::Pop3);
     }
 
     void storedAsTheWordsInTheUsersKey()
