@@ -9,6 +9,7 @@ const QString PopSecurityValue = QStringLiteral("PopSecurity");
 const QString SmtpSecurityValue = QStringLiteral("SmtpSecurity");
 const QString IncomingProtocolValue = QStringLiteral("IncomingProtocol");
 const QString SecretStoreValue = QStringLiteral("SecretStore");
+const QString AuthMethodValue = QStringLiteral("AuthMethod");
 const QString LegacyPinValue = QStringLiteral("PinnedCertificate");
 
 QString PinValue(TMailService service)
@@ -56,6 +57,25 @@ bool GroupExists(const QByteArray& accountName)
     return TRegistryKey(AccountsKey()).KeyExists(GroupName(accountName));
 }
 
+TOAuth2Registration ReadOAuth2(const TRegistryKey& key)
+{
+    const auto read = [&key](const char* name) { return key.ReadString(QLatin1String(name)).toUtf8().trimmed(); };
+    return {read("OAuth2ClientId"), read("OAuth2ClientSecret"), read("OAuth2AuthUrl"), read("OAuth2TokenUrl"),
+            read("OAuth2Scope")};
+}
+
+void WriteOAuth2(TRegistryKey& key, const TOAuth2Registration& oauth)
+{
+    const auto write = [&key](const char* name, const QByteArray& value) {
+        key.WriteString(QLatin1String(name), QString::fromUtf8(value));
+    };
+    write("OAuth2ClientId", oauth.ClientId);
+    write("OAuth2ClientSecret", oauth.ClientSecret);
+    write("OAuth2AuthUrl", oauth.AuthUrl);
+    write("OAuth2TokenUrl", oauth.TokenUrl);
+    write("OAuth2Scope", oauth.Scope);
+}
+
 } // namespace
 
 QByteArray IncomingProtocolText(TIncomingProtocol protocol)
@@ -86,6 +106,10 @@ TAccountSecurity ReadAccountSecurity(const QByteArray& accountName)
     TAccountSecurity security;
     security.Incoming = IncomingProtocolFromText(key.ReadString(IncomingProtocolValue).toUtf8());
     security.Secrets = SecretStoreFromText(key.ReadString(SecretStoreValue).toUtf8());
+    security.Auth = key.ReadString(AuthMethodValue).trimmed().toLower() == QLatin1String("oauth2")
+                        ? TAuthMethod::OAuth2
+                        : TAuthMethod::Password;
+    security.OAuth2 = ReadOAuth2(key);
     security.PopSecurity = SecurityFromText(key.ReadString(PopSecurityValue).toUtf8());
     security.SmtpSecurity = SecurityFromText(key.ReadString(SmtpSecurityValue).toUtf8());
     security.PopPin = ReadPin(key, TMailService::Pop);
@@ -98,6 +122,9 @@ void WriteAccountSecurity(const QByteArray& accountName, const TAccountSecurity&
     TRegistryKey key(AccountSecurityKey(accountName));
     key.WriteString(IncomingProtocolValue, QString::fromLatin1(IncomingProtocolText(security.Incoming)));
     key.WriteString(SecretStoreValue, QString::fromLatin1(SecretStoreText(security.Secrets)));
+    key.WriteString(AuthMethodValue, security.Auth == TAuthMethod::OAuth2 ? QStringLiteral("oauth2")
+                                                                          : QStringLiteral("password"));
+    WriteOAuth2(key, security.OAuth2);
     key.WriteString(PopSecurityValue, QString::fromLatin1(SecurityText(security.PopSecurity)));
     key.WriteString(SmtpSecurityValue, QString::fromLatin1(SecurityText(security.SmtpSecurity)));
     WritePin(key, TMailService::Pop, security.PopPin);

@@ -12,6 +12,9 @@
 // an account name is written percent-encoded, so that the name stays one group.
 // IncomingProtocol ("pop3", "imap"; missing = "pop3") says how mail is fetched, SecretStore
 // ("record", "keyring"; missing = "record") where the account's password and tokens are kept.
+// An account that signs in with OAuth2 has AuthMethod "oauth2" (missing = "password") and its
+// client registration and endpoints as OAuth2ClientId, OAuth2ClientSecret (often empty for
+// desktop programs), OAuth2AuthUrl, OAuth2TokenUrl and OAuth2Scope.
 
 #include "nktypes.h"
 
@@ -36,6 +39,19 @@ TIncomingProtocol IncomingProtocolFromText(QByteArrayView text);
 QByteArray SecretStoreText(TSecretStore store);
 TSecretStore SecretStoreFromText(QByteArrayView text);
 
+enum class TAuthMethod { Password, OAuth2 };
+
+struct TOAuth2Registration {
+    QByteArray ClientId;
+    QByteArray ClientSecret;
+    QByteArray AuthUrl;
+    QByteArray TokenUrl;
+    QByteArray Scope;
+
+    bool IsComplete() const { return !ClientId.isEmpty() && !AuthUrl.isEmpty() && !TokenUrl.isEmpty(); }
+    friend bool operator==(const TOAuth2Registration&, const TOAuth2Registration&) = default;
+};
+
 struct TAccountSecurity {
     TqmSecurity PopSecurity = TqmSecurity::secAuto;
     TqmSecurity SmtpSecurity = TqmSecurity::secAuto;
@@ -43,6 +59,8 @@ struct TAccountSecurity {
     TServerPin SmtpPin = {};
     TIncomingProtocol Incoming = TIncomingProtocol::Pop3;
     TSecretStore Secrets = TSecretStore::Record;
+    TAuthMethod Auth = TAuthMethod::Password;
+    TOAuth2Registration OAuth2 = {};
 };
 
 // The registry key of the account's group for the active user.

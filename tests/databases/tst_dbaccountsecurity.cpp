@@ -36,6 +36,8 @@ private slots:
         TAccountSecurity security;
         security.Incoming = TIncomingProtocol::Imap;
         security.Secrets = TSecretStore::Keyring;
+        security.Auth = TAuthMethod::OAuth2;
+        security.OAuth2 = {"client-1", "", "https://auth.example/authorize", "https://auth.example/token", "mail"};
         WriteAccountSecurity("Work", security);
         const TRegistryKey key(QStringLiteral("Users/alice/Accounts/Work"));
         QCOMPARE(key.ReadString(QStringLiteral("IncomingProtocol")), QStringLiteral("imap"));
@@ -43,6 +45,9 @@ private slots:
         const TAccountSecurity read = ReadAccountSecurity("Work");
         QCOMPARE(read.Incoming, TIncomingProtocol::Imap);
         QCOMPARE(read.Secrets, TSecretStore::Keyring);
+        QCOMPARE(read.Auth, TAuthMethod::OAuth2);
+        QCOMPARE(read.OAuth2, security.OAuth2);
+        QVERIFY(read.OAuth2.IsComplete());
         QCOMPARE(IncomingProtocolFromText(" IMAP "), TIncomingProtocol::Imap);
         QCOMPARE(IncomingProtocolFromText("smoke"), TIncomingProtocol::Pop3);
     }
