@@ -76,6 +76,9 @@ void TMainFrm::ConnectCommands()
     connect(a.Toolbar, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { Actions.ToolbarPop->popup(Actions.Toolbar->mapToGlobal(at)); });
     connect(MessageLv, &TEnhListView::SelectionChanged, this, &TMainFrm::RefreshCommandStates);
+    // A collapsed folder's count includes its hidden sub-folders.
+    connect(FolderTv, &QTreeWidget::itemExpanded, this, &TMainFrm::RefreshCommandStates);
+    connect(FolderTv, &QTreeWidget::itemCollapsed, this, &TMainFrm::RefreshCommandStates);
     ConnectMessageCommands();
     ConnectFolderCommands();
     ConnectToolCommands();

@@ -42,6 +42,17 @@ QTreeWidgetItem* NodeItem(const TFolderTreeNode& node, const QList<QIcon>& image
     return item;
 }
 
+// The unread messages of every folder below `node`; the Outbox holds no sub-folders.
+int HiddenUnreadCount(const QTreeWidgetItem* node, const QHash<QString, int>& counts)
+{
+    int sum = 0;
+    for (int i = 0; i < node->childCount(); ++i) {
+        const QTreeWidgetItem* child = node->child(i);
+        sum += counts.value(child->data(0, FolderNameRole).toString()) + HiddenUnreadCount(child, counts);
+    }
+    return sum;
+}
+
 } // namespace
 
 void TMainFrm::BuildFolderTree()
@@ -227,11 +238,15 @@ void TMainFrm::UpdateFolderCaptions(int outboxCount)
     const QString outbox = m_specialNames.value(Outbox);
     QHash<QString, int> counts;
     for (QTreeWidgetItemIterator it(FolderTv); *it; ++it) {
+        const QString folderName = (*it)->data(0, FolderNameRole).toString();
+        counts.insert(folderName, folderName == outbox ? outboxCount : UnreadCount(folderName));
+    }
+    for (QTreeWidgetItemIterator it(FolderTv); *it; ++it) {
         QTreeWidgetItem* node = *it;
         const QString folderName = node->data(0, FolderNameRole).toString();
         const bool isOutbox = folderName == outbox;
-        const int count = isOutbox ? outboxCount : UnreadCount(folderName);
-        counts.insert(folderName, count);
+        // A collapsed folder speaks for the sub-folders it hides, or their new mail goes unseen.
+        const int count = counts.value(folderName) + (node->isExpanded() ? 0 : HiddenUnreadCount(node, counts));
         const QString caption = FolderCaption(node->data(0, FolderTextRole).toString(), count);
         if (node->text(0) != caption)
             node->setText(0, caption);

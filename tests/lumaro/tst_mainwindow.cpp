@@ -540,7 +540,14 @@ private slots:
         QVERIFY(frm->FolderTv->topLevelItem(0)->font(0).bold());
         QVERIFY(!frm->FolderTv->topLevelItem(1)->font(0).bold());
         QVERIFY(!frm->FolderTv->topLevelItem(2)->font(0).bold());
-        QCOMPARE(FindNode(*frm->FolderTv, QStringLiteral("Kunden (1)"))->parent()->text(0), QStringLiteral("Arbeit"));
+        // A collapsed parent counts what it hides.
+        QTreeWidgetItem* workNode = FindNode(*frm->FolderTv, QStringLiteral("Kunden (1)"))->parent();
+        workNode->setExpanded(false);
+        QCOMPARE(workNode->text(0), QStringLiteral("Arbeit (1)"));
+        QVERIFY(workNode->font(0).bold());
+        workNode->setExpanded(true);
+        QCOMPARE(workNode->text(0), QStringLiteral("Arbeit"));
+        QVERIFY(!workNode->font(0).bold());
         QCOMPARE(frm->FolderCmb->itemText(0), QStringLiteral("Posteingang (3)"));
         QCOMPARE(frm->FolderCmb->findText(QStringLiteral("Kunden (1)")), frm->FolderCmb->count() - 1);
         frm->FolderTv->expandAll();
