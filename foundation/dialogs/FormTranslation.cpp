@@ -94,9 +94,12 @@ void TranslateWidget(QWidget* widget, const QString& caption, const QString& hin
         menu->setTitle(caption);
         menu->menuAction()->setStatusTip(hint);
     } else if (IsListView(widget)) {
+        // The text lists the columns or items, "Subject|Sender|...": shown as a hint it would be noise.
         TranslateListColumns(qobject_cast<QTreeView*>(widget), caption);
+        return;
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         TranslateComboItems(combo, caption);
+        return;
     } else if (IsEditLike(widget)) {
         // Edit fields and trees keep their content; only the hint changes.
     } else if (widget->isWindow()) {

@@ -95,7 +95,7 @@ private slots:
         }) << TText([](QObject* o) {
             QTreeWidgetItem* header = qobject_cast<QTreeWidget*>(o)->headerItem();
             return QStringList{header->text(0), header->text(1), header->text(2)}.join(QLatin1Char(','));
-        }) << "Name,E-Mail," << "Name|E-Mail";
+        }) << "Name,E-Mail," << "";
         QTest::newRow("list view over a model") << TWidgetFactory([=](QWidget* f) {
             auto* list = new QTreeView(f);
             list->setRootIsDecorated(false);
@@ -104,7 +104,7 @@ private slots:
             return tagged(list, 3);
         }) << TText([](QObject* o) {
             return qobject_cast<QTreeView*>(o)->model()->headerData(0, Qt::Horizontal).toString();
-        }) << "Name" << "Name|E-Mail";
+        }) << "Name" << "";
         QTest::newRow("combo box with more items than parts") << TWidgetFactory([=](QWidget* f) {
             auto* combo = new QComboBox(f);
             combo->addItems({QStringLiteral("Name"), QStringLiteral("Adresse"), QStringLiteral("Betreff")});
@@ -112,7 +112,7 @@ private slots:
         }) << TText([](QObject* o) {
             auto* combo = qobject_cast<QComboBox*>(o);
             return QStringList{combo->itemText(0), combo->itemText(1), combo->itemText(2)}.join(QLatin1Char(','));
-        }) << "Name,E-Mail," << "Name|E-Mail";
+        }) << "Name,E-Mail," << "";
         QTest::newRow("edit field keeps its text") << TWidgetFactory([=](QWidget* f) {
             return tagged(new QLineEdit(QStringLiteral("Eingabe"), f), 1);
         }) << TText([](QObject* o) { return qobject_cast<QLineEdit*>(o)->text(); }) << "Eingabe" << "File";
