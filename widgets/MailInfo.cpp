@@ -24,6 +24,9 @@
 
 namespace {
 
+// Room for the window manager's title bar buttons beside the title.
+constexpr int TitleBarButtonsWidth = 160;
+
 enum Tags { FormTag = 514, SentTag = 515, RecipientsTag = 516, SizeTag = 517, HeaderTag = 518, SourceTag = 520 };
 constexpr std::array<const char*, 4> ShownHeaders{"X-Mailer", "Reply-To", "Return-Receipt-To",
                                                   "Disposition-Notification-To"};
@@ -155,6 +158,8 @@ TMailInfoFrm::TMailInfoFrm(QWidget* parent) : QDialog(parent)
     layout->addWidget(SourceMemo);
     layout->addLayout(buttons);
     TranslateFormIfEnglish(this);
+    // The window manager cuts a title that is wider than the window; leave room for its buttons.
+    setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + TitleBarButtonsWidth);
 }
 
 void TMailInfoFrm::Show(const TMessageDetails& details)
