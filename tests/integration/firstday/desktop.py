@@ -66,8 +66,14 @@ class Desktop:
             time.sleep(0.1)
         raise DesktopError("Xvfb did not start on %s" % self.display)
 
-    def _xdotool(self, *arguments, check=True):
-        result = subprocess.run(["xdotool", *arguments], env=self.environment(), capture_output=True, text=True)
+    def _xdotool(self, *arguments, check=True, timeout=20):
+        # "windowactivate --sync" waits for the window manager without end when the window never
+        # takes the focus; a step that hangs must fail with a message instead.
+        try:
+            result = subprocess.run(["xdotool", *arguments], env=self.environment(), capture_output=True, text=True,
+                                    timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise DesktopError("xdotool %s: no answer within %d s" % (" ".join(arguments), timeout))
         if check and result.returncode != 0:
             raise DesktopError("xdotool %s: %s" % (" ".join(arguments), result.stderr.strip()))
         return result
