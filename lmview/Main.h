@@ -211,9 +211,10 @@ private:
     void MarkChanged();
     void UpdateCopiesCaption();
     void UpdateCaretPanel();
-    void CompleteTo(const QString& text);
+    // Completes the entry being typed in a recipient field (To, CC or BCC).
+    void CompleteRecipientIn(QLineEdit* edit, const QString& text);
     // Offers the history and address book entries that the entry being typed fits.
-    void OfferRecipients(const QString& text);
+    void OfferRecipients(QLineEdit* edit, const QString& text);
     void InsertChosenRecipient(const QString& chosen);
     void BuildSendToMenus();
     void SendAttachmentTo(const QString& entry);
@@ -255,8 +256,9 @@ private:
     bool m_filling = false;
     bool m_firstShow = true;
     bool m_addressBookRunning = false;
-    qsizetype m_lastToLength = 0;
-    // History, then the address book: what the To field completes from.
+    // Per recipient field, the length of its text after the last edit or completion.
+    QHash<const QLineEdit*, qsizetype> m_lastRecipientLengths;
+    // History, then the address book: what the recipient fields complete from.
     QStringList m_recipientCandidates;
     QCompleter* m_recipientCompleter = nullptr;
     TPhrasesFrm* m_phrases = nullptr;

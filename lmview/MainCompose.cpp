@@ -1,5 +1,5 @@
 // The edit mode of the message window: the compose panel, the recipient chooser and phrases,
-// attachments, the To field's history and completion, and "Später senden".
+// attachments, the recipient fields' history and completion, and "Später senden".
 
 #include "Main.h"
 
@@ -91,9 +91,10 @@ void TLmviewFrm::FillComposePanel()
     for (const QByteArray& recipient : AddressBookRecipients())
         m_recipientCandidates.append(QString::fromUtf8(recipient));
     SmtpToEdt->setCurrentText(WriteAddressField(m_message.Recipients));
-    m_lastToLength = SmtpToEdt->currentText().size();
     SmtpCCEdt->setText(WriteAddressField(m_message.CC));
     SmtpBCCEdt->setText(BccFieldText(m_message.Headers));
+    for (const QLineEdit* edit : {SmtpToEdt->lineEdit(), SmtpCCEdt, SmtpBCCEdt})
+        m_lastRecipientLengths[edit] = edit->text().size();
     SmtpSubjectEdt->setText(subject);
     SmtpHoldChk->setChecked(!m_message.Headers.GetFieldBody("X-LMHOLD").isEmpty());
     SmtpRedirectChk->setChecked(m_redirected);
@@ -125,13 +126,13 @@ void TLmviewFrm::ConnectChangeSignals()
         connect(edit, &QLineEdit::textEdited, this, &TLmviewFrm::MarkChanged);
     }
     connect(SmtpToEdt, &QComboBox::currentTextChanged, this, &TLmviewFrm::MarkChanged);
-    connect(SmtpToEdt->lineEdit(), &QLineEdit::textEdited, this, &TLmviewFrm::CompleteTo);
+    for (QLineEdit* edit : {SmtpToEdt->lineEdit(), SmtpCCEdt, SmtpBCCEdt})
+        connect(edit, &QLineEdit::textEdited, this, [this, edit](const QString& text) { CompleteRecipientIn(edit, text); });
     // The combo box's own completer would put the history entry's letters over what was typed.
     SmtpToEdt->setCompleter(nullptr);
     SmtpToEdt->setInsertPolicy(QComboBox::NoInsert);
     m_recipientCompleter = new QCompleter(new QStringListModel(this), this);
     m_recipientCompleter->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
-    m_recipientCompleter->setWidget(SmtpToEdt->lineEdit());
     connect(m_recipientCompleter, qOverload<const QString&>(&QCompleter::activated), this, &TLmviewFrm::InsertChosenRecipient);
     connect(OurEmailCmb, &QComboBox::currentIndexChanged, this, [this](int index) {
         AccountNamesCmb->setCurrentIndex(index);
@@ -192,29 +193,30 @@ void TLmviewFrm::UpdateCopiesCaption()
 }
 
 // Completes only while the text grows, so that deleting a completed rest is not undone at once.
-void TLmviewFrm::CompleteTo(const QString& text)
+void TLmviewFrm::CompleteRecipientIn(QLineEdit* edit, const QString& text)
 {
-    const bool grew = text.size() > m_lastToLength;
-    m_lastToLength = text.size();
+    const bool grew = text.size() > m_lastRecipientLengths.value(edit);
+    m_lastRecipientLengths[edit] = text.size();
     if (!grew)
         return;
-    QLineEdit* edit = SmtpToEdt->lineEdit();
-    OfferRecipients(text);
+    OfferRecipients(edit, text);
     const std::optional<TCompletion> completion = CompleteRecipient(text, edit->cursorPosition(), m_recipientCandidates);
     if (!completion)
         return;
     edit->setText(completion->Text);
     edit->setSelection(int(completion->SelectionStart + completion->SelectionLength), -int(completion->SelectionLength));
-    m_lastToLength = completion->SelectionStart;
+    m_lastRecipientLengths[edit] = completion->SelectionStart;
 }
 
-void TLmviewFrm::OfferRecipients(const QString& text)
+void TLmviewFrm::OfferRecipients(QLineEdit* edit, const QString& text)
 {
-    const qsizetype caret = SmtpToEdt->lineEdit()->cursorPosition();
+    const qsizetype caret = edit->cursorPosition();
     const qsizetype start = TypedRecipientStart(text, caret);
     const QStringList matches = MatchingRecipients(text.mid(start, caret - start), m_recipientCandidates);
     auto* model = static_cast<QStringListModel*>(m_recipientCompleter->model());
     model->setStringList(matches);
+    // One list serves the three fields: it opens under the one being typed in.
+    m_recipientCompleter->setWidget(edit);
     if (matches.isEmpty())
         m_recipientCompleter->popup()->hide();
     else
@@ -223,7 +225,9 @@ void TLmviewFrm::OfferRecipients(const QString& text)
 
 void TLmviewFrm::InsertChosenRecipient(const QString& chosen)
 {
-    QLineEdit* edit = SmtpToEdt->lineEdit();
+    auto* edit = qobject_cast<QLineEdit*>(m_recipientCompleter->widget());
+    if (!edit)
+        return;
     // An inline completion still selected is no part of what was typed.
     QString text = edit->text();
     qsizetype caret = edit->cursorPosition();
@@ -234,7 +238,7 @@ void TLmviewFrm::InsertChosenRecipient(const QString& chosen)
     const TCompletion inserted = InsertRecipient(text, caret, chosen);
     edit->setText(inserted.Text);
     edit->setCursorPosition(int(inserted.SelectionStart));
-    m_lastToLength = inserted.Text.size();
+    m_lastRecipientLengths[edit] = inserted.Text.size();
     MarkChanged();
 }
 

@@ -363,8 +363,8 @@ private slots:
         SaveScreenshot(chooser, QStringLiteral("adrchoose"));
     }
 
-    // Typing into To keeps the typed letters, offers contacts by any word of their name, and the
-    // chosen "Last, First" contact is saved with its name.
+    // Typing into To (or a copy field) keeps the typed letters, offers contacts by any word of their
+    // name, and the chosen "Last, First" contact is saved with its name.
     void toFieldCompletesNamesAndKeepsWhatWasTyped()
     {
         ReportCapture reports;
@@ -396,6 +396,20 @@ private slots:
         QTest::keyClick(completer->popup(), Qt::Key_Return);
         QCOMPARE(to->text(), QStringLiteral("BO, \"Schmidt, Jürgen\" <j@example.de>"));
         to->setText(QStringLiteral("bob@example.com, \"Schmidt, Jürgen\" <j@example.de>"));
+
+        // The copy fields complete from the same list.
+        for (int page = 0; page < window.SmtpPages->count(); ++page) {
+            if (window.SmtpPages->widget(page)->isAncestorOf(window.SmtpBCCEdt))
+                window.SmtpPages->setCurrentIndex(page);
+        }
+        window.SmtpBCCEdt->setFocus();
+        QTest::keyClicks(window.SmtpBCCEdt, QStringLiteral("schm"));
+        QVERIFY(completer->popup()->isVisible());
+        QCOMPARE(completer->widget(), window.SmtpBCCEdt);
+        QTest::keyClick(completer->popup(), Qt::Key_Down);
+        QTest::keyClick(completer->popup(), Qt::Key_Return);
+        QCOMPARE(window.SmtpBCCEdt->text(), QStringLiteral("\"Schmidt, Jürgen\" <j@example.de>"));
+        QCOMPARE(to->text(), QStringLiteral("bob@example.com, \"Schmidt, Jürgen\" <j@example.de>"));
         window.SendLaterItmClick();
         TqmMessage saved;
         saved.LoadFromFile(work);
