@@ -34,21 +34,30 @@ std::optional<TAddressRecord> FindByName(const QByteArray& name)
     return std::nullopt;
 }
 
-// A group's members: the lines of its group file up to ";", or the addresses of an older group's
-// Email field.
-QByteArrayList AddressesOf(const TAddressRecord& record)
+struct TBookMailbox {
+    QByteArray Address;
+    QByteArray Name;
+};
+
+QByteArray ContactName(const TAddressRecord& record) { return (record.FirstName + ' ' + record.LastName).trimmed(); }
+
+// A group's members: the lines of its group file ("address;name"), or the addresses of an older
+// group's Email field; a contact is its own address under its name.
+QList<TBookMailbox> MailboxesOf(const TAddressRecord& record)
 {
-    if (!record.Group)
-        return record.Email.trimmed().isEmpty() ? QByteArrayList() : QByteArrayList{record.Email.trimmed()};
-    QByteArrayList addresses;
+    if (!record.Group) {
+        const QByteArray address = record.Email.trimmed();
+        return address.isEmpty() ? QList<TBookMailbox>() : QList<TBookMailbox>{{address, ContactName(record)}};
+    }
+    QList<TBookMailbox> mailboxes;
     const QByteArrayList members = record.RecordFormat < 1 ? record.Email.split(',') : ReadGroupMembers(record.Key);
     for (const QByteArray& member : members) {
         const qsizetype semicolon = member.indexOf(';');
         const QByteArray address = (semicolon < 0 ? member : member.left(semicolon)).trimmed();
         if (!address.isEmpty())
-            addresses.append(address);
+            mailboxes.append({address, semicolon < 0 ? QByteArray() : member.mid(semicolon + 1).trimmed()});
     }
-    return addresses;
+    return mailboxes;
 }
 
 } // namespace
@@ -65,17 +74,17 @@ TRecipientExpansion ExpandRecipientNames(const QByteArrayList& entries)
             continue;
         }
         const std::optional<TAddressRecord> record = FindByName(entry);
-        const QByteArrayList addresses = record ? AddressesOf(*record) : QByteArrayList();
-        if (addresses.isEmpty()) {
+        const QList<TBookMailbox> mailboxes = record ? MailboxesOf(*record) : QList<TBookMailbox>();
+        if (mailboxes.isEmpty()) {
             expansion.Refused = entry;
             return expansion;
         }
-        for (const QByteArray& address : addresses) {
-            if (!IsAddress(address)) {
-                expansion.Refused = entry + ": " + address;
+        for (const TBookMailbox& mailbox : mailboxes) {
+            if (!IsAddress(mailbox.Address)) {
+                expansion.Refused = entry + ": " + mailbox.Address;
                 return expansion;
             }
-            expansion.Addresses.append(address);
+            expansion.Addresses.append(FormatMailbox(mailbox.Name, mailbox.Address));
         }
     }
     return expansion;
@@ -93,7 +102,7 @@ QByteArrayList AddressBookRecipients()
             if (!record->Key.trimmed().isEmpty())
                 recipients.append(record->Key.trimmed());
         } else if (IsAddress(record->Email) && !record->Email.contains(',')) {
-            recipients.append(FormatMailbox((record->FirstName + ' ' + record->LastName).trimmed(), record->Email.trimmed()));
+            recipients.append(FormatMailbox(ContactName(*record), record->Email.trimmed()));
         }
     }
     return recipients;

@@ -2,13 +2,14 @@
 // Recipients as a message is queued: every entry of an address field must be an address
 // ("local@domain"), or the server gets "RCPT TO:<Proj Team>". A name the address book knows (a
 // group's name, a contact's key or "first last" / "last first" name, any case) stands for its
-// addresses; any other entry without "@" is refused.
+// addresses, which keep their names; any other entry without "@" is refused.
 
 #include <QByteArray>
 #include <QByteArrayList>
 
 struct TRecipientExpansion {
-    // The entries in order, names replaced by their addresses; empty entries left out.
+    // The entries in order, names replaced by their addresses with the names the book gives them
+    // ("Bob <bob@example.net>", FormatMailbox); empty entries left out.
     QByteArrayList Addresses;
     // The first entry that is no address and no name of the book (for a group, the member that is
     // no address); empty when every entry could be sent to.

@@ -67,18 +67,24 @@ private slots:
             << QByteArrayList{"a@example.org", "Anna <anna@example.org>"} << QByteArray();
         QTest::newRow("group in place of its name")
             << QByteArrayList{"x@example.org", "Proj Team", "z@example.org"}
-            << QByteArrayList{"x@example.org", "bob@example.net", "carol@example.net", "z@example.org"} << QByteArray();
-        QTest::newRow("group name in other case") << QByteArrayList{" proj team"}
-                                                  << QByteArrayList{"bob@example.net", "carol@example.net"} << QByteArray();
-        QTest::newRow("contact by key") << QByteArrayList{"DoeJane"} << QByteArrayList{"jane@example.org"} << QByteArray();
-        QTest::newRow("contact first last") << QByteArrayList{"Jane Doe"} << QByteArrayList{"jane@example.org"} << QByteArray();
-        QTest::newRow("contact last first") << QByteArrayList{"doe jane"} << QByteArrayList{"jane@example.org"} << QByteArray();
+            << QByteArrayList{"x@example.org", "Bob <bob@example.net>", "Carol <carol@example.net>", "z@example.org"}
+            << QByteArray();
+        QTest::newRow("group name in other case")
+            << QByteArrayList{" proj team"} << QByteArrayList{"Bob <bob@example.net>", "Carol <carol@example.net>"}
+            << QByteArray();
+        QTest::newRow("contact by key") << QByteArrayList{"DoeJane"} << QByteArrayList{"Jane Doe <jane@example.org>"} << QByteArray();
+        QTest::newRow("contact first last") << QByteArrayList{"Jane Doe"} << QByteArrayList{"Jane Doe <jane@example.org>"}
+                                            << QByteArray();
+        QTest::newRow("contact last first") << QByteArrayList{"doe jane"} << QByteArrayList{"Jane Doe <jane@example.org>"}
+                                            << QByteArray();
+        QTest::newRow("name with a comma stays one entry")
+            << QByteArrayList{"Müller, Dr. Anna"} << QByteArrayList{"\"Anna Müller, Dr.\" <anna@example.de>"} << QByteArray();
         QTest::newRow("unknown name") << QByteArrayList{"a@example.org", "Proj Teem", "Proj Team"}
                                       << QByteArrayList{"a@example.org"} << QByteArray("Proj Teem");
         QTest::newRow("contact without address") << QByteArrayList{"Richard Roe"} << QByteArrayList{}
                                                  << QByteArray("Richard Roe");
         QTest::newRow("group member that is no address")
-            << QByteArrayList{"Broken"} << QByteArrayList{"bob@example.net"} << QByteArray("Broken: nobody");
+            << QByteArrayList{"Broken"} << QByteArrayList{"Bob <bob@example.net>"} << QByteArray("Broken: nobody");
     }
 
     void expand()

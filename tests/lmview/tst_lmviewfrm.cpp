@@ -459,8 +459,8 @@ private slots:
         QCOMPARE(saved.CC.Count(), 3);
         QByteArrayList cc;
         for (qsizetype i = 0; i < saved.CC.Count(); ++i)
-            cc.append(saved.CC.Items(i).Address);
-        QCOMPARE(cc, (QByteArrayList{"dora@example.net", "ann@example.org", "carl@example.com"}));
+            cc.append(saved.CC.Items(i).Name + " <" + saved.CC.Items(i).Address + ">");
+        QCOMPARE(cc, (QByteArrayList{" <dora@example.net>", "Ann <ann@example.org>", "Carl <carl@example.com>"}));
     }
 
     void phraseInserterHandsTheTextOver()
