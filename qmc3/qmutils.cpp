@@ -278,28 +278,69 @@ QByteArray ParameterValue(const TqmParameters& parameters, QByteArrayView name)
     return {};
 }
 
+namespace {
+
+// Percent-encoded (RFC 2231, 4) UTF-8 text of a parameter value.
+QByteArray ExtendedValue(const QByteArray& value)
+{
+    constexpr char HexDigits[] = "0123456789ABCDEF";
+    QByteArray out;
+    for (const char c : UndeclaredToUtf8(value)) {
+        if (IsAttributeChar(c)) {
+            out += c;
+        } else {
+            out += '%';
+            out += HexDigits[uchar(c) >> 4];
+            out += HexDigits[uchar(c) & 15];
+        }
+    }
+    return out;
+}
+
+// Pieces of at most `size` characters that never cut a "%XX" triplet.
+QByteArrayList ExtendedSections(const QByteArray& encoded, qsizetype size)
+{
+    QByteArrayList sections;
+    qsizetype start = 0;
+    while (start < encoded.size()) {
+        qsizetype end = std::min(start + size, encoded.size());
+        if (end < encoded.size()) {
+            for (qsizetype at = end - 1; at >= end - 2 && at > start; --at) {
+                if (encoded.at(at) == '%')
+                    end = at;
+            }
+        }
+        sections.append(encoded.mid(start, end - start));
+        start = end;
+    }
+    return sections;
+}
+
+// Short enough that "name*NN*=" and the section fit a folded header line.
+constexpr qsizetype ExtendedSectionSize = 60;
+
+} // namespace
+
 QByteArray WriteParameters(const TqmParameters& parameters)
 {
     QByteArray out;
     for (const TqmParameter& parameter : parameters) {
-        out += "; " + parameter.Name;
         if (IsPlainAscii(parameter.Value)) {
             QByteArray value = parameter.Value;
             value.replace('\\', "\\\\").replace('"', "\\\"");
-            out += "=\"" + value + '"';
+            out += "; " + parameter.Name + "=\"" + value + '"';
             continue;
         }
-        out += "*=utf-8''";
-        constexpr char HexDigits[] = "0123456789ABCDEF";
-        for (const char c : UndeclaredToUtf8(parameter.Value)) {
-            if (IsAttributeChar(c)) {
-                out += c;
-            } else {
-                out += '%';
-                out += HexDigits[uchar(c) >> 4];
-                out += HexDigits[uchar(c) & 15];
-            }
+        const QByteArray encoded = "utf-8''" + ExtendedValue(parameter.Value);
+        if (encoded.size() <= ExtendedSectionSize) {
+            out += "; " + parameter.Name + "*=" + encoded;
+            continue;
         }
+        // A long value goes out in numbered sections (RFC 2231, 3), so that the line can be folded
+        // between them; only the first names the charset.
+        const QByteArrayList sections = ExtendedSections(encoded, ExtendedSectionSize);
+        for (qsizetype i = 0; i < sections.size(); ++i)
+            out += "; " + parameter.Name + '*' + QByteArray::number(i) + "*=" + sections.at(i);
     }
     return out;
 }

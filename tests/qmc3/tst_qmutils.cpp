@@ -212,6 +212,10 @@ void TestQmUtils::writeParameters_data()
                             << QByteArray("; charset=\"koi8-r\"; boundary=\"=_a \\\"b\\\"\"");
     QTest::newRow("utf-8") << QByteArrayList{"title", "caf\xC3\xA9 50%"} << QByteArray("; title*=utf-8''caf%C3%A9%2050%25");
     QTest::newRow("control character") << QByteArrayList{"x", "a\r\nb"} << QByteArray("; x*=utf-8''a%0D%0Ab");
+    // A long value goes out in sections the line can be folded between; no "%XX" is cut.
+    QTest::newRow("long value in sections")
+        << QByteArrayList{"title", QByteArray(51, 'a') + "\xC3\xA9"}
+        << QByteArray("; title*0*=utf-8''" + QByteArray(51, 'a') + "; title*1*=%C3%A9");
 }
 
 void TestQmUtils::writeParameters()
