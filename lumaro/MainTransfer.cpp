@@ -23,6 +23,7 @@
 #include "xProcs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QTreeWidget>
@@ -264,7 +265,12 @@ bool TMainFrm::RunAgent(const TAgentJob& job)
     PrepareHeaderList(m_headers, m_programBuild.toUtf8(), Paths().Program.HeadersFile);
     if (!WriteJob(job))
         return false;
+    const bool wasActive = isActiveWindow();
     const int exitCode = RunAndWaitExitCode(Paths().Program.LmagentExe, {}, Running.Agent, [this] { RefreshCommandStates(); });
+    // The agent's window took the focus; not every window manager hands it back when that window
+    // closes, and keys would then go nowhere until the user clicks.
+    if (wasActive && !QApplication::activeWindow())
+        activateWindow();
     return exitCode == 0;
 }
 

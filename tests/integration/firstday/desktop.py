@@ -126,6 +126,10 @@ class Desktop:
         self.picture("still-open-%s" % window, root=True)
         raise DesktopError("window %s (%s) still open after %d s" % (window, self.windows().get(window), timeout))
 
+    def focused(self):
+        """The window that has the keyboard focus, as the window manager says."""
+        return self._xdotool("getactivewindow", check=False).stdout.strip()
+
     def activate(self, window):
         self._xdotool("windowactivate", "--sync", window, check=False)
         time.sleep(0.3)

@@ -170,6 +170,8 @@ class FirstDay(unittest.TestCase):
         # The only account comes ticked.
         self.desktop.key(dialog, "Return")
         self.wait_for_receive()
+        # Keys go to the main window again without a click.
+        self.assertEqual(self.desktop.focused(), self.desktop.wait_for(MAIN))
         self.open_original()
         self.done()
     def receive(self):
