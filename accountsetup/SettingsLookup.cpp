@@ -81,12 +81,12 @@ private:
     void Finished()
     {
         const int status = StatusCode();
-        if (m_reply->error() != QNetworkReply::NoError && (status < 300 || status >= 400))
-            return Finish({}, Text(LookupText::NetworkError, Where, m_reply->errorString()));
         if (status >= 300 && status < 400)
             return Redirect(m_url.resolved(m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl()));
-        if (status != 200)
+        if (status != 0 && status != 200)
             return Finish({}, Text(LookupText::HttpStatus, Where, QString::number(status)));
+        if (m_reply->error() != QNetworkReply::NoError)
+            return Finish({}, Text(LookupText::NetworkError, Where, m_reply->errorString()));
         m_body += m_reply->readAll();
         if (m_body.size() > AutoconfigSizeLimit)
             return Finish({}, Text(LookupText::TooLarge, Where));
