@@ -99,7 +99,12 @@ TWizzardFrm::TWizzardFrm(QWidget* parent) : QDialog(parent)
     Pan[wpLookup] = LookupPage;
     TitleLbl[wpLookup] = LookupPage->TitleLbl;
     Pages->addWidget(LookupPage);
-    LookupPage->OnStateChanged = [this] { UpdateButtons(); };
+    LookupPage->OnStateChanged = [this] {
+        UpdateButtons();
+        // The Cancel button that had the focus is hidden now: Return must reach Next again.
+        if (!LookupPage->Running() && CurrentPage() == wpLookup)
+            NextBtn->setFocus();
+    };
     LookupPage->OnSettingsFound = [this](const TWizardChoices& found) { SetChoices(found); };
     LookupPage->OnUntrustedCertificate = [this](TMailService, const TnkCertificateFacts& certificate) {
         return TCertificateFrm::Ask(this, certificate);
