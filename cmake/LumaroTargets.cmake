@@ -15,6 +15,13 @@ function(lumaro_bytes_only target)
     target_compile_definitions(${target} PRIVATE QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII)
 endfunction()
 
+# lumaro_program_strings(<target> <file>): `file` becomes the target's program string table
+# (":/lumaro/strings/program.txt").
+function(lumaro_program_strings target file)
+    set_source_files_properties("${file}" PROPERTIES QT_RESOURCE_ALIAS program.txt)
+    qt_add_resources(${target} ${target}_program_strings PREFIX "/lumaro/strings" FILES "${file}")
+endfunction()
+
 # lumaro_program(<target> [SUBDIR modules|tools]): an executable in build/dist[/SUBDIR],
 # finding libqmc3.so next to the program directory.
 function(lumaro_program target)

@@ -1,6 +1,7 @@
 #include "WizardRules.h"
 
 #include "AccountEdtRules.h"
+#include "AutoconfigDocument.h"
 
 #include <algorithm>
 
@@ -103,6 +104,8 @@ bool ServerChoiceComplete(TMailService service, const TServerChoice& server)
 bool WizardCanLeave(TWizardPage page, const TWizardChoices& choices)
 {
     switch (page) {
+    // The look-up needs the address and the found servers are tried with the password.
+    case wpStart: return LooksLikeAddress(choices.SmtpAddress) && !choices.PopPassword.isEmpty();
     case wpIncoming: return ServerChoiceComplete(TMailService::Pop, choices.Pop);
     case wpOutgoing: return ServerChoiceComplete(TMailService::Smtp, choices.Smtp);
     // The POP3 client refuses to log in without both, and so does the connection test.
@@ -111,6 +114,11 @@ bool WizardCanLeave(TWizardPage page, const TWizardChoices& choices)
     case wpConnectionTest: return WizardCanFinish(choices.Name);
     default: return true;
     }
+}
+
+TWizardPage WizardPageAfterLookup(bool foundWorking)
+{
+    return foundWorking ? wpAccountName : wpIncoming;
 }
 
 QString WizardProposedName(const QString& name, const QString& address)

@@ -41,11 +41,28 @@ inline constexpr int ConfirmPlainText = 54;
 inline constexpr int SummaryCanceled = 55;
 inline constexpr int TestWaiting = 56;
 inline constexpr int CertificateTrusted = 57;
+inline constexpr int FoundIn = 100;
+inline constexpr int FromAutoconfig = 101;
+inline constexpr int FromProviderFile = 102;
+inline constexpr int FromSrv = 103;
+inline constexpr int FromGuess = 104;
+inline constexpr int FoundIncoming = 105;
+inline constexpr int FoundOutgoing = 106;
+inline constexpr int FoundUserName = 107;
+inline constexpr int FoundTls = 108;
+inline constexpr int FoundStartTls = 109;
+inline constexpr int FoundWorks = 110;
+inline constexpr int FoundFails = 111;
+inline constexpr int LookupNothing = 112;
+inline constexpr int LookupCanceled = 113;
+inline constexpr int FoundNoPop3 = 114;
+inline constexpr int CheckingFound = 115;
+inline constexpr int FoundNotTested = 116;
 } // namespace WizardText
 
+// The first page asks name, address and password; the second looks the settings up and tries them.
 enum TWizardPage : int {
-    wpIntro, wpSenderName, wpAddress, wpIncoming, wpOutgoing, wpLogin, wpAccountName, wpConnectionTest,
-    WizardPageCount
+    wpStart, wpLookup, wpIncoming, wpOutgoing, wpLogin, wpAccountName, wpConnectionTest, WizardPageCount
 };
 
 // The security modes in the order of the wizard's lists: encrypted ones first, STARTTLS the default.
@@ -105,6 +122,8 @@ bool ServerChoiceComplete(TMailService service, const TServerChoice& server);
 
 // Whether Next may leave `page` (Finish on the last page) with these choices.
 bool WizardCanLeave(TWizardPage page, const TWizardChoices& choices);
+// Where Next leads from the look-up page: past the server pages when a found set worked.
+TWizardPage WizardPageAfterLookup(bool foundWorking);
 // The account name proposed on entering the account name page: the address when the name is still empty.
 QString WizardProposedName(const QString& name, const QString& address);
 // An account name of more than one character.

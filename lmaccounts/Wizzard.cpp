@@ -4,6 +4,7 @@
 #include "ConnectionTestPage.h"
 #include "FormHelpers.h"
 #include "FormTranslation.h"
+#include "LookupPage.h"
 #include "ReportBoxes.h"
 #include "Reporter.h"
 #include "ShellFunctions.h"
@@ -28,7 +29,8 @@ enum Tag {
     SmtpNameTag, AddressTitleTag, AddressTextTag, AddressTag, PopServerTag = 75, SmtpServerTag, MailboxTitleTag,
     MailboxTextTag, PopUserTag, PopPasswordTag, AccountTitleTag, AccountTextTag, AccountNameTag,
     IncomingTitleTag = 620, IncomingTextTag, PopPortTag, PopSecurityTag, PopSecurityCmbTag, PopPlainTextTag,
-    OutgoingTitleTag, OutgoingTextTag, SmtpPortTag, SmtpSecurityTag, SmtpSecurityCmbTag, SmtpPlainTextTag, SmtpAuthTag
+    OutgoingTitleTag, OutgoingTextTag, SmtpPortTag, SmtpSecurityTag, SmtpSecurityCmbTag, SmtpPlainTextTag, SmtpAuthTag,
+    StartTextTag = 700, PasswordTag, LoginTextTag = 708
 };
 
 const QString PlainTextWarning = QStringLiteral("Achtung: Ohne Verschlüsselung gehen Kennwort und Nachrichten im Klartext "
@@ -80,31 +82,47 @@ TWizzardFrm::TWizzardFrm(QWidget* parent) : QDialog(parent)
     };
     Pages = new QStackedWidget(this);
 
-    NewPage(wpIntro, QStringLiteral("Einrichtung eines Mailkontos"), IntroTitleTag,
-            QStringLiteral("Dieser Assistent richtet ein Mailkonto ein: Ihren Namen und Ihre E-Mail-Adresse, die Server "
-                           "Ihres Providers und die Anmeldung an Ihrem Postfach. Zum Schluss prüft er beide Verbindungen. "
-                           "Alles lässt sich später mit Bearbeiten ändern."),
-            IntroTextTag);
-    QWidget* page = NewPage(wpSenderName, QStringLiteral("Ihr Name"), NameTitleTag,
-                            QStringLiteral("Der Name, den die Empfänger als Absender Ihrer Nachrichten sehen."), NameTextTag);
+    QWidget* page = NewPage(wpStart, QStringLiteral("Einrichtung eines Mailkontos"), IntroTitleTag,
+                            QStringLiteral("Geben Sie Ihren Namen, Ihre E-Mail-Adresse und das Kennwort Ihres Postfachs ein. "
+                                           "Mit „Weiter“ sucht der Assistent die Einstellungen Ihres Providers und prüft sie; "
+                                           "Sie können danach noch alles ändern."),
+                            StartTextTag);
     SmtpNameEdt = NewEdit(page, "SmtpNameEdt", 50);
-    AddRow(FormOf(page), QStringLiteral("&Name:"), SmtpNameTag, SmtpNameEdt);
-
-    page = NewPage(wpAddress, QStringLiteral("Ihre E-Mail-Adresse"), AddressTitleTag,
-                   QStringLiteral("Die Adresse, an die Ihre Korrespondenzpartner schreiben."), AddressTextTag);
     SmtpAddressEdt = NewEdit(page, "SmtpAddressEdt", 80);
+    PopPasswordEdt = NewEdit(page, "PopPasswordEdt", 50);
+    PopPasswordEdt->setEchoMode(QLineEdit::Password);
+    AddRow(FormOf(page), QStringLiteral("&Name:"), SmtpNameTag, SmtpNameEdt);
     AddRow(FormOf(page), QStringLiteral("&E-Mail-Adresse:"), AddressTag, SmtpAddressEdt);
+    AddRow(FormOf(page), QStringLiteral("&Kennwort:"), PasswordTag, PopPasswordEdt);
+
+    LookupPage = new TLookupPage(Pages);
+    Pan[wpLookup] = LookupPage;
+    TitleLbl[wpLookup] = LookupPage->TitleLbl;
+    Pages->addWidget(LookupPage);
+    LookupPage->OnStateChanged = [this] {
+        UpdateButtons();
+        // The Cancel button that had the focus is hidden now: Return must reach Next again.
+        if (!LookupPage->Running() && CurrentPage() == wpLookup)
+            NextBtn->setFocus();
+    };
+    LookupPage->OnSettingsFound = [this](const TWizardChoices& found) { SetChoices(found); };
+    LookupPage->OnUntrustedCertificate = [this](TMailService, const TnkCertificateFacts& certificate) {
+        return TCertificateFrm::Ask(this, certificate);
+    };
+    LookupPage->OnPinTrusted = [this](TMailService service, const TServerPin& pin) {
+        (service == TMailService::Pop ? m_popPin : m_smtpPin) = pin;
+    };
+    connect(LookupPage->EditBtn, &QPushButton::clicked, this, [this] { ShowPage(wpIncoming); });
 
     AddServerPage(wpIncoming, m_pop);
     AddServerPage(wpOutgoing, m_smtp);
 
     page = NewPage(wpLogin, QStringLiteral("Postfach-Einstellungen"), MailboxTitleTag,
-                   QStringLiteral("Die Anmeldung an Ihrem Postfach beim POP3-Server."), MailboxTextTag);
+                   QStringLiteral("Ihr Benutzername beim POP3-Server. Das Kennwort haben Sie auf der ersten Seite "
+                                  "eingegeben."),
+                   LoginTextTag);
     PopUsernameEdt = NewEdit(page, "PopUsernameEdt", 50);
-    PopPasswordEdt = NewEdit(page, "PopPasswordEdt", 50);
-    PopPasswordEdt->setEchoMode(QLineEdit::Password);
     AddRow(FormOf(page), QStringLiteral("&POP3-Benutzerkonto:"), PopUserTag, PopUsernameEdt);
-    AddRow(FormOf(page), QStringLiteral("POP3-&Kennwort:"), PopPasswordTag, PopPasswordEdt);
 
     page = NewPage(wpAccountName, QStringLiteral("Name des Mailkontos"), AccountTitleTag,
                    QStringLiteral("Der Name, unter dem dieses Konto aufgeführt wird."), AccountTextTag);
@@ -137,7 +155,7 @@ TWizzardFrm::TWizzardFrm(QWidget* parent) : QDialog(parent)
     connect(PrevBtn, &QPushButton::clicked, this, &TWizzardFrm::PrevBtnClick);
     connect(NextBtn, &QPushButton::clicked, this, &TWizzardFrm::NextBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &TWizzardFrm::reject);
-    for (QLineEdit* edit : {PopServerEdt, PopPortEdt, SmtpServerEdt, SmtpPortEdt, PopUsernameEdt, PopPasswordEdt, NameEdt})
+    for (QLineEdit* edit : {SmtpAddressEdt, PopServerEdt, PopPortEdt, SmtpServerEdt, SmtpPortEdt, PopUsernameEdt, PopPasswordEdt, NameEdt})
         connect(edit, &QLineEdit::textChanged, this, &TWizzardFrm::UpdateButtons);
 
     auto* buttons = new QHBoxLayout;
@@ -156,7 +174,7 @@ TWizzardFrm::TWizzardFrm(QWidget* parent) : QDialog(parent)
     m_nextCaption = NextBtn->text();
     m_finishCaption = IsEnglish() ? StringTableText(FinishTag + ComponentTextOffset) : QStringLiteral("&Fertigstellen");
     SetChoices(TWizardChoices{});
-    ShowPage(wpIntro);
+    ShowPage(wpStart);
 }
 
 QWidget* TWizzardFrm::NewPage(int index, const QString& title, int titleTag, const QString& text, int textTag)
@@ -345,11 +363,26 @@ void TWizzardFrm::ShowPage(int page)
         });
 }
 
+bool TWizzardFrm::Busy() const
+{
+    return TestPage->Running() || LookupPage->Running();
+}
+
+void TWizzardFrm::StartLookup()
+{
+    ShowPage(wpLookup);
+    // Started once the click that led here has returned: the look-up waits in the event loop.
+    QTimer::singleShot(0, this, [this] {
+        if (CurrentPage() == wpLookup)
+            LookupPage->Run(Choices());
+    });
+}
+
 void TWizzardFrm::UpdateButtons()
 {
     const int page = CurrentPage();
     const bool last = page == wpConnectionTest;
-    const bool testing = TestPage->Running();
+    const bool testing = Busy();
     PrevBtn->setEnabled(page > 0 && !testing);
     NextBtn->setText(last ? m_finishCaption : m_nextCaption);
     // Finish stays possible after a failed or canceled test: the summary says how to go on.
@@ -358,7 +391,7 @@ void TWizzardFrm::UpdateButtons()
 
 void TWizzardFrm::PrevBtnClick()
 {
-    if (CurrentPage() > 0 && !TestPage->Running())
+    if (CurrentPage() > 0 && !Busy())
         ShowPage(CurrentPage() - 1);
 }
 
@@ -369,8 +402,12 @@ void TWizzardFrm::NextBtnClick()
         TakePortFromServer(m_pop);
     if (page == wpOutgoing)
         TakePortFromServer(m_smtp);
-    if (TestPage->Running() || !WizardCanLeave(TWizardPage(page), Choices()))
+    if (Busy() || !WizardCanLeave(TWizardPage(page), Choices()))
         return;
+    if (page == wpStart)
+        return StartLookup();
+    if (page == wpLookup)
+        return ShowPage(WizardPageAfterLookup(LookupPage->FoundWorking()));
     if (page == wpAccountName && AccountNameTaken(Draft().Account.Name)) {
         Report(AccountsText::DuplicateName, TMessageKind::Warning);
         NameEdt->setFocus();
@@ -384,6 +421,7 @@ void TWizzardFrm::NextBtnClick()
 
 void TWizzardFrm::reject()
 {
+    LookupPage->Cancel();
     TestPage->CancelTest();
     QDialog::reject();
 }

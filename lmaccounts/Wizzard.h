@@ -1,9 +1,11 @@
 #pragma once
-// The wizard for the first mail account: introduction, sender name, address, incoming server (POP3
-// with port and security), outgoing server (SMTP with port, security and authentication), mailbox
-// log-in, account name, and a last page that tests both connections. Back, Next/Finish and Cancel.
-// The choices and their rules are lmaccounts_core's (WizardRules, ConnectionTest); this form wires
-// them to the widgets.
+// The wizard for the first mail account: name, address and password; the look-up of the
+// provider's settings and their test; incoming server (POP3 with port and security), outgoing
+// server (SMTP with port, security and authentication), mailbox log-in, account name, and a last
+// page that tests both connections. A found set that works leads straight to the account name;
+// otherwise the server pages show what was found for correcting. Back, Next/Finish and Cancel.
+// The choices and their rules are lmaccounts_core's (WizardRules, ConnectionTest,
+// FoundSettingsCheck); this form wires them to the widgets.
 
 #include "WizardRules.h"
 
@@ -18,6 +20,7 @@ class QLineEdit;
 class QPushButton;
 class QStackedWidget;
 class TConnectionTestPage;
+class TLookupPage;
 
 class TWizzardFrm : public QDialog {
     Q_OBJECT
@@ -56,6 +59,7 @@ public:
     QLineEdit* PopUsernameEdt;
     QLineEdit* PopPasswordEdt;
     QLineEdit* NameEdt;
+    TLookupPage* LookupPage;
     TConnectionTestPage* TestPage;
     QPushButton* PrevBtn;
     QPushButton* NextBtn;
@@ -86,6 +90,8 @@ private:
     TServerChoice ServerChoice(const TServerFields& fields) const;
     void SetServerChoice(TServerFields& fields, const TServerChoice& choice);
     bool AskPlainText();
+    bool Busy() const;
+    void StartLookup();
     void UpdateButtons();
 
     TServerFields m_pop{TMailService::Pop, nullptr, nullptr, nullptr, nullptr};

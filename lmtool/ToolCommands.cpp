@@ -1,5 +1,6 @@
 #include "ToolCommands.h"
 
+#include "AutoconfigCommand.h"
 #include "DatabaseCommands.h"
 #include "ParseCommand.h"
 #include "StoreCommands.h"
@@ -21,6 +22,7 @@ constexpr TToolCommand Commands[] = {
     {"export", "FOLDER.mbx RECORD TARGET", &RunExportCommand},
     {"import-spool", "DATADIR", &RunImportSpoolCommand},
     {"check", "DATADIR", &RunCheckCommand},
+    {"autoconfig", "ADDRESS [--test]", &RunAutoconfigCommand},
 };
 
 int Usage()

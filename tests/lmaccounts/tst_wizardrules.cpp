@@ -219,7 +219,14 @@ private slots:
         QVERIFY(!WizardCanLeave(wpLogin, choices));
         choices.Name = QStringLiteral("W");
         QVERIFY(!WizardCanLeave(wpConnectionTest, choices));
-        QVERIFY(WizardCanLeave(wpIntro, choices));
+        QVERIFY(WizardCanLeave(wpLookup, choices));
+        // The first page wants an address to look up and the password to try the servers with.
+        choices.SmtpAddress = QStringLiteral("alice@example.org");
+        QVERIFY(!WizardCanLeave(wpStart, choices));
+        choices.PopPassword = QStringLiteral("secret");
+        QVERIFY(WizardCanLeave(wpStart, choices));
+        choices.SmtpAddress = QStringLiteral("alice@example");
+        QVERIFY(!WizardCanLeave(wpStart, choices));
         QCOMPARE(WizardProposedName(QString(), QStringLiteral("alice@example.org")), QStringLiteral("alice@example.org"));
         QCOMPARE(WizardProposedName(QStringLiteral("Work"), QStringLiteral("alice@example.org")), QStringLiteral("Work"));
     }

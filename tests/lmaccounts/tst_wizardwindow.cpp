@@ -1,9 +1,11 @@
 // The first-account wizard as a person meets it, offscreen, against the real Dovecot and SMTP
-// servers on 127.0.0.1: the first start opens it, every page is filled by typing, the ports follow
-// the security, "host:port" fills the port field, "no encryption" is only taken after the warning,
-// the last page tests both servers and Finish stores the account with SMTP authentication. A
-// failing test says what failed and lets the person go back; Cancel stops a test that hangs. Pictures
-// of every page, German and English.
+// servers on 127.0.0.1: the first start opens it, name, address and password are typed, the
+// look-up finds nothing and every server page is filled by typing, the ports follow the security,
+// "host:port" fills the port field, "no encryption" is only taken after the warning, the last page
+// tests both servers and Finish stores the account with SMTP authentication. With an address whose
+// settings are found (autoconfig document, provider file) the person types no host name and the
+// stored account receives and sends. A failing test says what failed and lets the person go back;
+// Cancel stops a test that hangs. Pictures of every page, German and English.
 
 #include "AccountsMain.h"
 #include "CertificateDialog.h"
@@ -14,10 +16,16 @@
 #include "Screenshot.h"
 #include "ScriptedRasBackend.h"
 #include "TestInstallation.h"
+#include "LookupPage.h"
+#include "LookupServers.h"
 #include "TestServers.h"
+#include "qmmsg.h"
+#include "qmpop3.h"
+#include "qmsmtp.h"
 #include "Wizzard.h"
 #include "tk_reglib.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -55,13 +63,16 @@ void WhenTrue(const std::function<bool()>& condition, const std::function<void()
     });
 }
 
-void PrepareForTestServers(TWizzardFrm& wizard)
+void PrepareForTestServers(TWizzardFrm& wizard, const QString& providers = QStringLiteral("/nonexistent"))
 {
-    wizard.TestPage->PrepareTest = [](TConnectionTest& test) {
+    auto prepare = [](TConnectionTest& test) {
         // Dovecot takes a client on its own address for an encrypted one.
         test.BindAddress = QHostAddress(QStringLiteral("127.0.0.2"));
         test.TimeOut = 10;
     };
+    wizard.TestPage->PrepareTest = prepare;
+    wizard.LookupPage->PrepareTest = prepare;
+    wizard.LookupPage->Options.ProviderDirectory = providers;
 }
 
 } // namespace
@@ -78,6 +89,8 @@ private slots:
     void failedTestSaysWhatAndAllowsBack();
     void cancelStopsAHangingTest();
     void untrustedCertificateIsOfferedAndPinned();
+    void foundSettingsNeedNoHostName_data();
+    void foundSettingsNeedNoHostName();
 
 private:
     void Install(int language)
@@ -88,21 +101,28 @@ private:
     void Walk(TWizzardFrm& wizard, const QString& suffix);
     static QString Suffix(int language) { return language == 2 ? QStringLiteral("-en") : QStringLiteral("-de"); }
 
-    QTemporaryDir m_certificates;
-    QTemporaryDir m_received;
-    TestServer m_pop3;
-    TestServer m_smtp;
+    LookupServers m_servers;
+    TestServer& m_pop3 = m_servers.Pop3;
+    TestServer& m_smtp = m_servers.Smtp;
+    QTemporaryDir m_providers;
     std::unique_ptr<TestInstallation> m_installation;
 };
 
 void TestWizardWindow::initTestCase()
 {
-    QString error = TestServer::MakeCertificates(m_certificates.path());
+    const QString error = m_servers.Start();
     QVERIFY2(error.isEmpty(), qPrintable(error));
-    error = m_pop3.StartPop3(QStringLiteral("alice"), QStringLiteral("secret"), {}, m_certificates.path());
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    error = m_smtp.StartSmtp(m_received.path(), QStringLiteral("alice"), QStringLiteral("secret"), {}, m_certificates.path());
-    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QFile provider(m_providers.filePath(QStringLiteral("provider.xml")));
+    QVERIFY(provider.open(QIODevice::WriteOnly));
+    provider.write("<?xml version=\"1.0\"?>\n<clientConfig version=\"1.1\"><emailProvider id=\"provider.test\">"
+                   "<domain>provider.test</domain><displayName>Testprovider</displayName>"
+                   "<incomingServer type=\"pop3\"><hostname>localhost</hostname><port>"
+                   + QByteArray::number(m_pop3.Port())
+                   + "</port><socketType>STARTTLS</socketType><username>%EMAILLOCALPART%</username></incomingServer>"
+                     "<outgoingServer type=\"smtp\"><hostname>localhost</hostname><port>"
+                   + QByteArray::number(m_smtp.TlsPort())
+                   + "</port><socketType>SSL</socketType><username>%EMAILLOCALPART%</username></outgoingServer>"
+                     "</emailProvider></clientConfig>\n");
 }
 
 void TestWizardWindow::Walk(TWizzardFrm& wizard, const QString& suffix)
@@ -124,10 +144,16 @@ void TestWizardWindow::Walk(TWizzardFrm& wizard, const QString& suffix)
         QCOMPARE(wizard.CurrentPage(), expectedPage);
     };
     QVERIFY(!wizard.PrevBtn->isEnabled());
-    next(wpSenderName);
     Type(wizard.SmtpNameEdt, QStringLiteral("Alice Example"));
-    next(wpAddress);
     Type(wizard.SmtpAddressEdt, QStringLiteral("alice@example.org"));
+    // Without the password the servers found could not be tried.
+    QVERIFY(!wizard.NextBtn->isEnabled());
+    Type(wizard.PopPasswordEdt, QStringLiteral("secret"));
+    next(wpLookup);
+    // Nobody knows example.org here: the look-up says so and Next leads to the server pages.
+    QTRY_VERIFY_WITH_TIMEOUT(wizard.LookupPage->Finished(), TestTimeOut);
+    QVERIFY(!wizard.LookupPage->FoundWorking());
+    QVERIFY(wizard.LookupPage->FoundLbl->text().contains(QLatin1String("alice@example.org")));
     next(wpIncoming);
 
     // Incoming: the port follows the security; "no encryption" needs a yes to the warning.
@@ -166,7 +192,6 @@ void TestWizardWindow::Walk(TWizzardFrm& wizard, const QString& suffix)
 
     QVERIFY(!wizard.NextBtn->isEnabled());
     Type(wizard.PopUsernameEdt, QStringLiteral("alice"));
-    Type(wizard.PopPasswordEdt, QStringLiteral("secret"));
     next(wpAccountName);
     QCOMPARE(wizard.NameEdt->text(), QStringLiteral("alice@example.org"));
     Type(wizard.NameEdt, QStringLiteral("Privat"));
@@ -338,7 +363,7 @@ void TestWizardWindow::untrustedCertificateIsOfferedAndPinned()
     QVERIFY2(wizard.TestPage->PopResultLbl->text().contains(QStringLiteral("wird für dieses Mailkonto vertraut")),
              qPrintable(wizard.TestPage->PopResultLbl->text()));
 
-    const QList<QSslCertificate> served = QSslCertificate::fromPath(m_certificates.filePath(QStringLiteral("server.pem")));
+    const QList<QSslCertificate> served = QSslCertificate::fromPath(m_servers.Certificates.filePath(QStringLiteral("server.pem")));
     QCOMPARE(served.size(), 1);
     const TServerPin expected{"127.0.0.1:" + QByteArray::number(m_pop3.TlsPort()),
                               served.first().digest(QCryptographicHash::Sha256).toHex(':')};
@@ -357,6 +382,118 @@ void TestWizardWindow::untrustedCertificateIsOfferedAndPinned()
     QTRY_VERIFY_WITH_TIMEOUT(started && wizard.TestPage->Finished(), TestTimeOut);
     QCOMPARE(asked, 1);
     QVERIFY(wizard.TestPage->Succeeded());
+}
+
+void TestWizardWindow::foundSettingsNeedNoHostName_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("source");
+    QTest::newRow("autoconfig, German") << 0 << "alice@good.test" << "Autoconfig-Dokument Ihres Providers";
+    QTest::newRow("provider file, German") << 0 << "alice@provider.test" << "Provider-Datei „Testprovider“";
+    QTest::newRow("autoconfig, English") << 2 << "alice@good.test" << "provider's autoconfig document";
+    QTest::newRow("provider file, English") << 2 << "alice@provider.test" << "provider file “Testprovider”";
+}
+
+void TestWizardWindow::foundSettingsNeedNoHostName()
+{
+    QFETCH(int, language);
+    QFETCH(QString, address);
+    QFETCH(QString, source);
+    Install(language);
+    const QString suffix = Suffix(language) + (address.contains(QLatin1String("good")) ? QStringLiteral("-autoconfig") : QStringLiteral("-provider"));
+    TWizzardFrm wizard;
+    PrepareForTestServers(wizard, m_providers.path());
+    wizard.show();
+    Type(wizard.SmtpNameEdt, QStringLiteral("Alice Example"));
+    Type(wizard.SmtpAddressEdt, address);
+    Type(wizard.PopPasswordEdt, QStringLiteral("secret"));
+    SaveScreenshot(wizard, QStringLiteral("lmaccounts-wizard%1-page1").arg(suffix));
+    // From the click to the filled server fields.
+    QElapsedTimer clock;
+    qint64 filled = -1;
+    wizard.LookupPage->OnSettingsFound = [&, previous = wizard.LookupPage->OnSettingsFound](const TWizardChoices& found) {
+        previous(found);
+        if (filled < 0)
+            filled = clock.elapsed();
+    };
+    bool progressShown = false;
+    WhenTrue([&] { return wizard.LookupPage->Running(); }, [&] {
+        progressShown = !wizard.LookupPage->ProgressBar->isHidden() && !wizard.LookupPage->StopBtn->isHidden()
+                        && !wizard.NextBtn->isEnabled() && !wizard.PrevBtn->isEnabled();
+    });
+    clock.start();
+    QTest::mouseClick(wizard.NextBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(wizard.LookupPage->Finished(), TestTimeOut);
+    qInfo("%s: settings filled %lld ms after Next, tested after %lld ms", qPrintable(address), filled, clock.elapsed());
+    QVERIFY(progressShown);
+    QVERIFY2(filled >= 0 && filled < 2000, qPrintable(QString::number(filled)));
+    const QString found = wizard.LookupPage->FoundLbl->text();
+    QVERIFY2(found.contains(source), qPrintable(found));
+    QVERIFY2(wizard.LookupPage->FoundWorking(), qPrintable(wizard.LookupPage->PopResultLbl->text() + QLatin1Char('\n')
+                                                           + wizard.LookupPage->SmtpResultLbl->text()));
+    SaveScreenshot(wizard, QStringLiteral("lmaccounts-wizard%1-page2").arg(suffix));
+    // The fields hold what was found and stay editable.
+    QCOMPARE(wizard.PopServerEdt->text(), QStringLiteral("localhost"));
+    QCOMPARE(wizard.PopUsernameEdt->text(), QStringLiteral("alice"));
+    QVERIFY(!wizard.PopServerEdt->isReadOnly() && !wizard.SmtpServerEdt->isReadOnly());
+    QTest::mouseClick(wizard.LookupPage->EditBtn, Qt::LeftButton);
+    QCOMPARE(wizard.CurrentPage(), int(wpIncoming));
+    SaveScreenshot(wizard, QStringLiteral("lmaccounts-wizard%1-page3").arg(suffix));
+    wizard.ShowPage(wpLookup);
+    QTest::mouseClick(wizard.NextBtn, Qt::LeftButton);
+    QCOMPARE(wizard.CurrentPage(), int(wpAccountName));
+    QCOMPARE(wizard.NameEdt->text(), address);
+    QTest::mouseClick(wizard.NextBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(wizard.TestPage->Finished(), TestTimeOut);
+    QVERIFY(wizard.TestPage->Succeeded());
+    QTest::mouseClick(wizard.NextBtn, Qt::LeftButton);
+    QCOMPARE(wizard.result(), int(QDialog::Accepted));
+
+    // The account as stored receives the waiting message and sends one.
+    const TAccountDraft draft = wizard.Draft();
+    QVERIFY(AddAccount(draft) != 0);
+    const std::optional<TAccount> account = ReadAccount(1);
+    QVERIFY(account);
+    const TAccountSecurity security = ReadAccountSecurity(account->Name);
+    QByteArray retrieved;
+    TqmRemotePOP pop;
+    pop.Server = account->PopServer;
+    pop.UserName = account->PopUsername;
+    pop.Password = account->PopPassword;
+    pop.Security = security.PopSecurity;
+    pop.SetTimeOut(20);
+    pop.OnUserMessageSave = [&](QObject&, int, QBuffer& contents) { retrieved = contents.data(); };
+    TqmMessage message;
+    message.Sender.Address = account->SmtpAddress;
+    message.Recipients.AddAddress("bob@example.org", {});
+    message.Subject = "Sent from " + address.toUtf8();
+    message.Body = {"Hallo Bob"};
+    TqmSMTP smtp;
+    smtp.Server = account->SmtpServer;
+    smtp.UserName = account->SmtpUsername;
+    smtp.Password = account->SmtpPassword;
+    smtp.Security = security.SmtpSecurity;
+    smtp.SetTimeOut(20);
+    smtp.MailMessage = &message;
+    try {
+        pop.OpenConnection();
+        pop.RetrieveMessage(0);
+        pop.CloseConnection();
+        smtp.OpenConnection();
+        smtp.Authenticate();
+        smtp.Send_Message();
+        smtp.CloseConnection();
+    } catch (const EqmException& error) {
+        QFAIL(qPrintable(error.Message()));
+    }
+    QVERIFY(retrieved.contains("Subject: Willkommen"));
+    bool sent = false;
+    for (const QFileInfo& file : QDir(m_servers.Received.path()).entryInfoList({QStringLiteral("*.eml")})) {
+        QFile stored(file.filePath());
+        sent = sent || (stored.open(QIODevice::ReadOnly) && stored.readAll().contains(message.Subject));
+    }
+    QVERIFY(sent);
 }
 
 QTEST_MAIN(TestWizardWindow)

@@ -1,0 +1,110 @@
+#include "ServerProbe.h"
+
+#include <QSslSocket>
+#include <QTimer>
+
+#include <optional>
+
+namespace detail {
+
+std::optional<bool> UpgradeOffered(TMailService service, const QByteArray& reply)
+{
+    const QList<QByteArray> lines = reply.split('\n');
+    bool offered = false;
+    // The last element is what follows the last line end: an unfinished line or nothing.
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QByteArray line = lines.at(i).trimmed();
+        if (service == TMailService::Pop) {
+            // RFC 2449: "-ERR" means no CAPA at all, and so no STLS to rely on.
+            if (i == 0 && !line.startsWith("+OK"))
+                return false;
+            if (line == ".")
+                return offered;
+            offered = offered || line.toUpper() == "STLS";
+            continue;
+        }
+        offered = offered || line.mid(4).trimmed().toUpper() == "STARTTLS";
+        // RFC 5321, 4.2.1: the last line of a reply has no hyphen after the code.
+        if (line.size() == 3 || (line.size() > 3 && line.at(3) != '-'))
+            return line.startsWith("250") && offered;
+    }
+    return std::nullopt;
+}
+
+} // namespace detail
+
+TServerProbe::TServerProbe(TMailService service, const QString& host, quint16 port, TqmSecurity security, QObject* parent)
+    : QObject(parent), Service(service), Host(host), Port(port), Security(security)
+{
+}
+
+TServerProbe::~TServerProbe()
+{
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        delete m_socket;
+    }
+}
+
+void TServerProbe::Start(int timeOutMs)
+{
+    m_socket = new QSslSocket;
+    connect(m_socket, &QSslSocket::readyRead, this, &TServerProbe::ReadReply);
+    connect(m_socket, &QSslSocket::errorOccurred, this, [this] { Finish(TProbeResult::Failed); });
+    connect(m_socket, &QSslSocket::disconnected, this, [this] { Finish(TProbeResult::Failed); });
+    // Only whether the server speaks TLS matters here; the connection test verifies the certificate.
+    connect(m_socket, &QSslSocket::sslErrors, m_socket, [socket = m_socket.data()] { socket->ignoreSslErrors(); });
+    QTimer::singleShot(timeOutMs, this, [this] { Finish(TProbeResult::Failed); });
+    if (Security == TqmSecurity::secTls)
+        m_socket->connectToHostEncrypted(Host, Port);
+    else
+        m_socket->connectToHost(Host, Port);
+}
+
+void TServerProbe::ReadReply()
+{
+    m_reply += m_socket->readAll();
+    if (m_reply.size() > 64 * 1024)
+        return Finish(TProbeResult::Failed);
+    if (!m_askedForUpgrade) {
+        if (!m_reply.contains('\n'))
+            return;
+        const bool greeted = Service == TMailService::Pop ? m_reply.startsWith("+OK") : m_reply.startsWith("220");
+        if (!greeted)
+            return Finish(TProbeResult::Failed);
+        if (Security == TqmSecurity::secTls)
+            return Finish(TProbeResult::Encrypted);
+        m_askedForUpgrade = true;
+        m_reply.clear();
+        m_socket->write(Service == TMailService::Pop ? "CAPA\r\n" : "EHLO localhost\r\n");
+        return;
+    }
+    TProbeResult result = TProbeResult::Pending;
+    if (Judge(result))
+        Finish(result);
+}
+
+bool TServerProbe::Judge(TProbeResult& result) const
+{
+    const std::optional<bool> offered = detail::UpgradeOffered(Service, m_reply);
+    if (!offered)
+        return false;
+    result = *offered ? TProbeResult::StartTlsOffered : TProbeResult::NoEncryption;
+    return true;
+}
+
+void TServerProbe::Finish(TProbeResult result)
+{
+    if (m_result != TProbeResult::Pending)
+        return;
+    m_result = result;
+    if (m_socket) {
+        m_socket->disconnect(this);
+        if (m_socket->state() == QAbstractSocket::ConnectedState)
+            m_socket->write("QUIT\r\n");
+        m_socket->disconnectFromHost();
+    }
+    if (OnFinished)
+        OnFinished();
+}
