@@ -130,6 +130,11 @@ class Desktop:
         """The window that has the keyboard focus, as the window manager says."""
         return self._xdotool("getactivewindow", check=False).stdout.strip()
 
+    def give_input_focus(self, window):
+        """Sets the X input focus itself, past the window manager."""
+        self._xdotool("windowfocus", "--sync", window, check=False)
+        time.sleep(0.3)
+
     def activate(self, window):
         self._xdotool("windowactivate", "--sync", window, check=False)
         time.sleep(0.3)
