@@ -88,8 +88,11 @@ TLookupPage::TLookupPage(QWidget* parent) : QWidget(parent)
     connect(StopBtn, &QPushButton::clicked, this, &TLookupPage::Cancel);
 
     auto* results = new QFormLayout;
-    results->addRow(NewLabel(this, QStringLiteral("Posteingang (POP3):"), PopCaptionTag), PopResultLbl);
-    results->addRow(NewLabel(this, QStringLiteral("Postausgang (SMTP):"), SmtpCaptionTag), SmtpResultLbl);
+    QLabel* popCaption = NewLabel(this, QStringLiteral("Posteingang (POP3):"), PopCaptionTag);
+    QLabel* smtpCaption = NewLabel(this, QStringLiteral("Postausgang (SMTP):"), SmtpCaptionTag);
+    results->addRow(popCaption, PopResultLbl);
+    results->addRow(smtpCaption, SmtpResultLbl);
+    ResultRow = {popCaption, PopResultLbl, smtpCaption, SmtpResultLbl};
     auto* progressRow = new QHBoxLayout;
     progressRow->addWidget(ProgressBar, 1);
     progressRow->addWidget(StopBtn);
@@ -103,6 +106,7 @@ TLookupPage::TLookupPage(QWidget* parent) : QWidget(parent)
     layout->addLayout(progressRow);
     layout->addWidget(FoundLbl);
     layout->addLayout(results);
+    ShowResultRows(false);
     layout->addWidget(SummaryLbl);
     auto* editRow = new QHBoxLayout;
     editRow->addWidget(EditBtn);
@@ -121,6 +125,7 @@ void TLookupPage::Run(const TWizardChoices& choices)
     m_check.reset();
     for (QLabel* label : {StageLbl, FoundLbl, PopResultLbl, SmtpResultLbl, SummaryLbl})
         label->clear();
+    ShowResultRows(false);
     m_lookup = std::make_unique<TSettingsLookup>();
     m_lookup->Options = Options;
     m_lookup->OnStage = [this](TLookupStage stage) { StageLbl->setText(DescribeLookupStage(stage)); };
@@ -148,6 +153,7 @@ void TLookupPage::Check(const TFoundSettings& found)
     if (PrepareTest)
         PrepareTest(*m_test);
     m_test->OnUntrustedCertificate = OnUntrustedCertificate;
+    ShowResultRows(true);
     PopResultLbl->setText(MessageText(WizardText::TestWaiting));
     SmtpResultLbl->setText(MessageText(WizardText::TestWaiting));
     m_check = CheckFoundSettings(*m_test, found, m_choices.PopPassword);
@@ -178,6 +184,12 @@ void TLookupPage::ShowCheck(const TFoundSettings& found, const TFoundSettingsChe
         }
         label->setText(lines.isEmpty() ? MessageText(WizardText::FoundNotTested) : lines.join(QLatin1Char('\n')));
     }
+}
+
+void TLookupPage::ShowResultRows(bool shown)
+{
+    for (QWidget* widget : std::as_const(ResultRow))
+        widget->setVisible(shown);
 }
 
 void TLookupPage::ShowSummary(int text)

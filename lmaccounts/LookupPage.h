@@ -51,6 +51,8 @@ public:
     QLabel* FoundLbl;
     QLabel* PopResultLbl;
     QLabel* SmtpResultLbl;
+    // The captions and labels of the two result rows, shown only once found servers are tested.
+    QList<QWidget*> ResultRow;
     QLabel* SummaryLbl;
     QProgressBar* ProgressBar;
     QPushButton* StopBtn;
@@ -60,6 +62,7 @@ private:
     void Check(const TFoundSettings& found);
     void ShowCheck(const TFoundSettings& found, const TFoundSettingsCheck& check);
     void ShowSummary(int text);
+    void ShowResultRows(bool shown);
     void SetRunning(bool running);
 
     std::unique_ptr<TSettingsLookup> m_lookup;

@@ -167,7 +167,8 @@ TWizzardFrm::TWizzardFrm(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Pages, 1);
     layout->addLayout(buttons);
-    setMinimumSize(560, 360);
+    // Room for the look-up page's findings, test results and summary without cutting a line.
+    setMinimumSize(600, 440);
 
     TranslateFormIfEnglish(this);
     InstallHelpKey(this, HelpContext::AccountWizard);
