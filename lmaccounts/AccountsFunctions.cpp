@@ -91,6 +91,8 @@ int AddAccount(const TAccountDraft& draft, QString* error)
     security.Secrets = TSecretStore::Record;
     WriteAccountSecurity(name, security);
     QString moveError;
+    if (draft.NewTokens && !StoreOAuth2Tokens(name, *draft.NewTokens, moveError) && error)
+        *error = moveError;
     if (draft.Security.Secrets == TSecretStore::Keyring && !MoveAccountSecrets(record, TSecretStore::Keyring, moveError) && error)
         *error = moveError;
     return record;
@@ -106,6 +108,8 @@ bool UpdateAccount(int record, const TAccountDraft& draft, QString& error)
         return false;
     secrets->PopPassword = draft.Account.PopPassword;
     secrets->SmtpPassword = draft.Account.SmtpPassword;
+    if (draft.NewTokens)
+        secrets->OAuth2 = *draft.NewTokens;
     // The record keeps the passwords where they were until WriteAccountSecrets has stored them
     // where the draft wants them.
     const TSecretStore current = ReadAccountSecurity(old->Name).Secrets;
@@ -132,7 +136,7 @@ std::optional<TAccountDraft> ReadAccountDraft(int record, QString& error)
         return std::nullopt;
     account->PopPassword = secrets->PopPassword;
     account->SmtpPassword = secrets->SmtpPassword;
-    return TAccountDraft{*account, ReadAccountSecurity(account->Name)};
+    return TAccountDraft{*account, ReadAccountSecurity(account->Name), std::nullopt, !secrets->OAuth2.RefreshToken.isEmpty()};
 }
 
 bool UpdateAccount(int record, const TAccount& account)

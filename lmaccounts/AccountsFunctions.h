@@ -4,6 +4,7 @@
 // Renaming, copying and removing an account go through the account-settings functions below, which
 // keep the account's own registry group (transport security and the like) with the account.
 
+#include "AccountSecrets.h"
 #include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 
@@ -47,6 +48,11 @@ bool AccountNameTaken(const QByteArray& name, int ownRecord = 0);
 struct TAccountDraft {
     TAccount Account;
     TAccountSecurity Security;
+    // The tokens of a sign-in made in the dialog, stored with the account; nothing: keep the
+    // account's tokens as they are.
+    std::optional<TOAuth2Tokens> NewTokens = std::nullopt;
+    // Whether the stored account holds a refresh token (read by ReadAccountDraft).
+    bool SignedIn = false;
 };
 
 // Appends the account; the very first account becomes the default. The record number, 0 on failure.
