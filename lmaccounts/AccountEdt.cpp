@@ -12,6 +12,7 @@
 
 #include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QProcess>
 #include <QScrollArea>
 #include <QFontDatabase>
 #include <QCheckBox>
@@ -366,7 +367,11 @@ void TAccountEdtFrm::SignInBtnClick()
 {
     delete m_signIn;
     m_signIn = new TOAuth2SignIn(Registration(), this);
-    m_signIn->OpenBrowser = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    // A platform without a desktop service (offscreen, some minimal sessions) still has xdg-open.
+    m_signIn->OpenBrowser = [](const QUrl& url) {
+        return QDesktopServices::openUrl(url)
+            || QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
+    };
     m_signIn->CallbackText = MessageText(CallbackPageText);
     connect(m_signIn, &TOAuth2SignIn::Finished, this, &TAccountEdtFrm::SignInFinished);
     SignInStatusLbl->setText(MessageText(SigningInText));

@@ -56,11 +56,11 @@ void TOAuth2SignIn::Start()
         return;
     }
     m_running = true;
-    m_handler = new QOAuthHttpServerReplyHandler(this);
+    // RFC 8252, 7.3 and 8.3: the loopback address itself, on a port the system chooses.
+    m_handler = new QOAuthHttpServerReplyHandler(QHostAddress::LocalHost, 0, this);
     if (!CallbackText.isEmpty())
         m_handler->setCallbackText(CallbackText);
-    // RFC 8252, 7.3 and 8.3: the loopback address itself, on a port the system chooses.
-    if (!m_handler->listen(QHostAddress::LocalHost, 0)) {
+    if (!m_handler->isListening()) {
         Finish({{}, MessageText(ListenFailedText)});
         return;
     }

@@ -258,10 +258,10 @@ void TqmCustomPOP::AuthenticateOAuth2()
         // RFC 7628, 3.2.2: the server's error is a challenge; the failure reply follows our answer.
         SendLine(detail::OAuth2ErrorAcknowledgement(mechanism));
         RecvLine(reply);
-        RefuseLogIn();
+        RefusePassword(reply);
     }
     if (!reply.startsWith("+OK"))
-        RefuseLogIn();
+        RefusePassword(reply);
 }
 
 void TqmCustomPOP::RefusePassword(const QByteArray& reply) const

@@ -37,7 +37,8 @@ public:
     // secNone logs in without TLS. Any error closes the connection first. The log shows "PASS ****".
     // With LogInMethod OAuth2 the log-in is AUTH (RFC 5034) with OAUTHBEARER or XOAUTH2 from the
     // SASL capability instead of USER/PASS, Password being the access token; a server that offers
-    // neither raises EServerError 57230, a refused token ELogInRefused. The log shows "****".
+    // neither raises EServerError 57230, a refused token ELogInRefused (unless RFC 3206 says the
+    // server is busy or broken, as for PASS). The log shows "****".
     void LogIn() override;
     // QUIT, which commits the deletions.
     void LogOut() override;
