@@ -15,6 +15,7 @@
 #include "OAuth2SignIn.h"
 #include "RegistryFunctions.h"
 #include "ScopedRegistry.h"
+#include "LanguageRows.h"
 #include "Screenshot.h"
 #include "SharedFunctions.h"
 #include "TestServers.h"
@@ -31,12 +32,16 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSslConfiguration>
 #include <QTest>
@@ -59,6 +64,8 @@ private slots:
     void init();
     void cleanup();
     void cleanupTestCase();
+    void advancedPageInBothLanguages_data();
+    void advancedPageInBothLanguages();
     void signInFromEditorThenReceiveAndSend();
     void eachMechanismOnEachProtocol_data();
     void eachMechanismOnEachProtocol();
@@ -252,6 +259,48 @@ void TestOAuth2EndToEnd::LogInOrThrow(const QByteArray& token, bool pop, quint16
     client.MailMessage = &message;
     client.SendMessageData(text);
     client.CloseConnection();
+}
+
+void TestOAuth2EndToEnd::advancedPageInBothLanguages_data()
+{
+    AddLanguageRows();
+}
+
+void TestOAuth2EndToEnd::advancedPageInBothLanguages()
+{
+    QFETCH(int, language);
+    SetLanguage(language);
+    QString error;
+    const std::optional<TAccountDraft> draft = ReadAccountDraft(FindAccountByName("Work"), error);
+    QVERIFY(draft);
+    TAccountEdtFrm form(NotInstalledRasBackend());
+    form.SetAccount(draft->Account);
+    form.SetSecurity(draft->Security);
+    form.SetSignedIn(false);
+    form.show();
+    form.PageControl->setCurrentIndex(2);
+    const bool english = language == 2;
+    QCOMPARE(form.SignInBtn->text(), english ? QStringLiteral("&Sign in …") : QStringLiteral("&Anmelden …"));
+    QCOMPARE(form.AuthMethodCmb->currentText(),
+             english ? QStringLiteral("OAuth2 (sign-in in the browser)") : QStringLiteral("OAuth2 (Anmeldung im Browser)"));
+    // No keyring runs here: the page says where the passwords are and that moving is not offered.
+    QVERIFY2(form.SecretStoreLbl->text().startsWith(english ? QStringLiteral("The passwords are kept scrambled")
+                                                            : QStringLiteral("Die Kennwörter liegen verschlüsselt")),
+             qPrintable(form.SecretStoreLbl->text()));
+    QVERIFY(!form.KeyringChk->isEnabled());
+    QVERIFY(form.SignInBtn->isEnabled());
+    // The page scrolls on a small screen: the sign-in group comes into view as a person scrolls to it.
+    auto* scroll = form.findChild<QScrollArea*>(QStringLiteral("AdvancedScroll"));
+    QVERIFY(scroll);
+    scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+    QTRY_VERIFY(form.SignInBtn->visibleRegion().boundingRect().height() == form.SignInBtn->height());
+    SaveScreenshot(form, QStringLiteral("account-advanced-oauth2-") + (english ? QStringLiteral("en") : QStringLiteral("de")));
+    // The password way hides nothing the user must type, and offers no sign-in.
+    form.AuthMethodCmb->setCurrentIndex(0);
+    QVERIFY(!form.SignInBtn->isEnabled());
+    QVERIFY(!form.ClientIdEdt->isEnabled());
+    QVERIFY(form.PopPasswordEdt->isEnabled());
+    SetLanguage(1);
 }
 
 void TestOAuth2EndToEnd::signInFromEditorThenReceiveAndSend()
