@@ -15,6 +15,7 @@ constexpr int KeyringRefusedText = 621;
 constexpr int NoSecretServiceText = 622;
 constexpr int KeyringTimedOutText = 623;
 constexpr int NoSuchAccountText = 624;
+constexpr int RecordNotWrittenText = 629;
 
 const QString TokensValue = QStringLiteral("OAuth2Tokens");
 
@@ -192,7 +193,7 @@ bool WriteAccountSecrets(int record, const TAccountSecrets& secrets, TSecretStor
     if (!toKeyring) {
         WriteGroupTokens(account->Name, secrets.OAuth2);
         if (WriteAccount(record, *account) == 0) {
-            error = FillIn(MessageText(NoSuchAccountText), QString::fromUtf8(account->Name));
+            error = FillIn(MessageText(RecordNotWrittenText), QString::fromUtf8(account->Name));
             return false;
         }
     }
