@@ -1,5 +1,6 @@
 #include "DBAgentFunctions.h"
 
+#include "AccountLogIn.h"
 #include "AtomicFile.h"
 #include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
@@ -45,6 +46,7 @@ QByteArray JobFileContent(const TAgentJob& job)
         + Entry("CheckMails", job.CheckMails) + Entry("DeleteDays", job.DeleteDays)
         + Entry("Security", SecurityText(job.Security)) + Entry("PinnedCertificate", job.PinnedCertificate)
         + Entry("PinnedServer", job.PinnedServer)
+        + (job.Auth == TAuthMethod::OAuth2 ? Entry("AuthMethod", QByteArray("oauth2")) : QByteArray())
         + Section("User") + Entry("Username", job.Username) + Entry("Password", job.Password)
         + Section("Ras") + Entry("RasService", job.RasService)
         + Entry("RasForceService", job.RasForceService) + Entry("RasHangUp", job.RasHangUp);
@@ -128,6 +130,7 @@ std::optional<TAgentJob> ReadJob(const QString& path)
     job.Security = SecurityFromText(value("Main/Security"));
     job.PinnedCertificate = value("Main/PinnedCertificate").trimmed();
     job.PinnedServer = value("Main/PinnedServer").trimmed();
+    job.Auth = value("Main/AuthMethod").trimmed().toLower() == "oauth2" ? TAuthMethod::OAuth2 : TAuthMethod::Password;
     job.Username = value("User/Username");
     job.Password = value("User/Password");
     job.RasService = value("Ras/RasService");
@@ -136,17 +139,25 @@ std::optional<TAgentJob> ReadJob(const QString& path)
     return job;
 }
 
-bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode)
+bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode, QString* error)
 {
     const int n = FindAccountByName(accountName);
     const std::optional<TAccount> account = n > 0 ? ReadAccount(n) : std::nullopt;
     if (!account)
         return false;
+    QString reason;
+    const std::optional<TLogInSecret> secret = LogInSecret(*account, TMailService::Pop, reason);
+    if (!secret) {
+        if (error)
+            *error = reason;
+        return false;
+    }
     job.Action = ReceiveAction;
     job.AccountName = account->Name;
     job.Server = account->PopServer;
     job.Username = account->PopUsername;
-    job.Password = account->PopPassword;
+    job.Password = secret->Secret;
+    job.Auth = secret->Method;
     job.RasService = account->RASService;
     job.RasForceService = account->RasForceService;
     job.RasHangUp = account->RasHangUp;
@@ -165,7 +176,7 @@ bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode)
     return true;
 }
 
-void FillSendJob(TAgentJob& job, const QByteArray& smtpServer)
+bool FillSendJob(TAgentJob& job, const QByteArray& smtpServer, QString* error)
 {
     job.Action = SendAction;
     job.Server = smtpServer;
@@ -176,11 +187,17 @@ void FillSendJob(TAgentJob& job, const QByteArray& smtpServer)
     job.RasForceService = account.RasForceService;
     job.RasHangUp = account.RasHangUp;
     job.Username = account.SmtpAuth ? account.SmtpUsername : QByteArray();
-    job.Password = account.SmtpAuth ? account.SmtpPassword : QByteArray();
+    QString reason;
+    const std::optional<TLogInSecret> secret = n > 0 ? LogInSecret(account, TMailService::Smtp, reason) : TLogInSecret{};
+    job.Password = secret ? secret->Secret : QByteArray();
+    job.Auth = secret ? secret->Method : TAuthMethod::Password;
     const TAccountSecurity security = n > 0 ? ReadAccountSecurity(account.Name) : TAccountSecurity{};
     job.Security = security.SmtpSecurity;
     job.PinnedCertificate = security.SmtpPin.Fingerprint;
     job.PinnedServer = security.SmtpPin.Server;
+    if (!secret && error)
+        *error = reason;
+    return secret.has_value();
 }
 
 QByteArrayList ReadHeaderList(const QString& path)

@@ -7,11 +7,13 @@
 // [Main] ending with the transport security of the job's server (Security: "none", "auto",
 // "starttls", "tls"; PinnedCertificate: a fingerprint or empty; PinnedServer: the "host:port" the
 // pin was trusted for, empty for a pin that names no server), which a job without them reads as
-// "auto" and no pin;
+// "auto" and no pin, and for an OAuth2 account "AuthMethod=oauth2", whose [User] Password is then
+// the access token;
 // CR LF line ends. Values are written byte for byte, unquoted and unescaped: a reader takes
 // everything after the first "=" of a line, so "=", ";", quotes, blanks and non-ASCII bytes in a
 // password come back exactly. A value cannot hold a line break; WriteJob refuses such a job.
 
+#include "DBAccountSecurity.h"
 #include "Konstanten.h"
 #include "nktypes.h"
 
@@ -36,6 +38,7 @@ struct TAgentJob {
     TqmSecurity Security = TqmSecurity::secAuto;
     QByteArray PinnedCertificate;
     QByteArray PinnedServer;
+    TAuthMethod Auth = TAuthMethod::Password;
 };
 
 // The agent recognises exactly these actions, in this letter case.
@@ -51,14 +54,17 @@ bool WriteJob(const TAgentJob& job, const QString& path = Paths().Program.JobFil
 std::optional<TAgentJob> ReadJob(const QString& path = Paths().Program.JobFile);
 
 // Fills all values of a receive job from the account named `accountName` (exact match), the POP3
-// security and pin from its registry group; false,
-// with `job` untouched, when there is no such account. `keepMode` is a TKeepMode value; any value
-// other than 0 and 1 takes the account's setting.
-bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode);
+// security and pin from its registry group, the password from wherever the account keeps it (an
+// OAuth2 account's access token, refreshed first when it expired; see AccountLogIn.h); false, with
+// `job` untouched, when there is no such account, and with the reason in `error` when its secret
+// cannot be had. `keepMode` is a TKeepMode value; any value other than 0 and 1 takes the account's
+// setting.
+bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode, QString* error = nullptr);
 // Sets the send values for `smtpServer`. Account name, login, dial-up, SMTP security and pin come
 // from the first account with that SMTP server and are emptied (auto, no pin) when there is none;
-// the receive-only values stay as they were.
-void FillSendJob(TAgentJob& job, const QByteArray& smtpServer);
+// the receive-only values stay as they were. False, with the reason in `error`, when the account's
+// secret cannot be had; the job must then not run.
+bool FillSendJob(TAgentJob& job, const QByteArray& smtpServer, QString* error = nullptr);
 
 // Why the agent's last job failed, in the words its window showed: "lmagent.err" beside the job
 // file, written by the agent, taken (read and deleted) by the main client after each run.

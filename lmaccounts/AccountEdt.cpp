@@ -1,6 +1,8 @@
 #include "AccountEdt.h"
 
 #include "AccountsFunctions.h"
+#include "Keyring.h"
+#include "OAuth2SignIn.h"
 #include "CertificateTexts.h"
 #include "FormHelpers.h"
 #include "FormTranslation.h"
@@ -8,7 +10,10 @@
 #include "ShellFunctions.h"
 #include "tk_langlib.h"
 
+#include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QProcess>
+#include <QScrollArea>
 #include <QFontDatabase>
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,8 +37,20 @@ enum Tag {
     ForceTag, HangUpTag, RasEditTag, MailboxGroupTag, KeepTag, DeleteTag, DaysTag, AuthGroupTag, AuthTag,
     AuthPopTag, SmtpUserTag, SmtpPasswordTag, CompanyTag, OKTag,
     SecurityGroupTag = 90, PopSecurityTag, SmtpSecurityTag, PlainTextWarningTag = 94,
-    PopPinTag = 611, SmtpPinTag, PopPinForgetTag, SmtpPinForgetTag
+    PopPinTag = 611, SmtpPinTag, PopPinForgetTag, SmtpPinForgetTag,
+    SignInGroupTag = 750, KeyringTag, AuthMethodTag, AuthMethodItemsTag, ClientIdTag, ClientSecretTag, AuthUrlTag,
+    TokenUrlTag, ScopeTag, SignInTag
 };
+
+// Message ids of the secret store and sign-in display.
+constexpr int KeyringStoreText = 151;
+constexpr int RecordStoreText = 152;
+constexpr int NoKeyringText = 153;
+constexpr int SignedInText = 154;
+constexpr int NotSignedInText = 155;
+constexpr int SigningInText = 156;
+constexpr int SignInFailedText = 158;
+constexpr int CallbackPageText = 159;
 
 // Message ids of the pin display.
 constexpr int NoPinText = 20;
@@ -252,8 +269,125 @@ QWidget* TAccountEdtFrm::AdvancedPage()
     layout->addWidget(mailbox);
     layout->addWidget(auth);
     layout->addWidget(security);
+    layout->addWidget(SignInGroup());
     layout->addStretch();
-    return page;
+    // The page outgrows small screens; it scrolls instead of stretching the dialog.
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("AdvancedScroll"));
+    scroll->setWidget(page);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    return scroll;
+}
+
+QWidget* TAccountEdtFrm::SignInGroup()
+{
+    QGroupBox* group = NewGroup(QStringLiteral("Kennwörter und Anmeldung"), SignInGroupTag);
+    m_keyringAvailable = KeyringAvailable();
+    SecretStoreLbl = new QLabel(group);
+    SecretStoreLbl->setObjectName(QStringLiteral("SecretStoreLbl"));
+    SecretStoreLbl->setWordWrap(true);
+    KeyringChk = NewCheckBox(group, "KeyringChk", QStringLiteral("Kennwörter im &Schlüsselbund des Desktops aufbewahren"), KeyringTag);
+    AuthMethodCmb = new QComboBox(group);
+    AuthMethodCmb->setObjectName(QStringLiteral("AuthMethodCmb"));
+    AuthMethodCmb->addItems({QStringLiteral("Kennwort"), QStringLiteral("OAuth2 (Anmeldung im Browser)")});
+    SetTag(AuthMethodCmb, AuthMethodItemsTag);
+    ClientIdEdt = NewEdit(group, "ClientIdEdt", 200);
+    ClientSecretEdt = NewEdit(group, "ClientSecretEdt", 200);
+    ClientSecretEdt->setEchoMode(QLineEdit::Password);
+    AuthUrlEdt = NewEdit(group, "AuthUrlEdt", 500);
+    TokenUrlEdt = NewEdit(group, "TokenUrlEdt", 500);
+    ScopeEdt = NewEdit(group, "ScopeEdt", 500);
+    SignInBtn = NewButton(group, QStringLiteral("&Anmelden …"), SignInTag);
+    SignInBtn->setObjectName(QStringLiteral("SignInBtn"));
+    SignInStatusLbl = new QLabel(group);
+    SignInStatusLbl->setObjectName(QStringLiteral("SignInStatusLbl"));
+    SignInStatusLbl->setWordWrap(true);
+    auto* form = new QFormLayout;
+    AddRow(form, QStringLiteral("Anmelde&verfahren:"), AuthMethodTag, AuthMethodCmb);
+    AddRow(form, QStringLiteral("&Client-ID:"), ClientIdTag, ClientIdEdt);
+    AddRow(form, QStringLiteral("Client-&Geheimnis:"), ClientSecretTag, ClientSecretEdt);
+    AddRow(form, QStringLiteral("Au&torisierungs-URL:"), AuthUrlTag, AuthUrlEdt);
+    AddRow(form, QStringLiteral("T&oken-URL:"), TokenUrlTag, TokenUrlEdt);
+    AddRow(form, QStringLiteral("Berechti&gungen (Scope):"), ScopeTag, ScopeEdt);
+    auto* signInRow = new QHBoxLayout;
+    signInRow->addWidget(SignInBtn, 0, Qt::AlignTop);
+    signInRow->addWidget(SignInStatusLbl, 1);
+    auto* layout = new QVBoxLayout(group);
+    layout->addWidget(SecretStoreLbl);
+    layout->addWidget(KeyringChk);
+    layout->addLayout(form);
+    layout->addLayout(signInRow);
+    connect(AuthMethodCmb, &QComboBox::currentIndexChanged, this, &TAccountEdtFrm::UpdateSignInStates);
+    for (QLineEdit* edit : {ClientIdEdt, AuthUrlEdt, TokenUrlEdt})
+        connect(edit, &QLineEdit::textChanged, this, &TAccountEdtFrm::UpdateSignInStates);
+    connect(SignInBtn, &QPushButton::clicked, this, &TAccountEdtFrm::SignInBtnClick);
+    return group;
+}
+
+TOAuth2Registration TAccountEdtFrm::Registration() const
+{
+    const auto text = [](const QLineEdit* edit) { return edit->text().trimmed().toUtf8(); };
+    return {text(ClientIdEdt), text(ClientSecretEdt), text(AuthUrlEdt), text(TokenUrlEdt), text(ScopeEdt)};
+}
+
+void TAccountEdtFrm::ShowSecretStore()
+{
+    QString text = MessageText(m_security.Secrets == TSecretStore::Keyring ? KeyringStoreText : RecordStoreText);
+    if (!m_keyringAvailable)
+        text += QLatin1Char(' ') + MessageText(NoKeyringText);
+    SecretStoreLbl->setText(text);
+}
+
+void TAccountEdtFrm::SetSignedIn(bool signedIn)
+{
+    m_signedIn = signedIn;
+    SignInStatusLbl->setText(MessageText(signedIn ? SignedInText : NotSignedInText));
+}
+
+void TAccountEdtFrm::UpdateSignInStates()
+{
+    TSignInInput input;
+    input.KeyringAvailable = m_keyringAvailable;
+    input.Store = m_security.Secrets;
+    input.Method = AuthMethodCmb->currentIndex() == 1 ? TAuthMethod::OAuth2 : TAuthMethod::Password;
+    input.RegistrationComplete = Registration().IsComplete();
+    input.SigningIn = m_signIn && m_signIn->Running();
+    const TSignInStates states = ComputeSignInStates(input);
+    KeyringChk->setEnabled(states.KeyringChk);
+    for (QLineEdit* edit : {ClientIdEdt, ClientSecretEdt, AuthUrlEdt, TokenUrlEdt, ScopeEdt})
+        edit->setEnabled(states.RegistrationFields);
+    SignInBtn->setEnabled(states.SignInBtn);
+    SignInStatusLbl->setVisible(input.Method == TAuthMethod::OAuth2);
+    PopPasswordEdt->setEnabled(states.Passwords);
+    SmtpPasswordEdt->setEnabled(states.Passwords && SmtpAuthChk->isChecked() && !SmtpAuthPopChk->isChecked());
+}
+
+void TAccountEdtFrm::SignInBtnClick()
+{
+    delete m_signIn;
+    m_signIn = new TOAuth2SignIn(Registration(), this);
+    // A platform without a desktop service (offscreen, some minimal sessions) still has xdg-open.
+    m_signIn->OpenBrowser = [](const QUrl& url) {
+        return QDesktopServices::openUrl(url)
+            || QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
+    };
+    m_signIn->CallbackText = MessageText(CallbackPageText);
+    connect(m_signIn, &TOAuth2SignIn::Finished, this, &TAccountEdtFrm::SignInFinished);
+    SignInStatusLbl->setText(MessageText(SigningInText));
+    m_signIn->Start();
+    UpdateSignInStates();
+}
+
+void TAccountEdtFrm::SignInFinished(const TSignInResult& result)
+{
+    if (result.Error.isEmpty()) {
+        m_newTokens = result.Tokens;
+        SetSignedIn(true);
+    } else {
+        SignInStatusLbl->setText(FillIn(MessageText(SignInFailedText), result.Error));
+    }
+    UpdateSignInStates();
 }
 
 bool TAccountEdtFrm::Run(QWidget* parent, TAccountDraft& draft, std::shared_ptr<TnkRasBackend> dialUpBackend)
@@ -261,10 +395,13 @@ bool TAccountEdtFrm::Run(QWidget* parent, TAccountDraft& draft, std::shared_ptr<
     TAccountEdtFrm form(std::move(dialUpBackend), parent);
     form.SetAccount(draft.Account);
     form.SetSecurity(draft.Security);
+    form.SetSignedIn(draft.SignedIn);
     if (form.exec() != QDialog::Accepted)
         return false;
     draft.Account = form.Account();
     draft.Security = form.Security();
+    if (form.NewTokens())
+        draft.NewTokens = form.NewTokens();
     return true;
 }
 
@@ -308,17 +445,36 @@ void TAccountEdtFrm::SetSecurity(const TAccountSecurity& security)
     m_popPin = security.PopPin;
     m_smtpPin = security.SmtpPin;
     ShowPins();
+    m_security = security;
+    KeyringChk->setChecked(security.Secrets == TSecretStore::Keyring);
+    AuthMethodCmb->setCurrentIndex(security.Auth == TAuthMethod::OAuth2 ? 1 : 0);
+    ClientIdEdt->setText(QString::fromUtf8(security.OAuth2.ClientId));
+    ClientSecretEdt->setText(QString::fromUtf8(security.OAuth2.ClientSecret));
+    AuthUrlEdt->setText(QString::fromUtf8(security.OAuth2.AuthUrl));
+    TokenUrlEdt->setText(QString::fromUtf8(security.OAuth2.TokenUrl));
+    ScopeEdt->setText(QString::fromUtf8(security.OAuth2.Scope));
+    ShowSecretStore();
+    UpdateSignInStates();
 }
 
 void TAccountEdtFrm::UpdatePlainTextWarning()
 {
-    const TAccountSecurity security = Security();
-    PlainTextWarningLbl->setVisible(security.PopSecurity == TqmSecurity::secNone || security.SmtpSecurity == TqmSecurity::secNone);
+    const bool plain = SecurityModes[PopSecurityCmb->currentIndex()] == TqmSecurity::secNone
+        || SecurityModes[SmtpSecurityCmb->currentIndex()] == TqmSecurity::secNone;
+    PlainTextWarningLbl->setVisible(plain);
 }
 
 TAccountSecurity TAccountEdtFrm::Security() const
 {
-    return {SecurityModes[PopSecurityCmb->currentIndex()], SecurityModes[SmtpSecurityCmb->currentIndex()], m_popPin, m_smtpPin};
+    TAccountSecurity security = m_security;
+    security.PopSecurity = SecurityModes[PopSecurityCmb->currentIndex()];
+    security.SmtpSecurity = SecurityModes[SmtpSecurityCmb->currentIndex()];
+    security.PopPin = m_popPin;
+    security.SmtpPin = m_smtpPin;
+    security.Secrets = KeyringChk->isChecked() ? TSecretStore::Keyring : TSecretStore::Record;
+    security.Auth = AuthMethodCmb->currentIndex() == 1 ? TAuthMethod::OAuth2 : TAuthMethod::Password;
+    security.OAuth2 = Registration();
+    return security;
 }
 
 void TAccountEdtFrm::SetAccount(const TAccount& account)
@@ -407,6 +563,8 @@ void TAccountEdtFrm::UpdateStates()
     SmtpAuthPopChk->setEnabled(states.SmtpAuthPop);
     SmtpUsernameEdt->setEnabled(states.SmtpLogin);
     SmtpPasswordEdt->setEnabled(states.SmtpLogin);
+    if (AuthMethodCmb)
+        UpdateSignInStates();
 }
 
 void TAccountEdtFrm::PopKeepMailsChkClick()

@@ -12,6 +12,9 @@
 
 #include <memory>
 
+class TOAuth2SignIn;
+struct TSignInResult;
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -32,10 +35,16 @@ public:
     static bool Run(QWidget* parent, TAccountDraft& draft, std::shared_ptr<TnkRasBackend> dialUpBackend);
 
     void SetAccount(const TAccount& account);
-    // The transport security stored beside the account record.
+    // The security stored beside the account record: transport security, where the secrets are
+    // kept, the sign-in method and the OAuth2 registration.
     void SetSecurity(const TAccountSecurity& security);
     TAccountSecurity Security() const;
     TAccount Account() const;
+    // The tokens of a sign-in made in this dialog; nothing when there was none.
+    const std::optional<TOAuth2Tokens>& NewTokens() const { return m_newTokens; }
+    // Runs the sign-in in the browser; the result shows in SignInStatusLbl.
+    void SignInBtnClick();
+    void SetSignedIn(bool signedIn);
 
     void LanRbClick();
     void RasRbClick();
@@ -73,6 +82,17 @@ public:
     QPushButton* SmtpPinForgetBtn;
     // Shown while either protocol is set to "none".
     QLabel* PlainTextWarningLbl;
+    // Which store holds the secrets, and the choice to keep them in the keyring.
+    QLabel* SecretStoreLbl;
+    QCheckBox* KeyringChk;
+    QComboBox* AuthMethodCmb = nullptr;
+    QLineEdit* ClientIdEdt;
+    QLineEdit* ClientSecretEdt;
+    QLineEdit* AuthUrlEdt;
+    QLineEdit* TokenUrlEdt;
+    QLineEdit* ScopeEdt;
+    QPushButton* SignInBtn;
+    QLabel* SignInStatusLbl;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
 
@@ -80,6 +100,11 @@ private:
     QWidget* GeneralPage();
     QWidget* ConnectionPage();
     QWidget* AdvancedPage();
+    QWidget* SignInGroup();
+    void UpdateSignInStates();
+    void ShowSecretStore();
+    void SignInFinished(const TSignInResult& result);
+    TOAuth2Registration Registration() const;
     void UpdateStates();
     void UpdatePlainTextWarning();
     void PopKeepMailsChkClick();
@@ -94,4 +119,11 @@ private:
     // Stored with the account on OK; Forget empties one.
     TServerPin m_popPin;
     TServerPin m_smtpPin;
+    // The values of the group this dialog does not show are kept as they were.
+    TAccountSecurity m_security;
+    std::optional<TOAuth2Tokens> m_newTokens;
+    // Where the account's tokens stand when the dialog opens: signed in or not.
+    bool m_signedIn = false;
+    TOAuth2SignIn* m_signIn = nullptr;
+    bool m_keyringAvailable = false;
 };

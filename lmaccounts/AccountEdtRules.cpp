@@ -94,3 +94,14 @@ TAccount AccountFromFields(TAccount account, const TAccountFields& f)
     account.SmtpAuthPop = f.SmtpAuthPop;
     return account;
 }
+
+TSignInStates ComputeSignInStates(const TSignInInput& input)
+{
+    TSignInStates states;
+    const bool oauth2 = input.Method == TAuthMethod::OAuth2;
+    states.KeyringChk = !input.SigningIn && (input.KeyringAvailable || input.Store == TSecretStore::Keyring);
+    states.RegistrationFields = oauth2 && !input.SigningIn;
+    states.SignInBtn = oauth2 && input.RegistrationComplete && !input.SigningIn;
+    states.Passwords = !oauth2;
+    return states;
+}

@@ -2,6 +2,7 @@
 // The account editor's rules as plain data: which controls are enabled for the
 // state of the others, and how the typed texts become an account record.
 
+#include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 
 #include <QString>
@@ -29,6 +30,27 @@ struct TAccountEdtStates {
 };
 
 TAccountEdtStates ComputeAccountEdtStates(const TAccountEdtInput& input);
+
+// The Advanced page's controls of the secret store and the sign-in method.
+struct TSignInInput {
+    bool KeyringAvailable = false;
+    // Where the account's secrets are now.
+    TSecretStore Store = TSecretStore::Record;
+    TAuthMethod Method = TAuthMethod::Password;
+    bool RegistrationComplete = false;
+    bool SigningIn = false;
+};
+
+struct TSignInStates {
+    // Moving into the keyring needs one; moving out of it is always offered.
+    bool KeyringChk = false;
+    bool RegistrationFields = false;
+    bool SignInBtn = false;
+    // An OAuth2 account has no passwords to type.
+    bool Passwords = true;
+};
+
+TSignInStates ComputeSignInStates(const TSignInInput& input);
 
 // The texts of the editor's fields, as typed.
 struct TAccountFields {

@@ -1,5 +1,6 @@
 #include "AccountsFunctions.h"
 
+#include "AccountSecrets.h"
 #include "DBAccountSecurity.h"
 #include "RegistryFunctions.h"
 #include "tk_langlib.h"
@@ -77,7 +78,7 @@ int AddAccount(TAccount account)
     return WriteAccount(0, account);
 }
 
-int AddAccount(const TAccountDraft& draft)
+int AddAccount(const TAccountDraft& draft, QString* error)
 {
     const int record = AddAccount(draft.Account);
     if (record == 0)
@@ -85,16 +86,57 @@ int AddAccount(const TAccountDraft& draft)
     // A group left behind under this name belongs to no account: nothing of it may carry over.
     const QByteArray name = CutToCapacity(draft.Account.Name, NameCapacity);
     RemoveAccountSecurity(name);
-    WriteAccountSecurity(name, draft.Security);
+    RemoveKeyringSecrets(name);
+    TAccountSecurity security = draft.Security;
+    security.Secrets = TSecretStore::Record;
+    WriteAccountSecurity(name, security);
+    QString moveError;
+    if (draft.NewTokens && !StoreOAuth2Tokens(name, *draft.NewTokens, moveError) && error)
+        *error = moveError;
+    if (draft.Security.Secrets == TSecretStore::Keyring && !MoveAccountSecrets(record, TSecretStore::Keyring, moveError) && error)
+        *error = moveError;
     return record;
 }
 
-bool UpdateAccount(int record, const TAccountDraft& draft)
+bool UpdateAccount(int record, const TAccountDraft& draft, QString& error)
 {
-    if (!UpdateAccount(record, draft.Account))
+    const std::optional<TAccount> old = ReadAccount(record);
+    if (!old)
         return false;
-    WriteAccountSecurity(CutToCapacity(draft.Account.Name, NameCapacity), draft.Security);
-    return true;
+    std::optional<TAccountSecrets> secrets = ReadAccountSecrets(*old, error);
+    if (!secrets)
+        return false;
+    secrets->PopPassword = draft.Account.PopPassword;
+    secrets->SmtpPassword = draft.Account.SmtpPassword;
+    if (draft.NewTokens)
+        secrets->OAuth2 = *draft.NewTokens;
+    // The record keeps the passwords where they were until WriteAccountSecrets has stored them
+    // where the draft wants them.
+    const TSecretStore current = ReadAccountSecurity(old->Name).Secrets;
+    TAccount account = draft.Account;
+    if (current == TSecretStore::Keyring) {
+        account.PopPassword.clear();
+        account.SmtpPassword.clear();
+    }
+    if (!UpdateAccount(record, account))
+        return false;
+    TAccountSecurity security = draft.Security;
+    security.Secrets = current;
+    WriteAccountSecurity(CutToCapacity(draft.Account.Name, NameCapacity), security);
+    return WriteAccountSecrets(record, *secrets, draft.Security.Secrets, error);
+}
+
+std::optional<TAccountDraft> ReadAccountDraft(int record, QString& error)
+{
+    std::optional<TAccount> account = ReadAccount(record);
+    if (!account)
+        return std::nullopt;
+    const std::optional<TAccountSecrets> secrets = ReadAccountSecrets(*account, error);
+    if (!secrets)
+        return std::nullopt;
+    account->PopPassword = secrets->PopPassword;
+    account->SmtpPassword = secrets->SmtpPassword;
+    return TAccountDraft{*account, ReadAccountSecurity(account->Name), std::nullopt, !secrets->OAuth2.RefreshToken.isEmpty()};
 }
 
 bool UpdateAccount(int record, const TAccount& account)
@@ -157,15 +199,18 @@ QString AccountSettingsKey(const QByteArray& name)
 
 void AccountRenamed(const QByteArray& oldName, const QByteArray& newName)
 {
+    RenameKeyringSecrets(oldName, newName);
     RenameAccountSecurity(oldName, newName);
 }
 
 void AccountCopied(const QByteArray& fromName, const QByteArray& toName)
 {
+    CopyKeyringSecrets(fromName, toName);
     CopyAccountSecurity(fromName, toName);
 }
 
 void AccountRemoved(const QByteArray& name)
 {
+    RemoveKeyringSecrets(name);
     RemoveAccountSecurity(name);
 }

@@ -4,6 +4,7 @@
 // Renaming, copying and removing an account go through the account-settings functions below, which
 // keep the account's own registry group (transport security and the like) with the account.
 
+#include "AccountSecrets.h"
 #include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 
@@ -18,6 +19,8 @@ inline constexpr int Outdated = 3;
 inline constexpr int WriteError = 4;
 inline constexpr int DefaultMarker = 6;
 inline constexpr int EntryEditorMissing = 7;
+// The secret store refused or could not be read; the report carries the shared table's text.
+inline constexpr int SecretsNotMoved = 150;
 } // namespace AccountsText
 
 inline const QString AccountsTitleGerman = QStringLiteral("Lumaro Mail Mailkonten");
@@ -45,16 +48,29 @@ bool AccountNameTaken(const QByteArray& name, int ownRecord = 0);
 struct TAccountDraft {
     TAccount Account;
     TAccountSecurity Security;
+    // The tokens of a sign-in made in the dialog, stored with the account; nothing: keep the
+    // account's tokens as they are.
+    std::optional<TOAuth2Tokens> NewTokens = std::nullopt;
+    // Whether the stored account holds a refresh token (read by ReadAccountDraft).
+    bool SignedIn = false;
 };
 
 // Appends the account; the very first account becomes the default. The record number, 0 on failure.
 int AddAccount(TAccount account);
-// Appends the account and gives it a fresh settings group with the draft's security.
-int AddAccount(const TAccountDraft& draft);
+// Appends the account and gives it a fresh settings group with the draft's security; its passwords
+// go to the store the draft's security names. When the keyring refuses them, the account is still
+// added with its passwords in the record, and `error` (when given) says so.
+int AddAccount(const TAccountDraft& draft, QString* error = nullptr);
 // Writes the edited account back at `record`, carrying its settings group along a rename.
 bool UpdateAccount(int record, const TAccount& account);
-// UpdateAccount, then the draft's security into the group under the account's (new) name.
-bool UpdateAccount(int record, const TAccountDraft& draft);
+// UpdateAccount, then the draft's security into the group under the account's (new) name, and the
+// passwords into the store the draft names, moving the other secrets along. False with a message in
+// `error` (empty for a plain write error) when something could not be stored; secrets that were
+// stored before are never lost on the way.
+bool UpdateAccount(int record, const TAccountDraft& draft, QString& error);
+// The account of `record` with its passwords from wherever they are kept, for an editor; nothing,
+// with a message in `error`, when the keyring cannot be read.
+std::optional<TAccountDraft> ReadAccountDraft(int record, QString& error);
 // Removes the account and its settings group; when it was the default, the first remaining account
 // becomes the default. The record number of that first remaining account (0: none left).
 int RemoveAccount(int record);

@@ -6,6 +6,7 @@
 #include "FormPlacement.h"
 #include "FormTranslation.h"
 #include "RegistryFunctions.h"
+#include "AccountSecrets.h"
 #include "Reporter.h"
 #include "ShellFunctions.h"
 #include "Wizzard.h"
@@ -190,25 +191,36 @@ bool TAccountsMainFrm::EditUntilUnique(TAccountDraft& draft, bool wizard, int ow
 void TAccountsMainFrm::AddBtnClick()
 {
     TAccountDraft draft;
+    draft.Security.Secrets = PreferredSecretStore();
     if (!EditUntilUnique(draft, ListAccounts().isEmpty(), 0))
         return;
-    const int record = AddAccount(draft);
+    QString error;
+    const int record = AddAccount(draft, &error);
     if (record == 0)
         Report(AccountsText::WriteError, TMessageKind::Error);
+    else if (!error.isEmpty())
+        ReportText(AccountsText::SecretsNotMoved, TMessageKind::Warning, error);
     FillList(record);
 }
 
 void TAccountsMainFrm::EditBtnClick()
 {
     const int record = SelectedRecord();
-    const std::optional<TAccount> account = ReadAccount(record);
-    if (!account)
+    QString error;
+    std::optional<TAccountDraft> draft = ReadAccountDraft(record, error);
+    if (!draft) {
+        if (!error.isEmpty())
+            ReportText(AccountsText::SecretsNotMoved, TMessageKind::Error, error);
         return;
-    TAccountDraft draft{*account, ReadAccountSecurity(account->Name)};
-    if (!EditUntilUnique(draft, false, record))
+    }
+    if (!EditUntilUnique(*draft, false, record))
         return;
-    if (!UpdateAccount(record, draft))
-        Report(AccountsText::WriteError, TMessageKind::Error);
+    if (!UpdateAccount(record, *draft, error)) {
+        if (error.isEmpty())
+            Report(AccountsText::WriteError, TMessageKind::Error);
+        else
+            ReportText(AccountsText::SecretsNotMoved, TMessageKind::Error, error);
+    }
     FillList(record);
 }
 

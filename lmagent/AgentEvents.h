@@ -74,6 +74,7 @@ inline constexpr int NoConnection = 41;
 inline constexpr int PasswordRefused = 42;
 inline constexpr int StorePassword = 43;
 inline constexpr int PasswordNotStored = 44;
+inline constexpr int AccessTokenRefused = 300;
 inline constexpr int MessageError = 45;
 inline constexpr int LineTooLongHeld = 60;
 inline constexpr int RecipientNotAnAddress = 61;

@@ -1,5 +1,6 @@
 #include "LogInRetry.h"
 
+#include "AccountSecrets.h"
 #include "DBAccountsFunctions.h"
 #include "Reporter.h"
 #include "qmconst.h"
@@ -14,6 +15,9 @@ QString ErrorStatusText(const QByteArray& server, const QString& text)
 std::optional<QByteArray> AskRefusedPassword(const TAgentEvents& events, const TAgentJob& job, TMailService service,
                                              const ELogInRefused& refusal)
 {
+    // A new password cannot help an account that signs in with OAuth2: only a new sign-in can.
+    if (job.Auth == TAuthMethod::OAuth2)
+        throw EServerError(FillIn(MessageText(AgentText::AccessTokenRefused), qmReplyText(refusal.Reply())));
     events.Status(ErrorStatusText(job.Server, refusal.Message()));
     const QString user = QString::fromUtf8(job.Username);
     const QString caption = QStringLiteral("%1 (%2)").arg(user, QString::fromUtf8(job.Server));
@@ -22,8 +26,9 @@ std::optional<QByteArray> AskRefusedPassword(const TAgentEvents& events, const T
     if (!password || password->isEmpty())
         return std::nullopt;
     const QString account = QString::fromUtf8(job.AccountName);
+    QString error;
     if (!account.isEmpty() && events.Question(FillIn(MessageText(AgentText::StorePassword), account))
-        && !StoreAccountPassword(job.AccountName, service, *password))
+        && !StoreAccountSecretPassword(job.AccountName, service, *password, error))
         Report(AgentText::PasswordNotStored, TMessageKind::Warning, account);
     return password;
 }

@@ -15,6 +15,7 @@ class ELogInRefused;
 QString ErrorStatusText(const QByteArray& server, const QString& text);
 
 // Shows the refusal, asks for the password and, when the user agrees, stores it in the job's
-// account (a failure to store is reported). Nothing when the user cancelled or typed nothing.
+// account (a failure to store is reported). Nothing when the user cancelled or typed nothing. An
+// OAuth2 job asks nothing: its refusal is raised as EServerError telling the user to sign in again.
 std::optional<QByteArray> AskRefusedPassword(const TAgentEvents& events, const TAgentJob& job, TMailService service,
                                              const ELogInRefused& refusal);

@@ -219,6 +219,7 @@ void TReceiveRun::Configure(int timeoutSeconds)
     m_pop.TlsSeenBefore = TlsSeenBefore(m_job.AccountName, TMailService::Pop, m_job.Server);
     m_pop.UserName = m_job.Username;
     m_pop.Password = m_job.Password;
+    m_pop.LogInMethod = m_job.Auth == TAuthMethod::OAuth2 ? TqmLogInMethod::OAuth2 : TqmLogInMethod::Password;
     m_pop.KeepConnection = true;
     m_pop.LogFileName = m_paths.LogFile;
     m_pop.SetTimeOut(timeoutSeconds);

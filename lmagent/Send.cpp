@@ -128,6 +128,7 @@ void TSendRun::Configure(int timeoutSeconds, bool debugMode)
             Report(AgentText::SmtpWithAuth, TMessageKind::Information);
         m_smtp.UserName = m_job.Username;
         m_smtp.Password = m_job.Password;
+        m_smtp.LogInMethod = m_job.Auth == TAuthMethod::OAuth2 ? TqmLogInMethod::OAuth2 : TqmLogInMethod::Password;
     }
     m_smtp.LogFileName = m_paths.LogFile;
     m_smtp.SetTimeOut(timeoutSeconds);

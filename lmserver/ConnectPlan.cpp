@@ -1,5 +1,6 @@
 #include "ConnectPlan.h"
 
+#include "AccountLogIn.h"
 #include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 
@@ -19,13 +20,19 @@ TConnectPlan PlanConnect(const TLmserverSettings& settings, const TAccountLookup
     }
     for (const QString& name : settings.AccountsNames) {
         const std::optional<TAccount> account = lookup(name);
-        if (account) {
-            const TAccountSecurity security = ReadAccountSecurity(account->Name);
-            plan.Targets.append({account->PopServer, account->PopUsername, account->PopPassword, security.PopSecurity,
-                                 security.PopPin, account->Name});
-        }
-        else
+        if (!account) {
             plan.MissingAccounts.append(name);
+            continue;
+        }
+        QString error;
+        const std::optional<TLogInSecret> secret = LogInSecret(*account, TMailService::Pop, error);
+        if (!secret) {
+            plan.SecretFailures.append(error);
+            continue;
+        }
+        const TAccountSecurity security = ReadAccountSecurity(account->Name);
+        plan.Targets.append({account->PopServer, account->PopUsername, secret->Secret, security.PopSecurity,
+                             security.PopPin, account->Name, secret->Method});
     }
     return plan;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // Which mailboxes a connect opens: the one quick-connect server, or each ticked account in list
 // order, read by name from the accounts database. Names that no longer name an account are
-// returned apart so that the caller can say so (message 13) and go on.
+// returned apart so that the caller can say so (message 13) and go on, and so are accounts whose
+// password or access token cannot be had (a locked keyring, a sign-in that must be renewed), with
+// the reason (message 300).
 
 #include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
@@ -26,11 +28,14 @@ struct TConnectTarget {
     TServerPin Pin = {};
     // Empty for a quick connection.
     QByteArray AccountName = {};
+    // With OAuth2, Password is a fresh access token and a refusal asks for no password.
+    TAuthMethod Auth = TAuthMethod::Password;
 };
 
 struct TConnectPlan {
     QList<TConnectTarget> Targets;
     QStringList MissingAccounts;
+    QStringList SecretFailures;
 };
 
 using TAccountLookup = std::function<std::optional<TAccount>(const QString& name)>;

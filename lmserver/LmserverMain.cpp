@@ -288,6 +288,8 @@ void TLmserverFrm::Connect()
     const TConnectPlan plan = PlanConnect(Settings);
     for (const QString& name : plan.MissingAccounts)
         Report(LmserverText::AccountNotFound, TMessageKind::Warning, name);
+    for (const QString& reason : plan.SecretFailures)
+        Report(LmserverText::AccountSkipped, TMessageKind::Warning, reason);
     Treeview->clear();
     Model->SetServer(-1);
     SetActivity(TActivity::Listing);

@@ -12,6 +12,7 @@ enum : int {
     Messages = 9,
     WriteError = 12,
     AccountNotFound = 13,
+    AccountSkipped = 300,
     MailboxPassword = 14,
     ConfirmDelete = 15,
     PasswordRequired = 16,

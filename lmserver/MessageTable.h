@@ -50,6 +50,7 @@ struct TServerEntry {
     qint64 ListedCount = 0;
     // Empty for a quick connection.
     QByteArray AccountName = {};
+    TAuthMethod Auth = TAuthMethod::Password;
 };
 
 // "subject|sender|date|size|mark".

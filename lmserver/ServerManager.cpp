@@ -140,6 +140,7 @@ void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders
     entry.Password = withPassword.Password;
     entry.Security = withPassword.Security;
     entry.Pin = withPassword.Pin;
+    entry.Auth = withPassword.Auth;
     const int server = Table.AddServer(entry);
     if (m_events.ServerAdded)
         m_events.ServerAdded(server);
@@ -181,7 +182,7 @@ void TServerManager::ListServer(int server, bool getHeaders)
 
 bool TServerManager::PasswordAskedAgain(int server, const ELogInRefused& refusal)
 {
-    if (!m_events.PasswordRequest)
+    if (!m_events.PasswordRequest || Table.Server(server).Auth == TAuthMethod::OAuth2)
         return false;
     if (m_pop.OnLine())
         m_pop.Close();

@@ -12,6 +12,7 @@ void TServerPOP::Configure(const TServerEntry& entry, const TLmserverSettings& s
     Server = entry.Server;
     UserName = entry.UserName;
     Password = entry.Password;
+    LogInMethod = entry.Auth == TAuthMethod::OAuth2 ? TqmLogInMethod::OAuth2 : TqmLogInMethod::Password;
     Security = entry.Security;
     ApplyPin(*this, entry.Pin);
     m_accountName = entry.AccountName;

@@ -238,6 +238,8 @@ void TMainFrm::SendOutbox(const QByteArray& server)
                      Paths().Data.SmtpDir, m_job, [this](const TAgentJob& job) { return RunAgent(job); },
                      m_outboxRecordsBeingEdited);
     ActivateFolder();
+    if (!result.Failure.isEmpty())
+        Dialogs.Inform(result.Failure);
     if (!result.Started)
         return;
     QString report = FillIn(MessageText(MsgSent), QString::number(result.Sent));

@@ -77,10 +77,11 @@ TSendResult RunSendJob(const QByteArray& smtpServer, const TFolderFiles& outbox,
     // send it again.
     if (!FileSentMessages(outbox, sent, listed, queueDir))
         return result;
+    if (!FillSendJob(job, smtpServer, &result.Failure))
+        return result;
     if (!BuildQueue(outbox, QueuedEntries(outbox, listed, beingEdited), queueDir))
         return result;
     result.Started = true;
-    FillSendJob(job, smtpServer);
     runAgent(job);
     const qsizetype before = listed.size();
     FileSentMessages(outbox, sent, listed, queueDir);
@@ -94,8 +95,14 @@ TReceiveResult RunReceiveJob(const QByteArrayList& accountNames, TAgentJob& job,
 {
     TReceiveResult result;
     for (const QByteArray& name : accountNames) {
-        if (!FillReceiveJob(job, name, KeepModeFromAccount))
+        QString secretFailure;
+        if (!FillReceiveJob(job, name, KeepModeFromAccount, &secretFailure)) {
+            if (!secretFailure.isEmpty()) {
+                result.FailedAccounts.append(name);
+                result.FailureReasons.append(secretFailure);
+            }
             continue;
+        }
         ++result.Runs;
         // A reason left by an agent that died must not be taken for this run's.
         TakeJobFailure(failureFile);

@@ -38,6 +38,9 @@ struct TSendResult {
     bool Started = false;
     int Sent = 0;
     int Unsent = 0;
+    // Why the agent was not started although the queue could be built: the account's password or
+    // access token could not be had (see FillSendJob). Empty otherwise.
+    QString Failure;
 };
 
 inline constexpr int MsgOpenForEditing = 451;
@@ -59,7 +62,8 @@ struct TReceiveResult {
     QStringList FailureReasons;
 };
 
-// One agent run per account, in the given order; names without an account are skipped. The reason
+// One agent run per account, in the given order; names without an account are skipped, and an
+// account whose password or access token cannot be had fails with that reason. The reason
 // a failed run leaves beside the job file (`failureFile`) is taken for the report.
 TReceiveResult RunReceiveJob(const QByteArrayList& accountNames, TAgentJob& job, const TAgentRunner& runAgent,
                              const QString& failureFile = JobFailureFile());

@@ -25,6 +25,9 @@ enum class TqmSecurity { secNone, secAuto, secStartTls, secTls };
 // The stored words "none", "auto", "starttls", "tls"; anything else (an empty text too) is auto.
 TqmSecurity SecurityFromText(QByteArrayView text);
 QByteArray SecurityText(TqmSecurity security);
+// How a POP3 or SMTP client proves who it is: with the password, or with an OAuth2 access token
+// (held in the client's Password) through SASL OAUTHBEARER or XOAUTH2.
+enum class TqmLogInMethod { Password, OAuth2 };
 
 // Every event passes the component that fired it as `sender`.
 using TNotifyEvent = std::function<void(QObject& sender)>;

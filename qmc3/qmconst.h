@@ -51,6 +51,7 @@ enum TqmMessageId : int {
     qmLogInRefused = 57138,
     qmReplyWithoutEnd = 57139,
     qmCertificateChanged = 57131,
+    qmNoOAuth2Mechanism = 57230,
     qmMessageAboveLimit = 57160,
     qmMessageGrewAboveLimit = 57161,
     qmLineTooLongInHeader = 57150,

@@ -1,5 +1,7 @@
 #include "qmpop3.h"
 
+#include "qmsasl.h"
+
 #include "AtomicFile.h"
 #include "nkwire.h"
 #include "qmconst.h"
@@ -160,6 +162,7 @@ QByteArrayList TqmCustomPOP::Capabilities()
 {
     m_capabilitiesKnown = true;
     m_capabilities.clear();
+    m_saslMechanisms.clear();
     SendLine("CAPA");
     QByteArray line;
     if (RecvLine(line) != 1)
@@ -170,7 +173,11 @@ QByteArrayList TqmCustomPOP::Capabilities()
             Close();
             throw EServerError(qmMessageText(qmReplyWithoutEnd).arg(QStringLiteral("CAPA")).arg(MaxCapabilities).arg(qmReplyText(line)));
         }
-        capabilities.append(line.split(' ').constFirst().toUpper());
+        const QByteArrayList words = line.simplified().split(' ');
+        capabilities.append(words.constFirst().toUpper());
+        if (capabilities.constLast() == "SASL")
+            for (const QByteArray& word : words.mid(1))
+                m_saslMechanisms.append(word.toUpper());
     }
     m_capabilities = capabilities;
     return capabilities;
@@ -204,16 +211,57 @@ void TqmCustomPOP::LogIn()
         const int code = RecvLine(greeting);
         RequireGreeting(code == 1, code == -1, "POP3");
         NegotiateTls();
-        Command("USER " + UserName);
-        SendSecretLine("PASS " + Password, "PASS ****");
-        QByteArray reply;
-        if (RecvLine(reply) != 1)
-            RefusePassword(reply);
+        if (LogInMethod == TqmLogInMethod::OAuth2) {
+            AuthenticateOAuth2();
+        } else {
+            Command("USER " + UserName);
+            SendSecretLine("PASS " + Password, "PASS ****");
+            QByteArray reply;
+            if (RecvLine(reply) != 1)
+                RefusePassword(reply);
+        }
         GetStatistics();
     } catch (...) {
         Close();
         throw;
     }
+}
+
+void TqmCustomPOP::AuthenticateOAuth2()
+{
+    if (!m_capabilitiesKnown)
+        Capabilities();
+    const detail::TSaslMechanism mechanism = detail::ChooseOAuth2Mechanism(m_saslMechanisms);
+    if (mechanism == detail::TSaslMechanism::None)
+        Fail(qmMessageText(qmNoOAuth2Mechanism), qmNoOAuth2Mechanism);
+    const QByteArray command = "AUTH " + detail::SaslMechanismName(mechanism);
+    const QByteArray message = mechanism == detail::TSaslMechanism::OAuthBearer
+        ? detail::OAuthBearerMessage(UserName, Password, HostName(), Port())
+        : detail::XOAuth2Message(UserName, Password);
+    const QByteArray response = message.toBase64();
+    // Continuations are "+ " lines, which the reply code counts as "+OK".
+    const auto isContinuation = [](const QByteArray& line) { return line == "+" || line.startsWith("+ "); };
+    QByteArray reply;
+    // RFC 5034, 4: an initial response that would make the command longer than 255 octets waits
+    // for the server's empty challenge instead.
+    if (command.size() + 1 + response.size() <= 255) {
+        SendSecretLine(command + ' ' + response, command + " ****");
+    } else {
+        SendLine(command);
+        RecvLine(reply);
+        if (!isContinuation(reply))
+            RefuseLogIn();
+        SendSecretLine(response, "****");
+    }
+    RecvLine(reply);
+    if (isContinuation(reply)) {
+        // RFC 7628, 3.2.2: the server's error is a challenge; the failure reply follows our answer.
+        SendLine(detail::OAuth2ErrorAcknowledgement(mechanism));
+        RecvLine(reply);
+        RefusePassword(reply);
+    }
+    if (!reply.startsWith("+OK"))
+        RefusePassword(reply);
 }
 
 void TqmCustomPOP::RefusePassword(const QByteArray& reply) const

@@ -35,6 +35,10 @@ public:
     // busy or broken); a server without STLS in CAPA gets no user name: secStartTls raises
     // ESocketError 57120, secAuto EPlainLogInRefused (57128, or 57129 with TlsSeenBefore); only
     // secNone logs in without TLS. Any error closes the connection first. The log shows "PASS ****".
+    // With LogInMethod OAuth2 the log-in is AUTH (RFC 5034) with OAUTHBEARER or XOAUTH2 from the
+    // SASL capability instead of USER/PASS, Password being the access token; a server that offers
+    // neither raises EServerError 57230, a refused token ELogInRefused (unless RFC 3206 says the
+    // server is busy or broken, as for PASS). The log shows "****".
     void LogIn() override;
     // QUIT, which commits the deletions.
     void LogOut() override;
@@ -55,6 +59,7 @@ public:
 
     QByteArray UserName;
     QByteArray Password;
+    TqmLogInMethod LogInMethod = TqmLogInMethod::Password;
     // False: one command, one reply, whatever the server offers.
     bool UsePipelining = true;
     // Known after LogIn; -1 before.
@@ -102,10 +107,13 @@ protected:
 private:
     void ReceiveBody(int index, QIODevice& device, qint64 announcedSize);
     [[noreturn]] void RefusePassword(const QByteArray& reply) const;
+    void AuthenticateOAuth2();
 
     int m_session = 0;
     bool m_capabilitiesKnown = false;
     QByteArrayList m_capabilities;
+    // The mechanisms of the SASL capability, upper case.
+    QByteArrayList m_saslMechanisms;
 };
 
 // Retrieves whole mailboxes into MessageList, one TqmListMessage per message.

@@ -15,15 +15,23 @@ constexpr TMechanismName MechanismNames[] = {
     {TSaslMechanism::Plain, "PLAIN"},
     {TSaslMechanism::Login, "LOGIN"},
     {TSaslMechanism::CramMd5, "CRAM-MD5"},
+    {TSaslMechanism::XOAuth2, "XOAUTH2"},
+    {TSaslMechanism::OAuthBearer, "OAUTHBEARER"},
 };
+
+QByteArrayList UpperCase(const QByteArrayList& words)
+{
+    QByteArrayList upper;
+    for (const QByteArray& word : words)
+        upper.append(word.toUpper());
+    return upper;
+}
 
 } // namespace
 
 TSaslMechanism ChooseSaslMechanism(const QByteArrayList& offered, bool encrypted)
 {
-    QByteArrayList upper;
-    for (const QByteArray& word : offered)
-        upper.append(word.toUpper());
+    const QByteArrayList upper = UpperCase(offered);
     const QList<TSaslMechanism> order = encrypted
         ? QList<TSaslMechanism>{TSaslMechanism::Plain, TSaslMechanism::Login, TSaslMechanism::CramMd5}
         : QList<TSaslMechanism>{TSaslMechanism::CramMd5, TSaslMechanism::Plain, TSaslMechanism::Login};
@@ -39,6 +47,33 @@ QByteArray SaslMechanismName(TSaslMechanism mechanism)
         if (name.Mechanism == mechanism)
             return name.Name;
     return {};
+}
+
+TSaslMechanism ChooseOAuth2Mechanism(const QByteArrayList& offered)
+{
+    const QByteArrayList upper = UpperCase(offered);
+    for (const TSaslMechanism mechanism : {TSaslMechanism::OAuthBearer, TSaslMechanism::XOAuth2})
+        if (upper.contains(SaslMechanismName(mechanism)))
+            return mechanism;
+    return TSaslMechanism::None;
+}
+
+QByteArray XOAuth2Message(const QByteArray& user, const QByteArray& accessToken)
+{
+    return "user=" + user + "\x01" "auth=Bearer " + accessToken + "\x01\x01";
+}
+
+QByteArray OAuthBearerMessage(const QByteArray& user, const QByteArray& accessToken, const QByteArray& host, quint16 port)
+{
+    QByteArray saslName = user;
+    saslName.replace('=', "=3D").replace(',', "=2C");
+    return "n,a=" + saslName + ",\x01host=" + host + "\x01port=" + QByteArray::number(port) + "\x01" "auth=Bearer "
+        + accessToken + "\x01\x01";
+}
+
+QByteArray OAuth2ErrorAcknowledgement(TSaslMechanism mechanism)
+{
+    return mechanism == TSaslMechanism::OAuthBearer ? QByteArrayLiteral("AQ==") : QByteArray();
 }
 
 QByteArray SaslPlainMessage(const QByteArray& user, const QByteArray& password)

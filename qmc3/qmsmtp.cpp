@@ -191,6 +191,10 @@ void TqmSMTP::Authenticate()
     // Only an explicit "none" lets credentials go out in clear.
     if (!Encrypted() && Security != TqmSecurity::secNone)
         RefusePlainLogIn("STARTTLS");
+    if (LogInMethod == TqmLogInMethod::OAuth2) {
+        AuthenticateOAuth2(m_extended ? Extensions.value("AUTH").split(' ') : QByteArrayList());
+        return;
+    }
     if (!m_extended) {
         AuthenticateLogin(false);
         return;
@@ -239,6 +243,28 @@ void TqmSMTP::AuthenticateCramMd5()
     }
     SendSecretLine(detail::CramMd5Response(UserName, Password, challenge).toBase64(), "****");
     RequireAuthAccepted(RecvLines());
+}
+
+void TqmSMTP::AuthenticateOAuth2(const QByteArrayList& offered)
+{
+    const detail::TSaslMechanism mechanism = detail::ChooseOAuth2Mechanism(offered);
+    if (mechanism == detail::TSaslMechanism::None)
+        throw EServerError(qmMessageText(qmNoOAuth2Mechanism));
+    const QByteArray command = "AUTH " + detail::SaslMechanismName(mechanism);
+    const QByteArray message = mechanism == detail::TSaslMechanism::OAuthBearer
+        ? detail::OAuthBearerMessage(UserName, Password, HostName(), Port())
+        : detail::XOAuth2Message(UserName, Password);
+    // RFC 4954, 4: an AUTH line may be up to 12288 octets, room for any access token.
+    SendSecretLine(command + ' ' + message.toBase64(), command + " ****");
+    int code = RecvLines();
+    if (code == ContinueAuth) {
+        // RFC 7628, 3.2.2: the 334 carries the server's error; the failure reply follows our answer.
+        SendLine(detail::OAuth2ErrorAcknowledgement(mechanism));
+        code = RecvLines();
+        if (code / 100 != 2)
+            RefuseLogIn();
+    }
+    RequireAuthAccepted(code);
 }
 
 void TqmSMTP::Reset()

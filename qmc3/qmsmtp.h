@@ -60,7 +60,9 @@ public:
     // name there ends it without an error: the next MAIL FROM meets its refusal. The log shows
     // "****" for every line that carries the credentials. Over a connection without TLS, unless
     // Security is secNone, nothing is sent and the connection is closed with EPlainLogInRefused
-    // (57128).
+    // (57128). With LogInMethod OAuth2, Password is an access token sent through OAUTHBEARER or
+    // XOAUTH2 (RFC 7628), whichever AUTH offers (OAUTHBEARER first); a server offering neither
+    // raises EServerError 57230.
     void Authenticate();
     // Encodes MailMessage and sends it. Throws EMessageError 57102 without a message, 57100/57101
     // when it has no sender or no recipient, before anything is sent.
@@ -85,6 +87,7 @@ public:
     bool UsePipelining = true;
     QByteArray UserName;
     QByteArray Password;
+    TqmLogInMethod LogInMethod = TqmLogInMethod::Password;
     // Bare addresses; when not empty they replace the message's recipients in the envelope.
     QByteArrayList RecipientList;
     // The keywords of the last EHLO reply, upper case, each with its parameters ("SIZE" ->
@@ -111,6 +114,7 @@ private:
     QByteArray HeloName() const;
     void AuthenticateLogin(bool requireUserAccepted);
     void AuthenticateCramMd5();
+    void AuthenticateOAuth2(const QByteArrayList& offered);
     void VerifyMessage() const;
     void VerifySize(QIODevice& messageText) const;
     void SendEnvelope();

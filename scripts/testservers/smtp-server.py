@@ -10,16 +10,24 @@ With --certs DIR (made by make-ca) the port offers STARTTLS and AUTH only over T
 listeners follow: one that requires STARTTLS before anything else, and one that speaks TLS from the
 first byte; it prints "PORT PID REQUIRED_PORT TLS_PORT".
 
+With --oauth2-url URL (an introspection endpoint, see oauth2-server.py) AUTH also takes access tokens
+through XOAUTH2 and OAUTHBEARER (RFC 7628), or only the mechanisms given with --oauth2-mechanism; a
+token the endpoint does not call active for the user gets the error challenge and then 535.
+
     smtp-server.py OUTPUT_DIR --user alice --password secret --reject nobody@example.org
 """
 import argparse
 import asyncio
+import base64
+import json
 import os
 import signal
 import ssl
 import sys
+import urllib.parse
+import urllib.request
 
-from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+from aiosmtpd.smtp import MISSING, SMTP, AuthResult, LoginPassword
 
 
 class StoringHandler:
@@ -49,6 +57,52 @@ class StoringHandler:
         return "250 OK stored as %d" % self.count
 
 
+class OAuth2StoringHandler(StoringHandler):
+    def __init__(self, directory, rejected, deferred, user, url, cafile):
+        super().__init__(directory, rejected, deferred)
+        self.user, self.url = user, url
+        self.context = ssl.create_default_context(cafile=cafile or None)
+
+    def token_active(self, user, token):
+        data = urllib.parse.urlencode({"token": token}).encode()
+        with urllib.request.urlopen(self.url, data, context=self.context, timeout=10) as reply:
+            answer = json.load(reply)
+        return answer.get("active") is True and answer.get("username") == user == self.user
+
+    async def authenticate_bearer(self, server, args, parse):
+        if len(args) == 1:
+            data = await server.challenge_auth("")
+            if data is MISSING:
+                return AuthResult(success=False)
+        else:
+            data = base64.b64decode(args[1])
+        fields = parse(data.decode("utf-8", "replace"))
+        user, auth = fields.get("user", ""), fields.get("auth", "")
+        token = auth[len("Bearer "):] if auth.startswith("Bearer ") else ""
+        loop = asyncio.get_running_loop()
+        if token and await loop.run_in_executor(None, self.token_active, user, token):
+            return AuthResult(success=True, auth_data=LoginPassword(user.encode(), b""))
+        # RFC 7628, 3.2.2: the error as a challenge; the client's answer ends the exchange with 535.
+        await server.challenge_auth(json.dumps({"status": "invalid_token", "schemes": "bearer"}))
+        return AuthResult(success=False, handled=False)
+
+    @staticmethod
+    def key_values(text):
+        return dict(part.split("=", 1) for part in text.split("\x01") if "=" in part)
+
+    async def auth_XOAUTH2(self, server, args):
+        return await self.authenticate_bearer(server, args, self.key_values)
+
+    async def auth_OAUTHBEARER(self, server, args):
+        def parse(text):
+            header, _, rest = text.partition("\x01")
+            fields = self.key_values(rest)
+            user = [part[2:] for part in header.split(",") if part.startswith("a=")]
+            fields["user"] = user[0].replace("=2C", ",").replace("=3D", "=") if user else ""
+            return fields
+        return await self.authenticate_bearer(server, args, parse)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("directory")
@@ -58,6 +112,9 @@ def main():
     parser.add_argument("--defer", action="append", default=[])
     parser.add_argument("--certs", default="")
     parser.add_argument("--auth-required", action="store_true", help="refuse MAIL before a successful AUTH")
+    parser.add_argument("--oauth2-url", default="")
+    parser.add_argument("--oauth2-ca", default="")
+    parser.add_argument("--oauth2-mechanism", action="append", default=[])
     args = parser.parse_args()
 
     def authenticate(server, session, envelope, mechanism, auth_data):
@@ -66,13 +123,18 @@ def main():
         # handled=False: the server itself answers 235 or 535.
         return AuthResult(success=bool(ok), handled=False)
 
-    handler = StoringHandler(args.directory, args.reject, args.defer)
+    if args.oauth2_url:
+        handler = OAuth2StoringHandler(args.directory, args.reject, args.defer, args.user, args.oauth2_url, args.oauth2_ca)
+    else:
+        handler = StoringHandler(args.directory, args.reject, args.defer)
+    offered = {m.upper() for m in args.oauth2_mechanism} or {"XOAUTH2", "OAUTHBEARER"}
+    excluded = [m for m in ("XOAUTH2", "OAUTHBEARER") if m not in offered]
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
 
     def listen(ssl_context=None, **options):
         factory = lambda: SMTP(handler, hostname="smtp.test", authenticator=authenticate, auth_required=args.auth_required,
-                               decode_data=False, **options)
+                               decode_data=False, auth_exclude_mechanism=excluded, **options)
         return loop.run_until_complete(loop.create_server(factory, host="127.0.0.1", port=0, ssl=ssl_context))
 
     if args.certs:

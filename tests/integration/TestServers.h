@@ -53,10 +53,12 @@ public:
     // The aiosmtpd server storing what it accepts in `outputDirectory`.
     // With `certificates` the port offers STARTTLS, RequiredPort requires it and TlsPort speaks
     // TLS from the first byte.
+    // `extra` goes to the script as it is (see its options).
     QString StartSmtp(const QString& outputDirectory, const QString& user, const QString& password, const QStringList& rejected,
-                      const QString& certificates = {})
+                      const QString& certificates = {}, const QStringList& extra = {})
     {
         QStringList arguments{outputDirectory, QStringLiteral("--user"), user, QStringLiteral("--password"), password};
+        arguments << extra;
         for (const QString& address : rejected)
             arguments << QStringLiteral("--reject") << address;
         if (!certificates.isEmpty())

@@ -4,6 +4,7 @@
 
 #include "AccountEdtRules.h"
 #include "AccountsFunctions.h"
+#include "OAuth2SignIn.h"
 #include "ReportCapture.h"
 #include "TestInstallation.h"
 #include "tk_reglib.h"
@@ -87,6 +88,47 @@ private slots:
         QCOMPARE(s.PopDeleteMails || s.PopDeleteDays, expected[3]);
         QCOMPARE(s.SmtpAuthPop, expected[4]);
         QCOMPARE(s.SmtpLogin, expected[5]);
+    }
+
+    void signInStates_data()
+    {
+        QTest::addColumn<bool>("keyring");
+        QTest::addColumn<bool>("inKeyring");
+        QTest::addColumn<bool>("oauth2");
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<bool>("signingIn");
+        // KeyringChk, RegistrationFields, SignInBtn, Passwords
+        QTest::addColumn<QList<bool>>("expected");
+        QTest::newRow("password, no keyring") << false << false << false << false << false << QList<bool>{false, false, false, true};
+        QTest::newRow("password, keyring runs") << true << false << false << false << false << QList<bool>{true, false, false, true};
+        QTest::newRow("in a keyring that is gone: can move out") << false << true << false << false << false
+                                                                 << QList<bool>{true, false, false, true};
+        QTest::newRow("oauth2 incomplete") << true << false << true << false << false << QList<bool>{true, true, false, false};
+        QTest::newRow("oauth2 complete") << true << false << true << true << false << QList<bool>{true, true, true, false};
+        QTest::newRow("signing in") << true << true << true << true << true << QList<bool>{false, false, false, false};
+    }
+
+    void signInStates()
+    {
+        QFETCH(bool, keyring);
+        QFETCH(bool, inKeyring);
+        QFETCH(bool, oauth2);
+        QFETCH(bool, complete);
+        QFETCH(bool, signingIn);
+        QFETCH(QList<bool>, expected);
+        const TSignInStates s = ComputeSignInStates({keyring, inKeyring ? TSecretStore::Keyring : TSecretStore::Record,
+                                                     oauth2 ? TAuthMethod::OAuth2 : TAuthMethod::Password, complete, signingIn});
+        QCOMPARE((QList<bool>{s.KeyringChk, s.RegistrationFields, s.SignInBtn, s.Passwords}), expected);
+    }
+
+    void pkceFollowsRfc7636Example()
+    {
+        // RFC 7636, appendix B.
+        QCOMPARE(detail::CodeChallengeS256("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"),
+                 QByteArray("E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"));
+        const QByteArray verifier = detail::NewCodeVerifier();
+        QCOMPARE(verifier.size(), 43);
+        QVERIFY(verifier != detail::NewCodeVerifier());
     }
 
     void deleteDays_data()

@@ -16,7 +16,48 @@ private slots:
     void mechanismChoice();
     void challengeDecoding_data();
     void challengeDecoding();
+    void oauthBearerFollowsRfc7628Example();
+    void xoauth2Message();
+    void oauth2MechanismChoice_data();
+    void oauth2MechanismChoice();
 };
+
+void TestSasl::oauthBearerFollowsRfc7628Example()
+{
+    // RFC 7628, 4.1.
+    const QByteArray message = detail::OAuthBearerMessage("user@example.com", "vF9dft4qmTc2Nvb3RlckBhbHRhdmlzdGEuY29tCg==",
+                                                          "server.example.com", 143);
+    QCOMPARE(message, QByteArray("n,a=user@example.com,\x01host=server.example.com\x01port=143\x01"
+                                 "auth=Bearer vF9dft4qmTc2Nvb3RlckBhbHRhdmlzdGEuY29tCg==\x01\x01"));
+    // RFC 5801, 5.1: "," and "=" in the authorization identity are escaped.
+    QVERIFY(detail::OAuthBearerMessage("a,b=c", "t", "h", 1).startsWith("n,a=a=2Cb=3Dc,\x01"));
+    QCOMPARE(detail::OAuth2ErrorAcknowledgement(TSaslMechanism::OAuthBearer), QByteArray("AQ=="));
+    QCOMPARE(detail::OAuth2ErrorAcknowledgement(TSaslMechanism::XOAuth2), QByteArray());
+}
+
+void TestSasl::xoauth2Message()
+{
+    QCOMPARE(detail::XOAuth2Message("someuser@example.com", "ya29.vF9dft4qmTc2Nvb3RlckBhdHRhdmlzdGEuY29tCg"),
+             QByteArray("user=someuser@example.com\x01" "auth=Bearer ya29.vF9dft4qmTc2Nvb3RlckBhdHRhdmlzdGEuY29tCg\x01\x01"));
+}
+
+void TestSasl::oauth2MechanismChoice_data()
+{
+    QTest::addColumn<QByteArray>("offered");
+    QTest::addColumn<TSaslMechanism>("chosen");
+    QTest::newRow("both: the standard one") << QByteArray("PLAIN XOAUTH2 OAUTHBEARER") << TSaslMechanism::OAuthBearer;
+    QTest::newRow("xoauth2 only") << QByteArray("PLAIN LOGIN XOAUTH2") << TSaslMechanism::XOAuth2;
+    QTest::newRow("letter case ignored") << QByteArray("oauthbearer") << TSaslMechanism::OAuthBearer;
+    QTest::newRow("passwords only") << QByteArray("PLAIN LOGIN CRAM-MD5") << TSaslMechanism::None;
+    QTest::newRow("nothing offered") << QByteArray() << TSaslMechanism::None;
+}
+
+void TestSasl::oauth2MechanismChoice()
+{
+    QFETCH(QByteArray, offered);
+    QFETCH(TSaslMechanism, chosen);
+    QCOMPARE(detail::ChooseOAuth2Mechanism(offered.split(' ')), chosen);
+}
 
 void TestSasl::cramMd5FollowsRfc2195Example()
 {
