@@ -5,7 +5,11 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <ctime>
+#include <limits>
 #include <optional>
 
 const char* const MailMonthNamesUpper[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
@@ -21,6 +25,40 @@ constexpr qint64 MillisecondsPerDay = 86'400'000;
 QDate DateTimeBase()
 {
     return QDate(1899, 12, 30);
+}
+
+// Seconds since the epoch of the years whose local time localtime_r gives here as Qt's does; dates
+// outside them take Qt's own way.
+constexpr qint64 FirstFastSecond = 0;
+constexpr qint64 EndOfFastSeconds = 0x7fffffffLL;
+
+// glibc looks at the zone file again only when tzset is called; Qt calls it before every conversion,
+// which costs a file look-up per message of a folder rebuild. Once a second is enough to notice a
+// changed zone.
+void RefreshTimeZoneNowAndThen()
+{
+    static std::atomic<qint64> nextRefresh{std::numeric_limits<qint64>::min()};
+    const qint64 now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch()).count();
+    if (now < nextRefresh.load(std::memory_order_relaxed))
+        return;
+    ::tzset();
+    nextRefresh.store(now + 1000, std::memory_order_relaxed);
+}
+
+// The wall-clock time of this system's zone at the UTC moment `utc`, as QDateTime::toLocalTime shows
+// it (the zone's offset added), read through localtime_r.
+QDateTime LocalTimeOf(const QDateTime& utc)
+{
+    const qint64 seconds = utc.toSecsSinceEpoch();
+    if (seconds < FirstFastSecond || seconds >= EndOfFastSeconds)
+        return utc.toLocalTime();
+    RefreshTimeZoneNowAndThen();
+    const std::time_t moment = std::time_t(seconds);
+    std::tm local{};
+    if (!::localtime_r(&moment, &local))
+        return utc.toLocalTime();
+    return utc.addSecs(local.tm_gmtoff);
 }
 
 bool IsDigit(char c)
@@ -291,7 +329,7 @@ TDateTime MailDateToLocal(const QByteArray& text)
     if (!ValidTimeZone(zone))
         return dateTime;
     const QDateTime utc = DateTimeToQDateTime(dateTime - TimeZone(zone), Qt::UTC);
-    return utc.isValid() ? QDateTimeToDateTime(utc.toLocalTime()) : dateTime;
+    return utc.isValid() ? QDateTimeToDateTime(LocalTimeOf(utc)) : dateTime;
 }
 
 TDateTime ReceivedDateToLocal(const QByteArray& text)
