@@ -153,6 +153,58 @@ void ChopTrailingComma(QByteArray& text)
         text.chop(1);
 }
 
+// The digits of `text` from `pos` on, `count` of them exactly; -1 when any is missing.
+int DigitsAt(QByteArrayView text, qsizetype pos, int count)
+{
+    if (pos + count > text.size())
+        return -1;
+    int value = 0;
+    for (qsizetype at = pos; at < pos + count; ++at) {
+        if (!IsDigit(text[at]))
+            return -1;
+        value = value * 10 + (text[at] - '0');
+    }
+    return value;
+}
+
+// The form mail programs write, "[Day, ]D[D] Mon YYYY HH:MM:SS[ zone]" with single blanks, read
+// without copies: a folder rebuild reads one per message. Anything else (false) is left to the
+// tolerant reading below, which gives the same result for this form.
+bool ReadWrittenDate(const QByteArray& field, TDateTime& dateTime, QByteArray& zone)
+{
+    const QByteArrayView text = QByteArrayView(field).trimmed();
+    if (text.contains('"'))
+        return false;
+    const auto first = std::find_if(text.begin(), text.end(), IsDigit);
+    qsizetype at = first - text.begin();
+    const qsizetype dayDigits = at + 1 < text.size() && IsDigit(text[at + 1]) ? 2 : 1;
+    const int day = DigitsAt(text, at, int(dayDigits));
+    at += dayDigits;
+    if (day < 0 || at + 5 > text.size() || text[at] != ' ' || text[at + 4] != ' ')
+        return false;
+    const QByteArrayView monthName = text.sliced(at + 1, 3);
+    const auto month = std::find_if(std::begin(MailMonthNamesUpper), std::end(MailMonthNamesUpper),
+                                    [&](const char* name) { return monthName.compare(name, Qt::CaseInsensitive) == 0; });
+    at += 5;
+    const int year = DigitsAt(text, at, 4);
+    const int hour = DigitsAt(text, at + 5, 2);
+    const int minute = DigitsAt(text, at + 8, 2);
+    const int second = DigitsAt(text, at + 11, 2);
+    if (month == std::end(MailMonthNamesUpper) || year < 0 || hour < 0 || minute < 0 || second < 0 || text[at + 4] != ' '
+        || text[at + 7] != ':' || text[at + 10] != ':')
+        return false;
+    at += 13;
+    if (at < text.size() && text[at] != ' ')
+        return false;
+    const QDate date(ExpandTwoDigitYear(year), int(month - std::begin(MailMonthNamesUpper)) + 1, day);
+    const QTime time(hour, minute, second);
+    if (!date.isValid() || date.year() > 9999 || !time.isValid())
+        return false;
+    dateTime = EncodeDateTime(date, time);
+    zone = text.sliced(at).trimmed().toByteArray().toUpper();
+    return true;
+}
+
 QByteArray FirstWord(const QByteArray& zone)
 {
     return PickString(zone.trimmed().toUpper(), 0, true);
@@ -233,6 +285,8 @@ bool MailDateToDateTime(const QByteArray& text, TDateTime& dateTime, QByteArray&
 {
     dateTime = 0;
     zone.clear();
+    if (ReadWrittenDate(text, dateTime, zone))
+        return true;
     QByteArray rest = TrimQuotes(text).toUpper();
     DropBeforeFirstDigit(rest);
     const auto day = ReadUnsigned(TakeWord(rest, " "));

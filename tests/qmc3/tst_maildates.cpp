@@ -100,6 +100,16 @@ void TestMailDates::readDate_data()
                                             << QByteArray("GMT");
     QTest::newRow("leap day") << QByteArray("29 Feb 2024 23:59:59 Z") << At(2024, 2, 29, 23, 59, 59)
                               << QByteArray("Z");
+    QTest::newRow("written form, zone with comment")
+        << QByteArray("Mon, 9 Mar 2026 10:00:00 +0100 (CET)") << At(2026, 3, 9, 10, 0, 0) << QByteArray("+0100 (CET)");
+    QTest::newRow("written form, two-digit day, lower-case zone")
+        << QByteArray("Mon, 09 Mar 2026 10:00:00 est") << At(2026, 3, 9, 10, 0, 0) << QByteArray("EST");
+    QTest::newRow("written form, blanks around") << QByteArray("  9 MAR 2026 23:59:59  ") << At(2026, 3, 9, 23, 59, 59)
+                                                 << QByteArray();
+    QTest::newRow("written form, two blanks before the zone")
+        << QByteArray("9 Mar 2026 10:00:00   GMT") << At(2026, 3, 9, 10, 0, 0) << QByteArray("GMT");
+    QTest::newRow("day name without comma") << QByteArray("Mon 9 Mar 2026 10:00:00 +0100") << At(2026, 3, 9, 10, 0, 0)
+                                            << QByteArray("+0100");
     QTest::newRow("before 1899") << QByteArray("1 Jan 1800 06:00:00 GMT") << At(1800, 1, 1, 6, 0, 0)
                                  << QByteArray("GMT");
 }
