@@ -327,6 +327,7 @@ TCheckList TReceiveRun::SettleCheckFile()
 QList<TRemoteMessage> TReceiveRun::RemoteMessages() const
 {
     QList<TRemoteMessage> messages;
+    messages.reserve(m_pop.RemoteInfo.Count());
     for (qsizetype i = 0; i < m_pop.RemoteInfo.Count(); ++i) {
         const TqmRemoteInfoItem& item = m_pop.RemoteInfo.Items(i);
         const auto known = item.HeadersRead ? m_knownByUidl.constEnd() : m_knownByUidl.constFind(item.UIDL);

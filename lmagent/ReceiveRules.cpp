@@ -13,6 +13,8 @@ class TOldLines {
 public:
     explicit TOldLines(TCheckList lines) : m_lines(std::move(lines)), m_taken(m_lines.size(), false)
     {
+        m_byKey.reserve(m_lines.size());
+        m_byUidl.reserve(m_lines.size());
         for (qsizetype i = 0; i < m_lines.size(); ++i) {
             m_byKey[KeyText(m_lines.at(i))].append(i);
             if (!m_lines.at(i).Uidl.isEmpty())
@@ -92,7 +94,9 @@ TMessagePlan PlanKeeping(const TCheckLine& key, const QByteArray& uidl, TOldLine
 TCheckList MessageKeys(const QList<TRemoteMessage>& messages)
 {
     TCheckList keys;
+    keys.reserve(messages.size());
     QSet<QByteArray> seen;
+    seen.reserve(messages.size());
     for (const TRemoteMessage& message : messages) {
         TCheckLine key{KeyField(message.MessageId), KeyField(message.Date), {}};
         const QByteArray text = key.Text();
