@@ -29,7 +29,7 @@
 
 namespace {
 
-// Received messages are put into place in groups, behind one disk sync each (see FlushGroup).
+// Received messages are put into place in groups, behind one round of disk syncs each (see FlushGroup).
 constexpr qsizetype GroupMessages = 64;
 constexpr qint64 GroupBytes = 32 * 1024 * 1024;
 // The server manager holds a check file only while it adds a few lines.
