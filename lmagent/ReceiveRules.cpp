@@ -13,20 +13,23 @@ class TOldLines {
 public:
     explicit TOldLines(TCheckList lines) : m_lines(std::move(lines)), m_taken(m_lines.size(), false)
     {
-        for (qsizetype i = 0; i < m_lines.size(); ++i) {
-            m_byKey[KeyText(m_lines.at(i))].append(i);
+        m_byUidl.reserve(m_lines.size());
+        for (qsizetype i = 0; i < m_lines.size(); ++i)
             if (!m_lines.at(i).Uidl.isEmpty())
                 m_byUidl[m_lines.at(i).Uidl].append(i);
-        }
     }
 
     // The line of a message: by the unique id it records, by its key, else by the key under which
     // the server manager records what it fetched; -1 when there is none.
-    qsizetype Find(const TCheckLine& key, const QByteArray& uidl) const
+    qsizetype Find(const TCheckLine& key, const QByteArray& uidl)
     {
         qsizetype found = uidl.isEmpty() ? -1 : First(m_byUidl.value(uidl));
-        if (found < 0)
-            found = First(m_byKey.value(KeyText(key)));
+        if (found >= 0)
+            return found;
+        // Most messages of a large mailbox are found by their unique id: the keys are indexed
+        // only once a message is not.
+        IndexKeys();
+        found = First(m_byKey.value(KeyText(key)));
         if (found < 0 && !uidl.isEmpty())
             found = First(m_byKey.value(UidlKey(uidl) + '|'));
         return found;
@@ -39,6 +42,15 @@ public:
     }
 
 private:
+    void IndexKeys()
+    {
+        if (m_keysIndexed)
+            return;
+        m_keysIndexed = true;
+        m_byKey.reserve(m_lines.size());
+        for (qsizetype i = 0; i < m_lines.size(); ++i)
+            m_byKey[KeyText(m_lines.at(i))].append(i);
+    }
     qsizetype First(const QList<qsizetype>& candidates) const
     {
         for (qsizetype i : candidates)
@@ -51,6 +63,7 @@ private:
     QList<bool> m_taken;
     QHash<QByteArray, QList<qsizetype>> m_byKey;
     QHash<QByteArray, QList<qsizetype>> m_byUidl;
+    bool m_keysIndexed = false;
 };
 
 bool DeletionDayHasCome(const TCheckLine& line, const QDate& today)
@@ -92,7 +105,9 @@ TMessagePlan PlanKeeping(const TCheckLine& key, const QByteArray& uidl, TOldLine
 TCheckList MessageKeys(const QList<TRemoteMessage>& messages)
 {
     TCheckList keys;
+    keys.reserve(messages.size());
     QSet<QByteArray> seen;
+    seen.reserve(messages.size());
     for (const TRemoteMessage& message : messages) {
         TCheckLine key{KeyField(message.MessageId), KeyField(message.Date), {}};
         const QByteArray text = key.Text();

@@ -16,6 +16,8 @@ struct TRemoteMessage {
     QByteArray Uidl;
 };
 
+Q_DECLARE_TYPEINFO(TRemoteMessage, Q_RELOCATABLE_TYPE);
+
 struct TReceiveRules {
     bool KeepMails = false;
     // Below 1: kept messages are never deleted.
@@ -41,6 +43,8 @@ struct TMessagePlan {
     TCheckLine Line;
     TLineUse Use = TLineUse::Carried;
 };
+
+Q_DECLARE_TYPEINFO(TMessagePlan, Q_RELOCATABLE_TYPE);
 
 // The line key of every message in server order. A message's key is its Message-Id and Date;
 // a message that has neither, or shares both with an earlier message on the server, is keyed by

@@ -34,6 +34,9 @@ namespace {
 
 constexpr int ListviewTag = 31;
 constexpr int NewLinesIntervalMs = 200;
+// Lines that show as they arrive: more than a window holds, so that the first screenful appears
+// while the rest of a large mailbox is still listed.
+constexpr int ImmediateLines = 100;
 
 QAction* Item(QMenu* menu, const char* name, int tag, const QString& caption, const QList<QKeySequence>& keys = {})
 {
@@ -208,8 +211,8 @@ TServerEvents TLmserverFrm::ManagerEvents()
     events.ServerAdded = [this](int server) { ServerAdded(server); };
     events.ServerChanged = [this](int server) { ServerChanged(server); };
     events.LineAdded = [this](int) {
-        // The first line shows at once; the window is then redrawn at most once a batch.
-        if (Model->rowCount() == 0 && Model->ShownServer() == int(Manager.Table.Servers().size()) - 1)
+        // The first screenful shows line by line; the window is then redrawn at most once a batch.
+        if (Model->rowCount() < ImmediateLines && Model->ShownServer() == int(Manager.Table.Servers().size()) - 1)
             ShowNewLines();
         else if (!m_newLinesTimer->isActive())
             m_newLinesTimer->start();

@@ -1,5 +1,7 @@
 #include "ListSorting.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -23,21 +25,27 @@ struct TDateKey {
     qint32 Position = 0;
 };
 
-constexpr std::array<quint8, 256> AsciiLower = [] {
-    std::array<quint8, 256> lower{};
-    for (int c = 0; c < 256; ++c)
-        lower[size_t(c)] = quint8(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-    return lower;
-}();
+constexpr quint64 EveryByte = 0x0101010101010101;
+
+// ASCII capitals among eight bytes made small, all eight at once; other bytes stay as they are. The
+// sums stay within their bytes, as they are made of the low seven bits only.
+quint64 LowerAsciiCapitals(quint64 bytes)
+{
+    const quint64 low7 = bytes & (0x7f * EveryByte);
+    const quint64 fromA = low7 + (0x80 - 'A') * EveryByte;
+    const quint64 beyondZ = low7 + (0x80 - 'Z' - 1) * EveryByte;
+    const quint64 capitals = fromA & ~beyondZ & ~bytes & (0x80 * EveryByte);
+    return bytes | (capitals >> 2);
+}
 
 // Bytes `from` to `from` + 7 of `text` as a big-endian number, ASCII letters in lower case, bytes
 // behind the text as zero: numbers compare as the bytes do.
 quint64 Chunk(QByteArrayView text, qsizetype from)
 {
-    quint64 chunk = 0;
-    for (qsizetype at = from; at < from + 8; ++at)
-        chunk = (chunk << 8) | (at < text.size() ? AsciiLower[quint8(text[at])] : 0);
-    return chunk;
+    quint64 bytes = 0;
+    if (from < text.size())
+        std::memcpy(&bytes, text.data() + from, size_t(std::min<qsizetype>(8, text.size() - from)));
+    return LowerAsciiCapitals(qFromBigEndian(bytes));
 }
 
 // Sixteen bytes of a text from `Depth` * 16 on; the position decides between equal ones, which keeps
@@ -133,4 +141,18 @@ QList<qint32> AscendingByText(qint32 count, const std::function<QByteArrayView(q
     for (qint32 i = 0; i < count; ++i)
         order[i] = keys[size_t(i)].Position;
     return order;
+}
+
+bool IsAscii(QByteArrayView text)
+{
+    quint64 seen = 0;
+    qsizetype at = 0;
+    for (; at + 8 <= text.size(); at += 8) {
+        quint64 bytes = 0;
+        std::memcpy(&bytes, text.data() + at, 8);
+        seen |= bytes;
+    }
+    for (; at < text.size(); ++at)
+        seen |= quint8(text[at]);
+    return (seen & (0x80 * EveryByte)) == 0;
 }

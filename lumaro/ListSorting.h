@@ -15,3 +15,6 @@ QList<qint32> AscendingByDate(qint32 count, const std::function<double(qint32)>&
 // regard to the case of ASCII letters (a caller folds other letters beforehand). The texts must stay
 // valid until the call returns.
 QList<qint32> AscendingByText(qint32 count, const std::function<QByteArrayView(qint32)>& textOf);
+
+// True when every byte of `text` is ASCII, looked at eight bytes at a time.
+bool IsAscii(QByteArrayView text);

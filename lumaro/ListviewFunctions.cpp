@@ -327,7 +327,7 @@ QList<qint32> TMessageListModel::AscendingOrder(TColumnKind kind) const
         const QByteArrayView text = kind == TColumnKind::From ? record.From()
             : kind == TColumnKind::Subject                   ? record.Subject()
                                                              : record.To();
-        if (std::all_of(text.begin(), text.end(), [](char c) { return quint8(c) < 0x80; }))
+        if (IsAscii(text))
             return text;
         folded.append(TextOf(text).toCaseFolded().toUtf8());
         return folded.last();

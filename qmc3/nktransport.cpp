@@ -121,7 +121,15 @@ qint64 TnkSslTransport::BytesAvailable() const { return m_socket->bytesAvailable
 
 QByteArray TnkSslTransport::ReadAll() { return m_socket->readAll(); }
 
-bool TnkSslTransport::Write(const QByteArray& data) { return m_socket->write(data) == data.size(); }
+// Handed to the system at once: Qt would otherwise wait for the next pass of the event loop, which
+// costs a wake-up per command and holds back a pipeline until the client waits for a reply.
+bool TnkSslTransport::Write(const QByteArray& data)
+{
+    if (m_socket->write(data) != data.size())
+        return false;
+    m_socket->flush();
+    return true;
+}
 
 qint64 TnkSslTransport::BytesToWrite() const { return m_socket->bytesToWrite() + m_socket->encryptedBytesToWrite(); }
 

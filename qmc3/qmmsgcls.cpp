@@ -25,15 +25,23 @@ QByteArray AfterColon(const QByteArray& line, qsizetype colon)
     return line.mid(blankFollows ? start + 1 : start);
 }
 
-QByteArray WithColon(const QByteArray& name)
+// A field name as callers give it, with or without its colon, without it. Lookups run for every
+// message of a folder rebuild, so the name is not copied.
+QByteArrayView BareName(const QByteArray& name)
 {
-    return name.endsWith(':') ? name : name + ':';
+    return name.endsWith(':') ? QByteArrayView(name).chopped(1) : QByteArrayView(name);
 }
 
-bool IsUndecodedField(const QByteArray& nameWithColon)
+bool IsUndecodedField(QByteArrayView bareName)
 {
-    const QByteArray upper = nameWithColon.toUpper();
-    return upper == "CONTENT-TYPE:" || upper == "X-UIDL:";
+    return bareName.compare("CONTENT-TYPE", Qt::CaseInsensitive) == 0 || bareName.compare("X-UIDL", Qt::CaseInsensitive) == 0;
+}
+
+// True when `line` begins with the field name and its colon, in any letter case.
+bool StartsFieldNamed(const QByteArray& line, QByteArrayView bareName)
+{
+    return line.size() > bareName.size() && line.at(bareName.size()) == ':'
+        && qstrnicmp(line.constData(), bareName.data(), bareName.size()) == 0;
 }
 
 // True when `line` starts the field `upperName` (given without colon): the name, optional blanks,
@@ -202,9 +210,9 @@ TqmHeaders TqmHeaders::FromText(const QByteArray& text)
 
 qsizetype TqmHeaders::FindField(const QByteArray& name) const
 {
-    const QByteArray fieldName = WithColon(name);
+    const QByteArrayView bareName = BareName(name);
     for (qsizetype index = 0; index < size(); ++index) {
-        if (StartsWithNoCase(at(index), fieldName))
+        if (StartsFieldNamed(at(index), bareName))
             return index;
     }
     return -1;
@@ -223,7 +231,7 @@ QByteArray TqmHeaders::GetRawFieldBody(const QByteArray& name) const
     const qsizetype first = FindField(name);
     if (first < 0)
         return {};
-    QByteArray body = AfterColon(at(first), WithColon(name).size() - 1).trimmed();
+    QByteArray body = AfterColon(at(first), BareName(name).size()).trimmed();
     const qsizetype end = FieldEnd(first);
     for (qsizetype index = first + 1; index < end; ++index)
         body += ' ' + at(index).trimmed();
@@ -233,7 +241,7 @@ QByteArray TqmHeaders::GetRawFieldBody(const QByteArray& name) const
 QByteArray TqmHeaders::GetFieldBody(const QByteArray& name) const
 {
     const QByteArray body = GetRawFieldBody(name);
-    if (body.isEmpty() || IsUndecodedField(WithColon(name)))
+    if (body.isEmpty() || IsUndecodedField(BareName(name)))
         return body;
     return CutToCapacity(DecodeHeader(body), qmShortTextCapacity);
 }

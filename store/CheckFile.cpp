@@ -84,6 +84,7 @@ TCheckList ParseCheckFile(const QByteArray& content)
     if (!lines.isEmpty() && IsFormatMark(lines.first().trimmed()))
         lines.removeFirst();
     TCheckList result;
+    result.reserve(lines.size());
     for (QByteArray line : lines) {
         if (line.endsWith('\r'))
             line.chop(1);
@@ -152,6 +153,9 @@ void RemoveStaleUnfinishedFiles(const QString& spoolDir, const QString& folderDi
 QByteArray CheckFileContent(const TCheckList& lines)
 {
     QByteArray content = FormatMark + LineEnd;
+    // Lines of the usual length: one allocation for a mailbox of many thousand messages.
+    constexpr qsizetype TypicalLineBytes = 80;
+    content.reserve(content.size() + lines.size() * TypicalLineBytes);
     for (const TCheckLine& line : lines)
         content += line.Text() + LineEnd;
     return content;

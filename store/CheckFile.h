@@ -32,6 +32,9 @@ struct TCheckLine {
     QByteArray Text() const;
 };
 
+// Moved in memory as bytes when a list of many thousand lines grows, instead of copied line by line.
+Q_DECLARE_TYPEINFO(TCheckLine, Q_RELOCATABLE_TYPE);
+
 using TCheckList = QList<TCheckLine>;
 
 // The check file of `host` and `user` in `folderDir`, with ? : \ / * escaped as $1$ ... $5$.

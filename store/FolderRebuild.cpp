@@ -18,16 +18,21 @@ using namespace detail;
 
 namespace {
 
-// Index records for the messages of `data` (which starts at `base` in its message file); messages
-// that would lie beyond what an index can address are left out. The lines that matter are found in
-// one pass over the whole file; each message then reads its header and those of its lines only.
-QByteArray IndexMessages(QByteArrayView data, qint64 base)
+// Records go to the index file in blocks of this many bytes, so that a large folder's index is
+// never held (and first touched) whole in memory.
+constexpr qsizetype RecordBlockBytes = 1024 * IndexRecordSize;
+
+// Writes the index records for the messages of `data` (which starts at `base` in its message file);
+// messages that would lie beyond what an index can address are left out. The lines that matter are
+// found in one pass over the whole file; each message then reads its header and those of its lines
+// only.
+bool WriteIndexRecords(QByteArrayView data, qint64 base, TAtomicFile& index)
 {
-    QByteArray records;
     const QList<qsizetype> marked = detail::MarkedLineStarts(data);
     QList<qsizetype> starts = detail::MessageStarts(data, marked);
-    records.reserve(starts.size() * IndexRecordSize);
     starts.append(data.size());
+    QByteArray block;
+    block.reserve(RecordBlockBytes);
     const qsizetype* firstMarked = marked.constData();
     const qsizetype* const markedEnd = firstMarked + marked.size();
     for (qsizetype i = 0; i + 1 < starts.size(); ++i) {
@@ -41,10 +46,15 @@ QByteArray IndexMessages(QByteArrayView data, qint64 base)
         TIndexRecord record = detail::RecordOfMessage(data.sliced(starts[i], length), false, lines);
         record.Offset = qint32(offset);
         record.Length = qint32(length);
-        records += detail::EncodeIndexRecord(record);
+        block += detail::EncodeIndexRecord(record);
         firstMarked = endMarked;
+        if (block.size() >= RecordBlockBytes) {
+            if (!index.Write(block))
+                return false;
+            block.resize(0);
+        }
     }
-    return records;
+    return index.Write(block);
 }
 
 // The recovery file of a folder: "<N>.recovered" beside "<N>.mbx". Tails are added to its end, so an
@@ -164,7 +174,8 @@ bool RebuildIndex(const TFolderFiles& folder)
         Report(MsgErrorLoading, TMessageKind::Warning);
         return false;
     }
-    if (!WriteFileAtomically(folder.IndexFile, detail::IndexHeader() + IndexMessages(content.Data(), 0))) {
+    TAtomicFile index(folder.IndexFile);
+    if (!index.Open() || !index.Write(detail::IndexHeader()) || !WriteIndexRecords(content.Data(), 0, index) || !index.Commit()) {
         Report(MsgIndexNotCreated, TMessageKind::Warning);
         return false;
     }

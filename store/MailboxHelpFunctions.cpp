@@ -356,26 +356,27 @@ QList<qsizetype> MessageStarts(QByteArrayView data, const QList<qsizetype>& mark
     if (data.isEmpty())
         return starts;
     starts.append(0);
-    QList<qsizetype> fromLines;
-    for (const qsizetype line : markedLines) {
-        if (StartsWithFrom(data, line))
-            fromLines.append(line);
-    }
-    const auto firstSeparator = std::find_if(fromLines.cbegin(), fromLines.cend(),
-                                             [&](qsizetype pos) { return IsSeparatorLine(data, pos); });
     // Bytes before the first separator line come from another tool (an mbox put in place): there a
     // "From " line starts a message only when a header field follows, so ordinary body text never
-    // splits one.
-    for (auto line = fromLines.cbegin(); line != firstSeparator; ++line) {
-        const qsizetype next = NextLineStart(data, *line);
-        if (next < data.size() && IsHeaderFieldLine(data, next) && *line > starts.last())
-            starts.append(*line);
-    }
-    // From there on the suite wrote the file and cuts only at its separator lines: a forwarded
-    // "From someone@example.org ..." line followed by a header-like line stays in its message.
-    for (auto line = firstSeparator; line != fromLines.cend(); ++line) {
-        if (*line > starts.last() && IsSeparatorLine(data, *line))
-            starts.append(*line);
+    // splits one. From the first separator line on the suite wrote the file and cuts only at its
+    // separator lines: a forwarded "From someone@example.org ..." line followed by a header-like
+    // line stays in its message.
+    bool suiteWritten = false;
+    for (const qsizetype line : markedLines) {
+        if (!StartsWithFrom(data, line))
+            continue;
+        const bool separator = IsSeparatorLine(data, line);
+        suiteWritten = suiteWritten || separator;
+        if (line <= starts.last())
+            continue;
+        if (suiteWritten) {
+            if (separator)
+                starts.append(line);
+            continue;
+        }
+        const qsizetype next = NextLineStart(data, line);
+        if (next < data.size() && IsHeaderFieldLine(data, next))
+            starts.append(line);
     }
     return starts;
 }

@@ -3,6 +3,7 @@
 #include "EnhListView.h"
 #include "FolderFixture.h"
 #include "Konstanten.h"
+#include "ListSorting.h"
 #include "ListviewFunctions.h"
 #include "ScopedRegistry.h"
 #include "tk_langlib.h"
@@ -10,8 +11,12 @@
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <numeric>
 
 using namespace LumaroTest;
 
@@ -106,6 +111,42 @@ private slots:
         QVERIFY(model->index(0, 0).data(Qt::DecorationRole).isValid());
         QVERIFY(!model->index(0, 1).data(Qt::DecorationRole).isValid());
         delete model;
+    }
+
+    // Texts that differ in one byte at and around the eight- and sixteen-byte steps of the sort
+    // keys, in the letters and the bytes beside "A" to "Z" and "a" to "z", in bytes above ASCII, and
+    // in length only, ordered as a plain comparison of their bytes with ASCII letters made small.
+    void textOrderIsByteOrderIgnoringAsciiCase()
+    {
+        const QByteArray alphabet("@AZ[`az{09 \x7f\x80\xc3\xff");
+        QRandomGenerator random(1207);
+        QList<QByteArray> texts;
+        for (int i = 0; i < 3000; ++i) {
+            QByteArray text(int(random.bounded(40)), 'm');
+            for (char& byte : text)
+                if (random.bounded(4) == 0)
+                    byte = alphabet.at(random.bounded(alphabet.size()));
+            texts.append(text);
+        }
+        const auto lowered = [](const QByteArray& text) {
+            QByteArray lower = text;
+            for (char& byte : lower)
+                if (byte >= 'A' && byte <= 'Z')
+                    byte = char(byte + ('a' - 'A'));
+            return lower;
+        };
+        QList<qint32> expected(texts.size());
+        std::iota(expected.begin(), expected.end(), 0);
+        std::stable_sort(expected.begin(), expected.end(), [&](qint32 a, qint32 b) {
+            const QByteArray left = lowered(texts.at(a));
+            const QByteArray right = lowered(texts.at(b));
+            return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
+                                                [](char x, char y) { return quint8(x) < quint8(y); });
+        });
+        QCOMPARE(AscendingByText(qint32(texts.size()), [&](qint32 row) { return QByteArrayView(texts.at(row)); }), expected);
+        QVERIFY(IsAscii("plain text, forty bytes long or so......"));
+        QVERIFY(!IsAscii("plain text, forty bytes long or so.....\xe9"));
+        QVERIFY(!IsAscii("\xe9t\xe9"));
     }
 
     void sortsAndKeepsOrderWhenRowsChange()

@@ -70,6 +70,8 @@ private slots:
     void qDateTimeConversion();
     void localTime_data();
     void localTime();
+    void localTimeAgreesWithQt_data();
+    void localTimeAgreesWithQt();
 };
 
 void TestMailDates::readDate_data()
@@ -98,6 +100,16 @@ void TestMailDates::readDate_data()
                                             << QByteArray("GMT");
     QTest::newRow("leap day") << QByteArray("29 Feb 2024 23:59:59 Z") << At(2024, 2, 29, 23, 59, 59)
                               << QByteArray("Z");
+    QTest::newRow("written form, zone with comment")
+        << QByteArray("Mon, 9 Mar 2026 10:00:00 +0100 (CET)") << At(2026, 3, 9, 10, 0, 0) << QByteArray("+0100 (CET)");
+    QTest::newRow("written form, two-digit day, lower-case zone")
+        << QByteArray("Mon, 09 Mar 2026 10:00:00 est") << At(2026, 3, 9, 10, 0, 0) << QByteArray("EST");
+    QTest::newRow("written form, blanks around") << QByteArray("  9 MAR 2026 23:59:59  ") << At(2026, 3, 9, 23, 59, 59)
+                                                 << QByteArray();
+    QTest::newRow("written form, two blanks before the zone")
+        << QByteArray("9 Mar 2026 10:00:00   GMT") << At(2026, 3, 9, 10, 0, 0) << QByteArray("GMT");
+    QTest::newRow("day name without comma") << QByteArray("Mon 9 Mar 2026 10:00:00 +0100") << At(2026, 3, 9, 10, 0, 0)
+                                            << QByteArray("+0100");
     QTest::newRow("before 1899") << QByteArray("1 Jan 1800 06:00:00 GMT") << At(1800, 1, 1, 6, 0, 0)
                                  << QByteArray("GMT");
 }
@@ -366,6 +378,34 @@ void TestMailDates::localTime()
     const ScopedTimeZone berlin("Europe/Berlin");
     const TDateTime value = received ? ReceivedDateToLocal(text) : MailDateToLocal(text);
     QCOMPARE(value, local.isValid() ? QDateTimeToDateTime(local) : 0.0);
+}
+
+// Every half hour and a few seconds over the years around summer-time changes, and a zone whose
+// clocks move by half an hour, as Qt's own conversion shows them; the zone changes between rows.
+void TestMailDates::localTimeAgreesWithQt_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<int>("year");
+    for (const char* zone : {"Europe/Berlin", "America/New_York", "Australia/Lord_Howe", "Asia/Kolkata", "UTC"})
+        for (int year : {1970, 1996, 2026, 2037})
+            QTest::addRow("%s %d", zone, year) << QByteArray(zone) << year;
+}
+
+void TestMailDates::localTimeAgreesWithQt()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(int, year);
+    if (!QTimeZone(zone).isValid())
+        QSKIP("time zone data not installed");
+    const ScopedTimeZone here(zone);
+    const QDateTime first(QDate(year, 1, 1), QTime(0, 0, 7), Qt::UTC);
+    constexpr int StepSeconds = 30 * 60 + 7;
+    for (QDateTime utc = first; utc.date().year() == year; utc = utc.addSecs(StepSeconds)) {
+        const QByteArray text = DateTimeToMailDate("+0000", QDateTimeToDateTime(utc));
+        const TDateTime expected = QDateTimeToDateTime(utc.toLocalTime());
+        if (MailDateToLocal(text) != expected)
+            QFAIL(qPrintable(QStringLiteral("%1 in %2").arg(QString::fromLatin1(text), QString::fromLatin1(zone))));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMailDates)
