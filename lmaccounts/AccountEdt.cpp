@@ -319,6 +319,11 @@ QWidget* TAccountEdtFrm::SignInGroup()
     layout->addLayout(form);
     layout->addLayout(signInRow);
     connect(AuthMethodCmb, &QComboBox::currentIndexChanged, this, &TAccountEdtFrm::UpdateSignInStates);
+    // An OAuth2 account's token is its SMTP log-in too: without the log-in nothing would carry it.
+    connect(AuthMethodCmb, &QComboBox::activated, this, [this](int index) {
+        if (index == 1)
+            SmtpAuthChk->setChecked(true);
+    });
     for (QLineEdit* edit : {ClientIdEdt, AuthUrlEdt, TokenUrlEdt})
         connect(edit, &QLineEdit::textChanged, this, &TAccountEdtFrm::UpdateSignInStates);
     connect(SignInBtn, &QPushButton::clicked, this, &TAccountEdtFrm::SignInBtnClick);

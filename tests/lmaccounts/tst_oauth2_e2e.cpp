@@ -300,6 +300,11 @@ void TestOAuth2EndToEnd::advancedPageInBothLanguages()
     QVERIFY(!form.SignInBtn->isEnabled());
     QVERIFY(!form.ClientIdEdt->isEnabled());
     QVERIFY(form.PopPasswordEdt->isEnabled());
+    // Choosing OAuth2 again turns the SMTP log-in on, which carries the token.
+    form.SmtpAuthChk->setChecked(false);
+    form.AuthMethodCmb->setCurrentIndex(1);
+    emit form.AuthMethodCmb->activated(1);
+    QVERIFY(form.SmtpAuthChk->isChecked());
     SetLanguage(1);
 }
 
