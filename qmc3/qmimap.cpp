@@ -81,7 +81,7 @@ bool IsNumber(const TImapValue& value)
 }
 
 // What may follow a body inside a FETCH response: more "NAME value" pairs and the list's end, as in
-// " FLAGS (\\Seen))". The rest of a body longer than its literal hardly ever looks like that.
+// " FLAGS (\Seen))". The rest of a body longer than its literal hardly ever looks like that.
 bool EndsFetchItems(const QByteArray& rest)
 {
     const QByteArray trimmed = rest.trimmed();
