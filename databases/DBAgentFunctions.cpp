@@ -38,13 +38,32 @@ bool FitsOnOneLine(const QByteArray& value)
     return !value.contains('\r') && !value.contains('\n');
 }
 
+QByteArray FoldersEntry(const QByteArrayList& folders)
+{
+    if (folders.isEmpty())
+        return {};
+    QByteArrayList encoded;
+    for (const QByteArray& folder : folders)
+        encoded.append(folder.toPercentEncoding());
+    return Entry("Folders", encoded.join(','));
+}
+
+QByteArrayList FoldersFromEntry(const QByteArray& value)
+{
+    QByteArrayList folders;
+    for (const QByteArray& folder : value.split(','))
+        if (!folder.trimmed().isEmpty())
+            folders.append(QByteArray::fromPercentEncoding(folder.trimmed()));
+    return folders;
+}
+
 QByteArray JobFileContent(const TAgentJob& job)
 {
     return Section("Main") + Entry("Action", job.Action) + Entry("AccountName", job.AccountName)
         + Entry("Server", job.Server) + Entry("KeepMails", job.KeepMails)
         + Entry("CheckMails", job.CheckMails) + Entry("DeleteDays", job.DeleteDays)
         + Entry("Security", SecurityText(job.Security)) + Entry("PinnedCertificate", job.PinnedCertificate)
-        + Entry("PinnedServer", job.PinnedServer)
+        + Entry("PinnedServer", job.PinnedServer) + FoldersEntry(job.Folders)
         + Section("User") + Entry("Username", job.Username) + Entry("Password", job.Password)
         + Section("Ras") + Entry("RasService", job.RasService)
         + Entry("RasForceService", job.RasForceService) + Entry("RasHangUp", job.RasHangUp);
@@ -128,6 +147,7 @@ std::optional<TAgentJob> ReadJob(const QString& path)
     job.Security = SecurityFromText(value("Main/Security"));
     job.PinnedCertificate = value("Main/PinnedCertificate").trimmed();
     job.PinnedServer = value("Main/PinnedServer").trimmed();
+    job.Folders = FoldersFromEntry(value("Main/Folders"));
     job.Username = value("User/Username");
     job.Password = value("User/Password");
     job.RasService = value("Ras/RasService");
@@ -162,6 +182,9 @@ bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode)
     job.Security = security.PopSecurity;
     job.PinnedCertificate = security.PopPin.Fingerprint;
     job.PinnedServer = security.PopPin.Server;
+    const bool imap = security.Incoming == TIncomingProtocol::Imap;
+    job.Action = imap ? ImapReceiveAction : ReceiveAction;
+    job.Folders = imap ? security.ImapFolders : QByteArrayList();
     return true;
 }
 

@@ -7,7 +7,8 @@
 // [Main] ending with the transport security of the job's server (Security: "none", "auto",
 // "starttls", "tls"; PinnedCertificate: a fingerprint or empty; PinnedServer: the "host:port" the
 // pin was trusted for, empty for a pin that names no server), which a job without them reads as
-// "auto" and no pin;
+// "auto" and no pin, and for "IMAP" the further folders (Folders: percent-encoded names joined
+// by ",", missing = the inbox only);
 // CR LF line ends. Values are written byte for byte, unquoted and unescaped: a reader takes
 // everything after the first "=" of a line, so "=", ";", quotes, blanks and non-ASCII bytes in a
 // password come back exactly. A value cannot hold a line break; WriteJob refuses such a job.
@@ -36,10 +37,13 @@ struct TAgentJob {
     TqmSecurity Security = TqmSecurity::secAuto;
     QByteArray PinnedCertificate;
     QByteArray PinnedServer;
+    // IMAP only: the server folders received besides the inbox, UTF-8.
+    QByteArrayList Folders;
 };
 
 // The agent recognises exactly these actions, in this letter case.
 inline const QByteArray ReceiveAction("POP3");
+inline const QByteArray ImapReceiveAction("IMAP");
 inline const QByteArray SendAction("SMTP");
 
 // How a receive command treats the account's PopKeepMails.
@@ -51,7 +55,8 @@ bool WriteJob(const TAgentJob& job, const QString& path = Paths().Program.JobFil
 std::optional<TAgentJob> ReadJob(const QString& path = Paths().Program.JobFile);
 
 // Fills all values of a receive job from the account named `accountName` (exact match), the POP3
-// security and pin from its registry group; false,
+// security and pin, the incoming protocol (Action "POP3" or "IMAP") and its folders from its
+// registry group; false,
 // with `job` untouched, when there is no such account. `keepMode` is a TKeepMode value; any value
 // other than 0 and 1 takes the account's setting.
 bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode);

@@ -539,6 +539,11 @@ void TqmIMAP::CreateFolder(const QString& folder)
     RunOk("CREATE " + MailboxArgument(folder));
 }
 
+void TqmIMAP::DeleteFolder(const QString& folder)
+{
+    RunOk("DELETE " + MailboxArgument(folder));
+}
+
 void TqmIMAP::Append(const QString& folder, const QByteArray& message, const QByteArrayList& flags)
 {
     const QByteArray command = "APPEND " + MailboxArgument(folder) + " (" + flags.join(' ') + ") {"

@@ -89,6 +89,7 @@ public:
     // LIST "" "*" with the special-use attributes (RFC 6154) where the server has them.
     QList<TqmImapFolder> ListFolders();
     void CreateFolder(const QString& folder);
+    void DeleteFolder(const QString& folder);
     // APPEND of `message` (read from its start) to `folder` with `flags` ("\Seen"). A refusal raises
     // EServerError 57254 naming the folder.
     void Append(const QString& folder, const QByteArray& message, const QByteArrayList& flags);
