@@ -57,6 +57,15 @@ QByteArrayList FoldersFromEntry(const QByteArray& value)
     return folders;
 }
 
+QByteArray SentCopySection(const TSentCopyTarget& target)
+{
+    if (target.Server.isEmpty())
+        return {};
+    return Section("SentCopy") + Entry("Server", target.Server) + Entry("Username", target.Username)
+        + Entry("Password", target.Password) + Entry("Security", SecurityText(target.Security))
+        + Entry("PinnedCertificate", target.PinnedCertificate) + Entry("PinnedServer", target.PinnedServer);
+}
+
 QByteArray JobFileContent(const TAgentJob& job)
 {
     return Section("Main") + Entry("Action", job.Action) + Entry("AccountName", job.AccountName)
@@ -66,7 +75,8 @@ QByteArray JobFileContent(const TAgentJob& job)
         + Entry("PinnedServer", job.PinnedServer) + FoldersEntry(job.Folders)
         + Section("User") + Entry("Username", job.Username) + Entry("Password", job.Password)
         + Section("Ras") + Entry("RasService", job.RasService)
-        + Entry("RasForceService", job.RasForceService) + Entry("RasHangUp", job.RasHangUp);
+        + Entry("RasForceService", job.RasForceService) + Entry("RasHangUp", job.RasHangUp)
+        + SentCopySection(job.SentCopy);
 }
 
 QByteArrayList FileLines(const QByteArray& content)
@@ -118,8 +128,10 @@ bool BoolValue(const QByteArray& text)
 
 bool WriteJob(const TAgentJob& job, const QString& path)
 {
-    for (const QByteArray* text : {&job.Action, &job.AccountName, &job.Server, &job.Username,
-                                   &job.Password, &job.RasService, &job.PinnedCertificate, &job.PinnedServer}) {
+    for (const QByteArray* text : {&job.Action, &job.AccountName, &job.Server, &job.Username, &job.Password,
+                                   &job.RasService, &job.PinnedCertificate, &job.PinnedServer, &job.SentCopy.Server,
+                                   &job.SentCopy.Username, &job.SentCopy.Password, &job.SentCopy.PinnedCertificate,
+                                   &job.SentCopy.PinnedServer}) {
         if (!FitsOnOneLine(*text))
             return false;
     }
@@ -153,6 +165,12 @@ std::optional<TAgentJob> ReadJob(const QString& path)
     job.RasService = value("Ras/RasService");
     job.RasForceService = BoolValue(value("Ras/RasForceService"));
     job.RasHangUp = BoolValue(value("Ras/RasHangUp"));
+    job.SentCopy.Server = value("SentCopy/Server").trimmed();
+    job.SentCopy.Username = value("SentCopy/Username");
+    job.SentCopy.Password = value("SentCopy/Password");
+    job.SentCopy.Security = SecurityFromText(value("SentCopy/Security"));
+    job.SentCopy.PinnedCertificate = value("SentCopy/PinnedCertificate").trimmed();
+    job.SentCopy.PinnedServer = value("SentCopy/PinnedServer").trimmed();
     return job;
 }
 
@@ -204,6 +222,10 @@ void FillSendJob(TAgentJob& job, const QByteArray& smtpServer)
     job.Security = security.SmtpSecurity;
     job.PinnedCertificate = security.SmtpPin.Fingerprint;
     job.PinnedServer = security.SmtpPin.Server;
+    job.SentCopy = {};
+    if (n > 0 && security.Incoming == TIncomingProtocol::Imap && security.ImapSentCopy)
+        job.SentCopy = {account.PopServer, account.PopUsername, account.PopPassword, security.PopSecurity,
+                        security.PopPin.Fingerprint, security.PopPin.Server};
 }
 
 QByteArrayList ReadHeaderList(const QString& path)

@@ -8,7 +8,8 @@
 // "starttls", "tls"; PinnedCertificate: a fingerprint or empty; PinnedServer: the "host:port" the
 // pin was trusted for, empty for a pin that names no server), which a job without them reads as
 // "auto" and no pin, and for "IMAP" the further folders (Folders: percent-encoded names joined
-// by ",", missing = the inbox only);
+// by ",", missing = the inbox only); a send job may end with a section [SentCopy] (Server,
+// Username, Password, Security, PinnedCertificate, PinnedServer: see TSentCopyTarget);
 // CR LF line ends. Values are written byte for byte, unquoted and unescaped: a reader takes
 // everything after the first "=" of a line, so "=", ";", quotes, blanks and non-ASCII bytes in a
 // password come back exactly. A value cannot hold a line break; WriteJob refuses such a job.
@@ -21,6 +22,17 @@
 #include <QString>
 
 #include <optional>
+
+// Where a send job keeps a copy of each sent message: the IMAP server of the account whose SMTP
+// server sends, when that account receives over IMAP and keeps sent copies. Empty Server: none.
+struct TSentCopyTarget {
+    QByteArray Server;
+    QByteArray Username;
+    QByteArray Password;
+    TqmSecurity Security = TqmSecurity::secAuto;
+    QByteArray PinnedCertificate;
+    QByteArray PinnedServer;
+};
 
 struct TAgentJob {
     QByteArray Action;
@@ -39,6 +51,8 @@ struct TAgentJob {
     QByteArray PinnedServer;
     // IMAP only: the server folders received besides the inbox, UTF-8.
     QByteArrayList Folders;
+    // SMTP only.
+    TSentCopyTarget SentCopy;
 };
 
 // The agent recognises exactly these actions, in this letter case.

@@ -48,6 +48,7 @@ private slots:
     void recreatedFolderRepeatsNothing();
     void killedAtPointsLosesAndRepeatsNothing_data();
     void killedAtPointsLosesAndRepeatsNothing();
+    void sentCopyWaitsThenLandsInSent();
 
 private:
     TAgentJob Job(bool keep, int deleteDays = 0) const;
@@ -66,7 +67,9 @@ private:
     QByteArrayList ServerMessages(const QString& folder, QList<QByteArrayList>* flags = nullptr);
 
     QTemporaryDir m_certificates;
+    QTemporaryDir m_smtpReceived;
     TestServer m_server;
+    TestServer m_smtp;
     std::unique_ptr<AgentInstallation> m_agent;
 };
 
@@ -75,6 +78,8 @@ void TestImapReceiveEndToEnd::initTestCase()
     QString error = TestServer::MakeCertificates(m_certificates.path());
     QVERIFY2(error.isEmpty(), qPrintable(error));
     error = m_server.StartImap(QStringLiteral("alice"), QStringLiteral("secret"), {}, m_certificates.path());
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    error = m_smtp.StartSmtp(m_smtpReceived.path(), QStringLiteral("alice"), QStringLiteral("secret"), {});
     QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
@@ -277,6 +282,37 @@ void TestImapReceiveEndToEnd::killedAtPointsLosesAndRepeatsNothing()
     QCOMPARE(ServerMessages(Drafts).size(), keep ? 1 : 0);
     QCOMPARE(CheckLines().size(), keep ? 4 : 0);
     QCOMPARE(QDir(m_agent->SpoolDir()).entryList({QStringLiteral("*.part")}, QDir::Files), QStringList());
+}
+
+// The SMTP server takes the message; the copy waits while the IMAP server refuses the log-in, and
+// the next send run (with nothing else to send) stores it in Sent, marked read.
+void TestImapReceiveEndToEnd::sentCopyWaitsThenLandsInSent()
+{
+    QVERIFY(QDir().mkpath(m_agent->QueueDir()));
+    const QByteArray message = TestMessage("<sent@example.org>", Date1, "sent text");
+    QFile queued(m_agent->QueueDir() + QStringLiteral("/m1.eml"));
+    QVERIFY(queued.open(QIODevice::WriteOnly) && queued.write(message) == message.size());
+    queued.close();
+    TAgentJob job;
+    job.Action = "SMTP";
+    job.AccountName = "Test";
+    job.Server = m_smtp.Address();
+    job.Security = TqmSecurity::secNone;
+    job.SentCopy = {Job(false).Server, "alice", "wrong", TqmSecurity::secTls, {}, {}};
+    QVERIFY(m_agent->WriteJob(job));
+    RunOk();
+    QVERIFY(!queued.exists());
+    const QString copies = m_agent->QueueDir() + QStringLiteral("/SentCopies/Test");
+    QCOMPARE(QDir(copies).entryList(QDir::Files).size(), 1);
+    QCOMPARE(ServerMessages(QStringLiteral("Sent")), QByteArrayList());
+
+    job.SentCopy.Password = "secret";
+    QVERIFY(m_agent->WriteJob(job));
+    RunOk();
+    QList<QByteArrayList> flags;
+    QCOMPARE(ServerMessages(QStringLiteral("Sent"), &flags), QByteArrayList{"<sent@example.org>"});
+    QVERIFY(flags.first().contains("\\Seen"));
+    QCOMPARE(QDir(copies).entryList(QDir::Files), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestImapReceiveEndToEnd)
