@@ -17,6 +17,7 @@ class QComboBox;
 class QLabel;
 class QGroupBox;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -43,6 +44,11 @@ public:
 
     QLineEdit* NameEdt;
     QTabWidget* PageControl;
+    // POP3 or IMAP; the captions naming the protocol and the IMAP-only controls follow it.
+    QComboBox* IncomingProtocolCmb;
+    // IMAP: the server folders received besides the inbox, one per line; disabled for POP3.
+    QPlainTextEdit* ImapFoldersEdt;
+    QCheckBox* ImapSentCopyChk;
     QLineEdit* PopServerEdt;
     QLineEdit* PopUsernameEdt;
     QLineEdit* PopPasswordEdt;
@@ -77,6 +83,7 @@ public:
     QPushButton* CancelBtn;
 
 private:
+    void ShowIncomingProtocol();
     QWidget* GeneralPage();
     QWidget* ConnectionPage();
     QWidget* AdvancedPage();
@@ -94,4 +101,13 @@ private:
     // Stored with the account on OK; Forget empties one.
     TServerPin m_popPin;
     TServerPin m_smtpPin;
+    // What the editor does not show (where secrets are kept, the sign-in method) comes back as it was.
+    TAccountSecurity m_security;
+    // The widgets whose captions name the incoming protocol.
+    QGroupBox* m_incomingGroup = nullptr;
+    QGroupBox* m_mailboxGroup = nullptr;
+    QLabel* m_serverLbl = nullptr;
+    QLabel* m_securityLbl = nullptr;
+    QLabel* m_pinLbl = nullptr;
+    QLabel* m_foldersLbl = nullptr;
 };

@@ -2,6 +2,7 @@
 // The account editor's rules as plain data: which controls are enabled for the
 // state of the others, and how the typed texts become an account record.
 
+#include "DBAccountSecurity.h"
 #include "DBAccountsFunctions.h"
 
 #include <QString>
@@ -29,6 +30,21 @@ struct TAccountEdtStates {
 };
 
 TAccountEdtStates ComputeAccountEdtStates(const TAccountEdtInput& input);
+
+// The message numbers of the captions that name the incoming protocol, and whether the IMAP-only
+// controls (further folders, sent copies) are enabled.
+struct TIncomingCaptions {
+    int Group = 0;
+    int Server = 0;
+    int Mailbox = 0;
+    int Security = 0;
+    int PinLabel = 0;
+    bool ImapOptions = false;
+};
+TIncomingCaptions IncomingCaptions(TIncomingProtocol protocol);
+// The folder names typed one per line, blank lines and surrounding blanks dropped; "INBOX" (which
+// is always received) is left out.
+QByteArrayList FoldersOfText(const QString& text);
 
 // The texts of the editor's fields, as typed.
 struct TAccountFields {
