@@ -12,12 +12,6 @@ inline constexpr int FolderChanged = 331;
 inline constexpr int DeletionWaits = 332;
 } // namespace ImapText
 
-QByteArray TImapReceiveRun::MessageKey(const QString& folder, quint32 uidValidity, quint32 uid)
-{
-    return detail::EncodeMailboxName(folder) + ";UIDVALIDITY=" + QByteArray::number(uidValidity)
-           + "/;UID=" + QByteArray::number(uid);
-}
-
 void TImapReceiveRun::Configure(int timeoutSeconds)
 {
     const TAgentJob& job = Job();
@@ -52,7 +46,7 @@ void TImapReceiveRun::ReadFolder(const QString& folder)
     m_folders.append({folder, mailbox.UidValidity});
     QList<quint32> unknown;
     for (const quint32 uid : m_imap.SearchUids()) {
-        const QByteArray key = MessageKey(folder, mailbox.UidValidity, uid);
+        const QByteArray key = TqmIMAP::MessageKey(folder, mailbox.UidValidity, uid);
         if (!KnownByUidl().contains(key)) {
             unknown.append(uid);
             continue;
@@ -64,7 +58,7 @@ void TImapReceiveRun::ReadFolder(const QString& folder)
     }
     for (const TqmImapMessageInfo& info : m_imap.FetchInfo(unknown)) {
         auto item = std::make_unique<TqmRemoteInfoItem>();
-        item->UIDL = MessageKey(folder, mailbox.UidValidity, info.Uid);
+        item->UIDL = TqmIMAP::MessageKey(folder, mailbox.UidValidity, info.Uid);
         item->Size = info.Size;
         item->Headers = info.Headers;
         item->HeadersRead = true;

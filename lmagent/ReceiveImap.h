@@ -1,7 +1,6 @@
 #pragma once
 // The receive run over IMAP: the inbox and the job's further folders. A message's unique id is its
-// folder, the folder's UIDVALIDITY and its UID, written like an IMAP URL ("INBOX;UIDVALIDITY=7/;UID=42")
-// into its check-file line; a folder whose UIDVALIDITY changed finds its messages again by
+// folder, the folder's UIDVALIDITY and its UID (TqmIMAP::MessageKey) in its check-file line; a folder whose UIDVALIDITY changed finds its messages again by
 // Message-ID and Date. Only messages the check file does not know are looked at (ENVELOPE and
 // RFC822.SIZE, no body) for the rules; bodies come with BODY.PEEK[], many per command, so the
 // server's \Seen stays as it was. Per folder, every fetched message is durable in the spool before
@@ -16,9 +15,6 @@ public:
         : TReceiveRun(job, paths, events)
     {
     }
-
-    // The unique id a message's check-file line records.
-    static QByteArray MessageKey(const QString& folder, quint32 uidValidity, quint32 uid);
 
 protected:
     TqmMailBase& Client() override { return m_imap; }

@@ -22,7 +22,7 @@ TConnectPlan PlanConnect(const TLmserverSettings& settings, const TAccountLookup
         if (account) {
             const TAccountSecurity security = ReadAccountSecurity(account->Name);
             plan.Targets.append({account->PopServer, account->PopUsername, account->PopPassword, security.PopSecurity,
-                                 security.PopPin, account->Name});
+                                 security.PopPin, account->Name, security.Incoming});
         }
         else
             plan.MissingAccounts.append(name);

@@ -26,6 +26,8 @@ struct TConnectTarget {
     TServerPin Pin = {};
     // Empty for a quick connection.
     QByteArray AccountName = {};
+    // A quick connection speaks POP3.
+    TIncomingProtocol Incoming = TIncomingProtocol::Pop3;
 };
 
 struct TConnectPlan {

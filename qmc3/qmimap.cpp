@@ -575,3 +575,9 @@ QString TqmIMAP::SentFolder(const QList<TqmImapFolder>& folders)
         }
     return {};
 }
+
+QByteArray TqmIMAP::MessageKey(const QString& folder, quint32 uidValidity, quint32 uid)
+{
+    return detail::EncodeMailboxName(folder) + ";UIDVALIDITY=" + QByteArray::number(uidValidity) + "/;UID="
+           + QByteArray::number(uid);
+}

@@ -96,6 +96,8 @@ public:
     // The folder for sent messages: the one marked \Sent, else one named "Sent" or "Gesendet"
     // (case-insensitive, at any level); empty when there is none.
     static QString SentFolder(const QList<TqmImapFolder>& folders);
+    // A message's lasting name, written like an IMAP URL (RFC 5092): "INBOX;UIDVALIDITY=7/;UID=42".
+    static QByteArray MessageKey(const QString& folder, quint32 uidValidity, quint32 uid);
 
     // How many untagged EXPUNGE responses arrived since the last Select.
     int ExpungedSinceSelect() const { return m_expunged; }
