@@ -32,9 +32,15 @@ void TImapReceiveRun::ReadPicture()
     m_picture.Clear();
     m_folders.clear();
     m_refs.clear();
-    ReadFolder(QStringLiteral("INBOX"));
-    for (const QByteArray& folder : Job().Folders)
-        ReadFolder(QString::fromUtf8(folder));
+    QStringList folders{QStringLiteral("INBOX")};
+    for (const QByteArray& folder : Job().Folders) {
+        const QString name = QString::fromUtf8(folder).trimmed();
+        // A folder named twice would be fetched twice; only INBOX is case-insensitive (RFC 3501, 5.1).
+        if (!name.isEmpty() && name.compare(folders.first(), Qt::CaseInsensitive) != 0 && !folders.contains(name))
+            folders.append(name);
+    }
+    for (const QString& folder : std::as_const(folders))
+        ReadFolder(folder);
 }
 
 // Known messages come from their UIDs alone; the rest is looked at in one FETCH per batch.

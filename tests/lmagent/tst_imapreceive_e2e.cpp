@@ -4,6 +4,7 @@
 
 #include "AgentFixture.h"
 #include "CheckFile.h"
+#include "FilterFunctions.h"
 #include "TestServers.h"
 #include "qmimap.h"
 
@@ -49,6 +50,7 @@ private slots:
     void killedAtPointsLosesAndRepeatsNothing_data();
     void killedAtPointsLosesAndRepeatsNothing();
     void sentCopyWaitsThenLandsInSent();
+    void serverRulesDecideFromTheEnvelope();
 
 private:
     TAgentJob Job(bool keep, int deleteDays = 0) const;
@@ -313,6 +315,28 @@ void TestImapReceiveEndToEnd::sentCopyWaitsThenLandsInSent()
     QCOMPARE(ServerMessages(QStringLiteral("Sent"), &flags), QByteArrayList{"<sent@example.org>"});
     QVERIFY(flags.first().contains("\\Seen"));
     QCOMPARE(QDir(copies).entryList(QDir::Files), QStringList());
+}
+
+// The user's delete and keep rules act on the server from ENVELOPE and RFC822.SIZE: neither
+// message is downloaded, the one is deleted and the other stays.
+void TestImapReceiveEndToEnd::serverRulesDecideFromTheEnvelope()
+{
+    QVERIFY(SaveFilterRules(m_agent->DataDir() + QStringLiteral("/filter.ldb"),
+                            {"-SUBJECT: \"lottery\" -DELETE", "-LARGER THAN: \"20\" -KEEP"}));
+    const QByteArray lottery = "From: luck@example.net\r\nSubject: You won the lottery\r\nMessage-ID: <win@example.net>\r\n\r\nx\r\n";
+    const QByteArray large = "From: big@example.net\r\nSubject: large\r\nMessage-ID: <large@example.net>\r\n\r\n"
+                             + (QByteArray(70, 'y') + "\r\n").repeated(500);
+    {
+        TqmIMAP imap;
+        Connect(imap);
+        imap.Append(QStringLiteral("INBOX"), lottery, {});
+        imap.Append(QStringLiteral("INBOX"), large, {});
+        imap.CloseConnection();
+    }
+    QVERIFY(m_agent->WriteJob(Job(false)));
+    RunOk();
+    QCOMPARE(Sorted(SpoolContents()), Sorted(InboxMessages() + QByteArrayList{DraftMessage(1)}));
+    QCOMPARE(ServerMessages(QStringLiteral("INBOX")), QByteArrayList{"<large@example.net>"});
 }
 
 QTEST_GUILESS_MAIN(TestImapReceiveEndToEnd)
