@@ -24,6 +24,7 @@
 #include <QStorageInfo>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -55,6 +56,15 @@ bool SyncFileSystemOf(const QString& path)
     const bool synced = ::syncfs(fd) == 0;
     ::close(fd);
     return synced;
+}
+
+// One sync of a file system covers every file on it: the spool and the check file mostly share one.
+bool OnSameFileSystem(const QString& first, const QString& second)
+{
+    struct stat a {};
+    struct stat b {};
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0 && ::stat(QFile::encodeName(second).constData(), &b) == 0
+           && a.st_dev == b.st_dev;
 }
 
 // The free space of the spool's disk is looked at again after this much was written.
@@ -409,7 +419,7 @@ void TReceiveRun::FlushGroup()
 {
     if (m_group.isEmpty())
         return;
-    if (!SyncFileSystemOf(m_paths.SpoolDir) || !SyncFileSystemOf(m_paths.CheckFile))
+    if (!SyncFileSystemOf(m_paths.SpoolDir) || (!OnSameFileSystem(m_paths.SpoolDir, m_paths.CheckFile) && !SyncFileSystemOf(m_paths.CheckFile)))
         throw EMessageError(WriteFailureText(m_paths.CheckFile));
     for (const TGroupEntry& entry : std::as_const(m_group)) {
         if (!QFile::rename(entry.Unfinished, entry.FileName))
