@@ -25,6 +25,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -56,6 +57,15 @@ bool SyncFileSystemOf(const QString& path)
     const bool synced = ::syncfs(fd) == 0;
     ::close(fd);
     return synced;
+}
+
+// Asked before every message: one statvfs, where QStorageInfo would read the mount table each time.
+qint64 AvailableBytes(const QString& directory)
+{
+    struct statvfs info {};
+    if (::statvfs(QFile::encodeName(directory).constData(), &info) != 0)
+        return QStorageInfo(directory).bytesAvailable();
+    return qint64(info.f_bavail) * qint64(info.f_frsize);
 }
 
 // One sync of a file system covers every file on it: the spool and the check file mostly share one.
@@ -132,7 +142,7 @@ private:
 TReceiveRun::TReceiveRun(const TAgentJob& job, const TReceivePaths& paths, const TAgentEvents& events)
     : m_job(job), m_paths(paths), m_events(events)
 {
-    Limits.FreeSpace = [](const QString& directory) { return QStorageInfo(directory).bytesAvailable(); };
+    Limits.FreeSpace = [](const QString& directory) { return AvailableBytes(directory); };
 }
 
 qint64 TReceiveRun::FreeSpace() const
