@@ -11,6 +11,8 @@ const QString IncomingProtocolValue = QStringLiteral("IncomingProtocol");
 const QString SecretStoreValue = QStringLiteral("SecretStore");
 const QString AuthMethodValue = QStringLiteral("AuthMethod");
 const QString LegacyPinValue = QStringLiteral("PinnedCertificate");
+const QString ImapFoldersValue = QStringLiteral("ImapFolders");
+const QString ImapSentCopyValue = QStringLiteral("ImapSentCopy");
 
 QString PinValue(TMailService service)
 {
@@ -114,6 +116,9 @@ TAccountSecurity ReadAccountSecurity(const QByteArray& accountName)
     security.SmtpSecurity = SecurityFromText(key.ReadString(SmtpSecurityValue).toUtf8());
     security.PopPin = ReadPin(key, TMailService::Pop);
     security.SmtpPin = ReadPin(key, TMailService::Smtp);
+    for (const QString& folder : key.ReadString(ImapFoldersValue).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        security.ImapFolders.append(folder.toUtf8());
+    security.ImapSentCopy = key.ReadBool(ImapSentCopyValue, true);
     return security;
 }
 
@@ -129,6 +134,8 @@ void WriteAccountSecurity(const QByteArray& accountName, const TAccountSecurity&
     key.WriteString(SmtpSecurityValue, QString::fromLatin1(SecurityText(security.SmtpSecurity)));
     WritePin(key, TMailService::Pop, security.PopPin);
     WritePin(key, TMailService::Smtp, security.SmtpPin);
+    key.WriteString(ImapFoldersValue, QString::fromUtf8(security.ImapFolders.join('\n')));
+    key.WriteBool(ImapSentCopyValue, security.ImapSentCopy);
     key.Flush();
 }
 

@@ -15,10 +15,14 @@
 // An account that signs in with OAuth2 has AuthMethod "oauth2" (missing = "password") and its
 // client registration and endpoints as OAuth2ClientId, OAuth2ClientSecret (often empty for
 // desktop programs), OAuth2AuthUrl, OAuth2TokenUrl and OAuth2Scope.
+// An IMAP account receives from its inbox and the server folders in ImapFolders (one UTF-8 name
+// per line, missing = none), and keeps a copy of each sent message in the server's Sent folder
+// while ImapSentCopy is 1 (missing = 1).
 
 #include "nktypes.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 
 // A certificate the user trusted for one server.
 struct TServerPin {
@@ -61,6 +65,8 @@ struct TAccountSecurity {
     TSecretStore Secrets = TSecretStore::Record;
     TAuthMethod Auth = TAuthMethod::Password;
     TOAuth2Registration OAuth2 = {};
+    QByteArrayList ImapFolders = {};
+    bool ImapSentCopy = true;
 };
 
 // The registry key of the account's group for the active user.

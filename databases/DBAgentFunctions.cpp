@@ -39,17 +39,46 @@ bool FitsOnOneLine(const QByteArray& value)
     return !value.contains('\r') && !value.contains('\n');
 }
 
+QByteArray FoldersEntry(const QByteArrayList& folders)
+{
+    if (folders.isEmpty())
+        return {};
+    QByteArrayList encoded;
+    for (const QByteArray& folder : folders)
+        encoded.append(folder.toPercentEncoding());
+    return Entry("Folders", encoded.join(','));
+}
+
+QByteArrayList FoldersFromEntry(const QByteArray& value)
+{
+    QByteArrayList folders;
+    for (const QByteArray& folder : value.split(','))
+        if (!folder.trimmed().isEmpty())
+            folders.append(QByteArray::fromPercentEncoding(folder.trimmed()));
+    return folders;
+}
+
+QByteArray SentCopySection(const TSentCopyTarget& target)
+{
+    if (target.Server.isEmpty())
+        return {};
+    return Section("SentCopy") + Entry("Server", target.Server) + Entry("Username", target.Username)
+        + Entry("Password", target.Password) + Entry("Security", SecurityText(target.Security))
+        + Entry("PinnedCertificate", target.PinnedCertificate) + Entry("PinnedServer", target.PinnedServer);
+}
+
 QByteArray JobFileContent(const TAgentJob& job)
 {
     return Section("Main") + Entry("Action", job.Action) + Entry("AccountName", job.AccountName)
         + Entry("Server", job.Server) + Entry("KeepMails", job.KeepMails)
         + Entry("CheckMails", job.CheckMails) + Entry("DeleteDays", job.DeleteDays)
         + Entry("Security", SecurityText(job.Security)) + Entry("PinnedCertificate", job.PinnedCertificate)
-        + Entry("PinnedServer", job.PinnedServer)
+        + Entry("PinnedServer", job.PinnedServer) + FoldersEntry(job.Folders)
         + (job.Auth == TAuthMethod::OAuth2 ? Entry("AuthMethod", QByteArray("oauth2")) : QByteArray())
         + Section("User") + Entry("Username", job.Username) + Entry("Password", job.Password)
         + Section("Ras") + Entry("RasService", job.RasService)
-        + Entry("RasForceService", job.RasForceService) + Entry("RasHangUp", job.RasHangUp);
+        + Entry("RasForceService", job.RasForceService) + Entry("RasHangUp", job.RasHangUp)
+        + SentCopySection(job.SentCopy);
 }
 
 QByteArrayList FileLines(const QByteArray& content)
@@ -101,8 +130,10 @@ bool BoolValue(const QByteArray& text)
 
 bool WriteJob(const TAgentJob& job, const QString& path)
 {
-    for (const QByteArray* text : {&job.Action, &job.AccountName, &job.Server, &job.Username,
-                                   &job.Password, &job.RasService, &job.PinnedCertificate, &job.PinnedServer}) {
+    for (const QByteArray* text : {&job.Action, &job.AccountName, &job.Server, &job.Username, &job.Password,
+                                   &job.RasService, &job.PinnedCertificate, &job.PinnedServer, &job.SentCopy.Server,
+                                   &job.SentCopy.Username, &job.SentCopy.Password, &job.SentCopy.PinnedCertificate,
+                                   &job.SentCopy.PinnedServer}) {
         if (!FitsOnOneLine(*text))
             return false;
     }
@@ -131,11 +162,18 @@ std::optional<TAgentJob> ReadJob(const QString& path)
     job.PinnedCertificate = value("Main/PinnedCertificate").trimmed();
     job.PinnedServer = value("Main/PinnedServer").trimmed();
     job.Auth = value("Main/AuthMethod").trimmed().toLower() == "oauth2" ? TAuthMethod::OAuth2 : TAuthMethod::Password;
+    job.Folders = FoldersFromEntry(value("Main/Folders"));
     job.Username = value("User/Username");
     job.Password = value("User/Password");
     job.RasService = value("Ras/RasService");
     job.RasForceService = BoolValue(value("Ras/RasForceService"));
     job.RasHangUp = BoolValue(value("Ras/RasHangUp"));
+    job.SentCopy.Server = value("SentCopy/Server").trimmed();
+    job.SentCopy.Username = value("SentCopy/Username");
+    job.SentCopy.Password = value("SentCopy/Password");
+    job.SentCopy.Security = SecurityFromText(value("SentCopy/Security"));
+    job.SentCopy.PinnedCertificate = value("SentCopy/PinnedCertificate").trimmed();
+    job.SentCopy.PinnedServer = value("SentCopy/PinnedServer").trimmed();
     return job;
 }
 
@@ -152,7 +190,6 @@ bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode,
             *error = reason;
         return false;
     }
-    job.Action = ReceiveAction;
     job.AccountName = account->Name;
     job.Server = account->PopServer;
     job.Username = account->PopUsername;
@@ -173,6 +210,9 @@ bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode,
     job.Security = security.PopSecurity;
     job.PinnedCertificate = security.PopPin.Fingerprint;
     job.PinnedServer = security.PopPin.Server;
+    const bool imap = security.Incoming == TIncomingProtocol::Imap;
+    job.Action = imap ? ImapReceiveAction : ReceiveAction;
+    job.Folders = imap ? security.ImapFolders : QByteArrayList();
     return true;
 }
 
@@ -195,6 +235,15 @@ bool FillSendJob(TAgentJob& job, const QByteArray& smtpServer, QString* error)
     job.Security = security.SmtpSecurity;
     job.PinnedCertificate = security.SmtpPin.Fingerprint;
     job.PinnedServer = security.SmtpPin.Server;
+    job.SentCopy = {};
+    if (n > 0 && security.Incoming == TIncomingProtocol::Imap && security.ImapSentCopy) {
+        QString copyReason;
+        const std::optional<TLogInSecret> imapSecret = LogInSecret(account, TMailService::Pop, copyReason);
+        // The IMAP client signs in with a password only: an OAuth2 account gets no server copy.
+        if (imapSecret && imapSecret->Method == TAuthMethod::Password)
+            job.SentCopy = {account.PopServer, account.PopUsername, imapSecret->Secret, security.PopSecurity,
+                            security.PopPin.Fingerprint, security.PopPin.Server};
+    }
     if (!secret && error)
         *error = reason;
     return secret.has_value();

@@ -7,8 +7,10 @@
 // [Main] ending with the transport security of the job's server (Security: "none", "auto",
 // "starttls", "tls"; PinnedCertificate: a fingerprint or empty; PinnedServer: the "host:port" the
 // pin was trusted for, empty for a pin that names no server), which a job without them reads as
-// "auto" and no pin, and for an OAuth2 account "AuthMethod=oauth2", whose [User] Password is then
-// the access token;
+// "auto" and no pin, for an OAuth2 account "AuthMethod=oauth2", whose [User] Password is then
+// the access token, and for "IMAP" the further folders (Folders: percent-encoded names joined
+// by ",", missing = the inbox only); a send job may end with a section [SentCopy] (Server,
+// Username, Password, Security, PinnedCertificate, PinnedServer: see TSentCopyTarget);
 // CR LF line ends. Values are written byte for byte, unquoted and unescaped: a reader takes
 // everything after the first "=" of a line, so "=", ";", quotes, blanks and non-ASCII bytes in a
 // password come back exactly. A value cannot hold a line break; WriteJob refuses such a job.
@@ -22,6 +24,17 @@
 #include <QString>
 
 #include <optional>
+
+// Where a send job keeps a copy of each sent message: the IMAP server of the account whose SMTP
+// server sends, when that account receives over IMAP and keeps sent copies. Empty Server: none.
+struct TSentCopyTarget {
+    QByteArray Server;
+    QByteArray Username;
+    QByteArray Password;
+    TqmSecurity Security = TqmSecurity::secAuto;
+    QByteArray PinnedCertificate;
+    QByteArray PinnedServer;
+};
 
 struct TAgentJob {
     QByteArray Action;
@@ -39,10 +52,15 @@ struct TAgentJob {
     QByteArray PinnedCertificate;
     QByteArray PinnedServer;
     TAuthMethod Auth = TAuthMethod::Password;
+    // IMAP only: the server folders received besides the inbox, UTF-8.
+    QByteArrayList Folders;
+    // SMTP only.
+    TSentCopyTarget SentCopy;
 };
 
 // The agent recognises exactly these actions, in this letter case.
 inline const QByteArray ReceiveAction("POP3");
+inline const QByteArray ImapReceiveAction("IMAP");
 inline const QByteArray SendAction("SMTP");
 
 // How a receive command treats the account's PopKeepMails.
@@ -54,11 +72,11 @@ bool WriteJob(const TAgentJob& job, const QString& path = Paths().Program.JobFil
 std::optional<TAgentJob> ReadJob(const QString& path = Paths().Program.JobFile);
 
 // Fills all values of a receive job from the account named `accountName` (exact match), the POP3
-// security and pin from its registry group, the password from wherever the account keeps it (an
-// OAuth2 account's access token, refreshed first when it expired; see AccountLogIn.h); false, with
-// `job` untouched, when there is no such account, and with the reason in `error` when its secret
-// cannot be had. `keepMode` is a TKeepMode value; any value other than 0 and 1 takes the account's
-// setting.
+// security and pin, the incoming protocol (Action "POP3" or "IMAP") and its folders from its
+// registry group, the password from wherever the account keeps it (an OAuth2 account's access
+// token, refreshed first when it expired; see AccountLogIn.h); false, with `job` untouched, when
+// there is no such account, and with the reason in `error` when its secret cannot be had.
+// `keepMode` is a TKeepMode value; any value other than 0 and 1 takes the account's setting.
 bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode, QString* error = nullptr);
 // Sets the send values for `smtpServer`. Account name, login, dial-up, SMTP security and pin come
 // from the first account with that SMTP server and are emptied (auto, no pin) when there is none;

@@ -22,6 +22,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -39,7 +40,8 @@ enum Tag {
     SecurityGroupTag = 90, PopSecurityTag, SmtpSecurityTag, PlainTextWarningTag = 94,
     PopPinTag = 611, SmtpPinTag, PopPinForgetTag, SmtpPinForgetTag,
     SignInGroupTag = 750, KeyringTag, AuthMethodTag, AuthMethodItemsTag, ClientIdTag, ClientSecretTag, AuthUrlTag,
-    TokenUrlTag, ScopeTag, SignInTag
+    TokenUrlTag, ScopeTag, SignInTag,
+    ProtocolTag = 800, ProtocolCmbTag, ImapFoldersTag, ImapSentCopyTag
 };
 
 // Message ids of the secret store and sign-in display.
@@ -132,9 +134,11 @@ TAccountEdtFrm::TAccountEdtFrm(std::shared_ptr<TnkRasBackend> dialUpBackend, QWi
     connect(LanRb, &QRadioButton::clicked, this, &TAccountEdtFrm::LanRbClick);
     connect(RasRb, &QRadioButton::clicked, this, &TAccountEdtFrm::RasRbClick);
     connect(RasEditBtn, &QPushButton::clicked, this, &TAccountEdtFrm::RasEditBtnClick);
+    connect(IncomingProtocolCmb, &QComboBox::currentIndexChanged, this, &TAccountEdtFrm::ShowIncomingProtocol);
     TranslateFormIfEnglish(this);
     InstallHelpKey(this, HelpContext::AccountEditor);
     SetAccount(TAccount{});
+    ShowIncomingProtocol();
 }
 
 QWidget* TAccountEdtFrm::GeneralPage()
@@ -144,9 +148,15 @@ QWidget* TAccountEdtFrm::GeneralPage()
     PopUsernameEdt = NewEdit(page, "PopUsernameEdt", 50);
     PopPasswordEdt = NewEdit(page, "PopPasswordEdt", 50);
     PopPasswordEdt->setEchoMode(QLineEdit::Password);
+    IncomingProtocolCmb = new QComboBox(page);
+    IncomingProtocolCmb->setObjectName(QStringLiteral("IncomingProtocolCmb"));
+    IncomingProtocolCmb->addItems({QStringLiteral("POP3"), QStringLiteral("IMAP")});
+    SetTag(IncomingProtocolCmb, ProtocolCmbTag);
     QGroupBox* pop = NewGroup(QStringLiteral("Posteingang (POP3)"), PopGroupTag);
+    m_incomingGroup = pop;
     auto* popForm = new QFormLayout(pop);
-    AddRow(popForm, QStringLiteral("&POP3-Server:"), PopServerTag, PopServerEdt);
+    AddRow(popForm, QStringLiteral("P&rotokoll:"), ProtocolTag, IncomingProtocolCmb);
+    m_serverLbl = AddRow(popForm, QStringLiteral("&POP3-Server:"), PopServerTag, PopServerEdt);
     AddRow(popForm, QStringLiteral("&Benutzername:"), PopUserTag, PopUsernameEdt);
     AddRow(popForm, QStringLiteral("&Kennwort:"), PopPasswordTag, PopPasswordEdt);
 
@@ -210,6 +220,7 @@ QWidget* TAccountEdtFrm::AdvancedPage()
 {
     auto* page = new QWidget;
     QGroupBox* mailbox = NewGroup(QStringLiteral("POP3-Postfach"), MailboxGroupTag);
+    m_mailboxGroup = mailbox;
     PopKeepMailsChk = NewCheckBox(mailbox, "PopKeepMailsChk", QStringLiteral("Nachrichten auf dem Server &belassen"), KeepTag);
     PopDeleteMailsChk = NewCheckBox(mailbox, "PopDeleteMailsChk", QStringLiteral("Vom Server &löschen nach"), DeleteTag);
     PopDeleteDaysEdt = NewEdit(mailbox, "PopDeleteDaysEdt", 3);
@@ -221,9 +232,21 @@ QWidget* TAccountEdtFrm::AdvancedPage()
     daysRow->addWidget(PopDeleteDaysEdt);
     daysRow->addWidget(daysLbl);
     daysRow->addStretch();
+    ImapFoldersEdt = new QPlainTextEdit(mailbox);
+    ImapFoldersEdt->setObjectName(QStringLiteral("ImapFoldersEdt"));
+    ImapFoldersEdt->setTabChangesFocus(true);
+    ImapFoldersEdt->setFixedHeight(ImapFoldersEdt->fontMetrics().lineSpacing() * 3 + 12);
+    m_foldersLbl = new QLabel(QStringLiteral("Weitere &Ordner auf dem Server (einer je Zeile):"), mailbox);
+    m_foldersLbl->setBuddy(ImapFoldersEdt);
+    SetTag(m_foldersLbl, ImapFoldersTag);
+    ImapSentCopyChk = NewCheckBox(mailbox, "ImapSentCopyChk",
+                                  QStringLiteral("&Kopien gesendeter Nachrichten im Ordner \u201eGesendet\u201c ablegen"), ImapSentCopyTag);
     auto* mailboxLayout = new QVBoxLayout(mailbox);
     mailboxLayout->addWidget(PopKeepMailsChk);
     mailboxLayout->addLayout(daysRow);
+    mailboxLayout->addWidget(m_foldersLbl);
+    mailboxLayout->addWidget(ImapFoldersEdt);
+    mailboxLayout->addWidget(ImapSentCopyChk);
 
     QGroupBox* auth = NewGroup(QStringLiteral("SMTP-Authentifizierung"), AuthGroupTag);
     SmtpAuthChk = NewCheckBox(auth, "SmtpAuthChk", QStringLiteral("Der SMTP-Server &erfordert eine Anmeldung"), AuthTag);
@@ -246,9 +269,9 @@ QWidget* TAccountEdtFrm::AdvancedPage()
     SetTag(PopSecurityCmb, PopSecurityTag);
     SetTag(SmtpSecurityCmb, SmtpSecurityTag);
     auto* securityLayout = new QFormLayout(security);
-    AddRow(securityLayout, QStringLiteral("POP&3:"), PopSecurityTag + 10, PopSecurityCmb);
+    m_securityLbl = AddRow(securityLayout, QStringLiteral("POP&3:"), PopSecurityTag + 10, PopSecurityCmb);
     AddRow(securityLayout, QStringLiteral("S&MTP:"), SmtpSecurityTag + 10, SmtpSecurityCmb);
-    AddRow(securityLayout, QStringLiteral("POP3-Zertifikat:"), PopPinTag,
+    m_pinLbl = AddRow(securityLayout, QStringLiteral("POP3-Zertifikat:"), PopPinTag,
            PinRow(security, PopPinLbl, PopPinForgetBtn, "PopPin", QStringLiteral("&Vergessen"), PopPinForgetTag));
     AddRow(securityLayout, QStringLiteral("SMTP-Zertifikat:"), SmtpPinTag,
            PinRow(security, SmtpPinLbl, SmtpPinForgetBtn, "SmtpPin", QStringLiteral("Ve&rgessen"), SmtpPinForgetTag));
@@ -443,8 +466,29 @@ void TAccountEdtFrm::ForgetPin(TMailService service)
     ShowPins();
 }
 
+void TAccountEdtFrm::ShowIncomingProtocol()
+{
+    const TIncomingCaptions captions = IncomingCaptions(IncomingProtocolCmb->currentIndex() == 1 ? TIncomingProtocol::Imap
+                                                                                                : TIncomingProtocol::Pop3);
+    m_incomingGroup->setTitle(MessageText(captions.Group));
+    m_serverLbl->setText(MessageText(captions.Server));
+    m_mailboxGroup->setTitle(MessageText(captions.Mailbox));
+    m_securityLbl->setText(MessageText(captions.Security));
+    m_pinLbl->setText(MessageText(captions.PinLabel));
+    for (QWidget* imapOnly : std::initializer_list<QWidget*>{m_foldersLbl, ImapFoldersEdt, ImapSentCopyChk})
+        imapOnly->setEnabled(captions.ImapOptions);
+}
+
 void TAccountEdtFrm::SetSecurity(const TAccountSecurity& security)
 {
+    m_security = security;
+    IncomingProtocolCmb->setCurrentIndex(security.Incoming == TIncomingProtocol::Imap ? 1 : 0);
+    QStringList folders;
+    for (const QByteArray& folder : security.ImapFolders)
+        folders.append(QString::fromUtf8(folder));
+    ImapFoldersEdt->setPlainText(folders.join(QLatin1Char('\n')));
+    ImapSentCopyChk->setChecked(security.ImapSentCopy);
+    ShowIncomingProtocol();
     PopSecurityCmb->setCurrentIndex(SecurityIndex(security.PopSecurity));
     SmtpSecurityCmb->setCurrentIndex(SecurityIndex(security.SmtpSecurity));
     m_popPin = security.PopPin;
@@ -479,6 +523,9 @@ TAccountSecurity TAccountEdtFrm::Security() const
     security.Secrets = KeyringChk->isChecked() ? TSecretStore::Keyring : TSecretStore::Record;
     security.Auth = AuthMethodCmb->currentIndex() == 1 ? TAuthMethod::OAuth2 : TAuthMethod::Password;
     security.OAuth2 = Registration();
+    security.Incoming = IncomingProtocolCmb->currentIndex() == 1 ? TIncomingProtocol::Imap : TIncomingProtocol::Pop3;
+    security.ImapFolders = FoldersOfText(ImapFoldersEdt->toPlainText());
+    security.ImapSentCopy = ImapSentCopyChk->isChecked();
     return security;
 }
 

@@ -20,6 +20,7 @@ class QComboBox;
 class QLabel;
 class QGroupBox;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -52,6 +53,11 @@ public:
 
     QLineEdit* NameEdt;
     QTabWidget* PageControl;
+    // POP3 or IMAP; the captions naming the protocol and the IMAP-only controls follow it.
+    QComboBox* IncomingProtocolCmb;
+    // IMAP: the server folders received besides the inbox, one per line; disabled for POP3.
+    QPlainTextEdit* ImapFoldersEdt;
+    QCheckBox* ImapSentCopyChk;
     QLineEdit* PopServerEdt;
     QLineEdit* PopUsernameEdt;
     QLineEdit* PopPasswordEdt;
@@ -97,6 +103,7 @@ public:
     QPushButton* CancelBtn;
 
 private:
+    void ShowIncomingProtocol();
     QWidget* GeneralPage();
     QWidget* ConnectionPage();
     QWidget* AdvancedPage();
@@ -126,4 +133,11 @@ private:
     bool m_signedIn = false;
     TOAuth2SignIn* m_signIn = nullptr;
     bool m_keyringAvailable = false;
+    // The widgets whose captions name the incoming protocol.
+    QGroupBox* m_incomingGroup = nullptr;
+    QGroupBox* m_mailboxGroup = nullptr;
+    QLabel* m_serverLbl = nullptr;
+    QLabel* m_securityLbl = nullptr;
+    QLabel* m_pinLbl = nullptr;
+    QLabel* m_foldersLbl = nullptr;
 };

@@ -105,3 +105,22 @@ TSignInStates ComputeSignInStates(const TSignInInput& input)
     states.Passwords = !oauth2;
     return states;
 }
+
+TIncomingCaptions IncomingCaptions(TIncomingProtocol protocol)
+{
+    // Message numbers: POP3 at even, IMAP at odd ids from 200.
+    const int imap = protocol == TIncomingProtocol::Imap ? 1 : 0;
+    return {200 + imap, 202 + imap, 204 + imap, 206 + imap, 208 + imap, imap == 1};
+}
+
+QByteArrayList FoldersOfText(const QString& text)
+{
+    QByteArrayList folders;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        const QString folder = line.trimmed();
+        if (!folder.isEmpty() && folder.compare(QLatin1String("INBOX"), Qt::CaseInsensitive) != 0
+            && !folders.contains(folder.toUtf8()))
+            folders.append(folder.toUtf8());
+    }
+    return folders;
+}

@@ -52,6 +52,21 @@ struct TSignInStates {
 
 TSignInStates ComputeSignInStates(const TSignInInput& input);
 
+// The message numbers of the captions that name the incoming protocol, and whether the IMAP-only
+// controls (further folders, sent copies) are enabled.
+struct TIncomingCaptions {
+    int Group = 0;
+    int Server = 0;
+    int Mailbox = 0;
+    int Security = 0;
+    int PinLabel = 0;
+    bool ImapOptions = false;
+};
+TIncomingCaptions IncomingCaptions(TIncomingProtocol protocol);
+// The folder names typed one per line, blank lines and surrounding blanks dropped; "INBOX" (which
+// is always received) is left out.
+QByteArrayList FoldersOfText(const QString& text);
+
 // The texts of the editor's fields, as typed.
 struct TAccountFields {
     QString Name;

@@ -4,6 +4,7 @@
 #include "CertificateTexts.h"
 #include "WizardRules.h"
 #include "qmconst.h"
+#include "qmimap.h"
 #include "qmpop3.h"
 #include "qmsmtp.h"
 #include "tk_langlib.h"
@@ -147,9 +148,12 @@ void TConnectionTest::Watch(TnkSocket& client, TMailService service, TServerTest
     };
     client.OnOpen = [stage](QObject&) { stage(TTestStage::Connecting); };
     client.OnLineSent = [stage, &client, &result, &logInOffered](QObject&, const QByteArray& line) {
-        if (line == "STLS" || line == "STARTTLS")
+        // IMAP commands carry a tag before the command name.
+        const QByteArray command = line.startsWith('A') && line.contains(' ') ? line.mid(line.indexOf(' ') + 1) : line;
+        if (line == "STLS" || line == "STARTTLS" || command == "STARTTLS")
             stage(TTestStage::Encrypting);
-        else if (line.startsWith("USER ") || line.startsWith("AUTH ")) {
+        else if (line.startsWith("USER ") || line.startsWith("AUTH ") || command.startsWith("AUTHENTICATE ")
+                 || command.startsWith("LOGIN ")) {
             logInOffered = true;
             result.Encrypted = client.Encrypted();
             stage(TTestStage::LoggingIn);
@@ -165,15 +169,18 @@ TServerTestResult TConnectionTest::Attempt(TMailService service, const TServerTe
         return result;
     }
     TqmPOP pop;
+    TqmIMAP imap;
     TqmSMTP smtp;
-    TqmMailBase& client = service == TMailService::Pop ? static_cast<TqmMailBase&>(pop) : smtp;
+    const bool incoming = service == TMailService::Pop;
+    TqmMailBase& client = !incoming ? static_cast<TqmMailBase&>(smtp)
+                          : settings.Incoming == TIncomingProtocol::Imap ? static_cast<TqmMailBase&>(imap) : pop;
     client.Server = settings.Server;
     client.Security = settings.Security;
     ApplyPin(client, settings.Pin);
     client.BindAddress = BindAddress;
     client.SetTimeOut(TimeOut);
-    pop.UserName = smtp.UserName = settings.UserName;
-    pop.Password = smtp.Password = settings.Password;
+    pop.UserName = imap.UserName = smtp.UserName = settings.UserName;
+    pop.Password = imap.Password = smtp.Password = settings.Password;
     bool logInOffered = false;
     Watch(client, service, result, logInOffered);
     m_client = &client;

@@ -31,6 +31,8 @@ struct TServerTestSettings {
     QByteArray Password;
     // A certificate the user trusts for this server; empty = none.
     TServerPin Pin;
+    // How the incoming server is tested (ignored for SMTP).
+    TIncomingProtocol Incoming = TIncomingProtocol::Pop3;
 };
 
 enum class TTestStage { Connecting, Encrypting, LoggingIn };

@@ -1,5 +1,6 @@
 #include "ConnectionTestPage.h"
 
+#include "AccountEdtRules.h"
 #include "FormHelpers.h"
 #include "FormTranslation.h"
 #include "tk_langlib.h"
@@ -57,7 +58,8 @@ TConnectionTestPage::TConnectionTestPage(QWidget* parent) : QWidget(parent)
     connect(StopBtn, &QPushButton::clicked, this, &TConnectionTestPage::CancelTest);
 
     auto* results = new QFormLayout;
-    results->addRow(NewLabel(this, QStringLiteral("Posteingang (POP3):"), PopCaptionTag), PopResultLbl);
+    PopCaptionLbl = NewLabel(this, QStringLiteral("Posteingang (POP3):"), PopCaptionTag);
+    results->addRow(PopCaptionLbl, PopResultLbl);
     results->addRow(NewLabel(this, QStringLiteral("Postausgang (SMTP):"), SmtpCaptionTag), SmtpResultLbl);
     auto* progressRow = new QHBoxLayout;
     progressRow->addWidget(ProgressBar, 1);
@@ -87,6 +89,7 @@ void TConnectionTestPage::RunTest(const TWizardChoices& choices)
     if (m_test)
         return;
     m_choices = choices;
+    PopCaptionLbl->setText(MessageText(IncomingCaptions(choices.Incoming).Group) + QLatin1Char(':'));
     m_finished = m_succeeded = false;
     m_test = std::make_unique<TConnectionTest>();
     if (PrepareTest)

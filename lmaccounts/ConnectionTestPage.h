@@ -38,6 +38,8 @@ public:
     std::function<void()> OnStateChanged;
 
     QLabel* TitleLbl;
+    // Names the incoming protocol of the choices tested.
+    QLabel* PopCaptionLbl;
     QLabel* PopResultLbl;
     QLabel* SmtpResultLbl;
     QLabel* SummaryLbl;

@@ -14,11 +14,13 @@ bool IsIpv6(const QString& host)
     return host.contains(QLatin1Char(':'));
 }
 
-// The port the POP3 and SMTP clients use when the server field names none (their service lookups:
-// "pop3", "pop3s", "smtp", "submissions").
-quint16 ClientDefaultPort(TMailService service, TqmSecurity security)
+// The port the POP3, IMAP and SMTP clients use when the server field names none (their service
+// lookups: "pop3", "pop3s", "imap", "imaps", "smtp", "submissions").
+quint16 ClientDefaultPort(TMailService service, TqmSecurity security, TIncomingProtocol incoming)
 {
     const bool tls = security == TqmSecurity::secTls;
+    if (service == TMailService::Pop && incoming == TIncomingProtocol::Imap)
+        return tls ? 993 : 143;
     if (service == TMailService::Pop)
         return tls ? 995 : 110;
     return tls ? 465 : 25;
@@ -32,17 +34,20 @@ int WizardSecurityIndex(TqmSecurity security)
     return found == std::end(WizardSecurityModes) ? 0 : int(found - std::begin(WizardSecurityModes));
 }
 
-quint16 StandardPort(TMailService service, TqmSecurity security)
+quint16 StandardPort(TMailService service, TqmSecurity security, TIncomingProtocol incoming)
 {
     const bool tls = security == TqmSecurity::secTls;
+    if (service == TMailService::Pop && incoming == TIncomingProtocol::Imap)
+        return tls ? 993 : 143;
     if (service == TMailService::Pop)
         return tls ? 995 : 110;
     return tls ? 465 : 587;
 }
 
-QString PortAfterSecurityChange(const QString& shownPort, bool typedByUser, TMailService service, TqmSecurity security)
+QString PortAfterSecurityChange(const QString& shownPort, bool typedByUser, TMailService service, TqmSecurity security,
+                                TIncomingProtocol incoming)
 {
-    return typedByUser ? shownPort : QString::number(StandardPort(service, security));
+    return typedByUser ? shownPort : QString::number(StandardPort(service, security, incoming));
 }
 
 std::optional<quint16> ParsePort(const QString& text)
@@ -77,11 +82,11 @@ TServerChoice ServerChoiceOfFields(const QString& serverText, const QString& por
     return {parts.Host, parts.Port.isEmpty() ? portText.trimmed() : parts.Port, security};
 }
 
-QByteArray ServerFieldText(TMailService service, const TServerChoice& server)
+QByteArray ServerFieldText(TMailService service, const TServerChoice& server, TIncomingProtocol incoming)
 {
     const QByteArray host = server.Host.trimmed().toUtf8();
     const std::optional<quint16> port = ParsePort(server.Port);
-    if (!port || *port == ClientDefaultPort(service, server.Security))
+    if (!port || *port == ClientDefaultPort(service, server.Security, incoming))
         return host;
     const QByteArray hostPart = IsIpv6(server.Host) ? '[' + host + ']' : host;
     return hostPart + ':' + QByteArray::number(*port);
@@ -93,12 +98,12 @@ QString ServerDisplayText(const TServerChoice& server)
     return (IsIpv6(host) ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') + server.Port.trimmed();
 }
 
-bool ServerChoiceComplete(TMailService service, const TServerChoice& server)
+bool ServerChoiceComplete(TMailService service, const TServerChoice& server, TIncomingProtocol incoming)
 {
     const QString host = server.Host.trimmed();
     if (host.isEmpty() || host.contains(QLatin1Char(' ')) || !ParsePort(server.Port))
         return false;
-    return ServerFieldText(service, server).size() <= ServerCapacity;
+    return ServerFieldText(service, server, incoming).size() <= ServerCapacity;
 }
 
 bool WizardCanLeave(TWizardPage page, const TWizardChoices& choices)
@@ -106,7 +111,7 @@ bool WizardCanLeave(TWizardPage page, const TWizardChoices& choices)
     switch (page) {
     // The look-up needs the address and the found servers are tried with the password.
     case wpStart: return LooksLikeAddress(choices.SmtpAddress) && !choices.PopPassword.isEmpty();
-    case wpIncoming: return ServerChoiceComplete(TMailService::Pop, choices.Pop);
+    case wpIncoming: return ServerChoiceComplete(TMailService::Pop, choices.Pop, choices.Incoming);
     case wpOutgoing: return ServerChoiceComplete(TMailService::Smtp, choices.Smtp);
     // The POP3 client refuses to log in without both, and so does the connection test.
     case wpLogin: return !choices.PopUsername.isEmpty() && !choices.PopPassword.isEmpty();
@@ -136,7 +141,7 @@ TAccountDraft WizardDraft(const TWizardChoices& choices)
     TAccountFields f = FieldsOfAccount(TAccount{});
     f.SmtpName = choices.SmtpName;
     f.SmtpAddress = choices.SmtpAddress.trimmed();
-    f.PopServer = QString::fromUtf8(ServerFieldText(TMailService::Pop, choices.Pop));
+    f.PopServer = QString::fromUtf8(ServerFieldText(TMailService::Pop, choices.Pop, choices.Incoming));
     f.SmtpServer = QString::fromUtf8(ServerFieldText(TMailService::Smtp, choices.Smtp));
     f.PopUsername = choices.PopUsername;
     f.PopPassword = choices.PopPassword;
@@ -149,15 +154,17 @@ TAccountDraft WizardDraft(const TWizardChoices& choices)
     draft.Security.SmtpSecurity = choices.Smtp.Security;
     draft.Security.PopPin = choices.PopPin;
     draft.Security.SmtpPin = choices.SmtpPin;
+    draft.Security.Incoming = choices.Incoming;
     return draft;
 }
 
 namespace {
 
-TServerChoice ServerOfRecord(TMailService service, const QByteArray& field, TqmSecurity security)
+TServerChoice ServerOfRecord(TMailService service, const QByteArray& field, TqmSecurity security,
+                             TIncomingProtocol incoming = TIncomingProtocol::Pop3)
 {
     const THostAndPort parts = SplitHostAndPort(QString::fromUtf8(field));
-    const QString port = parts.Port.isEmpty() ? QString::number(ClientDefaultPort(service, security)) : parts.Port;
+    const QString port = parts.Port.isEmpty() ? QString::number(ClientDefaultPort(service, security, incoming)) : parts.Port;
     return {parts.Host, port, WizardSecurityModes[WizardSecurityIndex(security)]};
 }
 
@@ -169,7 +176,8 @@ TWizardChoices ChoicesOfDraft(const TAccountDraft& draft)
     TWizardChoices choices;
     choices.SmtpName = QString::fromUtf8(account.SmtpName);
     choices.SmtpAddress = QString::fromUtf8(account.SmtpAddress);
-    choices.Pop = ServerOfRecord(TMailService::Pop, account.PopServer, draft.Security.PopSecurity);
+    choices.Incoming = draft.Security.Incoming;
+    choices.Pop = ServerOfRecord(TMailService::Pop, account.PopServer, draft.Security.PopSecurity, choices.Incoming);
     choices.Smtp = ServerOfRecord(TMailService::Smtp, account.SmtpServer, draft.Security.SmtpSecurity);
     choices.PopUsername = QString::fromUtf8(account.PopUsername);
     choices.PopPassword = QString::fromUtf8(account.PopPassword);
@@ -190,5 +198,6 @@ TServerTestSettings WizardTestSettings(TMailService service, const TWizardChoice
     settings.UserName = pop ? account.PopUsername : account.SmtpUsername;
     settings.Password = pop ? account.PopPassword : account.SmtpPassword;
     settings.Pin = pop ? choices.PopPin : choices.SmtpPin;
+    settings.Incoming = pop ? choices.Incoming : TIncomingProtocol::Pop3;
     return settings;
 }

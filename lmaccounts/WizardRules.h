@@ -80,6 +80,8 @@ struct TServerChoice {
 struct TWizardChoices {
     QString SmtpName;
     QString SmtpAddress;
+    // The incoming server speaks this; its fields are the "Pop" ones, as in the account record.
+    TIncomingProtocol Incoming = TIncomingProtocol::Pop3;
     TServerChoice Pop{{}, QStringLiteral("110"), TqmSecurity::secStartTls};
     TServerChoice Smtp{{}, QStringLiteral("587"), TqmSecurity::secStartTls};
     QString PopUsername;
@@ -93,11 +95,12 @@ struct TWizardChoices {
 };
 
 // The port a server of `service` listens on for `security`: POP3 110 or 995 (TLS from the first
-// byte), SMTP submission 587 or 465.
-quint16 StandardPort(TMailService service, TqmSecurity security);
+// byte), IMAP 143 or 993, SMTP submission 587 or 465. `incoming` tells POP3 from IMAP.
+quint16 StandardPort(TMailService service, TqmSecurity security, TIncomingProtocol incoming = TIncomingProtocol::Pop3);
 // What the port field shows after the security changed: the user's own port stays, otherwise the
 // standard port of the new security.
-QString PortAfterSecurityChange(const QString& shownPort, bool typedByUser, TMailService service, TqmSecurity security);
+QString PortAfterSecurityChange(const QString& shownPort, bool typedByUser, TMailService service, TqmSecurity security,
+                                TIncomingProtocol incoming = TIncomingProtocol::Pop3);
 // A port number from 1 to 65535.
 std::optional<quint16> ParsePort(const QString& text);
 
@@ -114,11 +117,13 @@ TServerChoice ServerChoiceOfFields(const QString& serverText, const QString& por
 
 // What goes into the record's server field: the host, with ":port" when the port differs from the
 // one the mail client chooses by itself for that security ("[v6]:port" for an IPv6 address).
-QByteArray ServerFieldText(TMailService service, const TServerChoice& server);
+QByteArray ServerFieldText(TMailService service, const TServerChoice& server,
+                           TIncomingProtocol incoming = TIncomingProtocol::Pop3);
 // "host:port" as the wizard names a server to the user.
 QString ServerDisplayText(const TServerChoice& server);
 // A host without blanks, a valid port, and room for both in the record's 50 bytes.
-bool ServerChoiceComplete(TMailService service, const TServerChoice& server);
+bool ServerChoiceComplete(TMailService service, const TServerChoice& server,
+                          TIncomingProtocol incoming = TIncomingProtocol::Pop3);
 
 // Whether Next may leave `page` (Finish on the last page) with these choices.
 bool WizardCanLeave(TWizardPage page, const TWizardChoices& choices);

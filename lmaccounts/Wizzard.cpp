@@ -1,5 +1,6 @@
 #include "Wizzard.h"
 
+#include "AccountEdtRules.h"
 #include "CertificateDialog.h"
 #include "ConnectionTestPage.h"
 #include "FormHelpers.h"
@@ -30,7 +31,7 @@ enum Tag {
     MailboxTextTag, PopUserTag, PopPasswordTag, AccountTitleTag, AccountTextTag, AccountNameTag,
     IncomingTitleTag = 620, IncomingTextTag, PopPortTag, PopSecurityTag, PopSecurityCmbTag, PopPlainTextTag,
     OutgoingTitleTag, OutgoingTextTag, SmtpPortTag, SmtpSecurityTag, SmtpSecurityCmbTag, SmtpPlainTextTag, SmtpAuthTag,
-    StartTextTag = 700, PasswordTag, LoginTextTag = 708
+    StartTextTag = 700, PasswordTag, LoginTextTag = 708, IncomingProtocolTag = 804
 };
 
 const QString PlainTextWarning = QStringLiteral("Achtung: Ohne Verschlüsselung gehen Kennwort und Nachrichten im Klartext "
@@ -207,9 +208,10 @@ void TWizzardFrm::AddServerPage(int index, TServerFields& fields)
 {
     const bool pop = fields.Service == TMailService::Pop;
     QWidget* page =
-        pop ? NewPage(index, QStringLiteral("Posteingang (POP3)"), IncomingTitleTag,
-                      QStringLiteral("Der Server, von dem Ihre Nachrichten abgeholt werden. Server, Port und Verschlüsselung "
-                                     "nennt Ihr Provider; üblich sind Port 110 mit STARTTLS und Port 995 mit TLS von Anfang an."),
+        pop ? NewPage(index, QStringLiteral("Posteingang"), IncomingTitleTag,
+                      QStringLiteral("Der Server, von dem Ihre Nachrichten abgeholt werden. Protokoll, Server, Port und "
+                                     "Verschlüsselung nennt Ihr Provider; üblich sind für POP3 Port 110 mit STARTTLS oder 995 "
+                                     "mit TLS von Anfang an, für IMAP Port 143 oder 993."),
                       IncomingTextTag)
             : NewPage(index, QStringLiteral("Postausgang (SMTP)"), OutgoingTitleTag,
                       QStringLiteral("Der Server, über den Ihre Nachrichten versendet werden. Üblich sind Port 587 mit "
@@ -220,8 +222,15 @@ void TWizzardFrm::AddServerPage(int index, TServerFields& fields)
     fields.Security = NewSecurityCombo(page, pop ? "PopSecurityCmb" : "SmtpSecurityCmb", pop ? PopSecurityCmbTag : SmtpSecurityCmbTag);
     fields.PlainText = NewWarningLabel(page, pop ? "PopPlainTextLbl" : "SmtpPlainTextLbl", pop ? PopPlainTextTag : SmtpPlainTextTag);
     QFormLayout* form = FormOf(page);
-    AddRow(form, pop ? QStringLiteral("&POP3-Server:") : QStringLiteral("&SMTP-Server:"), pop ? PopServerTag : SmtpServerTag,
-           fields.Server);
+    if (pop) {
+        IncomingProtocolCmb = new QComboBox(page);
+        IncomingProtocolCmb->setObjectName(QStringLiteral("IncomingProtocolCmb"));
+        IncomingProtocolCmb->addItems({QStringLiteral("POP3"), QStringLiteral("IMAP")});
+        AddRow(form, QStringLiteral("P&rotokoll:"), IncomingProtocolTag, IncomingProtocolCmb);
+        connect(IncomingProtocolCmb, &QComboBox::currentIndexChanged, this, &TWizzardFrm::IncomingProtocolChanged);
+    }
+    fields.ServerLbl = AddRow(form, pop ? QStringLiteral("&POP3-Server:") : QStringLiteral("&SMTP-Server:"),
+                              pop ? PopServerTag : SmtpServerTag, fields.Server);
     AddRow(form, QStringLiteral("P&ort:"), pop ? PopPortTag : SmtpPortTag, fields.Port);
     AddRow(form, QStringLiteral("&Verschlüsselung:"), pop ? PopSecurityTag : SmtpSecurityTag, fields.Security);
     form->addRow(fields.PlainText);
@@ -262,7 +271,16 @@ void TWizzardFrm::SecurityChanged(TServerFields& fields, int index)
     }
     fields.SecurityIndex = index;
     fields.PlainText->setVisible(security == TqmSecurity::secNone);
-    fields.Port->setText(PortAfterSecurityChange(fields.Port->text(), fields.PortTyped, fields.Service, security));
+    fields.Port->setText(PortAfterSecurityChange(fields.Port->text(), fields.PortTyped, fields.Service, security, fields.Incoming));
+    UpdateButtons();
+}
+
+void TWizzardFrm::IncomingProtocolChanged(int index)
+{
+    m_pop.Incoming = index == 1 ? TIncomingProtocol::Imap : TIncomingProtocol::Pop3;
+    m_pop.ServerLbl->setText(MessageText(IncomingCaptions(m_pop.Incoming).Server));
+    const TqmSecurity security = WizardSecurityModes[m_pop.Security->currentIndex()];
+    m_pop.Port->setText(PortAfterSecurityChange(m_pop.Port->text(), m_pop.PortTyped, m_pop.Service, security, m_pop.Incoming));
     UpdateButtons();
 }
 
@@ -294,7 +312,7 @@ void TWizzardFrm::SetServerChoice(TServerFields& fields, const TServerChoice& ch
     fields.SecurityIndex = WizardSecurityIndex(choice.Security);
     fields.Security->setCurrentIndex(fields.SecurityIndex);
     fields.PlainText->setVisible(choice.Security == TqmSecurity::secNone);
-    fields.PortTyped = choice.Port != QString::number(StandardPort(fields.Service, choice.Security));
+    fields.PortTyped = choice.Port != QString::number(StandardPort(fields.Service, choice.Security, fields.Incoming));
 }
 
 bool TWizzardFrm::Run(QWidget* parent, TAccountDraft& draft)
@@ -315,6 +333,12 @@ void TWizzardFrm::SetChoices(const TWizardChoices& choices)
 {
     SmtpNameEdt->setText(choices.SmtpName);
     SmtpAddressEdt->setText(choices.SmtpAddress);
+    {
+        const QSignalBlocker blocker(IncomingProtocolCmb);
+        IncomingProtocolCmb->setCurrentIndex(choices.Incoming == TIncomingProtocol::Imap ? 1 : 0);
+    }
+    m_pop.Incoming = choices.Incoming;
+    m_pop.ServerLbl->setText(MessageText(IncomingCaptions(m_pop.Incoming).Server));
     SetServerChoice(m_pop, choices.Pop);
     SetServerChoice(m_smtp, choices.Smtp);
     SmtpAuthChk->setChecked(choices.SmtpAuth);
@@ -330,6 +354,7 @@ TWizardChoices TWizzardFrm::Choices() const
     TWizardChoices choices;
     choices.SmtpName = SmtpNameEdt->text();
     choices.SmtpAddress = SmtpAddressEdt->text().trimmed();
+    choices.Incoming = m_pop.Incoming;
     choices.Pop = ServerChoice(m_pop);
     choices.Smtp = ServerChoice(m_smtp);
     choices.PopUsername = PopUsernameEdt->text();

@@ -47,6 +47,8 @@ public:
     QLabel* TitleLbl[WizardPageCount];
     QLineEdit* SmtpNameEdt;
     QLineEdit* SmtpAddressEdt;
+    // POP3 or IMAP: the port and the server's caption follow it.
+    QComboBox* IncomingProtocolCmb;
     QLineEdit* PopServerEdt;
     QLineEdit* PopPortEdt;
     QComboBox* PopSecurityCmb;
@@ -79,11 +81,14 @@ private:
         QLabel* PlainText;
         bool PortTyped = false;
         int SecurityIndex = 0;
+        TIncomingProtocol Incoming = TIncomingProtocol::Pop3;
+        QLabel* ServerLbl = nullptr;
     };
 
     QWidget* NewPage(int index, const QString& title, int titleTag, const QString& text, int textTag);
     void AddServerPage(int index, TServerFields& fields);
     void WireServerFields(TServerFields& fields);
+    void IncomingProtocolChanged(int index);
     void SecurityChanged(TServerFields& fields, int index);
     // A "host:port" typed into the server field moves its port into the port field.
     void TakePortFromServer(TServerFields& fields);

@@ -52,7 +52,7 @@ QString TAgentRun::LogFile() const
 
 void TAgentRun::Execute()
 {
-    if (m_job.Action == ReceiveAction)
+    if (m_job.Action == ReceiveAction || m_job.Action == ImapReceiveAction)
         Receive();
     else if (m_job.Action == SendAction)
         Send();
@@ -66,7 +66,7 @@ void TAgentRun::Receive()
     const TReceivePaths paths{Paths().Data.SpoolDir,
                               CheckFileName(Paths().Data.MailDir, m_job.Server, m_job.Username), LogFile(),
                               Paths().Data.FilterFile};
-    m_receive = std::make_unique<TReceiveRun>(m_job, paths, m_events);
+    m_receive = MakeReceiveRun(m_job, paths, m_events);
     m_receive->Limits.MaxMessageSize = m_settings.MaxMessageSize;
     m_errorFlag = !m_receive->Execute(m_dialUp, m_settings.PopTimeout, AgentToday());
 }

@@ -39,7 +39,7 @@ public:
     TAgentRun(const TAgentRun&) = delete;
     TAgentRun& operator=(const TAgentRun&) = delete;
 
-    // Receives for "POP3", sends for "SMTP", does nothing for anything else. Runs once.
+    // Receives for "POP3" and "IMAP", sends for "SMTP", does nothing for anything else. Runs once.
     void Execute();
     bool ErrorFlag() const { return m_errorFlag; }
     // Whether a transfer runs (its connection, or the look-up before it), which Cancel then drops.

@@ -1,5 +1,8 @@
 #include "Receive.h"
 
+#include "ReceiveImap.h"
+#include "ReceivePop3.h"
+
 #include "AtomicFile.h"
 #include "CertificatePins.h"
 #include "DBAccountSecurity.h"
@@ -25,6 +28,8 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -35,13 +40,13 @@ constexpr qint64 GroupBytes = 32 * 1024 * 1024;
 // The server manager holds a check file only while it adds a few lines.
 constexpr int CheckFileLockWaitMs = 30000;
 
-bool LineBelongs(const TMessagePlan& plan, bool saved, bool quitConfirmed)
+bool LineBelongs(const TMessagePlan& plan, bool saved, bool deletionsConfirmed)
 {
     switch (plan.Use) {
     case TLineUse::Carried: return true;
     case TLineUse::AfterSave: return saved;
-    case TLineUse::AfterSaveUntilQuit: return saved && !quitConfirmed;
-    case TLineUse::UntilQuit: return !quitConfirmed;
+    case TLineUse::AfterSaveUntilQuit: return saved && !deletionsConfirmed;
+    case TLineUse::UntilQuit: return !deletionsConfirmed;
     }
     return false;
 }
@@ -83,6 +88,15 @@ qsizetype UnsyncedFile(const Entries& entries)
 void StartWriteBack(int fd)
 {
     ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+// Asked before every message: one statvfs, where QStorageInfo would read the mount table each time.
+qint64 AvailableBytes(const QString& directory)
+{
+    struct statvfs info {};
+    if (::statvfs(QFile::encodeName(directory).constData(), &info) != 0)
+        return QStorageInfo(directory).bytesAvailable();
+    return qint64(info.f_bavail) * qint64(info.f_frsize);
 }
 
 // The free space of the spool's disk is looked at again after this much was written.
@@ -150,7 +164,7 @@ private:
 TReceiveRun::TReceiveRun(const TAgentJob& job, const TReceivePaths& paths, const TAgentEvents& events)
     : m_job(job), m_paths(paths), m_events(events)
 {
-    Limits.FreeSpace = [](const QString& directory) { return QStorageInfo(directory).bytesAvailable(); };
+    Limits.FreeSpace = [](const QString& directory) { return AvailableBytes(directory); };
 }
 
 qint64 TReceiveRun::FreeSpace() const
@@ -190,6 +204,7 @@ bool TReceiveRun::Execute(TDialUp& dialUp, int timeoutSeconds, const QDate& toda
     // The password typed here serves this run only.
     if (m_job.Password.isEmpty() && !AskPassword())
         return true;
+    m_timeoutSeconds = timeoutSeconds;
     Configure(timeoutSeconds);
     try {
         if (!EnsureConnection(dialUp, QString::fromUtf8(m_job.RasService), m_job.RasForceService, m_events))
@@ -206,14 +221,14 @@ bool TReceiveRun::Execute(TDialUp& dialUp, int timeoutSeconds, const QDate& toda
         Fail(QString::fromLocal8Bit(error.what()));
     }
     m_running = false;
-    if (m_pop.OnLine())
-        m_pop.Close();
+    if (Client().OnLine())
+        Client().Close();
     return false;
 }
 
 void TReceiveRun::RunWithLogInRetry(const QDate& today)
 {
-    // From here on Cancel reaches the POP3 client, also while it still looks up the server's name.
+    // From here on Cancel reaches the client, also while it still looks up the server's name.
     m_running = true;
     try {
         Run(today);
@@ -222,7 +237,7 @@ void TReceiveRun::RunWithLogInRetry(const QDate& today)
         if (!password)
             throw;
         m_job.Password = *password;
-        m_pop.Password = *password;
+        Configure(m_timeoutSeconds);
         Run(today);
     }
 }
@@ -230,65 +245,34 @@ void TReceiveRun::RunWithLogInRetry(const QDate& today)
 void TReceiveRun::Cancel()
 {
     if (m_running)
-        m_pop.Cancel();
+        Client().Cancel();
 }
 
 void TReceiveRun::Fail(const QString& text)
 {
     // Closing shows "Connection closed", which must not hide the reason.
-    if (m_pop.OnLine())
-        m_pop.Close();
+    if (Client().OnLine())
+        Client().Close();
     m_failure = ErrorStatusText(m_job.Server, text);
     m_events.Status(m_failure);
 }
 
-void TReceiveRun::Configure(int timeoutSeconds)
+void TReceiveRun::ConnectCommonEvents(TqmMailBase& client)
 {
-    m_pop.Server = m_job.Server;
-    m_pop.Security = m_job.Security;
-    ApplyPin(m_pop, {m_job.PinnedServer, m_job.PinnedCertificate});
-    m_pop.TlsSeenBefore = TlsSeenBefore(m_job.AccountName, TMailService::Pop, m_job.Server);
-    m_pop.UserName = m_job.Username;
-    m_pop.Password = m_job.Password;
-    m_pop.LogInMethod = m_job.Auth == TAuthMethod::OAuth2 ? TqmLogInMethod::OAuth2 : TqmLogInMethod::Password;
-    m_pop.KeepConnection = true;
-    m_pop.LogFileName = m_paths.LogFile;
-    m_pop.SetTimeOut(timeoutSeconds);
-    m_pop.MaxMessageSize = Limits.MaxMessageSize;
-    ConnectEvents();
-}
-
-void TReceiveRun::ConnectEvents()
-{
-    m_pop.OnOpen = [this](QObject&) {
+    client.OnOpen = [this](QObject&) {
         m_events.Status(Prefix() + Text(AgentText::Connecting));
         m_events.Progress(0);
     };
-    m_pop.OnUpdatingInfo = [this](QObject&) { m_events.Status(Prefix() + Text(AgentText::CheckingMailbox)); };
-    m_pop.OnTransferringData = [this](QObject&) { m_events.Status(Prefix() + Text(AgentText::OrganizingMailbox)); };
-    m_pop.OnRetrieving = [this](QObject&, int index) {
-        m_events.Status(Text(AgentText::ReceivingMessage, QString::number(index + 1)) + QString::number(m_pop.MessageCount));
-        m_events.Progress(0);
-    };
-    m_pop.OnRetrieved = [this](QObject&, int) { m_events.Progress(100); };
-    m_pop.OnDeleting = [this](QObject&, int index) {
-        m_events.Status(Text(AgentText::DeletingMessage, QString::number(index + 1)));
-    };
-    m_pop.OnProgress = [this](QObject&, int percent, qint64) {
+    client.OnProgress = [this](QObject&, int percent, qint64) {
         if (percent >= 0)
             m_events.Progress(percent);
     };
-    m_pop.OnClosing = [this](QObject&) { m_events.Status(Text(AgentText::ClosingConnection)); };
-    m_pop.OnClosed = [this](QObject&) {
+    client.OnClosing = [this](QObject&) { m_events.Status(Text(AgentText::ClosingConnection)); };
+    client.OnClosed = [this](QObject&) {
         m_events.Status(Text(AgentText::ConnectionClosed));
         m_events.Progress(0);
     };
-    m_pop.OnCancel = [this](QObject&) { m_events.Status(Text(AgentText::Cancelled)); };
-    m_pop.OnOpenMessageSink = [this](QObject&, int index) { return OpenSpoolFile(index); };
-    m_pop.OnMessageSinkFinished = [this](QObject&, int index) { SpoolFileComplete(index); };
-    // Deletions take effect with the QUIT that follows: every message of the run must be in place
-    // and on disk before it.
-    m_pop.OnDataTransfered = [this](QObject&) { FlushGroup(); };
+    client.OnCancel = [this](QObject&) { m_events.Status(Text(AgentText::Cancelled)); };
 }
 
 TReceiveRun::~TReceiveRun() = default;
@@ -305,11 +289,10 @@ void TReceiveRun::Run(const QDate& today)
     // A message known by its unique id is planned from its line: only new messages, which the
     // keep and delete rules may still look at, need their header lines (one TOP each).
     m_knownByUidl = LinesByUidl(oldList);
-    m_pop.OnHeadersWanted = [this](int, const TqmRemoteInfoItem& item) { return !m_knownByUidl.contains(item.UIDL); };
     OpenConnection();
-    if (m_pop.UpgradedToTls())
+    if (Client().UpgradedToTls())
         RememberTlsSeen(m_job.AccountName, TMailService::Pop, m_job.Server);
-    m_pop.UpdateRemoteInfoAndUIDL();
+    ReadPicture();
     m_plans = PlanMessages(RemoteMessages(), oldList, {m_job.KeepMails, m_job.DeleteDays, today});
     m_saved = QList<bool>(m_plans.size(), false);
     ApplyRules();
@@ -317,27 +300,26 @@ void TReceiveRun::Run(const QDate& today)
     MarkMessages();
     if (!m_checkAppender.Open(m_paths.CheckFile))
         throw EMessageError(WriteFailureText(m_paths.CheckFile));
+    bool deletionsConfirmed = false;
     try {
-        m_pop.Transfer();
+        deletionsConfirmed = Transfer();
     } catch (...) {
         KeepCompleteMessagesAfterError();
         throw;
     }
-    // An empty mailbox leaves Transfer nothing to do, and the session still open.
-    m_pop.CloseConnection();
     m_checkAppender.Close();
-    WriteCheckFile(true);
+    WriteCheckFile(deletionsConfirmed);
 }
 
 void TReceiveRun::OpenConnection()
 {
     try {
-        m_pop.OpenConnection();
+        Client().OpenConnection();
     } catch (const ECertificateError& error) {
         if (!m_events.TrustCertificate(error.Facts()))
             throw;
-        TrustCertificate(m_job.AccountName, TMailService::Pop, error.Facts(), m_pop);
-        m_pop.OpenConnection();
+        TrustCertificate(m_job.AccountName, TMailService::Pop, error.Facts(), Client());
+        Client().OpenConnection();
     }
 }
 
@@ -356,12 +338,12 @@ TCheckList TReceiveRun::SettleCheckFile()
     return settled.Lines;
 }
 
-QList<TRemoteMessage> TReceiveRun::RemoteMessages() const
+QList<TRemoteMessage> TReceiveRun::RemoteMessages()
 {
     QList<TRemoteMessage> messages;
-    messages.reserve(m_pop.RemoteInfo.Count());
-    for (qsizetype i = 0; i < m_pop.RemoteInfo.Count(); ++i) {
-        const TqmRemoteInfoItem& item = m_pop.RemoteInfo.Items(i);
+    messages.reserve(Picture().Count());
+    for (qsizetype i = 0; i < Picture().Count(); ++i) {
+        const TqmRemoteInfoItem& item = Picture().Items(i);
         const auto known = item.HeadersRead ? m_knownByUidl.constEnd() : m_knownByUidl.constFind(item.UIDL);
         if (known != m_knownByUidl.constEnd())
             messages.append({known->MessageId, known->Date, item.UIDL});
@@ -374,8 +356,8 @@ QList<TRemoteMessage> TReceiveRun::RemoteMessages() const
 void TReceiveRun::ApplyRules()
 {
     QList<const TqmRemoteInfoItem*> items;
-    for (qsizetype i = 0; i < m_pop.RemoteInfo.Count(); ++i)
-        items.append(&m_pop.RemoteInfo.Items(i));
+    for (qsizetype i = 0; i < Picture().Count(); ++i)
+        items.append(&Picture().Items(i));
     const TServerRulesOutcome outcome = ApplyServerRules(m_plans, items, LoadFilterRules(m_paths.RulesFile));
     if (!AppendRuleLog(m_paths.SpoolDir, outcome.LogLines))
         Report(AgentText::WriteError, TMessageKind::Warning, RuleLogPath(m_paths.SpoolDir));
@@ -387,7 +369,7 @@ void TReceiveRun::LeaveTooLargeOnServer()
         return;
     QStringList tooLarge;
     for (int i = 0; i < m_plans.size(); ++i) {
-        const TqmRemoteInfoItem& item = m_pop.RemoteInfo.Items(i);
+        const TqmRemoteInfoItem& item = Picture().Items(i);
         if (!m_plans.at(i).Retrieve || item.Size <= Limits.MaxMessageSize)
             continue;
         // Not retrieved, so not deleted either, and without a line: the next run looks again.
@@ -405,18 +387,16 @@ void TReceiveRun::LeaveTooLargeOnServer()
 void TReceiveRun::MarkMessages()
 {
     for (int i = 0; i < m_plans.size(); ++i) {
-        if (m_plans.at(i).Retrieve)
-            m_pop.MarkToRetrieve(i);
-        if (m_plans.at(i).Delete)
-            m_pop.MarkToDelete(i);
+        Picture().Items(i).MarkedToRetrieve = m_plans.at(i).Retrieve;
+        Picture().Items(i).MarkedToDelete = m_plans.at(i).Delete;
     }
 }
 
 // The message streams into "<final name>.part", so that its size never matters for the memory.
 QIODevice* TReceiveRun::OpenSpoolFile(int index)
 {
-    RequireDiskSpace(m_pop.RemoteInfo.Items(index).Size);
-    const QString fileName = UniqueMessageFileName(m_paths.SpoolDir, QStringLiteral("pop_%1").arg(index + 1));
+    RequireDiskSpace(Picture().Items(index).Size);
+    const QString fileName = UniqueMessageFileName(m_paths.SpoolDir, SpoolName(index));
     m_receiving = std::make_unique<QFile>(fileName + UnfinishedSuffix);
     if (!OpenOwnerOnly(*m_receiving, QIODevice::WriteOnly | QIODevice::NewOnly)) {
         const QString reason = m_receiving->errorString();
@@ -510,22 +490,29 @@ void TReceiveRun::KeepCompleteMessagesAfterError()
 void TReceiveRun::SpoolFailed(int index, const QString& fileName, const QString& reason)
 {
     // Never delete on the server what is not safe here; the next run retrieves it again.
-    m_pop.RemoteInfo.Items(index).MarkedToDelete = false;
+    Picture().Items(index).MarkedToDelete = false;
     ReportText(AgentText::WriteError, TMessageKind::Warning, WriteFailureText(fileName, reason));
 }
 
-void TReceiveRun::WriteCheckFile(bool quitConfirmed)
+void TReceiveRun::WriteCheckFile(bool deletionsConfirmed)
 {
     TCheckList lines;
     QSet<QByteArray> keys;
     for (qsizetype i = 0; i < m_plans.size(); ++i) {
         const TMessagePlan& plan = m_plans.at(i);
         const QByteArray key = plan.Line.MessageId + '|' + plan.Line.Date;
-        if (LineBelongs(plan, m_saved.at(i), quitConfirmed) && !keys.contains(key)) {
+        if (LineBelongs(plan, m_saved.at(i), deletionsConfirmed) && !keys.contains(key)) {
             keys.insert(key);
             lines.append(plan.Line);
         }
     }
     if (!::WriteCheckFile(m_paths.CheckFile, lines))
         throw EMessageError(WriteFailureText(m_paths.CheckFile));
+}
+
+std::unique_ptr<TReceiveRun> MakeReceiveRun(const TAgentJob& job, const TReceivePaths& paths, const TAgentEvents& events)
+{
+    if (job.Action == ImapReceiveAction)
+        return std::make_unique<TImapReceiveRun>(job, paths, events);
+    return std::make_unique<TPop3ReceiveRun>(job, paths, events);
 }

@@ -1,17 +1,20 @@
 #pragma once
-// One receive run: the messages of one POP3 account into the spool directory, with the
-// keep-on-server bookkeeping of the account's check file.
+// One receive run: the messages of one account into the spool directory, with the keep-on-server
+// bookkeeping of the account's check file. What is common to every protocol lives here; the POP3
+// and IMAP sessions derive from TReceiveRun (ReceivePop3.h, ReceiveImap.h) and MakeReceiveRun picks
+// one by the job's action.
 //
 // Exactly once: a message is either in the spool under its final name with its check-file line,
 // or it is retrieved again; the server deletes nothing before both are on disk. During the run each
 // saved message appends its line to the check file (marked with its unfinished file until it is
 // renamed, see SpoolFileComplete); the file is rewritten once at the end. A run that fails half-way
 // thus leaves the lines carried over, the lines of the messages saved so far, and the lines of the
-// messages marked for deletion until the server confirmed QUIT.
+// messages marked for deletion until the server confirmed their deletion.
 
 #include "AgentEvents.h"
 #include "DBAgentFunctions.h"
 #include "ReceiveRules.h"
+#include "qmmb.h"
 #include "qmpop3.h"
 
 #include <QFile>
@@ -42,8 +45,7 @@ struct TReceiveLimits {
 
 class TReceiveRun {
 public:
-    TReceiveRun(const TAgentJob& job, const TReceivePaths& paths, const TAgentEvents& events);
-    ~TReceiveRun();
+    virtual ~TReceiveRun();
     TReceiveRun(const TReceiveRun&) = delete;
     TReceiveRun& operator=(const TReceiveRun&) = delete;
 
@@ -51,7 +53,7 @@ public:
     // failure. `dialUp` is asked for a connection first.
     // A refused password is asked for once more (and may be stored); the run then starts over.
     bool Execute(TDialUp& dialUp, int timeoutSeconds, const QDate& today);
-    // From the POP3 client's start (the server's name being looked up) to the run's end.
+    // From the client's start (the server's name being looked up) to the run's end.
     bool Running() const { return m_running; }
     // Ends a running transfer: the connection, or the look-up before it, is dropped and no deletion
     // is committed.
@@ -61,17 +63,48 @@ public:
 
     TReceiveLimits Limits;
 
+protected:
+    TReceiveRun(const TAgentJob& job, const TReceivePaths& paths, const TAgentEvents& events);
+
+    // The protocol's client, configured by Configure.
+    virtual TqmMailBase& Client() = 0;
+    // Item i describes the message of plan i: its size, header lines (HeadersRead) and unique id,
+    // and the marks Transfer acts on.
+    virtual TqmRemoteInfo& Picture() = 0;
+    virtual void Configure(int timeoutSeconds) = 0;
+    // After the log-in: fills Picture(). Messages whose unique id is in KnownByUidl() need no
+    // header lines.
+    virtual void ReadPicture() = 0;
+    // Retrieves the marked messages through OpenSpoolFile and SpoolFileComplete, makes them durable
+    // with FlushGroup, deletes the marked ones and closes the session. True when the server
+    // confirmed every deletion.
+    virtual bool Transfer() = 0;
+    // The start of the spool file names of this protocol's messages ("pop_3").
+    virtual QString SpoolName(int index) const = 0;
+
+    // The events every client has: connecting, progress, closing, cancel.
+    void ConnectCommonEvents(TqmMailBase& client);
+    QIODevice* OpenSpoolFile(int index);
+    void SpoolFileComplete(int index);
+    void FlushGroup();
+    bool Saved(int index) const { return m_saved.at(index); }
+    const TMessagePlan& Plan(int index) const { return m_plans.at(index); }
+    const QHash<QByteArray, TCheckLine>& KnownByUidl() const { return m_knownByUidl; }
+    const TAgentJob& Job() const { return m_job; }
+    const TAgentEvents& Events() const { return m_events; }
+    const TReceivePaths& RunPaths() const { return m_paths; }
+    QString Prefix() const;
+    static QString Text(int id, const QString& value = {});
+
 private:
     // False when the user cancelled.
     bool AskPassword();
-    void Configure(int timeoutSeconds);
-    void ConnectEvents();
     void RunWithLogInRetry(const QDate& today);
     void Run(const QDate& today);
     // Opens the connection; a certificate the user trusts when asked is pinned for the account's
-    // POP3 server and the connection tried once more.
+    // incoming server and the connection tried once more.
     void OpenConnection();
-    QList<TRemoteMessage> RemoteMessages() const;
+    QList<TRemoteMessage> RemoteMessages();
     void ApplyRules();
     // Messages above Limits.MaxMessageSize are neither retrieved nor deleted; one warning names them.
     void LeaveTooLargeOnServer();
@@ -80,20 +113,14 @@ private:
     // Throws EMessageError when `bytes` more would leave less than the reserve on the spool's disk.
     void RequireDiskSpace(qint64 bytes) const;
     TCheckList SettleCheckFile();
-    QIODevice* OpenSpoolFile(int index);
-    void SpoolFileComplete(int index);
-    void FlushGroup();
     void KeepCompleteMessagesAfterError();
     void SpoolFailed(int index, const QString& fileName, const QString& reason);
-    void WriteCheckFile(bool quitConfirmed);
+    void WriteCheckFile(bool deletionsConfirmed);
     void Fail(const QString& text);
-    QString Prefix() const;
-    static QString Text(int id, const QString& value = {});
 
     TAgentJob m_job;
     TReceivePaths m_paths;
     const TAgentEvents& m_events;
-    TqmRemotePOP m_pop;
     QList<TMessagePlan> m_plans;
     QHash<QByteArray, TCheckLine> m_knownByUidl;
     QList<bool> m_saved;
@@ -114,5 +141,9 @@ private:
     std::unique_ptr<QIODevice> m_receivingSink;
     std::unique_ptr<QIODevice> m_discard;
     bool m_running = false;
+    int m_timeoutSeconds = 60;
     QString m_failure;
 };
+
+// The run for the job's action: IMAP for "IMAP", else POP3.
+std::unique_ptr<TReceiveRun> MakeReceiveRun(const TAgentJob& job, const TReceivePaths& paths, const TAgentEvents& events);

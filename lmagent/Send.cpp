@@ -6,6 +6,7 @@
 #include "LogInRetry.h"
 #include "OutgoingText.h"
 #include "Reporter.h"
+#include "SentCopies.h"
 #include "SharedFunctions.h"
 #include "qmconst.h"
 #include "SpoolFunctions.h"
@@ -89,6 +90,7 @@ QString TSendRun::Text(int id, const QString& value)
 bool TSendRun::Execute(TDialUp& dialUp, int timeoutSeconds, bool debugMode)
 {
     m_events.Title(Text(AgentText::Sending));
+    m_timeoutSeconds = timeoutSeconds;
     Configure(timeoutSeconds, debugMode);
     try {
         if (!EnsureConnection(dialUp, QString::fromUtf8(m_job.RasService), m_job.RasHangUp, m_events))
@@ -100,6 +102,7 @@ bool TSendRun::Execute(TDialUp& dialUp, int timeoutSeconds, bool debugMode)
             if (!SendFile(path))
                 break;
         m_smtp.CloseConnection();
+        StoreSentCopies(SentCopyDir(m_paths.QueueDir, m_job.AccountName), m_job, m_events, m_timeoutSeconds, m_paths.LogFile);
         m_running = false;
         // Closing says "Connection closed"; the user must still see why a message stayed.
         if (m_failed)
@@ -248,6 +251,8 @@ bool TSendRun::SendFile(const QString& path)
         if (!text)
             return true;
         Transmit(*text);
+        if (!m_job.SentCopy.Server.isEmpty())
+            KeepSentCopy(SentCopyDir(m_paths.QueueDir, m_job.AccountName), *text);
     } catch (const ECanceledError&) {
         throw;
     } catch (const EqmException& error) {

@@ -4,7 +4,8 @@
 // the message went out. Held messages ("X-LMHOLD") stay; blind copies ("X-LMBCC") become envelope
 // recipients only; the text goes out as the queue file holds it, less the agent's own fields and
 // plus the lines of the header list (TransmitText), and with lines over 998 octets mended
-// (MendOverlongLines).
+// (MendOverlongLines). For an IMAP account each sent message is also kept for the server's Sent
+// folder (SentCopies.h).
 
 #include "AgentEvents.h"
 #include "DBAgentFunctions.h"
@@ -72,6 +73,7 @@ private:
     QByteArray m_queueText;
     bool m_failed = false;
     bool m_running = false;
+    int m_timeoutSeconds = 60;
     // The status line that says why the run or the last message failed.
     QString m_lastFailure;
 };

@@ -32,7 +32,7 @@ TConnectPlan PlanConnect(const TLmserverSettings& settings, const TAccountLookup
         }
         const TAccountSecurity security = ReadAccountSecurity(account->Name);
         plan.Targets.append({account->PopServer, account->PopUsername, secret->Secret, security.PopSecurity,
-                             security.PopPin, account->Name, secret->Method});
+                             security.PopPin, account->Name, secret->Method, security.Incoming});
     }
     return plan;
 }

@@ -30,6 +30,8 @@ struct TConnectTarget {
     QByteArray AccountName = {};
     // With OAuth2, Password is a fresh access token and a refusal asks for no password.
     TAuthMethod Auth = TAuthMethod::Password;
+    // A quick connection speaks POP3.
+    TIncomingProtocol Incoming = TIncomingProtocol::Pop3;
 };
 
 struct TConnectPlan {

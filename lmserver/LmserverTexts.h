@@ -28,6 +28,7 @@ enum : int {
     QuitFailed = 26,
     CountChanged = 27,
     CheckFileNotWritten = 45,
+    FolderRecreated = 330,
     FailedServerMark = 280,
 };
 } // namespace LmserverText

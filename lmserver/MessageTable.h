@@ -32,6 +32,8 @@ struct TMessageLine {
     // What the listing saw of the message (unique id, size, header lines), so that carrying out
     // the marks can make sure the message at this position is still the one listed.
     TqmRemoteInfoItem Listed;
+    // IMAP: the message's UID in the inbox.
+    quint32 Uid = 0;
 };
 
 struct TServerEntry {
@@ -51,6 +53,9 @@ struct TServerEntry {
     // Empty for a quick connection.
     QByteArray AccountName = {};
     TAuthMethod Auth = TAuthMethod::Password;
+    TIncomingProtocol Incoming = TIncomingProtocol::Pop3;
+    // IMAP: the inbox's UIDVALIDITY when it was listed; its lines' UIDs mean nothing under another.
+    quint32 UidValidity = 0;
 };
 
 // "subject|sender|date|size|mark".

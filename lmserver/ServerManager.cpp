@@ -102,12 +102,29 @@ void TServerManager::ConnectEvents()
     m_pop.OnCancel = [this](QObject&) { Status(MessageText(LmserverText::Cancelled)); };
     m_pop.OnError = [this](QObject&, const QString& error) { Status(ErrorStatus(error)); };
     m_pop.OnUserMessageSave = [this](QObject&, int, QBuffer& contents) { m_retrieved = contents.data(); };
+    m_imap.OnOpen = [this](QObject&) {
+        Status(ConnectingStatus(m_imap.Server));
+        Progress(0);
+    };
+    m_imap.OnProgress = m_pop.OnProgress;
+    m_imap.OnClosing = m_pop.OnClosing;
+    m_imap.OnClosed = m_pop.OnClosed;
+    m_imap.OnCancel = m_pop.OnCancel;
+    m_imap.OnError = m_pop.OnError;
+}
+
+TqmMailBase& TServerManager::ClientOf(int server)
+{
+    if (Table.Servers().at(server).Incoming == TIncomingProtocol::Imap)
+        return m_imap;
+    return m_pop;
 }
 
 void TServerManager::Cancel()
 {
     m_cancelled = true;
     m_pop.Cancel();
+    m_imap.Cancel();
 }
 
 void TServerManager::Connect(const TConnectPlan& plan, bool getHeaders)
@@ -141,10 +158,12 @@ void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders
     entry.Security = withPassword.Security;
     entry.Pin = withPassword.Pin;
     entry.Auth = withPassword.Auth;
+    entry.Incoming = withPassword.Incoming;
     const int server = Table.AddServer(entry);
     if (m_events.ServerAdded)
         m_events.ServerAdded(server);
     m_pop.Configure(entry, m_settings);
+    ConfigureImap(entry);
     m_pop.OnNextInfoUpdated = [this, getHeaders](QObject&, int index) { AppendListedLine(index, getHeaders); };
     try {
         try {
@@ -160,8 +179,8 @@ void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders
             ListingFailed(server, ShownErrorText(error));
     }
     m_pop.OnNextInfoUpdated = nullptr;
-    if (m_pop.OnLine())
-        m_pop.Close();
+    if (ClientOf(server).OnLine())
+        ClientOf(server).Close();
     Progress(0);
     if (m_events.ServerChanged)
         m_events.ServerChanged(server);
@@ -169,6 +188,8 @@ void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders
 
 void TServerManager::ListServer(int server, bool getHeaders)
 {
+    if (Table.Servers().at(server).Incoming == TIncomingProtocol::Imap)
+        return ListImapServer(server);
     // Without headers only the unique ids are listed: no TOP reaches a broken message, and
     // the ids still tell whether a message moved before it is fetched or deleted.
     TrustingOnce(server, [this, getHeaders] {
@@ -184,18 +205,20 @@ bool TServerManager::PasswordAskedAgain(int server, const ELogInRefused& refusal
 {
     if (!m_events.PasswordRequest || Table.Server(server).Auth == TAuthMethod::OAuth2)
         return false;
-    if (m_pop.OnLine())
-        m_pop.Close();
+    if (ClientOf(server).OnLine())
+        ClientOf(server).Close();
     // The refusal stays readable in the status line while the password window is open.
     Status(ErrorStatus(ShownErrorText(refusal)));
     TServerEntry& entry = Table.Server(server);
     TConnectTarget target{entry.Server, entry.UserName, QByteArray(), entry.Security, entry.Pin};
     target.AccountName = entry.AccountName;
+    target.Incoming = entry.Incoming;
     const std::optional<QByteArray> typed = m_events.PasswordRequest(target);
     if (!typed || typed->isEmpty())
         return false;
     entry.Password = *typed;
     m_pop.Configure(entry, m_settings);
+    ConfigureImap(entry);
     return true;
 }
 
@@ -207,7 +230,7 @@ void TServerManager::TrustingOnce(int server, const std::function<void()>& step)
         if (!m_events.CertificateQuestion || !m_events.CertificateQuestion(error.Facts()))
             throw;
         TServerEntry& entry = Table.Server(server);
-        TrustCertificate(entry.AccountName, TMailService::Pop, error.Facts(), m_pop);
+        TrustCertificate(entry.AccountName, TMailService::Pop, error.Facts(), ClientOf(server));
         entry.Pin = PinFromFacts(error.Facts());
         step();
     }
@@ -247,6 +270,8 @@ void TServerManager::CarryOut(const QString& spoolDir)
 
 void TServerManager::CarryOutServer(int server, const QString& spoolDir)
 {
+    if (Table.Servers().at(server).Incoming == TIncomingProtocol::Imap)
+        return CarryOutImapServer(server, spoolDir);
     const TServerEntry entry = Table.Servers().at(server);
     m_pop.Configure(entry, m_settings);
     m_fetched.clear();

@@ -17,6 +17,7 @@
 #include "LmserverSettings.h"
 #include "MessageTable.h"
 #include "ServerPOP.h"
+#include "qmimap.h"
 #include "nkcertificate.h"
 
 #include <functional>
@@ -72,6 +73,16 @@ private:
     // the server's account (kept in the entry only for a quick connection) and `step` runs once more.
     void TrustingOnce(int server, const std::function<void()>& step);
     void CarryOutServer(int server, const QString& spoolDir);
+    // IMAP (ServerManagerImap.cpp): the inbox listed from ENVELOPE and RFC822.SIZE, and the marks
+    // carried out by UID after checking that the inbox's UIDVALIDITY is still the listed one.
+    void ConfigureImap(const TServerEntry& entry);
+    void ListImapServer(int server);
+    void CarryOutImapServer(int server, const QString& spoolDir);
+    // The marked lines of an IMAP server whose UIDs are still on the server; the others get the
+    // "message changed" status and keep their marks.
+    QList<int> MarkedImapLines(int server);
+    // The client of the server's protocol.
+    TqmMailBase& ClientOf(int server);
     // The marks of one server in one session; `deleted` collects the rows whose DELE was accepted.
     void ProcessLines(int server, const QString& spoolDir, QList<int>& deleted);
     bool PositionsAreSafe(const TServerEntry& entry);
@@ -86,6 +97,7 @@ private:
     const TLmserverSettings& m_settings;
     TServerEvents m_events;
     TServerPOP m_pop;
+    TqmIMAP m_imap;
     bool m_busy = false;
     bool m_cancelled = false;
     // A fetched message could not be saved: the spool takes no more, so the pass ends.

@@ -442,11 +442,11 @@ void TnkSocket::DropConsumedInput()
     }
 }
 
-bool TnkSocket::TakeLinePart(QByteArray& line)
+bool TnkSocket::TakeLinePart(QByteArray& line, qsizetype maxLength)
 {
     const qsizetype lineFeed = m_input.indexOf('\n', m_inputPos);
     const qsizetype end = lineFeed < 0 ? m_input.size() : lineFeed + 1;
-    const qsizetype room = detail::MaxLineLength - line.size();
+    const qsizetype room = maxLength - line.size();
     if (room > 0)
         line.append(QByteArrayView(m_input).sliced(m_inputPos, qMin(room, end - m_inputPos)));
     m_inputPos = end;
@@ -456,17 +456,33 @@ bool TnkSocket::TakeLinePart(QByteArray& line)
 
 int TnkSocket::RecvLine(QByteArray& line)
 {
+    return ReadLine(line, detail::MaxLineLength, detail::MaxLineScan);
+}
+
+int TnkSocket::RecvLongLine(QByteArray& line, qsizetype maxLength)
+{
+    // Room for the line end and one byte more, which tells a line cut at the limit.
+    const int code = ReadLine(line, maxLength + 3, maxLength + 3);
+    if (line.size() > maxLength) {
+        Close();
+        Error(ErrMessageTooLong);
+    }
+    return code;
+}
+
+int TnkSocket::ReadLine(QByteArray& line, qsizetype keep, qint64 scanLimit)
+{
     RequireConnected();
     line.clear();
     qint64 scanned = 0;
     for (;;) {
         Pull();
         scanned += m_input.size() - m_inputPos;
-        if (TakeLinePart(line))
+        if (TakeLinePart(line, keep))
             break;
         if (m_closedByPeer)
             Error(ErrConnectionReset);
-        if (scanned > detail::MaxLineScan) {
+        if (scanned > scanLimit) {
             Close();
             Error(ErrMessageTooLong);
         }
@@ -606,7 +622,7 @@ void TnkSocket::RecvLineStream(QIODevice& stream, qint64 expectedSize)
     }
 }
 
-void TnkSocket::RecvStream(QIODevice& stream, qint64 size)
+qint64 TnkSocket::RecvStream(QIODevice& stream, qint64 size)
 {
     RequireConnected();
     qint64 received = 0;
@@ -623,10 +639,10 @@ void TnkSocket::RecvStream(QIODevice& stream, qint64 size)
             FireProgress(received, size);
         }
         if (size >= 0 && received >= size)
-            return;
+            return received;
         if (m_closedByPeer) {
             Fire(OnClosed, *this);
-            return;
+            return received;
         }
         WaitForInput();
     }

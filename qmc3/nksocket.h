@@ -83,6 +83,9 @@ public:
     // rest of a longer line is discarded) and returns its reply code. A peer that closes before
     // the line ends raises 10054; a line without end (64 KB and no LF) closes and raises 10040.
     int RecvLine(QByteArray& line);
+    // As RecvLine, but keeps up to `maxLength` bytes, and a line longer than that closes the
+    // connection and raises 10040: for protocols whose lines carry listings (IMAP's SEARCH).
+    int RecvLongLine(QByteArray& line, qsizetype maxLength);
     // Reads a reply that may span lines ("250-..." up to "250 ..."); returns the code of the first
     // line. LastReply holds the last line.
     int RecvLines();
@@ -98,8 +101,9 @@ public:
     // the terminating line. `expectedSize` (bytes, or lines with utLines; -1 unknown) only scales
     // the progress.
     void RecvLineStream(QIODevice& stream, qint64 expectedSize);
-    // Reads `size` bytes (any number until the peer closes when negative) into `stream`.
-    void RecvStream(QIODevice& stream, qint64 size);
+    // Reads `size` bytes (any number until the peer closes when negative) into `stream`; returns
+    // how many arrived, fewer than `size` when the peer closed first.
+    qint64 RecvStream(QIODevice& stream, qint64 size);
     enum class TSendMode { Raw, DotStuffed };
     // Sends `stream` from its start. DotStuffed applies dot transparency and ends the data with
     // "." CR LF, in the same write as the last bytes; a line the server sends before that write is
@@ -196,7 +200,8 @@ private:
     // Moves what the socket received into the line buffer.
     void Pull();
     // Appends the buffered part of the current line to `line`; true when its LF was reached.
-    bool TakeLinePart(QByteArray& line);
+    bool TakeLinePart(QByteArray& line, qsizetype maxLength);
+    int ReadLine(QByteArray& line, qsizetype keep, qint64 scanLimit);
     void DropConsumedInput();
     void Write(const QByteArray& data);
     void OnSocketError(int code);

@@ -117,6 +117,16 @@ const QHash<int, const char*>& Texts()
         {57154, "The message has more than %1 parts; the structure was cut there and the rest is kept unread"},
         {57170, "Part %1"},
         {57171, "Message"},
+        {57250, "%1 sent a line that is no IMAP response, so the connection was closed: %2"},
+        {57251, "The folder \"%1\" cannot be opened on the server: %2"},
+        {57252, "The server sent a message without naming its UID first; the connection was closed and nothing "
+                "was deleted"},
+        {57253, "Other messages in the folder \"%1\" are flagged as deleted and the server cannot remove only "
+                "ours (no UIDPLUS): the messages stay on the server until the next run"},
+        {57254, "The server did not store the message in the folder \"%1\": %2"},
+        {57255, "The server has no folder for sent messages (\\Sent, \"Sent\" or \"Gesendet\")"},
+        {57256, "A message literal of %1 bytes does not end where announced; the transfer was stopped and nothing "
+                "was deleted on the server"},
     };
     return texts;
 }
@@ -187,6 +197,16 @@ const QHash<int, const char*>& GermanTexts()
                 "getrennt. Ihre letzte Zeile: %3"},
         {57170, "Teil %1"},
         {57171, "Nachricht"},
+        {57250, "%1 hat eine Zeile gesendet, die keine IMAP-Antwort ist; die Verbindung wurde getrennt: %2"},
+        {57251, "Der Ordner \"%1\" lässt sich auf dem Server nicht öffnen: %2"},
+        {57252, "Der Server hat eine Nachricht gesendet, ohne zuvor ihre UID zu nennen; die Verbindung wurde "
+                "getrennt und nichts gelöscht"},
+        {57253, "Im Ordner \"%1\" sind weitere Nachrichten zum Löschen markiert, und der Server kann nicht nur "
+                "unsere entfernen (kein UIDPLUS): die Nachrichten bleiben bis zum nächsten Abruf auf dem Server"},
+        {57254, "Der Server hat die Nachricht nicht im Ordner \"%1\" abgelegt: %2"},
+        {57255, "Der Server hat keinen Ordner für gesendete Nachrichten (\\Sent, \"Sent\" oder \"Gesendet\")"},
+        {57256, "Eine Nachricht von angekündigt %1 Bytes endet nicht an der angekündigten Stelle; die Übertragung "
+                "wurde abgebrochen und nichts auf dem Server gelöscht"},
     };
     return texts;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The library's numbered texts: socket errors (10000-11004, written with their number in brackets)
-// and library messages (57000-57179), in English or, for the texts the programs show, German.
+// and library messages (57000-57289), in English or, for the texts the programs show, German.
 
 #include <QByteArrayView>
 #include <QString>
@@ -61,4 +61,11 @@ enum TqmMessageId : int {
     qmStructureCut = 57154,
     qmUnnamedPart = 57170,
     qmUnnamedMessage = 57171,
+    qmNoImapResponse = 57250,
+    qmFolderNotOpened = 57251,
+    qmBodyBeforeUid = 57252,
+    qmExpungeWaits = 57253,
+    qmAppendRefused = 57254,
+    qmNoSentFolder = 57255,
+    qmLiteralOverrun = 57256,
 };

@@ -48,8 +48,20 @@ private slots:
         QCOMPARE(read.Auth, TAuthMethod::OAuth2);
         QCOMPARE(read.OAuth2, security.OAuth2);
         QVERIFY(read.OAuth2.IsComplete());
+        QVERIFY(read.ImapSentCopy);
         QCOMPARE(IncomingProtocolFromText(" IMAP "), TIncomingProtocol::Imap);
         QCOMPARE(IncomingProtocolFromText("smoke"), TIncomingProtocol::Pop3);
+    }
+
+    void imapFoldersAndSentCopyRoundTrip()
+    {
+        TAccountSecurity security;
+        security.ImapFolders = {"Entw\xc3\xbcrfe", "Listen/Qt"};
+        security.ImapSentCopy = false;
+        WriteAccountSecurity("Work", security);
+        const TAccountSecurity read = ReadAccountSecurity("Work");
+        QCOMPARE(read.ImapFolders, security.ImapFolders);
+        QVERIFY(!read.ImapSentCopy);
     }
 
     void storedAsTheWordsInTheUsersKey()

@@ -248,6 +248,33 @@ private slots:
         QCOMPARE(job.DeleteDays, deleteDays);
     }
 
+    // An IMAP account's job names the protocol and its further folders, which survive the file
+    // however their names are spelt.
+    void imapReceiveJobCarriesItsFolders()
+    {
+        QVERIFY(CreateAccountsDatabase());
+        QVERIFY(WriteAccount(0, Account("home", "smtp.home")) > 0);
+        TAccountSecurity security;
+        security.Incoming = TIncomingProtocol::Imap;
+        security.ImapFolders = {"Entw\xc3\xbcrfe", "Listen/a,b", "100%"};
+        WriteAccountSecurity("home", security);
+        TAgentJob job = PreviousJob();
+        QVERIFY(FillReceiveJob(job, "home", KeepModeFromAccount));
+        QCOMPARE(job.Action, QByteArray("IMAP"));
+        QCOMPARE(job.Folders, security.ImapFolders);
+        QVERIFY(WriteJob(job));
+        const std::optional<TAgentJob> read = ReadJob();
+        QVERIFY(read);
+        QCOMPARE(read->Action, QByteArray("IMAP"));
+        QCOMPARE(read->Folders, security.ImapFolders);
+
+        security.Incoming = TIncomingProtocol::Pop3;
+        WriteAccountSecurity("home", security);
+        QVERIFY(FillReceiveJob(job, "home", KeepModeFromAccount));
+        QCOMPARE(job.Action, QByteArray("POP3"));
+        QVERIFY(job.Folders.isEmpty());
+    }
+
     void receiveJobForAnUnknownAccountIsSkipped()
     {
         QVERIFY(CreateAccountsDatabase());

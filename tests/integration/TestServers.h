@@ -33,16 +33,32 @@ public:
     // Returns an error text, empty on success.
     QString StartPop3(const QString& user, const QString& password, const QString& mailSource, const QString& certificates = {})
     {
+        return StartDovecot(QStringLiteral("start-pop3"), user, password, mailSource, certificates);
+    }
+
+    // The same server speaking IMAP (STARTTLS on Port, IMAPS on TlsPort), with the folders Sent
+    // (\Sent) and Drafts (\Drafts); its maildir lies under MailDirectory.
+    QString StartImap(const QString& user, const QString& password, const QString& mailSource, const QString& certificates = {})
+    {
+        return StartDovecot(QStringLiteral("start-imap"), user, password, mailSource, certificates);
+    }
+
+    // The user's maildir of a Dovecot server.
+    QString MailDirectory(const QString& user) const { return m_directory + QStringLiteral("/home/") + user + QStringLiteral("/Maildir"); }
+
+    QString StartDovecot(const QString& name, const QString& user, const QString& password, const QString& mailSource,
+                         const QString& certificates)
+    {
         QProcess script;
         QStringList arguments{user, password, mailSource};
         if (!certificates.isEmpty())
             arguments << certificates;
-        script.start(Script(QStringLiteral("start-pop3")), arguments);
+        script.start(Script(name), arguments);
         if (!script.waitForFinished(30000) || script.exitCode() != 0)
             return QString::fromLocal8Bit(script.readAllStandardError());
         const QStringList parts = QString::fromLocal8Bit(script.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
         if (parts.size() != (certificates.isEmpty() ? 3 : 4))
-            return QStringLiteral("unexpected output of start-pop3");
+            return QStringLiteral("unexpected output of ") + name;
         m_port = parts.at(0).toUShort();
         m_pid = parts.at(1);
         m_directory = parts.at(2);

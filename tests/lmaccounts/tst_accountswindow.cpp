@@ -23,6 +23,7 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QPlainTextEdit>
 #include <QTest>
 
 namespace {
@@ -263,6 +264,58 @@ private slots:
                                                               : QLatin1String("POP3-Server dieses Kontos")));
         form.PopPinForgetBtn->click();
         QVERIFY(form.Security().PopPin.IsEmpty());
+    }
+
+    // The incoming protocol renames what names it and enables the IMAP-only controls; what the
+    // editor does not show (where secrets live, the sign-in method) comes back unchanged.
+    void incomingProtocolIsChosen_data() { AddLanguageRows(); }
+    void incomingProtocolIsChosen()
+    {
+        QFETCH(int, language);
+        Install(language);
+        const bool english = language == 2;
+        TAccountEdtFrm form(Backend({}));
+        form.SetAccount(NamedAccount("Home"));
+        TAccountSecurity stored;
+        stored.Secrets = TSecretStore::Keyring;
+        stored.Auth = TAuthMethod::OAuth2;
+        form.SetSecurity(stored);
+        form.show();
+        QCOMPARE(form.IncomingProtocolCmb->currentText(), QStringLiteral("POP3"));
+        QVERIFY(!form.ImapFoldersEdt->isEnabled());
+        QVERIFY(!form.ImapSentCopyChk->isEnabled());
+        const auto labelOf = [&form](QWidget* field) {
+            for (QLabel* label : form.findChildren<QLabel*>())
+                if (label->buddy() == field)
+                    return label->text();
+            return QString();
+        };
+        QCOMPARE(labelOf(form.PopServerEdt), english ? QStringLiteral("&POP3 server:") : QStringLiteral("&POP3-Server:"));
+
+        form.IncomingProtocolCmb->setCurrentIndex(1);
+        form.PageControl->setCurrentIndex(2);
+        QCOMPARE(labelOf(form.PopServerEdt), english ? QStringLiteral("&IMAP server:") : QStringLiteral("&IMAP-Server:"));
+        QCOMPARE(labelOf(form.PopSecurityCmb), QStringLiteral("IM&AP:"));
+        QVERIFY(form.ImapFoldersEdt->isEnabled());
+        QVERIFY(form.ImapSentCopyChk->isChecked());
+        form.ImapFoldersEdt->setPlainText(QStringLiteral(" Entwürfe \n\nINBOX\nListen/Qt\nEntwürfe"));
+        form.ImapSentCopyChk->setChecked(false);
+        const TAccountSecurity edited = form.Security();
+        QCOMPARE(edited.Incoming, TIncomingProtocol::Imap);
+        QCOMPARE(edited.ImapFolders, (QByteArrayList{"Entw\xc3\xbcrfe", "Listen/Qt"}));
+        QVERIFY(!edited.ImapSentCopy);
+        QCOMPARE(edited.Secrets, TSecretStore::Keyring);
+        QCOMPARE(edited.Auth, TAuthMethod::OAuth2);
+        SaveScreenshot(form, english ? QStringLiteral("lmaccounts-editor-imap-en-page3") : QStringLiteral("lmaccounts-editor-imap-de-page3"));
+        form.PageControl->setCurrentIndex(0);
+        SaveScreenshot(form, english ? QStringLiteral("lmaccounts-editor-imap-en-page1") : QStringLiteral("lmaccounts-editor-imap-de-page1"));
+
+        // A second account opened in the same editor shows its own protocol and folders.
+        TAccountSecurity pop;
+        form.SetSecurity(pop);
+        QCOMPARE(form.IncomingProtocolCmb->currentIndex(), 0);
+        QCOMPARE(form.ImapFoldersEdt->toPlainText(), QString());
+        QCOMPARE(form.Security().Secrets, TSecretStore::Record);
     }
 
     void wizardReopensWithWhatWasTyped()

@@ -168,6 +168,27 @@ private slots:
         QCOMPARE(PortAfterSecurityChange(shown, typed, service, security), expected);
     }
 
+    // IMAP: 143 with STARTTLS or none, 993 with TLS; a server on the client's own default port is
+    // stored without it.
+    void imapPorts()
+    {
+        const auto imap = TIncomingProtocol::Imap;
+        QCOMPARE(PortAfterSecurityChange(QStringLiteral("143"), false, TMailService::Pop, Tls, imap), QStringLiteral("993"));
+        QCOMPARE(PortAfterSecurityChange(QStringLiteral("993"), false, TMailService::Pop, StartTls, imap), QStringLiteral("143"));
+        QCOMPARE(PortAfterSecurityChange(QStringLiteral("1143"), true, TMailService::Pop, Tls, imap), QStringLiteral("1143"));
+        QCOMPARE(ServerFieldText(TMailService::Pop, {QStringLiteral("imap.example.org"), QStringLiteral("993"), Tls}, imap),
+                 QByteArray("imap.example.org"));
+        QCOMPARE(ServerFieldText(TMailService::Pop, {QStringLiteral("imap.example.org"), QStringLiteral("995"), Tls}, imap),
+                 QByteArray("imap.example.org:995"));
+        TWizardChoices choices;
+        choices.Incoming = imap;
+        choices.Pop = {QStringLiteral("imap.example.org"), QStringLiteral("993"), Tls};
+        const TAccountDraft draft = WizardDraft(choices);
+        QCOMPARE(draft.Security.Incoming, imap);
+        QCOMPARE(ChoicesOfDraft(draft).Pop.Port, QStringLiteral("993"));
+        QCOMPARE(WizardTestSettings(TMailService::Pop, choices).Incoming, imap);
+    }
+
     void serverText_data()
     {
         QTest::addColumn<QString>("text");

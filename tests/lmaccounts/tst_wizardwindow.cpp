@@ -91,6 +91,8 @@ private slots:
     void untrustedCertificateIsOfferedAndPinned();
     void foundSettingsNeedNoHostName_data();
     void foundSettingsNeedNoHostName();
+    void imapAccountIsTestedAndStored_data() { AddLanguageRows(); }
+    void imapAccountIsTestedAndStored();
 
 private:
     void Install(int language)
@@ -105,6 +107,7 @@ private:
     TestServer& m_pop3 = m_servers.Pop3;
     TestServer& m_smtp = m_servers.Smtp;
     QTemporaryDir m_providers;
+    TestServer m_imap;
     std::unique_ptr<TestInstallation> m_installation;
 };
 
@@ -123,6 +126,8 @@ void TestWizardWindow::initTestCase()
                    + QByteArray::number(m_smtp.TlsPort())
                    + "</port><socketType>SSL</socketType><username>%EMAILLOCALPART%</username></outgoingServer>"
                      "</emailProvider></clientConfig>\n");
+    const QString imapError = m_imap.StartImap(QStringLiteral("alice"), QStringLiteral("secret"), {}, m_servers.Certificates.path());
+    QVERIFY2(imapError.isEmpty(), qPrintable(imapError));
 }
 
 void TestWizardWindow::Walk(TWizzardFrm& wizard, const QString& suffix)
@@ -494,6 +499,53 @@ void TestWizardWindow::foundSettingsNeedNoHostName()
         sent = sent || (stored.open(QIODevice::ReadOnly) && stored.readAll().contains(message.Subject));
     }
     QVERIFY(sent);
+}
+
+// IMAP chosen on the incoming page: the port follows protocol and security, the caption names the
+// protocol, the connection test logs in over IMAP, and the account stores the protocol.
+void TestWizardWindow::imapAccountIsTestedAndStored()
+{
+    QFETCH(int, language);
+    Install(language);
+    TWizzardFrm wizard;
+    PrepareForTestServers(wizard);
+    TWizardChoices choices;
+    choices.SmtpName = QStringLiteral("Alice Example");
+    choices.SmtpAddress = QStringLiteral("alice@example.org");
+    choices.Smtp = {QStringLiteral("localhost"), QString::number(m_smtp.Port()), TqmSecurity::secStartTls};
+    choices.PopUsername = QStringLiteral("alice");
+    choices.PopPassword = QStringLiteral("secret");
+    choices.Name = QStringLiteral("Privat");
+    wizard.SetChoices(choices);
+    wizard.show();
+    wizard.ShowPage(wpIncoming);
+    QCOMPARE(wizard.PopPortEdt->text(), QStringLiteral("110"));
+    wizard.IncomingProtocolCmb->setCurrentIndex(1);
+    QCOMPARE(wizard.PopPortEdt->text(), QStringLiteral("143"));
+    wizard.PopSecurityCmb->setCurrentIndex(WizardSecurityIndex(TqmSecurity::secTls));
+    QCOMPARE(wizard.PopPortEdt->text(), QStringLiteral("993"));
+    wizard.PopSecurityCmb->setCurrentIndex(WizardSecurityIndex(TqmSecurity::secStartTls));
+    QCOMPARE(wizard.PopPortEdt->text(), QStringLiteral("143"));
+    Type(wizard.PopServerEdt, QStringLiteral("localhost:%1").arg(m_imap.Port()));
+    SaveScreenshot(wizard, QStringLiteral("lmaccounts-wizard-imap%1-page4").arg(Suffix(language)));
+    QVERIFY(wizard.NextBtn->isEnabled());
+    QTest::mouseClick(wizard.NextBtn, Qt::LeftButton);
+    QCOMPARE(wizard.PopPortEdt->text(), QString::number(m_imap.Port()));
+    wizard.ShowPage(wpConnectionTest);
+    QTRY_VERIFY_WITH_TIMEOUT(wizard.TestPage->Finished(), TestTimeOut);
+    SaveScreenshot(wizard, QStringLiteral("lmaccounts-wizard-imap%1-page8").arg(Suffix(language)));
+    QVERIFY2(wizard.TestPage->Succeeded(), qPrintable(wizard.TestPage->PopResultLbl->text() + QLatin1Char('\n')
+                                                      + wizard.TestPage->SmtpResultLbl->text()));
+    QVERIFY2(wizard.TestPage->PopCaptionLbl->text().contains(QLatin1String("(IMAP)")),
+             qPrintable(wizard.TestPage->PopCaptionLbl->text()));
+    const TAccountDraft draft = wizard.Draft();
+    QCOMPARE(draft.Security.Incoming, TIncomingProtocol::Imap);
+    QCOMPARE(draft.Account.PopServer, "localhost:" + QByteArray::number(m_imap.Port()));
+    // Reopened after a name conflict, the wizard shows IMAP again.
+    TWizzardFrm again;
+    again.SetChoices(ChoicesOfDraft(draft));
+    QCOMPARE(again.IncomingProtocolCmb->currentIndex(), 1);
+    QCOMPARE(again.Draft().Security.Incoming, TIncomingProtocol::Imap);
 }
 
 QTEST_MAIN(TestWizardWindow)

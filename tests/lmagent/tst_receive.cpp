@@ -8,7 +8,7 @@
 #include "FakeServer.h"
 #include "FullDisk.h"
 #include "LogInRetry.h"
-#include "Receive.h"
+#include "ReceivePop3.h"
 #include "ReportCapture.h"
 #include "qmconst.h"
 #include "tk_langlib.h"
@@ -122,7 +122,7 @@ void TestReceive::endlessBody()
     TAgentEvents events;
     QString status;
     events.OnStatus = [&](const QString& text) { status = text; };
-    TReceiveRun run(job, {spool, checkFile, {}}, events);
+    TPop3ReceiveRun run(job, {spool, checkFile, {}}, events);
     TDialUp dialUp(NotInstalledRasBackend());
     QVERIFY(!run.Execute(dialUp, 10, QDate(2026, 3, 10)));
 
@@ -197,7 +197,7 @@ void TestReceive::limits()
     TAgentEvents events;
     QString status;
     events.OnStatus = [&](const QString& text) { status = text; };
-    TReceiveRun run(job, {spool, data.filePath(QStringLiteral("h - alice.chk")), {}}, events);
+    TPop3ReceiveRun run(job, {spool, data.filePath(QStringLiteral("h - alice.chk")), {}}, events);
     const qint64 reserve = run.Limits.DiskReserve;
     QCOMPARE(reserve, 128 * MiB);
     QCOMPARE(run.Limits.MaxMessageSize, 256 * MiB);
@@ -272,7 +272,7 @@ void TestReceive::failureStatus()
         ++asked;
         return std::nullopt;
     };
-    TReceiveRun run(ReceiveJob(server.Address()), {data.path(), data.filePath(QStringLiteral("h - alice.chk")), {}}, events);
+    TPop3ReceiveRun run(ReceiveJob(server.Address()), {data.path(), data.filePath(QStringLiteral("h - alice.chk")), {}}, events);
     TDialUp dialUp(NotInstalledRasBackend());
     QVERIFY(!run.Execute(dialUp, 10, QDate(2026, 3, 10)));
     QCOMPARE(status, ErrorStatusText(server.Address(), reason));
@@ -288,7 +288,7 @@ void TestReceive::emptyMailboxEndsWithQuit()
     TAgentEvents events;
     QStringList statuses;
     events.OnStatus = [&](const QString& text) { statuses.append(text); };
-    TReceiveRun run(ReceiveJob(server.Address()), {data.path(), data.filePath(QStringLiteral("h - alice.chk")), {}}, events);
+    TPop3ReceiveRun run(ReceiveJob(server.Address()), {data.path(), data.filePath(QStringLiteral("h - alice.chk")), {}}, events);
     TDialUp dialUp(NotInstalledRasBackend());
     QVERIFY(run.Execute(dialUp, 10, QDate(2026, 3, 10)));
     QCOMPARE(statuses.last(), QStringLiteral("Verbindung beendet"));
@@ -304,7 +304,7 @@ void TestReceive::cancelWhileLookingUpTheServer()
     QTemporaryDir data;
     TAgentEvents events;
     QString status;
-    std::unique_ptr<TReceiveRun> run;
+    std::unique_ptr<TPop3ReceiveRun> run;
     events.OnStatus = [&](const QString& text) {
         status = text;
         if (text.endsWith(MessageText(AgentText::Connecting)))
@@ -313,7 +313,7 @@ void TestReceive::cancelWhileLookingUpTheServer()
                 run->Cancel();
             });
     };
-    run = std::make_unique<TReceiveRun>(ReceiveJob("localhost:" + QByteArray::number(server.Port())),
+    run = std::make_unique<TPop3ReceiveRun>(ReceiveJob("localhost:" + QByteArray::number(server.Port())),
                                         TReceivePaths{data.path(), data.filePath(QStringLiteral("h - alice.chk")), {}}, events);
     TDialUp dialUp(NotInstalledRasBackend());
     QVERIFY(!run->Execute(dialUp, 10, QDate(2026, 3, 10)));
@@ -346,7 +346,7 @@ void TestReceive::fullDiskNamesTheFile()
     events.OnStatus = [&](const QString& text) { status = text; };
     TAgentJob job = ReceiveJob(server.Address());
     job.KeepMails = false;
-    TReceiveRun run(job, {spool, data.filePath(QStringLiteral("h - alice.chk")), {}}, events);
+    TPop3ReceiveRun run(job, {spool, data.filePath(QStringLiteral("h - alice.chk")), {}}, events);
     // The disk-space guard would stop the run before the disk is full; here the write itself fails.
     run.Limits.FreeSpace = [](const QString&) { return qint64(1) << 40; };
     TDialUp dialUp(NotInstalledRasBackend());

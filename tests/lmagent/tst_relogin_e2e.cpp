@@ -8,7 +8,7 @@
 #include "DBAccountsFunctions.h"
 #include "DialupFunctions.h"
 #include "Konstanten.h"
-#include "Receive.h"
+#include "ReceivePop3.h"
 #include "RegistryFunctions.h"
 #include "ScopedRegistry.h"
 #include "SharedFunctions.h"
@@ -91,7 +91,7 @@ bool TestReloginEndToEnd::Receive(const std::optional<QByteArray>& typed, bool s
         return store;
     };
     const TReceivePaths paths{Paths().Data.SpoolDir, CheckFileName(Paths().Data.MailDir, job.Server, job.Username), {}, {}};
-    TReceiveRun run(job, paths, events);
+    TPop3ReceiveRun run(job, paths, events);
     TDialUp dialUp(NotInstalledRasBackend());
     return run.Execute(dialUp, 20, QDate(2026, 3, 10));
 }
