@@ -13,6 +13,7 @@ const QString AuthMethodValue = QStringLiteral("AuthMethod");
 const QString LegacyPinValue = QStringLiteral("PinnedCertificate");
 const QString ImapFoldersValue = QStringLiteral("ImapFolders");
 const QString ImapSentCopyValue = QStringLiteral("ImapSentCopy");
+const QString ImapMarkReadValue = QStringLiteral("ImapMarkRead");
 
 QString PinValue(TMailService service)
 {
@@ -119,6 +120,7 @@ TAccountSecurity ReadAccountSecurity(const QByteArray& accountName)
     for (const QString& folder : key.ReadString(ImapFoldersValue).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         security.ImapFolders.append(folder.toUtf8());
     security.ImapSentCopy = key.ReadBool(ImapSentCopyValue, true);
+    security.ImapMarkRead = key.ReadBool(ImapMarkReadValue, false);
     return security;
 }
 
@@ -136,6 +138,7 @@ void WriteAccountSecurity(const QByteArray& accountName, const TAccountSecurity&
     WritePin(key, TMailService::Smtp, security.SmtpPin);
     key.WriteString(ImapFoldersValue, QString::fromUtf8(security.ImapFolders.join('\n')));
     key.WriteBool(ImapSentCopyValue, security.ImapSentCopy);
+    key.WriteBool(ImapMarkReadValue, security.ImapMarkRead);
     key.Flush();
 }
 

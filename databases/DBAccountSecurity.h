@@ -17,7 +17,8 @@
 // desktop programs), OAuth2AuthUrl, OAuth2TokenUrl and OAuth2Scope.
 // An IMAP account receives from its inbox and the server folders in ImapFolders (one UTF-8 name
 // per line, missing = none), and keeps a copy of each sent message in the server's Sent folder
-// while ImapSentCopy is 1 (missing = 1).
+// while ImapSentCopy is 1 (missing = 1). ImapMarkRead 1 marks fetched mail read on the server
+// (missing = 0: the server's \Seen flags stay as they were).
 
 #include "nktypes.h"
 
@@ -67,6 +68,7 @@ struct TAccountSecurity {
     TOAuth2Registration OAuth2 = {};
     QByteArrayList ImapFolders = {};
     bool ImapSentCopy = true;
+    bool ImapMarkRead = false;
 };
 
 // The registry key of the account's group for the active user.

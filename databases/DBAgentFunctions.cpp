@@ -74,6 +74,7 @@ QByteArray JobFileContent(const TAgentJob& job)
         + Entry("CheckMails", job.CheckMails) + Entry("DeleteDays", job.DeleteDays)
         + Entry("Security", SecurityText(job.Security)) + Entry("PinnedCertificate", job.PinnedCertificate)
         + Entry("PinnedServer", job.PinnedServer) + FoldersEntry(job.Folders)
+        + (job.MarkRead ? Entry("MarkRead", true) : QByteArray())
         + (job.Auth == TAuthMethod::OAuth2 ? Entry("AuthMethod", QByteArray("oauth2")) : QByteArray())
         + Section("User") + Entry("Username", job.Username) + Entry("Password", job.Password)
         + Section("Ras") + Entry("RasService", job.RasService)
@@ -163,6 +164,7 @@ std::optional<TAgentJob> ReadJob(const QString& path)
     job.PinnedServer = value("Main/PinnedServer").trimmed();
     job.Auth = value("Main/AuthMethod").trimmed().toLower() == "oauth2" ? TAuthMethod::OAuth2 : TAuthMethod::Password;
     job.Folders = FoldersFromEntry(value("Main/Folders"));
+    job.MarkRead = BoolValue(value("Main/MarkRead"));
     job.Username = value("User/Username");
     job.Password = value("User/Password");
     job.RasService = value("Ras/RasService");
@@ -213,6 +215,7 @@ bool FillReceiveJob(TAgentJob& job, const QByteArray& accountName, int keepMode,
     const bool imap = security.Incoming == TIncomingProtocol::Imap;
     job.Action = imap ? ImapReceiveAction : ReceiveAction;
     job.Folders = imap ? security.ImapFolders : QByteArrayList();
+    job.MarkRead = imap && security.ImapMarkRead;
     return true;
 }
 

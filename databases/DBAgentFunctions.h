@@ -9,7 +9,7 @@
 // pin was trusted for, empty for a pin that names no server), which a job without them reads as
 // "auto" and no pin, for an OAuth2 account "AuthMethod=oauth2", whose [User] Password is then
 // the access token, and for "IMAP" the further folders (Folders: percent-encoded names joined
-// by ",", missing = the inbox only); a send job may end with a section [SentCopy] (Server,
+// by ",", missing = the inbox only) and MarkRead=1 when fetched mail is to be marked read; a send job may end with a section [SentCopy] (Server,
 // Username, Password, Security, PinnedCertificate, PinnedServer: see TSentCopyTarget);
 // CR LF line ends. Values are written byte for byte, unquoted and unescaped: a reader takes
 // everything after the first "=" of a line, so "=", ";", quotes, blanks and non-ASCII bytes in a
@@ -52,8 +52,10 @@ struct TAgentJob {
     QByteArray PinnedCertificate;
     QByteArray PinnedServer;
     TAuthMethod Auth = TAuthMethod::Password;
-    // IMAP only: the server folders received besides the inbox, UTF-8.
+    // IMAP only: the server folders received besides the inbox, UTF-8, and whether fetched mail is
+    // marked read on the server.
     QByteArrayList Folders;
+    bool MarkRead = false;
     // SMTP only.
     TSentCopyTarget SentCopy;
 };

@@ -41,7 +41,7 @@ enum Tag {
     PopPinTag = 611, SmtpPinTag, PopPinForgetTag, SmtpPinForgetTag,
     SignInGroupTag = 750, KeyringTag, AuthMethodTag, AuthMethodItemsTag, ClientIdTag, ClientSecretTag, AuthUrlTag,
     TokenUrlTag, ScopeTag, SignInTag,
-    ProtocolTag = 800, ProtocolCmbTag, ImapFoldersTag, ImapSentCopyTag
+    ProtocolTag = 800, ProtocolCmbTag, ImapFoldersTag, ImapSentCopyTag, ImapMarkReadTag = 805
 };
 
 // Message ids of the secret store and sign-in display.
@@ -241,12 +241,15 @@ QWidget* TAccountEdtFrm::AdvancedPage()
     SetTag(m_foldersLbl, ImapFoldersTag);
     ImapSentCopyChk = NewCheckBox(mailbox, "ImapSentCopyChk",
                                   QStringLiteral("&Kopien gesendeter Nachrichten im Ordner \u201eGesendet\u201c ablegen"), ImapSentCopyTag);
+    ImapMarkReadChk = NewCheckBox(mailbox, "ImapMarkReadChk", QStringLiteral("Abgeholte Nachrichten auf dem Server als &gelesen markieren"),
+                                  ImapMarkReadTag);
     auto* mailboxLayout = new QVBoxLayout(mailbox);
     mailboxLayout->addWidget(PopKeepMailsChk);
     mailboxLayout->addLayout(daysRow);
     mailboxLayout->addWidget(m_foldersLbl);
     mailboxLayout->addWidget(ImapFoldersEdt);
     mailboxLayout->addWidget(ImapSentCopyChk);
+    mailboxLayout->addWidget(ImapMarkReadChk);
 
     QGroupBox* auth = NewGroup(QStringLiteral("SMTP-Authentifizierung"), AuthGroupTag);
     SmtpAuthChk = NewCheckBox(auth, "SmtpAuthChk", QStringLiteral("Der SMTP-Server &erfordert eine Anmeldung"), AuthTag);
@@ -475,7 +478,7 @@ void TAccountEdtFrm::ShowIncomingProtocol()
     m_mailboxGroup->setTitle(MessageText(captions.Mailbox));
     m_securityLbl->setText(MessageText(captions.Security));
     m_pinLbl->setText(MessageText(captions.PinLabel));
-    for (QWidget* imapOnly : std::initializer_list<QWidget*>{m_foldersLbl, ImapFoldersEdt, ImapSentCopyChk})
+    for (QWidget* imapOnly : std::initializer_list<QWidget*>{m_foldersLbl, ImapFoldersEdt, ImapSentCopyChk, ImapMarkReadChk})
         imapOnly->setEnabled(captions.ImapOptions);
 }
 
@@ -488,6 +491,7 @@ void TAccountEdtFrm::SetSecurity(const TAccountSecurity& security)
         folders.append(QString::fromUtf8(folder));
     ImapFoldersEdt->setPlainText(folders.join(QLatin1Char('\n')));
     ImapSentCopyChk->setChecked(security.ImapSentCopy);
+    ImapMarkReadChk->setChecked(security.ImapMarkRead);
     ShowIncomingProtocol();
     PopSecurityCmb->setCurrentIndex(SecurityIndex(security.PopSecurity));
     SmtpSecurityCmb->setCurrentIndex(SecurityIndex(security.SmtpSecurity));
@@ -526,6 +530,7 @@ TAccountSecurity TAccountEdtFrm::Security() const
     security.Incoming = IncomingProtocolCmb->currentIndex() == 1 ? TIncomingProtocol::Imap : TIncomingProtocol::Pop3;
     security.ImapFolders = FoldersOfText(ImapFoldersEdt->toPlainText());
     security.ImapSentCopy = ImapSentCopyChk->isChecked();
+    security.ImapMarkRead = ImapMarkReadChk->isChecked();
     return security;
 }
 

@@ -58,6 +58,7 @@ public:
     // IMAP: the server folders received besides the inbox, one per line; disabled for POP3.
     QPlainTextEdit* ImapFoldersEdt;
     QCheckBox* ImapSentCopyChk;
+    QCheckBox* ImapMarkReadChk;
     QLineEdit* PopServerEdt;
     QLineEdit* PopUsernameEdt;
     QLineEdit* PopPasswordEdt;

@@ -82,6 +82,18 @@ bool TImapReceiveRun::SelectUnchanged(const TFolderPicture& folder)
     return false;
 }
 
+// The messages of the folder being transferred that are now in the spool and stay on the server.
+QList<quint32> TImapReceiveRun::SavedAndKept() const
+{
+    QList<quint32> uids;
+    for (auto it = m_indexByUid.constBegin(); it != m_indexByUid.constEnd(); ++it) {
+        const TqmRemoteInfoItem& item = m_picture.Items(it.value());
+        if (item.MarkedToRetrieve && !item.MarkedToDelete && Saved(it.value()))
+            uids.append(it.key());
+    }
+    return uids;
+}
+
 bool TImapReceiveRun::Transfer()
 {
     m_retrieved = 0;
@@ -129,6 +141,8 @@ bool TImapReceiveRun::TransferFolder(qsizetype folder)
         });
     // Every message fetched from this folder is in place and on disk before any deletion.
     FlushGroup();
+    if (Job().MarkRead)
+        m_imap.MarkSeen(SavedAndKept());
     QList<quint32> remove;
     for (auto it = m_indexByUid.constBegin(); it != m_indexByUid.constEnd(); ++it) {
         const TqmRemoteInfoItem& item = m_picture.Items(it.value());

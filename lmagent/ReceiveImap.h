@@ -38,6 +38,7 @@ private:
     // False when the folder's UIDVALIDITY changed since the picture: nothing of it is touched.
     bool SelectUnchanged(const TFolderPicture& folder);
     bool TransferFolder(qsizetype folder);
+    QList<quint32> SavedAndKept() const;
 
     TqmIMAP m_imap;
     TqmRemoteInfo m_picture;

@@ -46,6 +46,7 @@ private slots:
     void cleanup();
     void deletesWhatItSpooledFromTwoFolders();
     void keepsThenDeletesAfterDays();
+    void marksFetchedMailReadWhenAsked();
     void recreatedFolderRepeatsNothing();
     void killedAtPointsLosesAndRepeatsNothing_data();
     void killedAtPointsLosesAndRepeatsNothing();
@@ -217,6 +218,26 @@ void TestImapReceiveEndToEnd::keepsThenDeletesAfterDays()
     QCOMPARE(ServerMessages(QStringLiteral("INBOX")), QByteArrayList());
     QCOMPARE(ServerMessages(Drafts), QByteArrayList());
     QVERIFY(CheckLines().isEmpty());
+}
+
+// Asked to, the agent marks what it fetched and keeps as read; a second run fetches nothing again.
+void TestImapReceiveEndToEnd::marksFetchedMailReadWhenAsked()
+{
+    TAgentJob job = Job(true);
+    job.MarkRead = true;
+    QVERIFY(m_agent->WriteJob(job));
+    RunOk();
+    QCOMPARE(Spool().size(), 4);
+    for (const QString& folder : {QStringLiteral("INBOX"), Drafts}) {
+        QList<QByteArrayList> flags;
+        QVERIFY(!ServerMessages(folder, &flags).isEmpty());
+        for (const QByteArrayList& messageFlags : std::as_const(flags))
+            QVERIFY2(messageFlags.contains("\\Seen"), qPrintable(folder));
+    }
+    EmptySpool();
+    QVERIFY(m_agent->WriteJob(job));
+    RunOk();
+    QVERIFY(Spool().isEmpty());
 }
 
 // A folder deleted and made again gets a new UIDVALIDITY: its messages are found again by
