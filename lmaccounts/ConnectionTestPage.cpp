@@ -3,6 +3,7 @@
 #include "AccountEdtRules.h"
 #include "FormHelpers.h"
 #include "FormTranslation.h"
+#include "WizardPageParts.h"
 #include "tk_langlib.h"
 
 #include <QFormLayout>
@@ -16,26 +17,12 @@ namespace {
 
 enum Tag { TitleTag = 633, TextTag, PopCaptionTag, SmtpCaptionTag, TestTag, StopTag };
 
-QLabel* NewResultLabel(QWidget* parent, const char* name)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
-
 } // namespace
 
 TConnectionTestPage::TConnectionTestPage(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Pan%1").arg(wpConnectionTest + 1));
-    TitleLbl = NewLabel(this, QStringLiteral("Verbindungstest"), TitleTag);
-    QFont bold = TitleLbl->font();
-    bold.setBold(true);
-    bold.setPointSizeF(bold.pointSizeF() * 1.3);
-    TitleLbl->setFont(bold);
+    TitleLbl = NewPageTitle(this, QStringLiteral("Verbindungstest"), TitleTag);
     QLabel* textLbl = NewLabel(this,
                                QStringLiteral("Beide Server werden jetzt mit Ihren Angaben geprüft: Anmeldung am Posteingang, "
                                               "Verbindung und Anmeldung am Postausgang. Es wird keine Nachricht abgeholt "

@@ -1,6 +1,7 @@
 #include "LookupPage.h"
 
 #include "FormHelpers.h"
+#include "WizardPageParts.h"
 #include "tk_langlib.h"
 
 #include <QFormLayout>
@@ -13,16 +14,6 @@
 namespace {
 
 enum Tag { TitleTag = 702, TextTag, StopTag, EditTag, PopCaptionTag, SmtpCaptionTag };
-
-QLabel* NewResultLabel(QWidget* parent, const char* name)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
 
 QString SourceText(const TFoundSettings& found)
 {
@@ -62,11 +53,7 @@ QString DescribeFoundSettings(const TFoundSettings& found)
 TLookupPage::TLookupPage(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Pan%1").arg(wpLookup + 1));
-    TitleLbl = NewLabel(this, QStringLiteral("Einstellungen suchen"), TitleTag);
-    QFont bold = TitleLbl->font();
-    bold.setBold(true);
-    bold.setPointSizeF(bold.pointSizeF() * 1.3);
-    TitleLbl->setFont(bold);
+    TitleLbl = NewPageTitle(this, QStringLiteral("Einstellungen suchen"), TitleTag);
     QLabel* textLbl = NewLabel(this,
                                QStringLiteral("Der Assistent sucht die Einstellungen Ihres Providers und prüft sie mit Ihrem "
                                               "Kennwort. Alle Felder lassen sich danach noch ändern."),

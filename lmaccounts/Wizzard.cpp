@@ -6,6 +6,7 @@
 #include "FormHelpers.h"
 #include "FormTranslation.h"
 #include "LookupPage.h"
+#include "WizardPageParts.h"
 #include "ReportBoxes.h"
 #include "Reporter.h"
 #include "ShellFunctions.h"
@@ -183,12 +184,7 @@ QWidget* TWizzardFrm::NewPage(int index, const QString& title, int titleTag, con
 {
     auto* page = new QWidget(Pages);
     page->setObjectName(QStringLiteral("Pan%1").arg(index + 1));
-    TitleLbl[index] = new QLabel(title, page);
-    QFont bold = TitleLbl[index]->font();
-    bold.setBold(true);
-    bold.setPointSizeF(bold.pointSizeF() * 1.3);
-    TitleLbl[index]->setFont(bold);
-    SetTag(TitleLbl[index], titleTag);
+    TitleLbl[index] = NewPageTitle(page, title, titleTag);
     auto* textLbl = new QLabel(text, page);
     textLbl->setWordWrap(true);
     SetTag(textLbl, textTag);

@@ -121,11 +121,7 @@ TqmIMAP::TqmIMAP(QObject* parent) : TqmMailBase(parent)
 
 void TqmIMAP::Verify()
 {
-    if (UserName.isEmpty())
-        throw EServerError(qmMessageText(qmUserNameRequired));
-    if (Password.isEmpty())
-        throw EServerError(qmMessageText(qmPasswordRequired));
-    TqmMailBase::Verify();
+    VerifyMailboxLogIn(UserName, Password);
 }
 
 void TqmIMAP::Open()

@@ -45,3 +45,12 @@ void TqmMailBase::RefusePlainLogIn(const char* tlsCommand)
     ReportError(message);
     throw EPlainLogInRefused(message, server, TlsSeenBefore);
 }
+
+void TqmMailBase::VerifyMailboxLogIn(const QByteArray& userName, const QByteArray& password)
+{
+    if (userName.isEmpty())
+        throw EServerError(qmMessageText(qmUserNameRequired));
+    if (password.isEmpty())
+        throw EServerError(qmMessageText(qmPasswordRequired));
+    TnkSocket::Verify();
+}

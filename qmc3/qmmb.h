@@ -27,6 +27,9 @@ public:
     bool TlsSeenBefore = false;
 
 protected:
+    // What a mailbox log-in needs before connecting: throws EServerError without a user name or
+    // a password, then checks the socket's own settings.
+    void VerifyMailboxLogIn(const QByteArray& userName, const QByteArray& password);
     // Throws EServerError with the last reply line (control characters made visible) unless
     // `accepted`.
     void Require(bool accepted) const;

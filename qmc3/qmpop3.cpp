@@ -98,11 +98,7 @@ int TqmCustomPOP::GetServerReplyCode(QByteArrayView line) const { return detail:
 
 void TqmCustomPOP::Verify()
 {
-    if (UserName.isEmpty())
-        throw EServerError(qmMessageText(qmUserNameRequired));
-    if (Password.isEmpty())
-        throw EServerError(qmMessageText(qmPasswordRequired));
-    TqmMailBase::Verify();
+    VerifyMailboxLogIn(UserName, Password);
 }
 
 void TqmCustomPOP::Open()
