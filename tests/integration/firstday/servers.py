@@ -1,23 +1,27 @@
-"""The provider of the first day: a Dovecot POP3 server that requires STLS and an SMTP server that
-requires STARTTLS and AUTH, on 127.0.0.1, each with its own certificate that nobody trusts yet."""
+"""The provider of the first day: a Dovecot POP3 server that requires STLS (or a Dovecot IMAP server
+that requires TLS) and an SMTP server that requires STARTTLS and AUTH, on 127.0.0.1, each with its
+own certificate that nobody trusts yet."""
 
 import email
 import email.policy
+import imaplib
 import os
+import ssl
 import subprocess
 import time
 
 
 class Provider:
-    def __init__(self, scripts, work, user, password, messages):
+    def __init__(self, scripts, work, user, password, messages, incoming="pop3"):
         self.scripts = scripts
         self.user = user
         self.password = password
         self.received = os.path.join(work, "smtp-received")
         os.makedirs(self.received)
-        pop_certificates = self._certificates(os.path.join(work, "pop3-certificates"))
+        self.incoming_certificates = self._certificates(os.path.join(work, incoming + "-certificates"))
         smtp_certificates = self._certificates(os.path.join(work, "smtp-certificates"))
-        self._pop = self._start_pop3(os.path.join(work, "pop3-mail"), messages, pop_certificates)
+        self._pop = self._start_incoming("start-" + incoming, os.path.join(work, incoming + "-mail"), messages,
+                                         self.incoming_certificates)
         self._smtp = subprocess.Popen(
             [os.path.join(scripts, "smtp-server.py"), self.received, "--user", user, "--password", password,
              "--certs", smtp_certificates, "--auth-required"],
@@ -33,14 +37,15 @@ class Provider:
         subprocess.run([os.path.join(self.scripts, "make-ca"), directory], check=True)
         return directory
 
-    def _start_pop3(self, source, messages, certificates):
+    def _start_incoming(self, script, source, messages, certificates):
         os.makedirs(source)
         for number, content in enumerate(messages, 1):
             with open(os.path.join(source, "%03d.eml" % number), "wb") as f:
                 f.write(content)
-        output = subprocess.run([os.path.join(self.scripts, "start-pop3"), self.user, self.password, source, certificates],
+        output = subprocess.run([os.path.join(self.scripts, script), self.user, self.password, source, certificates],
                                 check=True, capture_output=True, text=True).stdout.split()
-        self.pop3_port = int(output[0])
+        # STLS or STARTTLS on the first port, TLS from the first byte on the second.
+        self.pop3_port, self.tls_port = int(output[0]), int(output[3])
         return output[1], output[2]
 
     def stop(self):
@@ -69,3 +74,12 @@ class Provider:
                 return found
             time.sleep(0.3)
         raise AssertionError("the SMTP server holds %d messages, expected %d" % (len(self.sent_messages()), count))
+
+    def imap_folder(self, name):
+        """The flags and texts of the messages in one folder of the IMAP server, looked at read-only."""
+        context = ssl.create_default_context(cafile=os.path.join(self.incoming_certificates, "ca.pem"))
+        with imaplib.IMAP4_SSL("localhost", self.tls_port, ssl_context=context) as imap:
+            imap.login(self.user, self.password)
+            imap.select(name, readonly=True)
+            _, data = imap.uid("FETCH", "1:*", "(FLAGS BODY.PEEK[])")
+            return [(item[0].decode(), item[1]) for item in data if isinstance(item, tuple)]

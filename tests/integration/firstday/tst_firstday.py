@@ -13,23 +13,14 @@ Pictures of every step go to PICTURE_DIR (default: $LUMARO_TEST_SCREENSHOTS, els
 """
 
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Desktop  # noqa: E402
-from servers import Provider  # noqa: E402
+from day import ADDRESS, MAIN, Day  # noqa: E402
 
-DIST, SCRIPTS = sys.argv[1], sys.argv[2]
-PICTURES = sys.argv[3] if len(sys.argv) > 3 else os.environ.get("LUMARO_TEST_SCREENSHOTS") or os.path.abspath("firstday-pictures")
-
-USER, PASSWORD = "erika", "Geheim-42"
-ADDRESS = "erika@example.com"
-MAIN = r"^Lumaro Mail 3\.20$"
 ORIGINAL_ID = "<angebot.7@example.org>"
 ORIGINAL = (
     "From: Jan Kunde <jan@example.org>\r\n"
@@ -48,82 +39,17 @@ ORIGINAL_SUBJECT = "Angebot für den Garten"
 SEND_NOW = "ctrl+Return"
 
 
-class FirstDay(unittest.TestCase):
+class FirstDay(Day):
+    DIST, SCRIPTS = sys.argv[1], sys.argv[2]
+    PICTURES = sys.argv[3] if len(sys.argv) > 3 else os.environ.get("LUMARO_TEST_SCREENSHOTS") or os.path.abspath("firstday-pictures")
+    MESSAGES = [ORIGINAL]
+
     @classmethod
     def setUpClass(cls):
-        cls.work = tempfile.mkdtemp(prefix="firstday-")
-        os.chmod(cls.work, 0o755)  # the POP3 server runs as nobody when the test runs as root
-        shutil.rmtree(PICTURES, ignore_errors=True)
-        cls.provider = Provider(SCRIPTS, cls.work, USER, PASSWORD, [ORIGINAL])
-        cls.installation = os.path.join(cls.work, "installation")
-        shutil.copytree(DIST, cls.installation, symlinks=True)
+        super().setUpClass()
         cls.attachment = os.path.join(cls.work, "Gartenplan.bin")
         with open(cls.attachment, "wb") as f:
             f.write(bytes(range(256)) * 40)
-        for name in ("home", "tmp", "run"):
-            os.makedirs(os.path.join(cls.work, name), mode=0o700)
-        cls.desktop = Desktop(PICTURES)
-        cls.environment = cls.desktop.environment({
-            "HOME": os.path.join(cls.work, "home"),
-            "TMPDIR": os.path.join(cls.work, "tmp"),
-            "XDG_RUNTIME_DIR": os.path.join(cls.work, "run"),
-            "LUMARO_REGISTRY": os.path.join(cls.work, "registry.ini"),
-            "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"})
-        cls.environment.pop("LUMARO_TEST_CA_FILE", None)
-        # The wizard's look-up of the settings stays on this machine and finds nothing: no autoconfig
-        # server listens at port 1, no DNS server on 127.0.0.1, and no guessed server is probed.
-        cls.environment.update({"LUMARO_TEST_AUTOCONFIG_URL": "https://127.0.0.1:1", "LUMARO_TEST_DNS_SERVER": "127.0.0.1",
-                                "LUMARO_TEST_GUESS_MAP": ""})
-        cls.main = None
-        cls.steps_done = 0
-
-    @classmethod
-    def tearDownClass(cls):
-        if cls.main and cls.main.poll() is None:
-            cls.main.kill()
-        subprocess.run(["pkill", "-f", cls.installation])
-        cls.desktop.close()
-        cls.provider.stop()
-        shutil.rmtree(cls.work, ignore_errors=True)
-
-    def setUp(self):
-        # The day is one story: a step after a failed one would only fail for the same reason.
-        step = int(self._testMethodName.split("_")[1])
-        if self.steps_done != step - 1:
-            self.skipTest("an earlier step of the day failed")
-
-    def done(self):
-        self.__class__.steps_done += 1
-
-    # --- the person's hands ------------------------------------------------------------------
-
-    def start_main(self):
-        self.__class__.main = subprocess.Popen([os.path.join(self.installation, "lumaro")], env=self.environment,
-                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return self.desktop.wait_for(MAIN, why="(main window)")
-
-    def assert_main_alive(self, step):
-        self.assertIsNone(self.main.poll(), "the main window ended (exit %s) %s" % (self.main.returncode, step))
-        self.assertTrue(self.desktop.find(MAIN), "the main window is gone " + step)
-
-    def key(self, pattern, *keys):
-        self.desktop.key(self.desktop.wait_for(pattern), *keys)
-
-    def type(self, pattern, text):
-        self.desktop.type(self.desktop.wait_for(pattern), text)
-
-    def picture(self, name, pattern=None):
-        window = self.desktop.wait_for(pattern) if pattern else None
-        self.desktop.picture(name, window)
-
-    def registry(self):
-        with open(self.environment["LUMARO_REGISTRY"], encoding="utf-8") as f:
-            return f.read()
-
-    def assert_both_pins(self):
-        registry = self.registry()
-        for value in ("PopPinnedCertificate", "SmtpPinnedCertificate"):
-            self.assertRegex(registry, value + r"=\S", "no %s stored" % value)
 
     # --- the day, in order -------------------------------------------------------------------
 
@@ -132,45 +58,10 @@ class FirstDay(unittest.TestCase):
         question = self.desktop.wait_for(r"^Lumaro Mail$", why="(the question for a first account)")
         self.desktop.picture("first-start-question", question)
         self.desktop.key(question, "Return")
-        self.walk_wizard()
+        # "host:port" in the server field fills the port field too.
+        self.walk_wizard(["localhost:%d" % self.provider.pop3_port])
         self.assert_both_pins()
         self.done()
-    def walk_wizard(self):
-        wizard = self.desktop.wait_for(r"^Assistent zur Einrichtung", why="(the account wizard)")
-        # Each page's entries, typed from its first field on; "host:port" fills the port field.
-        # The look-up finds nothing for example.com (see the test variables above): the server pages follow.
-        pages = [("start", ["Erika Muster", "Tab", ADDRESS, "Tab", PASSWORD]), ("lookup", ["wait"]),
-                 ("incoming", ["localhost:%d" % self.provider.pop3_port]),
-                 ("outgoing", ["localhost:%d" % self.provider.smtp_port]),
-                 ("login", [USER]), ("account-name", [])]
-        for name, entries in pages:
-            for entry in entries:
-                if entry == "Tab":
-                    self.desktop.key(wizard, "Tab")
-                elif entry == "wait":
-                    time.sleep(3)
-                else:
-                    self.desktop.type(wizard, entry)
-            self.desktop.picture("wizard-" + name, wizard)
-            self.desktop.key(wizard, "Return")
-        # The last page tests both servers; each certificate is shown once and trusted.
-        for server in ("POP3", "SMTP"):
-            dialog = self.desktop.wait_for(r"^Zertifikat prüfen", timeout=60, why="(the %s server's certificate)" % server)
-            self.desktop.picture("certificate-" + server, dialog)
-            self.desktop.key(dialog, "alt+v")
-            self.desktop.wait_closed(dialog)
-        self.wait_for_connection_test(wizard)
-        self.desktop.key(wizard, "alt+f")
-        self.desktop.wait_gone(r"^Assistent zur Einrichtung")
-        manager = self.desktop.wait_for(r"Mailkonten$")
-        self.desktop.picture("accounts-manager", manager)
-        self.desktop.key(manager, "Escape")
-        self.desktop.wait_gone(r"Mailkonten$")
-
-    def wait_for_connection_test(self, wizard):
-        time.sleep(3)
-        self.assertFalse(self.desktop.find(r"^Zertifikat prüfen"), "a certificate was asked for a third time")
-        self.desktop.picture("wizard-connection-test", wizard)
 
     def test_2_receive_and_read(self):
         dialog = self.receive()
@@ -181,28 +72,6 @@ class FirstDay(unittest.TestCase):
         self.assertEqual(self.desktop.focused(), self.desktop.wait_for(MAIN))
         self.open_original()
         self.done()
-    def receive(self):
-        self.key(MAIN, "alt+n", "e")
-        dialog = self.desktop.wait_for(r"^Nachrichten empfangen$", why="(the Receive dialog)")
-        self.desktop.picture("receive-dialog", dialog)
-        return dialog
-
-    def wait_for_receive(self):
-        """Until the agent's window has closed for good (the dialog and the agent share a title)."""
-        deadline = time.monotonic() + 90
-        gone_since = None
-        while time.monotonic() < deadline:
-            self.assertFalse(self.desktop.find(r"Zertifikat prüfen"), "a trusted server asked again for its certificate")
-            if self.desktop.find(r"^Nachrichten empfangen"):
-                gone_since = None
-            elif gone_since is None:
-                gone_since = time.monotonic()
-            elif time.monotonic() - gone_since > 3:
-                self.picture("received")
-                return
-            time.sleep(0.3)
-        self.picture("still-receiving")
-        self.fail("the agent did not finish receiving within 90 s")
 
     def open_original(self):
         # Right after an import the main window may still be busy with it and let the key pass; now
