@@ -7,6 +7,7 @@
 #include "FormHelpers.h"
 #include "FormTranslation.h"
 #include "Reporter.h"
+#include "ServerFoldersDlg.h"
 #include "ShellFunctions.h"
 #include "tk_langlib.h"
 
@@ -41,7 +42,7 @@ enum Tag {
     PopPinTag = 611, SmtpPinTag, PopPinForgetTag, SmtpPinForgetTag,
     SignInGroupTag = 750, KeyringTag, AuthMethodTag, AuthMethodItemsTag, ClientIdTag, ClientSecretTag, AuthUrlTag,
     TokenUrlTag, ScopeTag, SignInTag,
-    ProtocolTag = 800, ProtocolCmbTag, ImapFoldersTag, ImapSentCopyTag, ImapMarkReadTag = 805
+    ProtocolTag = 800, ProtocolCmbTag, ImapFoldersTag, ImapSentCopyTag, ImapMarkReadTag = 805, ChooseFoldersTag = 831
 };
 
 // Message ids of the secret store and sign-in display.
@@ -239,6 +240,12 @@ QWidget* TAccountEdtFrm::AdvancedPage()
     m_foldersLbl = new QLabel(QStringLiteral("Weitere &Ordner auf dem Server (einer je Zeile):"), mailbox);
     m_foldersLbl->setBuddy(ImapFoldersEdt);
     SetTag(m_foldersLbl, ImapFoldersTag);
+    ChooseFoldersBtn = NewButton(mailbox, QStringLiteral("&Auswählen..."), ChooseFoldersTag);
+    ChooseFoldersBtn->setObjectName(QStringLiteral("ChooseFoldersBtn"));
+    connect(ChooseFoldersBtn, &QPushButton::clicked, this, &TAccountEdtFrm::ChooseFoldersBtnClick);
+    auto* foldersRow = new QHBoxLayout;
+    foldersRow->addWidget(m_foldersLbl, 1);
+    foldersRow->addWidget(ChooseFoldersBtn);
     ImapSentCopyChk = NewCheckBox(mailbox, "ImapSentCopyChk",
                                   QStringLiteral("&Kopien gesendeter Nachrichten im Ordner \u201eGesendet\u201c ablegen"), ImapSentCopyTag);
     ImapMarkReadChk = NewCheckBox(mailbox, "ImapMarkReadChk", QStringLiteral("Abgeholte Nachrichten auf dem Server als &gelesen markieren"),
@@ -246,7 +253,7 @@ QWidget* TAccountEdtFrm::AdvancedPage()
     auto* mailboxLayout = new QVBoxLayout(mailbox);
     mailboxLayout->addWidget(PopKeepMailsChk);
     mailboxLayout->addLayout(daysRow);
-    mailboxLayout->addWidget(m_foldersLbl);
+    mailboxLayout->addLayout(foldersRow);
     mailboxLayout->addWidget(ImapFoldersEdt);
     mailboxLayout->addWidget(ImapSentCopyChk);
     mailboxLayout->addWidget(ImapMarkReadChk);
@@ -421,6 +428,28 @@ void TAccountEdtFrm::SignInFinished(const TSignInResult& result)
     UpdateSignInStates();
 }
 
+void TAccountEdtFrm::ChooseFoldersBtnClick()
+{
+    TServerTestSettings settings;
+    settings.Server = PopServerEdt->text().trimmed().toUtf8();
+    settings.Security = SecurityModes[PopSecurityCmb->currentIndex()];
+    settings.UserName = PopUsernameEdt->text().toUtf8();
+    settings.Password = PopPasswordEdt->text().toUtf8();
+    settings.Pin = m_popPin;
+    QStringList ticked;
+    for (const QByteArray& folder : FoldersOfText(ImapFoldersEdt->toPlainText()))
+        ticked.append(QString::fromUtf8(folder));
+    TServerFoldersDlg dialog(settings, ticked, this);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // A certificate trusted on the way is kept like one trusted in the wizard, even on Cancel.
+    if (!dialog.TrustedPin().IsEmpty()) {
+        m_popPin = dialog.TrustedPin();
+        ShowPins();
+    }
+    if (accepted)
+        ImapFoldersEdt->setPlainText(dialog.Ticked().join(QLatin1Char('\n')));
+}
+
 bool TAccountEdtFrm::Run(QWidget* parent, TAccountDraft& draft, std::shared_ptr<TnkRasBackend> dialUpBackend)
 {
     TAccountEdtFrm form(std::move(dialUpBackend), parent);
@@ -478,7 +507,8 @@ void TAccountEdtFrm::ShowIncomingProtocol()
     m_mailboxGroup->setTitle(MessageText(captions.Mailbox));
     m_securityLbl->setText(MessageText(captions.Security));
     m_pinLbl->setText(MessageText(captions.PinLabel));
-    for (QWidget* imapOnly : std::initializer_list<QWidget*>{m_foldersLbl, ImapFoldersEdt, ImapSentCopyChk, ImapMarkReadChk})
+    for (QWidget* imapOnly :
+         std::initializer_list<QWidget*>{m_foldersLbl, ImapFoldersEdt, ChooseFoldersBtn, ImapSentCopyChk, ImapMarkReadChk})
         imapOnly->setEnabled(captions.ImapOptions);
 }
 

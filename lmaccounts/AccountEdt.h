@@ -45,6 +45,7 @@ public:
     const std::optional<TOAuth2Tokens>& NewTokens() const { return m_newTokens; }
     // Runs the sign-in in the browser; the result shows in SignInStatusLbl.
     void SignInBtnClick();
+    void ChooseFoldersBtnClick();
     void SetSignedIn(bool signedIn);
 
     void LanRbClick();
@@ -57,6 +58,7 @@ public:
     QComboBox* IncomingProtocolCmb;
     // IMAP: the server folders received besides the inbox, one per line; disabled for POP3.
     QPlainTextEdit* ImapFoldersEdt;
+    QPushButton* ChooseFoldersBtn;
     QCheckBox* ImapSentCopyChk;
     QCheckBox* ImapMarkReadChk;
     QLineEdit* PopServerEdt;

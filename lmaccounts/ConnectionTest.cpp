@@ -189,6 +189,10 @@ TServerTestResult TConnectionTest::Attempt(TMailService service, const TServerTe
         client.OpenConnection();
         result.Encrypted = client.Encrypted();
         result.LoggedIn = service == TMailService::Pop;
+        if (incoming && WhileLoggedIn) {
+            logInOffered = false;
+            WhileLoggedIn(client);
+        }
         if (service == TMailService::Smtp && authenticate) {
             smtp.Authenticate();
             result.LoggedIn = true;

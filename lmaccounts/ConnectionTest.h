@@ -22,6 +22,7 @@
 #include <functional>
 
 class TnkSocket;
+class TqmMailBase;
 
 struct TServerTestSettings {
     // "host" or "host:port", as the account record holds it.
@@ -92,6 +93,9 @@ public:
     std::function<void(TMailService service, TTestStage stage)> OnStage;
     // Asked when a server's certificate cannot be verified; true trusts this one certificate.
     std::function<bool(TMailService service, const TnkCertificateFacts& certificate)> OnUntrustedCertificate;
+    // Work done on the incoming server while logged in (listing its folders); what it raises is
+    // a failure of the test like any other.
+    std::function<void(TqmMailBase& client)> WhileLoggedIn;
 
 private:
     TServerTestResult Run(TMailService service, TServerTestSettings settings, bool authenticate);
