@@ -478,6 +478,7 @@ void TAccountEdtFrm::ShowIncomingProtocol()
     m_mailboxGroup->setTitle(MessageText(captions.Mailbox));
     m_securityLbl->setText(MessageText(captions.Security));
     m_pinLbl->setText(MessageText(captions.PinLabel));
+    SmtpAuthPopChk->setText(MessageText(captions.UseLogIn));
     for (QWidget* imapOnly : std::initializer_list<QWidget*>{m_foldersLbl, ImapFoldersEdt, ImapSentCopyChk, ImapMarkReadChk})
         imapOnly->setEnabled(captions.ImapOptions);
 }
