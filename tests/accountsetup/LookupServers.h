@@ -1,7 +1,9 @@
 #pragma once
 // The servers behind an address look-up test, all on 127.0.0.1 (dnsmasq on a loopback address of
-// its own, port 53): Dovecot (alice/secret, TLS required, one message), the SMTP server, the
-// autoconfig HTTPS server naming both, and SRV records for srv.test. Each test program starts them
+// its own, port 53): Dovecot for POP3 and a second one for IMAP only (alice/secret, TLS required,
+// one message each), the SMTP server, the autoconfig HTTPS server naming them, and SRV records for
+// srv.test. The guessed names: guess.test (POP3), imapguess.test (IMAPS), imapstarttls.test (IMAP
+// with STARTTLS on the mail. name) and both.test (POP3 and IMAP). Each test program starts them
 // once; the look-up's test variables point at them.
 
 #include "TestServers.h"
@@ -41,6 +43,8 @@ public:
         message.close();
         if (!(error = Pop3.StartPop3(QStringLiteral("alice"), QStringLiteral("secret"), m_mail.path(), Certificates.path())).isEmpty())
             return error;
+        if (!(error = Imap.StartImap(QStringLiteral("alice"), QStringLiteral("secret"), m_mail.path(), Certificates.path())).isEmpty())
+            return error;
         if (!(error = Smtp.StartSmtp(Received.path(), QStringLiteral("alice"), QStringLiteral("secret"), {}, Certificates.path())).isEmpty())
             return error;
         if (!(error = StartAutoconfig()).isEmpty())
@@ -49,14 +53,21 @@ public:
         DnsError = StartDns();
         qputenv("LUMARO_TEST_AUTOCONFIG_URL", "https://localhost:" + QByteArray::number(AutoconfigPort));
         qputenv("LUMARO_TEST_DNS_SERVER", DnsAddress.toString().toLatin1());
-        qputenv("LUMARO_TEST_GUESS_MAP", "pop.guess.test:995=localhost:" + QByteArray::number(Pop3.TlsPort())
-                                             + ",smtp.guess.test:587=localhost:" + QByteArray::number(Smtp.Port()));
+        const QByteArray pop3s = "=localhost:" + QByteArray::number(Pop3.TlsPort());
+        const QByteArray imaps = "=localhost:" + QByteArray::number(Imap.TlsPort());
+        const QByteArray submission = "=localhost:" + QByteArray::number(Smtp.Port());
+        qputenv("LUMARO_TEST_GUESS_MAP", "pop.guess.test:995" + pop3s + ",smtp.guess.test:587" + submission
+                                             + ",imap.imapguess.test:993" + imaps + ",smtp.imapguess.test:587" + submission
+                                             + ",mail.imapstarttls.test:143=localhost:" + QByteArray::number(Imap.Port())
+                                             + ",mail.imapstarttls.test:587" + submission + ",pop.both.test:995" + pop3s
+                                             + ",imap.both.test:993" + imaps + ",smtp.both.test:587" + submission);
         return {};
     }
 
     QTemporaryDir Certificates;
     QTemporaryDir Received;
     TestServer Pop3;
+    TestServer Imap;
     TestServer Smtp;
     quint16 AutoconfigPort = 0;
     QHostAddress DnsAddress;
@@ -67,8 +78,10 @@ private:
     {
         const QString pop3 = QStringLiteral("localhost:%1:SSL").arg(Pop3.TlsPort());
         const QString smtp = QStringLiteral("localhost:%1:STARTTLS").arg(Smtp.Port());
+        const QString imap = QStringLiteral("localhost:%1:SSL").arg(Imap.TlsPort());
         m_autoconfig.start(QStringLiteral(LUMARO_TESTSERVERS_DIR "/autoconfig-server.py"),
-                           {Certificates.path(), QStringLiteral("--pop3"), pop3, QStringLiteral("--smtp"), smtp});
+                           {Certificates.path(), QStringLiteral("--pop3"), pop3, QStringLiteral("--smtp"), smtp,
+                            QStringLiteral("--imap"), imap});
         if (!m_autoconfig.waitForStarted(10000) || !m_autoconfig.waitForReadyRead(20000))
             return QStringLiteral("autoconfig-server.py: ") + QString::fromLocal8Bit(m_autoconfig.readAllStandardError());
         AutoconfigPort = QString::fromLatin1(m_autoconfig.readLine()).section(QLatin1Char(' '), 0, 0).toUShort();
