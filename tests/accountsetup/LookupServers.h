@@ -2,7 +2,7 @@
 // The servers behind an address look-up test, all on 127.0.0.1 (dnsmasq on a loopback address of
 // its own, port 53): Dovecot for POP3 and a second one for IMAP only (alice/secret, TLS required,
 // one message each), the SMTP server, the autoconfig HTTPS server naming them, and SRV records for
-// srv.test. The guessed names: guess.test (POP3), imapguess.test (IMAPS), imapstarttls.test (IMAP
+// srv.test (POP3) and imapsrv.test (IMAP). The guessed names: guess.test (POP3), imapguess.test (IMAPS), imapstarttls.test (IMAP
 // with STARTTLS on the mail. name) and both.test (POP3 and IMAP). Each test program starts them
 // once; the look-up's test variables point at them.
 
@@ -96,12 +96,14 @@ private:
         DnsAddress = QHostAddress(QStringLiteral("127.%1.%2.%3").arg(50 + pid % 100).arg((pid / 100) % 250 + 1).arg(pid % 200 + 2));
         const QString pop3s = QStringLiteral("--srv-host=_pop3s._tcp.srv.test,localhost,%1,0,1").arg(Pop3.TlsPort());
         const QString submission = QStringLiteral("--srv-host=_submission._tcp.srv.test,localhost,%1,0,1").arg(Smtp.Port());
+        const QString imaps = QStringLiteral("--srv-host=_imaps._tcp.imapsrv.test,localhost,%1,0,1").arg(Imap.TlsPort());
+        const QString imapSubmission = QStringLiteral("--srv-host=_submission._tcp.imapsrv.test,localhost,%1,0,1").arg(Smtp.Port());
         // A heavier record of lower preference, and "." (no such service): neither may be chosen.
         const QString unwanted = QStringLiteral("--srv-host=_submission._tcp.srv.test,nowhere.invalid,25,10,100");
         m_dns.start(QStringLiteral("dnsmasq"),
                     {QStringLiteral("--keep-in-foreground"), QStringLiteral("--no-resolv"), QStringLiteral("--no-hosts"),
                      QStringLiteral("--bind-interfaces"), QStringLiteral("--listen-address=") + DnsAddress.toString(),
-                     QStringLiteral("--port=53"), QStringLiteral("--user=root"), QStringLiteral("--pid-file"), pop3s, submission,
+                     QStringLiteral("--port=53"), QStringLiteral("--user=root"), QStringLiteral("--pid-file"), pop3s, submission, imaps, imapSubmission,
                      unwanted, QStringLiteral("--srv-host=_submissions._tcp.srv.test,.")});
         if (!m_dns.waitForStarted(10000))
             return QStringLiteral("dnsmasq: ") + m_dns.errorString();
