@@ -5,24 +5,44 @@
 
 #include <optional>
 
-namespace detail {
+namespace {
 
-std::optional<bool> UpgradeOffered(TMailService service, const QByteArray& reply)
+// The probe's one IMAP command goes under this tag.
+constexpr char ImapTag[] = "P1";
+
+std::optional<bool> PopCapaOffers(const QList<QByteArray>& lines)
 {
-    const QList<QByteArray> lines = reply.split('\n');
     bool offered = false;
-    // The last element is what follows the last line end: an unfinished line or nothing.
     for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
         const QByteArray line = lines.at(i).trimmed();
-        if (service == TMailService::Pop) {
-            // RFC 2449: "-ERR" means no CAPA at all, and so no STLS to rely on.
-            if (i == 0 && !line.startsWith("+OK"))
-                return false;
-            if (line == ".")
-                return offered;
-            offered = offered || line.toUpper() == "STLS";
-            continue;
-        }
+        // RFC 2449: "-ERR" means no CAPA at all, and so no STLS to rely on.
+        if (i == 0 && !line.startsWith("+OK"))
+            return false;
+        if (line == ".")
+            return offered;
+        offered = offered || line.toUpper() == "STLS";
+    }
+    return std::nullopt;
+}
+
+std::optional<bool> ImapCapabilityOffers(const QList<QByteArray>& lines)
+{
+    bool offered = false;
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QByteArray line = lines.at(i).trimmed().toUpper();
+        if (line.startsWith("* CAPABILITY "))
+            offered = offered || line.split(' ').contains("STARTTLS");
+        if (line.startsWith(QByteArray(ImapTag) + ' '))
+            return line.startsWith(QByteArray(ImapTag) + " OK") && offered;
+    }
+    return std::nullopt;
+}
+
+std::optional<bool> EhloOffers(const QList<QByteArray>& lines)
+{
+    bool offered = false;
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QByteArray line = lines.at(i).trimmed();
         offered = offered || line.mid(4).trimmed().toUpper() == "STARTTLS";
         // RFC 5321, 4.2.1: the last line of a reply has no hyphen after the code.
         if (line.size() == 3 || (line.size() > 3 && line.at(3) != '-'))
@@ -31,10 +51,52 @@ std::optional<bool> UpgradeOffered(TMailService service, const QByteArray& reply
     return std::nullopt;
 }
 
+QByteArray UpgradeQuestion(TProbedProtocol protocol)
+{
+    switch (protocol) {
+    case TProbedProtocol::Pop3: return "CAPA\r\n";
+    case TProbedProtocol::Imap: return QByteArray(ImapTag) + " CAPABILITY\r\n";
+    case TProbedProtocol::Smtp: break;
+    }
+    return "EHLO localhost\r\n";
+}
+
+QByteArray Farewell(TProbedProtocol protocol)
+{
+    return protocol == TProbedProtocol::Imap ? "P2 LOGOUT\r\n" : "QUIT\r\n";
+}
+
+} // namespace
+
+namespace detail {
+
+std::optional<bool> UpgradeOffered(TProbedProtocol protocol, const QByteArray& reply)
+{
+    // The last element is what follows the last line end: an unfinished line or nothing.
+    const QList<QByteArray> lines = reply.split('\n');
+    switch (protocol) {
+    case TProbedProtocol::Pop3: return PopCapaOffers(lines);
+    case TProbedProtocol::Imap: return ImapCapabilityOffers(lines);
+    case TProbedProtocol::Smtp: break;
+    }
+    return EhloOffers(lines);
+}
+
+bool GreetingOf(TProbedProtocol protocol, const QByteArray& greeting)
+{
+    switch (protocol) {
+    case TProbedProtocol::Pop3: return greeting.startsWith("+OK");
+    // A server that greets with PREAUTH lets anyone in unasked: nothing to propose.
+    case TProbedProtocol::Imap: return greeting.startsWith("* OK");
+    case TProbedProtocol::Smtp: break;
+    }
+    return greeting.startsWith("220");
+}
+
 } // namespace detail
 
-TServerProbe::TServerProbe(TMailService service, const QString& host, quint16 port, TqmSecurity security, QObject* parent)
-    : QObject(parent), Service(service), Host(host), Port(port), Security(security)
+TServerProbe::TServerProbe(TProbedProtocol protocol, const QString& host, quint16 port, TqmSecurity security, QObject* parent)
+    : QObject(parent), Protocol(protocol), Host(host), Port(port), Security(security)
 {
 }
 
@@ -70,14 +132,13 @@ void TServerProbe::ReadReply()
     if (!m_askedForUpgrade) {
         if (!m_reply.contains('\n'))
             return;
-        const bool greeted = Service == TMailService::Pop ? m_reply.startsWith("+OK") : m_reply.startsWith("220");
-        if (!greeted)
+        if (!detail::GreetingOf(Protocol, m_reply))
             return Finish(TProbeResult::Failed);
         if (Security == TqmSecurity::secTls)
             return Finish(TProbeResult::Encrypted);
         m_askedForUpgrade = true;
         m_reply.clear();
-        m_socket->write(Service == TMailService::Pop ? "CAPA\r\n" : "EHLO localhost\r\n");
+        m_socket->write(UpgradeQuestion(Protocol));
         return;
     }
     TProbeResult result = TProbeResult::Pending;
@@ -87,7 +148,7 @@ void TServerProbe::ReadReply()
 
 bool TServerProbe::Judge(TProbeResult& result) const
 {
-    const std::optional<bool> offered = detail::UpgradeOffered(Service, m_reply);
+    const std::optional<bool> offered = detail::UpgradeOffered(Protocol, m_reply);
     if (!offered)
         return false;
     result = *offered ? TProbeResult::StartTlsOffered : TProbeResult::NoEncryption;
@@ -102,7 +163,7 @@ void TServerProbe::Finish(TProbeResult result)
     if (m_socket) {
         m_socket->disconnect(this);
         if (m_socket->state() == QAbstractSocket::ConnectedState)
-            m_socket->write("QUIT\r\n");
+            m_socket->write(Farewell(Protocol));
         m_socket->disconnectFromHost();
     }
     if (OnFinished)

@@ -190,24 +190,39 @@ struct TSrvQuery {
 constexpr TSrvQuery SrvQueries[] = {
     {"pop3", "_pop3s._tcp.", TqmSecurity::secTls, true},
     {"pop3", "_pop3._tcp.", TqmSecurity::secStartTls, true},
+    {"imap", "_imaps._tcp.", TqmSecurity::secTls, true},
+    {"imap", "_imap._tcp.", TqmSecurity::secStartTls, true},
     {"smtp", "_submissions._tcp.", TqmSecurity::secTls, false},
     {"smtp", "_submission._tcp.", TqmSecurity::secStartTls, false},
 };
 
 struct TGuess {
-    TMailService Service;
+    TProbedProtocol Protocol;
     const char* Prefix;
     quint16 Port;
     TqmSecurity Security;
 };
 
+// POP3 before IMAP, since a server found for both is proposed as POP3, the suite's own way in.
 constexpr TGuess Guesses[] = {
-    {TMailService::Pop, "pop.", 995, TqmSecurity::secTls},        {TMailService::Pop, "pop3.", 995, TqmSecurity::secTls},
-    {TMailService::Pop, "mail.", 995, TqmSecurity::secTls},       {TMailService::Pop, "pop.", 110, TqmSecurity::secStartTls},
-    {TMailService::Pop, "pop3.", 110, TqmSecurity::secStartTls},  {TMailService::Pop, "mail.", 110, TqmSecurity::secStartTls},
-    {TMailService::Smtp, "smtp.", 465, TqmSecurity::secTls},      {TMailService::Smtp, "mail.", 465, TqmSecurity::secTls},
-    {TMailService::Smtp, "smtp.", 587, TqmSecurity::secStartTls}, {TMailService::Smtp, "mail.", 587, TqmSecurity::secStartTls},
+    {TProbedProtocol::Pop3, "pop.", 995, TqmSecurity::secTls},        {TProbedProtocol::Pop3, "pop3.", 995, TqmSecurity::secTls},
+    {TProbedProtocol::Pop3, "mail.", 995, TqmSecurity::secTls},       {TProbedProtocol::Pop3, "pop.", 110, TqmSecurity::secStartTls},
+    {TProbedProtocol::Pop3, "pop3.", 110, TqmSecurity::secStartTls},  {TProbedProtocol::Pop3, "mail.", 110, TqmSecurity::secStartTls},
+    {TProbedProtocol::Imap, "imap.", 993, TqmSecurity::secTls},       {TProbedProtocol::Imap, "mail.", 993, TqmSecurity::secTls},
+    {TProbedProtocol::Imap, "imap.", 143, TqmSecurity::secStartTls},  {TProbedProtocol::Imap, "mail.", 143, TqmSecurity::secStartTls},
+    {TProbedProtocol::Smtp, "smtp.", 465, TqmSecurity::secTls},       {TProbedProtocol::Smtp, "mail.", 465, TqmSecurity::secTls},
+    {TProbedProtocol::Smtp, "smtp.", 587, TqmSecurity::secStartTls},  {TProbedProtocol::Smtp, "mail.", 587, TqmSecurity::secStartTls},
 };
+
+QByteArray FoundProtocolName(TProbedProtocol protocol)
+{
+    switch (protocol) {
+    case TProbedProtocol::Pop3: return "pop3";
+    case TProbedProtocol::Imap: return "imap";
+    case TProbedProtocol::Smtp: break;
+    }
+    return "smtp";
+}
 
 } // namespace
 
@@ -443,7 +458,7 @@ std::optional<TFoundSettings> TSettingsLookup::AskGuess(const QString& address, 
             host = target.left(colon);
             port = target.mid(colon + 1).toUShort();
         }
-        auto probe = std::make_unique<TServerProbe>(guess.Service, host, port, guess.Security);
+        auto probe = std::make_unique<TServerProbe>(guess.Protocol, host, port, guess.Security);
         probe->OnFinished = [this] { Wake(); };
         probe->Start(Options.GuessTimeOut - 250);
         probes.push_back(std::move(probe));
@@ -453,13 +468,13 @@ std::optional<TFoundSettings> TSettingsLookup::AskGuess(const QString& address, 
     TFoundSettings settings;
     settings.Source = TSettingsSource::Guess;
     for (const auto& probe : probes) {
-        const bool pop = probe->Service == TMailService::Pop;
+        const bool incoming = probe->Protocol != TProbedProtocol::Smtp;
         if (probe->Result() == TProbeResult::NoEncryption)
             notes.append(Text(LookupText::GuessWithoutEncryption, QStringLiteral("%1:%2").arg(probe->Host).arg(probe->Port)));
         if (probe->Result() != TProbeResult::Encrypted && probe->Result() != TProbeResult::StartTlsOffered)
             continue;
-        (pop ? settings.Incoming : settings.Outgoing)
-            .append(ServerAt(pop ? "pop3" : "smtp", probe->Host, probe->Port, probe->Security, address));
+        (incoming ? settings.Incoming : settings.Outgoing)
+            .append(ServerAt(FoundProtocolName(probe->Protocol), probe->Host, probe->Port, probe->Security, address));
     }
     if (settings.IsComplete())
         return settings;

@@ -6,9 +6,10 @@
 //      https://<domain>/.well-known/autoconfig/mail/config-v1.1.xml (both asked at once, the
 //      first preferred);
 //   2. the suite's provider files (providers/*.xml of the program directory, same format);
-//   3. DNS SRV records (RFC 6186: _pop3s, _pop3, _submissions, _submission);
-//   4. a guess: pop., pop3., mail. + domain on 995, then 110 with STLS; smtp., mail. on 465, then
-//      587 with STARTTLS, all probed at once with a short time-out.
+//   3. DNS SRV records (RFC 6186: _pop3s, _pop3, _imaps, _imap, _submissions, _submission);
+//   4. a guess: pop., pop3., mail. + domain on 995, then 110 with STLS; imap., mail. on 993, then
+//      143 with STARTTLS (after every POP3 one); smtp., mail. on 465, then 587 with STARTTLS, all
+//      probed at once with a short time-out.
 // A server without encryption is never proposed; what was passed over and why is kept as notes in
 // the active language. Each source has its own time limit, so that the whole look-up ends within
 // 15 seconds even when every source hangs. Run waits in the event loop: Cancel (a button) works.

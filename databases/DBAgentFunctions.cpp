@@ -58,13 +58,19 @@ QByteArrayList FoldersFromEntry(const QByteArray& value)
     return folders;
 }
 
+TAuthMethod AuthMethodFromText(const QByteArray& text)
+{
+    return text.trimmed().toLower() == "oauth2" ? TAuthMethod::OAuth2 : TAuthMethod::Password;
+}
+
 QByteArray SentCopySection(const TSentCopyTarget& target)
 {
     if (target.Server.isEmpty())
         return {};
     return Section("SentCopy") + Entry("Server", target.Server) + Entry("Username", target.Username)
         + Entry("Password", target.Password) + Entry("Security", SecurityText(target.Security))
-        + Entry("PinnedCertificate", target.PinnedCertificate) + Entry("PinnedServer", target.PinnedServer);
+        + Entry("PinnedCertificate", target.PinnedCertificate) + Entry("PinnedServer", target.PinnedServer)
+        + (target.Auth == TAuthMethod::OAuth2 ? Entry("AuthMethod", QByteArray("oauth2")) : QByteArray());
 }
 
 QByteArray JobFileContent(const TAgentJob& job)
@@ -162,7 +168,7 @@ std::optional<TAgentJob> ReadJob(const QString& path)
     job.Security = SecurityFromText(value("Main/Security"));
     job.PinnedCertificate = value("Main/PinnedCertificate").trimmed();
     job.PinnedServer = value("Main/PinnedServer").trimmed();
-    job.Auth = value("Main/AuthMethod").trimmed().toLower() == "oauth2" ? TAuthMethod::OAuth2 : TAuthMethod::Password;
+    job.Auth = AuthMethodFromText(value("Main/AuthMethod"));
     job.Folders = FoldersFromEntry(value("Main/Folders"));
     job.MarkRead = BoolValue(value("Main/MarkRead"));
     job.Username = value("User/Username");
@@ -176,6 +182,7 @@ std::optional<TAgentJob> ReadJob(const QString& path)
     job.SentCopy.Security = SecurityFromText(value("SentCopy/Security"));
     job.SentCopy.PinnedCertificate = value("SentCopy/PinnedCertificate").trimmed();
     job.SentCopy.PinnedServer = value("SentCopy/PinnedServer").trimmed();
+    job.SentCopy.Auth = AuthMethodFromText(value("SentCopy/AuthMethod"));
     return job;
 }
 
@@ -242,10 +249,9 @@ bool FillSendJob(TAgentJob& job, const QByteArray& smtpServer, QString* error)
     if (n > 0 && security.Incoming == TIncomingProtocol::Imap && security.ImapSentCopy) {
         QString copyReason;
         const std::optional<TLogInSecret> imapSecret = LogInSecret(account, TMailService::Pop, copyReason);
-        // The IMAP client signs in with a password only: an OAuth2 account gets no server copy.
-        if (imapSecret && imapSecret->Method == TAuthMethod::Password)
+        if (imapSecret)
             job.SentCopy = {account.PopServer, account.PopUsername, imapSecret->Secret, security.PopSecurity,
-                            security.PopPin.Fingerprint, security.PopPin.Server};
+                            security.PopPin.Fingerprint, security.PopPin.Server, imapSecret->Method};
     }
     if (!secret && error)
         *error = reason;

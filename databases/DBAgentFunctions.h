@@ -10,7 +10,8 @@
 // "auto" and no pin, for an OAuth2 account "AuthMethod=oauth2", whose [User] Password is then
 // the access token, and for "IMAP" the further folders (Folders: percent-encoded names joined
 // by ",", missing = the inbox only) and MarkRead=1 when fetched mail is to be marked read; a send job may end with a section [SentCopy] (Server,
-// Username, Password, Security, PinnedCertificate, PinnedServer: see TSentCopyTarget);
+// Username, Password, Security, PinnedCertificate, PinnedServer, for an OAuth2 account
+// AuthMethod=oauth2: see TSentCopyTarget);
 // CR LF line ends. Values are written byte for byte, unquoted and unescaped: a reader takes
 // everything after the first "=" of a line, so "=", ";", quotes, blanks and non-ASCII bytes in a
 // password come back exactly. A value cannot hold a line break; WriteJob refuses such a job.
@@ -34,6 +35,8 @@ struct TSentCopyTarget {
     TqmSecurity Security = TqmSecurity::secAuto;
     QByteArray PinnedCertificate;
     QByteArray PinnedServer;
+    // OAuth2: Password is the access token.
+    TAuthMethod Auth = TAuthMethod::Password;
 };
 
 struct TAgentJob {

@@ -1,5 +1,6 @@
 #include "AccountEdt.h"
 
+#include "AccountLogIn.h"
 #include "AccountsFunctions.h"
 #include "Keyring.h"
 #include "OAuth2SignIn.h"
@@ -54,6 +55,7 @@ constexpr int NotSignedInText = 155;
 constexpr int SigningInText = 156;
 constexpr int SignInFailedText = 158;
 constexpr int CallbackPageText = 159;
+constexpr int SignInFirstText = 274;
 
 // Message ids of the pin display.
 constexpr int NoPinText = 20;
@@ -436,6 +438,8 @@ void TAccountEdtFrm::ChooseFoldersBtnClick()
     settings.UserName = PopUsernameEdt->text().toUtf8();
     settings.Password = PopPasswordEdt->text().toUtf8();
     settings.Pin = m_popPin;
+    if (AuthMethodCmb->currentIndex() == 1 && !UseAccessToken(settings))
+        return;
     QStringList ticked;
     for (const QByteArray& folder : FoldersOfText(ImapFoldersEdt->toPlainText()))
         ticked.append(QString::fromUtf8(folder));
@@ -448,6 +452,23 @@ void TAccountEdtFrm::ChooseFoldersBtnClick()
     }
     if (accepted)
         ImapFoldersEdt->setPlainText(dialog.Ticked().join(QLatin1Char('\n')));
+}
+
+bool TAccountEdtFrm::UseAccessToken(TServerTestSettings& settings)
+{
+    settings.LogInMethod = TqmLogInMethod::OAuth2;
+    if (m_newTokens) {
+        settings.Password = m_newTokens->AccessToken;
+        return true;
+    }
+    QString error;
+    const std::optional<TLogInSecret> secret = LogInSecret(m_account, TMailService::Pop, error);
+    if (!secret) {
+        Report(SignInFirstText, TMessageKind::Warning, error);
+        return false;
+    }
+    settings.Password = secret->Secret;
+    return true;
 }
 
 bool TAccountEdtFrm::Run(QWidget* parent, TAccountDraft& draft, std::shared_ptr<TnkRasBackend> dialUpBackend)
@@ -507,6 +528,7 @@ void TAccountEdtFrm::ShowIncomingProtocol()
     m_mailboxGroup->setTitle(MessageText(captions.Mailbox));
     m_securityLbl->setText(MessageText(captions.Security));
     m_pinLbl->setText(MessageText(captions.PinLabel));
+    SmtpAuthPopChk->setText(MessageText(captions.UseLogIn));
     for (QWidget* imapOnly :
          std::initializer_list<QWidget*>{m_foldersLbl, ImapFoldersEdt, ChooseFoldersBtn, ImapSentCopyChk, ImapMarkReadChk})
         imapOnly->setEnabled(captions.ImapOptions);

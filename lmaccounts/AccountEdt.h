@@ -26,6 +26,8 @@ class QRadioButton;
 class QTabWidget;
 class QVBoxLayout;
 
+struct TServerTestSettings;
+
 class TAccountEdtFrm : public QDialog {
     Q_OBJECT
 public:
@@ -46,6 +48,8 @@ public:
     // Runs the sign-in in the browser; the result shows in SignInStatusLbl.
     void SignInBtnClick();
     void ChooseFoldersBtnClick();
+    // The account's access token in `settings`; false, after saying why, when there is none.
+    bool UseAccessToken(TServerTestSettings& settings);
     void SetSignedIn(bool signedIn);
 
     void LanRbClick();

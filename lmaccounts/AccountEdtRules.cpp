@@ -110,7 +110,7 @@ TIncomingCaptions IncomingCaptions(TIncomingProtocol protocol)
 {
     // Message numbers: POP3 at even, IMAP at odd ids from 200.
     const int imap = protocol == TIncomingProtocol::Imap ? 1 : 0;
-    return {200 + imap, 202 + imap, 204 + imap, 206 + imap, 208 + imap, imap == 1};
+    return {200 + imap, 202 + imap, 204 + imap, 206 + imap, 208 + imap, 250 + imap, imap == 1};
 }
 
 QByteArrayList FoldersOfText(const QString& text)

@@ -60,6 +60,8 @@ struct TIncomingCaptions {
     int Mailbox = 0;
     int Security = 0;
     int PinLabel = 0;
+    // The SMTP option that takes over the incoming server's log-in.
+    int UseLogIn = 0;
     bool ImapOptions = false;
 };
 TIncomingCaptions IncomingCaptions(TIncomingProtocol protocol);

@@ -181,6 +181,7 @@ TServerTestResult TConnectionTest::Attempt(TMailService service, const TServerTe
     client.SetTimeOut(TimeOut);
     pop.UserName = imap.UserName = smtp.UserName = settings.UserName;
     pop.Password = imap.Password = smtp.Password = settings.Password;
+    pop.LogInMethod = imap.LogInMethod = smtp.LogInMethod = settings.LogInMethod;
     bool logInOffered = false;
     Watch(client, service, result, logInOffered);
     m_client = &client;

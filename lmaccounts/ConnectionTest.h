@@ -34,6 +34,8 @@ struct TServerTestSettings {
     TServerPin Pin;
     // How the incoming server is tested (ignored for SMTP).
     TIncomingProtocol Incoming = TIncomingProtocol::Pop3;
+    // OAuth2: Password is an access token, sent as the clients send it.
+    TqmLogInMethod LogInMethod = TqmLogInMethod::Password;
 };
 
 enum class TTestStage { Connecting, Encrypting, LoggingIn };
@@ -76,7 +78,8 @@ public:
     TConnectionTest(const TConnectionTest&) = delete;
     TConnectionTest& operator=(const TConnectionTest&) = delete;
 
-    // USER, PASS (after STLS or over TLS as the security says) and QUIT.
+    // USER, PASS (after STLS or over TLS as the security says) and QUIT; for settings.Incoming
+    // IMAP the IMAP log-in and LOGOUT instead.
     TServerTestResult TestPop3(const TServerTestSettings& settings);
     // Greeting, EHLO, STARTTLS (or TLS from the first byte), AUTH with `authenticate`, QUIT.
     TServerTestResult TestSmtp(const TServerTestSettings& settings, bool authenticate);

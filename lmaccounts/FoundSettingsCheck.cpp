@@ -5,7 +5,8 @@ namespace {
 TServerTestSettings TestSettingsOf(TMailService service, const TFoundServer& server, const QString& password)
 {
     TServerTestSettings settings;
-    settings.Server = ServerFieldText(service, ServerChoiceOfFound(server));
+    settings.Incoming = IncomingProtocolOfFound(server);
+    settings.Server = ServerFieldText(service, ServerChoiceOfFound(server), settings.Incoming);
     settings.Security = server.Security;
     settings.UserName = server.Username.toUtf8();
     settings.Password = password.toUtf8();
@@ -17,7 +18,7 @@ TCandidateCheck CheckSide(TConnectionTest& test, TMailService service, const QLi
     TCandidateCheck check;
     for (int i = 0; i < candidates.size() && !test.Canceled(); ++i) {
         const TFoundServer& server = candidates.at(i);
-        if (!CanTryWithPassword(server) || (service == TMailService::Pop && server.Protocol != "pop3"))
+        if (!CanTryWithPassword(server))
             continue;
         const TServerTestSettings settings = TestSettingsOf(service, server, password);
         const TServerTestResult result = service == TMailService::Pop ? test.TestPop3(settings) : test.TestSmtp(settings, server.NeedsLogIn);
@@ -52,21 +53,24 @@ TServerChoice ServerChoiceOfFound(const TFoundServer& server)
     return {server.Host, QString::number(server.Port), server.Security};
 }
 
+TIncomingProtocol IncomingProtocolOfFound(const TFoundServer& server)
+{
+    return server.Protocol == "imap" ? TIncomingProtocol::Imap : TIncomingProtocol::Pop3;
+}
+
 TWizardChoices ChoicesWithFound(TWizardChoices choices, const TFoundSettings& found, const TFoundSettingsCheck* check)
 {
-    auto pick = [](const QList<TFoundServer>& list, int chosen, bool popOnly) -> const TFoundServer* {
+    auto pick = [](const QList<TFoundServer>& list, int chosen) -> const TFoundServer* {
         if (chosen >= 0 && chosen < list.size())
             return &list.at(chosen);
-        for (const TFoundServer& server : list)
-            if (!popOnly || server.Protocol == "pop3")
-                return &server;
-        return nullptr;
+        return list.isEmpty() ? nullptr : &list.first();
     };
-    if (const TFoundServer* in = pick(found.Incoming, check ? check->Incoming.Chosen : -1, true)) {
+    if (const TFoundServer* in = pick(found.Incoming, check ? check->Incoming.Chosen : -1)) {
+        choices.Incoming = IncomingProtocolOfFound(*in);
         choices.Pop = ServerChoiceOfFound(*in);
         choices.PopUsername = in->Username;
     }
-    if (const TFoundServer* out = pick(found.Outgoing, check ? check->Outgoing.Chosen : -1, false)) {
+    if (const TFoundServer* out = pick(found.Outgoing, check ? check->Outgoing.Chosen : -1)) {
         choices.Smtp = ServerChoiceOfFound(*out);
         choices.SmtpAuth = out->NeedsLogIn;
     }

@@ -1,9 +1,9 @@
 #pragma once
 // The candidates of a look-up tried for real before they are offered as found: the connection
-// test logs in to each incoming POP3 candidate in turn until one takes the log-in, and greets each
-// outgoing candidate (AUTH with the same credentials when it wants a log-in) until one works.
-// OAuth2-only candidates cannot be tried with a password and are passed over; IMAP candidates too,
-// since the wizard sets up POP3 accounts.
+// test logs in to each incoming candidate (POP3 or IMAP, as the candidate says) in turn until one
+// takes the log-in, and greets each outgoing candidate (AUTH with the same credentials when it
+// wants a log-in) until one works. OAuth2-only candidates cannot be tried with a password and are
+// passed over.
 
 #include "ConnectionTest.h"
 #include "FoundSettings.h"
@@ -34,6 +34,9 @@ TFoundSettingsCheck CheckFoundSettings(TConnectionTest& test, const TFoundSettin
 
 // The wizard's server fields for a found server (its port and security).
 TServerChoice ServerChoiceOfFound(const TFoundServer& server);
+// The incoming protocol of a found server: IMAP for "imap", else POP3.
+TIncomingProtocol IncomingProtocolOfFound(const TFoundServer& server);
 // The wizard's choices with the found servers filled in (the first of each side unless `check`
-// chose others); name, address and password stay as typed.
+// chose others), the incoming protocol following the incoming server; name, address and password
+// stay as typed.
 TWizardChoices ChoicesWithFound(TWizardChoices choices, const TFoundSettings& found, const TFoundSettingsCheck* check = nullptr);

@@ -1,5 +1,6 @@
 #include "LookupPage.h"
 
+#include "AccountEdtRules.h"
 #include "FormHelpers.h"
 #include "WizardPageParts.h"
 #include "tk_langlib.h"
@@ -38,11 +39,11 @@ QString DescribeFoundSettings(const TFoundSettings& found)
 {
     QStringList lines{FillIn(MessageText(WizardText::FoundIn), SourceText(found))};
     const TWizardChoices choices = ChoicesWithFound({}, found);
-    const auto pop = std::find_if(found.Incoming.begin(), found.Incoming.end(), [](const TFoundServer& s) { return s.Protocol == "pop3"; });
-    if (pop != found.Incoming.end())
-        lines.append(ServerText(WizardText::FoundIncoming, *pop));
-    else
-        lines.append(MessageText(WizardText::FoundNoPop3));
+    if (!found.Incoming.isEmpty()) {
+        const TFoundServer& incoming = found.Incoming.first();
+        const bool imap = IncomingProtocolOfFound(incoming) == TIncomingProtocol::Imap;
+        lines.append(ServerText(imap ? WizardText::FoundIncomingImap : WizardText::FoundIncoming, incoming));
+    }
     if (!found.Outgoing.isEmpty())
         lines.append(ServerText(WizardText::FoundOutgoing, found.Outgoing.first()));
     if (!choices.PopUsername.isEmpty())
@@ -75,11 +76,11 @@ TLookupPage::TLookupPage(QWidget* parent) : QWidget(parent)
     connect(StopBtn, &QPushButton::clicked, this, &TLookupPage::Cancel);
 
     auto* results = new QFormLayout;
-    QLabel* popCaption = NewLabel(this, QStringLiteral("Posteingang (POP3):"), PopCaptionTag);
+    PopCaptionLbl = NewLabel(this, QStringLiteral("Posteingang (POP3):"), PopCaptionTag);
     QLabel* smtpCaption = NewLabel(this, QStringLiteral("Postausgang (SMTP):"), SmtpCaptionTag);
-    results->addRow(popCaption, PopResultLbl);
+    results->addRow(PopCaptionLbl, PopResultLbl);
     results->addRow(smtpCaption, SmtpResultLbl);
-    ResultRow = {popCaption, PopResultLbl, smtpCaption, SmtpResultLbl};
+    ResultRow = {PopCaptionLbl, PopResultLbl, smtpCaption, SmtpResultLbl};
     auto* progressRow = new QHBoxLayout;
     progressRow->addWidget(ProgressBar, 1);
     progressRow->addWidget(StopBtn);
@@ -121,6 +122,7 @@ void TLookupPage::Run(const TWizardChoices& choices)
     m_lookup.reset();
     if (outcome.Found) {
         m_choices = ChoicesWithFound(m_choices, *outcome.Found);
+        ShowIncomingCaption();
         FoundLbl->setText(DescribeFoundSettings(*outcome.Found));
         if (OnSettingsFound)
             OnSettingsFound(m_choices);
@@ -149,6 +151,7 @@ void TLookupPage::Check(const TFoundSettings& found)
     if (m_check->Canceled)
         return ShowSummary(WizardText::LookupCanceled);
     m_choices = ChoicesWithFound(m_choices, found, &*m_check);
+    ShowIncomingCaption();
     if (OnSettingsFound)
         OnSettingsFound(m_choices);
     ShowSummary(m_check->Works() ? WizardText::FoundWorks : WizardText::FoundFails);
@@ -171,6 +174,11 @@ void TLookupPage::ShowCheck(const TFoundSettings& found, const TFoundSettingsChe
         }
         label->setText(lines.isEmpty() ? MessageText(WizardText::FoundNotTested) : lines.join(QLatin1Char('\n')));
     }
+}
+
+void TLookupPage::ShowIncomingCaption()
+{
+    PopCaptionLbl->setText(MessageText(IncomingCaptions(m_choices.Incoming).Group) + QLatin1Char(':'));
 }
 
 void TLookupPage::ShowResultRows(bool shown)

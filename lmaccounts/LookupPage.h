@@ -49,6 +49,8 @@ public:
     QLabel* TitleLbl;
     QLabel* StageLbl;
     QLabel* FoundLbl;
+    // Names the incoming protocol of the servers found.
+    QLabel* PopCaptionLbl;
     QLabel* PopResultLbl;
     QLabel* SmtpResultLbl;
     // The captions and labels of the two result rows, shown only once found servers are tested.
@@ -63,6 +65,7 @@ private:
     void ShowCheck(const TFoundSettings& found, const TFoundSettingsCheck& check);
     void ShowSummary(int text);
     void ShowResultRows(bool shown);
+    void ShowIncomingCaption();
     void SetRunning(bool running);
 
     std::unique_ptr<TSettingsLookup> m_lookup;

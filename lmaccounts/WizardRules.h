@@ -55,9 +55,9 @@ inline constexpr int FoundWorks = 110;
 inline constexpr int FoundFails = 111;
 inline constexpr int LookupNothing = 112;
 inline constexpr int LookupCanceled = 113;
-inline constexpr int FoundNoPop3 = 114;
 inline constexpr int CheckingFound = 115;
 inline constexpr int FoundNotTested = 116;
+inline constexpr int FoundIncomingImap = 252;
 } // namespace WizardText
 
 // The first page asks name, address and password; the second looks the settings up and tries them.

@@ -21,6 +21,7 @@ void TImapReceiveRun::Configure(int timeoutSeconds)
     m_imap.TlsSeenBefore = TlsSeenBefore(job.AccountName, TMailService::Pop, job.Server);
     m_imap.UserName = job.Username;
     m_imap.Password = job.Password;
+    m_imap.LogInMethod = job.Auth == TAuthMethod::OAuth2 ? TqmLogInMethod::OAuth2 : TqmLogInMethod::Password;
     m_imap.LogFileName = RunPaths().LogFile;
     m_imap.SetTimeOut(timeoutSeconds);
     m_imap.MaxMessageSize = Limits.MaxMessageSize;

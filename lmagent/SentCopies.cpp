@@ -43,6 +43,7 @@ void Configure(TqmIMAP& imap, const TAgentJob& job, int timeoutSeconds, const QS
     imap.Server = target.Server;
     imap.UserName = target.Username;
     imap.Password = target.Password;
+    imap.LogInMethod = target.Auth == TAuthMethod::OAuth2 ? TqmLogInMethod::OAuth2 : TqmLogInMethod::Password;
     imap.Security = target.Security;
     ApplyPin(imap, {target.PinnedServer, target.PinnedCertificate});
     imap.TlsSeenBefore = TlsSeenBefore(job.AccountName, TMailService::Pop, target.Server);

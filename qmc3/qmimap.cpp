@@ -2,6 +2,7 @@
 
 #include "qmconst.h"
 #include "qmdiscard.h"
+#include "qmsasl.h"
 #include "qmwriteguard.h"
 
 #include <QBuffer>
@@ -303,7 +304,9 @@ void TqmIMAP::NegotiateTls()
 void TqmIMAP::Authenticate()
 {
     TTagged tagged;
-    if (HasCapability("AUTH=PLAIN")) {
+    if (LogInMethod == TqmLogInMethod::OAuth2) {
+        tagged = AuthenticateOAuth2();
+    } else if (HasCapability("AUTH=PLAIN")) {
         const QByteArray credentials = ('\0' + UserName + '\0' + Password).toBase64();
         if (HasCapability("SASL-IR")) {
             tagged = Run("AUTHENTICATE PLAIN " + credentials, {}, {}, {}, "AUTHENTICATE PLAIN ****");
@@ -328,6 +331,40 @@ void TqmIMAP::Authenticate()
     // The capabilities may grow once the user is known (UIDPLUS, SPECIAL-USE).
     if (!TakeCapabilityCode(tagged.Text))
         AskCapabilities();
+}
+
+QByteArrayList TqmIMAP::SaslMechanisms() const
+{
+    QByteArrayList mechanisms;
+    for (const QByteArray& capability : m_capabilities)
+        if (capability.startsWith("AUTH="))
+            mechanisms.append(capability.mid(5));
+    return mechanisms;
+}
+
+TqmIMAP::TTagged TqmIMAP::AuthenticateOAuth2()
+{
+    const detail::TSaslMechanism mechanism = detail::ChooseOAuth2Mechanism(SaslMechanisms());
+    if (mechanism == detail::TSaslMechanism::None)
+        Fail(qmMessageText(qmNoOAuth2Mechanism), qmNoOAuth2Mechanism);
+    const QByteArray command = "AUTHENTICATE " + detail::SaslMechanismName(mechanism);
+    const QByteArray response = (mechanism == detail::TSaslMechanism::OAuthBearer
+                                     ? detail::OAuthBearerMessage(UserName, Password, HostName(), Port())
+                                     : detail::XOAuth2Message(UserName, Password))
+                                    .toBase64();
+    const bool initialResponse = HasCapability("SASL-IR");
+    bool sent = initialResponse;
+    const auto answer = [&](const QByteArray&) {
+        if (!sent) {
+            sent = true;
+            return SendSecretLine(response, "****");
+        }
+        // RFC 7628, 3.2.2: the server's error is a challenge; the tagged NO follows our answer.
+        SendLine(detail::OAuth2ErrorAcknowledgement(mechanism));
+    };
+    if (initialResponse)
+        return Run(command + ' ' + response, {}, answer, {}, command + " ****");
+    return Run(command, {}, answer);
 }
 
 void TqmIMAP::RefuseAuthentication(const TTagged& tagged)

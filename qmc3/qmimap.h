@@ -51,6 +51,10 @@ public:
     // Greeting, CAPABILITY, STARTTLS (secStartTls or secAuto), then AUTHENTICATE PLAIN or LOGIN.
     // A refused log-in raises ELogInRefused unless the response code (RFC 5530) says the server
     // cannot let anyone in just now; security "auto" without STARTTLS refuses as POP3 does.
+    // With LogInMethod OAuth2, Password is an access token sent through AUTHENTICATE OAUTHBEARER or
+    // XOAUTH2 (RFC 7628), whichever the capabilities offer (OAUTHBEARER first), as an initial
+    // response with SASL-IR, else after the server's continuation; a server offering neither raises
+    // EServerError 57230. The log shows "AUTHENTICATE <mechanism> ****".
     void LogIn() override;
     void LogOut() override;
 
@@ -106,6 +110,7 @@ public:
 
     QByteArray UserName;
     QByteArray Password;
+    TqmLogInMethod LogInMethod = TqmLogInMethod::Password;
     qint64 MaxMessageSize = DefaultMaxMessageSize;
     static constexpr qint64 DefaultMaxMessageSize = 256 * 1024 * 1024;
     // UIDs per FETCH command; the default keeps a command well below servers' line limits.
@@ -135,6 +140,9 @@ private:
     void NoteUntagged(const QList<TImapValue>& values);
     void NegotiateTls();
     void Authenticate();
+    TTagged AuthenticateOAuth2();
+    // The SASL mechanisms of the AUTH= capabilities.
+    QByteArrayList SaslMechanisms() const;
     void AskCapabilities();
     void TakeCapabilities(const QList<TImapValue>& values, qsizetype from);
     // Takes the capabilities from a "[CAPABILITY ...]" response code; false when there is none.

@@ -5,6 +5,7 @@ make-ca (issued to "localhost"). It prints "PORT PID" once it accepts connection
 
 What it answers depends on the address's domain:
   good.test            a document naming the given POP3 and SMTP servers
+  imaponly.test        a document naming the given IMAP server (--imap) and the SMTP server
   plain.test           the same, with servers without encryption listed first
   onlyplain.test       only servers without encryption
   notxml.test          an HTML page
@@ -15,7 +16,7 @@ What it answers depends on the address's domain:
   hang.test            nothing: the connection stays open without an answer
   anything else        404
 
-    autoconfig-server.py CERTDIR --pop3 localhost:PORT:SSL --smtp localhost:PORT:STARTTLS
+    autoconfig-server.py CERTDIR --pop3 localhost:PORT:SSL --smtp localhost:PORT:STARTTLS [--imap localhost:PORT:SSL]
 """
 import argparse
 import http.server
@@ -74,6 +75,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         port = self.server.server_address[1]
         if domain == "good.test":
             self.send(200, document(good))
+        elif domain == "imaponly.test" and options.imap:
+            self.send(200, document([server_entry("incomingServer", "imap", options.imap), good[1]]))
         elif domain == "plain.test":
             self.send(200, document(plain[:1] + good[:1] + plain[1:] + good[1:]))
         elif domain == "onlyplain.test":
@@ -103,6 +106,7 @@ def main():
     parser.add_argument("certs")
     parser.add_argument("--pop3", required=True)
     parser.add_argument("--smtp", required=True)
+    parser.add_argument("--imap")
     options = parser.parse_args()
     server = Server(("127.0.0.1", 0), Handler)
     server.options = options

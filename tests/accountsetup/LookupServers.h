@@ -1,7 +1,9 @@
 #pragma once
 // The servers behind an address look-up test, all on 127.0.0.1 (dnsmasq on a loopback address of
-// its own, port 53): Dovecot (alice/secret, TLS required, one message), the SMTP server, the
-// autoconfig HTTPS server naming both, and SRV records for srv.test. Each test program starts them
+// its own, port 53): Dovecot for POP3 and a second one for IMAP only (alice/secret, TLS required,
+// one message each), the SMTP server, the autoconfig HTTPS server naming them, and SRV records for
+// srv.test (POP3) and imapsrv.test (IMAP). The guessed names: guess.test (POP3), imapguess.test (IMAPS), imapstarttls.test (IMAP
+// with STARTTLS on the mail. name) and both.test (POP3 and IMAP). Each test program starts them
 // once; the look-up's test variables point at them.
 
 #include "TestServers.h"
@@ -41,6 +43,8 @@ public:
         message.close();
         if (!(error = Pop3.StartPop3(QStringLiteral("alice"), QStringLiteral("secret"), m_mail.path(), Certificates.path())).isEmpty())
             return error;
+        if (!(error = Imap.StartImap(QStringLiteral("alice"), QStringLiteral("secret"), m_mail.path(), Certificates.path())).isEmpty())
+            return error;
         if (!(error = Smtp.StartSmtp(Received.path(), QStringLiteral("alice"), QStringLiteral("secret"), {}, Certificates.path())).isEmpty())
             return error;
         if (!(error = StartAutoconfig()).isEmpty())
@@ -49,14 +53,21 @@ public:
         DnsError = StartDns();
         qputenv("LUMARO_TEST_AUTOCONFIG_URL", "https://localhost:" + QByteArray::number(AutoconfigPort));
         qputenv("LUMARO_TEST_DNS_SERVER", DnsAddress.toString().toLatin1());
-        qputenv("LUMARO_TEST_GUESS_MAP", "pop.guess.test:995=localhost:" + QByteArray::number(Pop3.TlsPort())
-                                             + ",smtp.guess.test:587=localhost:" + QByteArray::number(Smtp.Port()));
+        const QByteArray pop3s = "=localhost:" + QByteArray::number(Pop3.TlsPort());
+        const QByteArray imaps = "=localhost:" + QByteArray::number(Imap.TlsPort());
+        const QByteArray submission = "=localhost:" + QByteArray::number(Smtp.Port());
+        qputenv("LUMARO_TEST_GUESS_MAP", "pop.guess.test:995" + pop3s + ",smtp.guess.test:587" + submission
+                                             + ",imap.imapguess.test:993" + imaps + ",smtp.imapguess.test:587" + submission
+                                             + ",mail.imapstarttls.test:143=localhost:" + QByteArray::number(Imap.Port())
+                                             + ",mail.imapstarttls.test:587" + submission + ",pop.both.test:995" + pop3s
+                                             + ",imap.both.test:993" + imaps + ",smtp.both.test:587" + submission);
         return {};
     }
 
     QTemporaryDir Certificates;
     QTemporaryDir Received;
     TestServer Pop3;
+    TestServer Imap;
     TestServer Smtp;
     quint16 AutoconfigPort = 0;
     QHostAddress DnsAddress;
@@ -67,8 +78,10 @@ private:
     {
         const QString pop3 = QStringLiteral("localhost:%1:SSL").arg(Pop3.TlsPort());
         const QString smtp = QStringLiteral("localhost:%1:STARTTLS").arg(Smtp.Port());
+        const QString imap = QStringLiteral("localhost:%1:SSL").arg(Imap.TlsPort());
         m_autoconfig.start(QStringLiteral(LUMARO_TESTSERVERS_DIR "/autoconfig-server.py"),
-                           {Certificates.path(), QStringLiteral("--pop3"), pop3, QStringLiteral("--smtp"), smtp});
+                           {Certificates.path(), QStringLiteral("--pop3"), pop3, QStringLiteral("--smtp"), smtp,
+                            QStringLiteral("--imap"), imap});
         if (!m_autoconfig.waitForStarted(10000) || !m_autoconfig.waitForReadyRead(20000))
             return QStringLiteral("autoconfig-server.py: ") + QString::fromLocal8Bit(m_autoconfig.readAllStandardError());
         AutoconfigPort = QString::fromLatin1(m_autoconfig.readLine()).section(QLatin1Char(' '), 0, 0).toUShort();
@@ -83,12 +96,14 @@ private:
         DnsAddress = QHostAddress(QStringLiteral("127.%1.%2.%3").arg(50 + pid % 100).arg((pid / 100) % 250 + 1).arg(pid % 200 + 2));
         const QString pop3s = QStringLiteral("--srv-host=_pop3s._tcp.srv.test,localhost,%1,0,1").arg(Pop3.TlsPort());
         const QString submission = QStringLiteral("--srv-host=_submission._tcp.srv.test,localhost,%1,0,1").arg(Smtp.Port());
+        const QString imaps = QStringLiteral("--srv-host=_imaps._tcp.imapsrv.test,localhost,%1,0,1").arg(Imap.TlsPort());
+        const QString imapSubmission = QStringLiteral("--srv-host=_submission._tcp.imapsrv.test,localhost,%1,0,1").arg(Smtp.Port());
         // A heavier record of lower preference, and "." (no such service): neither may be chosen.
         const QString unwanted = QStringLiteral("--srv-host=_submission._tcp.srv.test,nowhere.invalid,25,10,100");
         m_dns.start(QStringLiteral("dnsmasq"),
                     {QStringLiteral("--keep-in-foreground"), QStringLiteral("--no-resolv"), QStringLiteral("--no-hosts"),
                      QStringLiteral("--bind-interfaces"), QStringLiteral("--listen-address=") + DnsAddress.toString(),
-                     QStringLiteral("--port=53"), QStringLiteral("--user=root"), QStringLiteral("--pid-file"), pop3s, submission,
+                     QStringLiteral("--port=53"), QStringLiteral("--user=root"), QStringLiteral("--pid-file"), pop3s, submission, imaps, imapSubmission,
                      unwanted, QStringLiteral("--srv-host=_submissions._tcp.srv.test,.")});
         if (!m_dns.waitForStarted(10000))
             return QStringLiteral("dnsmasq: ") + m_dns.errorString();

@@ -9,6 +9,8 @@
 #include "FoundSettingsCheck.h"
 #include "LookupServers.h"
 #include "SettingsLookup.h"
+#include "ServerProbe.h"
+#include "qmimap.h"
 #include "qmmsg.h"
 #include "qmpop3.h"
 #include "qmsmtp.h"
@@ -76,6 +78,11 @@ private slots:
     void providerFileWithAWrongPort();
     void shippedProviderFiles();
     void guessNeverProposesAServerWithoutEncryption();
+    void imapOnlyProviderEndsInAReceivedMessage_data();
+    void imapOnlyProviderEndsInAReceivedMessage();
+    void guessPrefersPop3WhenBothAnswer();
+    void upgradeOfferIsReadFromTheWholeAnswer_data();
+    void upgradeOfferIsReadFromTheWholeAnswer();
     void everySourceHangingEndsWithin15Seconds();
     void cancelEndsTheLookUpAtOnce();
     void lmtoolPrintsOneJsonLine();
@@ -296,14 +303,151 @@ void TestSettingsLookup::guessNeverProposesAServerWithoutEncryption()
             socket->write(line.startsWith("CAPA") ? "+OK\r\nUSER\r\nUIDL\r\n.\r\n" : "-ERR\r\n");
         });
     });
+    // An IMAP server whose capabilities name no STARTTLS.
+    QTcpServer plainImap;
+    QVERIFY(plainImap.listen(QHostAddress::LocalHost));
+    connect(&plainImap, &QTcpServer::newConnection, this, [&plainImap] {
+        QTcpSocket* socket = plainImap.nextPendingConnection();
+        socket->write("* OK [CAPABILITY IMAP4rev1 STARTTLS] hi\r\n");
+        connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+            const QByteArray line = socket->readAll();
+            const QByteArray tag = line.left(line.indexOf(' '));
+            // Only the answer to CAPABILITY counts: the greeting's code could have been forged.
+            socket->write(line.contains("CAPABILITY") ? "* CAPABILITY IMAP4rev1 AUTH=PLAIN\r\n" + tag + " OK done\r\n"
+                                                      : tag + " BAD\r\n");
+        });
+    });
     const QByteArray saved = qgetenv("LUMARO_TEST_GUESS_MAP");
     qputenv("LUMARO_TEST_GUESS_MAP", "pop.plainguess.test:110=127.0.0.1:" + QByteArray::number(plain.serverPort())
+                                         + ",imap.plainguess.test:143=127.0.0.1:" + QByteArray::number(plainImap.serverPort())
                                          + ",smtp.plainguess.test:465=localhost:" + QByteArray::number(m_servers.Smtp.TlsPort()));
     const TLookupOutcome outcome = Lookup(QStringLiteral("alice@plainguess.test"));
     qputenv("LUMARO_TEST_GUESS_MAP", saved);
     QVERIFY(!outcome.Found);
     const QString notes = outcome.Notes.join(QLatin1Char('\n'));
     QVERIFY2(notes.contains(QStringLiteral("127.0.0.1:%1 bietet keine Verschlüsselung an").arg(plain.serverPort())), qPrintable(notes));
+    QVERIFY2(notes.contains(QStringLiteral("127.0.0.1:%1 bietet keine Verschlüsselung an").arg(plainImap.serverPort())), qPrintable(notes));
+}
+
+void TestSettingsLookup::imapOnlyProviderEndsInAReceivedMessage_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<bool>("imaps");
+    QTest::newRow("autoconfig document") << "alice@imaponly.test" << QByteArray("autoconfig") << true;
+    QTest::newRow("dns srv") << "alice@imapsrv.test" << QByteArray("srv") << true;
+    QTest::newRow("guess, IMAPS on 993") << "alice@imapguess.test" << QByteArray("guess") << true;
+    QTest::newRow("guess, STARTTLS on 143") << "alice@imapstarttls.test" << QByteArray("guess") << false;
+}
+
+void TestSettingsLookup::imapOnlyProviderEndsInAReceivedMessage()
+{
+    QFETCH(QString, address);
+    QFETCH(QByteArray, source);
+    QFETCH(bool, imaps);
+    if (source == "srv" && !m_servers.DnsError.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no DNS server for SRV records: ") + m_servers.DnsError));
+    const TLookupOutcome outcome = Lookup(address);
+    QVERIFY2(outcome.Found, qPrintable(outcome.Notes.join(QLatin1Char('\n'))));
+    TFoundSettings found = *outcome.Found;
+    QCOMPARE(SettingsSourceText(found.Source), source);
+    QCOMPARE(found.Incoming.size(), 1);
+    const TFoundServer& incoming = found.Incoming.first();
+    QCOMPARE(incoming.Protocol, QByteArray("imap"));
+    QCOMPARE(incoming.Host, QStringLiteral("localhost"));
+    QCOMPARE(incoming.Port, imaps ? m_servers.Imap.TlsPort() : m_servers.Imap.Port());
+    QCOMPARE(incoming.Security, imaps ? TqmSecurity::secTls : TqmSecurity::secStartTls);
+    // A guess takes the address as the user name; this server knows the local part.
+    found.Incoming.first().Username = found.Outgoing.first().Username = QStringLiteral("alice");
+
+    TConnectionTest test;
+    test.TimeOut = 10;
+    const TFoundSettingsCheck check = CheckFoundSettings(test, found, QStringLiteral("secret"));
+    QVERIFY(check.Works());
+    QCOMPARE(check.Incoming.Chosen, 0);
+    QVERIFY(check.Incoming.Results.first().Encrypted);
+    const TWizardChoices choices = ChoicesWithFound({}, found, &check);
+    QCOMPARE(choices.Incoming, TIncomingProtocol::Imap);
+    QCOMPARE(ServerFieldText(TMailService::Pop, choices.Pop, choices.Incoming), "localhost:" + QByteArray::number(incoming.Port));
+    QCOMPARE(choices.Pop.Security, incoming.Security);
+
+    // A wrong password is a refused log-in over IMAP, not a passed-over candidate.
+    TConnectionTest wrong;
+    wrong.TimeOut = 10;
+    const TFoundSettingsCheck refused = CheckFoundSettings(wrong, found, QStringLiteral("Falsch"));
+    QCOMPARE(refused.Incoming.Tried, QList<int>{0});
+    QCOMPARE(refused.Incoming.Results.first().Outcome, TTestOutcome::LogInRefused);
+
+    TqmIMAP imap;
+    imap.Server = "localhost:" + QByteArray::number(incoming.Port);
+    imap.Security = incoming.Security;
+    imap.UserName = "alice";
+    imap.Password = "secret";
+    imap.SetTimeOut(20);
+    QBuffer body;
+    try {
+        imap.OpenConnection();
+        QCOMPARE(imap.Select(QStringLiteral("INBOX"), true).Exists, qint64(1));
+        imap.FetchBodies(imap.SearchUids(), {}, [&](quint32, qint64) -> QIODevice* {
+            body.open(QIODevice::WriteOnly);
+            return &body;
+        }, [](quint32) {});
+        imap.CloseConnection();
+    } catch (const EqmException& error) {
+        QFAIL(qPrintable(error.Message()));
+    }
+    QVERIFY2(body.data().contains("Subject: Willkommen"), body.data().constData());
+}
+
+void TestSettingsLookup::guessPrefersPop3WhenBothAnswer()
+{
+    const TLookupOutcome outcome = Lookup(QStringLiteral("alice@both.test"));
+    QVERIFY2(outcome.Found, qPrintable(outcome.Notes.join(QLatin1Char('\n'))));
+    QCOMPARE(outcome.Found->Incoming.size(), 2);
+    QCOMPARE(outcome.Found->Incoming.at(0).Protocol, QByteArray("pop3"));
+    QCOMPARE(outcome.Found->Incoming.at(0).Port, m_servers.Pop3.TlsPort());
+    QCOMPARE(outcome.Found->Incoming.at(1).Protocol, QByteArray("imap"));
+    QCOMPARE(ChoicesWithFound({}, *outcome.Found).Incoming, TIncomingProtocol::Pop3);
+    // The candidate that works decides: with POP3 refused, IMAP is proposed.
+    TFoundSettings found = *outcome.Found;
+    found.Incoming[0].Username = QStringLiteral("nobody");
+    found.Incoming[1].Username = found.Outgoing[0].Username = QStringLiteral("alice");
+    TConnectionTest test;
+    test.TimeOut = 10;
+    const TFoundSettingsCheck check = CheckFoundSettings(test, found, QStringLiteral("secret"));
+    QCOMPARE(check.Incoming.Tried, (QList<int>{0, 1}));
+    QCOMPARE(check.Incoming.Chosen, 1);
+    QCOMPARE(ChoicesWithFound({}, found, &check).Incoming, TIncomingProtocol::Imap);
+}
+
+void TestSettingsLookup::upgradeOfferIsReadFromTheWholeAnswer_data()
+{
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("offered");
+    const int pop = int(TProbedProtocol::Pop3), imap = int(TProbedProtocol::Imap), smtp = int(TProbedProtocol::Smtp);
+    // offered: 1 yes, 0 no, -1 the answer is not complete yet.
+    QTest::newRow("pop3 stls") << pop << QByteArray("+OK\r\nUSER\r\nSTLS\r\n.\r\n") << 1;
+    QTest::newRow("pop3 without") << pop << QByteArray("+OK\r\nUSER\r\n.\r\n") << 0;
+    QTest::newRow("pop3 no capa") << pop << QByteArray("-ERR unknown\r\n") << 0;
+    QTest::newRow("pop3 unfinished") << pop << QByteArray("+OK\r\nSTLS\r\n") << -1;
+    QTest::newRow("imap starttls") << imap << QByteArray("* CAPABILITY IMAP4rev1 STARTTLS LOGINDISABLED\r\nP1 OK done\r\n") << 1;
+    QTest::newRow("imap lower case") << imap << QByteArray("* capability imap4rev1 starttls\r\np1 ok\r\n") << 1;
+    QTest::newRow("imap without") << imap << QByteArray("* CAPABILITY IMAP4rev1 AUTH=PLAIN\r\nP1 OK\r\n") << 0;
+    QTest::newRow("imap word inside another") << imap << QByteArray("* CAPABILITY IMAP4rev1 XSTARTTLS\r\nP1 OK\r\n") << 0;
+    QTest::newRow("imap refused") << imap << QByteArray("* CAPABILITY STARTTLS\r\nP1 BAD no\r\n") << 0;
+    QTest::newRow("imap unfinished") << imap << QByteArray("* CAPABILITY IMAP4rev1 STARTTLS\r\nP1 OK") << -1;
+    QTest::newRow("smtp starttls") << smtp << QByteArray("250-hello\r\n250-STARTTLS\r\n250 SIZE\r\n") << 1;
+    QTest::newRow("smtp unfinished") << smtp << QByteArray("250-hello\r\n250-STARTTLS\r\n") << -1;
+}
+
+void TestSettingsLookup::upgradeOfferIsReadFromTheWholeAnswer()
+{
+    QFETCH(int, protocol);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, offered);
+    const std::optional<bool> read = detail::UpgradeOffered(TProbedProtocol(protocol), reply);
+    QCOMPARE(read.has_value() ? int(*read) : -1, offered);
 }
 
 void TestSettingsLookup::everySourceHangingEndsWithin15Seconds()
@@ -393,6 +537,16 @@ void TestSettingsLookup::lmtoolTestTriesTheCandidates()
              refused.Err.constData());
     // The password never appears in what lmtool says.
     QVERIFY(!refused.Err.contains("Falsch-7431"));
+    // An IMAP-only provider is tried over IMAP and printed as found.
+    const TProgramRun imap = RunLmtool({QStringLiteral("alice@imaponly.test"), QStringLiteral("--test")}, "secret");
+    QCOMPARE(imap.ExitCode, 0);
+    QVERIFY2(imap.Out.startsWith("{\"source\":\"autoconfig\",\"incoming\":{\"protocol\":\"imap\",\"host\":\"localhost\",\"port\":"
+                                 + QByteArray::number(m_servers.Imap.TlsPort()) + ",\"security\":\"tls\""),
+             imap.Out.constData());
+    const TProgramRun imapRefused = RunLmtool({QStringLiteral("alice@imaponly.test"), QStringLiteral("--test")}, "Falsch-7431");
+    QCOMPARE(imapRefused.ExitCode, 1);
+    QVERIFY2(imapRefused.Err.contains("incoming localhost:" + QByteArray::number(m_servers.Imap.TlsPort()) + ": log-in refused"),
+             imapRefused.Err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestSettingsLookup)

@@ -291,8 +291,12 @@ private slots:
             return QString();
         };
         QCOMPARE(labelOf(form.PopServerEdt), english ? QStringLiteral("&POP3 server:") : QStringLiteral("&POP3-Server:"));
+        const QString popLogIn = english ? QStringLiteral("&Use the POP3 login") : QStringLiteral("POP3-Anmeldung &verwenden");
+        const QString imapLogIn = english ? QStringLiteral("&Use the IMAP login") : QStringLiteral("IMAP-Anmeldung &verwenden");
+        QCOMPARE(form.SmtpAuthPopChk->text(), popLogIn);
 
         form.IncomingProtocolCmb->setCurrentIndex(1);
+        QCOMPARE(form.SmtpAuthPopChk->text(), imapLogIn);
         form.PageControl->setCurrentIndex(2);
         QCOMPARE(labelOf(form.PopServerEdt), english ? QStringLiteral("&IMAP server:") : QStringLiteral("&IMAP-Server:"));
         QCOMPARE(labelOf(form.PopSecurityCmb), QStringLiteral("IM&AP:"));
@@ -314,6 +318,7 @@ private slots:
         TAccountSecurity pop;
         form.SetSecurity(pop);
         QCOMPARE(form.IncomingProtocolCmb->currentIndex(), 0);
+        QCOMPARE(form.SmtpAuthPopChk->text(), popLogIn);
         QCOMPARE(form.ImapFoldersEdt->toPlainText(), QString());
         QCOMPARE(form.Security().Secrets, TSecretStore::Record);
     }

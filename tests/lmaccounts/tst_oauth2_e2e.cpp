@@ -1,8 +1,9 @@
 // OAuth2 end to end against real parts on 127.0.0.1: the test CA's HTTPS authorization server
 // (scripts/testservers/oauth2-server.py), a stand-in browser found as xdg-open, Dovecot with its
-// oauth2 passdb and the SMTP test server asking the same server's introspection. The user signs in
-// from the account editor, the built agent receives with the access token from its job, a message
-// is sent; each mechanism is tried on each protocol; an expired token is refreshed, a revoked
+// oauth2 passdb (POP3 and IMAP) and the SMTP test server asking the same server's introspection. The
+// user signs in from the account editor, the built agent receives with the access token from its
+// job, a message is sent; an IMAP account receives and files its sent copy with the token; each
+// mechanism is tried on each protocol; an expired token is refreshed, a revoked
 // refresh token asks for a new sign-in, a redirect with a wrong state and a hanging token endpoint
 // end with a clear message. No log holds a token.
 
@@ -10,6 +11,7 @@
 #include "AccountLogIn.h"
 #include "AccountsFunctions.h"
 #include "AgentFixture.h"
+#include "ConnectionTest.h"
 #include "DBAgentFunctions.h"
 #include "Konstanten.h"
 #include "OAuth2SignIn.h"
@@ -21,6 +23,7 @@
 #include "TestServers.h"
 #include "nkRasCmp.h"
 #include "qmexcept.h"
+#include "qmimap.h"
 #include "qmpop3.h"
 #include "qmsmtp.h"
 #include "tk_langlib.h"
@@ -67,6 +70,7 @@ private slots:
     void advancedPageInBothLanguages_data();
     void advancedPageInBothLanguages();
     void signInFromEditorThenReceiveAndSend();
+    void imapAccountReceivesAndFilesSentCopyWithToken();
     void eachMechanismOnEachProtocol_data();
     void eachMechanismOnEachProtocol();
     void expiredAccessTokenIsRefreshed();
@@ -86,12 +90,16 @@ private:
     // Logs in with `token` through the given protocol and mechanism, sending one message over SMTP.
     void LogInWith(const QByteArray& token, bool pop, quint16 popPort, quint16 smtpPort, const QString& log);
     void LogInOrThrow(const QByteArray& token, bool pop, quint16 popPort, quint16 smtpPort, const QString& log);
+    // Logs in over IMAP with `token` (OAuth2) or else the password; the number of messages in `folder`.
+    static qint64 ImapMessages(quint16 port, const QByteArray& token, const QString& folder, const QString& log = {});
 
     QTemporaryDir m_certs;
     QTemporaryDir m_browserDir;
     QProcess m_authServer;
     quint16 m_authPort = 0;
     Pop3Mailbox m_mailbox;
+    QTemporaryDir m_imapSource;
+    TestServer m_imap;
     TestServer m_smtp;
     QTemporaryDir m_smtpOutput;
     std::unique_ptr<ScopedRegistry> m_registry;
@@ -118,6 +126,12 @@ void TestOAuth2EndToEnd::initTestCase()
     qputenv("LUMARO_POP3_OAUTH2_CA", QFile::encodeName(m_certs.filePath(QStringLiteral("ca.pem"))));
     const QString popError = m_mailbox.Start();
     QVERIFY2(popError.isEmpty(), qPrintable(popError));
+    QFile waiting(m_imapSource.filePath(QStringLiteral("1")));
+    QVERIFY(waiting.open(QIODevice::WriteOnly));
+    waiting.write(TestMessage("<imap@example.org>", "Mon, 9 Mar 2026 11:00:00 +0100", "waiting on IMAP"));
+    waiting.close();
+    const QString imapError = m_imap.StartImap(QStringLiteral("alice"), QStringLiteral("secret"), m_imapSource.path());
+    QVERIFY2(imapError.isEmpty(), qPrintable(imapError));
     const QString smtpError = m_smtp.StartSmtp(m_smtpOutput.path(), QStringLiteral("alice"), QStringLiteral("unused"), {}, {},
                                                {QStringLiteral("--oauth2-url"), QString::fromLatin1(AuthServer() + "/introspect"),
                                                 QStringLiteral("--oauth2-ca"), m_certs.filePath(QStringLiteral("ca.pem"))});
@@ -261,6 +275,21 @@ void TestOAuth2EndToEnd::LogInOrThrow(const QByteArray& token, bool pop, quint16
     client.CloseConnection();
 }
 
+qint64 TestOAuth2EndToEnd::ImapMessages(quint16 port, const QByteArray& token, const QString& folder, const QString& log)
+{
+    TqmIMAP client;
+    client.Server = "127.0.0.1:" + QByteArray::number(port);
+    client.Security = TqmSecurity::secNone;
+    client.UserName = "alice";
+    client.Password = token.isEmpty() ? QByteArray("secret") : token;
+    client.LogInMethod = token.isEmpty() ? TqmLogInMethod::Password : TqmLogInMethod::OAuth2;
+    client.LogFileName = log;
+    client.OpenConnection();
+    const qint64 exists = client.Select(folder, true).Exists;
+    client.CloseConnection();
+    return exists;
+}
+
 void TestOAuth2EndToEnd::advancedPageInBothLanguages_data()
 {
     AddLanguageRows();
@@ -368,25 +397,98 @@ void TestOAuth2EndToEnd::signInFromEditorThenReceiveAndSend()
     QCOMPARE(int(QDir(m_smtpOutput.path()).entryList({QStringLiteral("*.eml")}).size()), before + 1);
 }
 
+// An IMAP account signed in with OAuth2: the built agent receives with the token from its job, and
+// a send job stores the sent copy in the server's Sent folder with the same token.
+void TestOAuth2EndToEnd::imapAccountReceivesAndFilesSentCopyWithToken()
+{
+    const TSignInResult signedIn = SignIn();
+    QVERIFY2(signedIn.Error.isEmpty(), qPrintable(signedIn.Error));
+    StoreTokens(signedIn.Tokens);
+    const int n = FindAccountByName("Work");
+    TAccount account = *ReadAccount(n);
+    account.PopServer = "127.0.0.1:" + QByteArray::number(m_imap.Port());
+    QVERIFY(WriteAccount(n, account) == n);
+    TAccountSecurity security = ReadAccountSecurity("Work");
+    security.Incoming = TIncomingProtocol::Imap;
+    WriteAccountSecurity("Work", security);
+    const QByteArray token = signedIn.Tokens.AccessToken;
+
+    TAgentJob job;
+    QString error;
+    QVERIFY2(FillReceiveJob(job, "Work", KeepModeForceKeep, &error), qPrintable(error));
+    QCOMPARE(job.Action, ImapReceiveAction);
+    QCOMPARE(job.Auth, TAuthMethod::OAuth2);
+    QCOMPARE(job.Password, token);
+    AgentInstallation agent;
+    QVERIFY(agent.IsReady());
+    agent.SetGeneral(QStringLiteral("LogActive"), 1);
+    QVERIFY(agent.WriteJob(job));
+    AgentResult result = agent.Run();
+    QVERIFY2(result.ExitCode == 0, result.Errors.constData());
+    const QByteArrayList received = AgentInstallation::Contents(AgentInstallation::EmlFiles(agent.SpoolDir()));
+    QCOMPARE(received.size(), 1);
+    QVERIFY(received.first().contains("waiting on IMAP"));
+    QFile receiveLog(agent.DataDir() + QStringLiteral("/logfile.txt"));
+    QVERIFY(receiveLog.open(QIODevice::ReadOnly));
+    const QByteArray receiveLogText = receiveLog.readAll();
+    QVERIFY2(receiveLogText.contains("AUTHENTICATE OAUTHBEARER ****"), receiveLogText.constData());
+
+    TAgentJob sendJob;
+    QVERIFY2(FillSendJob(sendJob, "127.0.0.1:" + QByteArray::number(m_smtp.Port()), &error), qPrintable(error));
+    QCOMPARE(sendJob.SentCopy.Server, account.PopServer);
+    QCOMPARE(sendJob.SentCopy.Auth, TAuthMethod::OAuth2);
+    QCOMPARE(sendJob.SentCopy.Password, token);
+    QVERIFY(QDir().mkpath(agent.QueueDir()));
+    QFile queued(agent.QueueDir() + QStringLiteral("/m1.eml"));
+    QVERIFY(queued.open(QIODevice::WriteOnly));
+    queued.write("From: alice@example.org\r\nTo: bob@example.org\r\nSubject: copy with a token\r\n"
+                 "Message-ID: <copy@example.org>\r\n\r\nsent and filed\r\n");
+    queued.close();
+    const qint64 sentBefore = ImapMessages(m_imap.Port(), {}, QStringLiteral("Sent"));
+    QVERIFY(agent.WriteJob(sendJob));
+    result = agent.Run();
+    QVERIFY2(result.ExitCode == 0, result.Errors.constData());
+    QVERIFY(!queued.exists());
+    QCOMPARE(ImapMessages(m_imap.Port(), {}, QStringLiteral("Sent")), sentBefore + 1);
+    QCOMPARE(QDir(agent.QueueDir() + QStringLiteral("/SentCopies/Work")).entryList(QDir::Files), QStringList());
+
+    // The server takes the token only through its OAuth2 mechanisms: the copy in Sent shows that
+    // the copy went with it. No file the agent left holds the token.
+    QDirIterator files(agent.ProgramDir(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(!file.readAll().contains(token), qPrintable(file.fileName()));
+    }
+}
+
 void TestOAuth2EndToEnd::eachMechanismOnEachProtocol_data()
 {
-    QTest::addColumn<bool>("pop");
+    QTest::addColumn<QString>("protocol");
     QTest::addColumn<QString>("mechanism");
-    for (const bool pop : {true, false})
+    for (const char* protocol : {"POP3", "IMAP", "SMTP"})
         for (const char* mechanism : {"XOAUTH2", "OAUTHBEARER"})
-            QTest::addRow("%s %s", pop ? "POP3" : "SMTP", mechanism) << pop << QString::fromLatin1(mechanism);
+            QTest::addRow("%s %s", protocol, mechanism) << QString::fromLatin1(protocol) << QString::fromLatin1(mechanism);
 }
 
 void TestOAuth2EndToEnd::eachMechanismOnEachProtocol()
 {
-    QFETCH(bool, pop);
+    QFETCH(QString, protocol);
     QFETCH(QString, mechanism);
+    const bool pop = protocol == QLatin1String("POP3");
+    const bool imap = protocol == QLatin1String("IMAP");
     const TSignInResult signedIn = SignIn();
     QVERIFY2(signedIn.Error.isEmpty(), qPrintable(signedIn.Error));
     Pop3Mailbox mailbox;
     TestServer smtp;
+    TestServer imapServer;
     QTemporaryDir output;
-    if (pop) {
+    if (imap) {
+        qputenv("LUMARO_POP3_OAUTH2_MECHANISMS", mechanism.toLower().toLatin1());
+        const QString error = imapServer.StartImap(QStringLiteral("alice"), QStringLiteral("secret"), m_imapSource.path());
+        qunsetenv("LUMARO_POP3_OAUTH2_MECHANISMS");
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    } else if (pop) {
         qputenv("LUMARO_POP3_OAUTH2_MECHANISMS", mechanism.toLower().toLatin1());
         const QString error = mailbox.Start();
         qunsetenv("LUMARO_POP3_OAUTH2_MECHANISMS");
@@ -401,18 +503,45 @@ void TestOAuth2EndToEnd::eachMechanismOnEachProtocol()
     }
     const quint16 popPort = QByteArray(mailbox.Address()).split(':').value(1).toUShort();
     const QString log = m_programDir->filePath(QStringLiteral("protocol.log"));
-    LogInWith(signedIn.Tokens.AccessToken, pop, popPort, smtp.Port(), log);
-    if (!pop)
+    if (imap) {
+        try {
+            QCOMPARE(ImapMessages(imapServer.Port(), signedIn.Tokens.AccessToken, QStringLiteral("INBOX"), log), qint64(1));
+        } catch (const EqmException& error) {
+            QFAIL(qPrintable(error.Message()));
+        }
+    } else {
+        LogInWith(signedIn.Tokens.AccessToken, pop, popPort, smtp.Port(), log);
+    }
+    if (!pop && !imap)
         QCOMPARE(QDir(output.path()).entryList({QStringLiteral("*.eml")}).size(), 1);
     QFile logFile(log);
     QVERIFY(logFile.open(QIODevice::ReadOnly));
     const QByteArray logText = logFile.readAll();
-    QVERIFY2(logText.contains("AUTH " + mechanism.toLatin1() + " ****"), logText.constData());
+    const QByteArray command = imap ? "AUTHENTICATE " : "AUTH ";
+    QVERIFY2(logText.contains(command + mechanism.toLatin1() + " ****"), logText.constData());
     QVERIFY(!logText.contains(signedIn.Tokens.AccessToken));
     QVERIFY(!logText.contains(signedIn.Tokens.AccessToken.toBase64().left(12)));
 
+    // The connection test logs in with the token as the clients do.
+    if (pop || imap) {
+        TConnectionTest test;
+        test.TimeOut = 10;
+        TServerTestSettings settings;
+        settings.Server = "127.0.0.1:" + QByteArray::number(imap ? imapServer.Port() : popPort);
+        settings.Security = TqmSecurity::secNone;
+        settings.UserName = "alice";
+        settings.Password = signedIn.Tokens.AccessToken;
+        settings.Incoming = imap ? TIncomingProtocol::Imap : TIncomingProtocol::Pop3;
+        settings.LogInMethod = TqmLogInMethod::OAuth2;
+        const TServerTestResult result = test.TestPop3(settings);
+        QVERIFY2(result.Outcome == TTestOutcome::Success, qPrintable(result.Detail));
+        QVERIFY(result.LoggedIn);
+    }
+
     // A token the server does not know is refused as a log-in, not as a broken server.
-    if (pop) {
+    if (imap) {
+        QVERIFY_THROWS_EXCEPTION(ELogInRefused, ImapMessages(imapServer.Port(), "not-a-token", QStringLiteral("INBOX")));
+    } else if (pop) {
         TqmPOP client;
         client.Server = mailbox.Address();
         client.Security = TqmSecurity::secNone;

@@ -8,6 +8,7 @@
 // Cancel stops a test that hangs. Pictures of every page, German and English.
 
 #include "AccountsMain.h"
+#include "AgentFixture.h"
 #include "CertificateDialog.h"
 #include "ConnectionTestPage.h"
 #include "LanguageRows.h"
@@ -93,6 +94,8 @@ private slots:
     void foundSettingsNeedNoHostName();
     void imapAccountIsTestedAndStored_data() { AddLanguageRows(); }
     void imapAccountIsTestedAndStored();
+    void imapOnlyProviderFoundEndsInAReceivingAccount_data();
+    void imapOnlyProviderFoundEndsInAReceivingAccount();
 
 private:
     void Install(int language)
@@ -546,6 +549,83 @@ void TestWizardWindow::imapAccountIsTestedAndStored()
     again.SetChoices(ChoicesOfDraft(draft));
     QCOMPARE(again.IncomingProtocolCmb->currentIndex(), 1);
     QCOMPARE(again.Draft().Security.Incoming, TIncomingProtocol::Imap);
+}
+
+void TestWizardWindow::imapOnlyProviderFoundEndsInAReceivingAccount_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("source");
+    QTest::newRow("autoconfig, German") << 0 << "alice@imaponly.test" << "Autoconfig-Dokument Ihres Providers";
+    QTest::newRow("guess, German") << 0 << "alice@imapguess.test" << "Prüfung der üblichen Servernamen";
+    QTest::newRow("autoconfig, English") << 2 << "alice@imaponly.test" << "provider's autoconfig document";
+    QTest::newRow("guess, English") << 2 << "alice@imapguess.test" << "check of the usual server names";
+}
+
+// An IMAP-only provider: from the address (no host typed) to an account the agent receives with.
+void TestWizardWindow::imapOnlyProviderFoundEndsInAReceivingAccount()
+{
+    QFETCH(int, language);
+    QFETCH(QString, address);
+    QFETCH(QString, source);
+    Install(language);
+    const bool guessed = address.contains(QLatin1String("guess"));
+    const QString suffix = Suffix(language) + (guessed ? QStringLiteral("-imapguess") : QStringLiteral("-imapautoconfig"));
+    TWizzardFrm wizard;
+    PrepareForTestServers(wizard, m_providers.path());
+    wizard.show();
+    Type(wizard.SmtpNameEdt, QStringLiteral("Alice Example"));
+    Type(wizard.SmtpAddressEdt, address);
+    Type(wizard.PopPasswordEdt, QStringLiteral("secret"));
+    QTest::mouseClick(wizard.NextBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(wizard.LookupPage->Finished(), TestTimeOut);
+    const QString found = wizard.LookupPage->FoundLbl->text();
+    QVERIFY2(found.contains(source), qPrintable(found));
+    QVERIFY2(found.contains(QStringLiteral("IMAP localhost:%1").arg(m_servers.Imap.TlsPort())), qPrintable(found));
+    QVERIFY2(wizard.LookupPage->PopCaptionLbl->text().contains(QLatin1String("(IMAP)")),
+             qPrintable(wizard.LookupPage->PopCaptionLbl->text()));
+    SaveScreenshot(wizard, QStringLiteral("lmaccounts-wizard%1-page2").arg(suffix));
+    if (guessed) {
+        // A guess knows no user name but the address, which this server does not know: the
+        // person types the user name only.
+        QVERIFY(!wizard.LookupPage->FoundWorking());
+        QTest::mouseClick(wizard.NextBtn, Qt::LeftButton);
+        QCOMPARE(wizard.CurrentPage(), int(wpIncoming));
+        QCOMPARE(wizard.IncomingProtocolCmb->currentIndex(), 1);
+        QCOMPARE(wizard.PopServerEdt->text(), QStringLiteral("localhost"));
+        QCOMPARE(wizard.PopPortEdt->text(), QString::number(m_servers.Imap.TlsPort()));
+        wizard.ShowPage(wpLogin);
+        Type(wizard.PopUsernameEdt, QStringLiteral("alice"));
+        wizard.ShowPage(wpAccountName);
+    } else {
+        QVERIFY2(wizard.LookupPage->FoundWorking(), qPrintable(wizard.LookupPage->PopResultLbl->text() + QLatin1Char('\n')
+                                                               + wizard.LookupPage->SmtpResultLbl->text()));
+        QTest::mouseClick(wizard.NextBtn, Qt::LeftButton);
+        QCOMPARE(wizard.CurrentPage(), int(wpAccountName));
+    }
+    QTest::mouseClick(wizard.NextBtn, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(wizard.TestPage->Finished(), TestTimeOut);
+    QVERIFY2(wizard.TestPage->Succeeded(), qPrintable(wizard.TestPage->PopResultLbl->text()));
+    QTest::mouseClick(wizard.NextBtn, Qt::LeftButton);
+    QCOMPARE(wizard.result(), int(QDialog::Accepted));
+    QVERIFY(AddAccount(wizard.Draft()) != 0);
+    const QByteArray name = address.toUtf8();
+    QCOMPARE(ReadAccountSecurity(name).Incoming, TIncomingProtocol::Imap);
+    QCOMPARE(ReadAccountSecurity(name).PopSecurity, TqmSecurity::secTls);
+
+    // The built agent receives the waiting message with the job the main window would write.
+    TAgentJob job;
+    QString error;
+    QVERIFY2(FillReceiveJob(job, name, KeepModeForceKeep, &error), qPrintable(error));
+    QCOMPARE(job.Action, ImapReceiveAction);
+    AgentInstallation agent;
+    QVERIFY(agent.IsReady());
+    QVERIFY(agent.WriteJob(job));
+    const AgentResult result = agent.Run();
+    QVERIFY2(result.ExitCode == 0, result.Errors.constData());
+    const QByteArrayList received = AgentInstallation::Contents(AgentInstallation::EmlFiles(agent.SpoolDir()));
+    QCOMPARE(received.size(), 1);
+    QVERIFY(received.first().contains("Subject: Willkommen"));
 }
 
 QTEST_MAIN(TestWizardWindow)

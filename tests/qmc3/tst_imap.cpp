@@ -5,8 +5,11 @@
 #include "FakeServer.h"
 #include "qmconst.h"
 #include "qmimap.h"
+#include "qmsasl.h"
 
 #include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <map>
@@ -85,6 +88,8 @@ private slots:
     void deletion();
     void logIn_data();
     void logIn();
+    void oauth2LogIn_data();
+    void oauth2LogIn();
     void appendWaitsForTheServer();
 };
 
@@ -310,6 +315,79 @@ void TestImap::logIn()
         QVERIFY2(raised.contains(error), qPrintable(raised));
     QCOMPARE(refused, askAgain);
     QCOMPARE(server.Errors(), QStringList());
+}
+
+void TestImap::oauth2LogIn_data()
+{
+    QTest::addColumn<QByteArrayList>("script");
+    QTest::addColumn<QByteArray>("mechanism");
+    QTest::addColumn<QString>("error");
+    const QByteArray xoauth2 = detail::XOAuth2Message("alice", "tok-123").toBase64();
+    const QByteArrayList logOut{"C: A2 CAPABILITY", "S: * CAPABILITY IMAP4rev1", "S: A2 OK", "C: A3 LOGOUT", "S: A3 OK"};
+    QTest::newRow("oauthbearer preferred, initial response")
+        << QByteArrayList{"S: * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=PLAIN AUTH=XOAUTH2 AUTH=OAUTHBEARER] ready",
+                          "C: A1 AUTHENTICATE OAUTHBEARER *", "S: A1 OK in"} + logOut
+        << QByteArray("OAUTHBEARER") << QString();
+    QTest::newRow("xoauth2 after the continuation")
+        << QByteArrayList{"S: * OK [CAPABILITY IMAP4rev1 AUTH=PLAIN AUTH=XOAUTH2] ready", "C: A1 AUTHENTICATE XOAUTH2", "S: +",
+                          "C: " + xoauth2, "S: A1 OK in"} + logOut
+        << QByteArray("XOAUTH2") << QString();
+    // RFC 7628, 3.2.2: the error comes as a challenge, answered with ^A, before the tagged NO.
+    QTest::newRow("token refused")
+        << QByteArrayList{"S: * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=OAUTHBEARER] ready", "C: A1 AUTHENTICATE OAUTHBEARER *",
+                          "S: + " + QByteArray(R"({"status":"invalid_token"})").toBase64(), "C: AQ==",
+                          "S: A1 NO [AUTHENTICATIONFAILED] bad token"}
+        << QByteArray("OAUTHBEARER") << QStringLiteral("refused the log-in");
+    QTest::newRow("xoauth2 refused")
+        << QByteArrayList{"S: * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=XOAUTH2] ready", "C: A1 AUTHENTICATE XOAUTH2 " + xoauth2,
+                          "S: + " + QByteArray(R"({"status":"400"})").toBase64(), "C: ", "S: A1 NO [AUTHENTICATIONFAILED] no"}
+        << QByteArray("XOAUTH2") << QStringLiteral("refused the log-in");
+    QTest::newRow("no oauth2 mechanism")
+        << QByteArrayList{"S: * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=PLAIN] ready", "SILENT"} << QByteArray()
+        << qmMessageText(qmNoOAuth2Mechanism);
+}
+
+// The token goes where the mechanism puts it, never into the log.
+void TestImap::oauth2LogIn()
+{
+    QFETCH(QByteArrayList, script);
+    QFETCH(QByteArray, mechanism);
+    QFETCH(QString, error);
+    FakeServer server(script);
+    QTemporaryDir logDir;
+    const QString logFile = logDir.filePath(QStringLiteral("imap.log"));
+    QString raised;
+    {
+        // The client writes its log when it goes.
+        TqmIMAP imap;
+        Configure(imap, server);
+        imap.Password = "tok-123";
+        imap.LogInMethod = TqmLogInMethod::OAuth2;
+        imap.LogFileName = logFile;
+        try {
+            imap.OpenConnection();
+            imap.CloseConnection();
+        } catch (const EqmException& failure) {
+            raised = failure.Message();
+        }
+    }
+    if (error.isEmpty())
+        QCOMPARE(raised, QString());
+    else
+        QVERIFY2(raised.contains(error), qPrintable(raised));
+    QCOMPARE(server.Errors(), QStringList());
+    if (mechanism == "OAUTHBEARER")
+        QVERIFY(server.Received().contains(
+            detail::OAuthBearerMessage("alice", "tok-123", "127.0.0.1", server.Port()).toBase64()));
+    QFile log(logFile);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray logText = log.readAll();
+    // With SASL-IR the response is on the command's line, else on its own after the continuation.
+    const bool initialResponse = script.first().contains("SASL-IR");
+    if (!mechanism.isEmpty())
+        QVERIFY2(logText.contains("AUTHENTICATE " + mechanism + (initialResponse ? " ****" : "\n+\n****")), logText.constData());
+    QVERIFY(!logText.contains(detail::XOAuth2Message("alice", "tok-123").toBase64()));
+    QVERIFY(!logText.contains("tok-123"));
 }
 
 void TestImap::appendWaitsForTheServer()
