@@ -29,6 +29,13 @@ enum : int {
     CountChanged = 27,
     CheckFileNotWritten = 45,
     FolderRecreated = 330,
+    CheckingFolder = 340,
+    FolderRecreatedNamed = 341,
+    InboxName = 342,
+    Pop3ServerCaption = 343,
+    ImapServerCaption = 344,
+    Pop3PortHint = 345,
+    ImapPortHint = 346,
     FailedServerMark = 280,
 };
 } // namespace LmserverText
@@ -45,3 +52,6 @@ QString CheckingStatus(const QByteArray& server);
 QString ReceivingStatus(int position, qint64 count);
 QString DeletingStatus(int position);
 QString ErrorStatus(const QString& error);
+// IMAP: a folder as the list and the status line name it ("Posteingang" for INBOX).
+QString ShownFolderName(const QString& folder);
+QString FolderCheckingStatus(const QString& folder);
