@@ -159,9 +159,12 @@ void TServerManager::CarryOutImapFolder(int server, const TListedFolder& folder,
     QList<quint32> retrieve;
     QHash<quint32, qint64> sizes;
     QHash<quint32, int> rowOfUid;
+    // The marks as they were before fetching turns them into "fetched".
+    QHash<int, QString> markOfRow;
     for (int row : rows) {
         const TMessageLine& line = Table.Lines().at(row);
         rowOfUid.insert(line.Uid, row);
+        markOfRow.insert(row, line.MarkText);
         if (WantsRetrieve(line.MarkText)) {
             retrieve.append(line.Uid);
             sizes.insert(line.Uid, line.Listed.Size);
@@ -172,14 +175,14 @@ void TServerManager::CarryOutImapFolder(int server, const TListedFolder& folder,
     QList<quint32> kept;
     QList<int> removedRows;
     for (int row : rows) {
-        const TMessageLine& line = Table.Lines().at(row);
+        const QString& mark = markOfRow.value(row);
         const bool fetched = saved.contains(row);
         // Nothing is deleted that was to be fetched and is not safe in the spool.
-        if (WantsDelete(line.MarkText) && (fetched || !WantsRetrieve(line.MarkText))) {
-            remove.append(line.Uid);
+        if (WantsDelete(mark) && (fetched || !WantsRetrieve(mark))) {
+            remove.append(Table.Lines().at(row).Uid);
             removedRows.append(row);
         } else if (fetched) {
-            kept.append(line.Uid);
+            kept.append(Table.Lines().at(row).Uid);
         }
     }
     // As the agent would: fetched mail that stays on the server is marked read when the account says so.

@@ -1,6 +1,8 @@
-// The server manager on an IMAP account against Dovecot requiring TLS: the inbox listed from
-// ENVELOPE and RFC822.SIZE, fetching, deleting and fetching-and-deleting by UID, a message another
-// client removed meanwhile, and the agent's next receive, which fetches nothing the manager took.
+// The server manager on an IMAP account against Dovecot requiring TLS: the inbox and a ticked folder
+// listed from ENVELOPE and RFC822.SIZE, fetching, deleting and fetching-and-deleting by UID folder by
+// folder, a message another client removed meanwhile, a folder recreated meanwhile, a ticked folder
+// the server lacks, a quick connection over IMAP, and the agent's next receive, which fetches
+// nothing the manager took.
 
 #include "AgentFixture.h"
 #include "CheckFile.h"
@@ -15,6 +17,8 @@
 
 #include <QDir>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -57,6 +61,9 @@ private slots:
         imap.DeleteMessages(imap.SearchUids());
         for (int n = 1; n <= 3; ++n)
             imap.Append(QStringLiteral("INBOX"), MessageNumber(n), {});
+        for (const TqmImapFolder& folder : imap.ListFolders())
+            if (folder.Name == Drafts)
+                imap.DeleteFolder(Drafts);
         imap.CloseConnection();
     }
 
@@ -120,7 +127,146 @@ private slots:
         QCOMPARE(ServerSubjects(), QByteArrayList{"Message 3"});
     }
 
+    // Two folders: every line says its folder, each folder's marks act on that folder only, and
+    // the check file names each message by its folder, so the agent takes none of them again.
+    void twoFoldersListedAndCarriedOutPerFolder()
+    {
+        AddDraftsFolder({4, 5});
+        TServerManager manager(m_settings, Events());
+        manager.Connect(PlanConnect(m_settings), true);
+        QVERIFY2(!manager.Table.Servers().first().Failed, qPrintable(manager.Table.Servers().first().Error));
+        QCOMPARE(Subjects(manager.Table), (QStringList{"Message 1", "Message 2", "Message 3", "Message 4", "Message 5"}));
+        QCOMPARE(Folders(manager.Table), (QStringList{"INBOX", "INBOX", "INBOX", Drafts, Drafts}));
+        QCOMPARE(manager.Table.Servers().first().ListedFolders.size(), 2);
+        QVERIFY(m_statuses.contains(FolderCheckingStatus(Drafts)));
+
+        manager.Table.SetMark({0, 3}, Mark::Get);
+        manager.Table.SetMark({1, 4}, Mark::GetDelete);
+        manager.Table.SetMark({2}, Mark::Delete);
+        manager.CarryOut(Paths().Data.SpoolDir);
+        QCOMPARE(Subjects(manager.Table), (QStringList{"Message 1", "Message 4"}));
+        QCOMPARE(Marks(manager.Table), (QStringList{Mark::Got, Mark::Got}));
+        QCOMPARE(SpoolMessages(), (QByteArrayList{MessageNumber(1), MessageNumber(2), MessageNumber(4), MessageNumber(5)}));
+        QCOMPARE(ServerSubjects(), QByteArrayList{"Message 1"});
+        QCOMPARE(ServerSubjects(Drafts), QByteArrayList{"Message 4"});
+        QFile checkFile(CheckFile());
+        QVERIFY(checkFile.open(QIODevice::ReadOnly));
+        const QByteArray checkLines = checkFile.readAll();
+        QCOMPARE(checkLines.count("INBOX;UIDVALIDITY="), 2);
+        QCOMPARE(checkLines.count("Entw&APw-rfe;UIDVALIDITY="), 2);
+
+        QVERIFY(RunAgent());
+        QCOMPARE(SpoolMessages(), QByteArrayList());
+    }
+
+    // A folder deleted and made anew holds other messages under the listed UIDs: nothing of it is
+    // touched, and the other folder's marks are still carried out.
+    void recreatedFolderIsLeftAlone()
+    {
+        AddDraftsFolder({4});
+        TServerManager manager(m_settings, Events());
+        manager.Connect(PlanConnect(m_settings), true);
+        QCOMPARE(manager.Table.Lines().size(), 4);
+        RecreateDraftsFolder({5});
+        manager.Table.SetMark({0, 3}, Mark::GetDelete);
+        manager.CarryOut(Paths().Data.SpoolDir);
+        QVERIFY2(m_statuses.contains(LmserverMessage(LmserverText::FolderRecreatedNamed, Drafts)),
+                 qPrintable(m_statuses.join(QLatin1Char('\n'))));
+        QCOMPARE(Marks(manager.Table), (QStringList{Mark::Nothing, Mark::Nothing, Mark::GetDelete}));
+        QCOMPARE(SpoolMessages(), QByteArrayList{MessageNumber(1)});
+        QCOMPARE(ServerSubjects(Drafts), QByteArrayList{"Message 5"});
+        QCOMPARE(ServerSubjects(), (QByteArrayList{"Message 2", "Message 3"}));
+    }
+
+    // A ticked folder the server does not have is named on the mailbox's node; the inbox is listed.
+    void missingTickedFolderLeavesTheInboxListed()
+    {
+        TAccountSecurity security = ReadAccountSecurity("Home");
+        security.ImapFolders = {"Gibt es nicht"};
+        WriteAccountSecurity("Home", security);
+        TServerManager manager(m_settings, Events());
+        manager.Connect(PlanConnect(m_settings), true);
+        const TServerEntry& entry = manager.Table.Servers().first();
+        QVERIFY(!entry.Failed);
+        QCOMPARE(manager.Table.Lines().size(), 3);
+        QVERIFY2(entry.Error.contains(QLatin1String("Gibt es nicht")), qPrintable(entry.Error));
+        QVERIFY(m_statuses.contains(entry.Error));
+    }
+
+    // A quick connection over IMAP (STARTTLS on the plain port) lists and fetches the inbox.
+    void quickConnectionOverImap()
+    {
+        TLmserverSettings settings;
+        settings.QuickConnect = true;
+        settings.QuickProtocol = TIncomingProtocol::Imap;
+        settings.QuickServer = QString::fromUtf8(m_server.TlsAddress(m_server.Port()));
+        settings.QuickUsername = QStringLiteral("alice");
+        settings.QuickPassword = "secret";
+        TServerManager manager(settings, Events());
+        manager.Connect(PlanConnect(settings), false);
+        QVERIFY2(!manager.Table.Servers().first().Failed, qPrintable(manager.Table.Servers().first().Error));
+        QCOMPARE(Subjects(manager.Table), (QStringList{"Message 1", "Message 2", "Message 3"}));
+        manager.Table.SetMark({1}, Mark::Get);
+        manager.CarryOut(Paths().Data.SpoolDir);
+        QCOMPARE(SpoolMessages(), QByteArrayList{MessageNumber(2)});
+        QCOMPARE(ServerSubjects().size(), 3);
+    }
+
 private:
+    const QString Drafts = QString::fromUtf8("Entwürfe");
+
+    // The account ticks the folder Entwürfe, which holds the numbered messages.
+    void AddDraftsFolder(const QList<int>& numbers)
+    {
+        TAccountSecurity security = ReadAccountSecurity("Home");
+        security.ImapFolders = {Drafts.toUtf8()};
+        WriteAccountSecurity("Home", security);
+        TqmIMAP imap;
+        Connect(imap);
+        imap.CreateFolder(Drafts);
+        for (int n : numbers)
+            imap.Append(Drafts, MessageNumber(n), {});
+        imap.CloseConnection();
+    }
+
+    void RecreateDraftsFolder(const QList<int>& numbers)
+    {
+        TqmIMAP imap;
+        Connect(imap);
+        imap.DeleteFolder(Drafts);
+        imap.CreateFolder(Drafts);
+        for (int n : numbers)
+            imap.Append(Drafts, MessageNumber(n), {});
+        imap.CloseConnection();
+    }
+
+    bool RunAgent()
+    {
+        TAgentJob job;
+        if (!FillReceiveJob(job, "Home", KeepModeFromAccount) || !m_agent->WriteJob(job))
+            return false;
+        const AgentResult result = m_agent->Run();
+        if (result.ExitCode != 0)
+            qWarning("%s", result.Errors.constData());
+        return result.ExitCode == 0;
+    }
+
+    static QStringList Subjects(const TMessageTable& table)
+    {
+        QStringList subjects;
+        for (const TMessageLine& line : table.Lines())
+            subjects.append(line.Subject);
+        return subjects;
+    }
+
+    static QStringList Folders(const TMessageTable& table)
+    {
+        QStringList folders;
+        for (const TMessageLine& line : table.Lines())
+            folders.append(line.Folder);
+        return folders;
+    }
+
     TServerEvents Events()
     {
         TServerEvents events;
@@ -158,11 +304,11 @@ private:
         imap.OpenConnection();
     }
 
-    QByteArrayList ServerSubjects() const
+    QByteArrayList ServerSubjects(const QString& folder = QStringLiteral("INBOX")) const
     {
         TqmIMAP imap;
         Connect(imap);
-        imap.Select(QStringLiteral("INBOX"), true);
+        imap.Select(folder, true);
         QByteArrayList subjects;
         for (const TqmImapMessageInfo& info : imap.FetchInfo(imap.SearchUids()))
             subjects.append(info.Headers.GetFieldBody("Subject"));
