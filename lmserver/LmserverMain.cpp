@@ -185,11 +185,11 @@ void TLmserverFrm::ConnectSignals()
 
 void TLmserverFrm::RestoreLayout()
 {
-    resize(820, 520);
+    resize(800, 520);
     RestoreFormPlacement(*this, UserContext().Keys.Forms);
     // Wide enough for a full date and a sender's name and address at the default window size, the
     // folder column of an IMAP mailbox included.
-    const int widths[TMessageListModel::ColumnCount] = {230, 190, 200, 70, 100};
+    const int widths[TMessageListModel::ColumnCount] = {210, 180, 225, 60, 95};
     for (int column = 0; column < TMessageListModel::ColumnCount; ++column)
         Listview->setColumnWidth(column, widths[column]);
     Listview->SetColumnsKey(LmserverColumnsKey());
