@@ -45,7 +45,7 @@ inline const QString LmserverTitle = QStringLiteral("Lumaro Mail Server Manager"
 // Message `id` with its first "$T" replaced by `value`.
 QString LmserverMessage(int id, const QString& value = {});
 
-// The status line texts of the POP3 events.
+// The status line texts of the mailbox events.
 QString ConnectingStatus(const QByteArray& server);
 QString CheckingStatus(const QByteArray& server);
 // "Receiving message #p of n..." with p counted from 1.

@@ -212,6 +212,23 @@ private slots:
         QCOMPARE(ServerSubjects().size(), 3);
     }
 
+    // With "mark fetched mail read" the fetched message that stays on the server is \Seen, as after
+    // the agent's receive; the others stay as they were.
+    void fetchedMailMarkedReadWhenTheAccountSaysSo()
+    {
+        TAccountSecurity security = ReadAccountSecurity("Home");
+        security.ImapMarkRead = true;
+        WriteAccountSecurity("Home", security);
+        TServerManager manager(m_settings, Events());
+        manager.Connect(PlanConnect(m_settings), true);
+        manager.Table.SetMark({0}, Mark::Get);
+        manager.Table.SetMark({1}, Mark::GetDelete);
+        manager.CarryOut(Paths().Data.SpoolDir);
+        QCOMPARE(SpoolMessages().size(), 2);
+        QCOMPARE(SeenSubjects(), QByteArrayList{"Message 1"});
+        QCOMPARE(ServerSubjects().size(), 2);
+    }
+
 private:
     const QString Drafts = QString::fromUtf8("Entwürfe");
 
@@ -312,6 +329,19 @@ private:
         QByteArrayList subjects;
         for (const TqmImapMessageInfo& info : imap.FetchInfo(imap.SearchUids()))
             subjects.append(info.Headers.GetFieldBody("Subject"));
+        imap.CloseConnection();
+        return subjects;
+    }
+
+    QByteArrayList SeenSubjects() const
+    {
+        TqmIMAP imap;
+        Connect(imap);
+        imap.Select(QStringLiteral("INBOX"), true);
+        QByteArrayList subjects;
+        for (const TqmImapMessageInfo& info : imap.FetchInfo(imap.SearchUids()))
+            if (info.Flags.contains("\\Seen"))
+                subjects.append(info.Headers.GetFieldBody("Subject"));
         imap.CloseConnection();
         return subjects;
     }
