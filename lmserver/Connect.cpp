@@ -104,6 +104,7 @@ QWidget* TConnectFrm::CreateQuickPanel()
     form->setContentsMargins(0, 0, 0, 0);
     form->addRow(BuddyLabel(QStringLiteral("P&rotokoll:"), ProtocolLblTag, ProtocolCmb), ProtocolCmb);
     ServerLbl = new QLabel(panel);
+    ServerLbl->setObjectName(QStringLiteral("ServerLbl"));
     ServerLbl->setBuddy(ServerEdt);
     form->addRow(ServerLbl, ServerEdt);
     PortHintLbl = new QLabel(panel);

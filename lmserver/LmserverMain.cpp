@@ -194,6 +194,8 @@ void TLmserverFrm::RestoreLayout()
         Listview->setColumnWidth(column, widths[column]);
     Listview->SetColumnsKey(LmserverColumnsKey());
     Listview->RestoreColumnWidths();
+    // Until an IMAP mailbox is shown there are no folders to show.
+    Listview->setColumnHidden(TMessageListModel::ColFolder, true);
     const int treeHeight = Settings.TreeviewHeight > 0 ? Settings.TreeviewHeight : 110;
     Splitter->setSizes({treeHeight, qMax(100, height() - treeHeight)});
 }

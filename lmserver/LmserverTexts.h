@@ -28,7 +28,6 @@ enum : int {
     QuitFailed = 26,
     CountChanged = 27,
     CheckFileNotWritten = 45,
-    FolderRecreated = 330,
     CheckingFolder = 340,
     FolderRecreatedNamed = 341,
     InboxName = 342,

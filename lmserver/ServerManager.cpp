@@ -49,7 +49,7 @@ std::optional<TAgentJob> detail::ReceiveJobOf(const TServerEntry& entry)
     QByteArrayList names{entry.AccountName};
     if (entry.AccountName.isEmpty())
         names = AccountNames();
-    const QByteArray action = entry.Incoming == TIncomingProtocol::Imap ? "IMAP" : "POP3";
+    const QByteArray& action = entry.Incoming == TIncomingProtocol::Imap ? ImapReceiveAction : ReceiveAction;
     for (const QByteArray& name : std::as_const(names)) {
         TAgentJob job;
         if (FillReceiveJob(job, name, KeepModeFromAccount) && job.Server == entry.Server && job.Username == entry.UserName
