@@ -3,9 +3,12 @@
 #include "ConnectPlan.h"
 #include "DBAccountsFunctions.h"
 #include "FormTranslation.h"
+#include "LmserverTexts.h"
 #include "ShellFunctions.h"
+#include "tk_langlib.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -16,6 +19,8 @@
 #include <QVBoxLayout>
 
 namespace {
+
+constexpr int ProtocolLblTag = 60;
 
 QLabel* BuddyLabel(const QString& caption, int tag, QWidget* buddy)
 {
@@ -31,13 +36,14 @@ TConnectFrm::TConnectFrm(const TLmserverSettings& settings, const QStringList& a
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("ConnectFrm"));
-    setWindowTitle(QStringLiteral("Mit POP3-Servern verbinden"));
+    setWindowTitle(QStringLiteral("Mit Mailservern verbinden"));
     SetTag(this, 40);
     QuickChk = new QCheckBox(QStringLiteral("&Quick-Connect verwenden"), this);
     QuickChk->setObjectName(QStringLiteral("QuickChk"));
     SetTag(QuickChk, 41);
     AccountsPnl = CreateAccountsPanel(accountNames, settings.AccountsNames);
     QuickPnl = CreateQuickPanel();
+    ProtocolCmb->setCurrentIndex(settings.QuickProtocol == TIncomingProtocol::Imap ? 1 : 0);
     ServerEdt->setText(settings.QuickServer);
     UserEdt->setText(settings.QuickUsername);
     PasswordEdt->setText(QString::fromUtf8(settings.QuickPassword));
@@ -70,18 +76,22 @@ TConnectFrm::TConnectFrm(const TLmserverSettings& settings, const QStringList& a
     layout->addWidget(buttons);
 
     connect(QuickChk, &QCheckBox::toggled, this, &TConnectFrm::QuickChkClick);
+    connect(ProtocolCmb, &QComboBox::currentIndexChanged, this, &TConnectFrm::ShowProtocol);
     connect(ServerEdt, &QLineEdit::textChanged, this, &TConnectFrm::UpdateConnectBtn);
     connect(UserEdt, &QLineEdit::textChanged, this, &TConnectFrm::UpdateConnectBtn);
     connect(AccountsLst, &QListWidget::itemChanged, this, &TConnectFrm::UpdateConnectBtn);
     QuickChk->setChecked(settings.QuickConnect);
-    QuickChkClick();
     TranslateFormIfEnglish(this);
+    QuickChkClick();
     InstallHelpKey(this, HelpContext::ServerConnect);
 }
 
 QWidget* TConnectFrm::CreateQuickPanel()
 {
     auto* panel = new QWidget(this);
+    ProtocolCmb = new QComboBox(panel);
+    ProtocolCmb->setObjectName(QStringLiteral("ProtocolCmb"));
+    ProtocolCmb->addItems({QStringLiteral("POP3"), QStringLiteral("IMAP")});
     ServerEdt = new QLineEdit(panel);
     ServerEdt->setObjectName(QStringLiteral("ServerEdt"));
     UserEdt = new QLineEdit(panel);
@@ -92,7 +102,15 @@ QWidget* TConnectFrm::CreateQuickPanel()
     ServerEdt->setMinimumWidth(240);
     auto* form = new QFormLayout(panel);
     form->setContentsMargins(0, 0, 0, 0);
-    form->addRow(BuddyLabel(QStringLiteral("&POP3-Server:"), 42, ServerEdt), ServerEdt);
+    form->addRow(BuddyLabel(QStringLiteral("P&rotokoll:"), ProtocolLblTag, ProtocolCmb), ProtocolCmb);
+    ServerLbl = new QLabel(panel);
+    ServerLbl->setObjectName(QStringLiteral("ServerLbl"));
+    ServerLbl->setBuddy(ServerEdt);
+    form->addRow(ServerLbl, ServerEdt);
+    PortHintLbl = new QLabel(panel);
+    PortHintLbl->setObjectName(QStringLiteral("PortHintLbl"));
+    PortHintLbl->setWordWrap(true);
+    form->addRow(QString(), PortHintLbl);
     form->addRow(BuddyLabel(QStringLiteral("&Kontoname:"), 43, UserEdt), UserEdt);
     form->addRow(BuddyLabel(QStringLiteral("Kenn&wort:"), 44, PasswordEdt), PasswordEdt);
     PlainTextChk = new QCheckBox(QStringLiteral("Anmeldung &ohne Verschlüsselung erlauben (Kennwort im Klartext)"), panel);
@@ -123,8 +141,25 @@ void TConnectFrm::QuickChkClick()
 {
     QuickPnl->setVisible(QuickChk->isChecked());
     AccountsPnl->setVisible(!QuickChk->isChecked());
+    ShowProtocol();
     UpdateConnectBtn();
     adjustSize();
+}
+
+TIncomingProtocol TConnectFrm::QuickProtocol() const
+{
+    return ProtocolCmb->currentIndex() == 1 ? TIncomingProtocol::Imap : TIncomingProtocol::Pop3;
+}
+
+void TConnectFrm::ShowProtocol()
+{
+    const bool imap = QuickProtocol() == TIncomingProtocol::Imap;
+    ServerLbl->setText(MessageText(imap ? LmserverText::ImapServerCaption : LmserverText::Pop3ServerCaption));
+    PortHintLbl->setText(MessageText(imap ? LmserverText::ImapPortHint : LmserverText::Pop3PortHint));
+    // IMAP lists from the server's ENVELOPE: no header block is read that could be broken.
+    const bool headersMatter = !QuickChk->isChecked() || !imap;
+    HeadersChk->setEnabled(headersMatter);
+    HeadersLbl->setEnabled(headersMatter);
 }
 
 QStringList TConnectFrm::TickedAccounts() const
@@ -148,6 +183,7 @@ void TConnectFrm::ApplyTo(TLmserverSettings& settings) const
     settings.QuickUsername = UserEdt->text().trimmed();
     settings.QuickPassword = PasswordEdt->text().toUtf8();
     settings.QuickPlainText = PlainTextChk->isChecked();
+    settings.QuickProtocol = QuickProtocol();
     settings.AccountsNames = TickedAccounts();
     settings.GetHeaders = HeadersChk->isChecked();
 }

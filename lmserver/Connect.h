@@ -7,6 +7,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -27,7 +28,12 @@ public:
     QCheckBox* QuickChk;
     QWidget* QuickPnl;
     QWidget* AccountsPnl;
+    // POP3 or IMAP, in the order of TIncomingProtocol.
+    QComboBox* ProtocolCmb;
     QLineEdit* ServerEdt;
+    QLabel* ServerLbl;
+    // Which port the server field means without one, and how to ask for TLS from the first byte.
+    QLabel* PortHintLbl;
     QLineEdit* UserEdt;
     QLineEdit* PasswordEdt;
     // The quick connection's security: ticked is "none", else "auto".
@@ -42,5 +48,8 @@ private:
     QWidget* CreateQuickPanel();
     QWidget* CreateAccountsPanel(const QStringList& accountNames, const QStringList& ticked);
     void QuickChkClick();
+    // The server caption, the port hint and the headers choice follow the quick connection's protocol.
+    void ShowProtocol();
+    TIncomingProtocol QuickProtocol() const;
     void UpdateConnectBtn();
 };

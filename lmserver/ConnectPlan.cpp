@@ -14,8 +14,10 @@ TConnectPlan PlanConnect(const TLmserverSettings& settings, const TAccountLookup
 {
     TConnectPlan plan;
     if (settings.QuickConnect) {
-        const TqmSecurity security = settings.QuickPlainText ? TqmSecurity::secNone : TqmSecurity::secAuto;
-        plan.Targets.append({settings.QuickServer.toUtf8(), settings.QuickUsername.toUtf8(), settings.QuickPassword, security});
+        const TqmSecurity security = QuickConnectSecurity(settings.QuickServer, settings.QuickProtocol, settings.QuickPlainText);
+        TConnectTarget target{settings.QuickServer.toUtf8(), settings.QuickUsername.toUtf8(), settings.QuickPassword, security};
+        target.Incoming = settings.QuickProtocol;
+        plan.Targets.append(target);
         return plan;
     }
     for (const QString& name : settings.AccountsNames) {
@@ -32,9 +34,31 @@ TConnectPlan PlanConnect(const TLmserverSettings& settings, const TAccountLookup
         }
         const TAccountSecurity security = ReadAccountSecurity(account->Name);
         plan.Targets.append({account->PopServer, account->PopUsername, secret->Secret, security.PopSecurity,
-                             security.PopPin, account->Name, secret->Method, security.Incoming});
+                             security.PopPin, account->Name, secret->Method, security.Incoming,
+                             security.Incoming == TIncomingProtocol::Imap ? security.ImapFolders : QByteArrayList()});
     }
     return plan;
+}
+
+TqmSecurity QuickConnectSecurity(const QString& server, TIncomingProtocol incoming, bool plainText)
+{
+    const qsizetype colon = server.lastIndexOf(QLatin1Char(':'));
+    const QString port = colon > 0 && !server.endsWith(QLatin1Char(']')) ? server.mid(colon + 1).trimmed() : QString();
+    const QString tlsPort = incoming == TIncomingProtocol::Imap ? QStringLiteral("993") : QStringLiteral("995");
+    if (port == tlsPort)
+        return TqmSecurity::secTls;
+    return plainText ? TqmSecurity::secNone : TqmSecurity::secAuto;
+}
+
+QStringList ImapFoldersToList(const QByteArrayList& ticked)
+{
+    QStringList folders{QStringLiteral("INBOX")};
+    for (const QByteArray& folder : ticked) {
+        const QString name = QString::fromUtf8(folder).trimmed();
+        if (!name.isEmpty() && name.compare(folders.first(), Qt::CaseInsensitive) != 0 && !folders.contains(name))
+            folders.append(name);
+    }
+    return folders;
 }
 
 bool CanConnect(bool quickConnect, const QString& server, const QString& user, int tickedAccounts)

@@ -30,8 +30,11 @@ struct TConnectTarget {
     QByteArray AccountName = {};
     // With OAuth2, Password is a fresh access token and a refusal asks for no password.
     TAuthMethod Auth = TAuthMethod::Password;
-    // A quick connection speaks POP3.
+    // A quick connection speaks the protocol chosen for it.
     TIncomingProtocol Incoming = TIncomingProtocol::Pop3;
+    // IMAP: the server folders the account receives from beside the inbox, as ticked in the
+    // accounts editor (UTF-8); none for a quick connection.
+    QByteArrayList Folders = {};
 };
 
 struct TConnectPlan {
@@ -46,6 +49,16 @@ using TAccountLookup = std::function<std::optional<TAccount>(const QString& name
 std::optional<TAccount> ReadAccountByName(const QString& name);
 
 TConnectPlan PlanConnect(const TLmserverSettings& settings, const TAccountLookup& lookup = ReadAccountByName);
+
+// The security of a quick connection to `server` ("host" or "host:port"): TLS from the first byte
+// when the port is the protocol's TLS port (995 for POP3, 993 for IMAP), else "auto", or "none"
+// when the user allowed a log-in without encryption.
+TqmSecurity QuickConnectSecurity(const QString& server, TIncomingProtocol incoming, bool plainText);
+
+// The folders an IMAP mailbox is listed from, in order: the inbox, then the ticked folders without
+// blanks around them, without empty names and without repeats, named exactly as the agent names
+// them in its check file (only INBOX is case-insensitive, RFC 3501, 5.1).
+QStringList ImapFoldersToList(const QByteArrayList& ticked);
 
 // True when the remembered choices name something to connect to (for "Refresh").
 bool HasConnectChoice(const TLmserverSettings& settings);

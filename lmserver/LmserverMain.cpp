@@ -80,7 +80,7 @@ TLmserverFrm::TLmserverFrm(const QStringList& arguments, QWidget* parent)
     TranslateFormIfEnglish(this);
     InstallHelpKey(this, HelpContext::ServerManager);
     Model->SetCaptions(SplitParts(IsEnglish() ? StringTableText(ListviewTag + ComponentTextOffset)
-                                              : QStringLiteral("Betreff|Absender|Datum|Bytes"),
+                                              : QStringLiteral("Betreff|Absender|Datum|Bytes|Ordner"),
                                   TMessageListModel::ColumnCount));
     RestoreLayout();
     UpdateCommands();
@@ -185,14 +185,17 @@ void TLmserverFrm::ConnectSignals()
 
 void TLmserverFrm::RestoreLayout()
 {
-    resize(760, 520);
+    resize(800, 520);
     RestoreFormPlacement(*this, UserContext().Keys.Forms);
-    // Wide enough for a full date and a sender's name and address at the default window size.
-    const int widths[TMessageListModel::ColumnCount] = {260, 200, 220, 70};
+    // Wide enough for a full date and a sender's name and address at the default window size, the
+    // folder column of an IMAP mailbox included.
+    const int widths[TMessageListModel::ColumnCount] = {210, 180, 225, 60, 95};
     for (int column = 0; column < TMessageListModel::ColumnCount; ++column)
         Listview->setColumnWidth(column, widths[column]);
     Listview->SetColumnsKey(LmserverColumnsKey());
     Listview->RestoreColumnWidths();
+    // Until an IMAP mailbox is shown there are no folders to show.
+    Listview->setColumnHidden(TMessageListModel::ColFolder, true);
     const int treeHeight = Settings.TreeviewHeight > 0 ? Settings.TreeviewHeight : 110;
     Splitter->setSizes({treeHeight, qMax(100, height() - treeHeight)});
 }
@@ -344,11 +347,16 @@ void TLmserverFrm::ShowNewLines()
 void TLmserverFrm::TreeviewChange()
 {
     const int server = Treeview->currentItem() ? Treeview->indexOfTopLevelItem(Treeview->currentItem()) : -1;
-    // The mailbox that failed says why when it is chosen, whatever the status line said since.
-    if (server >= 0 && server < Manager.Table.Servers().size() && Manager.Table.Servers().at(server).Failed && !Manager.Busy()) {
+    const bool known = server >= 0 && server < Manager.Table.Servers().size();
+    // The mailbox that failed, or listed without a folder, says why when it is chosen, whatever
+    // the status line said since.
+    if (known && !Manager.Table.Servers().at(server).Error.isEmpty() && !Manager.Busy()) {
         m_display.Flush();
         StatusLbl->setText(Manager.Table.Servers().at(server).Error);
     }
+    // Only an IMAP mailbox has folders.
+    Listview->setColumnHidden(TMessageListModel::ColFolder,
+                              !known || Manager.Table.Servers().at(server).Incoming != TIncomingProtocol::Imap);
     Model->SetServer(server);
     Listview->ApplySort();
     Listview->SelectRow(0);

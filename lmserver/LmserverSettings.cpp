@@ -52,6 +52,7 @@ TLmserverSettings ReadLmserverSettings()
     s.QuickPassword = UnscramblePassword(lmserver.ReadBinary(QStringLiteral("QuickPassword")));
     s.QuickConnect = lmserver.ReadBool(QStringLiteral("QuickConnect"), s.QuickConnect);
     s.QuickPlainText = lmserver.ReadBool(QStringLiteral("QuickPlainText"), s.QuickPlainText);
+    s.QuickProtocol = IncomingProtocolFromText(lmserver.ReadString(QStringLiteral("QuickProtocol")).toUtf8());
     s.GetHeaders = lmserver.ReadBool(QStringLiteral("GetHeaders"), s.GetHeaders);
     s.ExpandCount = lmserver.ReadInteger(QStringLiteral("ExpandCount"), s.ExpandCount);
     s.TreeviewHeight = lmserver.ReadInteger(QStringLiteral("TreeviewHeight"), s.TreeviewHeight);
@@ -70,6 +71,7 @@ void WriteLmserverSettings(const TLmserverSettings& s)
         lmserver.WriteBinary(QStringLiteral("QuickPassword"), ScramblePassword(s.QuickPassword));
         lmserver.WriteBool(QStringLiteral("QuickConnect"), s.QuickConnect);
         lmserver.WriteBool(QStringLiteral("QuickPlainText"), s.QuickPlainText);
+        lmserver.WriteString(QStringLiteral("QuickProtocol"), QString::fromUtf8(IncomingProtocolText(s.QuickProtocol)));
         lmserver.WriteBool(QStringLiteral("GetHeaders"), s.GetHeaders);
         lmserver.WriteInteger(QStringLiteral("ExpandCount"), s.ExpandCount);
         if (s.TreeviewHeight > 0)

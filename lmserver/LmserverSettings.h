@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "DBAccountSecurity.h"
 #include "qmpop3.h"
 
 struct TLmserverSettings {
@@ -21,6 +22,8 @@ struct TLmserverSettings {
     bool QuickConnect = false;
     // The quick connection may log in without encryption (security "none" instead of "auto").
     bool QuickPlainText = false;
+    // QuickProtocol: "pop3" or "imap" as an account's IncomingProtocol; missing = POP3.
+    TIncomingProtocol QuickProtocol = TIncomingProtocol::Pop3;
     bool GetHeaders = true;
     int ExpandCount = 12;
     // Pixels; 0 = the form's own height of the tree.

@@ -32,3 +32,16 @@ QString ErrorStatus(const QString& error)
 {
     return MessageText(LmserverText::ErrorPrefix) + error;
 }
+
+QString ShownFolderName(const QString& folder)
+{
+    // RFC 3501, 5.1: INBOX is the inbox in any case.
+    if (folder.compare(QLatin1String("INBOX"), Qt::CaseInsensitive) == 0)
+        return MessageText(LmserverText::InboxName);
+    return folder;
+}
+
+QString FolderCheckingStatus(const QString& folder)
+{
+    return LmserverMessage(LmserverText::CheckingFolder, ShownFolderName(folder));
+}

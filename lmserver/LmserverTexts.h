@@ -28,7 +28,13 @@ enum : int {
     QuitFailed = 26,
     CountChanged = 27,
     CheckFileNotWritten = 45,
-    FolderRecreated = 330,
+    CheckingFolder = 340,
+    FolderRecreatedNamed = 341,
+    InboxName = 342,
+    Pop3ServerCaption = 343,
+    ImapServerCaption = 344,
+    Pop3PortHint = 345,
+    ImapPortHint = 346,
     FailedServerMark = 280,
 };
 } // namespace LmserverText
@@ -38,10 +44,13 @@ inline const QString LmserverTitle = QStringLiteral("Lumaro Mail Server Manager"
 // Message `id` with its first "$T" replaced by `value`.
 QString LmserverMessage(int id, const QString& value = {});
 
-// The status line texts of the POP3 events.
+// The status line texts of the mailbox events.
 QString ConnectingStatus(const QByteArray& server);
 QString CheckingStatus(const QByteArray& server);
 // "Receiving message #p of n..." with p counted from 1.
 QString ReceivingStatus(int position, qint64 count);
 QString DeletingStatus(int position);
 QString ErrorStatus(const QString& error);
+// IMAP: a folder as the list and the status line name it ("Posteingang" for INBOX).
+QString ShownFolderName(const QString& folder);
+QString FolderCheckingStatus(const QString& folder);

@@ -1,5 +1,6 @@
 #include "MessageListModel.h"
 
+#include "LmserverTexts.h"
 #include "qmdates.h"
 
 #include <QColor>
@@ -40,6 +41,7 @@ QVariant SortKey(const TMessageLine& line, int column)
     case TMessageListModel::ColSender: return line.Sender.toLower();
     case TMessageListModel::ColDate: return MailDateToGMT(line.Date.toUtf8());
     case TMessageListModel::ColBytes: return line.Listed.Size;
+    case TMessageListModel::ColFolder: return ShownFolderName(line.Folder).toLower();
     default: return line.Subject.toLower();
     }
 }
@@ -153,6 +155,7 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const
         case ColSender: return line.Sender;
         case ColDate: return line.Date;
         case ColBytes: return line.Size;
+        case ColFolder: return line.Folder.isEmpty() ? QString() : ShownFolderName(line.Folder);
         default: return {};
         }
     }

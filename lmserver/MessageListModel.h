@@ -1,6 +1,6 @@
 #pragma once
 // The rows of the list: the lines of one server of the message table, with the columns subject,
-// sender, date and bytes and the mark as an icon. Sorting reorders the rows the model keeps (the
+// sender, date, bytes and (IMAP) folder and the mark as an icon. Sorting reorders the rows the model keeps (the
 // positions on the server), never the table; rows that change or arrive keep their places.
 
 #include "MessageTable.h"
@@ -13,7 +13,7 @@ class TMessageListModel : public QAbstractTableModel {
 
 public:
     // Must not be reordered: the stored column widths follow it.
-    enum TColumn { ColSubject, ColSender, ColDate, ColBytes, ColumnCount };
+    enum TColumn { ColSubject, ColSender, ColDate, ColBytes, ColFolder, ColumnCount };
 
     // `table` outlives the model.
     explicit TMessageListModel(const TMessageTable& table, QObject* parent = nullptr);
@@ -29,7 +29,7 @@ public:
     // The table row of a list row, and the list row of a table row (-1 when not shown).
     int TableRow(int row) const;
     int RowOfTableRow(int tableRow) const;
-    // Captions from the string table ("Betreff|Absender|Datum|Bytes").
+    // Captions from the string table ("Betreff|Absender|Datum|Bytes|Ordner").
     void SetCaptions(const QStringList& captions);
 
     int rowCount(const QModelIndex& parent = {}) const override;

@@ -38,6 +38,14 @@ TMessageLine LineFromHeaders(const TqmHeaders& headers, qint64 size)
     return line;
 }
 
+quint32 ListedUidValidity(const TServerEntry& entry, const QString& folder)
+{
+    for (const TListedFolder& listed : entry.ListedFolders)
+        if (listed.Name == folder)
+            return listed.UidValidity;
+    return 0;
+}
+
 QString NextMark(const QString& mark)
 {
     if (mark == Mark::Nothing)

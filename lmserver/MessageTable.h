@@ -32,8 +32,16 @@ struct TMessageLine {
     // What the listing saw of the message (unique id, size, header lines), so that carrying out
     // the marks can make sure the message at this position is still the one listed.
     TqmRemoteInfoItem Listed;
-    // IMAP: the message's UID in the inbox.
+    // IMAP: the folder the message is in (its name as listed, "INBOX" for the inbox) and its UID
+    // there. Empty for POP3.
+    QString Folder;
     quint32 Uid = 0;
+};
+
+// IMAP: a folder as it was listed; the UIDs of its lines mean nothing under another UIDVALIDITY.
+struct TListedFolder {
+    QString Name;
+    quint32 UidValidity = 0;
 };
 
 struct TServerEntry {
@@ -46,7 +54,8 @@ struct TServerEntry {
     int FirstLine = 0;
     int Count = 0;
     bool Failed = false;
-    // Why listing failed, as the status line said it; kept so that the node can tell it later.
+    // Why listing failed, or which of an IMAP account's ticked folders could not be listed, as the
+    // status line said it; kept so that the node can tell it later.
     QString Error = {};
     // The message count the server reported when the list was built.
     qint64 ListedCount = 0;
@@ -54,9 +63,13 @@ struct TServerEntry {
     QByteArray AccountName = {};
     TAuthMethod Auth = TAuthMethod::Password;
     TIncomingProtocol Incoming = TIncomingProtocol::Pop3;
-    // IMAP: the inbox's UIDVALIDITY when it was listed; its lines' UIDs mean nothing under another.
-    quint32 UidValidity = 0;
+    // IMAP: the ticked folders to list beside the inbox, and the folders that were listed.
+    QByteArrayList Folders = {};
+    QList<TListedFolder> ListedFolders = {};
 };
+
+// The UIDVALIDITY `folder` had when `entry` was listed; 0 when it was not listed.
+quint32 ListedUidValidity(const TServerEntry& entry, const QString& folder);
 
 // "subject|sender|date|size|mark".
 QString LineText(const TMessageLine& line);

@@ -42,22 +42,22 @@ TFetchedMessage FetchedMessage(const QByteArray& uidl, const QByteArray& message
     return {uidl, headers.GetFieldBody("Message-Id"), headers.GetFieldBody("Date")};
 }
 
-// The receive job the main client would write for the entry's mailbox: its account by name, or
-// for a quick connection the account of the same server and user name.
-std::optional<TAgentJob> ReceiveJobOf(const TServerEntry& entry)
+} // namespace
+
+std::optional<TAgentJob> detail::ReceiveJobOf(const TServerEntry& entry)
 {
     QByteArrayList names{entry.AccountName};
     if (entry.AccountName.isEmpty())
         names = AccountNames();
+    const QByteArray& action = entry.Incoming == TIncomingProtocol::Imap ? ImapReceiveAction : ReceiveAction;
     for (const QByteArray& name : std::as_const(names)) {
         TAgentJob job;
-        if (FillReceiveJob(job, name, KeepModeFromAccount) && job.Server == entry.Server && job.Username == entry.UserName)
+        if (FillReceiveJob(job, name, KeepModeFromAccount) && job.Server == entry.Server && job.Username == entry.UserName
+            && job.Action == action)
             return job;
     }
     return std::nullopt;
 }
-
-} // namespace
 
 TServerManager::TServerManager(const TLmserverSettings& settings, const TServerEvents& events)
     : m_settings(settings), m_events(events)
@@ -159,6 +159,7 @@ void TServerManager::ConnectServer(const TConnectTarget& target, bool getHeaders
     entry.Pin = withPassword.Pin;
     entry.Auth = withPassword.Auth;
     entry.Incoming = withPassword.Incoming;
+    entry.Folders = withPassword.Folders;
     const int server = Table.AddServer(entry);
     if (m_events.ServerAdded)
         m_events.ServerAdded(server);
@@ -367,7 +368,7 @@ void TServerManager::RecordFetched(const TServerEntry& entry)
 {
     if (m_fetched.isEmpty())
         return;
-    const std::optional<TAgentJob> job = ReceiveJobOf(entry);
+    const std::optional<TAgentJob> job = detail::ReceiveJobOf(entry);
     if (!job)
         return;
     TCheckList lines;

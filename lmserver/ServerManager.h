@@ -10,20 +10,31 @@
 // is not deleted, and a message that is no longer the one listed is skipped with its mark kept.
 // The lines of deleted messages leave the table once the server confirmed the end of the session,
 // which commits the deletions; the messages behind them then move up on the server as their
-// lines do, so the list stays the server's picture.
+// lines do, so the list stays the server's picture. On IMAP a folder's deletions are committed by
+// its expunge, so its lines leave the table even when a later folder fails.
 
 #include "CheckFile.h"
 #include "ConnectPlan.h"
+#include "DBAgentFunctions.h"
 #include "LmserverSettings.h"
 #include "MessageTable.h"
 #include "ServerPOP.h"
 #include "qmimap.h"
 #include "nkcertificate.h"
 
+#include <QHash>
+#include <QSet>
+
 #include <functional>
 #include <optional>
 
 class ELogInRefused;
+
+namespace detail {
+// The receive job the main client would write for the entry's mailbox: its account by name, or
+// for a quick connection the account of the same server, user name and protocol.
+std::optional<TAgentJob> ReceiveJobOf(const TServerEntry& entry);
+} // namespace detail
 
 struct TServerEvents {
     std::function<void(const QString& text)> Status;
@@ -73,14 +84,32 @@ private:
     // the server's account (kept in the entry only for a quick connection) and `step` runs once more.
     void TrustingOnce(int server, const std::function<void()>& step);
     void CarryOutServer(int server, const QString& spoolDir);
-    // IMAP (ServerManagerImap.cpp): the inbox listed from ENVELOPE and RFC822.SIZE, and the marks
-    // carried out by UID after checking that the inbox's UIDVALIDITY is still the listed one.
+    // IMAP (ServerManagerImap.cpp): the inbox and the ticked folders listed from ENVELOPE and
+    // RFC822.SIZE, and the marks carried out folder by folder by UID, each folder after checking
+    // that its UIDVALIDITY is still the listed one.
+    struct TImapPass {
+        QString SpoolDir;
+        bool MarkRead = false;
+        // Spool files written, messages to fetch and fetched in this pass over the server.
+        int Saved = 0;
+        int ToReceive = 0;
+        int Received = 0;
+        // Rows whose messages the server expunged.
+        QList<int> Deleted;
+    };
     void ConfigureImap(const TServerEntry& entry);
     void ListImapServer(int server);
+    void ListImapFolder(int server, const QString& folder);
     void CarryOutImapServer(int server, const QString& spoolDir);
-    // The marked lines of an IMAP server whose UIDs are still on the server; the others get the
-    // "message changed" status and keep their marks.
-    QList<int> MarkedImapLines(int server);
+    void CarryOutImapFolder(int server, const TListedFolder& folder, const QList<int>& marked, TImapPass& pass);
+    // Saves the bodies of `uids` to the spool; the rows of the messages that are safe there.
+    QSet<int> FetchImapBodies(const QList<quint32>& uids, const QHash<quint32, qint64>& sizes,
+                              const QHash<quint32, int>& rowOfUid, TImapPass& pass);
+    // The rows of `server` in `folder` marked for fetching or deleting.
+    QList<int> MarkedImapLines(int server, const QString& folder) const;
+    // Those of `rows` whose UIDs are still in the selected folder; the others get the "message
+    // changed" status and keep their marks.
+    QList<int> StillOnServer(int server, QList<int> rows);
     // The client of the server's protocol.
     TqmMailBase& ClientOf(int server);
     // The marks of one server in one session; `deleted` collects the rows whose DELE was accepted.

@@ -206,6 +206,51 @@ private slots:
         settings.QuickPlainText = true;
         QCOMPARE(PlanConnect(settings, lookup).Targets.at(0).Security, TqmSecurity::secNone);
         QVERIFY(quick.MissingAccounts.isEmpty());
+        QCOMPARE(quick.Targets.at(0).Incoming, TIncomingProtocol::Pop3);
+        settings.QuickProtocol = TIncomingProtocol::Imap;
+        QCOMPARE(PlanConnect(settings, lookup).Targets.at(0).Incoming, TIncomingProtocol::Imap);
+    }
+
+    void quickConnectSecurity_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<bool>("imap");
+        QTest::addColumn<bool>("plainText");
+        QTest::addColumn<int>("security");
+        QTest::newRow("pop3 without port") << "pop.example" << false << false << int(TqmSecurity::secAuto);
+        QTest::newRow("pop3s port") << "pop.example:995" << false << true << int(TqmSecurity::secTls);
+        QTest::newRow("imap without port, plain allowed") << "imap.example" << true << true << int(TqmSecurity::secNone);
+        QTest::newRow("imaps port") << "imap.example:993" << true << false << int(TqmSecurity::secTls);
+        QTest::newRow("imaps port with pop3") << "mail.example:993" << false << false << int(TqmSecurity::secAuto);
+        QTest::newRow("pop3s port with imap") << "mail.example:995" << true << false << int(TqmSecurity::secAuto);
+        QTest::newRow("imap own port") << "imap.example:1143" << true << false << int(TqmSecurity::secAuto);
+        QTest::newRow("bracketed v6 with imaps port") << "[::1]:993" << true << false << int(TqmSecurity::secTls);
+    }
+    void quickConnectSecurity()
+    {
+        QFETCH(QString, server);
+        QFETCH(bool, imap);
+        QFETCH(bool, plainText);
+        const TIncomingProtocol protocol = imap ? TIncomingProtocol::Imap : TIncomingProtocol::Pop3;
+        QTEST(int(QuickConnectSecurity(server, protocol, plainText)), "security");
+    }
+
+    // The folders are named as the agent names them in the check file, or its next run would
+    // fetch again what the server manager took.
+    void imapFoldersToList_data()
+    {
+        QTest::addColumn<QByteArrayList>("ticked");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("none") << QByteArrayList() << QStringList{"INBOX"};
+        QTest::newRow("blanks and empty names")
+            << QByteArrayList{" Entw\xc3\xbcrfe ", "", "  "} << QStringList{"INBOX", QString::fromUtf8("Entw\xc3\xbcrfe")};
+        QTest::newRow("inbox in any case, repeats") << QByteArrayList{"inbox", "Listen/Qt", "Inbox", "Listen/Qt", "listen/qt"}
+                                                    << QStringList{"INBOX", "Listen/Qt", "listen/qt"};
+    }
+    void imapFoldersToList()
+    {
+        QFETCH(QByteArrayList, ticked);
+        QTEST(ImapFoldersToList(ticked), "listed");
     }
 
     void canConnect_data()
@@ -281,6 +326,7 @@ private slots:
         s.QuickPassword = "s3cret pass";
         s.QuickConnect = true;
         s.QuickPlainText = true;
+        s.QuickProtocol = TIncomingProtocol::Imap;
         s.GetHeaders = false;
         s.AccountsNames = {"One", "Two", "Three"};
         s.SMDeleteMails = false;
@@ -293,6 +339,7 @@ private slots:
         QCOMPARE(read.AccountsNames, QStringList{"Two"});
         QVERIFY(read.QuickConnect);
         QVERIFY(read.QuickPlainText);
+        QCOMPARE(read.QuickProtocol, TIncomingProtocol::Imap);
         QVERIFY(!read.GetHeaders);
         QVERIFY(!read.SMDeleteMails);
         const TRegistryKey key(UserContext().Keys.Lmserver);

@@ -135,7 +135,7 @@ private slots:
         frm->Listview->setColumnWidth(TMessageListModel::ColSender, 123);
         frm.reset();
         const TRegistryKey columns(UserContext().Keys.Columns + QLatin1String("/lmserver"));
-        QCOMPARE(columns.ReadInteger(QStringLiteral("Count"), -1), 4);
+        QCOMPARE(columns.ReadInteger(QStringLiteral("Count"), -1), 5);
         QCOMPARE(columns.ReadInteger(QStringLiteral("Width1"), 0), 123);
     }
 
@@ -269,7 +269,7 @@ private slots:
         m_mailbox.SetMessages({Message(1)});
         FreshInstallation(2);
         TConnectFrm form(ReadLmserverSettings(), {QStringLiteral("Work")});
-        QCOMPARE(form.windowTitle(), QStringLiteral("Connect to POP3 servers"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Connect to mail servers"));
         QCOMPARE(form.ConnectBtn->text(), QStringLiteral("&Connect"));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
