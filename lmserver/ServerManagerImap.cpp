@@ -22,6 +22,7 @@ void TServerManager::ConfigureImap(const TServerEntry& entry)
     m_imap.Server = entry.Server;
     m_imap.UserName = entry.UserName;
     m_imap.Password = entry.Password;
+    m_imap.LogInMethod = entry.Auth == TAuthMethod::OAuth2 ? TqmLogInMethod::OAuth2 : TqmLogInMethod::Password;
     m_imap.Security = entry.Security;
     ApplyPin(m_imap, entry.Pin);
     m_imap.TlsSeenBefore = TlsSeenBefore(entry.AccountName, TMailService::Pop, entry.Server);
