@@ -173,6 +173,17 @@ void CopyAccountSecurity(const QByteArray& sourceName, const QByteArray& targetN
     target.Flush();
 }
 
+QStringList ImapFoldersToFetch(const QByteArrayList& ticked)
+{
+    QStringList folders{QStringLiteral("INBOX")};
+    for (const QByteArray& folder : ticked) {
+        const QString name = QString::fromUtf8(folder).trimmed();
+        if (!name.isEmpty() && name.compare(folders.first(), Qt::CaseInsensitive) != 0 && !folders.contains(name))
+            folders.append(name);
+    }
+    return folders;
+}
+
 void RenameAccountSecurity(const QByteArray& oldName, const QByteArray& newName)
 {
     if (oldName == newName)

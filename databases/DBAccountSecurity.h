@@ -24,6 +24,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QStringList>
 
 // A certificate the user trusted for one server.
 struct TServerPin {
@@ -86,6 +87,11 @@ void WriteServerPin(const QByteArray& accountName, TMailService service, const T
 bool TlsSeenBefore(const QByteArray& accountName, TMailService service, const QByteArray& server);
 // Remembers that `server` agreed to TLS; does nothing without an account name.
 void RememberTlsSeen(const QByteArray& accountName, TMailService service, const QByteArray& server);
+
+// The folders an IMAP account receives from, in order: the inbox, then the ticked folders without
+// blanks around them, without empty names and without repeats (only INBOX is case-insensitive,
+// RFC 3501, 5.1). The agent keys its check file by these names and the server manager lists them.
+QStringList ImapFoldersToFetch(const QByteArrayList& ticked);
 
 // Renaming moves the group with all its values, copying duplicates it, removing drops it; an
 // account without a group leaves the target without one.

@@ -33,14 +33,7 @@ void TImapReceiveRun::ReadPicture()
     m_picture.Clear();
     m_folders.clear();
     m_refs.clear();
-    QStringList folders{QStringLiteral("INBOX")};
-    for (const QByteArray& folder : Job().Folders) {
-        const QString name = QString::fromUtf8(folder).trimmed();
-        // A folder named twice would be fetched twice; only INBOX is case-insensitive (RFC 3501, 5.1).
-        if (!name.isEmpty() && name.compare(folders.first(), Qt::CaseInsensitive) != 0 && !folders.contains(name))
-            folders.append(name);
-    }
-    for (const QString& folder : std::as_const(folders))
+    for (const QString& folder : ImapFoldersToFetch(Job().Folders))
         ReadFolder(folder);
 }
 

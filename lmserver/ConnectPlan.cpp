@@ -50,17 +50,6 @@ TqmSecurity QuickConnectSecurity(const QString& server, TIncomingProtocol incomi
     return plainText ? TqmSecurity::secNone : TqmSecurity::secAuto;
 }
 
-QStringList ImapFoldersToList(const QByteArrayList& ticked)
-{
-    QStringList folders{QStringLiteral("INBOX")};
-    for (const QByteArray& folder : ticked) {
-        const QString name = QString::fromUtf8(folder).trimmed();
-        if (!name.isEmpty() && name.compare(folders.first(), Qt::CaseInsensitive) != 0 && !folders.contains(name))
-            folders.append(name);
-    }
-    return folders;
-}
-
 bool CanConnect(bool quickConnect, const QString& server, const QString& user, int tickedAccounts)
 {
     if (quickConnect)

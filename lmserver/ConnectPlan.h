@@ -55,11 +55,6 @@ TConnectPlan PlanConnect(const TLmserverSettings& settings, const TAccountLookup
 // when the user allowed a log-in without encryption.
 TqmSecurity QuickConnectSecurity(const QString& server, TIncomingProtocol incoming, bool plainText);
 
-// The folders an IMAP mailbox is listed from, in order: the inbox, then the ticked folders without
-// blanks around them, without empty names and without repeats, named exactly as the agent names
-// them in its check file (only INBOX is case-insensitive, RFC 3501, 5.1).
-QStringList ImapFoldersToList(const QByteArrayList& ticked);
-
 // True when the remembered choices name something to connect to (for "Refresh").
 bool HasConnectChoice(const TLmserverSettings& settings);
 // The connect dialog's rule for its Connect button.

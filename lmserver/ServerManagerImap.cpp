@@ -37,7 +37,7 @@ void TServerManager::ListImapServer(int server)
     if (m_imap.UpgradedToTls())
         RememberTlsSeen(Table.Server(server).AccountName, TMailService::Pop, m_imap.Server);
     QStringList missing;
-    const QStringList folders = ImapFoldersToList(Table.Server(server).Folders);
+    const QStringList folders = ImapFoldersToFetch(Table.Server(server).Folders);
     for (int folder = 0; folder < folders.size() && !m_cancelled; ++folder) {
         Status(FolderCheckingStatus(folders.at(folder)));
         try {

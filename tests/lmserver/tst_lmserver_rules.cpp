@@ -250,7 +250,7 @@ private slots:
     void imapFoldersToList()
     {
         QFETCH(QByteArrayList, ticked);
-        QTEST(ImapFoldersToList(ticked), "listed");
+        QTEST(ImapFoldersToFetch(ticked), "listed");
     }
 
     void canConnect_data()
