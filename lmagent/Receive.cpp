@@ -27,9 +27,14 @@
 
 namespace {
 
-// Received messages are put into place in groups, behind one round of disk syncs each (see FlushGroup).
+// Received messages are put into place in groups, behind one round of disk syncs each (see
+// CommitSpoolGroup). A group that is full while the one before is still being committed grows on
+// up to the second limits rather than holding up the download: a slow disk gets fewer, larger
+// groups.
 constexpr qsizetype GroupMessages = 64;
 constexpr qint64 GroupBytes = 32 * 1024 * 1024;
+constexpr qsizetype MaxGroupMessages = 1024;
+constexpr qint64 MaxGroupBytes = 64 * 1024 * 1024;
 // The server manager holds a check file only while it adds a few lines.
 constexpr int CheckFileLockWaitMs = 30000;
 
@@ -403,7 +408,9 @@ void TReceiveRun::SpoolFileComplete(int index)
     m_saved[index] = true;
     m_group.append({unfinished, fileName});
     m_groupBytes += size;
-    if (m_group.size() >= GroupMessages || m_groupBytes >= GroupBytes)
+    const bool full = m_group.size() >= GroupMessages || m_groupBytes >= GroupBytes;
+    const bool overfull = m_group.size() >= MaxGroupMessages || m_groupBytes >= MaxGroupBytes;
+    if ((full && !m_commit.Busy()) || overfull)
         StartGroupCommit();
 }
 

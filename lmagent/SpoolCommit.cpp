@@ -90,8 +90,10 @@ TBackgroundCommit::~TBackgroundCommit()
 void TBackgroundCommit::Start(TSpoolGroup group, int checkFileHandle, const QString& checkFile)
 {
     Finish();
+    m_busy = true;
     m_thread = std::thread([this, group = std::move(group), checkFileHandle, checkFile] {
         m_failure = CommitSpoolGroup(group, checkFileHandle, checkFile);
+        m_busy = false;
     });
 }
 

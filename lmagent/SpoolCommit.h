@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <thread>
 
 struct TSpoolEntry {
@@ -39,8 +40,11 @@ public:
     void Finish();
     // Waits for the group in flight, whatever became of it.
     void Abandon();
+    // A group is still being committed.
+    bool Busy() const { return m_busy; }
 
 private:
     std::thread m_thread;
     QString m_failure;
+    std::atomic<bool> m_busy = false;
 };
