@@ -3,7 +3,6 @@
 #include "ReceiveImap.h"
 #include "ReceivePop3.h"
 
-#include "AtomicFile.h"
 #include "CertificatePins.h"
 #include "DBAccountSecurity.h"
 #include "DialupFunctions.h"
@@ -23,20 +22,19 @@
 #include <QSet>
 #include <QStorageInfo>
 
-#include <algorithm>
-#include <thread>
-#include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 namespace {
 
-// Received messages are put into place in groups, behind one round of disk syncs each (see FlushGroup).
+// Received messages are put into place in groups, behind one round of disk syncs each (see
+// CommitSpoolGroup). A group that is full while the one before is still being committed grows on
+// up to the second limits rather than holding up the download: a slow disk gets fewer, larger
+// groups.
 constexpr qsizetype GroupMessages = 64;
 constexpr qint64 GroupBytes = 32 * 1024 * 1024;
+constexpr qsizetype MaxGroupMessages = 1024;
+constexpr qint64 MaxGroupBytes = 64 * 1024 * 1024;
 // The server manager holds a check file only while it adds a few lines.
 constexpr int CheckFileLockWaitMs = 30000;
 
@@ -51,46 +49,7 @@ bool LineBelongs(const TMessagePlan& plan, bool saved, bool deletionsConfirmed)
     return false;
 }
 
-// Forces the content of the file at `path` onto the disk.
-bool SyncFile(const QString& path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fdatasync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
-
-// Syncs the files of a group side by side, and only them: the file system joins syncs that wait at
-// the same time into one journal commit, where one after the other costs a commit and a flush of
-// the disk's cache each; and a sync of the whole file system would also wait for everything other
-// programs wrote. The first file that could not be synced, or -1.
-template <typename Entries>
-qsizetype UnsyncedFile(const Entries& entries)
-{
-    constexpr qsizetype Threads = 16;
-    std::vector<char> failed(size_t(entries.size()), 0);
-    std::vector<std::thread> threads;
-    for (qsizetype first = 0; first < qMin(Threads, entries.size()); ++first)
-        threads.emplace_back([&entries, &failed, first] {
-            for (qsizetype i = first; i < entries.size(); i += Threads)
-                failed[size_t(i)] = !SyncFile(entries.at(i).Unfinished);
-        });
-    for (std::thread& thread : threads)
-        thread.join();
-    const auto first = std::find(failed.begin(), failed.end(), 1);
-    return first == failed.end() ? -1 : qsizetype(first - failed.begin());
-}
-
-// Lets the disk take the file's content while the next messages arrive, so that the sync of its
-// group finds little left to write.
-void StartWriteBack(int fd)
-{
-    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-}
-
-// Asked before every message: one statvfs, where QStorageInfo would read the mount table each time.
+// One statvfs, where QStorageInfo would read the mount table each time.
 qint64 AvailableBytes(const QString& directory)
 {
     struct statvfs info {};
@@ -99,39 +58,21 @@ qint64 AvailableBytes(const QString& directory)
     return qint64(info.f_bavail) * qint64(info.f_frsize);
 }
 
-// The free space of the spool's disk is looked at again after this much was written.
-constexpr qint64 DiskCheckInterval = 256 * 1024;
-
-// Passes a message on to its spool file while the disk keeps its reserve: before every
-// DiskCheckInterval bytes the free space is asked for, and a write that would eat into the reserve
-// fails with `fullText`, which ends the retrieval before anything of it is deleted.
+// Refuses a write that the spool's disk budget (TDiskBudget, Receive.h) does not cover, with
+// `fullText`, which ends the retrieval before anything of it is deleted.
 class TDiskReserveGuard final : public TqmWriteGuard {
 public:
-    TDiskReserveGuard(QIODevice& target, std::function<qint64()> freeSpace, qint64 reserve, QString fullText)
-        : TqmWriteGuard(target), m_freeSpace(std::move(freeSpace)), m_reserve(reserve), m_fullText(std::move(fullText))
+    TDiskReserveGuard(QIODevice& target, TDiskBudget& budget, QString fullText)
+        : TqmWriteGuard(target), m_budget(budget), m_fullText(std::move(fullText))
     {
     }
 
 protected:
-    QString Refusal(qint64 size) override
-    {
-        if (m_unchecked + size > m_allowance) {
-            m_allowance = qMin(m_freeSpace() - m_reserve, DiskCheckInterval);
-            m_unchecked = 0;
-            if (size > m_allowance)
-                return m_fullText;
-        }
-        m_unchecked += size;
-        return {};
-    }
+    QString Refusal(qint64 size) override { return m_budget.Take(size) ? QString() : m_fullText; }
 
 private:
-    std::function<qint64()> m_freeSpace;
-    qint64 m_reserve;
+    TDiskBudget& m_budget;
     QString m_fullText;
-    // Bytes that may still be written before the free space is asked for again.
-    qint64 m_allowance = 0;
-    qint64 m_unchecked = 0;
 };
 
 QString MessageDescription(int index, const TqmRemoteInfoItem& item)
@@ -172,9 +113,34 @@ qint64 TReceiveRun::FreeSpace() const
     return Limits.FreeSpace(m_paths.SpoolDir);
 }
 
-void TReceiveRun::RequireDiskSpace(qint64 bytes) const
+bool TDiskBudget::Covers(qint64 bytes)
 {
-    if (FreeSpace() - qMax<qint64>(bytes, 0) < Limits.DiskReserve)
+    bytes = qMax<qint64>(bytes, 0);
+    if (bytes <= m_left)
+        return true;
+    Measure();
+    return bytes <= m_aboveReserve;
+}
+
+bool TDiskBudget::Take(qint64 bytes)
+{
+    if (bytes > m_left)
+        Measure();
+    if (bytes > m_left)
+        return false;
+    m_left -= bytes;
+    return true;
+}
+
+void TDiskBudget::Measure()
+{
+    m_aboveReserve = m_freeSpace() - m_reserve;
+    m_left = qMax<qint64>(qMin(m_aboveReserve, DiskCheckInterval), 0);
+}
+
+void TReceiveRun::RequireDiskSpace(qint64 bytes)
+{
+    if (!m_diskBudget->Covers(bytes))
         throw EMessageError(Text(AgentText::DiskNearlyFull, m_paths.SpoolDir));
 }
 
@@ -300,9 +266,11 @@ void TReceiveRun::Run(const QDate& today)
     MarkMessages();
     if (!m_checkAppender.Open(m_paths.CheckFile))
         throw EMessageError(WriteFailureText(m_paths.CheckFile));
+    m_diskBudget = std::make_unique<TDiskBudget>([this] { return FreeSpace(); }, Limits.DiskReserve);
     bool deletionsConfirmed = false;
     try {
         deletionsConfirmed = Transfer();
+        FlushGroup();
     } catch (...) {
         KeepCompleteMessagesAfterError();
         throw;
@@ -406,8 +374,7 @@ QIODevice* TReceiveRun::OpenSpoolFile(int index)
         return m_discard.get();
     }
     m_sink = std::make_unique<TSpoolSink>(*m_receiving, fileName);
-    m_receivingSink = std::make_unique<TDiskReserveGuard>(*m_sink, [this] { return FreeSpace(); }, Limits.DiskReserve,
-                                                          Text(AgentText::DiskNearlyFull, m_paths.SpoolDir));
+    m_receivingSink = std::make_unique<TDiskReserveGuard>(*m_sink, *m_diskBudget, Text(AgentText::DiskNearlyFull, m_paths.SpoolDir));
     return m_receivingSink.get();
 }
 
@@ -422,10 +389,8 @@ void TReceiveRun::SpoolFileComplete(int index)
     const QString unfinished = m_receiving->fileName();
     const QString fileName = unfinished.chopped(UnfinishedSuffix.size());
     const bool written = m_receiving->flush() && m_receiving->error() == QFileDevice::NoError;
-    if (written)
-        StartWriteBack(m_receiving->handle());
     const QString reason = m_receiving->errorString();
-    const qint64 size = m_receiving->size();
+    const qint64 size = m_receiving->pos();
     m_receivingSink.reset();
     m_sink.reset();
     m_receiving.reset();
@@ -443,31 +408,28 @@ void TReceiveRun::SpoolFileComplete(int index)
     m_saved[index] = true;
     m_group.append({unfinished, fileName});
     m_groupBytes += size;
-    if (m_group.size() >= GroupMessages || m_groupBytes >= GroupBytes)
-        FlushGroup();
+    const bool full = m_group.size() >= GroupMessages || m_groupBytes >= GroupBytes;
+    const bool overfull = m_group.size() >= MaxGroupMessages || m_groupBytes >= MaxGroupBytes;
+    if ((full && !m_commit.Busy()) || overfull)
+        StartGroupCommit();
 }
 
-// The unfinished files of the group and their lines are made durable before any of them is renamed;
-// the renames are made durable by the directory sync before the QUIT. A rename that fails ends the
-// run before the QUIT, so that the server deletes nothing of it.
+void TReceiveRun::StartGroupCommit()
+{
+    m_commit.Start(std::exchange(m_group, {}), m_checkAppender.Handle(), m_paths.CheckFile);
+    m_groupBytes = 0;
+}
+
+// Every message received so far is in place and on disk when this returns (see CommitSpoolGroup):
+// the deletions that follow, and the QUIT of POP3, never touch a message that is not. A failure ends
+// the run before them, so that the server deletes nothing of it.
 void TReceiveRun::FlushGroup()
 {
-    if (m_group.isEmpty())
-        return;
-    if (const qsizetype unsynced = UnsyncedFile(m_group); unsynced >= 0)
-        throw EMessageError(WriteFailureText(m_group.at(unsynced).FileName));
-    if (!m_checkAppender.Sync())
-        throw EMessageError(WriteFailureText(m_paths.CheckFile));
-    for (const TGroupEntry& entry : std::as_const(m_group)) {
-        if (!QFile::rename(entry.Unfinished, entry.FileName))
-            throw EMessageError(WriteFailureText(entry.FileName));
-        TestCrashPoint("receive-renamed");
-    }
-    const QString lastRenamed = m_group.last().FileName;
-    m_group.clear();
+    m_commit.Finish();
+    const TSpoolGroup group = std::exchange(m_group, {});
     m_groupBytes = 0;
-    if (!SyncDirectoryOf(lastRenamed))
-        throw EMessageError(WriteFailureText(m_paths.SpoolDir));
+    if (const QString failure = CommitSpoolGroup(group, m_checkAppender.Handle(), m_paths.CheckFile); !failure.isEmpty())
+        throw EMessageError(failure);
 }
 
 // The messages retrieved whole before the error are kept; the one cut off is removed, and its
@@ -480,11 +442,10 @@ void TReceiveRun::KeepCompleteMessagesAfterError()
         QFile::remove(m_receiving->fileName());
         m_receiving.reset();
     }
-    try {
-        FlushGroup();
-    } catch (const EqmException&) {
-        // The lines stay marked with the unfinished files: the next run retrieves them again.
-    }
+    // A group that failed leaves its lines marked with the unfinished files: the next run
+    // retrieves those messages again.
+    m_commit.Abandon();
+    CommitSpoolGroup(std::exchange(m_group, {}), m_checkAppender.Handle(), m_paths.CheckFile);
 }
 
 void TReceiveRun::SpoolFailed(int index, const QString& fileName, const QString& reason)

@@ -14,6 +14,7 @@
 #include "AgentEvents.h"
 #include "DBAgentFunctions.h"
 #include "ReceiveRules.h"
+#include "SpoolCommit.h"
 #include "qmmb.h"
 #include "qmpop3.h"
 
@@ -23,6 +24,27 @@
 #include <memory>
 
 class TDialUp;
+
+// The bytes a run may still write to the spool's disk above its reserve. The file system is asked
+// again only once DiskCheckInterval bytes were written since it last answered, not for every
+// message: a few hundred KiB of what other programs write meanwhile may go unnoticed.
+class TDiskBudget {
+public:
+    static constexpr qint64 DiskCheckInterval = 256 * 1024;
+    TDiskBudget(std::function<qint64()> freeSpace, qint64 reserve) : m_freeSpace(std::move(freeSpace)), m_reserve(reserve) {}
+    // True when `bytes` more would leave the reserve; nothing is taken.
+    bool Covers(qint64 bytes);
+    // Takes `bytes` from the budget; false when they would eat into the reserve.
+    bool Take(qint64 bytes);
+
+private:
+    void Measure();
+
+    std::function<qint64()> m_freeSpace;
+    qint64 m_reserve;
+    qint64 m_left = 0;
+    qint64 m_aboveReserve = 0;
+};
 
 struct TReceivePaths {
     QString SpoolDir;
@@ -111,7 +133,7 @@ private:
     void MarkMessages();
     qint64 FreeSpace() const;
     // Throws EMessageError when `bytes` more would leave less than the reserve on the spool's disk.
-    void RequireDiskSpace(qint64 bytes) const;
+    void RequireDiskSpace(qint64 bytes);
     TCheckList SettleCheckFile();
     void KeepCompleteMessagesAfterError();
     void SpoolFailed(int index, const QString& fileName, const QString& reason);
@@ -125,14 +147,16 @@ private:
     QHash<QByteArray, TCheckLine> m_knownByUidl;
     QList<bool> m_saved;
 
+    // Hands the group on to m_commit, which puts it into place while the next messages arrive.
+    void StartGroupCommit();
+
     // Messages complete in their unfinished files, with their lines appended, not yet renamed.
-    struct TGroupEntry {
-        QString Unfinished;
-        QString FileName;
-    };
-    QList<TGroupEntry> m_group;
+    TSpoolGroup m_group;
     qint64 m_groupBytes = 0;
     TCheckFileAppender m_checkAppender;
+    // After m_checkAppender, whose file it syncs: it goes first and waits for its thread.
+    TBackgroundCommit m_commit;
+    std::unique_ptr<TDiskBudget> m_diskBudget;
     // The unfinished file of the message being retrieved, or the sink of one that cannot be saved.
     std::unique_ptr<QFile> m_receiving;
     // What the message streams into: the spool file, which names itself when the disk is full,

@@ -1,13 +1,15 @@
 // The receive run against scripted POP3 servers: one that never ends a body (the run ends with a
 // clear error, before any QUIT, so the server deletes nothing, keeps the messages retrieved whole
 // before and leaves no unfinished file); failures told in the user's language with the server's
-// words made visible; an empty mailbox; Cancel before the connection exists; a full disk.
+// words made visible; an empty mailbox; Cancel before the connection exists; a full disk; and
+// scripted IMAP servers that send an empty message, close right after a literal or lack UIDPLUS.
 
 #include "CheckFile.h"
 #include "DialupFunctions.h"
 #include "FakeServer.h"
 #include "FullDisk.h"
 #include "LogInRetry.h"
+#include "ReceiveImap.h"
 #include "ReceivePop3.h"
 #include "ReportCapture.h"
 #include "qmconst.h"
@@ -52,6 +54,29 @@ QByteArrayList Info(int number, const QByteArray& id, const QByteArray& size = "
             "C: TOP " + n + " 1", "S: +OK", "S: Message-ID: " + id, "S: Date: d", "S: Subject: subject " + n, "S: ", "S: ."};
 }
 
+const QByteArrayList ImapLogIn{"S: * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=PLAIN] ready",
+                               "C: A1 AUTHENTICATE PLAIN " + QByteArray("\0alice\0secret", 13).toBase64()};
+
+QByteArrayList ImapSelect(int tag)
+{
+    const QByteArray a = 'A' + QByteArray::number(tag);
+    return {"C: " + a + " SELECT INBOX", "S: * 2 EXISTS", "S: * OK [UIDVALIDITY 7] valid", "S: " + a + " OK selected"};
+}
+
+// Logged in with `capabilities`, two messages looked at: UID 1 "hello" and UID 2, which is empty.
+QByteArrayList ImapPicture(const QByteArray& capabilities)
+{
+    return ImapLogIn + QByteArrayList{"S: A1 OK [CAPABILITY " + capabilities + "] logged in"} + ImapSelect(2)
+           + QByteArrayList{"C: A3 UID SEARCH ALL", "S: * SEARCH 1 2", "S: A3 OK",
+                            "C: A4 UID FETCH 1:2 (UID RFC822.SIZE FLAGS ENVELOPE)",
+                            "S: * 1 FETCH (UID 1 RFC822.SIZE 5 FLAGS () ENVELOPE (\"d\" \"one\" NIL NIL NIL NIL NIL NIL NIL \"<1@x>\"))",
+                            "S: * 2 FETCH (UID 2 RFC822.SIZE 0 FLAGS () ENVELOPE (NIL NIL NIL NIL NIL NIL NIL NIL NIL NIL))",
+                            "S: A4 OK"}
+           + ImapSelect(5)
+           + QByteArrayList{"C: A6 UID FETCH 1:2 (UID RFC822.SIZE BODY.PEEK[])",
+                            "S: * 1 FETCH (UID 1 RFC822.SIZE 5 BODY[] {5}", "S% hello", "S: )"};
+}
+
 constexpr qint64 MiB = 1024 * 1024;
 // Enough free space for anything the tests send.
 constexpr qint64 Plenty = -1;
@@ -83,6 +108,8 @@ private slots:
     void emptyMailboxEndsWithQuit();
     void cancelWhileLookingUpTheServer();
     void fullDiskNamesTheFile();
+    void hostileImapServer_data();
+    void hostileImapServer();
 };
 
 void TestReceive::endlessBody_data()
@@ -356,6 +383,83 @@ void TestReceive::fullDiskNamesTheFile()
     QVERIFY(!server.Received().contains("DELE"));
     QVERIFY(!server.Received().contains("QUIT"));
     QCOMPARE(QDir(spool).entryList({QStringLiteral("*.eml*")}, QDir::Files), QStringList());
+}
+
+
+// What an IMAP server sends in the bad cases ends as over POP3: an empty message is saved (an
+// empty spool file) and deleted like any other; a connection closed right after a literal fails
+// the run with the reason, before anything is flagged, keeping the message that came whole; a
+// server without UIDPLUS where another message is flagged \Deleted expunges nothing, and the lines
+// stay, so that the next run deletes the messages without fetching them again.
+void TestReceive::hostileImapServer_data()
+{
+    QTest::addColumn<QByteArrayList>("script");
+    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<QByteArrayList>("spooled");
+    QTest::addColumn<int>("checkLines");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QByteArray>("flagged");
+    // The id of the one warning expected, 0 for none.
+    QTest::addColumn<int>("warning");
+    const QByteArrayList logOut{"C: A9 LOGOUT", "S: * BYE", "S: A9 OK", "CLOSE"};
+    const QByteArray store = "UID STORE 1:2 +FLAGS.SILENT (\\Deleted)";
+    QTest::newRow("empty message")
+        << ImapPicture("IMAP4rev1 UIDPLUS")
+               + QByteArrayList{"S: * 2 FETCH (UID 2 RFC822.SIZE 0 BODY[] {0}", "S: )", "S: A6 OK",
+                                "C: A7 " + store, "S: A7 OK", "C: A8 UID EXPUNGE 1:2", "S: A8 OK"}
+               + logOut
+        << true << QByteArrayList{"", "hello"} << 0 << QStringLiteral("Verbindung beendet") << store << 0;
+    QTest::newRow("closed right after a literal")
+        << ImapPicture("IMAP4rev1 UIDPLUS") + QByteArrayList{"S: * 2 FETCH (UID 2 RFC822.SIZE 3 BODY[] {3}", "S% abc", "CLOSE"}
+        << false << QByteArrayList{"hello"} << 1 << QStringLiteral("10054") << QByteArray() << 0;
+    QTest::newRow("no uidplus, another message flagged")
+        << ImapPicture("IMAP4rev1")
+               + QByteArrayList{"S: * 2 FETCH (UID 2 RFC822.SIZE 0 BODY[] {0}", "S: )", "S: A6 OK",
+                                "C: A7 " + store, "S: A7 OK", "C: A8 UID SEARCH DELETED", "S: * SEARCH 1 2 3",
+                                "S: A8 OK", "C: A9 UID STORE 1:2 -FLAGS.SILENT (\\Deleted)", "S: A9 OK",
+                                "C: A10 LOGOUT", "S: * BYE", "S: A10 OK", "CLOSE"}
+        << true << QByteArrayList{"", "hello"} << 2 << QStringLiteral("Verbindung beendet") << store << 332;
+}
+
+void TestReceive::hostileImapServer()
+{
+    QFETCH(QByteArrayList, script);
+    QFETCH(bool, succeeds);
+    QFETCH(QByteArrayList, spooled);
+    QFETCH(int, checkLines);
+    QFETCH(QString, status);
+    QFETCH(QByteArray, flagged);
+    QFETCH(int, warning);
+    FakeServer server(script);
+    QTemporaryDir data;
+    const QString checkFile = data.filePath(QStringLiteral("h - alice.chk"));
+    TAgentJob job = ReceiveJob(server.Address());
+    job.Action = ImapReceiveAction;
+    TAgentEvents events;
+    QString lastStatus;
+    events.OnStatus = [&](const QString& text) { lastStatus = text; };
+    TImapReceiveRun run(job, {data.path(), checkFile, {}, data.filePath(QStringLiteral("filter.ldb"))}, events);
+    ReportCapture reports;
+    TDialUp dialUp(NotInstalledRasBackend());
+    QCOMPARE(run.Execute(dialUp, 10, QDate(2026, 3, 10)), succeeds);
+
+    QList<int> reported;
+    for (const TUserMessage& report : reports.Take())
+        reported.append(report.Id);
+    QCOMPARE(reported, warning ? QList<int>{warning} : QList<int>{});
+    QVERIFY2(lastStatus.contains(status), qPrintable(lastStatus));
+    QCOMPARE(server.Received().contains("Deleted"), !flagged.isEmpty());
+    QByteArrayList contents;
+    for (const QString& name : QDir(data.path()).entryList({QStringLiteral("*.eml")}, QDir::Files)) {
+        QFile file(data.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        contents.append(file.readAll());
+    }
+    std::sort(contents.begin(), contents.end());
+    QCOMPARE(contents, spooled);
+    QCOMPARE(QDir(data.path()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(SettlePendingLines(ReadCheckFile(checkFile), data.path()).Lines.size(), checkLines);
+    QVERIFY2(server.Errors().isEmpty(), qPrintable(server.Errors().join(QLatin1Char('\n'))));
 }
 
 QTEST_GUILESS_MAIN(TestReceive)
