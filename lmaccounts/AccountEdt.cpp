@@ -238,7 +238,7 @@ QWidget* TAccountEdtFrm::AdvancedPage()
     ImapFoldersEdt = new QPlainTextEdit(mailbox);
     ImapFoldersEdt->setObjectName(QStringLiteral("ImapFoldersEdt"));
     ImapFoldersEdt->setTabChangesFocus(true);
-    ImapFoldersEdt->setFixedHeight(ImapFoldersEdt->fontMetrics().lineSpacing() * 3 + 12);
+    ImapFoldersEdt->setFixedHeight(ImapFoldersEdt->fontMetrics().lineSpacing() * 4 + 16);
     m_foldersLbl = new QLabel(QStringLiteral("Weitere &Ordner auf dem Server (einer je Zeile):"), mailbox);
     m_foldersLbl->setBuddy(ImapFoldersEdt);
     SetTag(m_foldersLbl, ImapFoldersTag);
