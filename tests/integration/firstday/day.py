@@ -5,6 +5,7 @@ are its steps, named test_<n>_..., and run in order; a step after a failed one i
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -152,6 +153,25 @@ class Day(unittest.TestCase):
             time.sleep(0.3)
         self.picture("still-receiving")
         self.fail("the agent did not finish receiving within 90 s")
+
+    def open_message(self, subject):
+        """The selected message in its window, opened from the main window with ctrl+o."""
+        # Right after an import the main window may still be busy with it and let the key pass; now
+        # and then the window manager calls the main window active while the input focus is elsewhere.
+        for attempt in range(3):
+            if attempt > 0:
+                print("the main window ignored ctrl+o; setting the input focus", file=sys.stderr)
+                self.desktop.give_input_focus(self.desktop.wait_for(MAIN))
+            self.key(MAIN, "ctrl+o")
+            try:
+                viewer = self.desktop.wait_for("^" + subject + "$", timeout=10)
+                break
+            except AssertionError:
+                pass
+        else:
+            viewer = self.desktop.wait_for("^" + subject + "$", timeout=1, why="(the message window)")
+        self.desktop.picture("message-window", viewer)
+        return viewer
 
     def inbox_text(self):
         with open(os.path.join(self.installation, "default", "Mail", "Posteingang.mbx"), "rb") as f:

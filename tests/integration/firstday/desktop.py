@@ -19,13 +19,6 @@ class DesktopError(AssertionError):
     pass
 
 
-def _free_display():
-    for number in range(80, 200):
-        if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
-            return number
-    raise DesktopError("no free X display number")
-
-
 class Desktop:
     """Xvfb plus openbox (so that windows get activated and placed as on a real desktop)."""
 
@@ -35,9 +28,17 @@ class Desktop:
                 raise DesktopError("%s is not installed" % tool)
         self.pictures = pictures
         os.makedirs(pictures, exist_ok=True)
-        self.display = ":%d" % _free_display()
-        self._server = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Xvfb picks a free display itself and names it on a pipe: two desktops started at the same
+        # time (tests run in parallel) would otherwise both take the first number they saw free.
+        reader, writer = os.pipe()
+        self._server = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(writer,))
+        os.close(writer)
+        with os.fdopen(reader) as answer:
+            number = answer.readline().strip()
+        if not number:
+            raise DesktopError("Xvfb did not start")
+        self.display = ":" + number
         self._wait_for_display()
         self._manager = subprocess.Popen(["openbox", "--sm-disable"], env=self.environment(),
                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -74,22 +74,7 @@ class FirstDay(Day):
         self.done()
 
     def open_original(self):
-        # Right after an import the main window may still be busy with it and let the key pass; now
-        # and then the window manager calls the main window active while the input focus is elsewhere.
-        for attempt in range(3):
-            if attempt > 0:
-                print("the main window ignored ctrl+o; setting the input focus", file=sys.stderr)
-                self.desktop.give_input_focus(self.desktop.wait_for(MAIN))
-            self.key(MAIN, "ctrl+o")
-            try:
-                viewer = self.desktop.wait_for("^" + ORIGINAL_SUBJECT + "$", timeout=10)
-                break
-            except AssertionError:
-                pass
-        else:
-            viewer = self.desktop.wait_for("^" + ORIGINAL_SUBJECT + "$", timeout=1, why="(the message window)")
-        self.desktop.picture("message-window", viewer)
-        return viewer
+        return self.open_message(ORIGINAL_SUBJECT)
 
     def send_now(self, window):
         self.desktop.key(window, SEND_NOW)

@@ -57,8 +57,7 @@ class ImapDay(Day):
         self.done()
 
     def test_3_reply_lands_in_sent_folder(self):
-        self.key(MAIN, "ctrl+o")
-        viewer = self.desktop.wait_for("^" + SUBJECT + "$", why="(the message window)")
+        viewer = self.open_message(SUBJECT)
         self.desktop.key(viewer, "a")
         reply = self.desktop.wait_for("^Re: " + SUBJECT + "$", why="(the reply window)")
         self.desktop.type(reply, "Montag passt.\n")
