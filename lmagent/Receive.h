@@ -12,6 +12,8 @@
 // messages marked for deletion until the server confirmed their deletion.
 
 #include "AgentEvents.h"
+#include "CertificatePins.h"
+#include "DBAccountSecurity.h"
 #include "DBAgentFunctions.h"
 #include "ReceiveRules.h"
 #include "SpoolCommit.h"
@@ -104,7 +106,23 @@ protected:
     // The start of the spool file names of this protocol's messages ("pop_3").
     virtual QString SpoolName(int index) const = 0;
 
-    // The events every client has: connecting, progress, closing, cancel.
+    // The job's server, security, pin, log-in, log file, time-out and size limit on `client`, and
+    // the events every client has (connecting, progress, closing, cancel).
+    template <typename Client>
+    void ConfigureClient(Client& client, int timeoutSeconds)
+    {
+        client.Server = m_job.Server;
+        client.Security = m_job.Security;
+        ApplyPin(client, {m_job.PinnedServer, m_job.PinnedCertificate});
+        client.TlsSeenBefore = TlsSeenBefore(m_job.AccountName, TMailService::Pop, m_job.Server);
+        client.UserName = m_job.Username;
+        client.Password = m_job.Password;
+        client.LogInMethod = m_job.Auth == TAuthMethod::OAuth2 ? TqmLogInMethod::OAuth2 : TqmLogInMethod::Password;
+        client.LogFileName = m_paths.LogFile;
+        client.SetTimeOut(timeoutSeconds);
+        client.MaxMessageSize = Limits.MaxMessageSize;
+        ConnectCommonEvents(client);
+    }
     void ConnectCommonEvents(TqmMailBase& client);
     QIODevice* OpenSpoolFile(int index);
     void SpoolFileComplete(int index);

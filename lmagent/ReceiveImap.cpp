@@ -14,18 +14,7 @@ inline constexpr int DeletionWaits = 332;
 
 void TImapReceiveRun::Configure(int timeoutSeconds)
 {
-    const TAgentJob& job = Job();
-    m_imap.Server = job.Server;
-    m_imap.Security = job.Security;
-    ApplyPin(m_imap, {job.PinnedServer, job.PinnedCertificate});
-    m_imap.TlsSeenBefore = TlsSeenBefore(job.AccountName, TMailService::Pop, job.Server);
-    m_imap.UserName = job.Username;
-    m_imap.Password = job.Password;
-    m_imap.LogInMethod = job.Auth == TAuthMethod::OAuth2 ? TqmLogInMethod::OAuth2 : TqmLogInMethod::Password;
-    m_imap.LogFileName = RunPaths().LogFile;
-    m_imap.SetTimeOut(timeoutSeconds);
-    m_imap.MaxMessageSize = Limits.MaxMessageSize;
-    ConnectCommonEvents(m_imap);
+    ConfigureClient(m_imap, timeoutSeconds);
 }
 
 void TImapReceiveRun::ReadPicture()

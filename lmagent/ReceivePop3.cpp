@@ -6,24 +6,13 @@
 
 void TPop3ReceiveRun::Configure(int timeoutSeconds)
 {
-    const TAgentJob& job = Job();
-    m_pop.Server = job.Server;
-    m_pop.Security = job.Security;
-    ApplyPin(m_pop, {job.PinnedServer, job.PinnedCertificate});
-    m_pop.TlsSeenBefore = TlsSeenBefore(job.AccountName, TMailService::Pop, job.Server);
-    m_pop.UserName = job.Username;
-    m_pop.Password = job.Password;
-    m_pop.LogInMethod = job.Auth == TAuthMethod::OAuth2 ? TqmLogInMethod::OAuth2 : TqmLogInMethod::Password;
+    ConfigureClient(m_pop, timeoutSeconds);
     m_pop.KeepConnection = true;
-    m_pop.LogFileName = RunPaths().LogFile;
-    m_pop.SetTimeOut(timeoutSeconds);
-    m_pop.MaxMessageSize = Limits.MaxMessageSize;
     ConnectEvents();
 }
 
 void TPop3ReceiveRun::ConnectEvents()
 {
-    ConnectCommonEvents(m_pop);
     m_pop.OnUpdatingInfo = [this](QObject&) { Events().Status(Prefix() + Text(AgentText::CheckingMailbox)); };
     m_pop.OnTransferringData = [this](QObject&) { Events().Status(Prefix() + Text(AgentText::OrganizingMailbox)); };
     m_pop.OnRetrieving = [this](QObject&, int index) {

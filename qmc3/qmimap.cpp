@@ -53,27 +53,6 @@ bool EndsWithBodySection(const QByteArray& prefix)
     return prefix.trimmed().toUpper().endsWith("BODY[]");
 }
 
-// Refuses a body's bytes past its limit, which ends the fetch before anything is deleted.
-class TBodyGuard final : public TqmWriteGuard {
-public:
-    TBodyGuard(QIODevice& target, qint64 limit, QString overflowText)
-        : TqmWriteGuard(target), m_limit(limit), m_overflowText(std::move(overflowText))
-    {
-    }
-
-protected:
-    QString Refusal(qint64 size) override
-    {
-        m_written += size;
-        return m_written > m_limit ? m_overflowText : QString();
-    }
-
-private:
-    qint64 m_limit;
-    QString m_overflowText;
-    qint64 m_written = 0;
-};
-
 bool IsNumber(const TImapValue& value)
 {
     bool ok = false;
@@ -487,7 +466,7 @@ void TqmIMAP::FetchBodies(const QList<quint32>& uids, const QHash<quint32, qint6
             throw EMessageError(qmMessageText(qmMessageLargerThanAnnounced));
         }
         QIODevice* device = open ? open(receiving, size) : nullptr;
-        TBodyGuard guard(device ? *device : discard, limited ? MaxMessageSize : std::numeric_limits<qint64>::max(),
+        TqmSizeGuard guard(device ? *device : discard, limited ? MaxMessageSize : std::numeric_limits<qint64>::max(),
                          qmMessageText(qmMessageGrewAboveLimit).arg(receiving).arg(MaxMessageSize));
         try {
             StreamLiteral(guard, size);

@@ -39,28 +39,6 @@ constexpr qint64 MaxHeaderBlock = 256 * 1024;
 // A CAPA list longer than this is not a list of capabilities.
 constexpr int MaxCapabilities = 1000;
 
-// Passes a retrieved body on to its device until it grows past the limit; then every write fails
-// with `overflowText`, which ends the retrieval.
-class TSizeGuard final : public TqmWriteGuard {
-public:
-    TSizeGuard(QIODevice& target, qint64 limit, const QString& overflowText)
-        : TqmWriteGuard(target), m_limit(limit), m_overflowText(overflowText)
-    {
-    }
-
-protected:
-    QString Refusal(qint64 size) override
-    {
-        m_written += size;
-        return m_written > m_limit ? m_overflowText : QString();
-    }
-
-private:
-    qint64 m_limit;
-    QString m_overflowText;
-    qint64 m_written = 0;
-};
-
 // Servers count line ends and dot-stuffing differently, and some announce sizes loosely; a body
 // past twice the announced size and a mebibyte more is taken as one that never ends.
 qint64 RetrievalLimit(qint64 announcedSize)
@@ -129,7 +107,7 @@ QByteArray TqmCustomPOP::ReceiveListing(const char* command, qint64 limit)
     QBuffer listing;
     listing.open(QIODevice::ReadWrite);
     const QString overflowText = qmMessageText(qmReplyWithoutEnd).arg(QLatin1String(command)).arg(limit / ListingLineBytes).arg(QString());
-    TSizeGuard guard(listing, limit, overflowText);
+    TqmSizeGuard guard(listing, limit, overflowText);
     try {
         RecvLineStream(guard, -1);
     } catch (const EMessageError& error) {
@@ -330,7 +308,7 @@ void TqmCustomPOP::ReceiveBody(int index, QIODevice& device, qint64 announcedSiz
                                 : (HasLimit(MaxMessageSize) ? MaxMessageSize : std::numeric_limits<qint64>::max());
     const QString overflowText = bySize ? qmMessageText(qmMessageLargerThanAnnounced)
                                         : qmMessageText(qmMessageGrewAboveLimit).arg(index + 1).arg(MaxMessageSize);
-    TSizeGuard guard(device, limit, overflowText);
+    TqmSizeGuard guard(device, limit, overflowText);
     try {
         RecvLineStream(guard, announcedSize);
     } catch (const EMessageError&) {

@@ -32,3 +32,25 @@ protected:
 private:
     QIODevice& m_target;
 };
+
+// Passes a body on until it grows past `limit`; then every write fails with `overflowText`, which
+// ends the transfer before anything of it is deleted on the server.
+class TqmSizeGuard final : public TqmWriteGuard {
+public:
+    TqmSizeGuard(QIODevice& target, qint64 limit, QString overflowText)
+        : TqmWriteGuard(target), m_limit(limit), m_overflowText(std::move(overflowText))
+    {
+    }
+
+protected:
+    QString Refusal(qint64 size) override
+    {
+        m_written += size;
+        return m_written > m_limit ? m_overflowText : QString();
+    }
+
+private:
+    qint64 m_limit;
+    QString m_overflowText;
+    qint64 m_written = 0;
+};
